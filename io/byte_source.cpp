@@ -1,0 +1,74 @@
+#include "io/byte_source.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace orvane {
+
+std::ptrdiff_t MemorySource::Read(std::uint8_t* buffer, std::size_t capacity) {
+  const std::size_t n = std::min(capacity, bytes_.size() - pos_);
+  std::memcpy(buffer, bytes_.data() + pos_, n);
+  pos_ += n;
+  return static_cast<std::ptrdiff_t>(n);
+}
+
+bool FileSource::Open(const std::string& path, std::string& error) {
+  Close();
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    error = std::strerror(errno);
+    ::close(fd);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    // A device or a pipe cannot be read twice from its beginning.
+    error = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "Not a regular file";
+    ::close(fd);
+    return false;
+  }
+  // Regular files never block; the flag only kept open() from waiting on a
+  // pipe.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  fd_ = fd;
+  return true;
+}
+
+void FileSource::Close() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+std::ptrdiff_t FileSource::Read(std::uint8_t* buffer, std::size_t capacity) {
+  if (fd_ < 0) return -1;
+  ssize_t n;
+  do {
+    n = ::read(fd_, buffer, capacity);
+  } while (n < 0 && errno == EINTR);
+  return n;
+}
+
+bool FileSource::Rewind() {
+  return fd_ >= 0 && ::lseek(fd_, 0, SEEK_SET) == 0;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+}  // namespace orvane

@@ -1,0 +1,64 @@
+// Where the loader's bytes come from: a file, read in blocks and never held
+// whole in memory, or a buffer (for tests and for data already in memory).
+#ifndef ORVANE_IO_BYTE_SOURCE_H_
+#define ORVANE_IO_BYTE_SOURCE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace orvane {
+
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Reads up to `capacity` bytes into `buffer`: the count, 0 at the end,
+  // or -1 when the medium fails.
+  virtual std::ptrdiff_t Read(std::uint8_t* buffer, std::size_t capacity) = 0;
+  // Goes back to the first byte; false when the medium fails.
+  virtual bool Rewind() = 0;
+};
+
+class MemorySource : public ByteSource {
+ public:
+  explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+  std::ptrdiff_t Read(std::uint8_t* buffer, std::size_t capacity) override;
+  bool Rewind() override {
+    pos_ = 0;
+    return true;
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t pos_ = 0;
+};
+
+// A file opened for reading only. Open() reports the system's description
+// of a failure.
+class FileSource : public ByteSource {
+ public:
+  FileSource() = default;
+  FileSource(const FileSource&) = delete;
+  FileSource& operator=(const FileSource&) = delete;
+  ~FileSource() override { Close(); }
+
+  // Opens `path`; on failure returns false and sets `error` to the system's
+  // description (for instance "Permission denied").
+  bool Open(const std::string& path, std::string& error);
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+
+  std::ptrdiff_t Read(std::uint8_t* buffer, std::size_t capacity) override;
+  bool Rewind() override;
+
+ private:
+  int fd_ = -1;
+};
+
+// True when `path` names something that exists and is not a folder.
+bool FileExists(const std::string& path);
+
+}  // namespace orvane
+
+#endif  // ORVANE_IO_BYTE_SOURCE_H_

@@ -1,0 +1,269 @@
+#include "core/bootstrap.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <string>
+
+#include "core/analysis.h"
+#include "core/strain.h"
+#include "test_data.h"
+
+namespace orvane {
+namespace {
+
+using testing_support::Ellipse;
+using testing_support::StateOf;
+
+TEST(Generator, FirstStatesFromSeedOne) {
+  RandomGenerator g;
+  EXPECT_EQ(g.State(), 0u);
+  g.Seed(1);
+  EXPECT_EQ(g.Next(), 134775814u);
+  EXPECT_EQ(g.Next(), 3698175007u);
+  EXPECT_EQ(g.Next(), 870078620u);
+}
+
+TEST(Generator, IndexIsTheExactCeiling) {
+  // ceil(u * n) with u = s / 2^32, evaluated exactly in extended precision.
+  for (std::uint32_t n : {1u, 5u, 7u, 1000u, 21474836u, 2147483647u}) {
+    RandomGenerator g, h;
+    g.Seed(12345);
+    h.Seed(12345);
+    for (int k = 0; k < 2000; ++k) {
+      const long double u = h.Next() / 4294967296.0L;
+      const auto expected = static_cast<std::uint32_t>(std::ceil(u * n));
+      ASSERT_EQ(g.NextIndex(n), expected) << n;
+    }
+  }
+  // Only the state 0 gives the index 0: it follows the state -1/a mod 2^32.
+  std::uint32_t inverse = 1;  // of the multiplier, mod 2^32 (Newton)
+  for (int k = 0; k < 5; ++k) inverse *= 2u - 134775813u * inverse;
+  ASSERT_EQ(inverse * 134775813u, 1u);
+  RandomGenerator before_zero;
+  before_zero.Seed(0xFFFFFFFFu * inverse);
+  EXPECT_EQ(before_zero.NextIndex(10), 0u);
+  EXPECT_EQ(before_zero.State(), 0u);
+  EXPECT_EQ(before_zero.NextIndex(10), 1u);
+}
+
+// The resamples whose draws are a permutation of 1..n.
+std::vector<int> PermutationResamples(std::uint32_t n) {
+  RandomGenerator g;
+  g.Seed(1);
+  std::vector<int> found;
+  for (int k = 1; k <= kBootstrapResamples; ++k) {
+    std::vector<std::uint32_t> draws(n);
+    for (auto& d : draws) d = g.NextIndex(n);
+    std::sort(draws.begin(), draws.end());
+    std::vector<std::uint32_t> all(n);
+    std::iota(all.begin(), all.end(), 1u);
+    if (draws == all) found.push_back(k);
+  }
+  return found;
+}
+
+TEST(Resamples, PermutationsOfTheData) {
+  const std::vector<int> five = PermutationResamples(5);
+  EXPECT_EQ(five.size(), 13u);
+  for (int k : {40, 41, 43}) {
+    EXPECT_NE(std::find(five.begin(), five.end(), k), five.end()) << k;
+  }
+  EXPECT_EQ(PermutationResamples(6).size(), 4u);
+  EXPECT_EQ(PermutationResamples(7).size(), 2u);
+  EXPECT_EQ(PermutationResamples(8).size(), 2u);
+  for (std::uint32_t n = 9; n <= 12; ++n) {
+    EXPECT_TRUE(PermutationResamples(n).empty()) << n;
+  }
+}
+
+AnalysisState Analysed(const std::vector<Ellipse>& data, Report& report) {
+  AnalysisState s = StateOf(data);
+  RunAnalysis(s, report, ".");
+  return s;
+}
+
+const std::vector<Ellipse> kFive = {
+    {2.1f, 1, 12}, {1.7f, 1, 40}, {3.2f, 1, 25}, {1.4f, 1, -5}, {2.6f, 1, 33}};
+
+TEST(Resamples, PermutationReproducesTheOptimalStrain) {
+  Report report;
+  const AnalysisState s = Analysed(kFive, report);
+  for (int k : PermutationResamples(5)) {
+    EXPECT_EQ(s.Bs[k].x, s.Dats.x) << k;
+    // Its distance is that of the strain to itself: 0, or a rounding
+    // error of the arcosh argument above 1.
+    EXPECT_EQ(s.Bs[k].dist, HyperbolicDistance(s.Dats.x, s.Dats.x)) << k;
+  }
+  // Such solutions sort to the front.
+  ASSERT_EQ(s.Kept.size(), 190u);
+  for (int i = 0; i < 13; ++i) EXPECT_EQ(s.Kept[i].x, s.Dats.x);
+  EXPECT_NE(s.Kept[13].x, s.Dats.x);
+}
+
+TEST(Resamples, StoredVectorsEqualTheResampleEvaluation) {
+  Report report;
+  const AnalysisState s = Analysed(kFive, report);
+  for (int i = 1; i <= s.Ndat; ++i) {
+    EXPECT_EQ(s.DatF[i].x, HyperbolicVector(s.DatF[i].rh, s.DatF[i].ps));
+  }
+  for (int k = 1; k <= kBootstrapResamples; ++k) {
+    EXPECT_EQ(s.Bs[k].rh, 0.0f);
+    EXPECT_EQ(s.Bs[k].ps, 0.0f);
+    EXPECT_EQ(s.Bs[k].dist, HyperbolicDistance(s.Bs[k].x, s.Dats.x));
+  }
+  EXPECT_TRUE(s.Bsols.empty());
+}
+
+std::vector<std::string> Tail(const Report& r, std::size_t from) {
+  return {r.Lines().begin() + static_cast<std::ptrdiff_t>(from),
+          r.Lines().end()};
+}
+
+TEST(Confidence, FiveCirclesAreTheNullStrain) {
+  Report report;
+  const AnalysisState s = Analysed(
+      {{1, 1, 0}, {2, 2, 10}, {3, 3, 20}, {1, 1, 30}, {5, 5, 40}}, report);
+  EXPECT_EQ(s.Dats.zt, 0.0f);
+  EXPECT_EQ(s.Outcome, ConfidenceOutcome::kNullStrain);
+  // The optimal-strain block (7 lines after the data) and then one line.
+  EXPECT_EQ(Tail(report, 7), (std::vector<std::string>{"Null strain."}));
+  EXPECT_TRUE(s.Kept.empty());
+  EXPECT_TRUE(s.BootstrapCloud.empty());
+  EXPECT_EQ(s.LimitsStatus, "");
+}
+
+class FourCirclesAndAnEllipse : public ::testing::TestWithParam<int> {};
+
+TEST_P(FourCirclesAndAnEllipse, OrientationRangeIsTheWholeCircle) {
+  std::vector<Ellipse> data(5, Ellipse{1.5f, 1.5f, 0});
+  data[static_cast<std::size_t>(GetParam())] = {3.0f, 1.0f, 30.0f};
+  Report report;
+  const AnalysisState s = Analysed(data, report);
+  ASSERT_EQ(s.Outcome, ConfidenceOutcome::kLimits);
+
+  int at_origin = 0;
+  for (int k = 1; k <= kBootstrapResamples; ++k) {
+    at_origin += s.Bs[k].x == Thyperbolic_vector{1, 0, 0};
+  }
+  EXPECT_GE(at_origin, 60);
+  EXPECT_LE(at_origin, 68);
+  int kept_at_origin = 0;
+  for (const auto& b : s.Kept) kept_at_origin += b.rh == 0;
+  EXPECT_GE(kept_at_origin, 50);
+
+  // The optimal-strain block (7 lines), then the confidence block.
+  const auto& lines = report.Lines();
+  ASSERT_EQ(lines.size(), 15u);
+  EXPECT_EQ(lines[12], "  phi_s = 30.000 +180.000/-180.000");
+  EXPECT_EQ(lines[13], "      min = -150.000");
+  EXPECT_EQ(lines[14], "      max = 210.000");
+}
+
+INSTANTIATE_TEST_SUITE_P(EllipseInEveryPlace, FourCirclesAndAnEllipse,
+                         ::testing::Values(0, 1, 2, 3, 4));
+
+// Parses the number after `marker` in `line`.
+double After(const std::string& line, const std::string& marker) {
+  return std::stod(line.substr(line.find(marker) + marker.size()));
+}
+
+TEST(Confidence, LimitsAreConsistent) {
+  std::vector<Ellipse> data;
+  for (int i = 0; i < 40; ++i) {
+    data.push_back({2.0f + 0.05f * static_cast<float>(i % 7), 1.0f,
+                    20.0f + 3.0f * static_cast<float>((i * 5) % 11)});
+  }
+  Report report;
+  const AnalysisState s = Analysed(data, report);
+  ASSERT_EQ(s.Outcome, ConfidenceOutcome::kLimits);
+  const auto& l = report.Lines();
+  ASSERT_EQ(l.size(), 15u);
+  EXPECT_EQ(l[7], "");
+  EXPECT_EQ(l[8], "** 95% Confidence Limits **");
+  const double r_s = After(l[9], "R_s = ");
+  EXPECT_NEAR(r_s + After(l[9], " +"), After(l[11], "max = "), 0.0011);
+  EXPECT_NEAR(r_s - After(l[9], "/-"), After(l[10], "min = "), 0.0011);
+  const double phi_s = After(l[12], "phi_s = ");
+  EXPECT_NEAR(phi_s + After(l[12], " +"), After(l[14], "max = "), 0.0011);
+  EXPECT_NEAR(phi_s + After(l[12], "/"), After(l[13], "min = "), 0.0011);
+  EXPECT_EQ(s.LimitsStatus, l[9] + "  " + l[12]);
+  EXPECT_NE(s.LimitsStatus.find("    phi_s"), std::string::npos);
+
+  // The 190 nearest, nearest first, and their chart points.
+  ASSERT_EQ(s.Kept.size(), 190u);
+  EXPECT_TRUE(std::is_sorted(
+      s.Kept.begin(), s.Kept.end(),
+      [](const auto& a, const auto& b) { return a.dist < b.dist; }));
+  ASSERT_EQ(s.BootstrapCloud.size(), 190u);
+  EXPECT_EQ(s.BootstrapCloud[5].value, ZetaOfRho(s.Kept[5].rh));
+  EXPECT_EQ(s.BootstrapCloud[5].angle, PlotAngle(s.Kept[5].ps));
+
+  // A second run on the same data gives the same figures.
+  Report again;
+  const AnalysisState t = Analysed(data, again);
+  EXPECT_EQ(again.Lines(), report.Lines());
+  EXPECT_EQ(t.LimitsStatus, s.LimitsStatus);
+}
+
+TEST(Confidence, RegionAroundTheOriginWritesNoLimits) {
+  // Nearly isotropic markers: a weak optimal strain whose bootstrap cloud
+  // lies on all sides of the origin.
+  std::vector<Ellipse> data;
+  for (int i = 0; i < 24; ++i) {
+    data.push_back({2.0f + (i == 0 ? 0.2f : 0.0f), 1.0f, 7.5f * i});
+  }
+  Report report;
+  const AnalysisState s = Analysed(data, report);
+  ASSERT_EQ(s.Outcome, ConfidenceOutcome::kSurroundsOrigin);
+  EXPECT_EQ(
+      Tail(report, 7),
+      (std::vector<std::string>{"Confidence region surrounds the origin."}));
+  EXPECT_EQ(s.Kept.size(), 190u);
+  EXPECT_EQ(s.BootstrapCloud.size(), 190u);
+  EXPECT_EQ(s.LimitsStatus, "");
+}
+
+TEST(Sort, AscendingByDistance) {
+  std::vector<BootstrapSolution> list;
+  RandomGenerator g;
+  g.Seed(7);
+  for (int i = 0; i < 200; ++i) {
+    BootstrapSolution b;
+    b.dist = static_cast<float>(g.Next() % 50) / 10.0f;
+    b.rh = static_cast<float>(i);
+    list.push_back(b);
+  }
+  SortByDistance(list);
+  EXPECT_TRUE(std::is_sorted(
+      list.begin(), list.end(),
+      [](const auto& a, const auto& b) { return a.dist < b.dist; }));
+}
+
+TEST(Sort, EqualDistancesFollowThePartition) {
+  // Two equal keys: the partition swaps them (it stops on keys equal to the
+  // pivot), so the list sort is not stable.
+  std::vector<BootstrapSolution> two(2);
+  two[0].dist = two[1].dist = 1.0f;
+  two[0].rh = 1;
+  two[1].rh = 2;
+  SortByDistance(two);
+  EXPECT_EQ(two[0].rh, 2);
+  EXPECT_EQ(two[1].rh, 1);
+
+  std::vector<BootstrapSolution> three(3);
+  const float d[] = {2, 1, 2};
+  for (int i = 0; i < 3; ++i) {
+    three[i].dist = d[i];
+    three[i].rh = static_cast<float>(i);
+  }
+  SortByDistance(three);
+  EXPECT_EQ(three[0].rh, 1);
+  EXPECT_EQ(three[1].rh, 2);
+  EXPECT_EQ(three[2].rh, 0);
+}
+
+}  // namespace
+}  // namespace orvane

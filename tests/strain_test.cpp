@@ -1,0 +1,135 @@
+#include "core/strain.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "core/analysis.h"
+#include "test_data.h"
+
+namespace orvane {
+namespace {
+
+using testing_support::Ellipse;
+using testing_support::StateOf;
+
+AnalysisState Analysed(const std::vector<Ellipse>& data,
+                       Report* out = nullptr) {
+  AnalysisState s = StateOf(data);
+  Report report;
+  RunAnalysis(s, report, ".");
+  if (out) *out = report;
+  return s;
+}
+
+TEST(OptimalStrain, SingleEllipseIsItsOwnStrain) {
+  const AnalysisState s = Analysed({{3, 1, 20}});
+  EXPECT_NEAR(s.Dats.R, 3.0f, 1e-5f);
+  EXPECT_NEAR(s.Dats.ph, 20.0f, 1e-4f);
+  EXPECT_EQ(s.Dats.a, 0.0f);
+  EXPECT_EQ(s.Dats.b, 0.0f);
+  // Undoing the strain turns the ellipse into a circle.
+  EXPECT_NEAR(s.DatI[1].R, 1.0f, 1e-5f);
+  EXPECT_NEAR(s.DatI[1].zt, 0.0f, 1e-5f);
+  EXPECT_EQ(s.DatI[1].a, 0.0f);
+}
+
+TEST(OptimalStrain, PerpendicularPairCancels) {
+  const AnalysisState s = Analysed({{2, 1, 10}, {2, 1, 100}});
+  EXPECT_NEAR(s.Dats.R, 1.0f, 1e-5f);
+  EXPECT_NEAR(s.Dats.zt, 0.0f, 1e-5f);
+}
+
+TEST(OptimalStrain, OrientationsStraddlingNinetyAverageNearNinety) {
+  const AnalysisState s = Analysed({{2, 1, 89}, {2, 1, -89}});
+  EXPECT_NEAR(std::fabs(s.Dats.ph), 90.0f, 1e-3f);
+  EXPECT_GT(s.Dats.R, 1.9f);
+}
+
+TEST(OptimalStrain, RecoversTheStrainOfSymmetricMarkers) {
+  // Markers of ratio 1.8 in orientations symmetric about 0 (a set whose
+  // vector mean is the origin), deformed by a known strain: the analysis
+  // must return that strain and retrodeform every marker back to R = 1.8.
+  const float rho_s = std::log(2.5f);
+  const float psi_s = static_cast<float>(2 * 35.0L * kRadPerDeg);
+  AnalysisState strain;
+  strain.Dats.rh = rho_s;
+  strain.Dats.ps = psi_s;
+  BuildStrainMatrices(strain);
+
+  std::vector<Ellipse> data;
+  for (int k = 0; k < 12; ++k) {
+    const float psi = static_cast<float>(k * 30 * kRadPerDeg);
+    Tdata p;
+    p.x = MatVec(strain.Q_I2F, HyperbolicVector(std::log(1.8f), psi));
+    DeriveFromVector(p);
+    data.push_back({p.R, 1.0f, p.ph});
+  }
+  const AnalysisState s = Analysed(data);
+  EXPECT_NEAR(s.Dats.R, 2.5f, 1e-4f);
+  EXPECT_NEAR(s.Dats.ph, 35.0f, 1e-3f);
+  for (int i = 1; i <= s.Ndat; ++i) EXPECT_NEAR(s.DatI[i].R, 1.8f, 1e-4f) << i;
+}
+
+TEST(OptimalStrain, DataOfOneStrainFromCirclesCollapse) {
+  const AnalysisState s = Analysed({{4, 1, 30}, {4, 1, 30}, {4, 1, 30}});
+  for (int i = 1; i <= 3; ++i) EXPECT_NEAR(s.DatI[i].R, 1.0f, 1e-5f);
+}
+
+TEST(StrainMatrices, InverseAndDeterminant) {
+  const AnalysisState s = Analysed({{3, 2, 30}, {4, 2, 45}, {5, 1, -10}});
+  EXPECT_NEAR(MatDet(s.Q_I2F), 1.0f, 1e-5f);
+  const Thyperbolic_matrix p = MatMul(s.Q_I2F, s.Q_F2I);
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) EXPECT_NEAR(p[i][j], i == j, 1e-6f);
+  }
+  // The strain maps the origin onto the optimal strain.
+  const Thyperbolic_vector o = MatVec(s.Q_I2F, {1, 0, 0});
+  for (int c = 0; c < 3; ++c) EXPECT_NEAR(o[c], s.Dats.x[c], 1e-6f);
+}
+
+TEST(StrainReport, BlockLayout) {
+  Report report;
+  Analysed({{3, 2, 30}, {4, 2, 45}, {5, 1, -10}}, &report);
+  const std::vector<std::string> expected = {
+      "",
+      "*** Optimal Strain ***",
+      "  R_s    = 1.739",
+      "  phi_s  = 3.357",
+      "  rho_s  = 0.553",
+      "  zeta_s = 0.560",
+      "  psi_s  = 6.714",
+  };
+  EXPECT_EQ(report.Lines(), expected);
+}
+
+TEST(MaxRatio, OverBothDatasets) {
+  AnalysisState s = StateOf({{3, 1, 0}, {2, 1, 0}});
+  EXPECT_EQ(MaxAxialRatio(s), 3.0f);
+  s.DatI[2].R = 7.5f;
+  EXPECT_EQ(MaxAxialRatio(s), 7.5f);
+  EXPECT_EQ(MaxAxialRatio(StateOf({})), 0.0f);
+}
+
+TEST(Analysis, NoDataComputesNothing) {
+  AnalysisState s;
+  Report report;
+  EXPECT_EQ(RunAnalysis(s, report, "."), AnalysisResult::kNoData);
+  EXPECT_TRUE(report.Lines().empty());
+  EXPECT_EQ(s.Outcome, ConfidenceOutcome::kNotRun);
+}
+
+TEST(Analysis, RadialMaximumFollowsTheLargestMeasuredRatio) {
+  AnalysisState s = StateOf({{4, 1, 0}, {2, 1, 60}});
+  Report report;
+  EXPECT_EQ(RunAnalysis(s, report, "."), AnalysisResult::kFewerThanFive);
+  EXPECT_EQ(s.RadialMaximum, 2.0);
+  EXPECT_EQ(s.IsoRmax, MaxAxialRatio(s));
+  // A rerun on the data held draws the same chart.
+  const double first = s.RadialMaximum;
+  RunAnalysis(s, report, ".");
+  EXPECT_EQ(s.RadialMaximum, first);
+}
+
+}  // namespace
+}  // namespace orvane
