@@ -197,4 +197,38 @@ TEST_F(Cli, DecimalSeparatorOfTheLocale) {
   EXPECT_EQ(swapped, c.out);
 }
 
+// Every figure of a set of reference files, bit for bit: the expected
+// output was checked float by float against an independent implementation.
+TEST_F(Cli, GoldenJson) {
+  const char* source = std::getenv("ORVANE_SOURCE_DIR");
+  ASSERT_NE(source, nullptr);
+  const std::string inputs =
+      "tests/golden/around_origin.txt tests/golden/eight.txt "
+      "tests/golden/five_circles.txt "
+      "tests/golden/four_circles_one_ellipse.txt tests/golden/refused.txt "
+      "tests/golden/three.txt examples/sampledata.txt";
+  const RunResult r =
+      Exec("--json " + inputs, std::string("LC_ALL=C sh -c 'cd ") + source +
+                                   " && exec \"$0\" \"$@\"'");
+  EXPECT_EQ(r.status, 1);  // refused.txt
+  std::string out = r.out;
+  const std::string prefix = std::string(source) + "/";
+  for (auto p = out.find(prefix); p != std::string::npos;
+       p = out.find(prefix, p)) {
+    out.replace(p, prefix.size(), "@SOURCE@/");
+  }
+  const std::string expected =
+      Slurp(fs::path(source) / "tests/golden/expected.jsonl");
+  ASSERT_FALSE(expected.empty());
+  std::istringstream got(out), want(expected);
+  std::string g, w;
+  int line = 0;
+  while (std::getline(want, w)) {
+    ++line;
+    ASSERT_TRUE(std::getline(got, g)) << "missing line " << line;
+    EXPECT_EQ(g, w) << "line " << line;
+  }
+  EXPECT_FALSE(std::getline(got, g)) << "extra output";
+}
+
 }  // namespace
