@@ -7,14 +7,25 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QSize>
+#include <QString>
+
 #include "app/cli/json_report.h"
 #include "core/analysis.h"
 #include "io/open_data.h"
+#include "ui/chart_export.h"
+#include "ui/chart_model.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "Usage: orvane-cli [--json] FILE...\n"
+    "       orvane-cli --chart PICTURE [--size WxH] [--json] FILE\n"
     "\n"
     "Rf/phi strain analysis by the hyperbolic vector mean. Each FILE holds\n"
     "one strain marker per line: major axis, minor axis and orientation of\n"
@@ -33,6 +44,13 @@ constexpr const char* kUsage =
     "           bootstrap solutions, the report lines and the status texts;\n"
     "           every single-precision value as the shortest decimal that\n"
     "           reads back to it. A refused file gives {\"file\", \"error\"}.\n"
+    "  --chart PICTURE\n"
+    "           also draw the equal-area chart of the analysed FILE into\n"
+    "           PICTURE, in the format of its extension: .emf (Enhanced\n"
+    "           Metafile), .bmp (32-bit bitmap), .svg, .png or .pdf. No\n"
+    "           display is needed. An existing PICTURE is replaced.\n"
+    "  --size WxH\n"
+    "           the chart's size in pixels (default 640x362, the window's).\n"
     "  --help   show this text.\n"
     "  --       end of options.\n"
     "\n"
@@ -54,8 +72,45 @@ void WriteLine(FILE* stream, const std::string& text) {
   std::fputc('\n', stream);
 }
 
+struct ChartRequest {
+  std::string picture;  // empty: no chart
+  int width = 640;
+  int height = 362;
+};
+
+// Draws the chart of the analysed data, as the window would show it.
+bool WriteChart(const ChartRequest& chart_request,
+                const orvane::AnalysisState& state,
+                orvane::AnalysisResult result) {
+  // The offscreen platform: no display is needed, none is touched.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+    // Qt wants a private runtime folder; without a session there is none.
+    const QString dir =
+        QDir::tempPath() + "/orvane-runtime-" + QString::number(::getuid());
+    QDir().mkpath(dir);
+    QFile::setPermissions(dir, QFileDevice::ReadOwner |
+                                   QFileDevice::WriteOwner |
+                                   QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", dir.toLocal8Bit());
+  }
+  int argc = 1;
+  char name[] = "orvane-cli";
+  char* argv[] = {name, nullptr};
+  QGuiApplication app(argc, argv);
+  orvane::EqualAreaChart chart;
+  chart.StartUp();
+  chart.ShowAnalysis(state, result);
+  const orvane::ExportResult r = orvane::SaveChartPictureFile(
+      chart, QSize(chart_request.width, chart_request.height),
+      QString::fromStdString(chart_request.picture));
+  if (!r.ok) WriteLine(stderr, r.message.toStdString());
+  return r.ok;
+}
+
 // Analyses one file; false when it was refused or held no data.
-bool AnalyseFile(const std::string& file, bool json, const std::string& sep) {
+bool AnalyseFile(const std::string& file, bool json, const std::string& sep,
+                 const ChartRequest& chart) {
   orvane::AnalysisState state;
   orvane::Report report;
   const orvane::OpenOutcome outcome =
@@ -92,7 +147,32 @@ bool AnalyseFile(const std::string& file, bool json, const std::string& sep) {
     }
   }
   std::fflush(stdout);
-  return outcome.analysis != orvane::AnalysisResult::kNoData;
+  bool ok = outcome.analysis != orvane::AnalysisResult::kNoData;
+  if (!chart.picture.empty())
+    ok = WriteChart(chart, state, outcome.analysis) && ok;
+  return ok;
+}
+
+// "WxH" with whole numbers from 16 to 16384.
+bool ParseSize(const std::string& text, int& width, int& height) {
+  const std::size_t x = text.find_first_of("xX");
+  if (x == std::string::npos) return false;
+  try {
+    std::size_t used_w = 0, used_h = 0;
+    const std::string w = text.substr(0, x), h = text.substr(x + 1);
+    width = std::stoi(w, &used_w);
+    height = std::stoi(h, &used_h);
+    if (used_w != w.size() || used_h != h.size()) return false;
+  } catch (const std::exception&) {
+    return false;
+  }
+  return width >= 16 && height >= 16 && width <= 16384 && height <= 16384;
+}
+
+int UsageError(const std::string& what) {
+  std::fprintf(stderr, "orvane-cli: %s\n", what.c_str());
+  std::fputs("Try 'orvane-cli --help'.\n", stderr);
+  return 2;
 }
 
 }  // namespace
@@ -103,6 +183,8 @@ int main(int argc, char** argv) {
 
   bool json = false;
   bool options_ended = false;
+  ChartRequest chart;
+  bool size_given = false;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -113,23 +195,39 @@ int main(int argc, char** argv) {
       return 0;
     } else if (!options_ended && arg == "--json") {
       json = true;
+    } else if (!options_ended && arg == "--chart") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+        return UsageError("--chart needs a picture file");
+      }
+      chart.picture = argv[++i];
+    } else if (!options_ended && arg == "--size") {
+      if (i + 1 >= argc || !ParseSize(argv[i + 1], chart.width, chart.height)) {
+        return UsageError("--size needs WxH, for example 640x362");
+      }
+      ++i;
+      size_given = true;
     } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
-      std::fprintf(stderr, "orvane-cli: unknown option %s\n", arg.c_str());
-      std::fputs("Try 'orvane-cli --help'.\n", stderr);
-      return 2;
+      return UsageError("unknown option " + arg);
     } else {
       files.push_back(arg);
     }
   }
-  if (files.empty()) {
-    std::fputs("orvane-cli: no data file given\n", stderr);
-    std::fputs("Try 'orvane-cli --help'.\n", stderr);
-    return 2;
+  if (files.empty()) return UsageError("no data file given");
+  if (!chart.picture.empty() && files.size() != 1) {
+    return UsageError("--chart draws the chart of one data file");
+  }
+  if (size_given && chart.picture.empty()) {
+    return UsageError("--size goes with --chart");
+  }
+  if (!chart.picture.empty() && orvane::PictureFormatOf(chart.picture) ==
+                                    orvane::PictureFormat::kInvalid) {
+    return UsageError(std::string(orvane::kMessageInvalidExtension) +
+                      " (.emf, .bmp, .svg, .png or .pdf)");
   }
 
   bool all_analysed = true;
   for (const std::string& file : files) {
-    all_analysed = AnalyseFile(file, json, sep) && all_analysed;
+    all_analysed = AnalyseFile(file, json, sep, chart) && all_analysed;
   }
   return all_analysed ? 0 : 1;
 }

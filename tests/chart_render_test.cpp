@@ -1,0 +1,427 @@
+// The chart as drawn: pixels of a raster rendering, and the structure of
+// the picture files.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <cstring>
+
+#include "core/analysis.h"
+#include "test_data.h"
+#include "ui/bitmap_file.h"
+#include "ui/chart_export.h"
+#include "ui/chart_render.h"
+
+namespace orvane {
+namespace {
+
+const QSize kDesignSize(640, 362);
+
+QRgb Pixel(const QImage& image, Tpixel p) {
+  return image.pixel(p.x, p.y) & 0xFFFFFF;
+}
+
+EqualAreaChart StartUpChart() {
+  EqualAreaChart chart;
+  chart.StartUp();
+  return chart;
+}
+
+EqualAreaChart AnalysedChart(const std::vector<testing_support::Ellipse>& data,
+                             AnalysisState* out = nullptr) {
+  AnalysisState s = testing_support::StateOf(data);
+  Report report;
+  const AnalysisResult r = RunAnalysis(s, report, ".");
+  EqualAreaChart chart;
+  chart.StartUp();
+  chart.ShowAnalysis(s, r);
+  if (out) *out = s;
+  return chart;
+}
+
+TEST(RenderStartUp, GreyCirclesAndRadiusOnWhite) {
+  const EqualAreaChart chart = StartUpChart();
+  const QImage image = RenderChartImage(chart, kDesignSize);
+  const ChartLayout l = LayOutChart(chart, kDesignSize);
+  for (const auto& circle : chart.IsoRcircle()) {
+    const double zeta = circle->Points()[0].value;
+    for (double angle : {0.0, 90.0, 180.0, 270.0}) {
+      EXPECT_EQ(Pixel(image, PlacePoint(l, 3.0, angle, zeta)), 0x808080u)
+          << zeta << " at " << angle;
+    }
+  }
+  // The radius to the right, from the centre to the R = 4 circle.
+  EXPECT_EQ(Pixel(image, PlacePoint(l, 3.0, 0.0, 1.0)), 0x808080u);
+  EXPECT_EQ(Pixel(image, PlacePoint(l, 3.0, 0.0, 1.4)), 0x808080u);
+  // Nothing to the left of the centre, nothing beyond the outer circle, no
+  // disc outline (the bootstrap series supplies a disc without one).
+  EXPECT_EQ(Pixel(image, PlacePoint(l, 3.0, 180.0, 1.0)), 0xFFFFFFu);
+  EXPECT_EQ(Pixel(image, PlacePoint(l, 3.0, 180.0, 2.0)), 0xFFFFFFu);
+  EXPECT_EQ(Pixel(image, PlacePoint(l, 3.0, 90.0, 3.0)), 0xFFFFFFu);
+  EXPECT_EQ(Pixel(image, {l.cx - 2, l.cy - 2}), 0xFFFFFFu);
+}
+
+TEST(RenderStartUp, DiscOutlineWhenTheFirstSeriesIsUnchecked) {
+  EqualAreaChart chart = StartUpChart();
+  chart.SeriesB.SetActive(false);  // SeriesI paints it, outlined in black
+  const QImage image = RenderChartImage(chart, kDesignSize);
+  const ChartLayout l = LayOutChart(chart, kDesignSize);
+  EXPECT_EQ(Pixel(image, {l.cx - l.radius, l.cy}), 0x000000u);
+}
+
+TEST(RenderStartUp, LegendListsFourSeries) {
+  const EqualAreaChart chart = StartUpChart();
+  const LegendView legend = MeasureLegend(chart, kDesignSize.width());
+  ASSERT_EQ(legend.series.size(), 4u);
+  EXPECT_EQ(legend.series[0]->Style().title, "Bootstrap Solutions");
+  EXPECT_EQ(legend.series[1]->Style().title, "Pre-Strain");
+  EXPECT_EQ(legend.series[2]->Style().title, "Post-Strain");
+  EXPECT_EQ(legend.series[3]->Style().title, "Optimal Strain");
+  const QImage image = RenderChartImage(chart, kDesignSize);
+  const Trect& box = legend.layout.box;
+  // The legend's tooltip-coloured ground with its grey shadow.
+  EXPECT_EQ(Pixel(image, {box.left + 2, box.top + box.height - 2}), 0xFFFFE1u);
+  EXPECT_EQ(Pixel(image, {box.left + box.width + 1, box.top + box.height}),
+            0xCCCCCCu);
+}
+
+// A measured point far from the others, and its pixel.
+const std::vector<testing_support::Ellipse> kData = {
+    {3, 2, 30}, {4, 2, 45}, {5, 1, 40}, {6, 2, 35}, {2, 1, 38}, {2.5, 1, -60}};
+
+TEST(RenderData, MarkersAtTheirPixels) {
+  AnalysisState s;
+  EqualAreaChart chart = AnalysedChart(kData, &s);
+  const ChartLayout l = LayOutChart(chart, kDesignSize);
+  const Tdata& d = s.DatF[6];
+  const Tpixel p =
+      PlacePoint(l, chart.LeftAxisMaximum(), PlotAngle(d.ps), d.zt);
+  QImage image = RenderChartImage(chart, kDesignSize);
+  // The hollow square: its outline, #0000A0 at 31 % transparency over
+  // white, three pixels from the point; its inside stays white.
+  const QRgb edge = Pixel(image, {p.x + 3, p.y});
+  EXPECT_NEAR(qRed(edge), 79, 2);
+  EXPECT_NEAR(qGreen(edge), 79, 2);
+  EXPECT_NEAR(qBlue(edge), 189, 2);
+  EXPECT_EQ(Pixel(image, {p.x, p.y}), 0xFFFFFFu);
+  // Unchecked, the series is not drawn.
+  chart.SeriesF.SetActive(false);
+  image = RenderChartImage(chart, kDesignSize);
+  EXPECT_EQ(Pixel(image, {p.x + 3, p.y}), 0xFFFFFFu);
+}
+
+TEST(RenderData, OptimalStrainCrossAndHighlight) {
+  AnalysisState s;
+  EqualAreaChart chart = AnalysedChart(kData, &s);
+  chart.SeriesB.SetActive(false);
+  chart.SeriesI.SetActive(false);
+  chart.SeriesF.SetActive(false);
+  const ChartLayout l = LayOutChart(chart, kDesignSize);
+  const Tpixel o =
+      PlacePoint(l, chart.LeftAxisMaximum(), PlotAngle(s.Dats.ps), s.Dats.zt);
+  QImage image = RenderChartImage(chart, kDesignSize);
+  // Red at 34 % transparency over the white disc, covered once even where
+  // the two strokes of the cross meet.
+  const QRgb centre = Pixel(image, o);
+  EXPECT_EQ(qRed(centre), 255);
+  EXPECT_NEAR(qGreen(centre), 87, 2);
+  EXPECT_EQ(Pixel(image, {o.x + 3, o.y}), centre);
+  EXPECT_EQ(Pixel(image, {o.x, o.y - 3}), centre);
+
+  chart.SeriesO.SetActive(false);
+  chart.Highlight(s, 6);
+  const Tdata& f = s.DatF[6];
+  const Tpixel h =
+      PlacePoint(l, chart.LeftAxisMaximum(), PlotAngle(f.ps), f.zt);
+  image = RenderChartImage(chart, kDesignSize);
+  const QRgb fill = Pixel(image, h);  // #FF8040 at 46 %
+  EXPECT_EQ(qRed(fill), 255);
+  EXPECT_NEAR(qGreen(fill), 186, 2);
+  EXPECT_NEAR(qBlue(fill), 154, 2);
+  const QRgb rim = Pixel(image, {h.x + 6, h.y});  // fuchsia at 46 %
+  EXPECT_EQ(qRed(rim), 255);
+  EXPECT_NEAR(qGreen(rim), 117, 2);
+  EXPECT_EQ(qBlue(rim), 255);
+  chart.HideHighlight();
+  image = RenderChartImage(chart, kDesignSize);
+  EXPECT_EQ(Pixel(image, h), 0xFFFFFFu);
+}
+
+TEST(RenderData, ValuesBeyondTheMaximumLieOutsideTheDisc) {
+  EqualAreaChart chart = StartUpChart();
+  chart.SeriesF.AddPolar(180.0, 4.0);  // maximum 3.0
+  const ChartLayout l = LayOutChart(chart, kDesignSize);
+  const Tpixel p = PlacePoint(l, 3.0, 180.0, 4.0);
+  EXPECT_LT(p.x, l.cx - l.radius);
+  const QImage image = RenderChartImage(chart, kDesignSize);
+  EXPECT_NE(Pixel(image, {p.x + 3, p.y}), 0xFFFFFFu);
+}
+
+TEST(RenderCache, RepaintsReuseLargeSeries) {
+  std::vector<testing_support::Ellipse> data;
+  for (int i = 0; i < 5000; ++i) {
+    data.push_back({1.5f + (i % 37) * 0.05f, 1, static_cast<float>(i % 80)});
+  }
+  AnalysisState s;
+  EqualAreaChart chart = AnalysedChart(data, &s);
+  ChartRenderCache cache;
+  QImage cached(kDesignSize, QImage::Format_RGB32);
+  {
+    QPainter p(&cached);
+    RenderChart(p, chart, kDesignSize, &cache);
+  }
+  EXPECT_EQ(cache.RebuiltLayers(), 2);  // the measured and pre-strain data
+  chart.Highlight(s, 10);
+  chart.SeriesB.SetActive(false);
+  {
+    QPainter p(&cached);
+    RenderChart(p, chart, kDesignSize, &cache);
+  }
+  EXPECT_EQ(cache.RebuiltLayers(), 2);
+  // The cached drawing equals the direct one.
+  const QImage direct = RenderChartImage(chart, kDesignSize);
+  int differing = 0;
+  for (int y = 0; y < direct.height(); ++y) {
+    for (int x = 0; x < direct.width(); ++x) {
+      const QRgb a = direct.pixel(x, y), b = cached.pixel(x, y);
+      differing += std::abs(qRed(a) - qRed(b)) > 2 ||
+                   std::abs(qGreen(a) - qGreen(b)) > 2 ||
+                   std::abs(qBlue(a) - qBlue(b)) > 2;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+}
+
+std::uint32_t U32(const QByteArray& b, qsizetype at) {
+  std::uint32_t v;
+  std::memcpy(&v, b.constData() + at, 4);
+  return v;
+}
+std::int32_t I32(const QByteArray& b, qsizetype at) {
+  return static_cast<std::int32_t>(U32(b, at));
+}
+
+TEST(Metafile, RecordStructure) {
+  const EqualAreaChart chart = AnalysedChart(kData);
+  const QByteArray emf = SaveToMetafileEnh(chart, kDesignSize);
+  ASSERT_GT(emf.size(), 108);
+  EXPECT_EQ(U32(emf, 0), 1u);    // EMR_HEADER
+  EXPECT_EQ(U32(emf, 4), 108u);  // with both header extensions
+  EXPECT_EQ(U32(emf, 40), 0x464D4520u);
+  EXPECT_EQ(U32(emf, 48), static_cast<std::uint32_t>(emf.size()));
+  // Bounds inside the picture; the frame is the picture, in 0.01 mm.
+  EXPECT_GE(I32(emf, 8), 0);
+  EXPECT_GE(I32(emf, 12), 0);
+  EXPECT_LE(I32(emf, 16), 639);
+  EXPECT_LE(I32(emf, 20), 361);
+  EXPECT_EQ(I32(emf, 32), 16933 - 1);  // 640 px at 96 dpi = 169.33 mm
+  EXPECT_EQ(I32(emf, 72), 640);        // reference device
+  EXPECT_EQ(I32(emf, 76), 362);
+  // Walk the records: sizes are multiples of four, the last is EMR_EOF.
+  qsizetype at = 0;
+  std::uint32_t records = 0, last = 0, polygons = 0, texts = 0;
+  while (at < emf.size()) {
+    const std::uint32_t type = U32(emf, at), size = U32(emf, at + 4);
+    ASSERT_GE(size, 8u);
+    ASSERT_EQ(size % 4, 0u);
+    ASSERT_LE(at + size, emf.size());
+    polygons += type == 86 || type == 91;
+    texts += type == 84;
+    last = type;
+    ++records;
+    at += size;
+  }
+  EXPECT_EQ(last, 14u);
+  EXPECT_EQ(U32(emf, 52), records);
+  EXPECT_GT(polygons, 6u);
+  EXPECT_EQ(texts, 4u);  // the legend titles
+}
+
+TEST(Metafile, TextCarriesItsAdvances) {
+  const EqualAreaChart chart = StartUpChart();
+  const QByteArray emf = SaveToMetafileEnh(chart, kDesignSize);
+  qsizetype at = 0;
+  bool found = false;
+  while (at < emf.size()) {
+    const std::uint32_t type = U32(emf, at), size = U32(emf, at + 4);
+    if (type == 84) {
+      const std::uint32_t n = U32(emf, at + 44);
+      const std::uint32_t off_string = U32(emf, at + 48);
+      const std::uint32_t off_dx = U32(emf, at + 72);
+      QString text;
+      for (std::uint32_t i = 0; i < n; ++i) {
+        text.append(QChar(static_cast<char16_t>(
+            static_cast<std::uint8_t>(emf[at + off_string + 2 * i]) |
+            (static_cast<std::uint8_t>(emf[at + off_string + 2 * i + 1])
+             << 8))));
+      }
+      if (text == "Post-Strain") {
+        found = true;
+        int total = 0;
+        for (std::uint32_t i = 0; i < n; ++i) {
+          const std::int32_t dx = I32(emf, at + off_dx + 4 * i);
+          EXPECT_GT(dx, 0);
+          total += dx;
+        }
+        EXPECT_GT(total, 40);
+        EXPECT_LE(off_dx + 4 * n, size);
+      }
+    }
+    at += size;
+  }
+  EXPECT_TRUE(found);
+}
+
+TEST(Bitmap, ThirtyTwoBitsPerPixel) {
+  const EqualAreaChart chart = AnalysedChart(kData);
+  const QByteArray bmp = SaveToBitmapFile(chart, kDesignSize);
+  ASSERT_EQ(bmp.size(), 54 + 640 * 362 * 4);
+  EXPECT_EQ(bmp.left(2), "BM");
+  EXPECT_EQ(U32(bmp, 2), static_cast<std::uint32_t>(bmp.size()));
+  EXPECT_EQ(I32(bmp, 18), 640);
+  EXPECT_EQ(I32(bmp, 22), 362);
+  EXPECT_EQ(bmp[28], 32);
+  // Rows run bottom-up, pixels blue, green, red; Qt reads it back unchanged.
+  const QImage image = RenderChartImage(chart, kDesignSize);
+  const QImage back = QImage::fromData(bmp, "BMP");
+  ASSERT_EQ(back.size(), kDesignSize);
+  for (int y = 0; y < 362; y += 7) {
+    for (int x = 0; x < 640; x += 5) {
+      ASSERT_EQ(back.pixel(x, y) & 0xFFFFFF, image.pixel(x, y) & 0xFFFFFF);
+    }
+  }
+}
+
+TEST(ExportChoice, ExtensionPicksTheWriter) {
+  EXPECT_EQ(PictureFormatOf("plot.emf"), PictureFormat::kEmf);
+  EXPECT_EQ(PictureFormatOf("plot.EMF"), PictureFormat::kEmf);
+  EXPECT_EQ(PictureFormatOf("/a/b/plot.Emf"), PictureFormat::kEmf);
+  EXPECT_EQ(PictureFormatOf("plot.bmp"), PictureFormat::kBmp);
+  EXPECT_EQ(PictureFormatOf("PLOT.BMP"), PictureFormat::kBmp);
+  EXPECT_EQ(PictureFormatOf("plot.emf.bmp"), PictureFormat::kBmp);
+  EXPECT_EQ(PictureFormatOf("plot.svg"), PictureFormat::kSvg);
+  EXPECT_EQ(PictureFormatOf("plot.PNG"), PictureFormat::kPng);
+  EXPECT_EQ(PictureFormatOf("plot.pdf"), PictureFormat::kPdf);
+  EXPECT_EQ(PictureFormatOf("plot.jpeg"), PictureFormat::kInvalid);
+  EXPECT_EQ(PictureFormatOf("notes.txt"), PictureFormat::kInvalid);
+  EXPECT_EQ(PictureFormatOf("plot"), PictureFormat::kInvalid);
+  EXPECT_EQ(PictureFormatOf("/data/run.emf/plot"), PictureFormat::kInvalid);
+  EXPECT_EQ(FileExtension("/data/run.emf/plot"), "");
+  EXPECT_EQ(FileExtension("/data/plot.emf.bmp"), ".bmp");
+}
+
+class ExportFiles : public ::testing::Test {
+ protected:
+  QTemporaryDir dir_;
+  EqualAreaChart chart_ = AnalysedChart(kData);
+  QString Path(const QString& name) { return dir_.filePath(name); }
+};
+
+TEST_F(ExportFiles, EveryFormatIsWritten) {
+  const char* names[] = {"c.emf", "c.bmp", "c.svg", "c.png", "c.pdf"};
+  for (const char* name : names) {
+    const ExportResult r =
+        SaveChartPictureFile(chart_, kDesignSize, Path(name));
+    EXPECT_TRUE(r.ok) << name << " " << r.message.toStdString();
+  }
+  QFile svg(Path("c.svg"));
+  ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(svg.readAll().contains("<svg"));
+  QFile pdf(Path("c.pdf"));
+  ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(pdf.read(5) == "%PDF-");
+  EXPECT_EQ(QImage(Path("c.png")).size(), kDesignSize);
+  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files).size(), 5);
+}
+
+TEST_F(ExportFiles, InvalidExtensionWritesNothing) {
+  const ExportResult r =
+      SaveChartPictureFile(chart_, kDesignSize, Path("c.jpeg"));
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.message, "Invalid file extension.");
+  EXPECT_TRUE(QDir(dir_.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(ExportFiles, FailuresLeaveNothingHalfWritten) {
+  // A folder where the file should go, and a folder that does not exist.
+  QDir(dir_.path()).mkdir("taken.emf");
+  ExportResult r = SaveChartPictureFile(chart_, kDesignSize, Path("taken.emf"));
+  EXPECT_FALSE(r.ok);
+  EXPECT_FALSE(r.message.isEmpty());
+  r = SaveChartPictureFile(chart_, kDesignSize, Path("no/such/dir/c.bmp"));
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files).size(), 0);
+  // An existing file is replaced whole.
+  const QString old = Path("old.bmp");
+  {
+    QFile f(old);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("previous picture");
+  }
+  r = SaveChartPictureFile(chart_, kDesignSize, old);
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(QFile(old).size(), 54 + 640 * 362 * 4);
+  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files).size(), 1);
+}
+
+TEST_F(ExportFiles, ReadOnlyFolderKeepsTheOldFile) {
+  const QString sub = Path("ro");
+  QDir(dir_.path()).mkdir("ro");
+  const QString target = sub + "/plot.emf";
+  {
+    QFile f(target);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("previous picture");
+  }
+  QFile::setPermissions(sub, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+  if (::access(sub.toLocal8Bit().constData(), W_OK) == 0) {
+    GTEST_SKIP() << "running as root: folders are always writable";
+  }
+  const ExportResult r = SaveChartPictureFile(chart_, kDesignSize, target);
+  EXPECT_FALSE(r.ok);
+  QFile f(target);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), "previous picture");
+  QFile::setPermissions(sub, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                 QFileDevice::ExeOwner);
+}
+
+// A reader that is not ours: Inkscape draws the metafile's GDI records; its
+// picture must look like the raster of the same chart.
+TEST(MetafileReader, InkscapeDrawsWhatTheScreenShows) {
+  if (std::system("command -v inkscape >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "Inkscape is not installed";
+  }
+  QTemporaryDir dir;
+  const EqualAreaChart chart = AnalysedChart(kData);
+  const QString emf = dir.filePath("c.emf"), png = dir.filePath("c.png");
+  ASSERT_TRUE(SaveChartPictureFile(chart, kDesignSize, emf).ok);
+  const std::string cmd = "inkscape '" + emf.toStdString() +
+                          "' --export-type=png --export-dpi=96 "
+                          "--export-background=white --export-filename='" +
+                          png.toStdString() + "' >/dev/null 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  const QImage theirs = QImage(png).convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(theirs.size(), kDesignSize);
+  const QImage ours = RenderChartImage(chart, kDesignSize);
+  int differing = 0;
+  for (int y = 0; y < ours.height(); ++y) {
+    for (int x = 0; x < ours.width(); ++x) {
+      const QRgb a = ours.pixel(x, y), b = theirs.pixel(x, y);
+      differing += std::max({std::abs(qRed(a) - qRed(b)),
+                             std::abs(qGreen(a) - qGreen(b)),
+                             std::abs(qBlue(a) - qBlue(b))}) > 80;
+    }
+  }
+  // Text is laid out and smoothed by each reader, and translucent markers
+  // are blended with white in the metafile: a few pixels differ, no more.
+  EXPECT_LT(differing, ours.width() * ours.height() / 50);
+}
+
+}  // namespace
+}  // namespace orvane
