@@ -204,7 +204,7 @@ TEST(LoaderRefusals, FailingMediumIsAReadError) {
 class ChangingSource : public ByteSource {
  public:
   ChangingSource(std::string first, std::string second)
-      : first_(std::move(first)), second_(std::move(second)) {}
+      : first_text_(std::move(first)), second_text_(std::move(second)) {}
   std::ptrdiff_t Read(std::uint8_t* buffer, std::size_t capacity) override {
     return current_->Read(buffer, capacity);
   }
@@ -214,7 +214,8 @@ class ChangingSource : public ByteSource {
   }
 
  private:
-  MemorySource first_, second_;
+  std::string first_text_, second_text_;
+  MemorySource first_{first_text_}, second_{second_text_};
   MemorySource* current_ = &first_;
 };
 

@@ -146,13 +146,13 @@ void EmfPaintEngine::UsePen(bool on) {
     pen_selected_ = true;
     return;
   }
-  emf::PenSpec spec;
-  spec.width = width;
-  spec.color = color;
-  spec.square_caps = pen_.capStyle() == Qt::SquareCap;
-  spec.flat_caps = pen_.capStyle() == Qt::FlatCap;
+  emf::PenSpec gdi_pen;
+  gdi_pen.width = width;
+  gdi_pen.color = color;
+  gdi_pen.square_caps = pen_.capStyle() == Qt::SquareCap;
+  gdi_pen.flat_caps = pen_.capStyle() == Qt::FlatCap;
   const std::uint32_t old = pen_handle_;
-  pen_handle_ = writer_->CreatePen(spec);
+  pen_handle_ = writer_->CreatePen(gdi_pen);
   writer_->SelectObject(pen_handle_);
   if (old) writer_->DeleteObject(old);
   pen_color_ = color;
@@ -250,19 +250,19 @@ void EmfPaintEngine::drawTextItem(const QPointF& p, const QTextItem& item) {
   if (text.isEmpty()) return;
   const QFont font = item.font();
   const QFontMetricsF metrics(font);
-  emf::FontSpec spec;
-  spec.height = -static_cast<std::int32_t>(std::lround(
+  emf::FontSpec gdi_font;
+  gdi_font.height = -static_cast<std::int32_t>(std::lround(
       font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * 96 / 72));
-  spec.weight = font.bold() ? 700 : 400;
-  spec.italic = font.italic();
+  gdi_font.weight = font.bold() ? 700 : 400;
+  gdi_font.italic = font.italic();
   // The family that the font actually resolved to, so that readers pick the
   // same face where they have it.
-  spec.face = QFontInfo(font).family().toStdU16String();
-  const auto key =
-      std::make_tuple(spec.face, spec.height, spec.weight, spec.italic);
+  gdi_font.face = QFontInfo(font).family().toStdU16String();
+  const auto key = std::make_tuple(gdi_font.face, gdi_font.height,
+                                   gdi_font.weight, gdi_font.italic);
   auto found = fonts_.find(key);
   if (found == fonts_.end()) {
-    found = fonts_.emplace(key, writer_->CreateFont(spec)).first;
+    found = fonts_.emplace(key, writer_->CreateFont(gdi_font)).first;
   }
   if (font_selected_ != found->second) {
     writer_->SelectObject(found->second);

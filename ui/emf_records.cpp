@@ -78,15 +78,18 @@ void RecordWriter::Bounds(const std::vector<Point16>& points) {
   I32(r.bottom);
 }
 
-std::uint32_t RecordWriter::CreatePen(const PenSpec& pen) {
-  std::uint32_t handle;
+std::uint32_t RecordWriter::AllocateHandle() {
   if (!free_handles_.empty()) {
-    handle = free_handles_.back();
+    const std::uint32_t handle = free_handles_.back();
     free_handles_.pop_back();
-  } else {
-    handle = next_handle_++;
-    max_handles_ = std::max(max_handles_, next_handle_);
+    return handle;
   }
+  max_handles_ = std::max(max_handles_, next_handle_ + 1);
+  return next_handle_++;
+}
+
+std::uint32_t RecordWriter::CreatePen(const PenSpec& pen) {
+  const std::uint32_t handle = AllocateHandle();
   Begin(EMR_EXTCREATEPEN);
   U32(handle);
   U32(0);  // offBmi
@@ -109,14 +112,7 @@ std::uint32_t RecordWriter::CreatePen(const PenSpec& pen) {
 }
 
 std::uint32_t RecordWriter::CreateBrush(std::uint32_t color) {
-  std::uint32_t handle;
-  if (!free_handles_.empty()) {
-    handle = free_handles_.back();
-    free_handles_.pop_back();
-  } else {
-    handle = next_handle_++;
-    max_handles_ = std::max(max_handles_, next_handle_);
-  }
+  const std::uint32_t handle = AllocateHandle();
   Begin(EMR_CREATEBRUSHINDIRECT);
   U32(handle);
   U32(0);  // BS_SOLID
@@ -127,14 +123,7 @@ std::uint32_t RecordWriter::CreateBrush(std::uint32_t color) {
 }
 
 std::uint32_t RecordWriter::CreateFont(const FontSpec& font) {
-  std::uint32_t handle;
-  if (!free_handles_.empty()) {
-    handle = free_handles_.back();
-    free_handles_.pop_back();
-  } else {
-    handle = next_handle_++;
-    max_handles_ = std::max(max_handles_, next_handle_);
-  }
+  const std::uint32_t handle = AllocateHandle();
   Begin(EMR_EXTCREATEFONTINDIRECTW);
   U32(handle);
   // LogFontW, 92 bytes.
@@ -209,28 +198,29 @@ void RecordWriter::IntersectClipRect(const RectL& r) {
   End();
 }
 
-void RecordWriter::Polygon(const std::vector<Point16>& points) {
+void RecordWriter::Poly16(std::uint32_t type,
+                          const std::vector<Point16>& points) {
   if (points.size() < 2) return;
-  Begin(EMR_POLYGON16);
+  Begin(type);
   Bounds(points);
   U32(static_cast<std::uint32_t>(points.size()));
-  for (const Point16& p : points) {
-    U16(static_cast<std::uint16_t>(p.x));
-    U16(static_cast<std::uint16_t>(p.y));
-  }
+  Points(points);
   End();
 }
 
-void RecordWriter::Polyline(const std::vector<Point16>& points) {
-  if (points.size() < 2) return;
-  Begin(EMR_POLYLINE16);
-  Bounds(points);
-  U32(static_cast<std::uint32_t>(points.size()));
+void RecordWriter::Points(const std::vector<Point16>& points) {
   for (const Point16& p : points) {
     U16(static_cast<std::uint16_t>(p.x));
     U16(static_cast<std::uint16_t>(p.y));
   }
-  End();
+}
+
+void RecordWriter::Polygon(const std::vector<Point16>& points) {
+  Poly16(EMR_POLYGON16, points);
+}
+
+void RecordWriter::Polyline(const std::vector<Point16>& points) {
+  Poly16(EMR_POLYLINE16, points);
 }
 
 void RecordWriter::PolyPolygon(
@@ -252,10 +242,7 @@ void RecordWriter::PolyPolygon(
   U32(static_cast<std::uint32_t>(counts.size()));
   U32(static_cast<std::uint32_t>(all.size()));
   for (std::uint32_t c : counts) U32(c);
-  for (const Point16& p : all) {
-    U16(static_cast<std::uint16_t>(p.x));
-    U16(static_cast<std::uint16_t>(p.y));
-  }
+  Points(all);
   End();
 }
 

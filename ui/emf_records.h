@@ -112,6 +112,9 @@ class RecordWriter {
   void U16(std::uint16_t v);
   void F32(float v);
   void Bounds(const std::vector<Point16>& points);
+  void Points(const std::vector<Point16>& points);
+  void Poly16(std::uint32_t type, const std::vector<Point16>& points);
+  std::uint32_t AllocateHandle();
   void Include(int x, int y);
 
   int width_, height_;

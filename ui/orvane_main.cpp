@@ -252,33 +252,32 @@ void TFormMain::MenuOpenClick() {
   const std::string path = open_file_name_.toStdString();
   const std::string sep = DecimalSeparator().toStdString();
 
-  // The grid must not read the data while they are replaced.
-  StringGrid1->Model().SetData(nullptr, 0, DecimalSeparator());
-  OpenOutcome outcome;
-  const qint64 size = chosen ? QFileInfo(open_file_name_).size()
-                             : static_cast<qint64>(state_.Ndat) * 24;
-  RunWork(
-      [&] {
-        outcome = chosen ? OpenDataFile(state_, report_, path, sep)
-                         : RerunOnHeldData(state_, report_, path, sep);
-      },
-      size, chosen ? "Reading and analysing the data…" : "Analysing the data…");
-  StringGrid1->Model().SetData(&state_.DatF, state_.Ndat, DecimalSeparator());
-  if (!outcome.loaded) {
-    ShowMessage(QString::fromStdString(outcome.error.message));
-    return;
-  }
-
-  // What the loader shows.
   if (chosen) {
+    // Both passes over the file; nothing visible changes until the data
+    // have been accepted.
+    LoadResult loaded;
+    RunWork([&] { loaded = ReadDataFile(path); },
+            QFileInfo(open_file_name_).size(), "Reading the data…");
+    if (!loaded.ok) {
+      ShowMessage(QString::fromStdString(loaded.error.message));
+      return;
+    }
+    StringGrid1->Model().SetData(nullptr, 0, DecimalSeparator());
+    CommitLoadedData(state_, std::move(loaded.data));
     StatusPanel0->setText(QString::fromStdString(CountStatus(state_.Ndat)));
+    StringGrid1->Model().SetData(&state_.DatF, state_.Ndat, DecimalSeparator());
     StringGrid1->Model().SetRowCount(state_.Ndat + 1);
   }
+
+  // The data block and the analysis. The analysis writes only the derived
+  // fields of the data, never the values that the grid shows.
+  OpenOutcome outcome;
+  RunWork([&] { outcome = RerunOnHeldData(state_, report_, path, sep); },
+          static_cast<qint64>(state_.Ndat) * 24, "Analysing the data…");
   ShowReport();
   Chart1->Chart().HideHighlight();
   setWindowTitle(QString::fromStdString(DataCaption(path)));
 
-  // What the analysis shows.
   Chart1->Chart().ShowAnalysis(state_, outcome.analysis);
   Chart1->ChartChanged();
   StatusPanel1->setText(QString::fromStdString(state_.LimitsStatus));
