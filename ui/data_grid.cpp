@@ -24,7 +24,7 @@ void DataGridModel::SetData(const std::vector<Tdata>* data, int ndat,
   beginResetModel();
   data_ = data;
   ndat_ = ndat;
-  separator_ = std::move(separator);
+  separator_ = separator.toStdString();
   endResetModel();
 }
 
@@ -49,8 +49,7 @@ QVariant DataGridModel::data(const QModelIndex& index, int role) const {
   }
   const Tdata& d = (*data_)[static_cast<std::size_t>(datum)];
   const float values[] = {d.a, d.b, d.ph, d.R};
-  const std::string sep = separator_.toStdString();
-  return QString::fromStdString(FormatGrid(values[index.column()], sep));
+  return QString::fromStdString(FormatGrid(values[index.column()], separator_));
 }
 
 QVariant DataGridModel::headerData(int section, Qt::Orientation orientation,

@@ -7,6 +7,7 @@
 
 #include <QAbstractTableModel>
 #include <QTableView>
+#include <string>
 #include <vector>
 
 #include "core/hyperbolic.h"
@@ -45,7 +46,7 @@ class DataGridModel : public QAbstractTableModel {
   int row_count_ = 1;
   const std::vector<Tdata>* data_ = nullptr;
   int ndat_ = 0;
-  QString separator_ = ".";
+  std::string separator_ = ".";  // converted once, not per cell
 };
 
 // The grid placed by the chart's size (Chart1Resize): flush with the right
