@@ -3,16 +3,17 @@
 //   build/bench/chart_bench
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
-#include "ui/chart_model.h"
-#include "ui/chart_render.h"
+#include "chart/chart_geometry.h"
+#include "chart/equal_area_chart.h"
+#include "render/chart_render.h"
 
 namespace {
 
-const QSize kSize(640, 362);
+const QSize kSize(orvane::kDesignChartWidth, orvane::kDesignChartHeight);
 
 // A chart whose measured and pre-strain series hold n points each.
 orvane::EqualAreaChart LargeChart(std::int64_t n) {
@@ -24,10 +25,10 @@ orvane::EqualAreaChart LargeChart(std::int64_t n) {
     return (s >> 8) / 16777216.0;
   };
   for (std::int64_t i = 0; i < n; ++i) {
-    chart.SeriesF.AddPolar(360 * next(), 0.3 + 1.2 * next());
-    chart.SeriesI.AddPolar(360 * next(), 0.8 * next());
+    chart.measured.AddPolar(360 * next(), 0.3 + 1.2 * next());
+    chart.retrodeformed.AddPolar(360 * next(), 0.8 * next());
   }
-  chart.SeriesO.AddPolar(40, 0.5);
+  chart.optimal.AddPolar(40, 0.5);
   return chart;
 }
 
@@ -56,9 +57,9 @@ void BM_RepaintHighlight(benchmark::State& state) {
   }
   int k = 0;
   for (auto _ : state) {
-    chart.SeriesFh.Clear();
-    chart.SeriesFh.SetActive(true);
-    chart.SeriesFh.AddPolar(k++ % 360, 0.7);
+    chart.measured_highlight.Clear();
+    chart.measured_highlight.SetActive(true);
+    chart.measured_highlight.AddPolar(k++ % 360, 0.7);
     QPainter painter(&target);
     orvane::RenderChart(painter, chart, kSize, &cache);
   }
@@ -78,7 +79,7 @@ void BM_RepaintLegendCheck(benchmark::State& state) {
     orvane::RenderChart(painter, chart, kSize, &cache);
   }
   for (auto _ : state) {
-    chart.SeriesI.SetActive(!chart.SeriesI.Active());
+    chart.retrodeformed.SetActive(!chart.retrodeformed.Active());
     QPainter painter(&target);
     orvane::RenderChart(painter, chart, kSize, &cache);
   }
@@ -93,7 +94,7 @@ BENCHMARK(BM_RepaintLegendCheck)
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
+  QGuiApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -7,7 +7,7 @@
 
 #include "core/analysis.h"
 #include "io/data_file.h"
-#include "io/open_data.h"
+#include "io/open_pipeline.h"
 
 namespace {
 
@@ -33,8 +33,9 @@ void BM_LoadData(benchmark::State& state) {
   const std::string text = DataText(state.range(0));
   for (auto _ : state) {
     orvane::MemorySource source(text);
-    orvane::LoadResult r = orvane::ReadDataFile(source);
-    benchmark::DoNotOptimize(r.data.DatF.data());
+    orvane::LoadedData data;
+    benchmark::DoNotOptimize(orvane::ReadDataFile(source, data).ok());
+    benchmark::DoNotOptimize(data.measured.data());
   }
   state.SetBytesProcessed(state.iterations() *
                           static_cast<std::int64_t>(text.size()));
@@ -49,9 +50,13 @@ BENCHMARK(BM_LoadData)
 void BM_Analysis(benchmark::State& state) {
   const std::string text = DataText(state.range(0));
   orvane::MemorySource source(text);
-  orvane::LoadResult r = orvane::ReadDataFile(source);
+  orvane::LoadedData data;
+  if (!orvane::ReadDataFile(source, data).ok()) {
+    state.SkipWithError("the generated data were refused");
+    return;
+  }
   orvane::AnalysisState analysis;
-  orvane::CommitLoadedData(analysis, std::move(r.data));
+  orvane::CommitLoadedData(analysis, std::move(data));
   for (auto _ : state) {
     orvane::Report report;
     benchmark::DoNotOptimize(orvane::RunAnalysis(analysis, report, "."));

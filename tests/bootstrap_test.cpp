@@ -92,29 +92,32 @@ TEST(Resamples, PermutationReproducesTheOptimalStrain) {
   Report report;
   const AnalysisState s = Analysed(kFive, report);
   for (int k : PermutationResamples(5)) {
-    EXPECT_EQ(s.Bs[k].x, s.Dats.x) << k;
+    EXPECT_EQ(s.solutions[k].vector, s.strain.vector) << k;
     // Its distance is that of the strain to itself: 0, or a rounding
     // error of the arcosh argument above 1.
-    EXPECT_EQ(s.Bs[k].dist, HyperbolicDistance(s.Dats.x, s.Dats.x)) << k;
+    EXPECT_EQ(s.solutions[k].distance,
+              HyperbolicDistance(s.strain.vector, s.strain.vector))
+        << k;
   }
   // Such solutions sort to the front.
-  ASSERT_EQ(s.Kept.size(), 190u);
-  for (int i = 0; i < 13; ++i) EXPECT_EQ(s.Kept[i].x, s.Dats.x);
-  EXPECT_NE(s.Kept[13].x, s.Dats.x);
+  ASSERT_EQ(s.kept.size(), 190u);
+  for (int i = 0; i < 13; ++i) EXPECT_EQ(s.kept[i].vector, s.strain.vector);
+  EXPECT_NE(s.kept[13].vector, s.strain.vector);
 }
 
 TEST(Resamples, StoredVectorsEqualTheResampleEvaluation) {
   Report report;
   const AnalysisState s = Analysed(kFive, report);
-  for (int i = 1; i <= s.Ndat; ++i) {
-    EXPECT_EQ(s.DatF[i].x, HyperbolicVector(s.DatF[i].rh, s.DatF[i].ps));
+  for (int i = 1; i <= s.count; ++i) {
+    EXPECT_EQ(s.measured[i].vector,
+              HyperbolicVector(s.measured[i].rho, s.measured[i].psi));
   }
   for (int k = 1; k <= kBootstrapResamples; ++k) {
-    EXPECT_EQ(s.Bs[k].rh, 0.0f);
-    EXPECT_EQ(s.Bs[k].ps, 0.0f);
-    EXPECT_EQ(s.Bs[k].dist, HyperbolicDistance(s.Bs[k].x, s.Dats.x));
+    EXPECT_EQ(s.solutions[k].rho, 0.0f);
+    EXPECT_EQ(s.solutions[k].psi, 0.0f);
+    EXPECT_EQ(s.solutions[k].distance,
+              HyperbolicDistance(s.solutions[k].vector, s.strain.vector));
   }
-  EXPECT_TRUE(s.Bsols.empty());
 }
 
 std::vector<std::string> Tail(const Report& r, std::size_t from) {
@@ -126,13 +129,13 @@ TEST(Confidence, FiveCirclesAreTheNullStrain) {
   Report report;
   const AnalysisState s = Analysed(
       {{1, 1, 0}, {2, 2, 10}, {3, 3, 20}, {1, 1, 30}, {5, 5, 40}}, report);
-  EXPECT_EQ(s.Dats.zt, 0.0f);
-  EXPECT_EQ(s.Outcome, ConfidenceOutcome::kNullStrain);
+  EXPECT_EQ(s.strain.zeta, 0.0f);
+  EXPECT_EQ(s.outcome, ConfidenceOutcome::kNullStrain);
   // The optimal-strain block (7 lines after the data) and then one line.
   EXPECT_EQ(Tail(report, 7), (std::vector<std::string>{"Null strain."}));
-  EXPECT_TRUE(s.Kept.empty());
-  EXPECT_TRUE(s.BootstrapCloud.empty());
-  EXPECT_EQ(s.LimitsStatus, "");
+  EXPECT_TRUE(s.kept.empty());
+  EXPECT_TRUE(s.bootstrap_cloud.empty());
+  EXPECT_EQ(s.limits_summary, "");
 }
 
 class FourCirclesAndAnEllipse : public ::testing::TestWithParam<int> {};
@@ -142,16 +145,16 @@ TEST_P(FourCirclesAndAnEllipse, OrientationRangeIsTheWholeCircle) {
   data[static_cast<std::size_t>(GetParam())] = {3.0f, 1.0f, 30.0f};
   Report report;
   const AnalysisState s = Analysed(data, report);
-  ASSERT_EQ(s.Outcome, ConfidenceOutcome::kLimits);
+  ASSERT_EQ(s.outcome, ConfidenceOutcome::kLimits);
 
   int at_origin = 0;
   for (int k = 1; k <= kBootstrapResamples; ++k) {
-    at_origin += s.Bs[k].x == Thyperbolic_vector{1, 0, 0};
+    at_origin += s.solutions[k].vector == MinkowskiVector{1, 0, 0};
   }
   EXPECT_GE(at_origin, 60);
   EXPECT_LE(at_origin, 68);
   int kept_at_origin = 0;
-  for (const auto& b : s.Kept) kept_at_origin += b.rh == 0;
+  for (const auto& b : s.kept) kept_at_origin += b.rho == 0;
   EXPECT_GE(kept_at_origin, 50);
 
   // The optimal-strain block (7 lines), then the confidence block.
@@ -178,7 +181,7 @@ TEST(Confidence, LimitsAreConsistent) {
   }
   Report report;
   const AnalysisState s = Analysed(data, report);
-  ASSERT_EQ(s.Outcome, ConfidenceOutcome::kLimits);
+  ASSERT_EQ(s.outcome, ConfidenceOutcome::kLimits);
   const auto& l = report.Lines();
   ASSERT_EQ(l.size(), 15u);
   EXPECT_EQ(l[7], "");
@@ -189,23 +192,23 @@ TEST(Confidence, LimitsAreConsistent) {
   const double phi_s = After(l[12], "phi_s = ");
   EXPECT_NEAR(phi_s + After(l[12], " +"), After(l[14], "max = "), 0.0011);
   EXPECT_NEAR(phi_s + After(l[12], "/"), After(l[13], "min = "), 0.0011);
-  EXPECT_EQ(s.LimitsStatus, l[9] + "  " + l[12]);
-  EXPECT_NE(s.LimitsStatus.find("    phi_s"), std::string::npos);
+  EXPECT_EQ(s.limits_summary, l[9] + "  " + l[12]);
+  EXPECT_NE(s.limits_summary.find("    phi_s"), std::string::npos);
 
   // The 190 nearest, nearest first, and their chart points.
-  ASSERT_EQ(s.Kept.size(), 190u);
+  ASSERT_EQ(s.kept.size(), 190u);
   EXPECT_TRUE(std::is_sorted(
-      s.Kept.begin(), s.Kept.end(),
-      [](const auto& a, const auto& b) { return a.dist < b.dist; }));
-  ASSERT_EQ(s.BootstrapCloud.size(), 190u);
-  EXPECT_EQ(s.BootstrapCloud[5].value, ZetaOfRho(s.Kept[5].rh));
-  EXPECT_EQ(s.BootstrapCloud[5].angle, PlotAngle(s.Kept[5].ps));
+      s.kept.begin(), s.kept.end(),
+      [](const auto& a, const auto& b) { return a.distance < b.distance; }));
+  ASSERT_EQ(s.bootstrap_cloud.size(), 190u);
+  EXPECT_EQ(s.bootstrap_cloud[5].value, ZetaOfRho(s.kept[5].rho));
+  EXPECT_EQ(s.bootstrap_cloud[5].angle, PlotAngle(s.kept[5].psi));
 
   // A second run on the same data gives the same figures.
   Report again;
   const AnalysisState t = Analysed(data, again);
   EXPECT_EQ(again.Lines(), report.Lines());
-  EXPECT_EQ(t.LimitsStatus, s.LimitsStatus);
+  EXPECT_EQ(t.limits_summary, s.limits_summary);
 }
 
 TEST(Confidence, RegionAroundTheOriginWritesNoLimits) {
@@ -217,13 +220,13 @@ TEST(Confidence, RegionAroundTheOriginWritesNoLimits) {
   }
   Report report;
   const AnalysisState s = Analysed(data, report);
-  ASSERT_EQ(s.Outcome, ConfidenceOutcome::kSurroundsOrigin);
+  ASSERT_EQ(s.outcome, ConfidenceOutcome::kSurroundsOrigin);
   EXPECT_EQ(
       Tail(report, 7),
       (std::vector<std::string>{"Confidence region surrounds the origin."}));
-  EXPECT_EQ(s.Kept.size(), 190u);
-  EXPECT_EQ(s.BootstrapCloud.size(), 190u);
-  EXPECT_EQ(s.LimitsStatus, "");
+  EXPECT_EQ(s.kept.size(), 190u);
+  EXPECT_EQ(s.bootstrap_cloud.size(), 190u);
+  EXPECT_EQ(s.limits_summary, "");
 }
 
 TEST(Sort, AscendingByDistance) {
@@ -232,37 +235,37 @@ TEST(Sort, AscendingByDistance) {
   g.Seed(7);
   for (int i = 0; i < 200; ++i) {
     BootstrapSolution b;
-    b.dist = static_cast<float>(g.Next() % 50) / 10.0f;
-    b.rh = static_cast<float>(i);
+    b.distance = static_cast<float>(g.Next() % 50) / 10.0f;
+    b.rho = static_cast<float>(i);
     list.push_back(b);
   }
   SortByDistance(list);
   EXPECT_TRUE(std::is_sorted(
       list.begin(), list.end(),
-      [](const auto& a, const auto& b) { return a.dist < b.dist; }));
+      [](const auto& a, const auto& b) { return a.distance < b.distance; }));
 }
 
 TEST(Sort, EqualDistancesFollowThePartition) {
   // Two equal keys: the partition swaps them (it stops on keys equal to the
   // pivot), so the list sort is not stable.
   std::vector<BootstrapSolution> two(2);
-  two[0].dist = two[1].dist = 1.0f;
-  two[0].rh = 1;
-  two[1].rh = 2;
+  two[0].distance = two[1].distance = 1.0f;
+  two[0].rho = 1;
+  two[1].rho = 2;
   SortByDistance(two);
-  EXPECT_EQ(two[0].rh, 2);
-  EXPECT_EQ(two[1].rh, 1);
+  EXPECT_EQ(two[0].rho, 2);
+  EXPECT_EQ(two[1].rho, 1);
 
   std::vector<BootstrapSolution> three(3);
   const float d[] = {2, 1, 2};
   for (int i = 0; i < 3; ++i) {
-    three[i].dist = d[i];
-    three[i].rh = static_cast<float>(i);
+    three[i].distance = d[i];
+    three[i].rho = static_cast<float>(i);
   }
   SortByDistance(three);
-  EXPECT_EQ(three[0].rh, 1);
-  EXPECT_EQ(three[1].rh, 2);
-  EXPECT_EQ(three[2].rh, 0);
+  EXPECT_EQ(three[0].rho, 1);
+  EXPECT_EQ(three[1].rho, 2);
+  EXPECT_EQ(three[2].rho, 0);
 }
 
 }  // namespace

@@ -12,17 +12,17 @@
 #include <cstring>
 
 #include "core/analysis.h"
+#include "render/bitmap_file.h"
+#include "render/chart_render.h"
+#include "render/picture_export.h"
 #include "test_data.h"
-#include "ui/bitmap_file.h"
-#include "ui/chart_export.h"
-#include "ui/chart_render.h"
 
 namespace orvane {
 namespace {
 
-const QSize kDesignSize(640, 362);
+const QSize kDesignSize(kDesignChartWidth, kDesignChartHeight);
 
-QRgb Pixel(const QImage& image, Tpixel p) {
+QRgb ColourAt(const QImage& image, Pixel p) {
   return image.pixel(p.x, p.y) & 0xFFFFFF;
 }
 
@@ -48,30 +48,31 @@ TEST(RenderStartUp, GreyCirclesAndRadiusOnWhite) {
   const EqualAreaChart chart = StartUpChart();
   const QImage image = RenderChartImage(chart, kDesignSize);
   const ChartLayout l = LayOutChart(chart, kDesignSize);
-  for (const auto& circle : chart.IsoRcircle()) {
+  for (const auto& circle : chart.IsoRatioCircles()) {
     const double zeta = circle->Points()[0].value;
     for (double angle : {0.0, 90.0, 180.0, 270.0}) {
-      EXPECT_EQ(Pixel(image, PlacePoint(l, 3.0, angle, zeta)), 0x808080u)
+      EXPECT_EQ(ColourAt(image, PlacePoint(l, 3.0, angle, zeta)), 0x808080u)
           << zeta << " at " << angle;
     }
   }
   // The radius to the right, from the centre to the R = 4 circle.
-  EXPECT_EQ(Pixel(image, PlacePoint(l, 3.0, 0.0, 1.0)), 0x808080u);
-  EXPECT_EQ(Pixel(image, PlacePoint(l, 3.0, 0.0, 1.4)), 0x808080u);
+  EXPECT_EQ(ColourAt(image, PlacePoint(l, 3.0, 0.0, 1.0)), 0x808080u);
+  EXPECT_EQ(ColourAt(image, PlacePoint(l, 3.0, 0.0, 1.4)), 0x808080u);
   // Nothing to the left of the centre, nothing beyond the outer circle, no
   // disc outline (the bootstrap series supplies a disc without one).
-  EXPECT_EQ(Pixel(image, PlacePoint(l, 3.0, 180.0, 1.0)), 0xFFFFFFu);
-  EXPECT_EQ(Pixel(image, PlacePoint(l, 3.0, 180.0, 2.0)), 0xFFFFFFu);
-  EXPECT_EQ(Pixel(image, PlacePoint(l, 3.0, 90.0, 3.0)), 0xFFFFFFu);
-  EXPECT_EQ(Pixel(image, {l.cx - 2, l.cy - 2}), 0xFFFFFFu);
+  EXPECT_EQ(ColourAt(image, PlacePoint(l, 3.0, 180.0, 1.0)), 0xFFFFFFu);
+  EXPECT_EQ(ColourAt(image, PlacePoint(l, 3.0, 180.0, 2.0)), 0xFFFFFFu);
+  EXPECT_EQ(ColourAt(image, PlacePoint(l, 3.0, 90.0, 3.0)), 0xFFFFFFu);
+  EXPECT_EQ(ColourAt(image, {l.cx - 2, l.cy - 2}), 0xFFFFFFu);
 }
 
 TEST(RenderStartUp, DiscOutlineWhenTheFirstSeriesIsUnchecked) {
   EqualAreaChart chart = StartUpChart();
-  chart.SeriesB.SetActive(false);  // SeriesI paints it, outlined in black
+  chart.bootstrap.SetActive(
+      false);  // retrodeformed paints it, outlined in black
   const QImage image = RenderChartImage(chart, kDesignSize);
   const ChartLayout l = LayOutChart(chart, kDesignSize);
-  EXPECT_EQ(Pixel(image, {l.cx - l.radius, l.cy}), 0x000000u);
+  EXPECT_EQ(ColourAt(image, {l.cx - l.radius, l.cy}), 0x000000u);
 }
 
 TEST(RenderStartUp, LegendListsFourSeries) {
@@ -83,10 +84,11 @@ TEST(RenderStartUp, LegendListsFourSeries) {
   EXPECT_EQ(legend.series[2]->Style().title, "Post-Strain");
   EXPECT_EQ(legend.series[3]->Style().title, "Optimal Strain");
   const QImage image = RenderChartImage(chart, kDesignSize);
-  const Trect& box = legend.layout.box;
+  const PixelRect& box = legend.layout.box;
   // The legend's tooltip-coloured ground with its grey shadow.
-  EXPECT_EQ(Pixel(image, {box.left + 2, box.top + box.height - 2}), 0xFFFFE1u);
-  EXPECT_EQ(Pixel(image, {box.left + box.width + 1, box.top + box.height}),
+  EXPECT_EQ(ColourAt(image, {box.left + 2, box.top + box.height - 2}),
+            0xFFFFE1u);
+  EXPECT_EQ(ColourAt(image, {box.left + box.width + 1, box.top + box.height}),
             0xCCCCCCu);
 }
 
@@ -98,68 +100,68 @@ TEST(RenderData, MarkersAtTheirPixels) {
   AnalysisState s;
   EqualAreaChart chart = AnalysedChart(kData, &s);
   const ChartLayout l = LayOutChart(chart, kDesignSize);
-  const Tdata& d = s.DatF[6];
-  const Tpixel p =
-      PlacePoint(l, chart.LeftAxisMaximum(), PlotAngle(d.ps), d.zt);
+  const MarkerRecord& d = s.measured[6];
+  const Pixel p =
+      PlacePoint(l, chart.RadialMaximum(), PlotAngle(d.psi), d.zeta);
   QImage image = RenderChartImage(chart, kDesignSize);
   // The hollow square: its outline, #0000A0 at 31 % transparency over
   // white, three pixels from the point; its inside stays white.
-  const QRgb edge = Pixel(image, {p.x + 3, p.y});
+  const QRgb edge = ColourAt(image, {p.x + 3, p.y});
   EXPECT_NEAR(qRed(edge), 79, 2);
   EXPECT_NEAR(qGreen(edge), 79, 2);
   EXPECT_NEAR(qBlue(edge), 189, 2);
-  EXPECT_EQ(Pixel(image, {p.x, p.y}), 0xFFFFFFu);
+  EXPECT_EQ(ColourAt(image, {p.x, p.y}), 0xFFFFFFu);
   // Unchecked, the series is not drawn.
-  chart.SeriesF.SetActive(false);
+  chart.measured.SetActive(false);
   image = RenderChartImage(chart, kDesignSize);
-  EXPECT_EQ(Pixel(image, {p.x + 3, p.y}), 0xFFFFFFu);
+  EXPECT_EQ(ColourAt(image, {p.x + 3, p.y}), 0xFFFFFFu);
 }
 
 TEST(RenderData, OptimalStrainCrossAndHighlight) {
   AnalysisState s;
   EqualAreaChart chart = AnalysedChart(kData, &s);
-  chart.SeriesB.SetActive(false);
-  chart.SeriesI.SetActive(false);
-  chart.SeriesF.SetActive(false);
+  chart.bootstrap.SetActive(false);
+  chart.retrodeformed.SetActive(false);
+  chart.measured.SetActive(false);
   const ChartLayout l = LayOutChart(chart, kDesignSize);
-  const Tpixel o =
-      PlacePoint(l, chart.LeftAxisMaximum(), PlotAngle(s.Dats.ps), s.Dats.zt);
+  const Pixel o = PlacePoint(l, chart.RadialMaximum(), PlotAngle(s.strain.psi),
+                             s.strain.zeta);
   QImage image = RenderChartImage(chart, kDesignSize);
   // Red at 34 % transparency over the white disc, covered once even where
   // the two strokes of the cross meet.
-  const QRgb centre = Pixel(image, o);
+  const QRgb centre = ColourAt(image, o);
   EXPECT_EQ(qRed(centre), 255);
   EXPECT_NEAR(qGreen(centre), 87, 2);
-  EXPECT_EQ(Pixel(image, {o.x + 3, o.y}), centre);
-  EXPECT_EQ(Pixel(image, {o.x, o.y - 3}), centre);
+  EXPECT_EQ(ColourAt(image, {o.x + 3, o.y}), centre);
+  EXPECT_EQ(ColourAt(image, {o.x, o.y - 3}), centre);
 
-  chart.SeriesO.SetActive(false);
+  chart.optimal.SetActive(false);
   chart.Highlight(s, 6);
-  const Tdata& f = s.DatF[6];
-  const Tpixel h =
-      PlacePoint(l, chart.LeftAxisMaximum(), PlotAngle(f.ps), f.zt);
+  const MarkerRecord& f = s.measured[6];
+  const Pixel h =
+      PlacePoint(l, chart.RadialMaximum(), PlotAngle(f.psi), f.zeta);
   image = RenderChartImage(chart, kDesignSize);
-  const QRgb fill = Pixel(image, h);  // #FF8040 at 46 %
+  const QRgb fill = ColourAt(image, h);  // #FF8040 at 46 %
   EXPECT_EQ(qRed(fill), 255);
   EXPECT_NEAR(qGreen(fill), 186, 2);
   EXPECT_NEAR(qBlue(fill), 154, 2);
-  const QRgb rim = Pixel(image, {h.x + 6, h.y});  // fuchsia at 46 %
+  const QRgb rim = ColourAt(image, {h.x + 6, h.y});  // fuchsia at 46 %
   EXPECT_EQ(qRed(rim), 255);
   EXPECT_NEAR(qGreen(rim), 117, 2);
   EXPECT_EQ(qBlue(rim), 255);
   chart.HideHighlight();
   image = RenderChartImage(chart, kDesignSize);
-  EXPECT_EQ(Pixel(image, h), 0xFFFFFFu);
+  EXPECT_EQ(ColourAt(image, h), 0xFFFFFFu);
 }
 
 TEST(RenderData, ValuesBeyondTheMaximumLieOutsideTheDisc) {
   EqualAreaChart chart = StartUpChart();
-  chart.SeriesF.AddPolar(180.0, 4.0);  // maximum 3.0
+  chart.measured.AddPolar(180.0, 4.0);  // maximum 3.0
   const ChartLayout l = LayOutChart(chart, kDesignSize);
-  const Tpixel p = PlacePoint(l, 3.0, 180.0, 4.0);
+  const Pixel p = PlacePoint(l, 3.0, 180.0, 4.0);
   EXPECT_LT(p.x, l.cx - l.radius);
   const QImage image = RenderChartImage(chart, kDesignSize);
-  EXPECT_NE(Pixel(image, {p.x + 3, p.y}), 0xFFFFFFu);
+  EXPECT_NE(ColourAt(image, {p.x + 3, p.y}), 0xFFFFFFu);
 }
 
 TEST(RenderCache, RepaintsReuseLargeSeries) {
@@ -177,7 +179,7 @@ TEST(RenderCache, RepaintsReuseLargeSeries) {
   }
   EXPECT_EQ(cache.RebuiltLayers(), 2);  // the measured and pre-strain data
   chart.Highlight(s, 10);
-  chart.SeriesB.SetActive(false);
+  chart.bootstrap.SetActive(false);
   {
     QPainter p(&cached);
     RenderChart(p, chart, kDesignSize, &cache);
@@ -208,7 +210,7 @@ std::int32_t I32(const QByteArray& b, qsizetype at) {
 
 TEST(Metafile, RecordStructure) {
   const EqualAreaChart chart = AnalysedChart(kData);
-  const QByteArray emf = SaveToMetafileEnh(chart, kDesignSize);
+  const QByteArray emf = MetafileOf(chart, kDesignSize);
   ASSERT_GT(emf.size(), 108);
   EXPECT_EQ(U32(emf, 0), 1u);    // EMR_HEADER
   EXPECT_EQ(U32(emf, 4), 108u);  // with both header extensions
@@ -244,7 +246,7 @@ TEST(Metafile, RecordStructure) {
 
 TEST(Metafile, TextCarriesItsAdvances) {
   const EqualAreaChart chart = StartUpChart();
-  const QByteArray emf = SaveToMetafileEnh(chart, kDesignSize);
+  const QByteArray emf = MetafileOf(chart, kDesignSize);
   qsizetype at = 0;
   bool found = false;
   while (at < emf.size()) {
@@ -279,7 +281,7 @@ TEST(Metafile, TextCarriesItsAdvances) {
 
 TEST(Bitmap, ThirtyTwoBitsPerPixel) {
   const EqualAreaChart chart = AnalysedChart(kData);
-  const QByteArray bmp = SaveToBitmapFile(chart, kDesignSize);
+  const QByteArray bmp = BitmapOf(chart, kDesignSize);
   ASSERT_EQ(bmp.size(), 54 + 640 * 362 * 4);
   EXPECT_EQ(bmp.left(2), "BM");
   EXPECT_EQ(U32(bmp, 2), static_cast<std::uint32_t>(bmp.size()));
@@ -325,9 +327,8 @@ class ExportFiles : public ::testing::Test {
 TEST_F(ExportFiles, EveryFormatIsWritten) {
   const char* names[] = {"c.emf", "c.bmp", "c.svg", "c.png", "c.pdf"};
   for (const char* name : names) {
-    const ExportResult r =
-        SaveChartPictureFile(chart_, kDesignSize, Path(name));
-    EXPECT_TRUE(r.ok) << name << " " << r.message.toStdString();
+    const Status r = SaveChartPictureFile(chart_, kDesignSize, Path(name));
+    EXPECT_TRUE(r.ok()) << name << " " << r.message();
   }
   QFile svg(Path("c.svg"));
   ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
@@ -340,21 +341,22 @@ TEST_F(ExportFiles, EveryFormatIsWritten) {
 }
 
 TEST_F(ExportFiles, InvalidExtensionWritesNothing) {
-  const ExportResult r =
-      SaveChartPictureFile(chart_, kDesignSize, Path("c.jpeg"));
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.message, "Invalid file extension.");
+  const Status r = SaveChartPictureFile(chart_, kDesignSize, Path("c.jpeg"));
+  EXPECT_FALSE(r.ok());
+  EXPECT_EQ(r.code(), StatusCode::kInvalidExtension);
+  EXPECT_EQ(r.message(), "Invalid file extension.");
   EXPECT_TRUE(QDir(dir_.path()).entryList(QDir::Files).isEmpty());
 }
 
 TEST_F(ExportFiles, FailuresLeaveNothingHalfWritten) {
   // A folder where the file should go, and a folder that does not exist.
   QDir(dir_.path()).mkdir("taken.emf");
-  ExportResult r = SaveChartPictureFile(chart_, kDesignSize, Path("taken.emf"));
-  EXPECT_FALSE(r.ok);
-  EXPECT_FALSE(r.message.isEmpty());
+  Status r = SaveChartPictureFile(chart_, kDesignSize, Path("taken.emf"));
+  EXPECT_FALSE(r.ok());
+  EXPECT_EQ(r.code(), StatusCode::kWriteFailed);
+  EXPECT_FALSE(r.message().empty());
   r = SaveChartPictureFile(chart_, kDesignSize, Path("no/such/dir/c.bmp"));
-  EXPECT_FALSE(r.ok);
+  EXPECT_FALSE(r.ok());
   EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files).size(), 0);
   // An existing file is replaced whole.
   const QString old = Path("old.bmp");
@@ -364,7 +366,7 @@ TEST_F(ExportFiles, FailuresLeaveNothingHalfWritten) {
     f.write("previous picture");
   }
   r = SaveChartPictureFile(chart_, kDesignSize, old);
-  EXPECT_TRUE(r.ok);
+  EXPECT_TRUE(r.ok());
   EXPECT_EQ(QFile(old).size(), 54 + 640 * 362 * 4);
   EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files).size(), 1);
 }
@@ -382,8 +384,8 @@ TEST_F(ExportFiles, ReadOnlyFolderKeepsTheOldFile) {
   if (::access(sub.toLocal8Bit().constData(), W_OK) == 0) {
     GTEST_SKIP() << "running as root: folders are always writable";
   }
-  const ExportResult r = SaveChartPictureFile(chart_, kDesignSize, target);
-  EXPECT_FALSE(r.ok);
+  const Status r = SaveChartPictureFile(chart_, kDesignSize, target);
+  EXPECT_FALSE(r.ok());
   QFile f(target);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_EQ(f.readAll(), "previous picture");
@@ -400,7 +402,7 @@ TEST(MetafileReader, InkscapeDrawsWhatTheScreenShows) {
   QTemporaryDir dir;
   const EqualAreaChart chart = AnalysedChart(kData);
   const QString emf = dir.filePath("c.emf"), png = dir.filePath("c.png");
-  ASSERT_TRUE(SaveChartPictureFile(chart, kDesignSize, emf).ok);
+  ASSERT_TRUE(SaveChartPictureFile(chart, kDesignSize, emf).ok());
   const std::string cmd = "inkscape '" + emf.toStdString() +
                           "' --export-type=png --export-dpi=96 "
                           "--export-background=white --export-filename='" +

@@ -9,45 +9,59 @@
 #include <string>
 
 #include "core/number_format.h"
-#include "io/open_data.h"
 
 namespace orvane {
 namespace {
 
-LoadResult Load(const std::string& bytes) {
+// What ReadDataFile gives for `bytes`.
+struct Loaded {
+  Status status;
+  LoadedData data;
+};
+Loaded LoadFrom(ByteSource& source) {
+  Loaded r;
+  r.status = ReadDataFile(source, r.data);
+  return r;
+}
+Loaded Load(const std::string& bytes) {
   MemorySource source(bytes);
-  return ReadDataFile(source);
+  return LoadFrom(source);
+}
+Loaded LoadFile(const std::string& path) {
+  Loaded r;
+  r.status = ReadDataFile(path, r.data);
+  return r;
 }
 
 // Loads `bytes` and expects a refusal with `message`.
 void ExpectRefused(const std::string& bytes, const std::string& message,
                    std::int32_t datum) {
-  const LoadResult r = Load(bytes);
-  ASSERT_FALSE(r.ok) << bytes;
-  EXPECT_EQ(r.error.message, message) << bytes;
-  EXPECT_EQ(r.error.datum, datum) << bytes;
+  const Loaded r = Load(bytes);
+  ASSERT_FALSE(r.status.ok()) << bytes;
+  EXPECT_EQ(r.status.message(), message) << bytes;
+  EXPECT_EQ(r.status.datum(), datum) << bytes;
 }
 
 std::int32_t Count(const std::string& bytes) {
-  const LoadResult r = Load(bytes);
-  EXPECT_TRUE(r.ok) << r.error.message;
-  return r.data.Ndat;
+  const Loaded r = Load(bytes);
+  EXPECT_TRUE(r.status.ok()) << r.status.message();
+  return r.data.count;
 }
 
 std::vector<std::string> GridRow(const LoadedData& d, int i) {
-  const Tdata& t = d.DatF[static_cast<std::size_t>(i)];
-  return {std::to_string(i), FormatGrid(t.a, "."), FormatGrid(t.b, "."),
-          FormatGrid(t.ph, "."), FormatGrid(t.R, ".")};
+  const MarkerRecord& t = d.measured[static_cast<std::size_t>(i)];
+  return {std::to_string(i), FormatGrid(t.major, "."), FormatGrid(t.minor, "."),
+          FormatGrid(t.phi, "."), FormatGrid(t.ratio, ".")};
 }
 
 TEST(Loader, ThreeData) {
   for (const char* text :
        {"3 2 30\n4 2 45\n5 1 -10\n", "3 2 30\n4 2 45\n5 1 -10",
         "3 2 30\r\n4 2 45\r\n5 1 -10\r\n"}) {
-    const LoadResult r = Load(text);
-    ASSERT_TRUE(r.ok);
-    ASSERT_EQ(r.data.Ndat, 3);
-    ASSERT_EQ(r.data.DatF.size(), 4u);
+    const Loaded r = Load(text);
+    ASSERT_TRUE(r.status.ok());
+    ASSERT_EQ(r.data.count, 3);
+    ASSERT_EQ(r.data.measured.size(), 4u);
     EXPECT_EQ(GridRow(r.data, 1),
               (std::vector<std::string>{"1", "3.00", "2.00", "30.00", "1.50"}));
     EXPECT_EQ(GridRow(r.data, 2),
@@ -55,10 +69,10 @@ TEST(Loader, ThreeData) {
     EXPECT_EQ(GridRow(r.data, 3), (std::vector<std::string>{"3", "5.00", "1.00",
                                                             "-10.00", "5.00"}));
     // Slot 0 and the derived fields stay zero.
-    EXPECT_EQ(r.data.DatF[0].a, 0.0f);
-    EXPECT_EQ(r.data.DatF[0].R, 0.0f);
-    EXPECT_EQ(r.data.DatF[2].rh, 0.0f);
-    EXPECT_EQ(r.data.DatF[2].x, (Thyperbolic_vector{}));
+    EXPECT_EQ(r.data.measured[0].major, 0.0f);
+    EXPECT_EQ(r.data.measured[0].ratio, 0.0f);
+    EXPECT_EQ(r.data.measured[2].rho, 0.0f);
+    EXPECT_EQ(r.data.measured[2].vector, (MinkowskiVector{}));
   }
 }
 
@@ -70,10 +84,10 @@ TEST(Loader, LineStructure) {
   EXPECT_EQ(Count("3 2 30\n\n   \n4 2 45\n"), 2);
   // A datum may spread over lines; the rest of the line that held the third
   // number is skipped.
-  const LoadResult r = Load("3 2\n30 7\n");
-  ASSERT_TRUE(r.ok);
-  ASSERT_EQ(r.data.Ndat, 1);
-  EXPECT_EQ(r.data.DatF[1].ph, 30.0f);
+  const Loaded r = Load("3 2\n30 7\n");
+  ASSERT_TRUE(r.status.ok());
+  ASSERT_EQ(r.data.count, 1);
+  EXPECT_EQ(r.data.measured[1].phi, 30.0f);
   // Lines ended by a carriage return alone are one line.
   EXPECT_EQ(Count("3 2 30\r4 2 45\r5 1 -10\r"), 1);
   // Tabs, vertical tabs and other control bytes separate numbers.
@@ -97,33 +111,33 @@ TEST(Loader, EndOfFile) {
 }
 
 TEST(Loader, PartialLastDatumReadsZeros) {
-  const LoadResult r = Load("3 2 30\n4 2");
-  ASSERT_TRUE(r.ok);
-  ASSERT_EQ(r.data.Ndat, 2);
-  EXPECT_EQ(r.data.DatF[2].ph, 0.0f);
+  const Loaded r = Load("3 2 30\n4 2");
+  ASSERT_TRUE(r.status.ok());
+  ASSERT_EQ(r.data.count, 2);
+  EXPECT_EQ(r.data.measured[2].phi, 0.0f);
   ExpectRefused("3 2 30\n4", "Minor axis must be positive.  #2", 2);
 }
 
 TEST(Loader, LongTokensAreCut) {
   // 64 bytes make a token; the 65th byte begins the next one.
   const std::string a(63, '0');
-  const LoadResult r = Load(a + "32 1 0\n");
-  ASSERT_TRUE(r.ok);
-  ASSERT_EQ(r.data.Ndat, 1);
-  EXPECT_EQ(r.data.DatF[1].a, 3.0f);
-  EXPECT_EQ(r.data.DatF[1].b, 2.0f);
-  EXPECT_EQ(r.data.DatF[1].ph, 1.0f);
+  const Loaded r = Load(a + "32 1 0\n");
+  ASSERT_TRUE(r.status.ok());
+  ASSERT_EQ(r.data.count, 1);
+  EXPECT_EQ(r.data.measured[1].major, 3.0f);
+  EXPECT_EQ(r.data.measured[1].minor, 2.0f);
+  EXPECT_EQ(r.data.measured[1].phi, 1.0f);
 }
 
 TEST(Loader, Values) {
-  const LoadResult r = Load("2 2 0\n0.1 0.03 1e1\n");
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.data.DatF[1].R, 1.0f);
-  EXPECT_EQ(FormatGrid(r.data.DatF[1].R, "."), "1.00");
+  const Loaded r = Load("2 2 0\n0.1 0.03 1e1\n");
+  ASSERT_TRUE(r.status.ok());
+  EXPECT_EQ(r.data.measured[1].ratio, 1.0f);
+  EXPECT_EQ(FormatGrid(r.data.measured[1].ratio, "."), "1.00");
   // R is the quotient of the two stored singles, rounded once.
-  EXPECT_EQ(r.data.DatF[2].R,
+  EXPECT_EQ(r.data.measured[2].ratio,
             static_cast<float>(static_cast<long double>(0.1f) / 0.03f));
-  EXPECT_EQ(r.data.DatF[2].ph, 10.0f);
+  EXPECT_EQ(r.data.measured[2].phi, 10.0f);
   // The largest accepted ratio.
   EXPECT_EQ(Count("1000 1 0\n"), 1);
   EXPECT_EQ(Count("3.4028234e38 3.4028234e38 0\n"), 1);
@@ -190,14 +204,14 @@ class FailingSource : public ByteSource {
 
 TEST(LoaderRefusals, FailingMediumIsAReadError) {
   FailingSource mid("3 2 30\n4 2 45\n5 1 0\n", 10);
-  LoadResult r = ReadDataFile(mid);
-  ASSERT_FALSE(r.ok);
-  EXPECT_EQ(r.error.message, "Read error --- #2");
+  Loaded r = LoadFrom(mid);
+  ASSERT_FALSE(r.status.ok());
+  EXPECT_EQ(r.status.message(), "Read error --- #2");
   // A failure while testing for the end names the last datum read.
   FailingSource at_end("3 2 30\n4 2 45\n", 14);
-  r = ReadDataFile(at_end);
-  ASSERT_FALSE(r.ok);
-  EXPECT_EQ(r.error.message, "Read error --- #2");
+  r = LoadFrom(at_end);
+  ASSERT_FALSE(r.status.ok());
+  EXPECT_EQ(r.status.message(), "Read error --- #2");
 }
 
 // Bytes that change between the two passes.
@@ -221,13 +235,13 @@ class ChangingSource : public ByteSource {
 
 TEST(LoaderRefusals, FileChangedBetweenPasses) {
   ChangingSource shorter("3 2 30\n4 2 45\n", "3 2 30\n");
-  LoadResult r = ReadDataFile(shorter);
-  ASSERT_FALSE(r.ok);
-  EXPECT_EQ(r.error.message, "Read error --- #2");
+  Loaded r = LoadFrom(shorter);
+  ASSERT_FALSE(r.status.ok());
+  EXPECT_EQ(r.status.message(), "Read error --- #2");
   ChangingSource worse("3 2 30\n4 2 45\n", "3 2 30\n4 0 45\n");
-  r = ReadDataFile(worse);
-  ASSERT_FALSE(r.ok);
-  EXPECT_EQ(r.error.message, "Minor axis must be positive.  #2");
+  r = LoadFrom(worse);
+  ASSERT_FALSE(r.status.ok());
+  EXPECT_EQ(r.status.message(), "Minor axis must be positive.  #2");
 }
 
 class LoaderFiles : public ::testing::Test {
@@ -247,73 +261,33 @@ class LoaderFiles : public ::testing::Test {
 };
 
 TEST_F(LoaderFiles, MissingFileAndFolder) {
-  LoadResult r = ReadDataFile((dir_ / "absent.txt").string());
-  ASSERT_FALSE(r.ok);
-  EXPECT_EQ(r.error.message, "File not exits.");
-  r = ReadDataFile(dir_.string());
-  ASSERT_FALSE(r.ok);
-  EXPECT_EQ(r.error.message, "File not exits.");
+  Loaded r = LoadFile((dir_ / "absent.txt").string());
+  ASSERT_FALSE(r.status.ok());
+  EXPECT_EQ(r.status.message(), "File not exits.");
+  r = LoadFile(dir_.string());
+  ASSERT_FALSE(r.status.ok());
+  EXPECT_EQ(r.status.message(), "File not exits.");
 }
 
 TEST_F(LoaderFiles, UnreadableFileGivesTheSystemMessage) {
   const std::string path = Write("locked.txt", "3 2 30\n");
   std::filesystem::permissions(path, std::filesystem::perms::none);
   if (::access(path.c_str(), R_OK) == 0) GTEST_SKIP() << "running as root";
-  const LoadResult r = ReadDataFile(path);
-  ASSERT_FALSE(r.ok);
-  EXPECT_EQ(r.error.failure, LoadFailure::kCannotOpen);
-  EXPECT_EQ(r.error.message, "Permission denied");
+  const Loaded r = LoadFile(path);
+  ASSERT_FALSE(r.status.ok());
+  EXPECT_EQ(r.status.code(), StatusCode::kCannotOpen);
+  EXPECT_EQ(r.status.message(), "Permission denied");
 }
 
 TEST_F(LoaderFiles, ReadsAFileInBlocks) {
   std::string text;
   for (int i = 0; i < 30000; ++i)
     text += "3.5 1.25 " + std::to_string(i % 180) + "\n";
-  const LoadResult r = ReadDataFile(Write("big.txt", text));
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.data.Ndat, 30000);
-  EXPECT_EQ(r.data.DatF[30000].ph, 29999 % 180);
-  EXPECT_EQ(r.data.DatF[17].R, 2.8f);
-}
-
-TEST(OpenData, RefusalChangesNothing) {
-  AnalysisState state;
-  Report report;
-  report.Append("earlier");
-  const OpenOutcome o =
-      OpenDataFile(state, report, "/nonexistent/orvane/x.txt", ".");
-  EXPECT_FALSE(o.loaded);
-  EXPECT_EQ(o.error.message, "File not exits.");
-  EXPECT_EQ(report.Lines(), std::vector<std::string>{"earlier"});
-  EXPECT_EQ(state.Ndat, 0);
-  EXPECT_EQ(state.DatF.size(), 2u);
-}
-
-TEST(OpenData, DataBlockCaptionAndStatus) {
-  Report report;
-  WriteDataBlock(report, "/home/geo/rocks/sample 1.txt", 3);
-  EXPECT_EQ(report.Lines(),
-            (std::vector<std::string>{"*** Data ***",
-                                      "  file = /home/geo/rocks/sample 1.txt",
-                                      "  N    = 3"}));
-  EXPECT_EQ(DataCaption("/home/geo/rocks/sample 1.txt"),
-            "Orvane  [ sample 1.txt ]");
-  EXPECT_EQ(CountStatus(0), "N : 0");
-}
-
-TEST(OpenData, CancelledDialogRerunsOnTheDataHeld) {
-  AnalysisState state;
-  LoadResult r = Load("3 2 30\n4 2 45\n5 1 40\n6 2 35\n2 1 38\n");
-  ASSERT_TRUE(r.ok);
-  CommitLoadedData(state, std::move(r.data));
-  EXPECT_EQ(state.DatI.size(), 6u);
-  Report first, second;
-  RerunOnHeldData(state, first, "/d/a.txt", ".");
-  const auto limits = state.LimitsStatus;
-  RerunOnHeldData(state, second, "/d/a.txt", ".");
-  EXPECT_EQ(first.Lines(), second.Lines());
-  EXPECT_EQ(state.LimitsStatus, limits);
-  EXPECT_FALSE(limits.empty());
+  const Loaded r = LoadFile(Write("big.txt", text));
+  ASSERT_TRUE(r.status.ok());
+  EXPECT_EQ(r.data.count, 30000);
+  EXPECT_EQ(r.data.measured[30000].phi, 29999 % 180);
+  EXPECT_EQ(r.data.measured[17].ratio, 2.8f);
 }
 
 }  // namespace

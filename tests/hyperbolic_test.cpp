@@ -28,9 +28,9 @@ TEST(HyperbolicFunctions, InverseFunctions) {
 }
 
 TEST(EllipseVector, CircleIsTheOrigin) {
-  const Thyperbolic_vector x = HyperbolicVector(0.0f, 0.0f);
-  EXPECT_EQ(x, (Thyperbolic_vector{1.0f, 0.0f, 0.0f}));
-  const Tpolar p = VectorToPolar(x);
+  const MinkowskiVector x = HyperbolicVector(0.0f, 0.0f);
+  EXPECT_EQ(x, (MinkowskiVector{1.0f, 0.0f, 0.0f}));
+  const PolarCoordinates p = VectorToPolar(x);
   EXPECT_EQ(p.rho, 0.0f);
   EXPECT_EQ(p.psi, 0.0f);
   EXPECT_EQ(ZetaOfR(1.0f), 0.0f);
@@ -40,11 +40,11 @@ TEST(EllipseVector, CircleIsTheOrigin) {
 TEST(EllipseVector, NinetyDegreesPointsBackwards) {
   const float rho = std::log(3.0f);
   const float psi = static_cast<float>(90.0L * 2 * kRadPerDeg);
-  const Thyperbolic_vector x = HyperbolicVector(rho, psi);
+  const MinkowskiVector x = HyperbolicVector(rho, psi);
   EXPECT_NEAR(x[0], std::cosh(rho), 1e-6);
   EXPECT_NEAR(x[1], -std::sinh(rho), 1e-6);
   EXPECT_NEAR(x[2], 0.0f, 1e-6);
-  const Tpolar back = VectorToPolar(x);
+  const PolarCoordinates back = VectorToPolar(x);
   EXPECT_NEAR(std::fabs(back.psi), kPi, 1e-6);
   EXPECT_NEAR(back.rho, rho, 1e-6);
 }
@@ -52,7 +52,7 @@ TEST(EllipseVector, NinetyDegreesPointsBackwards) {
 TEST(EllipseVector, FortyFiveDegreesWithRatioE) {
   const float rho = std::log(static_cast<float>(std::exp(1.0)));
   const float psi = static_cast<float>(45.0L * 2 * kRadPerDeg);
-  const Thyperbolic_vector x = HyperbolicVector(rho, psi);
+  const MinkowskiVector x = HyperbolicVector(rho, psi);
   EXPECT_NEAR(rho, 1.0f, 1e-7);
   EXPECT_NEAR(x[0], std::cosh(1.0), 1e-6);
   EXPECT_NEAR(x[2], std::sinh(1.0), 1e-6);
@@ -73,9 +73,9 @@ TEST(EllipseVector, ZetaOfRatioAndOfRho) {
 TEST(EllipseVector, PolarRoundTripStaysOnTheHyperboloid) {
   for (float rho : {0.01f, 0.3f, 1.0f, 2.5f, 6.9f}) {
     for (float psi : {-3.1f, -1.0f, 0.0f, 0.5f, 2.0f, 3.14f}) {
-      const Thyperbolic_vector x = HyperbolicVector(rho, psi);
+      const MinkowskiVector x = HyperbolicVector(rho, psi);
       EXPECT_NEAR(LorentzNorm(x), 1.0f, 2e-3f * x[0] * x[0]);
-      const Tpolar p = VectorToPolar(x);
+      const PolarCoordinates p = VectorToPolar(x);
       EXPECT_NEAR(p.rho, rho, 1e-6f * (1 + rho));
       EXPECT_NEAR(p.psi, psi, 1e-5f);
     }
@@ -88,15 +88,15 @@ TEST(EllipseVector, DistanceToItselfIsNearlyZero) {
   // with x0 (arcosh(1 + 2^-23) = 4.9e-4 is its smallest step).
   for (float rho = 0.0f; rho < 7.0f; rho += 0.37f) {
     for (float psi = -3.0f; psi < 3.1f; psi += 0.71f) {
-      const Thyperbolic_vector x = HyperbolicVector(rho, psi);
+      const MinkowskiVector x = HyperbolicVector(rho, psi);
       const float d = HyperbolicDistance(x, x);
       EXPECT_GE(d, 0.0f) << rho << " " << psi;
       EXPECT_LE(d, 2.5e-3f * x[0]) << rho << " " << psi;
     }
   }
   EXPECT_EQ(HyperbolicDistance({1, 0, 0}, {1, 0, 0}), 0.0f);
-  const Thyperbolic_vector o = HyperbolicVector(0, 0);
-  const Thyperbolic_vector p = HyperbolicVector(1.25f, 0.4f);
+  const MinkowskiVector o = HyperbolicVector(0, 0);
+  const MinkowskiVector p = HyperbolicVector(1.25f, 0.4f);
   EXPECT_NEAR(HyperbolicDistance(o, p), 1.25f, 1e-6f);
 }
 
@@ -106,18 +106,18 @@ TEST(EllipseVector, NotTimeLikeHasNormZero) {
 }
 
 TEST(PlaneVectors, LengthUnitAndCross) {
-  const TplaneLength l = PlaneLength({3.0f, 4.0f});
+  const PlaneVectorLength l = PlaneLength({3.0f, 4.0f});
   EXPECT_EQ(l.length, 5.0f);
-  EXPECT_EQ(l.unit, (TplaneVector{0.6f, 0.8f}));
-  const TplaneLength z = PlaneLength({0.0f, 0.0f});
+  EXPECT_EQ(l.unit, (PlaneVector{0.6f, 0.8f}));
+  const PlaneVectorLength z = PlaneLength({0.0f, 0.0f});
   EXPECT_EQ(z.length, 0.0f);
-  EXPECT_EQ(z.unit, (TplaneVector{0.0f, 0.0f}));
+  EXPECT_EQ(z.unit, (PlaneVector{0.0f, 0.0f}));
   EXPECT_EQ(PlaneCross({1, 0}, {0, 1}), 1.0f);
   EXPECT_EQ(PlaneCross({0, 1}, {1, 0}), -1.0f);
 }
 
-Thyperbolic_matrix Boost(float rho, float psi) {
-  Thyperbolic_matrix r = MatIdentity(), b = MatIdentity(), u = MatIdentity();
+MinkowskiMatrix Boost(float rho, float psi) {
+  MinkowskiMatrix r = MatIdentity(), b = MatIdentity(), u = MatIdentity();
   r[1][1] = u[1][1] = std::cos(psi);
   r[2][2] = u[2][2] = std::cos(psi);
   r[2][1] = u[1][2] = std::sin(psi);
@@ -128,41 +128,41 @@ Thyperbolic_matrix Boost(float rho, float psi) {
 }
 
 TEST(Matrices, IdentityIsNeutral) {
-  const Thyperbolic_matrix id = MatIdentity();
+  const MinkowskiMatrix id = MatIdentity();
   EXPECT_EQ(MatInverse(id), id);
-  const Thyperbolic_matrix m = Boost(0.8f, 1.1f);
+  const MinkowskiMatrix m = Boost(0.8f, 1.1f);
   EXPECT_EQ(MatMul(m, id), m);
   EXPECT_EQ(MatMul(id, m), m);
-  const Thyperbolic_vector v = {1.5f, -0.25f, 2.0f};
+  const MinkowskiVector v = {1.5f, -0.25f, 2.0f};
   EXPECT_EQ(MatVec(id, v), v);
-  EXPECT_EQ(MatZero(), Thyperbolic_matrix{});
+  EXPECT_EQ(MatZero(), MinkowskiMatrix{});
   EXPECT_EQ(MatDet(id), 1.0f);
 }
 
 TEST(Matrices, SarrusAndInverse) {
-  const Thyperbolic_matrix m = {{{3, 1, 1}, {1, 1, 0}, {1, 0, 1}}};
+  const MinkowskiMatrix m = {{{3, 1, 1}, {1, 1, 0}, {1, 0, 1}}};
   EXPECT_EQ(MatDet(m), 1.0f);
-  const Thyperbolic_matrix expected = {{{1, -1, -1}, {-1, 2, 1}, {-1, 1, 2}}};
+  const MinkowskiMatrix expected = {{{1, -1, -1}, {-1, 2, 1}, {-1, 1, 2}}};
   EXPECT_EQ(MatInverse(m), expected);
-  const Thyperbolic_matrix n = {{{2, 0, 1}, {1, 3, 2}, {1, 1, 1}}};
+  const MinkowskiMatrix n = {{{2, 0, 1}, {1, 3, 2}, {1, 1, 1}}};
   EXPECT_EQ(MatDet(n), 0.0f);
   // Not symmetric: the transposition of the cofactors matters.
-  const Thyperbolic_matrix a = {{{1, 2, 0}, {0, 1, 0}, {0, 0, 1}}};
+  const MinkowskiMatrix a = {{{1, 2, 0}, {0, 1, 0}, {0, 0, 1}}};
   EXPECT_EQ(MatInverse(a),
-            (Thyperbolic_matrix{{{1, -2, 0}, {0, 1, 0}, {0, 0, 1}}}));
+            (MinkowskiMatrix{{{1, -2, 0}, {0, 1, 0}, {0, 0, 1}}}));
 }
 
 TEST(Matrices, LorentzBoostHasUnitDeterminantAndInverse) {
-  const Thyperbolic_matrix q = Boost(1.7f, -0.6f);
+  const MinkowskiMatrix q = Boost(1.7f, -0.6f);
   EXPECT_NEAR(MatDet(q), 1.0f, 1e-4f);
-  const Thyperbolic_matrix p = MatMul(q, MatInverse(q));
+  const MinkowskiMatrix p = MatMul(q, MatInverse(q));
   for (int i = 0; i < 3; ++i) {
     for (int j = 0; j < 3; ++j) {
       EXPECT_NEAR(p[i][j], i == j ? 1.0f : 0.0f, 1e-5f);
     }
   }
   // The boost moves the origin to the point (rho, psi).
-  const Tpolar moved = VectorToPolar(MatVec(q, {1, 0, 0}));
+  const PolarCoordinates moved = VectorToPolar(MatVec(q, {1, 0, 0}));
   EXPECT_NEAR(moved.rho, 1.7f, 1e-5f);
   EXPECT_NEAR(moved.psi, -0.6f, 1e-5f);
 }

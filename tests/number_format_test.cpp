@@ -82,10 +82,5 @@ TEST(FixedFormatSeparator, NonFiniteValuesAreNamed) {
   EXPECT_EQ(FormatFixed(-inf, 5, 3, "."), "-INF");
 }
 
-TEST(FixedFormatSeparator, Counts) {
-  EXPECT_EQ(FormatCount(0), "0");
-  EXPECT_EQ(FormatCount(252), "252");
-}
-
 }  // namespace
 }  // namespace orvane

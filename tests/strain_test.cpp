@@ -24,26 +24,26 @@ AnalysisState Analysed(const std::vector<Ellipse>& data,
 
 TEST(OptimalStrain, SingleEllipseIsItsOwnStrain) {
   const AnalysisState s = Analysed({{3, 1, 20}});
-  EXPECT_NEAR(s.Dats.R, 3.0f, 1e-5f);
-  EXPECT_NEAR(s.Dats.ph, 20.0f, 1e-4f);
-  EXPECT_EQ(s.Dats.a, 0.0f);
-  EXPECT_EQ(s.Dats.b, 0.0f);
+  EXPECT_NEAR(s.strain.ratio, 3.0f, 1e-5f);
+  EXPECT_NEAR(s.strain.phi, 20.0f, 1e-4f);
+  EXPECT_EQ(s.strain.major, 0.0f);
+  EXPECT_EQ(s.strain.minor, 0.0f);
   // Undoing the strain turns the ellipse into a circle.
-  EXPECT_NEAR(s.DatI[1].R, 1.0f, 1e-5f);
-  EXPECT_NEAR(s.DatI[1].zt, 0.0f, 1e-5f);
-  EXPECT_EQ(s.DatI[1].a, 0.0f);
+  EXPECT_NEAR(s.retrodeformed[1].ratio, 1.0f, 1e-5f);
+  EXPECT_NEAR(s.retrodeformed[1].zeta, 0.0f, 1e-5f);
+  EXPECT_EQ(s.retrodeformed[1].major, 0.0f);
 }
 
 TEST(OptimalStrain, PerpendicularPairCancels) {
   const AnalysisState s = Analysed({{2, 1, 10}, {2, 1, 100}});
-  EXPECT_NEAR(s.Dats.R, 1.0f, 1e-5f);
-  EXPECT_NEAR(s.Dats.zt, 0.0f, 1e-5f);
+  EXPECT_NEAR(s.strain.ratio, 1.0f, 1e-5f);
+  EXPECT_NEAR(s.strain.zeta, 0.0f, 1e-5f);
 }
 
 TEST(OptimalStrain, OrientationsStraddlingNinetyAverageNearNinety) {
   const AnalysisState s = Analysed({{2, 1, 89}, {2, 1, -89}});
-  EXPECT_NEAR(std::fabs(s.Dats.ph), 90.0f, 1e-3f);
-  EXPECT_GT(s.Dats.R, 1.9f);
+  EXPECT_NEAR(std::fabs(s.strain.phi), 90.0f, 1e-3f);
+  EXPECT_GT(s.strain.ratio, 1.9f);
 }
 
 TEST(OptimalStrain, RecoversTheStrainOfSymmetricMarkers) {
@@ -53,39 +53,42 @@ TEST(OptimalStrain, RecoversTheStrainOfSymmetricMarkers) {
   const float rho_s = std::log(2.5f);
   const float psi_s = static_cast<float>(2 * 35.0L * kRadPerDeg);
   AnalysisState strain;
-  strain.Dats.rh = rho_s;
-  strain.Dats.ps = psi_s;
+  strain.strain.rho = rho_s;
+  strain.strain.psi = psi_s;
   BuildStrainMatrices(strain);
 
   std::vector<Ellipse> data;
   for (int k = 0; k < 12; ++k) {
     const float psi = static_cast<float>(k * 30 * kRadPerDeg);
-    Tdata p;
-    p.x = MatVec(strain.Q_I2F, HyperbolicVector(std::log(1.8f), psi));
+    MarkerRecord p;
+    p.vector =
+        MatVec(strain.pre_to_post, HyperbolicVector(std::log(1.8f), psi));
     DeriveFromVector(p);
-    data.push_back({p.R, 1.0f, p.ph});
+    data.push_back({p.ratio, 1.0f, p.phi});
   }
   const AnalysisState s = Analysed(data);
-  EXPECT_NEAR(s.Dats.R, 2.5f, 1e-4f);
-  EXPECT_NEAR(s.Dats.ph, 35.0f, 1e-3f);
-  for (int i = 1; i <= s.Ndat; ++i) EXPECT_NEAR(s.DatI[i].R, 1.8f, 1e-4f) << i;
+  EXPECT_NEAR(s.strain.ratio, 2.5f, 1e-4f);
+  EXPECT_NEAR(s.strain.phi, 35.0f, 1e-3f);
+  for (int i = 1; i <= s.count; ++i)
+    EXPECT_NEAR(s.retrodeformed[i].ratio, 1.8f, 1e-4f) << i;
 }
 
 TEST(OptimalStrain, DataOfOneStrainFromCirclesCollapse) {
   const AnalysisState s = Analysed({{4, 1, 30}, {4, 1, 30}, {4, 1, 30}});
-  for (int i = 1; i <= 3; ++i) EXPECT_NEAR(s.DatI[i].R, 1.0f, 1e-5f);
+  for (int i = 1; i <= 3; ++i)
+    EXPECT_NEAR(s.retrodeformed[i].ratio, 1.0f, 1e-5f);
 }
 
 TEST(StrainMatrices, InverseAndDeterminant) {
   const AnalysisState s = Analysed({{3, 2, 30}, {4, 2, 45}, {5, 1, -10}});
-  EXPECT_NEAR(MatDet(s.Q_I2F), 1.0f, 1e-5f);
-  const Thyperbolic_matrix p = MatMul(s.Q_I2F, s.Q_F2I);
+  EXPECT_NEAR(MatDet(s.pre_to_post), 1.0f, 1e-5f);
+  const MinkowskiMatrix p = MatMul(s.pre_to_post, s.post_to_pre);
   for (int i = 0; i < 3; ++i) {
     for (int j = 0; j < 3; ++j) EXPECT_NEAR(p[i][j], i == j, 1e-6f);
   }
   // The strain maps the origin onto the optimal strain.
-  const Thyperbolic_vector o = MatVec(s.Q_I2F, {1, 0, 0});
-  for (int c = 0; c < 3; ++c) EXPECT_NEAR(o[c], s.Dats.x[c], 1e-6f);
+  const MinkowskiVector o = MatVec(s.pre_to_post, {1, 0, 0});
+  for (int c = 0; c < 3; ++c) EXPECT_NEAR(o[c], s.strain.vector[c], 1e-6f);
 }
 
 TEST(StrainReport, BlockLayout) {
@@ -106,7 +109,7 @@ TEST(StrainReport, BlockLayout) {
 TEST(MaxRatio, OverBothDatasets) {
   AnalysisState s = StateOf({{3, 1, 0}, {2, 1, 0}});
   EXPECT_EQ(MaxAxialRatio(s), 3.0f);
-  s.DatI[2].R = 7.5f;
+  s.retrodeformed[2].ratio = 7.5f;
   EXPECT_EQ(MaxAxialRatio(s), 7.5f);
   EXPECT_EQ(MaxAxialRatio(StateOf({})), 0.0f);
 }
@@ -116,19 +119,19 @@ TEST(Analysis, NoDataComputesNothing) {
   Report report;
   EXPECT_EQ(RunAnalysis(s, report, "."), AnalysisResult::kNoData);
   EXPECT_TRUE(report.Lines().empty());
-  EXPECT_EQ(s.Outcome, ConfidenceOutcome::kNotRun);
+  EXPECT_EQ(s.outcome, ConfidenceOutcome::kNotRun);
 }
 
 TEST(Analysis, RadialMaximumFollowsTheLargestMeasuredRatio) {
   AnalysisState s = StateOf({{4, 1, 0}, {2, 1, 60}});
   Report report;
   EXPECT_EQ(RunAnalysis(s, report, "."), AnalysisResult::kFewerThanFive);
-  EXPECT_EQ(s.RadialMaximum, 2.0);
-  EXPECT_EQ(s.IsoRmax, MaxAxialRatio(s));
+  EXPECT_EQ(s.radial_maximum, 2.0);
+  EXPECT_EQ(s.largest_ratio, MaxAxialRatio(s));
   // A rerun on the data held draws the same chart.
-  const double first = s.RadialMaximum;
+  const double first = s.radial_maximum;
   RunAnalysis(s, report, ".");
-  EXPECT_EQ(s.RadialMaximum, first);
+  EXPECT_EQ(s.radial_maximum, first);
 }
 
 }  // namespace

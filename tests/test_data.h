@@ -1,6 +1,6 @@
 // Helpers that build analysis states from (a, b, phi) triples.
-#ifndef ORVANE_TESTS_TEST_DATA_H_
-#define ORVANE_TESTS_TEST_DATA_H_
+#ifndef ORVANE_TEST_DATA_H_
+#define ORVANE_TEST_DATA_H_
 
 #include <cmath>
 #include <vector>
@@ -10,25 +10,25 @@
 namespace orvane::testing_support {
 
 struct Ellipse {
-  float a, b, ph;
+  float major, minor, phi;
 };
 
-// A state as the loader leaves it: a, b, ph, and R = a / b.
+// A state as the loader leaves it: a, b, ph, and ratio = major / minor.
 inline AnalysisState StateOf(const std::vector<Ellipse>& data) {
   AnalysisState s;
-  s.Ndat = static_cast<std::int32_t>(data.size());
-  s.DatF.assign(data.size() + 1, Tdata{});
-  s.DatI.assign(data.size() + 1, Tdata{});
+  s.count = static_cast<std::int32_t>(data.size());
+  s.measured.assign(data.size() + 1, MarkerRecord{});
+  s.retrodeformed.assign(data.size() + 1, MarkerRecord{});
   for (std::size_t i = 0; i < data.size(); ++i) {
-    Tdata& d = s.DatF[i + 1];
-    d.a = data[i].a;
-    d.b = data[i].b;
-    d.ph = data[i].ph;
-    d.R = static_cast<float>(static_cast<long double>(d.a) / d.b);
+    MarkerRecord& d = s.measured[i + 1];
+    d.major = data[i].major;
+    d.minor = data[i].minor;
+    d.phi = data[i].phi;
+    d.ratio = static_cast<float>(static_cast<long double>(d.major) / d.minor);
   }
   return s;
 }
 
 }  // namespace orvane::testing_support
 
-#endif  // ORVANE_TESTS_TEST_DATA_H_
+#endif  // ORVANE_TEST_DATA_H_

@@ -1,4 +1,4 @@
-#include "app/cli/json_report.h"
+#include "cli/json_report.h"
 
 #include <charconv>
 #include <cmath>
@@ -34,7 +34,7 @@ std::size_t Utf8Length(std::string_view s, std::size_t i) {
   return len;
 }
 
-void AppendVector(std::string& out, const Thyperbolic_vector& x) {
+void AppendVector(std::string& out, const MinkowskiVector& x) {
   out += '[';
   for (int c = 0; c < 3; ++c) {
     if (c) out += ',';
@@ -56,19 +56,19 @@ void AppendField(std::string& out, const char* key, float v) {
 }
 
 // {"R","ph","rh","ps","zt","x"}, the fields of a derived point.
-void AppendPoint(std::string& out, const Tdata& d) {
+void AppendPoint(std::string& out, const MarkerRecord& d) {
   out += '{';
-  AppendField(out, "R", d.R);
-  AppendField(out, "ph", d.ph);
-  AppendField(out, "rh", d.rh);
-  AppendField(out, "ps", d.ps);
-  AppendField(out, "zt", d.zt);
+  AppendField(out, "R", d.ratio);
+  AppendField(out, "ph", d.phi);
+  AppendField(out, "rh", d.rho);
+  AppendField(out, "ps", d.psi);
+  AppendField(out, "zt", d.zeta);
   AppendKey(out, "x");
-  AppendVector(out, d.x);
+  AppendVector(out, d.vector);
   out += '}';
 }
 
-void AppendMatrix(std::string& out, const Thyperbolic_matrix& m) {
+void AppendMatrix(std::string& out, const MinkowskiMatrix& m) {
   out += '[';
   for (std::size_t r = 0; r < 3; ++r) {
     if (r) out += ',';
@@ -142,42 +142,41 @@ std::string JsonError(std::string_view file, std::string_view message) {
 }
 
 std::string JsonResult(std::string_view file, const AnalysisState& state,
-                       AnalysisResult result, const Report& report,
-                       std::string_view status0, std::string_view status1) {
+                       AnalysisResult result, const Report& report) {
   std::string out;
-  out.reserve(256 + static_cast<std::size_t>(state.Ndat) * 260);
+  out.reserve(256 + static_cast<std::size_t>(state.count) * 260);
   out += "{\"file\":";
   AppendJsonString(out, file);
   out += ",\"ndat\":";
-  out += std::to_string(state.Ndat);
+  out += std::to_string(state.count);
 
   out += ",\"data\":[";
-  for (std::int32_t i = 1; i <= state.Ndat; ++i) {
-    const Tdata& d = state.DatF[static_cast<std::size_t>(i)];
+  for (std::int32_t i = 1; i <= state.count; ++i) {
+    const MarkerRecord& d = state.measured[static_cast<std::size_t>(i)];
     if (i > 1) out += ',';
     out += '{';
-    AppendField(out, "a", d.a);
-    AppendField(out, "b", d.b);
-    AppendField(out, "ph", d.ph);
-    AppendField(out, "R", d.R);
-    AppendField(out, "rh", d.rh);
-    AppendField(out, "ps", d.ps);
-    AppendField(out, "zt", d.zt);
+    AppendField(out, "a", d.major);
+    AppendField(out, "b", d.minor);
+    AppendField(out, "ph", d.phi);
+    AppendField(out, "R", d.ratio);
+    AppendField(out, "rh", d.rho);
+    AppendField(out, "ps", d.psi);
+    AppendField(out, "zt", d.zeta);
     AppendKey(out, "x");
-    AppendVector(out, d.x);
+    AppendVector(out, d.vector);
     out += '}';
   }
   out += "],\"pre\":[";
-  for (std::int32_t i = 1; i <= state.Ndat; ++i) {
+  for (std::int32_t i = 1; i <= state.count; ++i) {
     if (i > 1) out += ',';
-    AppendPoint(out, state.DatI[static_cast<std::size_t>(i)]);
+    AppendPoint(out, state.retrodeformed[static_cast<std::size_t>(i)]);
   }
   out += "],\"strain\":";
-  AppendPoint(out, state.Dats);
+  AppendPoint(out, state.strain);
   out += ",\"Q_I2F\":";
-  AppendMatrix(out, state.Q_I2F);
+  AppendMatrix(out, state.pre_to_post);
   out += ",\"Q_F2I\":";
-  AppendMatrix(out, state.Q_F2I);
+  AppendMatrix(out, state.post_to_pre);
 
   out += ",\"bootstrap\":";
   if (result != AnalysisResult::kBootstrapped) {
@@ -185,26 +184,26 @@ std::string JsonResult(std::string_view file, const AnalysisState& state,
   } else {
     out += "{\"solutions\":[";
     for (int k = 1; k <= kBootstrapResamples; ++k) {
-      const BootstrapSolution& b = state.Bs[static_cast<std::size_t>(k)];
+      const BootstrapSolution& b = state.solutions[static_cast<std::size_t>(k)];
       if (k > 1) out += ',';
       out += "{\"x\":";
-      AppendVector(out, b.x);
+      AppendVector(out, b.vector);
       out += ",\"dist\":";
-      AppendJsonFloat(out, b.dist);
+      AppendJsonFloat(out, b.distance);
       out += '}';
     }
     out += "],\"outcome\":";
-    AppendJsonString(out, OutcomeName(state.Outcome));
+    AppendJsonString(out, OutcomeName(state.outcome));
     out += ",\"kept\":[";
     bool first = true;
-    for (const BootstrapSolution& b : state.Kept) {
+    for (const BootstrapSolution& b : state.kept) {
       if (!first) out += ',';
       first = false;
       out += '{';
-      AppendField(out, "rh", b.rh);
-      AppendField(out, "ps", b.ps);
+      AppendField(out, "rh", b.rho);
+      AppendField(out, "ps", b.psi);
       AppendKey(out, "dist");
-      AppendJsonFloat(out, b.dist);
+      AppendJsonFloat(out, b.distance);
       out += '}';
     }
     out += "]}";
@@ -218,9 +217,9 @@ std::string JsonResult(std::string_view file, const AnalysisState& state,
     AppendJsonString(out, line);
   }
   out += "],\"status\":[";
-  AppendJsonString(out, status0);
+  AppendJsonString(out, "N : " + std::to_string(state.count));
   out += ',';
-  AppendJsonString(out, status1);
+  AppendJsonString(out, state.limits_summary);
   out += "]}";
   return out;
 }

@@ -1,8 +1,8 @@
 // The machine-readable result of one analysed file: one JSON object on one
 // line (JSON Lines). Every single-precision value is written as the shortest
 // decimal that reads back to the same single.
-#ifndef ORVANE_APP_CLI_JSON_REPORT_H_
-#define ORVANE_APP_CLI_JSON_REPORT_H_
+#ifndef ORVANE_CLI_JSON_REPORT_H_
+#define ORVANE_CLI_JSON_REPORT_H_
 
 #include <string>
 #include <string_view>
@@ -16,9 +16,10 @@ namespace orvane::cli {
 // {"file", "ndat", "data", "pre", "strain", "Q_I2F", "Q_F2I", "bootstrap",
 // "report", "status"} of an analysed file; "bootstrap" is null when the
 // bootstrap did not run.
+// "status" holds the window's status bar texts: "N : " and the count, and
+// the limits on one line (empty when none were written).
 std::string JsonResult(std::string_view file, const AnalysisState& state,
-                       AnalysisResult result, const Report& report,
-                       std::string_view status0, std::string_view status1);
+                       AnalysisResult result, const Report& report);
 
 // {"file", "error"} of a refused file.
 std::string JsonError(std::string_view file, std::string_view message);
@@ -32,4 +33,4 @@ void AppendJsonFloat(std::string& out, float v);
 
 }  // namespace orvane::cli
 
-#endif  // ORVANE_APP_CLI_JSON_REPORT_H_
+#endif  // ORVANE_CLI_JSON_REPORT_H_

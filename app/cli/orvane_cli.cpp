@@ -4,6 +4,7 @@
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,11 +16,12 @@
 #include <QSize>
 #include <QString>
 
-#include "app/cli/json_report.h"
+#include "chart/chart_geometry.h"
+#include "chart/equal_area_chart.h"
+#include "cli/json_report.h"
 #include "core/analysis.h"
-#include "io/open_data.h"
-#include "ui/chart_export.h"
-#include "ui/chart_model.h"
+#include "io/open_pipeline.h"
+#include "render/picture_export.h"
 
 namespace {
 
@@ -74,8 +76,8 @@ void WriteLine(FILE* stream, const std::string& text) {
 
 struct ChartRequest {
   std::string picture;  // empty: no chart
-  int width = 640;
-  int height = 362;
+  int width = orvane::kDesignChartWidth;
+  int height = orvane::kDesignChartHeight;
 };
 
 // Draws the chart of the analysed data, as the window would show it.
@@ -101,36 +103,48 @@ bool WriteChart(const ChartRequest& chart_request,
   orvane::EqualAreaChart chart;
   chart.StartUp();
   chart.ShowAnalysis(state, result);
-  const orvane::ExportResult r = orvane::SaveChartPictureFile(
+  const orvane::Status saved = orvane::SaveChartPictureFile(
       chart, QSize(chart_request.width, chart_request.height),
       QString::fromStdString(chart_request.picture));
-  if (!r.ok) WriteLine(stderr, r.message.toStdString());
-  return r.ok;
+  if (!saved.ok()) WriteLine(stderr, saved.message());
+  return saved.ok();
 }
+
+// The tool's part in the Open pipeline: the file named on the command line
+// is the file chosen, named in the report by its full path.
+class CommandLineOpen : public orvane::OpenFrontEnd {
+ public:
+  explicit CommandLineOpen(const std::string& file) : file_(file) {}
+  std::optional<std::string> ChooseFile() override { return FullPath(file_); }
+
+ private:
+  std::string file_;
+};
 
 // Analyses one file; false when it was refused or held no data.
 bool AnalyseFile(const std::string& file, bool json, const std::string& sep,
                  const ChartRequest& chart) {
   orvane::AnalysisState state;
   orvane::Report report;
-  const orvane::OpenOutcome outcome =
-      orvane::OpenDataFile(state, report, FullPath(file), sep);
-  if (!outcome.loaded) {
+  CommandLineOpen front_end(file);
+  std::string file_name;
+  const orvane::OpenResult opened =
+      orvane::RunOpen(front_end, state, report, file_name, sep);
+  if (!opened.status.ok()) {
     if (json) {
-      WriteLine(stdout, orvane::cli::JsonError(file, outcome.error.message));
+      WriteLine(stdout, orvane::cli::JsonError(file, opened.status.message()));
     } else {
-      WriteLine(stderr, outcome.error.message);
+      WriteLine(stderr, opened.status.message());
     }
     return false;
   }
+  const std::string notice = orvane::AnalysisNotice(opened);
   if (json) {
-    if (outcome.analysis == orvane::AnalysisResult::kNoData) {
-      WriteLine(stdout, orvane::cli::JsonError(file, orvane::kMessageNoData));
+    if (opened.analysis == orvane::AnalysisResult::kNoData) {
+      WriteLine(stdout, orvane::cli::JsonError(file, notice));
     } else {
       WriteLine(stdout,
-                orvane::cli::JsonResult(file, state, outcome.analysis, report,
-                                        orvane::CountStatus(state.Ndat),
-                                        state.LimitsStatus));
+                orvane::cli::JsonResult(file, state, opened.analysis, report));
     }
   } else {
     std::string text;
@@ -140,16 +154,13 @@ bool AnalyseFile(const std::string& file, bool json, const std::string& sep,
     }
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
-    if (outcome.analysis == orvane::AnalysisResult::kNoData) {
-      WriteLine(stderr, orvane::kMessageNoData);
-    } else if (outcome.analysis == orvane::AnalysisResult::kFewerThanFive) {
-      WriteLine(stderr, orvane::kMessageFewerThanFive);
-    }
+    if (!notice.empty()) WriteLine(stderr, notice);
   }
   std::fflush(stdout);
-  bool ok = outcome.analysis != orvane::AnalysisResult::kNoData;
-  if (!chart.picture.empty())
-    ok = WriteChart(chart, state, outcome.analysis) && ok;
+  bool ok = opened.analysis != orvane::AnalysisResult::kNoData;
+  if (!chart.picture.empty()) {
+    ok = WriteChart(chart, state, opened.analysis) && ok;
+  }
   return ok;
 }
 

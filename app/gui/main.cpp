@@ -1,17 +1,27 @@
-// orvane: the window program.
+// orvane: the window program. `orvane FILE` opens FILE at start, as a
+// desktop passes a file to the program.
 #include <QApplication>
+#include <QStringList>
+#include <QTimer>
 
-#include "ui/about.h"
-#include "ui/orvane_main.h"
-#include "ui/program_icon.h"
+#include "render/program_icon.h"
+#include "window/about_box.h"
+#include "window/main_window.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Orvane");
   QApplication::setWindowIcon(orvane::ProgramIcon());
-  orvane::TFormMain form_main;
-  orvane::TForm1 form1(&form_main);
-  form_main.SetAboutBox(&form1);
-  form_main.show();
+  orvane::MainWindow window;
+  orvane::AboutBox about(&window);
+  window.SetAboutBox(&about);
+  window.show();
+  const QStringList arguments = QApplication::arguments();
+  if (arguments.size() > 1) {
+    // Once the window is shown, so that its messages have a parent on
+    // screen.
+    const QString file = arguments.at(1);
+    QTimer::singleShot(0, &window, [&window, file] { window.openFile(file); });
+  }
   return app.exec();
 }

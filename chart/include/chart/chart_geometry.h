@@ -1,0 +1,82 @@
+// Where things go on the chart: the plot disc, the legend and the pixel of a
+// polar point. Plain C++ so that tests can check the geometry without a
+// window; the painter and the mouse handling both use it.
+#ifndef ORVANE_CHART_CHART_GEOMETRY_H_
+#define ORVANE_CHART_CHART_GEOMETRY_H_
+
+#include <vector>
+
+namespace orvane {
+
+struct Pixel {
+  int x = 0;
+  int y = 0;
+  bool operator==(const Pixel&) const = default;
+};
+
+struct PixelRect {
+  int left = 0, top = 0, width = 0, height = 0;
+  bool Contains(int x, int y) const {
+    return x >= left && x < left + width && y >= top && y < top + height;
+  }
+  bool operator==(const PixelRect&) const = default;
+};
+
+// The chart's size at the window's design size, and the default size of a
+// saved picture.
+inline constexpr int kDesignChartWidth = 640;
+inline constexpr int kDesignChartHeight = 362;
+
+// Pixel metrics of the chart.
+inline constexpr int kChartMargin = 4;  // around the plot area and legend
+// The width of the data grid, which lies over the chart's right-hand side
+// below the legend: the disc keeps clear of this column.
+inline constexpr int kGridWidth = 221;
+inline constexpr int kLegendTop = 3;
+inline constexpr int kLegendPadding = 4;
+inline constexpr int kLegendSpacing = 2;  // between entries
+inline constexpr int kCheckBoxSize = 12;
+inline constexpr int kSampleWidth = 26;
+inline constexpr int kLegendGap = 5;  // between check box, sample and title
+inline constexpr int kLegendShadow = 3;
+
+struct LegendEntryLayout {
+  PixelRect check_box;
+  PixelRect sample;  // the marker (and line) sample, centred in it
+  int text_x = 0;
+  int text_baseline = 0;
+};
+
+struct LegendLayout {
+  PixelRect box;
+  std::vector<LegendEntryLayout> entries;
+};
+
+// The legend at the right, its top at the top of the chart: one row per
+// entry of the given title widths, with rows of max(text height, check box)
+// plus the spacing.
+LegendLayout LayOutLegend(int chart_width, const std::vector<int>& title_widths,
+                          int text_height, int text_ascent);
+
+struct ChartLayout {
+  int width = 0;
+  int height = 0;
+  PixelRect plot;  // the plotting area: the chart less legend and margins
+  int cx = 0;      // centre of the disc
+  int cy = 0;
+  int radius = 0;  // radius D of the disc in pixels
+};
+
+// The disc is a true circle centred in the plotting area.
+ChartLayout LayOutChart(int width, int height, const LegendLayout& legend);
+
+// The pixel of the point (angle in degrees, value) for the radial scale
+// 0 .. maximum: r = value / maximum x D, x = cx + round(r cos angle),
+// y = cy - round(r sin angle). A value <= 0 lies at the centre; values
+// beyond the maximum lie outside the disc at the same scale.
+Pixel PlacePoint(const ChartLayout& layout, double maximum, double angle,
+                 double value);
+
+}  // namespace orvane
+
+#endif  // ORVANE_CHART_CHART_GEOMETRY_H_

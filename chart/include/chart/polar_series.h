@@ -1,0 +1,84 @@
+// A series of the polar chart: its style and its points, kept in angle
+// order. Plain C++ (no Qt).
+#ifndef ORVANE_CHART_POLAR_SERIES_H_
+#define ORVANE_CHART_POLAR_SERIES_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/analysis_state.h"
+
+namespace orvane {
+
+// A colour as 0xRRGGBB.
+using Rgb = std::uint32_t;
+
+enum class MarkerStyle { kNone, kCircle, kDiamond, kSquare, kCross };
+
+struct SeriesStyle {
+  std::string title;
+  bool show_in_legend = true;
+  Rgb color = 0x000000;  // the series colour
+  MarkerStyle marker = MarkerStyle::kNone;
+  int half_width = 0;          // pixels left and right of the point
+  int half_height = 0;         // pixels above and below the point
+  std::optional<Rgb> fill;     // none: hollow marker
+  std::optional<Rgb> outline;  // none: no outline
+  int outline_width = 1;
+  bool square_caps = false;
+  int transparency = 0;  // percent by which markers blend with the ground
+  // The line through the points, in point order.
+  bool line_visible = false;
+  Rgb line_color = 0x000000;
+  int line_width = 1;
+  bool closed = false;  // the line returns from the last point to the first
+  // The plot disc, painted by the first active series of the list.
+  std::optional<Rgb> circle_background;  // none: not filled
+  bool circle_outline = true;            // black, one pixel
+};
+
+// A series of a polar chart. Points are kept sorted by angle, ascending; a
+// point added with an angle equal to existing ones goes after them.
+class PolarSeries {
+ public:
+  explicit PolarSeries(SeriesStyle style) : style_(std::move(style)) {}
+
+  const SeriesStyle& Style() const { return style_; }
+  SeriesStyle& MutableStyle() {
+    ++revision_;
+    return style_;
+  }
+
+  // AddPolar(angle in degrees, value); the label and colour of the chart
+  // component are always empty and the series' own.
+  void AddPolar(double angle, double value);
+  void Clear();
+  // The points in angle order (sorted on first use after additions).
+  const std::vector<PolarPoint>& Points() const;
+  std::size_t Count() const { return points_.size(); }
+
+  bool Active() const { return active_; }
+  void SetActive(bool on);
+  // The area transparency: it applies to filled areas only, and no series
+  // fills one, so it changes nothing that is drawn.
+  int Transparency() const { return area_transparency_; }
+  void SetTransparency(int percent) { area_transparency_ = percent; }
+
+  // Changes with every change of points or style (not of Active), so that
+  // a painter can cache what it drew.
+  std::uint64_t Revision() const { return revision_; }
+
+ private:
+  SeriesStyle style_;
+  mutable std::vector<PolarPoint> points_;
+  mutable bool sorted_ = true;
+  bool active_ = true;
+  int area_transparency_ = 0;
+  std::uint64_t revision_ = 0;
+};
+
+}  // namespace orvane
+
+#endif  // ORVANE_CHART_POLAR_SERIES_H_

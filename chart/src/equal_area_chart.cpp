@@ -1,0 +1,258 @@
+#include "chart/equal_area_chart.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace orvane {
+
+SeriesStyle BootstrapStyle() {
+  SeriesStyle s;
+  s.title = "Bootstrap Solutions";
+  s.color = 0x0080C0;
+  s.marker = MarkerStyle::kCircle;
+  s.half_width = s.half_height = 3;
+  s.fill = 0x95B443;
+  s.line_color = s.color;
+  s.circle_background = 0xFFFFFF;
+  s.circle_outline = false;
+  return s;
+}
+
+SeriesStyle RetrodeformedStyle() {
+  SeriesStyle s;
+  s.title = "Pre-Strain";
+  s.color = 0x804000;
+  s.marker = MarkerStyle::kDiamond;
+  s.half_width = s.half_height = 4;
+  s.fill = 0xBF6000;
+  s.transparency = 45;
+  s.line_color = s.color;
+  s.circle_background = 0xFFFFFF;
+  return s;
+}
+
+SeriesStyle MeasuredStyle() {
+  SeriesStyle s;
+  s.title = "Post-Strain";
+  s.color = 0x0000FF;
+  s.marker = MarkerStyle::kSquare;
+  s.half_width = s.half_height = 3;
+  s.outline = 0x0000A0;
+  s.outline_width = 1;
+  s.transparency = 31;
+  s.line_color = s.color;
+  s.circle_outline = false;
+  return s;
+}
+
+SeriesStyle OptimalStyle() {
+  SeriesStyle s;
+  s.title = "Optimal Strain";
+  s.color = 0xFF0000;
+  s.marker = MarkerStyle::kCross;
+  s.half_width = s.half_height = 3;
+  s.outline = 0xFF0000;
+  s.outline_width = 4;
+  s.square_caps = true;
+  s.transparency = 34;
+  s.line_color = 0xFF0000;
+  s.line_width = 3;
+  return s;
+}
+
+SeriesStyle MeasuredHighlightStyle() {
+  SeriesStyle s;
+  s.title = "highlightF";
+  s.show_in_legend = false;
+  s.color = 0xFF0000;
+  s.marker = MarkerStyle::kCircle;
+  s.half_width = s.half_height = 6;
+  s.fill = 0xFF8040;
+  s.outline = 0xFF00FF;
+  s.outline_width = 2;
+  s.square_caps = true;
+  s.transparency = 46;
+  s.line_color = s.color;
+  return s;
+}
+
+SeriesStyle RetrodeformedHighlightStyle() {
+  SeriesStyle s;
+  s.title = "highlightI";
+  s.show_in_legend = false;
+  s.color = 0xFF0000;
+  s.marker = MarkerStyle::kCircle;
+  s.half_width = s.half_height = 6;
+  s.fill = 0xFFFF00;
+  s.outline = 0xFF0000;
+  s.outline_width = 2;
+  s.square_caps = true;
+  s.transparency = 49;
+  s.line_color = s.color;
+  return s;
+}
+
+SeriesStyle IsoRatioCircleStyle() {
+  SeriesStyle s;
+  s.show_in_legend = false;
+  s.color = 0x808080;
+  s.marker = MarkerStyle::kNone;
+  s.line_visible = true;
+  s.line_color = 0x808080;
+  s.line_width = 1;
+  s.closed = true;
+  return s;
+}
+
+EqualAreaChart::EqualAreaChart()
+    : bootstrap(BootstrapStyle()),
+      retrodeformed(RetrodeformedStyle()),
+      measured(MeasuredStyle()),
+      optimal(OptimalStyle()),
+      measured_highlight(MeasuredHighlightStyle()),
+      retrodeformed_highlight(RetrodeformedHighlightStyle()) {}
+
+void EqualAreaChart::SetRadialMaximum(double m) {
+  // A maximum below the minimum 0 (or not a number) has no scale; the
+  // analysis never gives one, as zeta >= 0.
+  if (m > 0 && std::isfinite(m)) radial_maximum_ = m;
+}
+
+std::vector<const PolarSeries*> EqualAreaChart::SeriesList() const {
+  std::vector<const PolarSeries*> list = {
+      &bootstrap, &retrodeformed,      &measured,
+      &optimal,   &measured_highlight, &retrodeformed_highlight};
+  for (const auto& c : iso_ratio_circles_) list.push_back(c.get());
+  return list;
+}
+
+std::vector<PolarSeries*> EqualAreaChart::SeriesList() {
+  std::vector<PolarSeries*> list = {
+      &bootstrap, &retrodeformed,      &measured,
+      &optimal,   &measured_highlight, &retrodeformed_highlight};
+  for (const auto& c : iso_ratio_circles_) list.push_back(c.get());
+  return list;
+}
+
+const PolarSeries* EqualAreaChart::DiscSeries() const {
+  for (const PolarSeries* s : SeriesList()) {
+    if (s->Active()) return s;
+  }
+  return nullptr;
+}
+
+void EqualAreaChart::CreateIsoRatioCircles(float Rmax) {
+  iso_ratio_circles_.clear();
+  // n = ceil(Rmax), bounded; nothing for Rmax <= 1 or NaN (the comparison
+  // is false for NaN) or infinity.
+  if (!(Rmax > 1.0f) || !std::isfinite(Rmax)) return;
+  const double n = std::min<double>(std::ceil(static_cast<double>(Rmax)),
+                                    kMaxIsoRatioCircles + 1);
+  const int last = static_cast<int>(n);
+  for (int i = 2; i <= last; ++i) {
+    const double zeta = ZetaOfR(static_cast<float>(i));
+    auto circle = std::make_unique<PolarSeries>(IsoRatioCircleStyle());
+    for (int j = 0; j <= 180; ++j) circle->AddPolar(2.0 * j, zeta);
+    if (i == last) {
+      circle->AddPolar(0.0, 0.0);
+      circle->AddPolar(0.0, zeta);
+    }
+    iso_ratio_circles_.push_back(std::move(circle));
+  }
+}
+
+void EqualAreaChart::DestroyIsoRatioCircles() {
+  iso_ratio_circles_.clear();
+}
+
+void EqualAreaChart::ClearDataSeries() {
+  bootstrap.Clear();
+  measured.Clear();
+  retrodeformed.Clear();
+  optimal.Clear();
+}
+
+void EqualAreaChart::PlotMeasured(const AnalysisState& state) {
+  measured.Clear();
+  for (std::int32_t i = 1; i <= state.count; ++i) {
+    const MarkerRecord& d = state.measured[static_cast<std::size_t>(i)];
+    measured.AddPolar(PlotAngle(d.psi), d.zeta);
+  }
+  SetRadialMaximum(state.radial_maximum);
+}
+
+void EqualAreaChart::PlotRetrodeformed(const AnalysisState& state) {
+  retrodeformed.Clear();
+  for (std::int32_t i = 1; i <= state.count; ++i) {
+    const MarkerRecord& d = state.retrodeformed[static_cast<std::size_t>(i)];
+    retrodeformed.AddPolar(PlotAngle(d.psi), d.zeta);
+  }
+}
+
+void EqualAreaChart::PlotOptimal(const AnalysisState& state) {
+  optimal.Clear();
+  optimal.AddPolar(PlotAngle(state.strain.psi), state.strain.zeta);
+  optimal.MutableStyle().line_visible = true;
+}
+
+void EqualAreaChart::PlotBootstrap(const AnalysisState& state) {
+  bootstrap.Clear();
+  if (state.bootstrap_cloud.empty()) return;
+  bootstrap.SetActive(true);
+  for (const PolarPoint& p : state.bootstrap_cloud) {
+    bootstrap.AddPolar(p.angle, p.value);
+  }
+}
+
+void EqualAreaChart::PlotAnalysis(const AnalysisState& state) {
+  DestroyIsoRatioCircles();
+  PlotMeasured(state);
+  PlotOptimal(state);
+  PlotRetrodeformed(state);
+  CreateIsoRatioCircles(state.largest_ratio);
+  PlotBootstrap(state);
+}
+
+void EqualAreaChart::ShowAnalysis(const AnalysisState& state,
+                                  AnalysisResult result) {
+  if (result == AnalysisResult::kNoData) {
+    ShowStartUp();
+  } else {
+    PlotAnalysis(state);
+  }
+}
+
+void EqualAreaChart::StartUp() {
+  CreateIsoRatioCircles(4.0f);
+  ClearDataSeries();
+  measured_highlight.SetTransparency(0);
+  retrodeformed_highlight.SetTransparency(0);
+  HideHighlight();
+}
+
+void EqualAreaChart::ShowStartUp() {
+  ClearDataSeries();
+  DestroyIsoRatioCircles();
+  CreateIsoRatioCircles(4.0f);
+  radial_maximum_ = kInitialRadialMaximum;
+}
+
+void EqualAreaChart::Highlight(const AnalysisState& state, std::int32_t i) {
+  const MarkerRecord& f = state.measured[static_cast<std::size_t>(i)];
+  const MarkerRecord& r = state.retrodeformed[static_cast<std::size_t>(i)];
+  measured_highlight.Clear();
+  measured_highlight.SetActive(true);
+  measured_highlight.SetTransparency(50);
+  measured_highlight.AddPolar(PlotAngle(f.psi), f.zeta);
+  retrodeformed_highlight.Clear();
+  retrodeformed_highlight.SetActive(true);
+  retrodeformed_highlight.SetTransparency(50);
+  retrodeformed_highlight.AddPolar(PlotAngle(r.psi), r.zeta);
+}
+
+void EqualAreaChart::HideHighlight() {
+  measured_highlight.SetActive(false);
+  retrodeformed_highlight.SetActive(false);
+}
+
+}  // namespace orvane

@@ -1,0 +1,83 @@
+// The state of one analysis: the measured and retrodeformed ellipses, the
+// optimal strain, its Lorentz matrices and the bootstrap solutions, together
+// with the figures the chart draws from them, so that a window can plot the
+// results without recomputing anything.
+#ifndef ORVANE_CORE_ANALYSIS_STATE_H_
+#define ORVANE_CORE_ANALYSIS_STATE_H_
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/hyperbolic.h"
+
+namespace orvane {
+
+// One bootstrap solution.
+struct BootstrapSolution {
+  float rho = 0;             // hyperbolic polar radius of the solution
+  float psi = 0;             // its direction, radians, in (-pi, pi]
+  MinkowskiVector vector{};  // the resample's hyperbolic vector mean
+  float distance = 0;        // hyperbolic distance to the optimal strain
+};
+
+inline constexpr int kBootstrapResamples = 200;
+inline constexpr int kBootstrapKept = 190;  // 95 % of the resamples
+
+// What the confidence stage of the last analysis ended with.
+enum class ConfidenceOutcome {
+  kNotRun,           // no data, or fewer than five
+  kNullStrain,       // the optimal strain lies at the origin
+  kSurroundsOrigin,  // the kept solutions lie around the origin
+  kLimits,           // the limits were reported
+};
+
+// A point of a polar chart series: angle in degrees, radius zeta.
+struct PolarPoint {
+  double angle = 0;
+  double value = 0;
+};
+
+struct AnalysisState {
+  AnalysisState();
+
+  // The number of markers. Slots 1..count of both datasets hold them; slot 0
+  // is never written and stays zero, so that slot i is datum i of the file.
+  std::int32_t count = 0;
+  std::vector<MarkerRecord> measured;       // as measured (post-strain)
+  std::vector<MarkerRecord> retrodeformed;  // before the strain (pre-strain)
+  MarkerRecord strain;  // the optimal strain; major and minor stay zero
+  // solutions[1..200], one per resample in draw order; rho and psi stay
+  // zero.
+  std::array<BootstrapSolution, kBootstrapResamples + 1> solutions{};
+  MinkowskiMatrix pre_to_post{};  // the strain as a Lorentz transformation
+  MinkowskiMatrix post_to_pre{};  // its inverse, the retrodeformation
+
+  // Results of the last analysis, for the chart and the status bar.
+  // Radial maximum of the chart: zeta of the largest measured R, plus 0.5.
+  double radial_maximum = 3.0;
+  // Largest R over both datasets: the iso-R circles go up to it.
+  float largest_ratio = 4.0f;
+  ConfidenceOutcome outcome = ConfidenceOutcome::kNotRun;
+  // The 190 solutions nearest to the optimal strain, nearest first (empty
+  // unless the confidence stage passed its null-strain test).
+  std::vector<BootstrapSolution> kept;
+  // Their chart points, in the same order.
+  std::vector<PolarPoint> bootstrap_cloud;
+  // Both limits on one line (line A, two blanks, line B of the confidence
+  // block), or empty when none were written.
+  std::string limits_summary;
+};
+
+// 180 / pi as the chart forms its angles: a double constant, so a different
+// long double from kDegPerRad of the report.
+inline constexpr long double kChartDegPerRad = 57.29577951308232L;
+
+// The chart angle of a direction psi (radians): psi x 180/pi degrees, formed
+// in extended precision with kChartDegPerRad.
+double PlotAngle(float psi);
+
+}  // namespace orvane
+
+#endif  // ORVANE_CORE_ANALYSIS_STATE_H_

@@ -1,0 +1,67 @@
+// Bootstrap confidence limits of the optimal strain: 200 resamples drawn
+// with replacement from a fixed-seed generator, the 190 solutions nearest to
+// the optimal strain, and the ranges of R and phi over them.
+#ifndef ORVANE_CORE_BOOTSTRAP_H_
+#define ORVANE_CORE_BOOTSTRAP_H_
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "core/analysis_state.h"
+#include "core/report.h"
+
+namespace orvane {
+
+// The multiplier of the bootstrap's generator (0x08088405).
+inline constexpr std::uint32_t kGeneratorMultiplier = 134775813u;
+
+// The program's linear congruential generator: s <- s x 134775813 + 1 mod
+// 2^32, each draw yielding u = s / 2^32 in [0, 1).
+class RandomGenerator {
+ public:
+  void Seed(std::uint32_t s) { state_ = s; }
+  std::uint32_t State() const { return state_; }
+  std::uint32_t Next() {
+    state_ = state_ * kGeneratorMultiplier + 1u;
+    return state_;
+  }
+  // Draws u and returns ceil(u x n), exactly, in 0..n. It is 0 only for the
+  // state 0, which the stream seeded with 1 first reaches at draw
+  // 4294967295.
+  std::uint32_t NextIndex(std::uint32_t n) { return IndexOf(Next(), n); }
+  // ceil(s x n / 2^32) of a state s.
+  static std::uint32_t IndexOf(std::uint32_t s, std::uint32_t n) {
+    return static_cast<std::uint32_t>(
+        (static_cast<std::uint64_t>(s) * n + 0xFFFFFFFFull) >> 32);
+  }
+  // Advances the state by `steps` draws at once (in log2(steps) steps), so
+  // that a resample's draws can be found without drawing its predecessors.
+  void Skip(std::uint64_t steps);
+
+ private:
+  std::uint32_t state_ = 0;
+};
+
+// Fills solutions[1..200]: the vector (the mean of resample k) and its
+// distance to the optimal strain.
+// The generator is seeded with 1, so the same data always give the same
+// solutions. REQUIRES: count >= 5, measured[1..count].vector and strain set.
+void RunBootstrap(AnalysisState& state);
+
+// Sorts solutions by dist, ascending, with the list quicksort of the
+// confidence stage: middle pivot, Hoare partition, recursion on the left
+// part and a loop on the right part. Not stable; the order of equal
+// distances is that of this algorithm.
+void SortByDistance(std::vector<BootstrapSolution>& list);
+
+// The confidence stage: null-strain test, the 190 nearest solutions (into
+// kept and bootstrap_cloud), the origin test, the confidence block of the
+// report (numbers in fixed(5, 3) with `sep`) and the status text. Sets
+// outcome. REQUIRES: RunBootstrap has filled solutions.
+void ReportConfidenceLimits(AnalysisState& state, Report& report,
+                            std::string_view sep);
+
+}  // namespace orvane
+
+#endif  // ORVANE_CORE_BOOTSTRAP_H_

@@ -1,0 +1,39 @@
+// Decimal output of the analysis' numbers.
+#ifndef ORVANE_CORE_NUMBER_FORMAT_H_
+#define ORVANE_CORE_NUMBER_FORMAT_H_
+
+#include <string>
+#include <string_view>
+
+namespace orvane {
+
+// fixed(p, d): the exact binary value of v is rounded once, half away from
+// zero, to at most p significant digits and at most d decimals (whichever
+// keeps fewer), then written with exactly d decimals after `separator`, at
+// least one digit before it, and a leading "-" unless the rounded value is
+// zero. When the rounded integer part needs more than p digits the value is
+// written in exponent form instead: the first significant digit, the
+// separator and the further significant digits (if any remain once trailing
+// zeros are dropped), "E" and the power of ten with at least d digits:
+// FormatFixed(123456.7, 5, 2, ".") is "1.2346E05", 100000 gives "1E05".
+// Non-finite values are written "NAN", "INF" and "-INF".
+// REQUIRES: 1 <= p <= 18, 0 <= d <= 18.
+std::string FormatFixed(long double v, int p, int d,
+                        std::string_view separator);
+
+// The formats used by the program: the data grid and the highlight text
+// (fixed(5, 2)), the optimal-strain block (fixed(6, 3)) and the confidence
+// block (fixed(5, 3)).
+inline std::string FormatGrid(long double v, std::string_view sep) {
+  return FormatFixed(v, 5, 2, sep);
+}
+inline std::string FormatStrain(long double v, std::string_view sep) {
+  return FormatFixed(v, 6, 3, sep);
+}
+inline std::string FormatLimit(long double v, std::string_view sep) {
+  return FormatFixed(v, 5, 3, sep);
+}
+
+}  // namespace orvane
+
+#endif  // ORVANE_CORE_NUMBER_FORMAT_H_

@@ -1,0 +1,236 @@
+#include "core/bootstrap.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/number_format.h"
+#include "core/strain.h"
+#include "parallel.h"
+
+namespace orvane {
+namespace {
+
+using LD = long double;
+
+int CompareDistance(float a, float b) {
+  if (a < b) return -1;
+  if (a > b) return 1;
+  return 0;
+}
+
+void QuickSort(std::vector<BootstrapSolution>& list, int l, int r) {
+  int i;
+  do {
+    i = l;
+    int j = r;
+    const float pivot = list[static_cast<size_t>((l + r) >> 1)].distance;
+    do {
+      while (CompareDistance(list[static_cast<size_t>(i)].distance, pivot) <
+             0) {
+        ++i;
+      }
+      while (CompareDistance(list[static_cast<size_t>(j)].distance, pivot) >
+             0) {
+        --j;
+      }
+      if (i <= j) {
+        if (i != j) {
+          std::swap(list[static_cast<size_t>(i)], list[static_cast<size_t>(j)]);
+        }
+        ++i;
+        --j;
+      }
+    } while (i <= j);
+    if (l < j) QuickSort(list, l, j);
+    l = i;
+  } while (i < r);
+}
+
+// Replaces a running minimum when the new value is not larger, a maximum
+// when it is not smaller.
+void UpdateMin(float& m, float v) {
+  if (!(v > m)) m = v;
+}
+void UpdateMax(float& m, float v) {
+  if (!(v < m)) m = v;
+}
+
+}  // namespace
+
+void RandomGenerator::Skip(std::uint64_t steps) {
+  // The draw is the affine map s -> m s + c; applying it k times is again
+  // affine, and maps compose by squaring.
+  std::uint32_t mul = 1, add = 0;                  // the accumulated map
+  std::uint32_t m = kGeneratorMultiplier, c = 1u;  // the map for 2^bit draws
+  for (; steps > 0; steps >>= 1) {
+    if (steps & 1) {
+      mul *= m;
+      add = add * m + c;
+    }
+    c = c * m + c;
+    m *= m;
+  }
+  state_ = state_ * mul + add;
+}
+
+namespace {
+
+// The mean of resample k (1-based): its draws are the (k-1) n + 1 .. k n of
+// the stream seeded with 1.
+MinkowskiVector ResampleMean(const std::vector<MinkowskiVector>& points,
+                             std::uint32_t n, int k) {
+  RandomGenerator generator;
+  generator.Seed(1);
+  generator.Skip(static_cast<std::uint64_t>(k - 1) * n);
+  // The indices are known ahead of their use: fetching the points a few
+  // draws early hides the memory latency of large data sets.
+  constexpr std::uint32_t kAhead = 16;
+  std::uint32_t ring[kAhead];
+  RandomGenerator lookahead = generator;
+  for (std::uint32_t j = 0; j < kAhead && j < n; ++j) {
+    ring[j] = lookahead.NextIndex(n);
+    __builtin_prefetch(&points[ring[j]]);
+  }
+  VectorSum sum{};
+  for (std::uint32_t j = 0; j < n; ++j) {
+    const std::uint32_t i = ring[j % kAhead];
+    if (j + kAhead < n) {
+      const std::uint32_t next = lookahead.NextIndex(n);
+      ring[j % kAhead] = next;
+      __builtin_prefetch(&points[next]);
+    }
+    AddToSum(sum, points[i]);
+  }
+  return NormalisedMean(sum);
+}
+
+}  // namespace
+
+void RunBootstrap(AnalysisState& state) {
+  const std::uint32_t n = static_cast<std::uint32_t>(state.count);
+  // The resamples need HyperbolicVector(measured[i].rho, measured[i].psi),
+  // which is exactly measured[i].vector as the analysis set it; the vectors are
+  // gathered into one compact array so that random draws stay in cache longer.
+  // Slot 0 is the zero record (rho = psi = 0), whose vector is that of a
+  // circle; only the state 0 draws it, far beyond any real file.
+  std::vector<MinkowskiVector> points(static_cast<std::size_t>(n) + 1);
+  points[0] = HyperbolicVector(0.0f, 0.0f);
+  for (std::uint32_t i = 1; i <= n; ++i) points[i] = state.measured[i].vector;
+
+  // Resamples are independent once each knows where its draws start, so
+  // large data sets share them out among the processor's cores.
+  ParallelFor(
+      1, kBootstrapResamples + 1,
+      [&](std::int64_t first, std::int64_t last) {
+        for (std::int64_t k = first; k < last; ++k) {
+          BootstrapSolution& b = state.solutions[static_cast<std::size_t>(k)];
+          b.vector = ResampleMean(points, n, static_cast<int>(k));
+          b.distance = HyperbolicDistance(b.vector, state.strain.vector);
+        }
+      },
+      n < 20000 ? kBootstrapResamples : 1);
+}
+
+void SortByDistance(std::vector<BootstrapSolution>& list) {
+  if (list.size() > 1) QuickSort(list, 0, static_cast<int>(list.size()) - 1);
+}
+
+void ReportConfidenceLimits(AnalysisState& state, Report& report,
+                            std::string_view sep) {
+  const MarkerRecord& s = state.strain;
+  state.kept.clear();
+  state.bootstrap_cloud.clear();
+  state.limits_summary.clear();
+
+  // The optimal strain's position in the plot and its direction.
+  const PlaneVector p0 = {
+      static_cast<float>(s.zeta * std::cos(static_cast<LD>(s.psi))),
+      static_cast<float>(s.zeta * std::sin(static_cast<LD>(s.psi)))};
+  const PlaneVectorLength l0 = PlaneLength(p0);
+  if (l0.length == 0) {
+    report.Append("Null strain.");
+    state.outcome = ConfidenceOutcome::kNullStrain;
+    return;
+  }
+
+  const float big = 1e21f;
+  float x_min = big, x_max = -big, y_min = big, y_max = -big;
+  float rho_min = big, rho_max = -big, dev_min = big, dev_max = -big;
+
+  // The solutions ordered by their distance to the optimal strain.
+  std::vector<BootstrapSolution> by_distance;
+  by_distance.reserve(kBootstrapResamples);
+  for (int k = 1; k <= kBootstrapResamples; ++k) {
+    const BootstrapSolution& from = state.solutions[static_cast<size_t>(k)];
+    BootstrapSolution b;
+    b.vector = from.vector;
+    const PolarCoordinates polar = VectorToPolar(b.vector);
+    b.rho = polar.rho;
+    b.psi = polar.psi;
+    b.distance = HyperbolicDistance(from.vector, s.vector);
+    by_distance.push_back(b);
+  }
+  SortByDistance(by_distance);
+
+  state.kept.assign(by_distance.begin(), by_distance.begin() + kBootstrapKept);
+  state.bootstrap_cloud.reserve(kBootstrapKept);
+  for (const BootstrapSolution& b : state.kept) {
+    const float rho = b.rho;
+    const float psi = b.psi;
+    const float zeta = ZetaOfRho(rho);
+    state.bootstrap_cloud.push_back({PlotAngle(psi), zeta});
+
+    const PlaneVector p = {
+        static_cast<float>(std::cos(static_cast<LD>(psi)) * zeta),
+        static_cast<float>(std::sin(static_cast<LD>(psi)) * zeta)};
+    const PlaneVectorLength l = PlaneLength(p);
+    float dev;  // deviation of the orientation from phi_s, degrees
+    if (l.length == 0) {
+      dev = 180.0f;
+    } else {
+      // A cross product of two unit vectors can exceed 1 by rounding.
+      const LD sine =
+          std::clamp(static_cast<LD>(PlaneCross(l0.unit, l.unit)), -1.0L, 1.0L);
+      dev = static_cast<float>(std::asin(sine) * kDegPerRad / 2);
+    }
+    UpdateMin(x_min, p[0]);
+    UpdateMax(x_max, p[0]);
+    UpdateMin(y_min, p[1]);
+    UpdateMax(y_max, p[1]);
+    UpdateMin(rho_min, rho);
+    UpdateMax(rho_max, rho);
+    UpdateMin(dev_min, dev);
+    UpdateMax(dev_max, dev);
+    // A solution at the origin has no orientation: the range is all of it.
+    if (dev == 180.0f) dev_min = -180.0f;
+  }
+
+  if (static_cast<LD>(x_min) * x_max < 0 &&
+      static_cast<LD>(y_min) * y_max < 0) {
+    report.Append("Confidence region surrounds the origin.");
+    state.outcome = ConfidenceOutcome::kSurroundsOrigin;
+    return;
+  }
+
+  const LD r_s = s.ratio;
+  const LD phi_s = s.phi;
+  const LD r_min = std::exp(static_cast<LD>(rho_min));
+  const LD r_max = std::exp(static_cast<LD>(rho_max));
+  auto F = [sep](LD v) { return FormatLimit(v, sep); };
+  const std::string line_a =
+      "  R_s = " + F(r_s) + " +" + F(r_max - r_s) + "/-" + F(r_s - r_min);
+  const std::string line_b =
+      "  phi_s = " + F(phi_s) + " +" + F(dev_max) + "/" + F(dev_min);
+  report.Append("");
+  report.Append("** 95% Confidence Limits **");
+  report.Append(line_a);
+  report.Append("      min = " + F(r_min));
+  report.Append("      max = " + F(r_max));
+  report.Append(line_b);
+  report.Append("      min = " + F(phi_s + dev_min));
+  report.Append("      max = " + F(phi_s + dev_max));
+  state.limits_summary = line_a + "  " + line_b;
+  state.outcome = ConfidenceOutcome::kLimits;
+}
+
+}  // namespace orvane

@@ -1,0 +1,86 @@
+// Drawing the equal-area chart into any QPainter: the screen, bitmaps and
+// vector pictures all go through RenderChart, so a picture shows exactly
+// what the window shows.
+#ifndef ORVANE_RENDER_CHART_RENDER_H_
+#define ORVANE_RENDER_CHART_RENDER_H_
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSize>
+#include <QStringList>
+#include <map>
+#include <memory>
+
+#include "chart/chart_geometry.h"
+#include "chart/equal_area_chart.h"
+
+namespace orvane {
+
+// "Arial Unicode MS", the face of the legend and of the report, followed by
+// the faces that stand in for it where it is missing.
+QStringList ArialUnicodeFamilies();
+
+// The legend font: 11 pixels of ArialUnicodeFamilies().
+QFont LegendFont();
+
+// The legend entries (series shown in the legend, in list order) and their
+// layout for a chart of the given width.
+struct LegendView {
+  std::vector<const PolarSeries*> series;
+  LegendLayout layout;
+};
+LegendView MeasureLegend(const EqualAreaChart& chart, int width);
+
+ChartLayout LayOutChart(const EqualAreaChart& chart, QSize size);
+
+// A marker as regions that do not overlap, each filled in one colour, so
+// that blending every region with what lies beneath equals blending the
+// whole marker at once. Coordinates are relative to the centre of the
+// point's pixel.
+struct MarkerShape {
+  QPainterPath fill;
+  QPainterPath outline;
+  int extent = 0;  // pixels from the centre to the farthest covered pixel
+};
+MarkerShape MakeMarkerShape(const SeriesStyle& style);
+
+// Drawings of large series kept between repaints: a repaint that changes
+// only the highlight or a legend check reuses them.
+class ChartRenderCache {
+ public:
+  ChartRenderCache();
+  ~ChartRenderCache();
+  // Series with more points than this are drawn into a cached layer.
+  static constexpr std::size_t kLayerThreshold = 2000;
+  struct Layer;
+  Layer& LayerFor(const PolarSeries* series);
+  void Prune(const EqualAreaChart& chart);
+  int RebuiltLayers() const { return rebuilt_; }
+  void CountRebuild() { ++rebuilt_; }
+
+ private:
+  std::map<const PolarSeries*, std::unique_ptr<Layer>> layers_;
+  int rebuilt_ = 0;
+};
+
+// Draws the whole chart, background to legend, at `size` pixels. A raster
+// painter may pass a cache; vector pictures draw every marker.
+void RenderChart(QPainter& painter, const EqualAreaChart& chart, QSize size,
+                 ChartRenderCache* cache = nullptr);
+
+// The chart as an image of `size` pixels (32 bits per pixel, no alpha).
+QImage RenderChartImage(const EqualAreaChart& chart, QSize size);
+
+// The legend entry whose check box contains the pixel, or nullptr.
+PolarSeries* LegendCheckBoxAt(EqualAreaChart& chart, QSize size, int x, int y);
+
+inline QColor ToQColor(Rgb rgb, int transparency = 0) {
+  return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF,
+                (255 * (100 - transparency) + 50) / 100);
+}
+
+}  // namespace orvane
+
+#endif  // ORVANE_RENDER_CHART_RENDER_H_

@@ -1,0 +1,90 @@
+// A QPaintDevice whose paint engine writes an Enhanced Metafile, so that the
+// chart's QPainter code draws the screen and the metafile alike.
+//
+// Filled areas become polygon records under the path's fill rule, lines
+// become polyline records with geometric pens, text becomes EXTTEXTOUTW
+// with its advances. GDI records carry no alpha: a translucent colour is
+// written blended with the white ground of the chart. Images are not
+// supported (the chart draws none into vector pictures).
+#ifndef ORVANE_RENDER_EMF_PAINT_ENGINE_H_
+#define ORVANE_RENDER_EMF_PAINT_ENGINE_H_
+
+#include <QPaintDevice>
+#include <QPaintEngine>
+#include <map>
+#include <memory>
+#include <tuple>
+#include <vector>
+
+#include "render/emf_records.h"
+
+namespace orvane {
+
+class EmfPaintEngine;
+
+class EmfDevice : public QPaintDevice {
+ public:
+  EmfDevice(int width, int height);
+  ~EmfDevice() override;
+  QPaintEngine* paintEngine() const override;
+  // The metafile, complete once the painter has ended.
+  const std::vector<std::uint8_t>& Bytes() const;
+
+ protected:
+  int metric(PaintDeviceMetric metric) const override;
+
+ private:
+  int width_, height_;
+  std::unique_ptr<EmfPaintEngine> engine_;
+};
+
+class EmfPaintEngine : public QPaintEngine {
+ public:
+  EmfPaintEngine(int width, int height);
+  ~EmfPaintEngine() override;
+
+  bool begin(QPaintDevice* device) override;
+  bool end() override;
+  void updateState(const QPaintEngineState& state) override;
+  void drawPath(const QPainterPath& path) override;
+  void drawPolygon(const QPointF* points, int count,
+                   PolygonDrawMode mode) override;
+  void drawPixmap(const QRectF& r, const QPixmap& pm,
+                  const QRectF& sr) override;
+  void drawTextItem(const QPointF& p, const QTextItem& item) override;
+  Type type() const override { return QPaintEngine::User; }
+
+  const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
+
+ private:
+  // The COLORREF of a colour blended with white by its alpha and the
+  // painter's opacity.
+  std::uint32_t Blend(const QColor& c) const;
+  void UsePen(bool on);
+  void UseBrush(bool on);
+  void Fill(const std::vector<QPolygonF>& polygons, Qt::FillRule rule);
+  void Stroke(const QPolygonF& polyline, bool closed);
+
+  int width_, height_;
+  std::unique_ptr<emf::RecordWriter> writer_;
+  std::vector<std::uint8_t> bytes_;
+  QPen pen_;
+  QBrush brush_;
+  QTransform transform_;
+  qreal opacity_ = 1;
+  // The GDI objects selected now, and what they were made from.
+  std::uint32_t pen_handle_ = 0, brush_handle_ = 0;
+  std::uint32_t pen_color_ = 0, brush_color_ = 0;
+  std::uint32_t pen_width_ = 0;
+  Qt::PenCapStyle pen_cap_ = Qt::SquareCap;
+  bool pen_selected_ = false, brush_selected_ = false;
+  std::uint32_t fill_mode_ = 0;
+  // Fonts made so far, by face, height, weight and slant; the selected one.
+  std::map<std::tuple<std::u16string, int, int, bool>, std::uint32_t> fonts_;
+  std::uint32_t font_selected_ = 0;
+  std::uint32_t text_color_ = 0xFFFFFFFF;
+};
+
+}  // namespace orvane
+
+#endif  // ORVANE_RENDER_EMF_PAINT_ENGINE_H_

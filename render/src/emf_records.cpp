@@ -1,0 +1,329 @@
+#include "render/emf_records.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace orvane::emf {
+
+RecordWriter::RecordWriter(int width, int height, double dpi)
+    : width_(std::max(1, width)), height_(std::max(1, height)), dpi_(dpi) {
+  // Pixel coordinates, transparent text background.
+  Begin(EMR_SETMAPMODE);
+  U32(1);  // MM_TEXT
+  End();
+  Begin(EMR_SETBKMODE);
+  U32(1);  // TRANSPARENT
+  End();
+}
+
+void RecordWriter::U32(std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) body_.push_back((v >> (8 * i)) & 0xFF);
+}
+
+void RecordWriter::U16(std::uint16_t v) {
+  body_.push_back(v & 0xFF);
+  body_.push_back(v >> 8);
+}
+
+void RecordWriter::F32(float v) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &v, 4);
+  U32(bits);
+}
+
+void RecordWriter::Begin(std::uint32_t type) {
+  record_start_ = body_.size();
+  U32(type);
+  U32(0);  // size, filled in by End
+}
+
+void RecordWriter::End() {
+  while ((body_.size() - record_start_) % 4 != 0) body_.push_back(0);
+  const std::uint32_t size =
+      static_cast<std::uint32_t>(body_.size() - record_start_);
+  for (int i = 0; i < 4; ++i) {
+    body_[record_start_ + 4 + i] = (size >> (8 * i)) & 0xFF;
+  }
+  ++records_;
+}
+
+void RecordWriter::Include(int x, int y) {
+  if (!drawn_) {
+    bounds_ = {x, y, x, y};
+    drawn_ = true;
+    return;
+  }
+  bounds_.left = std::min(bounds_.left, x);
+  bounds_.top = std::min(bounds_.top, y);
+  bounds_.right = std::max(bounds_.right, x);
+  bounds_.bottom = std::max(bounds_.bottom, y);
+}
+
+void RecordWriter::Bounds(const std::vector<Point16>& points) {
+  RectL r{0, 0, -1, -1};
+  if (!points.empty()) {
+    r = {points[0].x, points[0].y, points[0].x, points[0].y};
+    for (const Point16& p : points) {
+      r.left = std::min<std::int32_t>(r.left, p.x);
+      r.top = std::min<std::int32_t>(r.top, p.y);
+      r.right = std::max<std::int32_t>(r.right, p.x);
+      r.bottom = std::max<std::int32_t>(r.bottom, p.y);
+      Include(p.x, p.y);
+    }
+  }
+  I32(r.left);
+  I32(r.top);
+  I32(r.right);
+  I32(r.bottom);
+}
+
+std::uint32_t RecordWriter::AllocateHandle() {
+  if (!free_handles_.empty()) {
+    const std::uint32_t handle = free_handles_.back();
+    free_handles_.pop_back();
+    return handle;
+  }
+  max_handles_ = std::max(max_handles_, next_handle_ + 1);
+  return next_handle_++;
+}
+
+std::uint32_t RecordWriter::CreatePen(const PenSpec& pen) {
+  const std::uint32_t handle = AllocateHandle();
+  Begin(EMR_EXTCREATEPEN);
+  U32(handle);
+  U32(0);  // offBmi
+  U32(0);  // cbBmi
+  U32(0);  // offBits
+  U32(0);  // cbBits
+  // LogPenEx: PS_GEOMETRIC | PS_SOLID, the end caps, mitred joins.
+  std::uint32_t style = 0x00010000;
+  if (pen.square_caps) style |= 0x00000100;  // PS_ENDCAP_SQUARE
+  if (pen.flat_caps) style |= 0x00000200;    // PS_ENDCAP_FLAT
+  style |= 0x00002000;                       // PS_JOIN_MITER
+  U32(style);
+  U32(pen.width);
+  U32(0);  // BS_SOLID
+  U32(pen.color);
+  U32(0);  // hatch
+  U32(0);  // no style entries
+  End();
+  return handle;
+}
+
+std::uint32_t RecordWriter::CreateBrush(std::uint32_t color) {
+  const std::uint32_t handle = AllocateHandle();
+  Begin(EMR_CREATEBRUSHINDIRECT);
+  U32(handle);
+  U32(0);  // BS_SOLID
+  U32(color);
+  U32(0);  // hatch
+  End();
+  return handle;
+}
+
+std::uint32_t RecordWriter::CreateFont(const FontSpec& font) {
+  const std::uint32_t handle = AllocateHandle();
+  Begin(EMR_EXTCREATEFONTINDIRECTW);
+  U32(handle);
+  // LogFontW, 92 bytes.
+  I32(font.height);
+  I32(0);  // width
+  I32(0);  // escapement
+  I32(0);  // orientation
+  I32(font.weight);
+  body_.push_back(font.italic ? 1 : 0);
+  body_.push_back(0);  // underline
+  body_.push_back(0);  // strike out
+  body_.push_back(1);  // DEFAULT_CHARSET
+  body_.push_back(0);  // OUT_DEFAULT_PRECIS
+  body_.push_back(0);  // CLIP_DEFAULT_PRECIS
+  body_.push_back(5);  // CLEARTYPE_QUALITY
+  body_.push_back(0);  // DEFAULT_PITCH | FF_DONTCARE
+  for (std::size_t i = 0; i < 32; ++i) {
+    U16(i < font.face.size() && i < 31 ? font.face[i] : 0);
+  }
+  End();
+  return handle;
+}
+
+void RecordWriter::SelectObject(std::uint32_t handle) {
+  Begin(EMR_SELECTOBJECT);
+  U32(handle);
+  End();
+}
+
+void RecordWriter::DeleteObject(std::uint32_t handle) {
+  Begin(EMR_DELETEOBJECT);
+  U32(handle);
+  End();
+  free_handles_.push_back(handle);
+}
+
+void RecordWriter::SetPolyFillMode(std::uint32_t mode) {
+  Begin(EMR_SETPOLYFILLMODE);
+  U32(mode);
+  End();
+}
+
+void RecordWriter::SetTextColor(std::uint32_t color) {
+  Begin(EMR_SETTEXTCOLOR);
+  U32(color);
+  End();
+}
+
+void RecordWriter::SetTextAlign(std::uint32_t mode) {
+  Begin(EMR_SETTEXTALIGN);
+  U32(mode);
+  End();
+}
+
+void RecordWriter::Poly16(std::uint32_t type,
+                          const std::vector<Point16>& points) {
+  if (points.size() < 2) return;
+  Begin(type);
+  Bounds(points);
+  U32(static_cast<std::uint32_t>(points.size()));
+  Points(points);
+  End();
+}
+
+void RecordWriter::Points(const std::vector<Point16>& points) {
+  for (const Point16& p : points) {
+    U16(static_cast<std::uint16_t>(p.x));
+    U16(static_cast<std::uint16_t>(p.y));
+  }
+}
+
+void RecordWriter::Polygon(const std::vector<Point16>& points) {
+  Poly16(EMR_POLYGON16, points);
+}
+
+void RecordWriter::Polyline(const std::vector<Point16>& points) {
+  Poly16(EMR_POLYLINE16, points);
+}
+
+void RecordWriter::PolyPolygon(
+    const std::vector<std::vector<Point16>>& polygons) {
+  std::vector<Point16> all;
+  std::vector<std::uint32_t> counts;
+  for (const auto& p : polygons) {
+    if (p.size() < 2) continue;
+    all.insert(all.end(), p.begin(), p.end());
+    counts.push_back(static_cast<std::uint32_t>(p.size()));
+  }
+  if (counts.empty()) return;
+  if (counts.size() == 1) {
+    Polygon(all);
+    return;
+  }
+  Begin(EMR_POLYPOLYGON16);
+  Bounds(all);
+  U32(static_cast<std::uint32_t>(counts.size()));
+  U32(static_cast<std::uint32_t>(all.size()));
+  for (std::uint32_t c : counts) U32(c);
+  Points(all);
+  End();
+}
+
+void RecordWriter::TextOut(int x, int y, const std::u16string& text,
+                           const std::vector<std::int32_t>& advances) {
+  if (text.empty()) return;
+  const std::uint32_t n = static_cast<std::uint32_t>(text.size());
+  std::int32_t width = 0;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    width += i < advances.size() ? advances[i] : 0;
+  }
+  Include(x, y);
+  Include(x + width, y);
+  Begin(EMR_EXTTEXTOUTW);
+  // Bounds: not computed (all zero is allowed).
+  I32(0);
+  I32(0);
+  I32(-1);
+  I32(-1);
+  U32(1);     // GM_COMPATIBLE
+  F32(0.0f);  // exScale
+  F32(0.0f);  // eyScale
+  // EmrText
+  I32(x);
+  I32(y);
+  U32(n);
+  const std::uint32_t fixed = 8 + 16 + 4 + 8 + 8 + 4 + 4 + 4 + 16 + 4;
+  const std::uint32_t off_string = fixed;
+  const std::uint32_t string_bytes = (2 * n + 3) / 4 * 4;
+  U32(off_string);
+  U32(0);  // options
+  I32(0);  // rectangle (unused without clipping or opaquing)
+  I32(0);
+  I32(-1);
+  I32(-1);
+  U32(off_string + string_bytes);  // offDx
+  for (char16_t c : text) U16(static_cast<std::uint16_t>(c));
+  while ((body_.size() - record_start_) % 4 != 0) body_.push_back(0);
+  for (std::uint32_t i = 0; i < n; ++i) {
+    I32(i < advances.size() ? advances[i] : 0);
+  }
+  End();
+}
+
+std::vector<std::uint8_t> RecordWriter::Finish() {
+  // The end record.
+  Begin(EMR_EOF);
+  U32(0);   // no palette entries
+  U32(16);  // offPalEntries
+  U32(20);  // nSizeLast
+  End();
+
+  std::vector<std::uint8_t> body = std::move(body_);
+  body_.clear();
+  // The header, written last because it holds the totals.
+  const double mm_per_px = 25.4 / dpi_;
+  const std::uint32_t header_size = 108;
+  const std::uint32_t total =
+      header_size + static_cast<std::uint32_t>(body.size());
+  Begin(EMR_HEADER);
+  // Bounds: the picture's drawn extent in pixels, inclusive.
+  if (drawn_) {
+    I32(std::max(0, bounds_.left));
+    I32(std::max(0, bounds_.top));
+    I32(std::min(width_ - 1, bounds_.right));
+    I32(std::min(height_ - 1, bounds_.bottom));
+  } else {
+    I32(0);
+    I32(0);
+    I32(-1);
+    I32(-1);
+  }
+  // Frame: the whole picture in units of 0.01 mm, inclusive.
+  I32(0);
+  I32(0);
+  I32(static_cast<std::int32_t>(std::lround(width_ * mm_per_px * 100)) - 1);
+  I32(static_cast<std::int32_t>(std::lround(height_ * mm_per_px * 100)) - 1);
+  U32(0x464D4520);  // " EMF"
+  U32(0x00010000);  // version
+  U32(total);
+  U32(records_ + 1);  // the records so far and the header itself
+  U16(static_cast<std::uint16_t>(max_handles_));
+  U16(0);
+  U32(0);  // no description
+  U32(0);
+  U32(0);  // no palette
+  // The reference device: the picture's pixels at the given resolution.
+  I32(width_);
+  I32(height_);
+  I32(static_cast<std::int32_t>(std::lround(width_ * mm_per_px)));
+  I32(static_cast<std::int32_t>(std::lround(height_ * mm_per_px)));
+  U32(0);  // no pixel format
+  U32(0);
+  U32(0);  // not OpenGL
+  I32(static_cast<std::int32_t>(std::lround(width_ * mm_per_px * 1000)));
+  I32(static_cast<std::int32_t>(std::lround(height_ * mm_per_px * 1000)));
+  End();
+  std::vector<std::uint8_t> out = std::move(body_);
+  out.insert(out.end(), body.begin(), body.end());
+  body_.clear();
+  return out;
+}
+
+}  // namespace orvane::emf

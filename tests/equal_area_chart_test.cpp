@@ -1,0 +1,275 @@
+#include "chart/equal_area_chart.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <limits>
+
+#include "chart/chart_geometry.h"
+#include "core/analysis.h"
+#include "core/strain.h"
+#include "test_data.h"
+
+namespace orvane {
+namespace {
+
+using testing_support::StateOf;
+
+// A layout with a disc of radius 200 centred at (300, 250).
+ChartLayout Disc() {
+  ChartLayout l;
+  l.width = 800;
+  l.height = 500;
+  l.cx = 300;
+  l.cy = 250;
+  l.radius = 200;
+  return l;
+}
+
+double Radius(const PolarSeries& circle) {
+  return circle.Points()[0].value;
+}
+
+TEST(IsoRcircles, StartUpChart) {
+  EqualAreaChart chart;
+  chart.StartUp();
+  ASSERT_EQ(chart.IsoRatioCircleCount(), 3);
+  EXPECT_EQ(chart.RadialMaximum(), 3.0);
+  // R = 2, 3, 4 at 23.6 %, 38.5 % and 50 % of the disc radius.
+  EXPECT_NEAR(Radius(*chart.IsoRatioCircles()[0]) / 3.0, 0.236, 5e-4);
+  EXPECT_NEAR(Radius(*chart.IsoRatioCircles()[1]) / 3.0, 0.385, 5e-4);
+  EXPECT_EQ(Radius(*chart.IsoRatioCircles()[2]) / 3.0, 0.5);
+  for (const auto& c : chart.IsoRatioCircles()) {
+    EXPECT_FALSE(c->Style().show_in_legend);
+    EXPECT_EQ(c->Style().line_color, 0x808080u);
+    EXPECT_EQ(c->Style().marker, MarkerStyle::kNone);
+  }
+  EXPECT_FALSE(chart.measured_highlight.Active());
+  EXPECT_FALSE(chart.retrodeformed_highlight.Active());
+  EXPECT_TRUE(chart.bootstrap.Active());
+  EXPECT_EQ(chart.measured.Count(), 0u);
+}
+
+TEST(IsoRcircles, OutermostCarriesTheRadius) {
+  EqualAreaChart chart;
+  chart.CreateIsoRatioCircles(4.0f);
+  const auto& inner = chart.IsoRatioCircles()[0]->Points();
+  ASSERT_EQ(inner.size(), 181u);
+  EXPECT_EQ(inner.front().angle, 0.0);
+  EXPECT_EQ(inner.back().angle, 360.0);
+  const auto& outer = chart.IsoRatioCircles()[2]->Points();
+  ASSERT_EQ(outer.size(), 183u);
+  // (0, zeta) then the radius to the centre and back, then on round.
+  EXPECT_EQ(outer[0].value, 1.5);
+  EXPECT_EQ(outer[1].angle, 0.0);
+  EXPECT_EQ(outer[1].value, 0.0);
+  EXPECT_EQ(outer[2].value, 1.5);
+  EXPECT_EQ(outer[3].angle, 2.0);
+}
+
+TEST(IsoRcircles, CountFollowsTheLargestRatio) {
+  EqualAreaChart chart;
+  const std::pair<float, int> cases[] = {{4.0f, 3}, {4.01f, 4}, {1.5f, 1},
+                                         {1.0f, 0}, {0.0f, 0},  {2.0f, 1}};
+  for (const auto& [rmax, count] : cases) {
+    chart.CreateIsoRatioCircles(rmax);
+    EXPECT_EQ(chart.IsoRatioCircleCount(), count) << rmax;
+  }
+  chart.CreateIsoRatioCircles(4.01f);
+  EXPECT_EQ(chart.IsoRatioCircles().back()->Count(), 183u);  // R = 5 has it
+  EXPECT_EQ(chart.IsoRatioCircles()[2]->Count(), 181u);
+  EXPECT_EQ(Radius(*chart.IsoRatioCircles().back()), ZetaOfR(5.0f));
+}
+
+TEST(IsoRcircles, BoundedForHugeAndNonFiniteRatios) {
+  EqualAreaChart chart;
+  const auto t0 = std::chrono::steady_clock::now();
+  chart.CreateIsoRatioCircles(1e6f);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+  EXPECT_EQ(chart.IsoRatioCircleCount(), kMaxIsoRatioCircles);
+  EXPECT_EQ(Radius(*chart.IsoRatioCircles().back()), ZetaOfR(101.0f));
+  EXPECT_EQ(chart.IsoRatioCircles().back()->Count(), 183u);
+  chart.CreateIsoRatioCircles(std::numeric_limits<float>::infinity());
+  EXPECT_EQ(chart.IsoRatioCircleCount(), 0);
+  chart.CreateIsoRatioCircles(std::numeric_limits<float>::quiet_NaN());
+  EXPECT_EQ(chart.IsoRatioCircleCount(), 0);
+  chart.CreateIsoRatioCircles(3e38f);
+  EXPECT_EQ(chart.IsoRatioCircleCount(), kMaxIsoRatioCircles);
+}
+
+TEST(Placement, AnglesAndValues) {
+  const ChartLayout l = Disc();
+  EXPECT_EQ(PlacePoint(l, 2.0, 0.0, 1.0), (Pixel{400, 250}));    // right
+  EXPECT_EQ(PlacePoint(l, 2.0, 90.0, 1.0), (Pixel{300, 150}));   // above
+  EXPECT_EQ(PlacePoint(l, 2.0, 180.0, 1.0), (Pixel{200, 250}));  // left
+  EXPECT_EQ(PlacePoint(l, 2.0, 45.0, 2.0), (Pixel{441, 109}));
+  EXPECT_EQ(PlacePoint(l, 2.0, 30.0, 0.0), (Pixel{300, 250}));
+  EXPECT_EQ(PlacePoint(l, 2.0, 30.0, -1.0), (Pixel{300, 250}));
+  // Beyond the maximum: outside the disc at the same scale, not clamped.
+  EXPECT_EQ(PlacePoint(l, 2.0, 0.0, 3.0), (Pixel{600, 250}));
+}
+
+TEST(Placement, EllipseOrientations) {
+  // phi = 0 to the right, 45 degrees straight above, 90 to the left.
+  AnalysisState s = StateOf({{3, 1, 0}, {3, 1, 45}, {3, 1, 90}});
+  Report report;
+  RunAnalysis(s, report, ".");
+  EqualAreaChart chart;
+  chart.PlotMeasured(s);
+  const ChartLayout l = Disc();
+  std::vector<Pixel> px;
+  for (int i = 1; i <= 3; ++i) {
+    const MarkerRecord& d = s.measured[static_cast<std::size_t>(i)];
+    px.push_back(
+        PlacePoint(l, chart.RadialMaximum(), PlotAngle(d.psi), d.zeta));
+  }
+  EXPECT_GT(px[0].x, l.cx);
+  EXPECT_EQ(px[0].y, l.cy);
+  EXPECT_EQ(px[1].x, l.cx);
+  EXPECT_LT(px[1].y, l.cy);
+  EXPECT_LT(px[2].x, l.cx);
+  EXPECT_EQ(px[2].y, l.cy);
+}
+
+TEST(RadialScale, LargestMeasuredRatioOfFour) {
+  AnalysisState s = StateOf({{4, 1, 10}, {2, 1, 30}, {3, 1, 20}});
+  Report report;
+  EqualAreaChart chart;
+  chart.StartUp();
+  chart.ShowAnalysis(s, RunAnalysis(s, report, "."));
+  EXPECT_EQ(chart.RadialMaximum(), 2.0);
+  // The R = 4 circle at three quarters of the disc radius.
+  EXPECT_EQ(Radius(*chart.IsoRatioCircles()[2]) / chart.RadialMaximum(), 0.75);
+}
+
+TEST(PointOrder, SortedByAngleEqualAnglesInOrderOfAddition) {
+  PolarSeries s(MeasuredStyle());
+  s.AddPolar(10, 1);
+  s.AddPolar(5, 2);
+  s.AddPolar(10, 3);
+  s.AddPolar(-20, 4);
+  const auto& p = s.Points();
+  ASSERT_EQ(p.size(), 4u);
+  EXPECT_EQ(p[0].value, 4);
+  EXPECT_EQ(p[1].value, 2);
+  EXPECT_EQ(p[2].value, 1);
+  EXPECT_EQ(p[3].value, 3);
+  const auto rev = s.Revision();
+  s.SetActive(false);
+  EXPECT_EQ(s.Revision(), rev);  // a legend check changes no drawing
+  s.Clear();
+  EXPECT_NE(s.Revision(), rev);
+}
+
+std::vector<testing_support::Ellipse> SixData() {
+  return {{3, 2, 30}, {4, 2, 45}, {5, 1, 40},
+          {6, 2, 35}, {2, 1, 38}, {3, 1, 32}};
+}
+
+TEST(OpenSequence, SeriesAfterAnAnalysis) {
+  AnalysisState s = StateOf(SixData());
+  Report report;
+  EqualAreaChart chart;
+  chart.StartUp();
+  chart.ShowAnalysis(s, RunAnalysis(s, report, "."));
+  EXPECT_EQ(chart.measured.Count(), 6u);
+  EXPECT_EQ(chart.retrodeformed.Count(), 6u);
+  ASSERT_EQ(chart.optimal.Count(), 1u);
+  EXPECT_TRUE(chart.optimal.Style().line_visible);
+  EXPECT_EQ(chart.bootstrap.Count(), 190u);
+  EXPECT_EQ(chart.IsoRatioCircleCount(),
+            static_cast<int>(std::ceil(MaxAxialRatio(s))) - 1);
+  // Opening again never accumulates circles.
+  for (int k = 0; k < 5; ++k) {
+    chart.ShowAnalysis(s, RunAnalysis(s, report, "."));
+    EXPECT_EQ(chart.SeriesList().size(),
+              6u + static_cast<std::size_t>(chart.IsoRatioCircleCount()));
+  }
+}
+
+TEST(OpenSequence, NoLeftoversFromAnEarlierFile) {
+  AnalysisState s = StateOf(SixData());
+  Report report;
+  EqualAreaChart chart;
+  chart.StartUp();
+  chart.ShowAnalysis(s, RunAnalysis(s, report, "."));
+  ASSERT_EQ(chart.bootstrap.Count(), 190u);
+  chart.bootstrap.SetActive(false);
+  // Fewer than five data: no cloud of the earlier file stays.
+  AnalysisState few = StateOf({{3, 2, 30}, {4, 2, 45}});
+  chart.ShowAnalysis(few, RunAnalysis(few, report, "."));
+  EXPECT_EQ(chart.bootstrap.Count(), 0u);
+  EXPECT_FALSE(chart.bootstrap.Active());  // the user's check stays
+  chart.ShowAnalysis(s, RunAnalysis(s, report, "."));
+  EXPECT_TRUE(chart.bootstrap.Active());  // a new cloud shows again
+  // No data: the start-up chart.
+  AnalysisState none;
+  chart.ShowAnalysis(none, RunAnalysis(none, report, "."));
+  EXPECT_EQ(chart.measured.Count(), 0u);
+  EXPECT_EQ(chart.optimal.Count(), 0u);
+  EXPECT_EQ(chart.IsoRatioCircleCount(), 3);
+  EXPECT_EQ(chart.RadialMaximum(), 3.0);
+}
+
+TEST(OpenSequence, UserChecksPersist) {
+  AnalysisState s = StateOf(SixData());
+  Report report;
+  EqualAreaChart chart;
+  chart.StartUp();
+  chart.measured.SetActive(false);
+  chart.ShowAnalysis(s, RunAnalysis(s, report, "."));
+  EXPECT_FALSE(chart.measured.Active());
+}
+
+TEST(Highlight, BothPointsOfADatum) {
+  AnalysisState s = StateOf(SixData());
+  Report report;
+  RunAnalysis(s, report, ".");
+  EqualAreaChart chart;
+  chart.StartUp();
+  chart.Highlight(s, 2);
+  ASSERT_EQ(chart.measured_highlight.Count(), 1u);
+  EXPECT_TRUE(chart.measured_highlight.Active());
+  EXPECT_EQ(chart.measured_highlight.Transparency(), 50);
+  EXPECT_EQ(chart.measured_highlight.Points()[0].value, s.measured[2].zeta);
+  EXPECT_EQ(chart.retrodeformed_highlight.Points()[0].angle,
+            PlotAngle(s.retrodeformed[2].psi));
+  chart.Highlight(s, 3);
+  EXPECT_EQ(chart.measured_highlight.Count(), 1u);  // replaced, not added
+  chart.HideHighlight();
+  EXPECT_FALSE(chart.measured_highlight.Active());
+  EXPECT_EQ(chart.measured_highlight.Count(), 1u);  // the points stay
+}
+
+TEST(Disc, FirstActiveSeriesPaintsIt) {
+  EqualAreaChart chart;
+  chart.StartUp();
+  EXPECT_EQ(chart.DiscSeries(), &chart.bootstrap);
+  EXPECT_EQ(chart.DiscSeries()->Style().circle_background, 0xFFFFFFu);
+  EXPECT_FALSE(chart.DiscSeries()->Style().circle_outline);
+  chart.bootstrap.SetActive(false);
+  EXPECT_EQ(chart.DiscSeries(), &chart.retrodeformed);
+  EXPECT_TRUE(chart.DiscSeries()->Style().circle_outline);
+}
+
+TEST(Layout, DiscCentredInThePlottingArea) {
+  LegendLayout legend = LayOutLegend(640, {100, 50, 60, 80}, 13, 10);
+  EXPECT_EQ(legend.entries.size(), 4u);
+  EXPECT_EQ(legend.box.top, kLegendTop);
+  EXPECT_LE(legend.box.left + legend.box.width + kLegendShadow, 640);
+  for (std::size_t i = 1; i < legend.entries.size(); ++i) {
+    EXPECT_GT(legend.entries[i].check_box.top,
+              legend.entries[i - 1].check_box.top);
+  }
+  const ChartLayout l = LayOutChart(640, 362, legend);
+  EXPECT_EQ(l.cx, l.plot.left + l.plot.width / 2);
+  EXPECT_EQ(l.cy, l.plot.top + l.plot.height / 2);
+  EXPECT_EQ(l.radius, std::min(l.plot.width, l.plot.height) / 2);
+  // The disc stays clear of the legend column.
+  EXPECT_LE(l.cx + l.radius, 640 - kGridWidth);
+  EXPECT_GT(l.radius, 150);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,87 @@
+// The grid of the measured data, which lies inside the chart. Row 0 holds
+// the column titles and column 0 the row numbers (both fixed, shown as the
+// view's headers); row i is datum i. The cells are formatted when they are
+// shown, so a million data cost nothing until scrolled to.
+#ifndef ORVANE_WINDOW_DATA_GRID_H_
+#define ORVANE_WINDOW_DATA_GRID_H_
+
+#include <QAbstractTableModel>
+#include <QTableView>
+#include <string>
+#include <vector>
+
+#include "chart/chart_geometry.h"
+#include "core/hyperbolic.h"
+
+namespace orvane {
+
+inline constexpr int kGridColumns = 5;
+inline constexpr int kGridColumnWidth = 39;
+inline constexpr int kGridRowHeight = 20;
+inline constexpr int kGridMinTop = 112;
+
+// Rows 1 .. RowCount - 1 of the grid (the header row 0 is the view's
+// header), columns 1 .. 4 ("major", "minor", "angle", "R"); column 0 is the
+// vertical header with the row numbers.
+class DataGridModel : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  explicit DataGridModel(QObject* parent = nullptr);
+
+  // The grid's row count, header row included (at least 1).
+  int RowCount() const { return row_count_; }
+  void SetRowCount(int rows);
+  // The data shown in rows 1 .. n; rows below them are blank.
+  void SetData(const std::vector<MarkerRecord>* data, int ndat,
+               QString separator);
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+ private:
+  int row_count_ = 1;
+  const std::vector<MarkerRecord>* data_ = nullptr;
+  int ndat_ = 0;
+  std::string separator_ = ".";  // converted once, not per cell
+};
+
+// The grid placed by the chart's size: flush with the right
+// edge, its top at H div 5 but at least 112, down to the bottom; rows of
+// 20 pixels; hidden when no row fits.
+struct GridPlacement {
+  int left = 0, top = 0, width = kGridWidth, height = 0;
+  int row_count = 0;
+  bool visible = false;
+};
+GridPlacement PlaceGrid(int chart_width, int chart_height);
+
+class DataGrid : public QTableView {
+  Q_OBJECT
+
+ public:
+  explicit DataGrid(QWidget* parent = nullptr);
+  DataGridModel& Model() { return model_; }
+  // The grid row (0 = header) under a point of the grid's own coordinates,
+  // or -1 when the point lies on no row.
+  int RowAt(QPoint grid_point) const;
+
+ signals:
+  // A mouse button was pressed over the grid, at a point of the grid's
+  // coordinates.
+  void Pressed(Qt::MouseButton button, QPoint grid_point);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  DataGridModel model_;
+};
+
+}  // namespace orvane
+
+#endif  // ORVANE_WINDOW_DATA_GRID_H_

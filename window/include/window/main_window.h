@@ -1,0 +1,112 @@
+// The main window: the menu, the chart with the data grid over it, the
+// report and the status bar. It owns the analysis state and runs the Open
+// pipeline through the shared loader and analysis code; this class only
+// asks, shows and saves. Tests find its widgets by their object names
+// ("chart", "dataGrid", "report", "pages", "statusCount", "statusLimits",
+// "openDialog", "saveDialog", the menus "fileMenu", "editMenu", "helpMenu"
+// and the actions "openAction", "saveChartAction", "exitAction",
+// "versionAction").
+#ifndef ORVANE_WINDOW_MAIN_WINDOW_H_
+#define ORVANE_WINDOW_MAIN_WINDOW_H_
+
+#include <QMainWindow>
+#include <QString>
+#include <functional>
+
+#include "core/analysis_state.h"
+#include "core/report.h"
+
+class QFileDialog;
+class QLabel;
+class QPlainTextEdit;
+class QWidget;
+
+namespace orvane {
+
+class AboutBox;
+class ChartWidget;
+class DataGrid;
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // The About box that Help > Version shows (created after this window).
+  void SetAboutBox(AboutBox* about) { about_ = about; }
+
+  const AnalysisState& State() const { return state_; }
+  const Report& ReportLines() const { return report_; }
+  // The open dialog's current file name (the last chosen, or the preset).
+  QString OpenFileName() const { return open_file_name_; }
+  // The folder of the bundled examples, where the open dialog starts:
+  // share/orvane/examples beside the program's folder, both where it is
+  // installed and in a build folder.
+  static QString ExamplesFolder();
+
+ public slots:
+  // File > Open: the open dialog, then the Open pipeline; a cancelled
+  // dialog analyses the data held again.
+  void onOpen();
+  // Opens `path` as if it had been chosen in the open dialog (the file a
+  // desktop passes to the program at start).
+  void openFile(const QString& path);
+  // File > Save Chart, and a right click on the chart.
+  void onSaveChart();
+  void onExit();
+  // Help > Version: shows the About box, without making it modal.
+  void onShowVersion();
+  // The chart was resized: the grid is placed and its rows counted anew.
+  void onChartResized(QSize size);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private slots:
+  void onChartMouseReleased(Qt::MouseButton button, QPoint position);
+  void onGridPressed(Qt::MouseButton button, QPoint grid_point);
+
+ private:
+  class OpenSteps;
+
+  void BuildMenu();
+  void BuildStatusBar();
+  void BuildPages();
+  void BuildDialogs();
+  void StartUp();
+  // The Open pipeline; `preset` is a file chosen without the dialog.
+  void RunOpenCommand(const QString* preset);
+  // Shows a message in a modal information box with an OK button.
+  void ShowMessage(const QString& text);
+  // Runs `work` to its end; large data go to a worker thread behind a
+  // modal progress indication, so the window keeps painting.
+  void RunWork(const std::function<void()>& work, qint64 size_hint,
+               const QString& what);
+  void ShowReport();
+  void SaveChartPicture();
+  void HighlightDatum(QPoint grid_point);
+  QString DecimalSeparator() const;
+
+  AnalysisState state_;
+  Report report_;
+  QString open_file_name_;
+  QString save_file_name_;
+  AboutBox* about_ = nullptr;
+  bool sized_ = false;
+
+  QWidget* chart_page_ = nullptr;
+  ChartWidget* chart_ = nullptr;
+  DataGrid* grid_ = nullptr;
+  QPlainTextEdit* report_pane_ = nullptr;
+  QLabel* count_panel_ = nullptr;
+  QLabel* limits_panel_ = nullptr;
+  QFileDialog* open_dialog_ = nullptr;
+  QFileDialog* save_dialog_ = nullptr;
+};
+
+}  // namespace orvane
+
+#endif  // ORVANE_WINDOW_MAIN_WINDOW_H_

@@ -1,0 +1,443 @@
+#include "window/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLayout>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include "chart/chart_geometry.h"
+#include "core/number_format.h"
+#include "io/open_pipeline.h"
+#include "render/chart_render.h"
+#include "render/picture_export.h"
+#include "render/program_icon.h"
+#include "window/about_box.h"
+#include "window/chart_widget.h"
+#include "window/data_grid.h"
+
+#ifndef ORVANE_EXAMPLES_FROM_BINDIR
+#define ORVANE_EXAMPLES_FROM_BINDIR "../share/orvane/examples"
+#endif
+
+namespace orvane {
+namespace {
+
+constexpr const char* kTitle = "Orvane";
+constexpr const char* kSampleName = "sampledata.txt";
+constexpr int kClientWidth = 648;
+constexpr int kClientHeight = 409;
+constexpr int kStatusHeight = 19;
+// Work on files larger than this runs behind a progress indication.
+constexpr qint64 kBackgroundBytes = 2'000'000;
+// The analysis needs about this much work per datum as reading a file does
+// per byte.
+constexpr qint64 kAnalysisBytesPerDatum = 24;
+
+QFont FontOfPixels(const QStringList& families, int pixels) {
+  QFont f;
+  f.setFamilies(families);
+  f.setPixelSize(pixels);
+  return f;
+}
+
+// The caption for a data file: "Orvane  [ name ]", the name without its
+// folder.
+QString DataCaption(const QString& path) {
+  return QString("Orvane  [ %1 ]").arg(QFileInfo(path).fileName());
+}
+
+}  // namespace
+
+// The window's part in the Open pipeline: the dialog (or a file given at
+// start), the progress indication for large files, and what each outcome
+// shows.
+class MainWindow::OpenSteps : public OpenFrontEnd {
+ public:
+  OpenSteps(MainWindow& window, const QString* preset)
+      : window_(window), preset_(preset) {}
+
+  std::optional<std::string> ChooseFile() override {
+    QString chosen;
+    if (preset_ != nullptr) {
+      chosen = QFileInfo(*preset_).absoluteFilePath();
+      window_.open_dialog_->setDirectory(QFileInfo(chosen).absolutePath());
+      window_.open_dialog_->selectFile(QFileInfo(chosen).fileName());
+    } else {
+      QFileDialog* dialog = window_.open_dialog_;
+      if (dialog->exec() != QDialog::Accepted ||
+          dialog->selectedFiles().isEmpty()) {
+        return std::nullopt;
+      }
+      chosen = dialog->selectedFiles().first();
+    }
+    window_.open_file_name_ = chosen;
+    return chosen.toStdString();
+  }
+
+  void RunStage(OpenStage stage, const std::function<void()>& work) override {
+    if (stage == OpenStage::kRead) {
+      window_.RunWork(work, QFileInfo(window_.open_file_name_).size(),
+                      "Reading the data…");
+    } else {
+      window_.RunWork(
+          work,
+          static_cast<qint64>(window_.state_.count) * kAnalysisBytesPerDatum,
+          "Analysing the data…");
+    }
+  }
+
+  void OnRefused(const Status& status) override {
+    window_.ShowMessage(QString::fromStdString(status.message()));
+  }
+
+  void OnCommitted(const AnalysisState& state) override {
+    window_.count_panel_->setText(QString("N : %1").arg(state.count));
+    window_.grid_->Model().SetData(&state.measured, state.count,
+                                   window_.DecimalSeparator());
+    window_.grid_->Model().SetRowCount(state.count + 1);
+  }
+
+  void OnAnalysed(const AnalysisState& state, const Report&,
+                  const OpenResult& result) override {
+    window_.ShowReport();
+    EqualAreaChart& chart = window_.chart_->Chart();
+    chart.HideHighlight();
+    window_.setWindowTitle(DataCaption(window_.open_file_name_));
+    chart.ShowAnalysis(state, result.analysis);
+    window_.chart_->ChartChanged();
+    window_.limits_panel_->setText(
+        QString::fromStdString(state.limits_summary));
+    const std::string notice = AnalysisNotice(result);
+    if (!notice.empty()) window_.ShowMessage(QString::fromStdString(notice));
+  }
+
+ private:
+  MainWindow& window_;
+  const QString* preset_;
+};
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+  setObjectName("mainWindow");
+  setWindowTitle(kTitle);
+  setWindowIcon(ProgramIcon());
+  // Tahoma 8 pt (11 pixels) where the font exists.
+  setFont(FontOfPixels({"Tahoma", "DejaVu Sans", "Liberation Sans"}, 11));
+  BuildMenu();
+  BuildStatusBar();
+  BuildPages();
+  BuildDialogs();
+  // The client area below the menu: 648 x 409, at the top-left corner.
+  resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  move(0, 0);
+  StartUp();
+}
+
+MainWindow::~MainWindow() {
+  // The circles go first; the datasets go with the state.
+  chart_->Chart().DestroyIsoRatioCircles();
+}
+
+void MainWindow::BuildMenu() {
+  QMenu* file = menuBar()->addMenu("&File");
+  file->setObjectName("fileMenu");
+  QAction* open = file->addAction("&Open");
+  open->setObjectName("openAction");
+  open->setShortcut(QKeySequence::Open);
+  QAction* save = file->addAction("&Save Chart");
+  save->setObjectName("saveChartAction");
+  save->setShortcut(QKeySequence::Save);
+  file->addSeparator();
+  QAction* exit = file->addAction("E&xit");
+  exit->setObjectName("exitAction");
+  exit->setShortcut(QKeySequence("Ctrl+Q"));
+  QMenu* edit = menuBar()->addMenu("&Edit");
+  edit->setObjectName("editMenu");
+  edit->setEnabled(false);
+  QMenu* help = menuBar()->addMenu("&Help");
+  help->setObjectName("helpMenu");
+  QAction* version = help->addAction("&Version");
+  version->setObjectName("versionAction");
+  connect(open, &QAction::triggered, this, &MainWindow::onOpen);
+  connect(save, &QAction::triggered, this, &MainWindow::onSaveChart);
+  connect(exit, &QAction::triggered, this, &MainWindow::onExit);
+  connect(version, &QAction::triggered, this, &MainWindow::onShowVersion);
+}
+
+void MainWindow::BuildStatusBar() {
+  auto* bar = new QStatusBar(this);
+  bar->setObjectName("statusBar");
+  bar->setFixedHeight(kStatusHeight);
+  bar->setSizeGripEnabled(true);
+  count_panel_ = new QLabel("N = ", bar);
+  count_panel_->setObjectName("statusCount");
+  count_panel_->setFixedWidth(70);
+  // The limits panel is 150 pixels at least and takes the rest of the bar,
+  // so that the confidence limits can be read whole.
+  limits_panel_ = new QLabel(QString(), bar);
+  limits_panel_->setObjectName("statusLimits");
+  limits_panel_->setMinimumWidth(150);
+  limits_panel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  bar->addWidget(count_panel_);
+  bar->addWidget(limits_panel_, 1);
+  setStatusBar(bar);
+}
+
+void MainWindow::BuildPages() {
+  auto* pages = new QTabWidget(this);
+  pages->setObjectName("pages");
+  pages->setDocumentMode(true);
+
+  chart_page_ = new QWidget(pages);
+  chart_page_->setObjectName("chartPage");
+  auto* chart_layout = new QVBoxLayout(chart_page_);
+  chart_layout->setContentsMargins(0, 0, 0, 0);
+  chart_ = new ChartWidget(chart_page_);
+  chart_layout->addWidget(chart_);
+  grid_ = new DataGrid(chart_);
+  pages->addTab(chart_page_, "Equal-Area Projection");
+
+  auto* report_page = new QWidget(pages);
+  report_page->setObjectName("reportPage");
+  auto* report_layout = new QVBoxLayout(report_page);
+  report_layout->setContentsMargins(0, 0, 0, 0);
+  report_pane_ = new QPlainTextEdit(report_page);
+  report_pane_->setObjectName("report");
+  report_pane_->setFont(FontOfPixels(ArialUnicodeFamilies(), 13));
+  report_pane_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  report_pane_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  report_pane_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  report_layout->addWidget(report_pane_);
+  pages->addTab(report_page, "Optimal Strain and its Error");
+  pages->setCurrentIndex(0);
+  setCentralWidget(pages);
+
+  connect(chart_, &ChartWidget::MouseReleased, this,
+          &MainWindow::onChartMouseReleased);
+  connect(chart_, &ChartWidget::Resized, this, &MainWindow::onChartResized);
+  connect(grid_, &DataGrid::Pressed, this, &MainWindow::onGridPressed);
+}
+
+void MainWindow::BuildDialogs() {
+  open_dialog_ = new QFileDialog(this, "Load data file");
+  open_dialog_->setObjectName("openDialog");
+  open_dialog_->setOption(QFileDialog::DontUseNativeDialog);
+  open_dialog_->setAcceptMode(QFileDialog::AcceptOpen);
+  // A typed name of a missing file goes through; the loader answers it.
+  open_dialog_->setFileMode(QFileDialog::AnyFile);
+  open_dialog_->setNameFilter("text file (*.txt)");
+  open_dialog_->setDefaultSuffix("txt");
+  const QString folder = ExamplesFolder();
+  open_dialog_->setDirectory(folder);
+  open_dialog_->selectFile(kSampleName);
+  open_file_name_ = QDir(folder).filePath(kSampleName);
+
+  save_dialog_ = new QFileDialog(this);
+  save_dialog_->setObjectName("saveDialog");
+  save_dialog_->setOption(QFileDialog::DontUseNativeDialog);
+  save_dialog_->setOption(QFileDialog::DontConfirmOverwrite);
+  save_dialog_->setAcceptMode(QFileDialog::AcceptSave);
+  save_dialog_->setFileMode(QFileDialog::AnyFile);
+  save_dialog_->setNameFilters({"Enhanced Metafile (*.emf)", "Bitmap (*.bmp)",
+                                "SVG picture (*.svg)", "PNG picture (*.png)",
+                                "PDF document (*.pdf)"});
+  save_dialog_->setDefaultSuffix("emf");
+  // A name typed without an extension gets that of the selected type.
+  connect(save_dialog_, &QFileDialog::filterSelected, this,
+          [this](const QString& filter) {
+            const int star = filter.indexOf("*.");
+            save_dialog_->setDefaultSuffix(
+                star < 0 ? QString() : filter.mid(star + 2).chopped(1));
+          });
+}
+
+void MainWindow::StartUp() {
+  // The circles R = 2, 3, 4, empty data series, hidden highlight.
+  chart_->Chart().StartUp();
+  chart_->ChartChanged();
+  report_.Clear();
+  ShowReport();
+  grid_->Model().SetData(&state_.measured, state_.count, DecimalSeparator());
+}
+
+QString MainWindow::ExamplesFolder() {
+  // The examples lie in share/orvane/examples beside the program's folder:
+  // the build copies them there as the installation does.
+  const QString app = QCoreApplication::applicationDirPath();
+  const QString beside =
+      QDir(app).absoluteFilePath(ORVANE_EXAMPLES_FROM_BINDIR);
+  if (QFileInfo(QDir(beside).filePath(kSampleName)).isFile()) {
+    return QDir(beside).absolutePath();
+  }
+  return QDir::currentPath();
+}
+
+QString MainWindow::DecimalSeparator() const {
+  return QLocale::system().decimalPoint();
+}
+
+void MainWindow::ShowMessage(const QString& text) {
+  QMessageBox box(QMessageBox::Information, kTitle, text, QMessageBox::Ok,
+                  this);
+  box.exec();
+}
+
+void MainWindow::ShowReport() {
+  QStringList lines;
+  for (const std::string& line : report_.Lines()) {
+    lines << QString::fromStdString(line);
+  }
+  report_pane_->setPlainText(lines.join('\n'));
+}
+
+void MainWindow::RunWork(const std::function<void()>& work, qint64 size_hint,
+                         const QString& what) {
+  if (size_hint < kBackgroundBytes) {
+    work();
+    return;
+  }
+  // The window keeps painting while the work runs; the modal progress box
+  // keeps every command away from the state until it is done.
+  QProgressDialog progress(what, QString(), 0, 0, this);
+  progress.setWindowTitle(kTitle);
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(0);
+  progress.setCancelButton(nullptr);
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  QEventLoop loop;
+  QThread* thread = QThread::create(work);
+  connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
+  progress.show();
+  thread->start();
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+  thread->wait();
+  delete thread;
+  QApplication::restoreOverrideCursor();
+}
+
+void MainWindow::RunOpenCommand(const QString* preset) {
+  OpenSteps steps(*this, preset);
+  std::string file_name = open_file_name_.toStdString();
+  RunOpen(steps, state_, report_, file_name, DecimalSeparator().toStdString());
+}
+
+void MainWindow::onOpen() {
+  RunOpenCommand(nullptr);
+}
+
+void MainWindow::openFile(const QString& path) {
+  RunOpenCommand(&path);
+}
+
+void MainWindow::onSaveChart() {
+  SaveChartPicture();
+}
+
+void MainWindow::onExit() {
+  QApplication::quit();
+}
+
+void MainWindow::onShowVersion() {
+  if (about_ != nullptr && !about_->isVisible()) about_->show();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (sized_) return;
+  sized_ = true;
+  // The tab's frame and margins depend on the style: pad the chart's page
+  // so that the chart has its design size, 640 x 362, in a client area of
+  // 648 x 409; it then grows and shrinks with the window.
+  layout()->activate();
+  const QSize page = chart_page_->size();
+  const int dx = std::max(0, page.width() - kDesignChartWidth);
+  const int dy = std::max(0, page.height() - kDesignChartHeight);
+  chart_page_->layout()->setContentsMargins(dx / 2, dy / 2, dx - dx / 2,
+                                            dy - dy / 2);
+  chart_page_->layout()->activate();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // Closing the main window ends the program, About box or not.
+  event->accept();
+  QApplication::quit();
+}
+
+void MainWindow::SaveChartPicture() {
+  if (!save_file_name_.isEmpty()) save_dialog_->selectFile(save_file_name_);
+  if (save_dialog_->exec() != QDialog::Accepted ||
+      save_dialog_->selectedFiles().isEmpty()) {
+    return;
+  }
+  const QString name = save_dialog_->selectedFiles().first();
+  save_file_name_ = name;
+  if (QFileInfo::exists(name)) {
+    QMessageBox ask(QMessageBox::Warning, kTitle,
+                    "File already exist. Overwrite?",
+                    QMessageBox::Yes | QMessageBox::No, this);
+    ask.setDefaultButton(QMessageBox::No);
+    if (ask.exec() != QMessageBox::Yes) return;
+  }
+  if (PictureFormatOf(name.toStdString()) == PictureFormat::kInvalid) {
+    ShowMessage(kMessageInvalidExtension);
+    return;
+  }
+  const Status saved =
+      SaveChartPictureFile(chart_->Chart(), chart_->size(), name);
+  if (!saved.ok()) {
+    QMessageBox box(QMessageBox::Warning, kTitle,
+                    QString::fromStdString(saved.message()), QMessageBox::Ok,
+                    this);
+    box.exec();
+  }
+}
+
+void MainWindow::onChartMouseReleased(Qt::MouseButton button, QPoint) {
+  if (button == Qt::LeftButton) {
+    chart_->Chart().HideHighlight();
+    chart_->ChartChanged();
+  } else if (button == Qt::RightButton) {
+    SaveChartPicture();
+  }
+}
+
+void MainWindow::onChartResized(QSize size) {
+  const GridPlacement g = PlaceGrid(size.width(), size.height());
+  grid_->setVisible(g.visible);
+  if (g.visible) grid_->setGeometry(g.left, g.top, g.width, g.height);
+  grid_->Model().SetRowCount(g.row_count);
+}
+
+void MainWindow::onGridPressed(Qt::MouseButton, QPoint grid_point) {
+  HighlightDatum(grid_point);
+}
+
+void MainWindow::HighlightDatum(QPoint grid_point) {
+  if (state_.count <= 0) return;
+  const int i = grid_->RowAt(grid_point);
+  // The header row and rows without a datum have nothing to show.
+  if (i < 1 || i > state_.count) return;
+  chart_->Chart().Highlight(state_, i);
+  chart_->ChartChanged();
+  limits_panel_->setText(QString::fromStdString(
+      FormatGrid(state_.retrodeformed[static_cast<std::size_t>(i)].ratio,
+                 DecimalSeparator().toStdString())));
+}
+
+}  // namespace orvane
