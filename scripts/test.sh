@@ -1,8 +1,36 @@
 #!/usr/bin/env bash
-# From a fresh machine: installs, builds from scratch and runs the tests.
+# From a fresh machine: installs, builds from scratch and runs the tests:
+# first the release build (warnings are errors), then the same suite built
+# with AddressSanitizer and UndefinedBehaviorSanitizer, then the analysis
+# and loader suites with ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+jobs="$(nproc)"
+
+echo "== Release build and tests"
 rm -rf build
-bash scripts/build.sh
-ctest --test-dir build --output-on-failure -j"$(nproc)"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DORVANE_WERROR=ON
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== AddressSanitizer and UndefinedBehaviorSanitizer"
+rm -rf build-asan
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DORVANE_WERROR=ON -DORVANE_SANITIZE=address,undefined \
+  -DORVANE_BUILD_BENCH=OFF
+cmake --build build-asan -j"$jobs"
+# Qt and the font libraries are not built with the sanitizers; their
+# allocations held until exit are not leaks of ours.
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== ThreadSanitizer: the analysis and the loader"
+rm -rf build-tsan
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DORVANE_WERROR=ON -DORVANE_SANITIZE=thread -DORVANE_BUILD_BENCH=OFF
+cmake --build build-tsan -j"$jobs" --target hyperbolic_test strain_test \
+  bootstrap_test number_token_test data_file_test open_pipeline_test
+TSAN_OPTIONS=halt_on_error=1 \
+  ctest --test-dir build-tsan --output-on-failure -j"$jobs" -L unit

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFrame>
@@ -316,6 +317,31 @@ TEST_F(MainWindowTest, RefusalsChangeNothing) {
   Open({Type(dir_.path(), "absent"), Box("File not exits.")});
   EXPECT_EQ(Report(), report);
   EXPECT_TRUE(window_->OpenFileName().endsWith("/absent.txt"));  // suffix added
+}
+
+TEST_F(MainWindowTest, FileGivenAtStartOpensWithoutTheDialog) {
+  const QString six = Write("six.txt", kSix);
+  {
+    ModalScript none({});  // no dialog may appear
+    window_->openFile(six);
+    QApplication::processEvents();
+  }
+  EXPECT_EQ(window_->windowTitle(), "Orvane  [ six.txt ]");
+  EXPECT_EQ(Panel0(), "N : 6");
+  EXPECT_EQ(window_->OpenFileName(), six);
+  EXPECT_EQ(Chart()->Chart().bootstrap.Count(), 190u);
+  // The open dialog then offers that file's folder.
+  EXPECT_EQ(QDir(Child<QFileDialog>("openDialog")->directory()).absolutePath(),
+            QDir(dir_.path()).absolutePath());
+  // A refused file says why in its box, as after the dialog.
+  const QString bad = Write("bad.txt", "2 3 0\n");
+  {
+    ModalScript refusal({Box("Major axis is shorter than minor one.  #1")});
+    window_->openFile(bad);
+    QApplication::processEvents();
+  }
+  EXPECT_EQ(Panel0(), "N : 6");
+  EXPECT_EQ(window_->windowTitle(), "Orvane  [ six.txt ]");
 }
 
 TEST_F(MainWindowTest, CancelledDialogRerunsOnTheDataHeld) {

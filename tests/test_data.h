@@ -13,7 +13,7 @@ struct Ellipse {
   float major, minor, phi;
 };
 
-// A state as the loader leaves it: a, b, ph, and ratio = major / minor.
+// A state as the loader leaves it: major, minor, phi and ratio = major / minor.
 inline AnalysisState StateOf(const std::vector<Ellipse>& data) {
   AnalysisState s;
   s.count = static_cast<std::int32_t>(data.size());

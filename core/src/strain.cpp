@@ -64,7 +64,7 @@ void ComputeOptimalStrain(AnalysisState& state, Report& report,
   report.Append("  phi_s  = " + FormatStrain(s.phi, sep));
   report.Append("  rho_s  = " + FormatStrain(s.rho, sep));
   report.Append("  zeta_s = " + FormatStrain(s.zeta, sep));
-  // psi in degrees straight from ps, kept extended (not the rounded ph x 2).
+  // psi in degrees straight from psi, kept extended (not the rounded phi x 2).
   report.Append("  psi_s  = " +
                 FormatStrain(static_cast<LD>(s.psi) * kDegPerRad, sep));
 }

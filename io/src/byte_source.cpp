@@ -17,33 +17,33 @@ std::ptrdiff_t MemorySource::Read(std::uint8_t* buffer, std::size_t capacity) {
   return static_cast<std::ptrdiff_t>(n);
 }
 
-bool FileSource::Open(const std::string& path, std::string& error) {
+Status FileSource::Open(const std::string& path) {
   Close();
+  auto refused = [](const char* why) {
+    return Status(StatusCode::kCannotOpen, why);
+  };
   int fd;
   do {
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
-    error = std::strerror(errno);
-    return false;
-  }
+  if (fd < 0) return refused(std::strerror(errno));
   struct stat st;
   if (::fstat(fd, &st) != 0) {
-    error = std::strerror(errno);
+    const int error = errno;
     ::close(fd);
-    return false;
+    return refused(std::strerror(error));
   }
   if (!S_ISREG(st.st_mode)) {
     // A device or a pipe cannot be read twice from its beginning.
-    error = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "Not a regular file";
     ::close(fd);
-    return false;
+    return refused(S_ISDIR(st.st_mode) ? std::strerror(EISDIR)
+                                       : "Not a regular file");
   }
   // Regular files never block; the flag only kept open() from waiting on a
   // pipe.
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   fd_ = fd;
-  return true;
+  return Status();
 }
 
 void FileSource::Close() {

@@ -117,8 +117,7 @@ Status ReadDataFile(const std::string& path, LoadedData& data) {
   data = LoadedData{};
   if (!FileExists(path)) return Refusal(StatusCode::kFileMissing, 0);
   FileSource file;
-  std::string error;
-  if (!file.Open(path, error)) return Status(StatusCode::kCannotOpen, error);
+  if (Status opened = file.Open(path); !opened.ok()) return opened;
   return ReadDataFile(file, data);
 }
 

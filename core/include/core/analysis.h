@@ -18,8 +18,8 @@ enum class AnalysisResult {
 
 // Runs, on measured[1..count] with ratio and phi set: the derivation of rho,
 // psi and zeta, the chart's radial maximum, the hyperbolic vectors, the optimal
-// strain and its report block, the strain matrices, the retrodeformation
-// into retrodeformed, the largest R of both datasets and, with five or more
+// strain and its report block, the strain matrices, the retrodeformed
+// markers, the largest R of both datasets and, with five or more
 // data, the bootstrap and the confidence block. The bootstrap results of an
 // earlier run are cleared first, so nothing shown afterwards belongs to other
 // data. With count = 0 nothing runs. `sep` is the decimal separator of the

@@ -12,7 +12,7 @@
 namespace orvane {
 
 // Fills rho = ln R, psi = phi x 2 x pi/180 and zeta = ZetaOfR(R) of
-// measured[1..count] from the R and ph the loader set.
+// measured[1..count] from the ratio and phi the loader set.
 void DeriveMeasured(AnalysisState& state);
 
 // Sets measured[1..count].vector = HyperbolicVector(rho, psi).
@@ -36,9 +36,9 @@ inline void AddToSum(VectorSum& sum, const MinkowskiVector& v) {
 // single.
 MinkowskiVector NormalisedMean(const VectorSum& sum);
 
-// strain from the mean of measured[1..count].vector, and the optimal-strain
-// block appended to the report (numbers in fixed(6, 3) with `sep`). REQUIRES:
-// count >= 1.
+// The optimal strain (state.strain) as the mean of measured[1..count].vector,
+// and the optimal-strain block appended to the report (numbers in
+// fixed(6, 3) with `sep`). REQUIRES: count >= 1.
 void ComputeOptimalStrain(AnalysisState& state, Report& report,
                           std::string_view sep);
 

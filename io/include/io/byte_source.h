@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/status.h"
+
 namespace orvane {
 
 class ByteSource {
@@ -34,8 +36,7 @@ class MemorySource : public ByteSource {
   std::size_t pos_ = 0;
 };
 
-// A file opened for reading only. Open() reports the system's description
-// of a failure.
+// A file opened for reading only.
 class FileSource : public ByteSource {
  public:
   FileSource() = default;
@@ -43,9 +44,10 @@ class FileSource : public ByteSource {
   FileSource& operator=(const FileSource&) = delete;
   ~FileSource() override { Close(); }
 
-  // Opens `path`; on failure returns false and sets `error` to the system's
-  // description (for instance "Permission denied").
-  bool Open(const std::string& path, std::string& error);
+  // Opens `path`. A failure is kCannotOpen with the system's description
+  // (for instance "Permission denied"); a folder, a pipe or a device cannot
+  // be read twice from its beginning and is refused too.
+  Status Open(const std::string& path);
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
 

@@ -1,0 +1,69 @@
+// The saved pictures as third-party readers draw them. Each test needs a
+// reader installed and is skipped where it is missing.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "chart/chart_geometry.h"
+#include "core/analysis.h"
+#include "render/chart_render.h"
+#include "render/picture_export.h"
+#include "test_data.h"
+
+namespace orvane {
+namespace {
+
+const QSize kDesignSize(kDesignChartWidth, kDesignChartHeight);
+
+const std::vector<testing_support::Ellipse> kData = {
+    {3, 2, 30}, {4, 2, 45}, {5, 1, 40}, {6, 2, 35}, {2, 1, 38}, {2.5, 1, -60}};
+
+EqualAreaChart AnalysedChart(
+    const std::vector<testing_support::Ellipse>& data) {
+  AnalysisState s = testing_support::StateOf(data);
+  Report report;
+  const AnalysisResult r = RunAnalysis(s, report, ".");
+  EqualAreaChart chart;
+  chart.StartUp();
+  chart.ShowAnalysis(s, r);
+  return chart;
+}
+
+// A reader that is not ours: Inkscape draws the metafile's GDI records; its
+// picture must look like the raster of the same chart.
+TEST(MetafileReader, InkscapeDrawsWhatTheScreenShows) {
+  if (std::system("command -v inkscape >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "Inkscape is not installed";
+  }
+  QTemporaryDir dir;
+  const EqualAreaChart chart = AnalysedChart(kData);
+  const QString emf = dir.filePath("c.emf"), png = dir.filePath("c.png");
+  ASSERT_TRUE(SaveChartPictureFile(chart, kDesignSize, emf).ok());
+  const std::string cmd = "inkscape '" + emf.toStdString() +
+                          "' --export-type=png --export-dpi=96 "
+                          "--export-background=white --export-filename='" +
+                          png.toStdString() + "' >/dev/null 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  const QImage theirs = QImage(png).convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(theirs.size(), kDesignSize);
+  const QImage ours = RenderChartImage(chart, kDesignSize);
+  int differing = 0;
+  for (int y = 0; y < ours.height(); ++y) {
+    for (int x = 0; x < ours.width(); ++x) {
+      const QRgb a = ours.pixel(x, y), b = theirs.pixel(x, y);
+      differing += std::max({std::abs(qRed(a) - qRed(b)),
+                             std::abs(qGreen(a) - qGreen(b)),
+                             std::abs(qBlue(a) - qBlue(b))}) > 80;
+    }
+  }
+  // Text is laid out and smoothed by each reader, and translucent markers
+  // are blended with white in the metafile: a few pixels differ, no more.
+  EXPECT_LT(differing, ours.width() * ours.height() / 50);
+}
+
+}  // namespace
+}  // namespace orvane
