@@ -14,10 +14,12 @@
 #include "render/bitmap_file.h"
 #include "render/chart_render.h"
 #include "render/picture_export.h"
-#include "test_data.h"
+#include "test_chart.h"
 
 namespace orvane {
 namespace {
+
+using testing_support::AnalysedChart;
 
 const QSize kDesignSize(kDesignChartWidth, kDesignChartHeight);
 
@@ -28,18 +30,6 @@ QRgb ColourAt(const QImage& image, Pixel p) {
 EqualAreaChart StartUpChart() {
   EqualAreaChart chart;
   chart.StartUp();
-  return chart;
-}
-
-EqualAreaChart AnalysedChart(const std::vector<testing_support::Ellipse>& data,
-                             AnalysisState* out = nullptr) {
-  AnalysisState s = testing_support::StateOf(data);
-  Report report;
-  const AnalysisResult r = RunAnalysis(s, report, ".");
-  EqualAreaChart chart;
-  chart.StartUp();
-  chart.ShowAnalysis(s, r);
-  if (out) *out = s;
   return chart;
 }
 
@@ -92,8 +82,8 @@ TEST(RenderStartUp, LegendListsFourSeries) {
 }
 
 // A measured point far from the others, and its pixel.
-const std::vector<testing_support::Ellipse> kData = {
-    {3, 2, 30}, {4, 2, 45}, {5, 1, 40}, {6, 2, 35}, {2, 1, 38}, {2.5, 1, -60}};
+const std::vector<testing_support::Ellipse>& kData =
+    testing_support::kSixMarkers;
 
 TEST(RenderData, MarkersAtTheirPixels) {
   AnalysisState s;

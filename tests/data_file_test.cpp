@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/number_format.h"
+#include "temp_folder.h"
 
 namespace orvane {
 namespace {
@@ -246,18 +247,11 @@ TEST(LoaderRefusals, FileChangedBetweenPasses) {
 
 class LoaderFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("orvane_loader_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string Write(const std::string& name, const std::string& text) {
-    const std::string path = (dir_ / name).string();
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
+    return folder_.Write(name, text);
   }
-  std::filesystem::path dir_;
+  testing_support::TempFolder folder_{"loader"};
+  const std::filesystem::path& dir_ = folder_.path();
 };
 
 TEST_F(LoaderFiles, MissingFileAndFolder) {

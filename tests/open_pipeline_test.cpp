@@ -1,12 +1,11 @@
 #include "io/open_pipeline.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "temp_folder.h"
 
 namespace orvane {
 namespace {
@@ -44,22 +43,14 @@ class ScriptedFrontEnd : public OpenFrontEnd {
 
 class OpenPipeline : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("orvane_open_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string Write(const std::string& name, const std::string& text) {
-    const std::string path = (dir_ / name).string();
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
+    return folder_.Write(name, text);
   }
   OpenResult Open(ScriptedFrontEnd& front_end) {
     return RunOpen(front_end, state_, report_, file_name_, ".");
   }
 
-  std::filesystem::path dir_;
+  testing_support::TempFolder folder_{"open"};
   AnalysisState state_;
   Report report_;
   std::string file_name_ = "/preset/sampledata.txt";

@@ -12,26 +12,16 @@
 #include "core/analysis.h"
 #include "render/chart_render.h"
 #include "render/picture_export.h"
-#include "test_data.h"
+#include "test_chart.h"
 
 namespace orvane {
 namespace {
 
 const QSize kDesignSize(kDesignChartWidth, kDesignChartHeight);
 
-const std::vector<testing_support::Ellipse> kData = {
-    {3, 2, 30}, {4, 2, 45}, {5, 1, 40}, {6, 2, 35}, {2, 1, 38}, {2.5, 1, -60}};
-
-EqualAreaChart AnalysedChart(
-    const std::vector<testing_support::Ellipse>& data) {
-  AnalysisState s = testing_support::StateOf(data);
-  Report report;
-  const AnalysisResult r = RunAnalysis(s, report, ".");
-  EqualAreaChart chart;
-  chart.StartUp();
-  chart.ShowAnalysis(s, r);
-  return chart;
-}
+using testing_support::AnalysedChart;
+const std::vector<testing_support::Ellipse>& kData =
+    testing_support::kSixMarkers;
 
 // A reader that is not ours: Inkscape draws the metafile's GDI records; its
 // picture must look like the raster of the same chart.
