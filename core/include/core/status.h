@@ -23,6 +23,7 @@ enum class StatusCode {
   kRatioOutOfRange,   // the axial ratio is not finite or above the limit
   kReadError,         // an invalid number, a failing medium, a value too large
   kOutOfMemory,       // the dataset cannot be allocated
+  kCancelled,         // the user stopped a long read or analysis
   // Writing a picture.
   kInvalidExtension,  // the name has no extension of a known picture format
   kWriteFailed,       // the picture could not be drawn or written
