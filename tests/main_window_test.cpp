@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -47,9 +48,23 @@ class ModalScript {
   }
   ~ModalScript() { EXPECT_TRUE(handlers_.empty()) << "dialogs not shown"; }
 
+  // Presses Cancel on every progress box that appears. Progress boxes are
+  // otherwise left to run: whether one shows depends on the machine's speed.
+  void CancelProgress() { cancel_progress_ = true; }
+  bool ProgressCancelled() const { return progress_cancelled_; }
+
  private:
   void Poll() {
     QWidget* modal = QApplication::activeModalWidget();
+    if (auto* progress = qobject_cast<QProgressDialog*>(modal)) {
+      if (cancel_progress_) {
+        if (auto* button = progress->findChild<QPushButton*>()) {
+          progress_cancelled_ = true;
+          QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
+        }
+      }
+      return;
+    }
     if (modal == nullptr || modal == last_) {
       if (modal != nullptr && ++waited_ > 300) {  // 3 s on one dialog
         ADD_FAILURE() << "dialog left open: "
@@ -76,6 +91,8 @@ class ModalScript {
   }
 
   std::deque<Handler> handlers_;
+  bool cancel_progress_ = false;
+  bool progress_cancelled_ = false;
   QTimer timer_;
   QWidget* last_ = nullptr;
   int waited_ = 0;
@@ -342,6 +359,41 @@ TEST_F(MainWindowTest, FileGivenAtStartOpensWithoutTheDialog) {
   }
   EXPECT_EQ(Panel0(), "N : 6");
   EXPECT_EQ(window_->windowTitle(), "Orvane  [ six.txt ]");
+}
+
+TEST_F(MainWindowTest, LargeFilesRunBehindACancellableProgressBox) {
+  const QString six = Write("six.txt", kSix);
+  Open({Choose(six)});
+  const QStringList report = Report();
+  const QString limits = Panel1();
+  // A file above the size where reading and analysis leave the window's
+  // thread.
+  QByteArray text;
+  for (int i = 0; i < 400000; ++i) {
+    text += "3.5 1.25 " + QByteArray::number(i % 170 - 85) + "\n";
+  }
+  const QString big = Write("big.txt", text);
+  {
+    ModalScript s({Choose(big)});
+    s.CancelProgress();
+    window_->onOpen();
+    QApplication::processEvents();
+    EXPECT_TRUE(s.ProgressCancelled());
+  }
+  // Cancelled: everything as it was, and no message.
+  EXPECT_EQ(Report(), report);
+  EXPECT_EQ(Panel0(), "N : 6");
+  EXPECT_EQ(Panel1(), limits);
+  EXPECT_EQ(window_->windowTitle(), "Orvane  [ six.txt ]");
+  EXPECT_EQ(window_->State().count, 6);
+  EXPECT_EQ(Chart()->Chart().measured.Count(), 6u);
+  EXPECT_EQ(Cell(1, 1), "3.00");
+  // Left to run, the same file loads.
+  Open({Choose(big)});
+  EXPECT_EQ(Panel0(), "N : 400000");
+  EXPECT_EQ(Chart()->Chart().measured.Count(), 400000u);
+  EXPECT_EQ(Chart()->Chart().bootstrap.Count(), 190u);
+  EXPECT_EQ(Cell(2, 3), "-84.00");
 }
 
 TEST_F(MainWindowTest, CancelledDialogRerunsOnTheDataHeld) {

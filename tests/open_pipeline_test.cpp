@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,9 +22,15 @@ class ScriptedFrontEnd : public OpenFrontEnd {
     calls.push_back("choose");
     return choice_;
   }
-  void RunStage(OpenStage stage, const std::function<void()>& work) override {
+  void RunStage(OpenStage stage, StageProgress& progress,
+                const std::function<void()>& work) override {
     calls.push_back(stage == OpenStage::kRead ? "read" : "analyse");
+    if (stage == cancel_in) progress.Cancel();
     work();
+  }
+  void Prepare(const AnalysisState& next, const OpenResult&) override {
+    calls.push_back("prepare " + std::to_string(next.count));
+    if (no_memory_to_show) throw std::bad_alloc();
   }
   void OnRefused(const Status& status) override {
     calls.push_back("refused: " + status.message());
@@ -36,6 +44,9 @@ class ScriptedFrontEnd : public OpenFrontEnd {
                     " lines");
   }
   std::vector<std::string> calls;
+  // The stage whose Cancel button the user presses, if any.
+  std::optional<OpenStage> cancel_in;
+  bool no_memory_to_show = false;
 
  private:
   std::optional<std::string> choice_;
@@ -65,8 +76,8 @@ TEST_F(OpenPipeline, StagesRunInOrder) {
   EXPECT_TRUE(r.status.ok());
   EXPECT_EQ(r.analysis, AnalysisResult::kBootstrapped);
   EXPECT_EQ(front_end.calls,
-            (std::vector<std::string>{"choose", "read", "committed 6",
-                                      "analyse", "analysed, 18 lines"}));
+            (std::vector<std::string>{"choose", "read", "analyse", "prepare 6",
+                                      "committed 6", "analysed, 18 lines"}));
   EXPECT_EQ(file_name_, six);
   EXPECT_EQ(report_.Lines()[1], "  file = " + six);
   EXPECT_EQ(AnalysisNotice(r), "");
@@ -99,8 +110,9 @@ TEST_F(OpenPipeline, CancelledChoiceRerunsOnTheDataHeld) {
   EXPECT_FALSE(r.chosen);
   EXPECT_EQ(r.analysis, AnalysisResult::kNoData);
   EXPECT_EQ(AnalysisNotice(r), "");
-  EXPECT_EQ(cancel.calls, (std::vector<std::string>{"choose", "analyse",
-                                                    "analysed, 3 lines"}));
+  EXPECT_EQ(cancel.calls,
+            (std::vector<std::string>{"choose", "analyse", "prepare 0",
+                                      "analysed, 3 lines"}));
   EXPECT_EQ(
       report_.Lines(),
       (std::vector<std::string>{
@@ -127,6 +139,69 @@ TEST_F(OpenPipeline, Notices) {
   EXPECT_EQ(r.analysis, AnalysisResult::kFewerThanFive);
   EXPECT_EQ(AnalysisNotice(r), "Number of data < 5");
   EXPECT_EQ(state_.retrodeformed.size(), 5u);
+}
+
+// What an Open leaves for the user to see.
+struct Shown {
+  std::vector<std::string> report;
+  std::string limits;
+  MarkerRecord strain;
+  std::size_t kept = 0;
+  std::int32_t count = 0;
+  float first_ratio = 0;
+  bool operator==(const Shown& o) const {
+    return report == o.report && limits == o.limits &&
+           strain.ratio == o.strain.ratio && strain.phi == o.strain.phi &&
+           kept == o.kept && count == o.count && first_ratio == o.first_ratio;
+  }
+};
+
+class OpenPipelineStops : public OpenPipeline {
+ protected:
+  void SetUp() override {
+    ScriptedFrontEnd first(
+        Write("six.txt", "3 2 30\n4 2 45\n5 1 40\n6 2 35\n2 1 38\n3 1 32\n"));
+    ASSERT_TRUE(Open(first).status.ok());
+    before_ = Now();
+    other_ = Write("other.txt", "9 1 10\n8 1 12\n7 1 14\n6 1 16\n5 1 18\n");
+  }
+  Shown Now() const {
+    return {report_.Lines(), state_.limits_summary,
+            state_.strain,   state_.kept.size(),
+            state_.count,    state_.measured[1].ratio};
+  }
+  Shown before_;
+  std::string other_;
+};
+
+TEST_F(OpenPipelineStops, CancelledStagesChangeNothing) {
+  for (OpenStage stage : {OpenStage::kRead, OpenStage::kAnalyse}) {
+    ScriptedFrontEnd front_end(other_);
+    front_end.cancel_in = stage;
+    const OpenResult r = Open(front_end);
+    EXPECT_EQ(r.status.code(), StatusCode::kCancelled);
+    EXPECT_EQ(front_end.calls.back(), "refused: Cancelled.");
+    EXPECT_TRUE(Now() == before_);
+  }
+  // A rerun on the data held, stopped, keeps the results it began with.
+  ScriptedFrontEnd rerun(std::nullopt);
+  rerun.cancel_in = OpenStage::kAnalyse;
+  EXPECT_EQ(Open(rerun).status.code(), StatusCode::kCancelled);
+  EXPECT_TRUE(Now() == before_);
+  EXPECT_EQ(state_.bootstrap_cloud.size(), 190u);
+}
+
+TEST_F(OpenPipelineStops, NoMemoryToShowTheResultsChangesNothing) {
+  ScriptedFrontEnd front_end(other_);
+  front_end.no_memory_to_show = true;
+  const OpenResult r = Open(front_end);
+  EXPECT_EQ(r.status.code(), StatusCode::kOutOfMemory);
+  EXPECT_EQ(r.status.message(), "Not enough memory for 5 data.");
+  EXPECT_TRUE(Now() == before_);
+  ScriptedFrontEnd rerun(std::nullopt);
+  rerun.no_memory_to_show = true;
+  EXPECT_EQ(Open(rerun).status.message(), "Not enough memory for 6 data.");
+  EXPECT_TRUE(Now() == before_);
 }
 
 TEST(DataBlock, NamesTheFileAndTheCount) {

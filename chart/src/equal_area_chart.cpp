@@ -222,6 +222,24 @@ void EqualAreaChart::ShowAnalysis(const AnalysisState& state,
   }
 }
 
+EqualAreaChart EqualAreaChart::WithoutData() const {
+  EqualAreaChart c;
+  PolarSeries EqualAreaChart::*const data[] = {
+      &EqualAreaChart::bootstrap, &EqualAreaChart::retrodeformed,
+      &EqualAreaChart::measured, &EqualAreaChart::optimal};
+  for (PolarSeries EqualAreaChart::*series : data) {
+    const PolarSeries& from = this->*series;
+    PolarSeries& to = c.*series;
+    to = PolarSeries(from.Style());
+    to.SetActive(from.Active());
+    to.SetTransparency(from.Transparency());
+  }
+  c.measured_highlight = measured_highlight;
+  c.retrodeformed_highlight = retrodeformed_highlight;
+  c.radial_maximum_ = radial_maximum_;
+  return c;
+}
+
 void EqualAreaChart::StartUp() {
   CreateIsoRatioCircles(4.0f);
   ClearDataSeries();

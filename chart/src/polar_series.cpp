@@ -1,8 +1,14 @@
 #include "chart/polar_series.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace orvane {
+
+std::uint64_t PolarSeries::NextRevision() {
+  static std::atomic<std::uint64_t> last{0};
+  return ++last;
+}
 
 void PolarSeries::AddPolar(double angle, double value) {
   // Appending and sorting stably on first use gives the order of inserting
@@ -12,13 +18,13 @@ void PolarSeries::AddPolar(double angle, double value) {
     sorted_ = false;
   }
   points_.push_back({angle, value});
-  ++revision_;
+  revision_ = NextRevision();
 }
 
 void PolarSeries::Clear() {
   points_.clear();
   sorted_ = true;
-  ++revision_;
+  revision_ = NextRevision();
 }
 
 const std::vector<PolarPoint>& PolarSeries::Points() const {

@@ -1,37 +1,37 @@
 #include "core/analysis.h"
 
-#include <algorithm>
-
 #include "core/bootstrap.h"
 #include "core/strain.h"
 
 namespace orvane {
 
 AnalysisResult RunAnalysis(AnalysisState& state, Report& report,
-                           std::string_view sep) {
+                           std::string_view sep, const CancelFlag* cancel) {
+  auto cancelled = [cancel] {
+    return cancel != nullptr && cancel->load(std::memory_order_relaxed);
+  };
   state.outcome = ConfidenceOutcome::kNotRun;
   state.kept.clear();
   state.bootstrap_cloud.clear();
   state.limits_summary.clear();
   if (state.count <= 0) return AnalysisResult::kNoData;
 
-  // A rerun on the data held (the open dialog cancelled) finds retrodeformed
-  // still filled by the previous run; clearing it makes the radial maximum
-  // below depend on the measured data alone, exactly as after a fresh load.
-  std::fill(state.retrodeformed.begin(), state.retrodeformed.end(),
-            MarkerRecord{});
-
   DeriveMeasured(state);
+  // The radial maximum follows the measured data alone: the retrodeformed
+  // ones of a fresh load are all zero here and could not raise it, and those
+  // a rerun finds from its previous run must not.
   state.radial_maximum = static_cast<double>(
-      static_cast<long double>(ZetaOfR(MaxAxialRatio(state))) + 0.5L);
+      static_cast<long double>(ZetaOfR(MaxMeasuredRatio(state))) + 0.5L);
   SetMeasuredVectors(state);
+  if (cancelled()) return AnalysisResult::kCancelled;
   ComputeOptimalStrain(state, report, sep);
   BuildStrainMatrices(state);
   Retrodeform(state);
   state.largest_ratio = MaxAxialRatio(state);
+  if (cancelled()) return AnalysisResult::kCancelled;
 
   if (state.count < 5) return AnalysisResult::kFewerThanFive;
-  RunBootstrap(state);
+  if (!RunBootstrap(state, cancel)) return AnalysisResult::kCancelled;
   ReportConfidenceLimits(state, report, sep);
   return AnalysisResult::kBootstrapped;
 }

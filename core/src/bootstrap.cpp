@@ -106,7 +106,7 @@ MinkowskiVector ResampleMean(const std::vector<MinkowskiVector>& points,
 
 }  // namespace
 
-void RunBootstrap(AnalysisState& state) {
+bool RunBootstrap(AnalysisState& state, const std::atomic<bool>* cancel) {
   const std::uint32_t n = static_cast<std::uint32_t>(state.count);
   // The resamples need HyperbolicVector(measured[i].rho, measured[i].psi),
   // which is exactly measured[i].vector as the analysis set it; the vectors are
@@ -123,12 +123,16 @@ void RunBootstrap(AnalysisState& state) {
       1, kBootstrapResamples + 1,
       [&](std::int64_t first, std::int64_t last) {
         for (std::int64_t k = first; k < last; ++k) {
+          if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+            return;
+          }
           BootstrapSolution& b = state.solutions[static_cast<std::size_t>(k)];
           b.vector = ResampleMean(points, n, static_cast<int>(k));
           b.distance = HyperbolicDistance(b.vector, state.strain.vector);
         }
       },
       n < 20000 ? kBootstrapResamples : 1);
+  return cancel == nullptr || !cancel->load();
 }
 
 void SortByDistance(std::vector<BootstrapSolution>& list) {

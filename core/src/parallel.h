@@ -6,14 +6,19 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <exception>
+#include <new>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace orvane {
 
 // Calls body(first, last) on disjoint ranges that cover [begin, end), on up
 // to eight threads; small ranges run on the calling thread alone. Returns
-// when every range is done.
+// when every range is done. When the system refuses a thread (a process or
+// thread limit, no memory for its stack), the calling thread runs that range
+// itself: the work is slower but the results are the same.
 template <typename Body>
 void ParallelFor(std::int64_t begin, std::int64_t end, Body body,
                  std::int64_t min_per_thread = 50000) {
@@ -26,14 +31,28 @@ void ParallelFor(std::int64_t begin, std::int64_t end, Body body,
     if (n > 0) body(begin, end);
     return;
   }
-  std::vector<std::thread> threads;
   const std::int64_t chunk = (n + workers - 1) / workers;
+  std::vector<std::thread> threads;
+  std::vector<std::pair<std::int64_t, std::int64_t>> refused;
+  try {
+    threads.reserve(static_cast<std::size_t>(workers));
+    refused.reserve(static_cast<std::size_t>(workers));
+  } catch (const std::bad_alloc&) {
+    body(begin, end);
+    return;
+  }
   for (std::int64_t w = 1; w < workers; ++w) {
     const std::int64_t first = begin + w * chunk;
     const std::int64_t last = std::min(end, first + chunk);
-    if (first < last) threads.emplace_back(body, first, last);
+    if (first >= last) continue;
+    try {
+      threads.emplace_back(body, first, last);
+    } catch (const std::exception&) {  // std::system_error, std::bad_alloc
+      refused.emplace_back(first, last);
+    }
   }
   body(begin, std::min(end, begin + chunk));
+  for (const auto& [first, last] : refused) body(first, last);
   for (std::thread& t : threads) t.join();
 }
 

@@ -118,4 +118,13 @@ float MaxAxialRatio(const AnalysisState& state) {
   return m;
 }
 
+float MaxMeasuredRatio(const AnalysisState& state) {
+  float m = 0.0f;
+  for (std::int32_t i = 1; i <= state.count; ++i) {
+    const float r = state.measured[static_cast<size_t>(i)].ratio;
+    if (!(m > r)) m = r;
+  }
+  return m;
+}
+
 }  // namespace orvane

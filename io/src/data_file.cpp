@@ -74,9 +74,16 @@ Status Refusal(StatusCode code, std::int32_t datum) {
   }
 }
 
-Status ReadDataFile(ByteSource& source, LoadedData& data) {
+Status ReadDataFile(ByteSource& source, LoadedData& data,
+                    const ReadProgress& progress) {
   data = LoadedData{};
   DataReader reader(source);
+  // Asked every so many data, so that an empty hook costs nothing.
+  constexpr std::int32_t kProgressEvery = 1 << 16;
+  auto keep_going = [&](std::int32_t i, int pass) {
+    return !progress || i % kProgressEvery != 0 || progress(0, 0, pass);
+  };
+  const Status cancelled(StatusCode::kCancelled, "Cancelled.");
 
   // Counting pass: every datum is checked; nothing is stored.
   std::int32_t n = 0;
@@ -85,6 +92,7 @@ Status ReadDataFile(ByteSource& source, LoadedData& data) {
       return Refusal(StatusCode::kOutOfMemory, n);
     }
     ++n;
+    if (!keep_going(n, 1)) return cancelled;
     MarkerRecord d;
     const StatusCode f = ReadDatum(reader, d);
     if (f != StatusCode::kOk) return Refusal(f, n);
@@ -104,6 +112,7 @@ Status ReadDataFile(ByteSource& source, LoadedData& data) {
   // unchecked values.
   if (!reader.Restart()) return Refusal(StatusCode::kReadError, 1);
   for (std::int32_t i = 1; i <= n; ++i) {
+    if (!keep_going(i, 2)) return cancelled;
     if (!NextDatum(reader)) return Refusal(StatusCode::kReadError, i);
     const StatusCode f =
         ReadDatum(reader, loaded.measured[static_cast<std::size_t>(i)]);
@@ -113,12 +122,13 @@ Status ReadDataFile(ByteSource& source, LoadedData& data) {
   return Status();
 }
 
-Status ReadDataFile(const std::string& path, LoadedData& data) {
+Status ReadDataFile(const std::string& path, LoadedData& data,
+                    const ReadProgress& progress) {
   data = LoadedData{};
   if (!FileExists(path)) return Refusal(StatusCode::kFileMissing, 0);
   FileSource file;
   if (Status opened = file.Open(path); !opened.ok()) return opened;
-  return ReadDataFile(file, data);
+  return ReadDataFile(file, data, progress);
 }
 
 }  // namespace orvane

@@ -1,6 +1,8 @@
 #include "io/open_pipeline.h"
 
+#include <new>
 #include <utility>
+#include <vector>
 
 namespace orvane {
 namespace {
@@ -10,9 +12,12 @@ constexpr const char* kMessageFewerThanFive = "Number of data < 5";
 
 }  // namespace
 
-void OpenFrontEnd::RunStage(OpenStage, const std::function<void()>& work) {
+void OpenFrontEnd::RunStage(OpenStage, StageProgress&,
+                            const std::function<void()>& work) {
   work();
 }
+
+void OpenFrontEnd::Prepare(const AnalysisState&, const OpenResult&) {}
 
 void OpenFrontEnd::OnRefused(const Status&) {}
 
@@ -35,30 +40,134 @@ void WriteDataBlock(Report& report, const std::string& path,
   report.Append("  N    = " + std::to_string(count));
 }
 
+namespace {
+
+// The results that an analysis of the data held overwrites, kept to put
+// back when such a rerun is stopped. The per-datum fields need no copy: a
+// rerun computes the same values again.
+struct HeldResults {
+  explicit HeldResults(const AnalysisState& s)
+      : strain(s.strain),
+        solutions(s.solutions),
+        pre_to_post(s.pre_to_post),
+        post_to_pre(s.post_to_pre),
+        radial_maximum(s.radial_maximum),
+        largest_ratio(s.largest_ratio),
+        outcome(s.outcome),
+        kept(s.kept),
+        bootstrap_cloud(s.bootstrap_cloud),
+        limits_summary(s.limits_summary) {}
+  void PutBack(AnalysisState& s) {
+    s.strain = strain;
+    s.solutions = solutions;
+    s.pre_to_post = pre_to_post;
+    s.post_to_pre = post_to_pre;
+    s.radial_maximum = radial_maximum;
+    s.largest_ratio = largest_ratio;
+    s.outcome = outcome;
+    s.kept = std::move(kept);
+    s.bootstrap_cloud = std::move(bootstrap_cloud);
+    s.limits_summary = std::move(limits_summary);
+  }
+
+  MarkerRecord strain;
+  decltype(AnalysisState::solutions) solutions;
+  MinkowskiMatrix pre_to_post, post_to_pre;
+  double radial_maximum;
+  float largest_ratio;
+  ConfidenceOutcome outcome;
+  std::vector<BootstrapSolution> kept;
+  std::vector<PolarPoint> bootstrap_cloud;
+  std::string limits_summary;
+};
+
+Status OutOfMemory(std::int32_t count) {
+  return Refusal(StatusCode::kOutOfMemory, count);
+}
+
+const Status& Cancelled() {
+  static const Status cancelled(StatusCode::kCancelled, "Cancelled.");
+  return cancelled;
+}
+
+}  // namespace
+
 OpenResult RunOpen(OpenFrontEnd& front_end, AnalysisState& state,
                    Report& report, std::string& file_name,
                    std::string_view separator) {
   OpenResult result;
+  auto refuse = [&](Status status) {
+    result.status = std::move(status);
+    front_end.OnRefused(result.status);
+    return result;
+  };
+
+  // A chosen file is analysed in a state of its own, which replaces the one
+  // held only when everything has succeeded; a rerun works on the state
+  // held and keeps its results to put back.
+  AnalysisState fresh;
+  AnalysisState* target = &state;
+  std::optional<HeldResults> held;
   if (std::optional<std::string> chosen = front_end.ChooseFile()) {
     result.chosen = true;
     file_name = std::move(*chosen);
-    // Nothing visible changes until both passes have accepted the file.
     LoadedData data;
-    front_end.RunStage(OpenStage::kRead,
-                       [&] { result.status = ReadDataFile(file_name, data); });
-    if (!result.status.ok()) {
-      front_end.OnRefused(result.status);
-      return result;
+    StageProgress reading;
+    front_end.RunStage(OpenStage::kRead, reading, [&] {
+      result.status = ReadDataFile(
+          file_name, data,
+          [&reading](std::uint64_t done, std::uint64_t total, int pass) {
+            if (total > 0) {
+              reading.SetFraction(
+                  (static_cast<double>(done) / static_cast<double>(total) +
+                   (pass - 1)) /
+                  2);
+            }
+            return !reading.Cancelled();
+          });
+    });
+    if (reading.Cancelled()) return refuse(Cancelled());
+    if (!result.status.ok()) return refuse(result.status);
+    const std::int32_t count = data.count;
+    try {
+      CommitLoadedData(fresh, std::move(data));
+    } catch (const std::bad_alloc&) {
+      return refuse(OutOfMemory(count));
     }
-    CommitLoadedData(state, std::move(data));
-    front_end.OnCommitted(state);
+    target = &fresh;
+  } else {
+    held.emplace(state);
   }
-  // The analysis writes only the derived fields of the data, never the
-  // values read from the file, so a front end may show those meanwhile.
-  front_end.RunStage(OpenStage::kAnalyse, [&] {
-    WriteDataBlock(report, file_name, state.count);
-    result.analysis = RunAnalysis(state, report, separator);
+
+  Report next_report;
+  StageProgress analysing;
+  bool out_of_memory = false;
+  front_end.RunStage(OpenStage::kAnalyse, analysing, [&] {
+    try {
+      WriteDataBlock(next_report, file_name, target->count);
+      result.analysis =
+          RunAnalysis(*target, next_report, separator, &analysing.Flag());
+    } catch (const std::bad_alloc&) {
+      out_of_memory = true;
+    }
   });
+  if (!out_of_memory && result.analysis != AnalysisResult::kCancelled &&
+      !analysing.Cancelled()) {
+    try {
+      front_end.Prepare(*target, result);
+    } catch (const std::bad_alloc&) {
+      out_of_memory = true;
+    }
+  }
+  if (out_of_memory || result.analysis == AnalysisResult::kCancelled ||
+      analysing.Cancelled()) {
+    if (held) held->PutBack(state);
+    return refuse(out_of_memory ? OutOfMemory(target->count) : Cancelled());
+  }
+
+  if (result.chosen) state = std::move(fresh);
+  report = std::move(next_report);
+  if (result.chosen) front_end.OnCommitted(state);
   front_end.OnAnalysed(state, report, result);
   return result;
 }

@@ -19,8 +19,10 @@
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <optional>
+#include <thread>
 
 #include "chart/chart_geometry.h"
 #include "core/number_format.h"
@@ -91,19 +93,29 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
     return chosen.toStdString();
   }
 
-  void RunStage(OpenStage stage, const std::function<void()>& work) override {
+  void RunStage(OpenStage stage, StageProgress& progress,
+                const std::function<void()>& work) override {
     if (stage == OpenStage::kRead) {
       window_.RunWork(work, QFileInfo(window_.open_file_name_).size(),
-                      "Reading the data…");
+                      "Reading the data…", &progress);
     } else {
       window_.RunWork(
           work,
           static_cast<qint64>(window_.state_.count) * kAnalysisBytesPerDatum,
-          "Analysing the data…");
+          "Analysing the data…", &progress);
     }
   }
 
+  // The chart of the new results is built before anything is committed, so
+  // that a lack of memory leaves the chart shown as it was.
+  void Prepare(const AnalysisState& next, const OpenResult& result) override {
+    prepared_.emplace(window_.chart_->Chart().WithoutData());
+    prepared_->ShowAnalysis(next, result.analysis);
+  }
+
   void OnRefused(const Status& status) override {
+    // A cancelled stage needs no message: the user asked for it.
+    if (status.code() == StatusCode::kCancelled) return;
     window_.ShowMessage(QString::fromStdString(status.message()));
   }
 
@@ -118,9 +130,9 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
                   const OpenResult& result) override {
     window_.ShowReport();
     EqualAreaChart& chart = window_.chart_->Chart();
+    chart = std::move(*prepared_);
     chart.HideHighlight();
     window_.setWindowTitle(DataCaption(window_.open_file_name_));
-    chart.ShowAnalysis(state, result.analysis);
     window_.chart_->ChartChanged();
     window_.limits_panel_->setText(
         QString::fromStdString(state.limits_summary));
@@ -131,6 +143,7 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
  private:
   MainWindow& window_;
   const QString* preset_;
+  std::optional<EqualAreaChart> prepared_;
 };
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
@@ -307,27 +320,55 @@ void MainWindow::ShowReport() {
 }
 
 void MainWindow::RunWork(const std::function<void()>& work, qint64 size_hint,
-                         const QString& what) {
+                         const QString& what, StageProgress* progress) {
   if (size_hint < kBackgroundBytes) {
     work();
     return;
   }
-  // The window keeps painting while the work runs; the modal progress box
-  // keeps every command away from the state until it is done.
-  QProgressDialog progress(what, QString(), 0, 0, this);
-  progress.setWindowTitle(kTitle);
-  progress.setWindowModality(Qt::WindowModal);
-  progress.setMinimumDuration(0);
-  progress.setCancelButton(nullptr);
-  QApplication::setOverrideCursor(Qt::WaitCursor);
+  // The window keeps painting while the work runs on a worker thread; the
+  // modal progress box keeps every command away from the state until the
+  // work is done, and its Cancel button asks the work to stop.
   QEventLoop loop;
-  QThread* thread = QThread::create(work);
-  connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
-  progress.show();
-  thread->start();
-  loop.exec(QEventLoop::ExcludeUserInputEvents);
-  thread->wait();
-  delete thread;
+  std::thread worker;
+  try {
+    worker = std::thread([&work, &loop] {
+      work();
+      QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+    });
+  } catch (const std::exception&) {
+    // No thread to be had (a process limit): the work runs here, and the
+    // window waits for it without repainting.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    work();
+    QApplication::restoreOverrideCursor();
+    return;
+  }
+  QProgressDialog box(what, "Cancel", 0, 0, this);
+  box.setObjectName("progressBox");
+  box.setWindowTitle(kTitle);
+  box.setWindowModality(Qt::ApplicationModal);
+  box.setMinimumDuration(0);
+  box.setAutoClose(false);
+  box.setAutoReset(false);
+  if (progress == nullptr) box.setCancelButton(nullptr);
+  connect(&box, &QProgressDialog::canceled, &box, [&box, progress] {
+    if (progress == nullptr) return;
+    progress->Cancel();
+    box.setLabelText("Cancelling…");
+  });
+  QTimer poll;
+  connect(&poll, &QTimer::timeout, &box, [&box, progress] {
+    const double f = progress ? progress->Fraction() : -1.0;
+    if (f >= 0) {
+      box.setMaximum(1000);
+      box.setValue(static_cast<int>(f * 1000));
+    }
+  });
+  poll.start(50);
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  box.show();
+  loop.exec();
+  worker.join();
   QApplication::restoreOverrideCursor();
 }
 

@@ -81,6 +81,10 @@ class EqualAreaChart {
   // What an Open shows once the analysis has run: its results, or the
   // start-up chart when there were no data.
   void ShowAnalysis(const AnalysisState& state, AnalysisResult result);
+  // A chart with the same series styles, each shown or hidden as here, and
+  // this chart's highlight, but no data points and no circles: the chart an
+  // Open fills before it replaces this one.
+  EqualAreaChart WithoutData() const;
   // The chart as the window creates it: three circles (R = 2, 3, 4), the
   // data series empty, the highlight series hidden (transparency 0).
   void StartUp();

@@ -47,7 +47,7 @@ class PolarSeries {
 
   const SeriesStyle& Style() const { return style_; }
   SeriesStyle& MutableStyle() {
-    ++revision_;
+    revision_ = NextRevision();
     return style_;
   }
 
@@ -67,7 +67,9 @@ class PolarSeries {
   void SetTransparency(int percent) { area_transparency_ = percent; }
 
   // Changes with every change of points or style (not of Active), so that
-  // a painter can cache what it drew.
+  // a painter can cache what it drew. Revisions are never reused, not even
+  // by another series, so a series that replaces another at the same place
+  // never matches a drawing of the old one.
   std::uint64_t Revision() const { return revision_; }
 
  private:
@@ -76,7 +78,8 @@ class PolarSeries {
   mutable bool sorted_ = true;
   bool active_ = true;
   int area_transparency_ = 0;
-  std::uint64_t revision_ = 0;
+  static std::uint64_t NextRevision();
+  std::uint64_t revision_ = NextRevision();
 };
 
 }  // namespace orvane

@@ -3,6 +3,7 @@
 #ifndef ORVANE_CORE_ANALYSIS_H_
 #define ORVANE_CORE_ANALYSIS_H_
 
+#include <atomic>
 #include <string_view>
 
 #include "core/analysis_state.h"
@@ -14,7 +15,11 @@ enum class AnalysisResult {
   kNoData,         // no data: nothing was computed
   kFewerThanFive,  // strain computed; no bootstrap ("Number of data < 5")
   kBootstrapped,   // strain and bootstrap computed; see state.outcome
+  kCancelled,      // stopped on request; the results are incomplete
 };
+
+// Set from another thread to stop a running analysis.
+using CancelFlag = std::atomic<bool>;
 
 // Runs, on measured[1..count] with ratio and phi set: the derivation of rho,
 // psi and zeta, the chart's radial maximum, the hyperbolic vectors, the optimal
@@ -24,8 +29,16 @@ enum class AnalysisResult {
 // earlier run are cleared first, so nothing shown afterwards belongs to other
 // data. With count = 0 nothing runs. `sep` is the decimal separator of the
 // report.
+//
+// The analysis writes only the derived fields of the markers (rho, psi,
+// zeta, vector and the retrodeformed records), never the values read from
+// the file, so they can be shown meanwhile; a second run on the same data
+// writes the same values again. When `cancel` is set during the run, it
+// stops between its stages (and between resamples) and answers kCancelled.
+// Allocation failures are thrown as std::bad_alloc.
 AnalysisResult RunAnalysis(AnalysisState& state, Report& report,
-                           std::string_view sep);
+                           std::string_view sep,
+                           const CancelFlag* cancel = nullptr);
 
 }  // namespace orvane
 

@@ -4,6 +4,7 @@
 #ifndef ORVANE_CORE_BOOTSTRAP_H_
 #define ORVANE_CORE_BOOTSTRAP_H_
 
+#include <atomic>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -44,12 +45,14 @@ class RandomGenerator {
 };
 
 // Fills solutions[1..200]: the vector (the mean of resample k) and its
-// distance to the optimal strain.
-// The generator is seeded with 1, so the same data always give the same
-// solutions. REQUIRES: count >= 5, measured[1..count].vector and strain set.
-void RunBootstrap(AnalysisState& state);
+// distance to the optimal strain. The generator is seeded with 1, so the
+// same data always give the same solutions. False when `cancel` was set
+// before every resample was drawn (the solutions are then incomplete).
+// REQUIRES: count >= 5, measured[1..count].vector and strain set.
+bool RunBootstrap(AnalysisState& state,
+                  const std::atomic<bool>* cancel = nullptr);
 
-// Sorts solutions by dist, ascending, with the list quicksort of the
+// Sorts solutions by distance, ascending, with the list quicksort of the
 // confidence stage: middle pivot, Hoare partition, recursion on the left
 // part and a loop on the right part. Not stable; the order of equal
 // distances is that of this algorithm.

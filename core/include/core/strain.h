@@ -52,6 +52,10 @@ void Retrodeform(AnalysisState& state);
 // The largest R over measured[1..count] and retrodeformed[1..count], from 0.
 float MaxAxialRatio(const AnalysisState& state);
 
+// The largest R over measured[1..count], from 0: MaxAxialRatio while the
+// retrodeformed records are all zero.
+float MaxMeasuredRatio(const AnalysisState& state);
+
 }  // namespace orvane
 
 #endif  // ORVANE_CORE_STRAIN_H_

@@ -10,6 +10,7 @@
 #define ORVANE_IO_DATA_FILE_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,15 +34,23 @@ struct LoadedData {
   std::vector<MarkerRecord> measured;
 };
 
+// Progress of a long read: called now and then with the bytes read so far
+// and the size of the source (0 when unknown) in the current pass (1 the
+// counting pass, 2 the filling pass). Returning false stops the read.
+using ReadProgress = std::function<bool(std::uint64_t bytes_done,
+                                        std::uint64_t bytes_total, int pass)>;
+
 // Reads and checks the data of `source` (both passes) into `data`. A refusal
 // names the datum: for example "Read error --- #5" with datum 5; `data` is
-// then left empty.
-Status ReadDataFile(ByteSource& source, LoadedData& data);
+// then left empty. A read stopped through `progress` is kCancelled.
+Status ReadDataFile(ByteSource& source, LoadedData& data,
+                    const ReadProgress& progress = {});
 
 // Tests that `path` names an existing file, opens it for reading and reads
 // it; the file is closed again on every path. A file that cannot be opened
 // gives the system's description of the failure.
-Status ReadDataFile(const std::string& path, LoadedData& data);
+Status ReadDataFile(const std::string& path, LoadedData& data,
+                    const ReadProgress& progress = {});
 
 // The refusal of datum `datum` for a loader's code: for example
 // Refusal(StatusCode::kReadError, 5) says "Read error --- #5".

@@ -7,6 +7,7 @@
 #ifndef ORVANE_IO_OPEN_PIPELINE_H_
 #define ORVANE_IO_OPEN_PIPELINE_H_
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -26,12 +27,30 @@ enum class OpenStage {
   kAnalyse,  // the data block and the analysis
 };
 
+// Progress and cancellation of a long stage, shared between the thread that
+// runs the stage and the front end that shows it.
+class StageProgress {
+ public:
+  // The share done, 0 to 1, or below 0 while it is not known.
+  double Fraction() const { return fraction_.load(std::memory_order_relaxed); }
+  void SetFraction(double f) { fraction_.store(f, std::memory_order_relaxed); }
+  // Asks the stage to stop; it ends soon after, and the Open changes nothing.
+  void Cancel() { cancelled_.store(true); }
+  bool Cancelled() const { return cancelled_.load(); }
+  const CancelFlag& Flag() const { return cancelled_; }
+
+ private:
+  std::atomic<double> fraction_{-1.0};
+  CancelFlag cancelled_{false};
+};
+
 // What one Open ended with.
 struct OpenResult {
   // A file was chosen; false when the choice was cancelled and the analysis
   // ran again on the data held.
   bool chosen = false;
-  // Not ok: the chosen file was refused and nothing has changed.
+  // Not ok: the chosen file was refused, the memory ran out, or the user
+  // cancelled (kCancelled); nothing of the state or the report has changed.
   Status status;
   // When the status is ok: how far the analysis went.
   AnalysisResult analysis = AnalysisResult::kNoData;
@@ -45,9 +64,16 @@ class OpenFrontEnd {
   // The full path of the chosen file, or nothing when the user cancelled.
   virtual std::optional<std::string> ChooseFile() = 0;
   // Runs a long stage to its end before returning (the window puts large
-  // files on a worker thread behind a progress indication).
-  virtual void RunStage(OpenStage stage, const std::function<void()>& work);
-  // The chosen file was refused; the state and the report are unchanged.
+  // files on a worker thread behind a progress indication, whose Cancel
+  // button calls progress.Cancel()). The default runs it at once.
+  virtual void RunStage(OpenStage stage, StageProgress& progress,
+                        const std::function<void()>& work);
+  // Allocates what showing the analysed data needs (the window's chart
+  // series), before anything is committed: a std::bad_alloc thrown here
+  // ends the Open with "Not enough memory for n data." and no change.
+  virtual void Prepare(const AnalysisState& next, const OpenResult& result);
+  // The Open ended with no change: the chosen file was refused, the memory
+  // ran out, or the user cancelled a stage (kCancelled).
   virtual void OnRefused(const Status& status);
   // The new data have replaced those held (the grid, the count of data).
   virtual void OnCommitted(const AnalysisState& state);
@@ -58,10 +84,11 @@ class OpenFrontEnd {
 
 // Runs one Open. `file_name` is the current file name: replaced by the
 // chosen file, or kept when the choice is cancelled (before any choice it is
-// the preset name). A chosen file is read and, once accepted, replaces the
-// data held; a cancelled choice keeps them. Then the report's data block is
-// written for `file_name` and the analysis runs, with `separator` as the
-// report's decimal separator. A refused file changes nothing.
+// the preset name). A chosen file is read and analysed, and only once every
+// stage has succeeded do its data, results and report replace those held; a
+// cancelled choice analyses the data held again. The report's data block
+// names `file_name`; `separator` is the report's decimal separator. A
+// refused file, a lack of memory or a cancelled stage changes nothing.
 OpenResult RunOpen(OpenFrontEnd& front_end, AnalysisState& state,
                    Report& report, std::string& file_name,
                    std::string_view separator);

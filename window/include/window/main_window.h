@@ -24,6 +24,7 @@ class QWidget;
 namespace orvane {
 
 class AboutBox;
+class StageProgress;
 class ChartWidget;
 class DataGrid;
 
@@ -82,9 +83,11 @@ class MainWindow : public QMainWindow {
   // Shows a message in a modal information box with an OK button.
   void ShowMessage(const QString& text);
   // Runs `work` to its end; large data go to a worker thread behind a
-  // modal progress indication, so the window keeps painting.
+  // modal progress box, so the window keeps painting. With `progress` the
+  // box shows how far the work is and offers Cancel; without a thread to
+  // be had the work runs on this one.
   void RunWork(const std::function<void()>& work, qint64 size_hint,
-               const QString& what);
+               const QString& what, StageProgress* progress = nullptr);
   void ShowReport();
   void SaveChartPicture();
   void HighlightDatum(QPoint grid_point);
