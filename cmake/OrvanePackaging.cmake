@@ -28,8 +28,9 @@ set(CPACK_DEBIAN_PACKAGE_NAME orvane)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# A placeholder until the project has an address of its own.
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Orvane team <orvane@localhost>")
+# A placeholder under the reserved example domain, as the AppStream id,
+# until the project has an address of its own.
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Orvane team <orvane@example.org>")
 # The Qt libraries the programs link, as dpkg-shlibdeps finds them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
