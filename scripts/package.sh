@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# From a fresh machine: builds the Debian package of Orvane in
+# ./build-package, installs it with apt-get, and runs the installed
+# command-line tool on the installed sample data.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+# dpkg-dev: dpkg-shlibdeps, which finds the package's dependencies, and
+# dpkg-buildflags; the validators of the desktop entry and AppStream data.
+tools=(dpkg-dev desktop-file-utils appstream)
+missing=()
+for p in "${tools[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  $sudo apt-get update
+  $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+desktop-file-validate data/orvane.desktop
+appstreamcli validate --no-net data/org.example.orvane.metainfo.xml
+
+# Debian's hardening flags, without its -g and -O2: the Release build's -O3
+# stays, and CPack strips the programs.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+export DEB_CXXFLAGS_MAINT_STRIP="-g -O2"
+CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
+export CXXFLAGS LDFLAGS
+
+rm -rf build-package
+cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release \
+  -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_BENCH=OFF \
+  -DCMAKE_INSTALL_PREFIX=/usr
+cmake --build build-package -j"$(nproc)"
+(cd build-package && cpack)
+deb=(build-package/orvane_*.deb)
+dpkg-deb --info "${deb[0]}"
+dpkg-deb --contents "${deb[0]}"
+
+# --reinstall: a package of the same version built before is replaced.
+$sudo apt-get install -y --reinstall "./${deb[0]}"
+
+# The installed programs: no path of this machine's folders built in.
+for program in /usr/bin/orvane /usr/bin/orvane-cli; do
+  if strings "$program" | grep -F -e "$PWD" -e build-package; then
+    echo "$program holds a path of the build machine" >&2
+    exit 1
+  fi
+done
+
+# The installed tool on the installed sample: the report, and the chart.
+report=$(/usr/bin/orvane-cli /usr/share/orvane/examples/sampledata.txt)
+echo "$report"
+grep -q "R_s" <<<"$report"
+chart=$(mktemp --suffix=.png)
+trap 'rm -f "$chart"' EXIT
+/usr/bin/orvane-cli --chart "$chart" /usr/share/orvane/examples/sampledata.txt \
+  >/dev/null
+if [ "$(head -c 8 "$chart" | od -An -tx1 | tr -d ' \n')" != 89504e470d0a1a0a ]; then
+  echo "orvane-cli --chart wrote no PNG picture" >&2
+  exit 1
+fi
+echo "installed ${deb[0]}: the report and the chart of the sample are right"

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# check_desktop_data.sh DESKTOP_ENTRY METAINFO: the menu entry and the
+# AppStream description pass desktop-file-validate and appstreamcli without
+# an error or a warning. Exits 77, which CTest counts as skipped, where the
+# validators are not installed.
+set -uo pipefail
+desktop=$1
+metainfo=$2
+
+missing=()
+command -v desktop-file-validate >/dev/null || missing+=(desktop-file-utils)
+command -v appstreamcli >/dev/null || missing+=(appstream)
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "skipped: no validator; apt-get install ${missing[*]} to run it"
+  exit 77
+fi
+
+status=0
+# Hints are advice, not faults: the entry is listed under both Science and
+# Education on purpose, which the validator notes as a hint.
+out=$(desktop-file-validate "$desktop" 2>&1) || status=1
+[ -n "$out" ] && echo "$out"
+if grep -qE ": (error|warning): " <<<"$out"; then status=1; fi
+
+# Exit status 3: warnings; infos and pedantic notes pass.
+appstreamcli validate --no-net --explain "$metainfo" || status=1
+
+[ $status -eq 0 ] && echo "both files are valid"
+exit $status
