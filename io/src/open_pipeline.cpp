@@ -10,6 +10,10 @@ constexpr const char* kMessageFewerThanFive = "Number of data < 5";
 
 }  // namespace
 
+std::string OpenFrontEnd::ReportName(const std::string& path) {
+  return path;
+}
+
 void OpenFrontEnd::RunStage(OpenStage, const std::function<void()>& work) {
   work();
 }
@@ -41,11 +45,11 @@ OpenResult RunOpen(OpenFrontEnd& front_end, AnalysisState& state,
   OpenResult result;
   if (std::optional<std::string> chosen = front_end.ChooseFile()) {
     result.chosen = true;
-    file_name = std::move(*chosen);
+    file_name = front_end.ReportName(*chosen);
     // Nothing visible changes until both passes have accepted the file.
     LoadedData data;
     front_end.RunStage(OpenStage::kRead,
-                       [&] { result.status = ReadDataFile(file_name, data); });
+                       [&] { result.status = ReadDataFile(*chosen, data); });
     if (!result.status.ok()) {
       front_end.OnRefused(result.status);
       return result;
