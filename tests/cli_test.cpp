@@ -1,9 +1,12 @@
 // The command-line tool as a user runs it: exit status, standard output and
 // standard error, plain and JSON.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -43,21 +46,58 @@ class Cli : public ::testing::Test {
     return p.string();
   }
 
-  // Runs the tool with `args` (already quoted) under `env`.
-  RunResult Exec(const std::string& args, const std::string& env = "LC_ALL=C") {
-    const fs::path out = dir_ / "stdout", err = dir_ / "stderr";
+  // Runs the tool with `args` (already quoted) under `env`, its standard
+  // output into `out` (a file of the test's folder unless given).
+  RunResult Exec(const std::string& args, const std::string& env = "LC_ALL=C",
+                 fs::path out = {}) {
+    if (out.empty()) out = dir_ / "stdout";
+    const fs::path err = dir_ / "stderr";
     const std::string cmd = "env " + env + " " + ORVANE_CLI + " " + args +
                             " >" + out.string() + " 2>" + err.string();
     const int raw = std::system(cmd.c_str());
     RunResult r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = Slurp(out);
+    if (fs::is_regular_file(out)) r.out = Slurp(out);
     r.err = Slurp(err);
     return r;
   }
 
+  // The environment that runs the tool in the test's folder, so that
+  // relative names are given.
+  std::string InFolder() const {
+    return "LC_ALL=C sh -c 'cd " + dir_.string() + " && exec \"$0\" \"$@\"'";
+  }
+
   fs::path dir_;
 };
+
+// `n` data, one a line.
+std::string ManyData(int n) {
+  std::string text;
+  for (int i = 0; i < n; ++i) {
+    text += std::to_string(1 + i % 7) + ".5 1 " + std::to_string(i % 180 - 90) +
+            "\n";
+  }
+  return text;
+}
+
+// Runs `command` in a shell and returns the largest resident size, in KiB,
+// that it or any process it ran reached.
+long PeakKilobytes(const std::string& command) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::execl("/bin/sh", "sh", "-c", command.c_str(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  int status = 0;
+  struct rusage usage {};
+  if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid ||
+      !WIFEXITED(status) || WEXITSTATUS(status) > 1) {
+    return -1;
+  }
+  return usage.ru_maxrss;
+}
 
 const char* kSix = "3 2 30\n4 2 45\n5 1 -10\n2 1 20\n3 1 40\n2.5 1 35\n";
 
@@ -102,15 +142,14 @@ TEST_F(Cli, RefusedFilesDoNotStopTheOthers) {
   const RunResult r =
       Exec(bad + " " + (dir_ / "absent.txt").string() + " " + few + " " + good);
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err,
-            "Major axis is shorter than minor one.  #2\n"
-            "File not exits.\n"
-            "Number of data < 5\n");
+  EXPECT_EQ(r.err, bad + ": Major axis is shorter than minor one.  #2\n" +
+                       (dir_ / "absent.txt").string() + ": File not exits.\n" +
+                       few + ": Number of data < 5\n");
   EXPECT_EQ(Occurrences(r.out, "*** Data ***"), 2u);
   // Fewer than five data is not a failure.
   const RunResult f = Exec(few);
   EXPECT_EQ(f.status, 0);
-  EXPECT_EQ(f.err, "Number of data < 5\n");
+  EXPECT_EQ(f.err, few + ": Number of data < 5\n");
   EXPECT_EQ(f.out.find("Confidence"), std::string::npos);
 }
 
@@ -118,7 +157,7 @@ TEST_F(Cli, EmptyFileHasNoData) {
   const std::string empty = Write("empty.txt", "\n \n");
   const RunResult r = Exec(empty);
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "No data.\n");
+  EXPECT_EQ(r.err, empty + ": No data.\n");
   EXPECT_EQ(r.out, "*** Data ***\n  file = " + empty + "\n  N    = 0\n");
   const RunResult j = Exec("--json " + empty);
   EXPECT_EQ(j.status, 1);
@@ -195,6 +234,161 @@ TEST_F(Cli, DecimalSeparatorOfTheLocale) {
     if (ch == ',') ch = '.';
   }
   EXPECT_EQ(swapped, c.out);
+}
+
+TEST_F(Cli, MessagesNameTheFileAsGiven) {
+  Write("bad.txt", "3 2 x\n");
+  Write("few.txt", "3 2 30\n");
+  Write("empty.txt", "\n");
+  fs::create_directory(dir_ / "folder");
+  ASSERT_EQ(::mkfifo((dir_ / "pipe").c_str(), 0600), 0);
+  const RunResult r =
+      Exec("bad.txt ./absent.txt folder pipe few.txt empty.txt", InFolder());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "bad.txt: Read error --- #1\n"
+            "./absent.txt: File not exits.\n"
+            "folder: File not exits.\n"
+            "pipe: Not a regular file\n"
+            "few.txt: Number of data < 5\n"
+            "empty.txt: No data.\n");
+  if (::geteuid() != 0) {  // root reads any file
+    Write("locked.txt", kSix);
+    fs::permissions(dir_ / "locked.txt", fs::perms::none);
+    EXPECT_EQ(Exec("locked.txt", InFolder()).err,
+              "locked.txt: Permission denied\n");
+  }
+  // JSON names the file in a key of its own; the messages are as they were.
+  const RunResult j = Exec("--json bad.txt pipe empty.txt", InFolder());
+  EXPECT_EQ(j.status, 1);
+  EXPECT_EQ(j.err, "");
+  EXPECT_EQ(j.out,
+            "{\"file\":\"bad.txt\",\"error\":\"Read error --- #1\"}\n"
+            "{\"file\":\"pipe\",\"error\":\"Not a regular file\"}\n"
+            "{\"file\":\"empty.txt\",\"error\":\"No data.\"}\n");
+}
+
+// "here/link/../x.txt", with the link leading to elsewhere/inner, is
+// elsewhere/x.txt to the system, and that is the file analysed; the report
+// still shows the name's full form, here/x.txt.
+TEST_F(Cli, PathIsOpenedAsGiven) {
+  fs::create_directories(dir_ / "elsewhere" / "inner");
+  fs::create_directories(dir_ / "here");
+  fs::create_directory_symlink(dir_ / "elsewhere" / "inner",
+                               dir_ / "here" / "link");
+  Write("elsewhere/x.txt", kSix);
+  Write("here/x.txt", "3 2 30\n4 2 45\n");
+  const std::string given = (dir_ / "here" / "link" / ".." / "x.txt").string();
+  const RunResult r = Exec(given);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out.rfind(
+                "*** Data ***\n  file = " + (dir_ / "here" / "x.txt").string() +
+                    "\n  N    = 6\n",
+                0),
+            0u);
+  const RunResult j = Exec("--json " + given);
+  EXPECT_EQ(j.out.rfind("{\"file\":\"" + given + "\",\"ndat\":6,", 0), 0u);
+
+  fs::remove(dir_ / "elsewhere" / "x.txt");
+  const RunResult gone = Exec(given);
+  EXPECT_EQ(gone.status, 1);
+  EXPECT_EQ(gone.err, given + ": File not exits.\n");
+  EXPECT_EQ(gone.out, "");
+}
+
+TEST_F(Cli, WriteFailuresAreReported) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  const std::string six = Write("six.txt", kSix);
+  const std::string bad = Write("bad.txt", "3 2 x\n");
+  // Its JSON line fills the output buffer many times over.
+  const std::string big = Write("big.txt", ManyData(3000));
+  const std::string full =
+      "orvane-cli: standard output: No space left on device\n";
+  // The first failure ends the run: the refused file is not reached.
+  for (const std::string& args :
+       {six, "--json " + six, "--json " + big, six + " " + bad,
+        "--json " + six + " " + bad, std::string("--help")}) {
+    const RunResult r = Exec(args, "LC_ALL=C", "/dev/full");
+    EXPECT_EQ(r.status, 1) << args;
+    EXPECT_EQ(r.err, full) << args;
+  }
+  const RunResult closed = Exec(six, "LC_ALL=C", "&-");
+  EXPECT_EQ(closed.status, 1);
+  EXPECT_EQ(closed.err, "orvane-cli: standard output: Bad file descriptor\n");
+
+  // A reader that stops early ends the tool by SIGPIPE, as any filter.
+  const auto old_handler = std::signal(SIGPIPE, SIG_DFL);
+  const std::string cmd = std::string("(") + ORVANE_CLI + " --json " + big +
+                          " 2>" + (dir_ / "err").string() + "; echo $? >" +
+                          (dir_ / "status").string() +
+                          ") | head -c 1 >/dev/null";
+  std::system(cmd.c_str());
+  std::signal(SIGPIPE, old_handler);
+  EXPECT_EQ(Slurp(dir_ / "status"), std::to_string(128 + SIGPIPE) + "\n");
+  EXPECT_EQ(Slurp(dir_ / "err"), "");
+}
+
+TEST_F(Cli, SizeIsStrict) {
+  const std::string six = Write("six.txt", kSix);
+  const fs::path picture = dir_ / "chart.svg";
+  const std::string refused =
+      "orvane-cli: --size needs WIDTHxHEIGHT in whole pixels, each from 16 "
+      "to 16384 (for example 640x362)\nTry 'orvane-cli --help'.\n";
+  for (const char* size :
+       {"+640x+362", "' 640x 362'", "'640x362 '", "640x362x", "0x0",
+        "99999x362", "640x-362", "15x362", "640x16385", "99999999999x362",
+        "640x", "x362", "6.4e2x362", "0x640x362", "640*362", "''"}) {
+    const RunResult r =
+        Exec("--chart " + picture.string() + " --size " + size + " " + six);
+    EXPECT_EQ(r.status, 2) << size;
+    EXPECT_EQ(r.err, refused) << size;
+    EXPECT_FALSE(fs::exists(picture)) << size;
+  }
+  EXPECT_EQ(Exec("--chart " + picture.string() + " " + six + " --size").err,
+            refused);
+  for (const char* size : {"16X16384", "0640x0362"}) {
+    const RunResult r =
+        Exec("--chart " + picture.string() + " --size " + size + " " + six);
+    EXPECT_EQ(r.status, 0) << size << r.err;
+    EXPECT_TRUE(fs::exists(picture)) << size;
+  }
+}
+
+TEST_F(Cli, OptionRefusalsSayWhatIsAccepted) {
+  const std::string six = Write("six.txt", kSix);
+  EXPECT_EQ(Exec(six + " --chart").err,
+            "orvane-cli: --chart needs a picture file: .emf, .bmp, .svg, .png "
+            "or .pdf\nTry 'orvane-cli --help'.\n");
+  EXPECT_EQ(Exec("--bogus " + six).err,
+            "orvane-cli: unknown option --bogus (the options are --json, "
+            "--chart, --size, --help and --)\nTry 'orvane-cli --help'.\n");
+  EXPECT_EQ(Exec("--chart c.txt " + six).err,
+            "orvane-cli: Invalid file extension. (.emf, .bmp, .svg, .png or "
+            ".pdf)\nTry 'orvane-cli --help'.\n");
+  const RunResult help = Exec("--help");
+  EXPECT_NE(help.out.find("each from 16 to 16384"), std::string::npos);
+}
+
+// The JSON of a large file is written as it is produced: it takes no more
+// memory than the plain report of the same file, whose data are held either
+// way (a line built whole would add some 24 MB here).
+TEST_F(Cli, JsonIsStreamed) {
+  constexpr int kData = 100000;
+  const std::string file = Write("large.txt", ManyData(kData));
+  const std::string run = std::string("exec env LC_ALL=C ") + ORVANE_CLI;
+  const long plain = PeakKilobytes(run + " " + file + " >/dev/null");
+  const fs::path out = dir_ / "large.jsonl";
+  const long json =
+      PeakKilobytes(run + " --json " + file + " >" + out.string());
+  ASSERT_GT(plain, 0);
+  ASSERT_GT(json, 0);
+  EXPECT_LT(json, plain + 4096) << "plain " << plain << " KiB";
+  const std::string line = Slurp(out);
+  EXPECT_EQ(Occurrences(line, "{\"a\":"), static_cast<std::size_t>(kData));
+  EXPECT_EQ(Occurrences(line, "\n"), 1u);
+  ASSERT_GT(line.size(), 4u);
+  EXPECT_EQ(line.substr(line.size() - 4), "\"]}\n");
 }
 
 // Every figure of a set of reference files, bit for bit: the expected

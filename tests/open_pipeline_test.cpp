@@ -204,6 +204,39 @@ TEST_F(OpenPipelineStops, NoMemoryToShowTheResultsChangesNothing) {
   EXPECT_TRUE(Now() == before_);
 }
 
+// Opens one path and gives the report another name for it.
+class RenamingFrontEnd : public ScriptedFrontEnd {
+ public:
+  RenamingFrontEnd(std::string path, std::string name)
+      : ScriptedFrontEnd(std::move(path)), name_(std::move(name)) {}
+  std::string ReportName(const std::string& path) override {
+    calls.push_back("name " + path);
+    return name_;
+  }
+
+ private:
+  std::string name_;
+};
+
+TEST_F(OpenPipeline, OpensTheChosenPathUnderItsReportName) {
+  const std::string six =
+      Write("six.txt", "3 2 30\n4 2 45\n5 1 40\n6 2 35\n2 1 38\n3 1 32\n");
+  // The name shown is never opened, even when it names other data.
+  const std::string shown = Write("shown.txt", "3 2 30\n");
+  RenamingFrontEnd front_end(six, shown);
+  const OpenResult r = Open(front_end);
+  EXPECT_TRUE(r.status.ok());
+  EXPECT_EQ(state_.count, 6);
+  EXPECT_EQ(front_end.calls[1], "name " + six);
+  EXPECT_EQ(report_.Lines()[1], "  file = " + shown);
+  EXPECT_EQ(file_name_, shown);
+
+  RenamingFrontEnd refused(Write("bad.txt", "3 2 x\n"), "/shown/bad.txt");
+  EXPECT_EQ(Open(refused).status.code(), StatusCode::kReadError);
+  EXPECT_EQ(file_name_, "/shown/bad.txt");
+  EXPECT_EQ(state_.count, 6);
+}
+
 TEST(DataBlock, NamesTheFileAndTheCount) {
   Report report;
   report.Append("old");

@@ -34,30 +34,30 @@ std::size_t Utf8Length(std::string_view s, std::size_t i) {
   return len;
 }
 
-void AppendVector(std::string& out, const MinkowskiVector& x) {
-  out += '[';
+void AppendVector(BufferedOutput& out, const MinkowskiVector& x) {
+  out.Put('[');
   for (int c = 0; c < 3; ++c) {
-    if (c) out += ',';
-    AppendJsonFloat(out, x[static_cast<std::size_t>(c)]);
+    if (c) out.Put(',');
+    WriteJsonFloat(out, x[static_cast<std::size_t>(c)]);
   }
-  out += ']';
+  out.Put(']');
 }
 
-void AppendKey(std::string& out, const char* key) {
-  out += '"';
-  out += key;
-  out += "\":";
+void AppendKey(BufferedOutput& out, const char* key) {
+  out.Put('"');
+  out.Put(key);
+  out.Put("\":");
 }
 
-void AppendField(std::string& out, const char* key, float v) {
+void AppendField(BufferedOutput& out, const char* key, float v) {
   AppendKey(out, key);
-  AppendJsonFloat(out, v);
-  out += ',';
+  WriteJsonFloat(out, v);
+  out.Put(',');
 }
 
 // {"R","ph","rh","ps","zt","x"}, the fields of a derived point.
-void AppendPoint(std::string& out, const MarkerRecord& d) {
-  out += '{';
+void AppendPoint(BufferedOutput& out, const MarkerRecord& d) {
+  out.Put('{');
   AppendField(out, "R", d.ratio);
   AppendField(out, "ph", d.phi);
   AppendField(out, "rh", d.rho);
@@ -65,16 +65,16 @@ void AppendPoint(std::string& out, const MarkerRecord& d) {
   AppendField(out, "zt", d.zeta);
   AppendKey(out, "x");
   AppendVector(out, d.vector);
-  out += '}';
+  out.Put('}');
 }
 
-void AppendMatrix(std::string& out, const MinkowskiMatrix& m) {
-  out += '[';
+void AppendMatrix(BufferedOutput& out, const MinkowskiMatrix& m) {
+  out.Put('[');
   for (std::size_t r = 0; r < 3; ++r) {
-    if (r) out += ',';
+    if (r) out.Put(',');
     AppendVector(out, m[r]);
   }
-  out += ']';
+  out.Put(']');
 }
 
 const char* OutcomeName(ConfidenceOutcome o) {
@@ -93,68 +93,67 @@ const char* OutcomeName(ConfidenceOutcome o) {
 
 }  // namespace
 
-void AppendJsonString(std::string& out, std::string_view text) {
-  out += '"';
+void WriteJsonString(BufferedOutput& out, std::string_view text) {
+  out.Put('"');
   for (std::size_t i = 0; i < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
+      out.Put('\\');
+      out.Put(static_cast<char>(c));
       ++i;
     } else if (c < 0x20 || c == 0x7F) {
       char buf[8];
       std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
+      out.Put(buf);
       ++i;
     } else if (c < 0x80) {
-      out += static_cast<char>(c);
+      out.Put(static_cast<char>(c));
       ++i;
     } else if (const std::size_t len = Utf8Length(text, i); len > 0) {
-      out.append(text.substr(i, len));
+      out.Put(text.substr(i, len));
       i += len;
     } else {
       char buf[8];
       std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
+      out.Put(buf);
       ++i;
     }
   }
-  out += '"';
+  out.Put('"');
 }
 
-void AppendJsonFloat(std::string& out, float v) {
+void WriteJsonFloat(BufferedOutput& out, float v) {
   if (!std::isfinite(v)) {
-    out += "null";
+    out.Put("null");
     return;
   }
   char buf[32];
   const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  out.append(buf, r.ptr);
+  out.Put(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
 }
 
-std::string JsonError(std::string_view file, std::string_view message) {
-  std::string out = "{\"file\":";
-  AppendJsonString(out, file);
-  out += ",\"error\":";
-  AppendJsonString(out, message);
-  out += '}';
-  return out;
+void WriteJsonError(BufferedOutput& out, std::string_view file,
+                    std::string_view message) {
+  out.Put("{\"file\":");
+  WriteJsonString(out, file);
+  out.Put(",\"error\":");
+  WriteJsonString(out, message);
+  out.Put('}');
 }
 
-std::string JsonResult(std::string_view file, const AnalysisState& state,
-                       AnalysisResult result, const Report& report) {
-  std::string out;
-  out.reserve(256 + static_cast<std::size_t>(state.count) * 260);
-  out += "{\"file\":";
-  AppendJsonString(out, file);
-  out += ",\"ndat\":";
-  out += std::to_string(state.count);
+void WriteJsonResult(BufferedOutput& out, std::string_view file,
+                     const AnalysisState& state, AnalysisResult result,
+                     const Report& report) {
+  out.Put("{\"file\":");
+  WriteJsonString(out, file);
+  out.Put(",\"ndat\":");
+  out.Put(std::to_string(state.count));
 
-  out += ",\"data\":[";
+  out.Put(",\"data\":[");
   for (std::int32_t i = 1; i <= state.count; ++i) {
     const MarkerRecord& d = state.measured[static_cast<std::size_t>(i)];
-    if (i > 1) out += ',';
-    out += '{';
+    if (i > 1) out.Put(',');
+    out.Put('{');
     AppendField(out, "a", d.major);
     AppendField(out, "b", d.minor);
     AppendField(out, "ph", d.phi);
@@ -164,64 +163,63 @@ std::string JsonResult(std::string_view file, const AnalysisState& state,
     AppendField(out, "zt", d.zeta);
     AppendKey(out, "x");
     AppendVector(out, d.vector);
-    out += '}';
+    out.Put('}');
   }
-  out += "],\"pre\":[";
+  out.Put("],\"pre\":[");
   for (std::int32_t i = 1; i <= state.count; ++i) {
-    if (i > 1) out += ',';
+    if (i > 1) out.Put(',');
     AppendPoint(out, state.retrodeformed[static_cast<std::size_t>(i)]);
   }
-  out += "],\"strain\":";
+  out.Put("],\"strain\":");
   AppendPoint(out, state.strain);
-  out += ",\"Q_I2F\":";
+  out.Put(",\"Q_I2F\":");
   AppendMatrix(out, state.pre_to_post);
-  out += ",\"Q_F2I\":";
+  out.Put(",\"Q_F2I\":");
   AppendMatrix(out, state.post_to_pre);
 
-  out += ",\"bootstrap\":";
+  out.Put(",\"bootstrap\":");
   if (result != AnalysisResult::kBootstrapped) {
-    out += "null";
+    out.Put("null");
   } else {
-    out += "{\"solutions\":[";
+    out.Put("{\"solutions\":[");
     for (int k = 1; k <= kBootstrapResamples; ++k) {
       const BootstrapSolution& b = state.solutions[static_cast<std::size_t>(k)];
-      if (k > 1) out += ',';
-      out += "{\"x\":";
+      if (k > 1) out.Put(',');
+      out.Put("{\"x\":");
       AppendVector(out, b.vector);
-      out += ",\"dist\":";
-      AppendJsonFloat(out, b.distance);
-      out += '}';
+      out.Put(",\"dist\":");
+      WriteJsonFloat(out, b.distance);
+      out.Put('}');
     }
-    out += "],\"outcome\":";
-    AppendJsonString(out, OutcomeName(state.outcome));
-    out += ",\"kept\":[";
+    out.Put("],\"outcome\":");
+    WriteJsonString(out, OutcomeName(state.outcome));
+    out.Put(",\"kept\":[");
     bool first = true;
     for (const BootstrapSolution& b : state.kept) {
-      if (!first) out += ',';
+      if (!first) out.Put(',');
       first = false;
-      out += '{';
+      out.Put('{');
       AppendField(out, "rh", b.rho);
       AppendField(out, "ps", b.psi);
       AppendKey(out, "dist");
-      AppendJsonFloat(out, b.distance);
-      out += '}';
+      WriteJsonFloat(out, b.distance);
+      out.Put('}');
     }
-    out += "]}";
+    out.Put("]}");
   }
 
-  out += ",\"report\":[";
+  out.Put(",\"report\":[");
   bool first = true;
   for (const std::string& line : report.Lines()) {
-    if (!first) out += ',';
+    if (!first) out.Put(',');
     first = false;
-    AppendJsonString(out, line);
+    WriteJsonString(out, line);
   }
-  out += "],\"status\":[";
-  AppendJsonString(out, "N : " + std::to_string(state.count));
-  out += ',';
-  AppendJsonString(out, state.limits_summary);
-  out += "]}";
-  return out;
+  out.Put("],\"status\":[");
+  WriteJsonString(out, "N : " + std::to_string(state.count));
+  out.Put(',');
+  WriteJsonString(out, state.limits_summary);
+  out.Put("]}");
 }
 
 }  // namespace orvane::cli

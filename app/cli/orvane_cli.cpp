@@ -1,11 +1,14 @@
 // orvane-cli: the analysis of data files without a window. It runs the same
 // load and analysis as the window's Open and prints the report, or one JSON
 // object per file.
+#include <charconv>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <unistd.h>
@@ -18,6 +21,7 @@
 
 #include "chart/chart_geometry.h"
 #include "chart/equal_area_chart.h"
+#include "cli/buffered_output.h"
 #include "cli/json_report.h"
 #include "core/analysis.h"
 #include "io/open_pipeline.h"
@@ -38,7 +42,10 @@ constexpr const char* kUsage =
     "the line that says why there are none). A refused file's message goes\n"
     "to standard error and the remaining files are still analysed. With\n"
     "fewer than five data the report has no confidence block and\n"
-    "\"Number of data < 5\" goes to standard error.\n"
+    "\"Number of data < 5\" goes to standard error. These messages begin\n"
+    "with the file as given and a colon, for example\n"
+    "\"x.txt: Read error --- #1\". Each FILE is opened as given; the report\n"
+    "names it by its full path.\n"
     "\n"
     "Options:\n"
     "  --json   write one JSON object per file and line instead: the data,\n"
@@ -52,7 +59,9 @@ constexpr const char* kUsage =
     "           Metafile), .bmp (32-bit bitmap), .svg, .png or .pdf. No\n"
     "           display is needed. An existing PICTURE is replaced.\n"
     "  --size WxH\n"
-    "           the chart's size in pixels (default 640x362, the window's).\n"
+    "           the chart's size: width, x, height, in whole pixels written\n"
+    "           with digits only, each from 16 to 16384 (default 640x362,\n"
+    "           the window's).\n"
     "  --help   show this text.\n"
     "  --       end of options.\n"
     "\n"
@@ -60,7 +69,11 @@ constexpr const char* kUsage =
     "(LC_NUMERIC); data files always use the full stop.\n"
     "\n"
     "Exit status: 0 when every file was analysed, 1 when a file was\n"
-    "refused or held no data, 2 for a usage error.\n";
+    "refused or held no data or the output could not be written, 2 for a\n"
+    "usage error.\n";
+
+constexpr int kMinChartSide = 16;
+constexpr int kMaxChartSide = 16384;
 
 // The full path the report names, as a file dialog would give it.
 std::string FullPath(const std::string& path) {
@@ -72,6 +85,18 @@ std::string FullPath(const std::string& path) {
 void WriteLine(FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);
   std::fputc('\n', stream);
+}
+
+// A message about a data file, on standard error: "x.txt: Read error".
+void FileMessage(const std::string& file, const std::string& message) {
+  WriteLine(stderr, file + ": " + message);
+}
+
+// Standard output could not be written: the system's reason, status 1.
+int OutputFailed(const orvane::cli::BufferedOutput& out) {
+  std::fprintf(stderr, "orvane-cli: standard output: %s\n",
+               std::strerror(out.error()));
+  return 1;
 }
 
 struct ChartRequest {
@@ -111,19 +136,25 @@ bool WriteChart(const ChartRequest& chart_request,
 }
 
 // The tool's part in the Open pipeline: the file named on the command line
-// is the file chosen, named in the report by its full path.
+// is the file chosen and opened as given (through any symbolic link, before
+// a ".." that follows it), named in the report by its full path.
 class CommandLineOpen : public orvane::OpenFrontEnd {
  public:
   explicit CommandLineOpen(const std::string& file) : file_(file) {}
-  std::optional<std::string> ChooseFile() override { return FullPath(file_); }
+  std::optional<std::string> ChooseFile() override { return file_; }
+  std::string ReportName(const std::string& path) override {
+    return FullPath(path);
+  }
 
  private:
   std::string file_;
 };
 
-// Analyses one file; false when it was refused or held no data.
-bool AnalyseFile(const std::string& file, bool json, const std::string& sep,
-                 const ChartRequest& chart) {
+// Analyses one file; false when it was refused or held no data, or when
+// standard output failed (out.failed() tells). Each file's output is flushed
+// before any message about it, so that the two streams interleave in order.
+bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
+                 bool json, const std::string& sep, const ChartRequest& chart) {
   orvane::AnalysisState state;
   orvane::Report report;
   CommandLineOpen front_end(file);
@@ -132,31 +163,30 @@ bool AnalyseFile(const std::string& file, bool json, const std::string& sep,
       orvane::RunOpen(front_end, state, report, file_name, sep);
   if (!opened.status.ok()) {
     if (json) {
-      WriteLine(stdout, orvane::cli::JsonError(file, opened.status.message()));
+      orvane::cli::WriteJsonError(out, file, opened.status.message());
+      out.Put('\n');
+      out.Flush();
     } else {
-      WriteLine(stderr, opened.status.message());
+      FileMessage(file, opened.status.message());
     }
     return false;
   }
   const std::string notice = orvane::AnalysisNotice(opened);
   if (json) {
     if (opened.analysis == orvane::AnalysisResult::kNoData) {
-      WriteLine(stdout, orvane::cli::JsonError(file, notice));
+      orvane::cli::WriteJsonError(out, file, notice);
     } else {
-      WriteLine(stdout,
-                orvane::cli::JsonResult(file, state, opened.analysis, report));
+      orvane::cli::WriteJsonResult(out, file, state, opened.analysis, report);
     }
+    out.Put('\n');
   } else {
-    std::string text;
     for (const std::string& line : report.Lines()) {
-      text += line;
-      text += '\n';
+      out.Put(line);
+      out.Put('\n');
     }
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
-    if (!notice.empty()) WriteLine(stderr, notice);
   }
-  std::fflush(stdout);
+  if (!out.Flush()) return false;
+  if (!json && !notice.empty()) FileMessage(file, notice);
   bool ok = opened.analysis != orvane::AnalysisResult::kNoData;
   if (!chart.picture.empty()) {
     ok = WriteChart(chart, state, opened.analysis) && ok;
@@ -164,20 +194,33 @@ bool AnalyseFile(const std::string& file, bool json, const std::string& sep,
   return ok;
 }
 
-// "WxH" with whole numbers from 16 to 16384.
-bool ParseSize(const std::string& text, int& width, int& height) {
-  const std::size_t x = text.find_first_of("xX");
-  if (x == std::string::npos) return false;
-  try {
-    std::size_t used_w = 0, used_h = 0;
-    const std::string w = text.substr(0, x), h = text.substr(x + 1);
-    width = std::stoi(w, &used_w);
-    height = std::stoi(h, &used_h);
-    if (used_w != w.size() || used_h != h.size()) return false;
-  } catch (const std::exception&) {
+// One side of the chart: digits only (no sign, no blank), from 16 to 16384.
+bool ParseSide(std::string_view text, int& side) {
+  if (text.empty()) return false;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  int value = 0;  // too many digits for an int: out of range as well
+  const std::errc ec =
+      std::from_chars(text.data(), text.data() + text.size(), value).ec;
+  if (ec != std::errc() || value < kMinChartSide || value > kMaxChartSide) {
     return false;
   }
-  return width >= 16 && height >= 16 && width <= 16384 && height <= 16384;
+  side = value;
+  return true;
+}
+
+// "WxH" (or "WXH"): digits, one 'x', digits.
+bool ParseSize(std::string_view text, int& width, int& height) {
+  const std::size_t x = text.find_first_of("xX");
+  if (x == std::string_view::npos) return false;
+  int w = 0, h = 0;
+  if (!ParseSide(text.substr(0, x), w) || !ParseSide(text.substr(x + 1), h)) {
+    return false;
+  }
+  width = w;
+  height = h;
+  return true;
 }
 
 int UsageError(const std::string& what) {
@@ -202,23 +245,30 @@ int main(int argc, char** argv) {
     if (!options_ended && arg == "--") {
       options_ended = true;
     } else if (!options_ended && (arg == "--help" || arg == "-h")) {
-      std::fputs(kUsage, stdout);
-      return 0;
+      orvane::cli::BufferedOutput out(STDOUT_FILENO);
+      out.Put(kUsage);
+      return out.Close() ? 0 : OutputFailed(out);
     } else if (!options_ended && arg == "--json") {
       json = true;
     } else if (!options_ended && arg == "--chart") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-        return UsageError("--chart needs a picture file");
+        return UsageError(
+            "--chart needs a picture file: .emf, .bmp, .svg, .png or .pdf");
       }
       chart.picture = argv[++i];
     } else if (!options_ended && arg == "--size") {
       if (i + 1 >= argc || !ParseSize(argv[i + 1], chart.width, chart.height)) {
-        return UsageError("--size needs WxH, for example 640x362");
+        return UsageError(
+            "--size needs WIDTHxHEIGHT in whole pixels, each from " +
+            std::to_string(kMinChartSide) + " to " +
+            std::to_string(kMaxChartSide) + " (for example 640x362)");
       }
       ++i;
       size_given = true;
     } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
-      return UsageError("unknown option " + arg);
+      return UsageError("unknown option " + arg +
+                        " (the options are --json, --chart, --size, --help "
+                        "and --)");
     } else {
       files.push_back(arg);
     }
@@ -236,9 +286,12 @@ int main(int argc, char** argv) {
                       " (.emf, .bmp, .svg, .png or .pdf)");
   }
 
+  orvane::cli::BufferedOutput out(STDOUT_FILENO);
   bool all_analysed = true;
   for (const std::string& file : files) {
-    all_analysed = AnalyseFile(file, json, sep, chart) && all_analysed;
+    all_analysed = AnalyseFile(out, file, json, sep, chart) && all_analysed;
+    if (out.failed()) return OutputFailed(out);
   }
+  if (!out.Close()) return OutputFailed(out);
   return all_analysed ? 0 : 1;
 }

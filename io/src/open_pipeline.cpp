@@ -17,6 +17,10 @@ void OpenFrontEnd::RunStage(OpenStage, StageProgress&,
   work();
 }
 
+std::string OpenFrontEnd::ReportName(const std::string& path) {
+  return path;
+}
+
 void OpenFrontEnd::Prepare(const AnalysisState&, const OpenResult&) {}
 
 void OpenFrontEnd::OnRefused(const Status&) {}
@@ -110,12 +114,13 @@ OpenResult RunOpen(OpenFrontEnd& front_end, AnalysisState& state,
   std::optional<HeldResults> held;
   if (std::optional<std::string> chosen = front_end.ChooseFile()) {
     result.chosen = true;
-    file_name = std::move(*chosen);
+    const std::string path = std::move(*chosen);
+    file_name = front_end.ReportName(path);
     LoadedData data;
     StageProgress reading;
     front_end.RunStage(OpenStage::kRead, reading, [&] {
       result.status = ReadDataFile(
-          file_name, data,
+          path, data,
           [&reading](std::uint64_t done, std::uint64_t total, int pass) {
             if (total > 0) {
               reading.SetFraction(

@@ -61,8 +61,13 @@ struct OpenResult {
 class OpenFrontEnd {
  public:
   virtual ~OpenFrontEnd() = default;
-  // The full path of the chosen file, or nothing when the user cancelled.
+  // The path of the chosen file, opened as it is, or nothing when the user
+  // cancelled.
   virtual std::optional<std::string> ChooseFile() = 0;
+  // The name the report gives the chosen file: its path itself unless a
+  // front end says otherwise (the command-line tool opens a path as the
+  // user typed it and names it by its full path).
+  virtual std::string ReportName(const std::string& path);
   // Runs a long stage to its end before returning (the window puts large
   // files on a worker thread behind a progress indication, whose Cancel
   // button calls progress.Cancel()). The default runs it at once.
@@ -83,12 +88,12 @@ class OpenFrontEnd {
 };
 
 // Runs one Open. `file_name` is the current file name: replaced by the
-// chosen file, or kept when the choice is cancelled (before any choice it is
-// the preset name). A chosen file is read and analysed, and only once every
-// stage has succeeded do its data, results and report replace those held; a
-// cancelled choice analyses the data held again. The report's data block
-// names `file_name`; `separator` is the report's decimal separator. A
-// refused file, a lack of memory or a cancelled stage changes nothing.
+// report name of the chosen file, or kept when the choice is cancelled (before
+// any choice it is the preset name). A chosen file is read and analysed, and
+// only once every stage has succeeded do its data, results and report replace
+// those held; a cancelled choice analyses the data held again. The report's
+// data block names `file_name`; `separator` is the report's decimal separator.
+// A refused file, a lack of memory or a cancelled stage changes nothing.
 OpenResult RunOpen(OpenFrontEnd& front_end, AnalysisState& state,
                    Report& report, std::string& file_name,
                    std::string_view separator);
