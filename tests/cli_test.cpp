@@ -164,6 +164,25 @@ TEST_F(Cli, EmptyFileHasNoData) {
   EXPECT_EQ(j.out, "{\"file\":\"" + empty + "\",\"error\":\"No data.\"}\n");
 }
 
+TEST_F(Cli, LargeRatiosCarryAnAccuracyWarning) {
+  const std::string large =
+      Write("large.txt", "900 1 30\n800 1 31\n950 1 29\n700 1 30\n990 1 30\n");
+  const RunResult r = Exec(large);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, large +
+                       ": Axial ratios up to 990.00: above 100 the "
+                       "single-precision storage of the analysis can put R_s "
+                       "and its limits off by up to 2.5 %.\n");
+  const RunResult j = Exec("--json " + large);
+  EXPECT_EQ(j.err, "");
+  EXPECT_NE(j.out.find(",\"warnings\":[\"Axial ratios up to 990.00: "),
+            std::string::npos);
+  EXPECT_EQ(j.out.substr(j.out.size() - 4), "\"]}\n");  // the last key
+  // Usual ratios: no warning, and no "warnings" key at all.
+  const RunResult usual = Exec("--json " + Write("six.txt", kSix));
+  EXPECT_EQ(usual.out.find("warnings"), std::string::npos);
+}
+
 TEST_F(Cli, JsonHasEveryKey) {
   const std::string six = Write("six.txt", kSix);
   const std::string bad = Write("bad.txt", "3 2 x\n");

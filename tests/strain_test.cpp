@@ -134,5 +134,27 @@ TEST(Analysis, RadialMaximumFollowsTheLargestMeasuredRatio) {
   EXPECT_EQ(s.radial_maximum, first);
 }
 
+TEST(Analysis, WarnsOfAccuracyAboveRatiosOfOneHundred) {
+  Report report;
+  AnalysisState at_limit = StateOf({{100, 1, 30}, {90, 1, 31}});
+  RunAnalysis(at_limit, report, ".");
+  EXPECT_TRUE(AnalysisWarnings(at_limit, ".").empty());
+  AnalysisState above = StateOf({{100.5f, 1, 30}, {90, 1, 31}});
+  RunAnalysis(above, report, ".");
+  EXPECT_EQ(AnalysisWarnings(above, "."),
+            std::vector<std::string>{
+                "Axial ratios up to 100.50: above 100 the single-precision "
+                "storage of the analysis can put R_s and its limits off by up "
+                "to 0.2 %."});
+  AnalysisState large = StateOf({{999, 1, 30}, {998, 1, 30.2f}});
+  RunAnalysis(large, report, ",");
+  const auto warnings = AnalysisWarnings(large, ",");
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("up to 999,00:"), std::string::npos);
+  EXPECT_NE(warnings[0].find("up to 2,5 %"), std::string::npos);
+  // No data, no warning.
+  EXPECT_TRUE(AnalysisWarnings(AnalysisState(), ".").empty());
+}
+
 }  // namespace
 }  // namespace orvane

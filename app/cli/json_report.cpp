@@ -143,7 +143,8 @@ void WriteJsonError(BufferedOutput& out, std::string_view file,
 
 void WriteJsonResult(BufferedOutput& out, std::string_view file,
                      const AnalysisState& state, AnalysisResult result,
-                     const Report& report) {
+                     const Report& report,
+                     const std::vector<std::string>& warnings) {
   out.Put("{\"file\":");
   WriteJsonString(out, file);
   out.Put(",\"ndat\":");
@@ -219,7 +220,16 @@ void WriteJsonResult(BufferedOutput& out, std::string_view file,
   WriteJsonString(out, "N : " + std::to_string(state.count));
   out.Put(',');
   WriteJsonString(out, state.limits_summary);
-  out.Put("]}");
+  out.Put(']');
+  if (!warnings.empty()) {
+    out.Put(",\"warnings\":[");
+    for (std::size_t i = 0; i < warnings.size(); ++i) {
+      if (i > 0) out.Put(',');
+      WriteJsonString(out, warnings[i]);
+    }
+    out.Put(']');
+  }
+  out.Put('}');
 }
 
 }  // namespace orvane::cli

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/buffered_output.h"
 #include "core/analysis.h"
@@ -19,10 +20,13 @@ namespace orvane::cli {
 // "report", "status"} of an analysed file; "bootstrap" is null when the
 // bootstrap did not run.
 // "status" holds the window's status bar texts: "N : " and the count, and
-// the limits on one line (empty when none were written). No line break.
+// the limits on one line (empty when none were written). A "warnings" array
+// follows only when there are warnings, so results without any keep their
+// form. No line break.
 void WriteJsonResult(BufferedOutput& out, std::string_view file,
                      const AnalysisState& state, AnalysisResult result,
-                     const Report& report);
+                     const Report& report,
+                     const std::vector<std::string>& warnings = {});
 
 // {"file", "error"} of a refused file. No line break.
 void WriteJsonError(BufferedOutput& out, std::string_view file,

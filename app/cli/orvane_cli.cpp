@@ -172,11 +172,14 @@ bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
     return false;
   }
   const std::string notice = orvane::AnalysisNotice(opened);
+  const std::vector<std::string> warnings =
+      orvane::AnalysisWarnings(state, sep);
   if (json) {
     if (opened.analysis == orvane::AnalysisResult::kNoData) {
       orvane::cli::WriteJsonError(out, file, notice);
     } else {
-      orvane::cli::WriteJsonResult(out, file, state, opened.analysis, report);
+      orvane::cli::WriteJsonResult(out, file, state, opened.analysis, report,
+                                   warnings);
     }
     out.Put('\n');
   } else {
@@ -187,6 +190,9 @@ bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
   }
   if (!out.Flush()) return false;
   if (!json && !notice.empty()) FileMessage(file, notice);
+  if (!json) {
+    for (const std::string& warning : warnings) FileMessage(file, warning);
+  }
   bool ok = opened.analysis != orvane::AnalysisResult::kNoData;
   if (!chart.picture.empty()) {
     ok = WriteChart(chart, state, opened.analysis) && ok;

@@ -1,6 +1,7 @@
 #include "core/analysis.h"
 
 #include "core/bootstrap.h"
+#include "core/number_format.h"
 #include "core/strain.h"
 
 namespace orvane {
@@ -34,6 +35,28 @@ AnalysisResult RunAnalysis(AnalysisState& state, Report& report,
   if (!RunBootstrap(state, cancel)) return AnalysisResult::kCancelled;
   ReportConfidenceLimits(state, report, sep);
   return AnalysisResult::kBootstrapped;
+}
+
+std::vector<std::string> AnalysisWarnings(const AnalysisState& state,
+                                          std::string_view sep) {
+  std::vector<std::string> warnings;
+  const float largest = state.largest_ratio;
+  if (state.count <= 0 || !(largest > kAccurateRatioLimit)) return warnings;
+  // The worst error measured in each range of the largest ratio, rounded up.
+  const char* bound = largest <= 200   ? "0.2"
+                      : largest <= 500 ? "0.5"
+                      : largest <= 700 ? "2"
+                                       : "2.5";
+  std::string percent = bound;
+  if (sep != ".") {
+    const std::size_t dot = percent.find('.');
+    if (dot != std::string::npos) percent.replace(dot, 1, sep);
+  }
+  warnings.push_back("Axial ratios up to " + FormatGrid(largest, sep) +
+                     ": above 100 the single-precision storage of the "
+                     "analysis can put R_s and its limits off by up to " +
+                     percent + " %.");
+  return warnings;
 }
 
 }  // namespace orvane

@@ -138,6 +138,13 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
         QString::fromStdString(state.limits_summary));
     const std::string notice = AnalysisNotice(result);
     if (!notice.empty()) window_.ShowMessage(QString::fromStdString(notice));
+    for (const std::string& warning :
+         AnalysisWarnings(state, window_.DecimalSeparator().toStdString())) {
+      QMessageBox box(QMessageBox::Warning, kTitle,
+                      QString::fromStdString(warning), QMessageBox::Ok,
+                      &window_);
+      box.exec();
+    }
   }
 
  private:

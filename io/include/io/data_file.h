@@ -21,8 +21,10 @@
 namespace orvane {
 
 // The largest accepted axial ratio. Single-precision storage drifts off the
-// hyperboloid as the ratios grow (R_s is off by 3e-3 at R = 1000 and by 7 %
-// at R = 3000); real strain markers stay far below.
+// hyperboloid as the ratios grow: R_s can be off by 0.2 % at R = 200, 2 % at
+// 700 and 2.5 % at 1000 (bench/accuracy.py), and by 7 % at R = 3000. Above
+// R = 100 an analysis warns of it (AnalysisWarnings); real strain markers
+// stay far below.
 inline constexpr float kMaxAxialRatio = 1000.0f;
 
 // The data of an accepted file.
