@@ -5,7 +5,34 @@
 // The file is read twice: a counting pass checks every datum and fixes the
 // number of data, so that the dataset is allocated once at its final length;
 // a filling pass then stores the values. Neither pass holds the file in
-// memory.
+// memory. The source's stamp (size and modification time) is taken before
+// the counting pass and the offset where that pass ended is kept; the
+// filling pass compares the stamp at its start and both at its end, so that
+// a file changed between or during the passes is refused as a read error
+// instead of leaving cut values behind.
+//
+// Each datum is checked, in this order:
+// - a read error: an invalid token, a null byte, a failing medium, a value
+//   beyond the single-precision range, or a nonzero axis whose single would
+//   be subnormal (or zero), since such an axis has lost the precision of its
+//   axial ratio ("3e-45 1.4e-45" would give R = 2 instead of 2.14). A zero
+//   axis is a number like any other and meets the checks below. An axis too
+//   small even for long double (an exponent below about -4950) reads as 0;
+// - a major axis shorter than the minor one;
+// - both axes negative;
+// - a minor axis that is not positive;
+// - an axial ratio that is not finite or above kMaxAxialRatio.
+//
+// A null byte names the datum being read where it stands, up to and
+// including the line end after the datum's third number; in the white
+// space after that line end it names the datum that would begin there (the
+// number of data read so far + 1).
+//
+// Orientations beyond +-360 degrees are reduced modulo 180, exactly (on the
+// long double read, before the rounding to single), so that the analysis
+// never takes the sine of a huge single-precision angle; the value stored,
+// and so the grid, is the reduced one. Orientations within +-360 are stored
+// as read.
 #ifndef ORVANE_IO_DATA_FILE_H_
 #define ORVANE_IO_DATA_FILE_H_
 
@@ -16,6 +43,7 @@
 #include "core/hyperbolic.h"
 #include "core/status.h"
 #include "io/byte_source.h"
+#include "io/data_reader.h"
 
 namespace orvane {
 
@@ -28,20 +56,26 @@ inline constexpr float kMaxAxialRatio = 1000.0f;
 struct LoadedData {
   std::int32_t count = 0;
   // count + 1 records, slot 0 all zero; slots 1..count hold major, minor and
-  // phi as read and ratio = major / minor (the quotient of the singles,
-  // rounded once); the other fields are zero.
+  // phi as read (phi reduced when beyond +-360) and ratio = major / minor
+  // (the quotient of the singles, rounded once); the other fields are zero.
   std::vector<MarkerRecord> measured;
 };
 
 // Reads and checks the data of `source` (both passes) into `data`. A refusal
 // names the datum: for example "Read error --- #5" with datum 5; `data` is
-// then left empty.
-Status ReadDataFile(ByteSource& source, LoadedData& data);
+// then left empty. A source whose stamp or end differs in the filling pass
+// is a read error of the datum being read, or of datum 1 when found before
+// the first. `progress`, when given, is called after each block read and
+// its false stops the read: the result is then kCancelled ("Cancelled."),
+// `data` is left empty. It never changes what is read.
+Status ReadDataFile(ByteSource& source, LoadedData& data,
+                    const ReadProgress& progress = {});
 
 // Tests that `path` names an existing file, opens it for reading and reads
 // it; the file is closed again on every path. A file that cannot be opened
 // gives the system's description of the failure.
-Status ReadDataFile(const std::string& path, LoadedData& data);
+Status ReadDataFile(const std::string& path, LoadedData& data,
+                    const ReadProgress& progress = {});
 
 // The refusal of datum `datum` for a loader's code: for example
 // Refusal(StatusCode::kReadError, 5) says "Read error --- #5".
