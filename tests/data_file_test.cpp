@@ -380,10 +380,10 @@ TEST(Loader, ReducedOrientationGivesTheStrainOfItsResidue) {
 
 // A memory source whose stamp changes from the given call on (1: the one
 // taken before the counting pass, 2: at the start of the filling pass, 3: at
-// its end).
+// its end). It holds a view of `bytes`, as MemorySource does.
 class RestampedSource : public MemorySource {
  public:
-  RestampedSource(const std::string& bytes, int changed_from)
+  RestampedSource(std::string_view bytes, int changed_from)
       : MemorySource(bytes), changed_from_(changed_from) {}
   std::optional<SourceStamp> Stamp() override {
     std::optional<SourceStamp> stamp = MemorySource::Stamp();
