@@ -25,7 +25,8 @@ inline constexpr std::size_t kReadBlockBytes = std::size_t{1} << 16;
 // Told, after each block of at most 64 KiB is read (a file and a buffer give
 // full blocks but the last), how many bytes of the source the pass has read,
 // the size of the source (0 when unknown) and the pass (1 counting, 2
-// filling). Returning false stops the read.
+// filling). Returning false stops the read. It is called on the thread that
+// reads.
 using ReadProgress = std::function<bool(std::uint64_t bytes_done,
                                         std::uint64_t bytes_total, int pass)>;
 
