@@ -42,6 +42,18 @@ if(ORVANE_SANITIZE)
   add_link_options(-fsanitize=${ORVANE_SANITIZE})
 endif()
 
+# ORVANE_BUILD_FUZZ: every target is instrumented for libFuzzer's coverage
+# (the fuzz target itself links libFuzzer's main). Usually together with
+# ORVANE_SANITIZE=address,undefined, as scripts/fuzz.sh builds it.
+if(ORVANE_BUILD_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "ORVANE_BUILD_FUZZ needs clang "
+                        "(-DCMAKE_CXX_COMPILER=clang++)")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link)
+  add_link_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # orvane_add_layer(name DEPENDS libs...): the library of one layer, from the
 # .cpp files of its src/ folder, with include/ as its public include root,
 # so that no lower layer can even find its headers.

@@ -1,14 +1,26 @@
 #include "io/data_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <bit>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <limits>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "core/analysis.h"
 #include "core/number_format.h"
+#include "io/open_pipeline.h"
 #include "temp_folder.h"
 
 namespace orvane {
@@ -171,7 +183,7 @@ TEST(LoaderRefusals, DataWithoutAValidAxialRatio) {
   ExpectRefused("3 -0 0\n", "Minor axis must be positive.  #1", 1);
   ExpectRefused("1000.001 1 0\n", "Axial ratio out of range.  #1", 1);
   ExpectRefused("1e30 1e-30 0\n", "Axial ratio out of range.  #1", 1);
-  ExpectRefused("1 1e-45 0\n", "Axial ratio out of range.  #1", 1);
+  ExpectRefused("1 1e-37 0\n", "Axial ratio out of range.  #1", 1);
 }
 
 TEST(LoaderRefusals, ValuesBeyondSinglePrecision) {
@@ -245,6 +257,294 @@ TEST(LoaderRefusals, FileChangedBetweenPasses) {
   EXPECT_EQ(r.status.message(), "Minor axis must be positive.  #2");
 }
 
+TEST(LoaderRefusals, NullBytes) {
+  // "3 2 30\n" in UTF-16 without a byte-order mark: read as white space, the
+  // null bytes would make it "3 2 3" with phi = 3.
+  const std::string utf16("3\0 \0002\0 \0003\0000\0\n\0", 14);
+  ExpectRefused(utf16, "Read error --- #1", 1);
+  using namespace std::string_literals;
+  // Where the null byte stands names the datum being read.
+  ExpectRefused("\0"s, "Read error --- #1", 1);
+  ExpectRefused("3\0 2 30\n"s, "Read error --- #1", 1);
+  ExpectRefused("3 2 30\n4 2\0 45\n"s, "Read error --- #2", 2);
+  ExpectRefused("3 2 30\n4 2\0"s, "Read error --- #2", 2);
+  ExpectRefused("3 2 30\n4 2 45\0\n"s, "Read error --- #2", 2);
+  // In the unread rest of the line too, up to and including its line end.
+  ExpectRefused("3 2 30 noted\0 twice\n4 2 45\n"s, "Read error --- #1", 1);
+  ExpectRefused("3 2 30\r\0\n4 2 45\n"s, "Read error --- #1", 1);
+  // After a line end it stands where the next datum would begin.
+  ExpectRefused("3 2 30\n\0004 2 45\n"s, "Read error --- #2", 2);
+  ExpectRefused("3 2 30\n \n \0 4 2 45\n"s, "Read error --- #2", 2);
+  ExpectRefused("3 2 30\n4 2 45\n\0"s, "Read error --- #3", 3);
+  ExpectRefused("3 2 30\n4 2 45\n \n\0\0"s, "Read error --- #3", 3);
+  // Nothing after Ctrl-Z is read.
+  EXPECT_EQ(Count("3 2 30\n\x1a\0"s), 1);
+}
+
+TEST(Loader, EveryOtherControlByteIsWhiteSpace) {
+  for (int c = 1; c <= 32; ++c) {
+    if (c == kEndOfFileByte) continue;
+    const std::string blank(1, static_cast<char>(c));
+    const Loaded r =
+        Load(blank + "3" + blank + "2" + blank + "30" + blank + "\n" + blank);
+    ASSERT_TRUE(r.status.ok()) << c << ": " << r.status.message();
+    ASSERT_EQ(r.data.count, 1) << c;
+    EXPECT_EQ(r.data.measured[1].phi, 30.0f) << c;
+  }
+}
+
+TEST(LoaderRefusals, SubnormalAxes) {
+  // Subnormal singles keep too few bits for the axial ratio: 3e-45 and
+  // 1.4e-45 would be stored as 2 and 1 ulps, R = 2 instead of 2.14.
+  ExpectRefused("3e-45 1.4e-45 0\n", "Read error --- #1", 1);
+  ExpectRefused("3 2 30\n1e-39 1e-39 0\n", "Read error --- #2", 2);
+  ExpectRefused("1 1e-45 0\n", "Read error --- #1", 1);
+  ExpectRefused("1e-40 -1e-40 0\n", "Read error --- #1", 1);
+  ExpectRefused("-1e-40 -1 0\n", "Read error --- #1", 1);
+  // A nonzero axis that the single rounds to zero is no zero axis.
+  ExpectRefused("1 1e-50 0\n", "Read error --- #1", 1);
+  ExpectRefused("1e-50 0 0\n", "Read error --- #1", 1);
+  // Zero axes keep their own checks.
+  ExpectRefused("3 0 45\n", "Minor axis must be positive.  #1", 1);
+  ExpectRefused("0 -0 45\n", "Minor axis must be positive.  #1", 1);
+  ExpectRefused("0 1 45\n", "Major axis is shorter than minor one.  #1", 1);
+  // The smallest normal single is accepted, and so is a value just below it
+  // that rounds to it, since its single is normal.
+  const Loaded r =
+      Load("1.17549435e-38 1.17549435e-38 0\n1.1754943e-38 1.1754943e-38 0\n");
+  ASSERT_TRUE(r.status.ok()) << r.status.message();
+  for (int i : {1, 2}) {
+    EXPECT_EQ(r.data.measured[static_cast<std::size_t>(i)].minor,
+              std::numeric_limits<float>::min());
+    EXPECT_EQ(r.data.measured[static_cast<std::size_t>(i)].ratio, 1.0f);
+  }
+  // Orientations may be as small as they like.
+  const Loaded tiny = Load("3 2 1e-45\n3 2 -1e-50\n");
+  ASSERT_TRUE(tiny.status.ok()) << tiny.status.message();
+  EXPECT_EQ(tiny.data.measured[1].phi,
+            std::numeric_limits<float>::denorm_min());
+  EXPECT_EQ(tiny.data.measured[2].phi, 0.0f);
+}
+
+std::uint32_t Bits(float f) {
+  return std::bit_cast<std::uint32_t>(f);
+}
+
+float PhiOf(const std::string& token) {
+  const Loaded r = Load("3 2 " + token + "\n");
+  EXPECT_TRUE(r.status.ok()) << token << ": " << r.status.message();
+  return r.status.ok() ? r.data.measured[1].phi : -999.0f;
+}
+
+TEST(Loader, OrientationsFarOutsideAFullTurnAreReduced) {
+  // Exact residues modulo 180 (1e12, 1e20 and 1e25 are exact in long
+  // double; each is 100 modulo 180), taken before the rounding to single.
+  EXPECT_EQ(PhiOf("1e12"), 100.0f);
+  EXPECT_EQ(PhiOf("-1e12"), -100.0f);
+  EXPECT_EQ(PhiOf("1e20"), 100.0f);
+  EXPECT_EQ(PhiOf("1e25"), 100.0f);
+  EXPECT_EQ(PhiOf("360.5"), 0.5f);
+  EXPECT_EQ(PhiOf("-400"), -40.0f);
+  EXPECT_EQ(Bits(PhiOf("720")), Bits(0.0f));
+  EXPECT_EQ(Bits(PhiOf("-720")), Bits(0.0f));
+  // Within a full turn each way the single of the value read, bit for bit.
+  for (const char* t : {"359.9", "-359.9", "360", "-360", "180", "-180",
+                        "33.75", "-0", "0.1", "359.99999999"}) {
+    EXPECT_EQ(Bits(PhiOf(t)),
+              Bits(static_cast<float>(std::strtold(t, nullptr))))
+        << t;
+  }
+  // Beyond the single range it is still a read error.
+  ExpectRefused("3 2 1e39\n", "Read error --- #1", 1);
+}
+
+// The report lines of the analysis of `text`.
+std::vector<std::string> AnalysisOf(const std::string& text) {
+  Loaded r = Load(text);
+  EXPECT_TRUE(r.status.ok()) << r.status.message();
+  AnalysisState state;
+  CommitLoadedData(state, std::move(r.data));
+  Report report;
+  RunAnalysis(state, report, ".");
+  return report.Lines();
+}
+
+TEST(Loader, ReducedOrientationGivesTheStrainOfItsResidue) {
+  const std::string others = "3 2 30\n2.5 1 -20\n4 3 80\n";
+  const std::vector<std::string> huge = AnalysisOf("2 1 1e12\n" + others);
+  ASSERT_FALSE(huge.empty());
+  EXPECT_EQ(huge, AnalysisOf("2 1 100\n" + others));
+  EXPECT_EQ(AnalysisOf("2 1 -1e12\n" + others),
+            AnalysisOf("2 1 -100\n" + others));
+}
+
+// A memory source whose stamp changes from the given call on (1: the one
+// taken before the counting pass, 2: at the start of the filling pass, 3: at
+// its end). It holds a view of `bytes`, as MemorySource does.
+class RestampedSource : public MemorySource {
+ public:
+  RestampedSource(std::string_view bytes, int changed_from)
+      : MemorySource(bytes), changed_from_(changed_from) {}
+  std::optional<SourceStamp> Stamp() override {
+    std::optional<SourceStamp> stamp = MemorySource::Stamp();
+    if (++calls_ >= changed_from_) stamp->modified_nanoseconds = 1;
+    return stamp;
+  }
+  int calls() const { return calls_; }
+
+ private:
+  int changed_from_;
+  int calls_ = 0;
+};
+
+TEST(LoaderRefusals, StampChangedBetweenOrDuringPasses) {
+  const std::string text = "3 2 30\n4 2 45\n5 1 0\n";
+  RestampedSource before_filling(text, 2);
+  Loaded r = LoadFrom(before_filling);
+  ASSERT_FALSE(r.status.ok());
+  EXPECT_EQ(r.status.message(), "Read error --- #1");
+  EXPECT_EQ(r.data.measured.size(), 0u);
+  RestampedSource while_filling(text, 3);
+  r = LoadFrom(while_filling);
+  ASSERT_FALSE(r.status.ok());
+  EXPECT_EQ(r.status.message(), "Read error --- #3");
+  EXPECT_EQ(r.status.datum(), 3);
+  RestampedSource empty("\n", 3);
+  r = LoadFrom(empty);
+  EXPECT_EQ(r.status.message(), "Read error --- #1");
+  RestampedSource unchanged(text, 4);
+  r = LoadFrom(unchanged);
+  ASSERT_TRUE(r.status.ok()) << r.status.message();
+  EXPECT_EQ(r.data.count, 3);
+  EXPECT_EQ(unchanged.calls(), 3);
+}
+
+TEST(LoaderRefusals, FillingPassMustEndWhereTheCountEnded) {
+  // The sources below have no stamp: only what the filling pass reads can
+  // tell the change.
+  ChangingSource longer("3 2 30\n4 2 45\n", "3 2 30\n4 2 45\n5 1 0\n");
+  Loaded r = LoadFrom(longer);
+  ASSERT_FALSE(r.status.ok());
+  EXPECT_EQ(r.status.message(), "Read error --- #2");
+  EXPECT_EQ(r.data.measured.size(), 0u);
+  ChangingSource blanks("3 2 30\n", "3 2 30\n\n\n");
+  r = LoadFrom(blanks);
+  ASSERT_FALSE(r.status.ok());
+  EXPECT_EQ(r.status.message(), "Read error --- #1");
+  ChangingSource nul("3 2 30\n  ", std::string("3 2 30\n\0 ", 9));
+  r = LoadFrom(nul);
+  ASSERT_FALSE(r.status.ok());
+  EXPECT_EQ(r.status.message(), "Read error --- #1");
+  ChangingSource same("3 2 30\n4 2 45\n", "3 2 30\n4 2 45\n");
+  EXPECT_TRUE(LoadFrom(same).status.ok());
+}
+
+// A source of unknown size that hands out its bytes a few at a time.
+class TrickleSource : public ByteSource {
+ public:
+  explicit TrickleSource(std::string bytes) : bytes_(std::move(bytes)) {}
+  std::ptrdiff_t Read(std::uint8_t* buffer, std::size_t capacity) override {
+    const std::size_t n =
+        std::min({capacity, bytes_.size() - pos_, std::size_t{1000}});
+    std::copy_n(bytes_.data() + pos_, n, buffer);
+    pos_ += n;
+    return static_cast<std::ptrdiff_t>(n);
+  }
+  bool Rewind() override {
+    pos_ = 0;
+    return true;
+  }
+
+ private:
+  std::string bytes_;
+  std::size_t pos_ = 0;
+};
+
+std::string ManyData(int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i)
+    text += "3.5 1.25 " + std::to_string(i % 180) + ".125\n";
+  return text;
+}
+
+struct ProgressCall {
+  std::uint64_t done, total;
+  int pass;
+};
+
+TEST(LoaderProgress, ReportsEachBlockOfBothPasses) {
+  const std::string text = ManyData(30000);  // about 480 KiB
+  const std::uint64_t size = text.size();
+  const std::uint64_t blocks = (size + kReadBlockBytes - 1) / kReadBlockBytes;
+  std::vector<ProgressCall> calls;
+  MemorySource source(text);
+  LoadedData data;
+  const Status status = ReadDataFile(
+      source, data, [&](std::uint64_t done, std::uint64_t total, int pass) {
+        calls.push_back({done, total, pass});
+        return true;
+      });
+  ASSERT_TRUE(status.ok()) << status.message();
+  ASSERT_EQ(calls.size(), 2 * blocks);
+  for (std::size_t k = 0; k < calls.size(); ++k) {
+    const std::uint64_t in_pass = k % blocks + 1;
+    EXPECT_EQ(calls[k].pass, k < blocks ? 1 : 2) << k;
+    EXPECT_EQ(calls[k].total, size) << k;
+    EXPECT_EQ(calls[k].done, std::min(in_pass * kReadBlockBytes, size)) << k;
+  }
+  // The hook changes nothing of what is read.
+  const Loaded plain = Load(text);
+  ASSERT_EQ(data.count, plain.data.count);
+  EXPECT_EQ(0, std::memcmp(data.measured.data(), plain.data.measured.data(),
+                           data.measured.size() * sizeof(MarkerRecord)));
+
+  // A source of unknown size gives a total of 0; blocks are as the source
+  // hands them out.
+  TrickleSource trickle(text);
+  calls.clear();
+  ASSERT_TRUE(
+      ReadDataFile(trickle, data,
+                   [&](std::uint64_t done, std::uint64_t total, int pass) {
+                     calls.push_back({done, total, pass});
+                     return true;
+                   })
+          .ok());
+  ASSERT_EQ(calls.size(), 2 * ((size + 999) / 1000));
+  EXPECT_EQ(calls.back().done, size);
+  EXPECT_EQ(calls.back().total, 0u);
+  EXPECT_EQ(calls.back().pass, 2);
+}
+
+TEST(LoaderProgress, FalseCancelsTheRead) {
+  const std::string text = ManyData(30000);
+  for (int stop_pass : {1, 2}) {
+    for (int stop_call : {1, 3}) {
+      int calls = 0;
+      MemorySource source(text);
+      LoadedData data;
+      const Status status = ReadDataFile(
+          source, data, [&](std::uint64_t, std::uint64_t, int pass) {
+            return pass != stop_pass || ++calls < stop_call;
+          });
+      // The cut block would read as a shorter file or a cut number: the
+      // stop outweighs it.
+      EXPECT_EQ(status.code(), StatusCode::kCancelled) << stop_pass;
+      EXPECT_EQ(status.message(), "Cancelled.");
+      EXPECT_EQ(status.datum(), 0);
+      EXPECT_EQ(data.count, 0);
+      EXPECT_TRUE(data.measured.empty());
+    }
+  }
+  // A stop where the file would have been refused is a stop too.
+  MemorySource bad("3 2 30\n2 3 0\n");
+  LoadedData data;
+  EXPECT_EQ(
+      ReadDataFile(bad, data,
+                   [](std::uint64_t, std::uint64_t, int) { return false; })
+          .code(),
+      StatusCode::kCancelled);
+}
+
 class LoaderFiles : public ::testing::Test {
  protected:
   std::string Write(const std::string& name, const std::string& text) {
@@ -282,6 +582,107 @@ TEST_F(LoaderFiles, ReadsAFileInBlocks) {
   EXPECT_EQ(r.data.count, 30000);
   EXPECT_EQ(r.data.measured[30000].phi, 29999 % 180);
   EXPECT_EQ(r.data.measured[17].ratio, 2.8f);
+}
+
+TEST_F(LoaderFiles, Utf16FileIsRefused) {
+  const std::string utf16("3\0 \0002\0 \0003\0000\0\r\0\n\0", 16);
+  const Loaded r = LoadFile(Write("utf16.txt", utf16));
+  ASSERT_FALSE(r.status.ok());
+  EXPECT_EQ(r.status.message(), "Read error --- #1");
+}
+
+// A file that is changed as the filling pass begins: `change` runs on its
+// path between the two passes.
+class FileChangedOnRewind : public FileSource {
+ public:
+  FileChangedOnRewind(std::string path, std::function<void(const char*)> change)
+      : path_(std::move(path)), change_(std::move(change)) {}
+  bool Rewind() override {
+    change_(path_.c_str());
+    return FileSource::Rewind();
+  }
+
+ private:
+  std::string path_;
+  std::function<void(const char*)> change_;
+};
+
+Loaded LoadChanged(const std::string& path,
+                   std::function<void(const char*)> change) {
+  FileChangedOnRewind file(path, std::move(change));
+  Loaded r;
+  r.status = file.Open(path);
+  if (r.status.ok()) r.status = ReadDataFile(file, r.data);
+  return r;
+}
+
+TEST_F(LoaderFiles, FileChangedBetweenPassesIsRefused) {
+  // Cut by five bytes, the last datum would read "4 2" with phi = 0.
+  const std::string text = "3 2 30\n4 2 33.75";
+  Loaded r = LoadChanged(Write("cut.txt", text), [](const char* path) {
+    ASSERT_EQ(::truncate(path, 11), 0);
+  });
+  ASSERT_FALSE(r.status.ok());
+  EXPECT_EQ(r.status.message(), "Read error --- #1");
+  EXPECT_EQ(r.status.datum(), 1);
+  EXPECT_TRUE(r.data.measured.empty());
+  // The same bytes with another modification time, one nanosecond later.
+  r = LoadChanged(Write("touched.txt", text), [](const char* path) {
+    struct stat st;
+    ASSERT_EQ(::stat(path, &st), 0);
+    timespec times[2] = {st.st_atim, st.st_mtim};
+    if (++times[1].tv_nsec == 1000000000) {
+      times[1].tv_nsec = 0;
+      ++times[1].tv_sec;
+    }
+    ASSERT_EQ(::utimensat(AT_FDCWD, path, times, 0), 0);
+  });
+  ASSERT_FALSE(r.status.ok());
+  EXPECT_EQ(r.status.message(), "Read error --- #1");
+  // Untouched, the file loads.
+  r = LoadChanged(Write("same.txt", text), [](const char*) {});
+  ASSERT_TRUE(r.status.ok()) << r.status.message();
+  EXPECT_EQ(r.data.measured[2].phi, 33.75f);
+}
+
+TEST_F(LoaderFiles, FileCutDuringTheFillingPassIsRefused) {
+  // The whole file is in the first block when it is cut: what the pass read
+  // is whole, but the file is not what it read.
+  const std::string path = Write("cut.txt", "3 2 30\n4 2 33.75\n");
+  LoadedData data;
+  const Status status =
+      ReadDataFile(path, data, [&](std::uint64_t, std::uint64_t, int pass) {
+        if (pass == 2) {
+          EXPECT_EQ(::truncate(path.c_str(), 7), 0);
+        }
+        return true;
+      });
+  ASSERT_FALSE(status.ok());
+  EXPECT_EQ(status.message(), "Read error --- #2");
+  EXPECT_TRUE(data.measured.empty());
+}
+
+TEST_F(LoaderFiles, ProgressOfAFile) {
+  const std::string text = ManyData(10000);
+  std::vector<ProgressCall> calls;
+  LoadedData data;
+  ASSERT_TRUE(
+      ReadDataFile(Write("many.txt", text), data,
+                   [&](std::uint64_t done, std::uint64_t total, int pass) {
+                     calls.push_back({done, total, pass});
+                     return true;
+                   })
+          .ok());
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.front().pass, 1);
+  EXPECT_EQ(calls.back().pass, 2);
+  EXPECT_EQ(calls.back().done, text.size());
+  EXPECT_EQ(calls.back().total, text.size());
+  const Status stopped =
+      ReadDataFile(Write("many.txt", text), data,
+                   [](std::uint64_t, std::uint64_t, int) { return false; });
+  EXPECT_EQ(stopped.code(), StatusCode::kCancelled);
+  EXPECT_TRUE(data.measured.empty());
 }
 
 }  // namespace

@@ -66,6 +66,14 @@ bool FileSource::Rewind() {
   return fd_ >= 0 && ::lseek(fd_, 0, SEEK_SET) == 0;
 }
 
+std::optional<SourceStamp> FileSource::Stamp() {
+  struct stat st;
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return std::nullopt;
+  return SourceStamp{static_cast<std::uint64_t>(st.st_size),
+                     static_cast<std::int64_t>(st.st_mtim.tv_sec),
+                     static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
+}
+
 bool FileExists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);

@@ -1,8 +1,10 @@
 #include "io/data_file.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "io/data_reader.h"
@@ -17,16 +19,34 @@ bool ToSingle(long double v, float& out) {
   return std::isfinite(out);
 }
 
+// Rounds an axis to single precision; false beyond the single range and for
+// a nonzero axis whose single is below the smallest normal one.
+bool AxisToSingle(long double v, float& out) {
+  return ToSingle(v, out) &&
+         (v == 0 || std::fabs(out) >= std::numeric_limits<float>::min());
+}
+
+// Rounds an orientation to single precision; false beyond the single range.
+// Beyond +-360 degrees it is first reduced modulo 180, which fmodl does
+// exactly; within, it is rounded as read.
+bool OrientationToSingle(long double v, float& out) {
+  if (!ToSingle(v, out)) return false;
+  if (std::fabs(v) > 360) {
+    // Adding zero makes a zero residue of a negative angle +0.
+    out = static_cast<float>(std::fmod(v, 180.0L) + 0.0L);
+  }
+  return true;
+}
+
 // Reads one datum (three numbers, then the rest of the line that held the
 // third) and checks it, in the order: read error, major axis shorter than
 // minor one, negative radii, minor axis not positive, ratio out of range.
 StatusCode ReadDatum(DataReader& reader, MarkerRecord& d) {
   long double major, minor, phi;
   const bool read = reader.ReadNumber(major) && reader.ReadNumber(minor) &&
-                    reader.ReadNumber(phi);
-  reader.SkipLine();
-  if (!read || reader.Failed() || !ToSingle(major, d.major) ||
-      !ToSingle(minor, d.minor) || !ToSingle(phi, d.phi)) {
+                    reader.ReadNumber(phi) && reader.SkipLine();
+  if (!read || reader.Failed() || !AxisToSingle(major, d.major) ||
+      !AxisToSingle(minor, d.minor) || !OrientationToSingle(phi, d.phi)) {
     return StatusCode::kReadError;
   }
   if (d.major < d.minor) return StatusCode::kMajorShorter;
@@ -78,26 +98,33 @@ Status ReadDataFile(ByteSource& source, LoadedData& data,
                     const ReadProgress& progress) {
   data = LoadedData{};
   DataReader reader(source);
-  // Asked every so many data, so that an empty hook costs nothing.
-  constexpr std::int32_t kProgressEvery = 1 << 16;
-  auto keep_going = [&](std::int32_t i, int pass) {
-    return !progress || i % kProgressEvery != 0 || progress(0, 0, pass);
+  const std::optional<SourceStamp> stamp = source.Stamp();
+  const std::uint64_t total = stamp ? stamp->size : 0;
+  // A stop asked for by the progress hook outweighs whatever the cut reading
+  // would have found.
+  auto refuse = [&reader](StatusCode code, std::int32_t datum) {
+    if (reader.Cancelled()) return Status(StatusCode::kCancelled, "Cancelled.");
+    return Refusal(code, datum);
   };
-  const Status cancelled(StatusCode::kCancelled, "Cancelled.");
 
   // Counting pass: every datum is checked; nothing is stored.
+  reader.SetProgress(&progress, total, 1);
   std::int32_t n = 0;
   while (NextDatum(reader)) {
     if (n == std::numeric_limits<std::int32_t>::max() - 1) {
-      return Refusal(StatusCode::kOutOfMemory, n);
+      return refuse(StatusCode::kOutOfMemory, n);
     }
     ++n;
-    if (!keep_going(n, 1)) return cancelled;
     MarkerRecord d;
     const StatusCode f = ReadDatum(reader, d);
-    if (f != StatusCode::kOk) return Refusal(f, n);
+    if (f != StatusCode::kOk) return refuse(f, n);
   }
-  if (reader.Failed()) return Refusal(StatusCode::kReadError, n);
+  // A null byte after the last datum stands where the next would begin.
+  if (reader.AtNullByte()) return refuse(StatusCode::kReadError, n + 1);
+  if (reader.Failed() || reader.Cancelled()) {
+    return refuse(StatusCode::kReadError, n);
+  }
+  const std::uint64_t end = reader.Offset();
 
   LoadedData loaded;
   try {
@@ -107,16 +134,25 @@ Status ReadDataFile(ByteSource& source, LoadedData& data,
   }
   loaded.count = n;
 
-  // Filling pass. It reads what the counting pass accepted; should the file
-  // have changed in between, the same checks refuse it rather than store
-  // unchecked values.
-  if (!reader.Restart()) return Refusal(StatusCode::kReadError, 1);
+  // Filling pass. It reads what the counting pass accepted, from a source
+  // with the same stamp; should the bytes have changed all the same, the
+  // same checks refuse them rather than store unchecked values.
+  if (!reader.Restart() || source.Stamp() != stamp) {
+    return Refusal(StatusCode::kReadError, 1);
+  }
+  reader.SetProgress(&progress, total, 2);
   for (std::int32_t i = 1; i <= n; ++i) {
-    if (!keep_going(i, 2)) return cancelled;
-    if (!NextDatum(reader)) return Refusal(StatusCode::kReadError, i);
+    if (!NextDatum(reader)) return refuse(StatusCode::kReadError, i);
     const StatusCode f =
         ReadDatum(reader, loaded.measured[static_cast<std::size_t>(i)]);
-    if (f != StatusCode::kOk) return Refusal(f, i);
+    if (f != StatusCode::kOk) return refuse(f, i);
+  }
+  // After the last datum the pass must end where the counting pass ended,
+  // on a source still of the same stamp.
+  const bool more = NextDatum(reader);
+  if (more || reader.AtNullByte() || reader.Failed() || reader.Cancelled() ||
+      reader.Offset() != end || source.Stamp() != stamp) {
+    return refuse(StatusCode::kReadError, std::max(n, std::int32_t{1}));
   }
   data = std::move(loaded);
   return Status();

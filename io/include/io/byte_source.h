@@ -5,12 +5,24 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "core/status.h"
 
 namespace orvane {
+
+// What tells one version of a source's bytes from another: its size and
+// the time it was last modified, to the nanosecond. The loader takes it
+// before its first pass and compares it before and after its second, so
+// that a file changed in between is refused rather than half stored.
+struct SourceStamp {
+  std::uint64_t size = 0;
+  std::int64_t modified_seconds = 0;
+  std::int64_t modified_nanoseconds = 0;  // within the second
+  bool operator==(const SourceStamp&) const = default;
+};
 
 class ByteSource {
  public:
@@ -20,6 +32,9 @@ class ByteSource {
   virtual std::ptrdiff_t Read(std::uint8_t* buffer, std::size_t capacity) = 0;
   // Goes back to the first byte; false when the medium fails.
   virtual bool Rewind() = 0;
+  // The current stamp of the bytes, or nothing when the source has none
+  // (or cannot tell it now).
+  virtual std::optional<SourceStamp> Stamp() { return std::nullopt; }
 };
 
 class MemorySource : public ByteSource {
@@ -29,6 +44,10 @@ class MemorySource : public ByteSource {
   bool Rewind() override {
     pos_ = 0;
     return true;
+  }
+  // The size of the buffer; a buffer has no modification time.
+  std::optional<SourceStamp> Stamp() override {
+    return SourceStamp{bytes_.size(), 0, 0};
   }
 
  private:
@@ -53,6 +72,9 @@ class FileSource : public ByteSource {
 
   std::ptrdiff_t Read(std::uint8_t* buffer, std::size_t capacity) override;
   bool Rewind() override;
+  // The file's size and modification time as the system has them now;
+  // nothing when the file is not open or cannot be examined.
+  std::optional<SourceStamp> Stamp() override;
 
  private:
   int fd_ = -1;

@@ -5,7 +5,34 @@
 // The file is read twice: a counting pass checks every datum and fixes the
 // number of data, so that the dataset is allocated once at its final length;
 // a filling pass then stores the values. Neither pass holds the file in
-// memory.
+// memory. The source's stamp (size and modification time) is taken before
+// the counting pass and the offset where that pass ended is kept; the
+// filling pass compares the stamp at its start and both at its end, so that
+// a file changed between or during the passes is refused as a read error
+// instead of leaving cut values behind.
+//
+// Each datum is checked, in this order:
+// - a read error: an invalid token, a null byte, a failing medium, a value
+//   beyond the single-precision range, or a nonzero axis whose single would
+//   be subnormal (or zero), since such an axis has lost the precision of its
+//   axial ratio ("3e-45 1.4e-45" would give R = 2 instead of 2.14). A zero
+//   axis is a number like any other and meets the checks below. An axis too
+//   small even for long double (an exponent below about -4950) reads as 0;
+// - a major axis shorter than the minor one;
+// - both axes negative;
+// - a minor axis that is not positive;
+// - an axial ratio that is not finite or above kMaxAxialRatio.
+//
+// A null byte names the datum being read where it stands, up to and
+// including the line end after the datum's third number; in the white
+// space after that line end it names the datum that would begin there (the
+// number of data read so far + 1).
+//
+// Orientations beyond +-360 degrees are reduced modulo 180, exactly (on the
+// long double read, before the rounding to single), so that the analysis
+// never takes the sine of a huge single-precision angle; the value stored,
+// and so the grid, is the reduced one. Orientations within +-360 are stored
+// as read.
 #ifndef ORVANE_IO_DATA_FILE_H_
 #define ORVANE_IO_DATA_FILE_H_
 
@@ -17,6 +44,7 @@
 #include "core/hyperbolic.h"
 #include "core/status.h"
 #include "io/byte_source.h"
+#include "io/data_reader.h"
 
 namespace orvane {
 
@@ -31,20 +59,18 @@ inline constexpr float kMaxAxialRatio = 1000.0f;
 struct LoadedData {
   std::int32_t count = 0;
   // count + 1 records, slot 0 all zero; slots 1..count hold major, minor and
-  // phi as read and ratio = major / minor (the quotient of the singles,
-  // rounded once); the other fields are zero.
+  // phi as read (phi reduced when beyond +-360) and ratio = major / minor
+  // (the quotient of the singles, rounded once); the other fields are zero.
   std::vector<MarkerRecord> measured;
 };
 
-// Progress of a long read: called now and then with the bytes read so far
-// and the size of the source (0 when unknown) in the current pass (1 the
-// counting pass, 2 the filling pass). Returning false stops the read.
-using ReadProgress = std::function<bool(std::uint64_t bytes_done,
-                                        std::uint64_t bytes_total, int pass)>;
-
 // Reads and checks the data of `source` (both passes) into `data`. A refusal
 // names the datum: for example "Read error --- #5" with datum 5; `data` is
-// then left empty. A read stopped through `progress` is kCancelled.
+// then left empty. A source whose stamp or end differs in the filling pass
+// is a read error of the datum being read, or of datum 1 when found before
+// the first. `progress`, when given, is called after each block read and
+// its false stops the read: the result is then kCancelled ("Cancelled."),
+// `data` is left empty. It never changes what is read.
 Status ReadDataFile(ByteSource& source, LoadedData& data,
                     const ReadProgress& progress = {});
 

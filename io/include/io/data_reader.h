@@ -1,13 +1,17 @@
 // Byte-level reading of a data file: white space, number tokens, line ends
 // and the end of the file.
 //
-// White space is any byte 0..32. A line ends at a line feed. The byte 26
-// (Ctrl-Z) ends the file: nothing at or after it is read.
+// White space is any byte 1..32. A line ends at a line feed. The byte 26
+// (Ctrl-Z) ends the file: nothing at or after it is read. A null byte is
+// not white space: text with null bytes is not a data file of this program
+// (a UTF-16 file, say, would otherwise read "30" as "3", then a blank), so
+// the reader stops at it and the loader refuses the file.
 #ifndef ORVANE_IO_DATA_READER_H_
 #define ORVANE_IO_DATA_READER_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "io/byte_source.h"
@@ -16,17 +20,39 @@ namespace orvane {
 
 inline constexpr std::size_t kMaxTokenBytes = 64;
 inline constexpr int kEndOfFileByte = 26;
+inline constexpr std::size_t kReadBlockBytes = std::size_t{1} << 16;
+
+// Told, after each block of at most 64 KiB is read (a file and a buffer give
+// full blocks but the last), how many bytes of the source the pass has read,
+// the size of the source (0 when unknown) and the pass (1 counting, 2
+// filling). Returning false stops the read. It is called on the thread that
+// reads.
+using ReadProgress = std::function<bool(std::uint64_t bytes_done,
+                                        std::uint64_t bytes_total, int pass)>;
 
 class DataReader {
  public:
   explicit DataReader(ByteSource& source);
 
-  // True when no byte remains or the next byte is 26; white space is not
-  // the end.
-  bool AtEnd() { return Peek() < 0 || Peek() == kEndOfFileByte; }
+  // True when no byte remains, the next byte is 26 or the reader stands at
+  // a null byte; white space is not the end.
+  bool AtEnd() {
+    const int c = Peek();
+    return c <= 0 || c == kEndOfFileByte;
+  }
+
+  // True when the reader stands at a null byte. It never reads past one.
+  bool AtNullByte() { return Peek() == 0; }
 
   // True once the medium has failed; the reader then behaves as at its end.
   bool Failed() const { return failed_; }
+
+  // True once the progress hook has stopped the read; the reader then
+  // behaves as at its end.
+  bool Cancelled() const { return cancelled_; }
+
+  // The number of bytes read over since the first byte.
+  std::uint64_t Offset() const { return consumed_ + pos_; }
 
   // Skips white space (line ends included) up to the next token or the end.
   void SkipWhiteSpace();
@@ -34,14 +60,25 @@ class DataReader {
   // Skips white space, then reads one token of at most 64 bytes (a longer
   // run of non-blank bytes is cut; its remainder is the next token) and
   // converts it. A number asked for where only white space remains before
-  // the end is 0. Returns false for an invalid token or a failed medium.
+  // the end is 0. Returns false for an invalid token, a failed medium or a
+  // null byte where the number would begin.
   bool ReadNumber(long double& value);
 
-  // Reads up to and including the next line feed, or up to the end.
-  void SkipLine();
+  // Reads up to and including the next line feed, or up to the end. False
+  // when a null byte stands in the way.
+  bool SkipLine();
 
   // Starts again from the first byte; false when the medium fails.
   bool Restart();
+
+  // Calls `progress` (which must outlive the reading; null or empty: none)
+  // after each block read, with `total` and `pass` as its last arguments.
+  void SetProgress(const ReadProgress* progress, std::uint64_t total,
+                   int pass) {
+    progress_ = progress != nullptr && *progress ? progress : nullptr;
+    total_ = total;
+    pass_ = pass;
+  }
 
  private:
   int Peek() {
@@ -50,13 +87,17 @@ class DataReader {
   }
   bool Fill();
 
-  static constexpr std::size_t kBufferSize = 1 << 16;
   ByteSource& source_;
   std::unique_ptr<std::uint8_t[]> buffer_;
   std::size_t pos_ = 0;
   std::size_t len_ = 0;
+  std::uint64_t consumed_ = 0;  // bytes of the blocks before this one
   bool ended_ = false;
   bool failed_ = false;
+  bool cancelled_ = false;
+  const ReadProgress* progress_ = nullptr;
+  std::uint64_t total_ = 0;
+  int pass_ = 0;
 };
 
 }  // namespace orvane
