@@ -2,7 +2,7 @@
 # From a fresh machine: installs, builds from scratch and runs the tests:
 # first the release build (warnings are errors), then the same suite built
 # with AddressSanitizer and UndefinedBehaviorSanitizer, then the analysis
-# and loader suites with ThreadSanitizer.
+# and loader suites with ThreadSanitizer, then fuzzes the loader for a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -34,3 +34,6 @@ cmake --build build-tsan -j"$jobs" --target hyperbolic_test strain_test \
   bootstrap_test number_token_test data_file_test open_pipeline_test
 TSAN_OPTIONS=halt_on_error=1 \
   ctest --test-dir build-tsan --output-on-failure -j"$jobs" -L unit
+
+echo "== Fuzzing the loader"
+bash scripts/fuzz.sh 60
