@@ -49,5 +49,37 @@ TEST(ResourceLimits, NoThreadsGiveTheSameReport) {
   EXPECT_NE(limited.out.find("** 95% Confidence Limits **"), std::string::npos);
 }
 
+// Under a limit of the address space the tool refuses a large file with
+// "Not enough memory for n data." instead of aborting, wherever the
+// allocation fails: the dataset, the retrodeformed markers or the bootstrap.
+TEST(ResourceLimits, OutOfMemoryIsAMessageNotACrash) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "sanitizers need the whole address space";
+#endif
+  testing_support::TempFolder folder("memory");
+  std::string text;
+  constexpr int kCount = 3000000;
+  text.reserve(static_cast<std::size_t>(kCount) * 12);
+  for (int i = 0; i < kCount; ++i) {
+    text += std::to_string(1 + (i % 200) / 100.0).substr(0, 4) + " 1 " +
+            std::to_string(20 + i % 20) + "\n";
+  }
+  const std::string data = folder.Write("large.txt", text);
+  int refused = 0;
+  for (int kib : {150000, 200000, 250000, 300000, 350000}) {
+    const auto r = RunProgram("ulimit -v " + std::to_string(kib) + " && " +
+                                  ORVANE_CLI " '" + data + "'",
+                              folder.path());
+    ASSERT_TRUE(r.status == 0 || r.status == 1)
+        << "limit " << kib << " KiB: status " << r.status << " " << r.err;
+    if (r.status == 1) {
+      ++refused;
+      EXPECT_EQ(r.err, data + ": Not enough memory for 3000000 data.\n");
+      EXPECT_EQ(r.out, "");
+    }
+  }
+  EXPECT_GT(refused, 0) << "no limit was tight enough to test";
+}
+
 }  // namespace
 }  // namespace orvane
