@@ -22,9 +22,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-# A locale with a decimal comma, for the tests of the report's separator.
+# A locale with a decimal comma, for the tests of the report's separator:
+# without it those tests fail, so the set-up fails first and says why.
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 || true
+  $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  echo "setup: the locale de_DE.UTF-8 could not be made" >&2
+  exit 1
 fi

@@ -24,6 +24,7 @@
 #include "cli/buffered_output.h"
 #include "cli/json_report.h"
 #include "core/analysis.h"
+#include "core/number_format.h"
 #include "io/open_pipeline.h"
 #include "render/picture_export.h"
 
@@ -239,7 +240,7 @@ int UsageError(const std::string& what) {
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
-  const std::string sep = std::localeconv()->decimal_point;
+  const std::string sep = orvane::LocaleDecimalSeparator();
 
   bool json = false;
   bool options_ended = false;

@@ -1,6 +1,7 @@
 #include "core/number_format.h"
 
 #include <algorithm>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +32,11 @@ Decimal ExactDigits(long double v) {
 }
 
 }  // namespace
+
+std::string LocaleDecimalSeparator() {
+  const char* point = std::localeconv()->decimal_point;
+  return point != nullptr && *point != '\0' ? point : ".";
+}
 
 std::string FormatFixed(long double v, int p, int d,
                         std::string_view separator) {

@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
-#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -309,7 +308,7 @@ QString MainWindow::ExamplesFolder() {
 }
 
 QString MainWindow::DecimalSeparator() const {
-  return QLocale::system().decimalPoint();
+  return QString::fromStdString(LocaleDecimalSeparator());
 }
 
 void MainWindow::ShowMessage(const QString& text) {

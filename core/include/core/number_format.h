@@ -21,6 +21,12 @@ namespace orvane {
 std::string FormatFixed(long double v, int p, int d,
                         std::string_view separator);
 
+// The decimal separator of the user's locale settings (LC_NUMERIC, after
+// the program has called setlocale(LC_ALL, ""), as QApplication does): the
+// separator of every number the report, the grid and the status bar show.
+// Both programs take it from here. Data files always use the full stop.
+std::string LocaleDecimalSeparator();
+
 // The formats used by the program: the data grid and the highlight text
 // (fixed(5, 2)), the optimal-strain block (fixed(6, 3)) and the confidence
 // block (fixed(5, 3)).
