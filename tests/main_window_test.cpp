@@ -364,6 +364,19 @@ TEST_F(MainWindowTest, FileGivenAtStartOpensWithoutTheDialog) {
   EXPECT_EQ(window_->windowTitle(), "Orvane  [ six.txt ]");
 }
 
+TEST_F(MainWindowTest, FileGivenAtStartIsOpenedByTheNameGiven) {
+  // "link/../six.txt" names the six.txt beside the folder the link leads
+  // to, not the one a lexical clean-up of the name would find.
+  QDir(dir_.path()).mkpath("real/sub");
+  QDir(dir_.path()).mkpath("here");
+  Write("real/six.txt", kSix);
+  Write("here/six.txt", "3 2 30\n");
+  ASSERT_TRUE(
+      QFile::link(dir_.filePath("real/sub"), dir_.filePath("here/link")));
+  window_->openFile(dir_.filePath("here/link/../six.txt"));
+  EXPECT_EQ(Panel0(), "N : 6");
+}
+
 TEST_F(MainWindowTest, LargeFilesRunBehindACancellableProgressBox) {
   const QString six = Write("six.txt", kSix);
   Open({Choose(six)});

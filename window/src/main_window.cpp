@@ -75,21 +75,31 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
       : window_(window), preset_(preset) {}
 
   std::optional<std::string> ChooseFile() override {
-    QString chosen;
     if (preset_ != nullptr) {
-      chosen = QFileInfo(*preset_).absoluteFilePath();
-      window_.open_dialog_->setDirectory(QFileInfo(chosen).absolutePath());
-      window_.open_dialog_->selectFile(QFileInfo(chosen).fileName());
-    } else {
-      QFileDialog* dialog = window_.open_dialog_;
-      if (dialog->exec() != QDialog::Accepted ||
-          dialog->selectedFiles().isEmpty()) {
-        return std::nullopt;
-      }
-      chosen = dialog->selectedFiles().first();
+      // The file is opened by the name given, so that "link/../x.txt"
+      // reads what it names; the report and the dialog show its full path.
+      const QString& given = *preset_;
+      const QString opened = QDir::isAbsolutePath(given)
+                                 ? given
+                                 : QDir::currentPath() + '/' + given;
+      window_.open_file_name_ = QFileInfo(given).absoluteFilePath();
+      window_.open_dialog_->setDirectory(
+          QFileInfo(window_.open_file_name_).absolutePath());
+      window_.open_dialog_->selectFile(
+          QFileInfo(window_.open_file_name_).fileName());
+      return opened.toStdString();
     }
-    window_.open_file_name_ = chosen;
-    return chosen.toStdString();
+    QFileDialog* dialog = window_.open_dialog_;
+    if (dialog->exec() != QDialog::Accepted ||
+        dialog->selectedFiles().isEmpty()) {
+      return std::nullopt;
+    }
+    window_.open_file_name_ = dialog->selectedFiles().first();
+    return window_.open_file_name_.toStdString();
+  }
+
+  std::string ReportName(const std::string&) override {
+    return window_.open_file_name_.toStdString();
   }
 
   void RunStage(OpenStage stage, StageProgress& progress,
