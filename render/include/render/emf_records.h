@@ -147,7 +147,6 @@ class RecordWriter {
   bool Ok() const { return error_.empty(); }
   // Why the metafile is incomplete; empty while all is well.
   const std::string& Error() const { return error_; }
-  std::uint64_t BytesWritten() const { return total_; }
 
  private:
   void Begin(std::uint32_t type);
