@@ -198,23 +198,18 @@ Status SaveChartPictureFile(const EqualAreaChart& chart, QSize size,
         QString("Cannot write \"%1\": %2").arg(path, file.errorString()));
   }
   const Status written = WriteChartPicture(chart, size, format, file);
-  if (!written.ok()) {
-    if (written.message() == kMessageNotDrawn) {
-      file.cancelWriting();
-      return written;
-    }
-    QString reason = QString::fromStdString(written.message());
-    if (file.error() != QFileDevice::NoError) {
-      // After a failed write commit() removes the temporary file, and may
-      // name the system's reason ("No space left on device") where the
-      // write itself left it unknown.
-      file.commit();
-      if (reason == kMessageUnwritten && Informative(file.errorString())) {
-        reason = file.errorString();
-      }
-    } else {
-      file.cancelWriting();
-    }
+  // What is still buffered goes to the disc now, so that a failure is seen
+  // before the file replaces the target; a failed flush also names the
+  // system's reason ("No space left on device") where the failed write
+  // left it unknown.
+  const bool flushed = file.flush() && file.error() == QFileDevice::NoError;
+  if (!written.ok() || !flushed) {
+    const QString system = file.errorString();
+    file.cancelWriting();
+    if (written.message() == kMessageNotDrawn) return written;
+    QString reason =
+        written.ok() ? system : QString::fromStdString(written.message());
+    if (reason == kMessageUnwritten && Informative(system)) reason = system;
     return failed(QString("Cannot write \"%1\": %2").arg(path, reason));
   }
   if (!file.commit()) {
