@@ -522,10 +522,15 @@ TEST(MetafileStream, DeviceFailureIsReported) {
 TEST(PictureLayers, DrawnAlikeOnAnotherThread) {
   const EqualAreaChart chart = ChartWithPoints(kPictureLayerThreshold + 1);
   const QByteArray here = MetafileOf(chart, kDesignSize);
-  QByteArray there;
-  std::thread worker([&] { there = MetafileOf(chart, kDesignSize); });
+  const QByteArray svg_here = PictureOf(chart, PictureFormat::kSvg);
+  QByteArray there, svg_there;
+  std::thread worker([&] {
+    there = MetafileOf(chart, kDesignSize);
+    svg_there = PictureOf(chart, PictureFormat::kSvg);
+  });
   worker.join();
   EXPECT_EQ(here, there);
+  EXPECT_EQ(svg_here, svg_there);
 }
 
 TEST(Bitmap, ThirtyTwoBitsPerPixel) {
