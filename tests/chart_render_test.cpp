@@ -1,6 +1,8 @@
 // The chart as drawn: pixels of a raster rendering, and the structure of
 // the picture files.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QBuffer>
@@ -8,11 +10,15 @@
 #include <QFile>
 #include <QImage>
 #include <QSaveFile>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
+#include <thread>
 
 #include "core/analysis.h"
 #include "render/bitmap_file.h"
 #include "render/chart_render.h"
+#include "render/emf_paint_engine.h"
+#include "render/emf_records.h"
 #include "render/picture_export.h"
 #include "test_chart.h"
 
@@ -271,6 +277,262 @@ TEST(Metafile, TextCarriesItsAdvances) {
   EXPECT_TRUE(found);
 }
 
+// The start-up chart with `n` measured points in a band of the upper right
+// quarter, spread evenly.
+EqualAreaChart ChartWithPoints(std::size_t n) {
+  EqualAreaChart chart = StartUpChart();
+  std::uint32_t state = 12345;
+  auto next = [&state] {
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) / double(1 << 24);
+  };
+  for (std::size_t i = 0; i < n; ++i) {
+    chart.measured.AddPolar(10 + 60 * next(), 1.0 + 1.5 * next());
+  }
+  return chart;
+}
+
+QByteArray PictureOf(const EqualAreaChart& chart, PictureFormat format) {
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  const Status r = WriteChartPicture(chart, kDesignSize, format, buffer);
+  EXPECT_TRUE(r.ok()) << r.message();
+  return buffer.data();
+}
+
+// The metafile's records as (type, offset).
+std::vector<std::pair<std::uint32_t, qsizetype>> Records(const QByteArray& b) {
+  std::vector<std::pair<std::uint32_t, qsizetype>> out;
+  qsizetype at = 0;
+  while (at + 8 <= b.size()) {
+    const std::uint32_t size = U32(b, at + 4);
+    if (size < 8 || size % 4 != 0 || at + size > b.size()) break;
+    out.emplace_back(U32(b, at), at);
+    at += size;
+  }
+  EXPECT_EQ(at, b.size()) << "records do not tile the metafile";
+  return out;
+}
+
+int CountOf(const std::vector<std::pair<std::uint32_t, qsizetype>>& records,
+            std::uint32_t type) {
+  return static_cast<int>(
+      std::count_if(records.begin(), records.end(),
+                    [type](const auto& r) { return r.first == type; }));
+}
+
+constexpr std::uint32_t kStretchDiBits = 81;
+
+TEST(PictureLayers, LargeSeriesGoIntoOneImage) {
+  const EqualAreaChart chart = ChartWithPoints(2 * kPictureLayerThreshold);
+  const QByteArray svg = PictureOf(chart, PictureFormat::kSvg);
+  EXPECT_LT(svg.size(), 2'000'000);
+  EXPECT_EQ(svg.count("<image"), 1);
+  // The circles, the legend and its text stay shapes.
+  EXPECT_GT(svg.count("<path") + svg.count("<polyline"), 5);
+  EXPECT_TRUE(svg.contains("Post-Strain"));
+  const QByteArray pdf = PictureOf(chart, PictureFormat::kPdf);
+  EXPECT_LT(pdf.size(), 2'000'000);
+  EXPECT_TRUE(pdf.contains("/Subtype /Image"));
+  const QByteArray emf = PictureOf(chart, PictureFormat::kEmf);
+  EXPECT_LT(emf.size(), 640 * 362 * 4 + 200'000);
+  const auto records = Records(emf);
+  EXPECT_EQ(CountOf(records, kStretchDiBits), 1);
+  EXPECT_EQ(CountOf(records, 84), 4);  // the legend titles
+}
+
+TEST(PictureLayers, SeriesUpToTheThresholdStayShapes) {
+  const EqualAreaChart small = AnalysedChart(kData);
+  EXPECT_FALSE(PictureOf(small, PictureFormat::kSvg).contains("<image"));
+  EXPECT_FALSE(
+      PictureOf(small, PictureFormat::kPdf).contains("/Subtype /Image"));
+  const EqualAreaChart at = ChartWithPoints(kPictureLayerThreshold);
+  const auto records = Records(PictureOf(at, PictureFormat::kEmf));
+  EXPECT_EQ(CountOf(records, kStretchDiBits), 0);
+  // One polygon record a marker (hollow squares: one polygon with a hole).
+  EXPECT_GE(CountOf(records, 86) + CountOf(records, 91),
+            static_cast<int>(kPictureLayerThreshold));
+  const EqualAreaChart above = ChartWithPoints(kPictureLayerThreshold + 1);
+  EXPECT_EQ(
+      CountOf(Records(PictureOf(above, PictureFormat::kEmf)), kStretchDiBits),
+      1);
+}
+
+// The image carries the markers at the pixels where the screen shows them.
+TEST(PictureLayers, ImageShowsWhatTheScreenShows) {
+  EqualAreaChart chart = ChartWithPoints(kPictureLayerThreshold + 5000);
+  chart.DestroyIsoRatioCircles();  // nothing over the cloud but the legend
+  const QImage screen = RenderChartImage(chart, kDesignSize);
+  const LegendView legend = MeasureLegend(chart, kDesignSize.width());
+  const PixelRect& box = legend.layout.box;
+  auto in_legend = [&box](int x, int y) {
+    return x >= box.left && x <= box.left + box.width + kLegendShadow &&
+           y >= box.top && y <= box.top + box.height + kLegendShadow;
+  };
+  auto close = [](QRgb a, QRgb b) {
+    return std::abs(qRed(a) - qRed(b)) <= 2 &&
+           std::abs(qGreen(a) - qGreen(b)) <= 2 &&
+           std::abs(qBlue(a) - qBlue(b)) <= 2;
+  };
+
+  // The metafile's bitmap, rows bottom-up, against the screen's pixels.
+  const QByteArray emf = PictureOf(chart, PictureFormat::kEmf);
+  int checked = 0, differing = 0;
+  for (const auto& [type, at] : Records(emf)) {
+    if (type != kStretchDiBits) continue;
+    const int x0 = I32(emf, at + 24), y0 = I32(emf, at + 28);
+    const int w = I32(emf, at + 40), h = I32(emf, at + 44);
+    const std::uint32_t off_bits = U32(emf, at + 56);
+    EXPECT_EQ(I32(emf, at + 72), w);  // drawn at its own size
+    EXPECT_EQ(I32(emf, at + 76), h);
+    EXPECT_EQ(I32(emf, at + 80 + 4), w);
+    EXPECT_EQ(I32(emf, at + 80 + 8), h);
+    EXPECT_EQ(static_cast<int>(U32(emf, at + 80 + 12) >> 16), 32);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        if (in_legend(x0 + x, y0 + y)) continue;
+        const qsizetype p = at + off_bits + 4 * (qsizetype(h - 1 - y) * w + x);
+        const QRgb ours = U32(emf, p) & 0xFFFFFF;
+        ++checked;
+        differing += !close(ours, screen.pixel(x0 + x, y0 + y));
+      }
+    }
+  }
+  EXPECT_GT(checked, 10000);
+  EXPECT_EQ(differing, 0);
+
+  // The SVG as Qt's own reader draws it.
+  QSvgRenderer reader(PictureOf(chart, PictureFormat::kSvg));
+  ASSERT_TRUE(reader.isValid());
+  QImage drawn(kDesignSize, QImage::Format_RGB32);
+  drawn.fill(Qt::white);
+  {
+    QPainter p(&drawn);
+    reader.render(&p, QRectF(QPointF(0, 0), QSizeF(kDesignSize)));
+  }
+  int marked = 0;
+  differing = 0;
+  for (int y = 0; y < screen.height(); ++y) {
+    for (int x = 0; x < screen.width(); ++x) {
+      if (in_legend(x, y)) continue;
+      marked += (screen.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+      differing += !close(screen.pixel(x, y), drawn.pixel(x, y));
+    }
+  }
+  EXPECT_GT(marked, 10000);
+  EXPECT_LT(differing, marked / 100);  // the disc's edge is smoothed
+}
+
+// A sink that counts what it is given and keeps nothing.
+class CountingSink : public emf::RecordSink {
+ public:
+  bool Append(const std::uint8_t*, std::size_t size) override {
+    bytes += size;
+    return true;
+  }
+  bool Overwrite(std::uint64_t, const std::uint8_t*, std::size_t) override {
+    return true;
+  }
+  std::string Error() const override { return {}; }
+  std::uint64_t bytes = 0;
+};
+
+TEST(MetafileStream, StreamedHeaderHoldsTheTotals) {
+  const EqualAreaChart chart = ChartWithPoints(kPictureLayerThreshold + 1);
+  // Streamed into a file after other bytes, the header is completed where
+  // the metafile began.
+  QTemporaryDir dir;
+  QFile file(dir.filePath("m.bin"));
+  ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+  file.write("prefix..");
+  ASSERT_TRUE(
+      WriteChartPicture(chart, kDesignSize, PictureFormat::kEmf, file).ok());
+  file.seek(8);
+  const QByteArray emf = file.readAll();
+  EXPECT_EQ(U32(emf, 0), 1u);
+  EXPECT_EQ(U32(emf, 4), 108u);
+  EXPECT_EQ(U32(emf, 48), static_cast<std::uint32_t>(emf.size()));
+  const auto records = Records(emf);
+  EXPECT_EQ(U32(emf, 52), records.size());
+  EXPECT_EQ(records.back().first, 14u);
+  // The same bytes as the metafile made in memory.
+  EXPECT_EQ(emf, MetafileOf(chart, kDesignSize));
+}
+
+TEST(MetafileStream, RefusesToGrowPastFourGibibytes) {
+  // A writer with a small limit stops where the next record would pass it.
+  emf::MemorySink memory;
+  emf::RecordWriter small(memory, 640, 362, 96.0, 1000);
+  for (int i = 0; i < 100 && small.Ok(); ++i) {
+    small.Polyline({{0, 0}, {10, 10}, {20, 0}});
+  }
+  EXPECT_FALSE(small.Ok());
+  EXPECT_EQ(small.Error(), emf::kMessageMetafileTooLarge);
+  EXPECT_LE(memory.Bytes().size(), 1000u);
+  EXPECT_FALSE(small.Finish());
+
+  // At the real limit: a bitmap of 3.6 GB fits, a second one would carry
+  // the size past 2^32 - 1 and is refused before any of it is written,
+  // rather than letting the header's totals wrap.
+  CountingSink count;
+  emf::RecordWriter big(count, 30000, 30000);
+  const std::vector<std::uint8_t> row(4 * 30000, 0xFF);
+  big.StretchBits(0, 0, 30000, 30000, 30000, 30000, row.data(), 0);
+  EXPECT_TRUE(big.Ok());
+  const std::uint64_t before = count.bytes;
+  EXPECT_GT(before, 3'600'000'000ull);
+  big.StretchBits(0, 0, 30000, 10000, 30000, 10000, row.data(), 0);
+  EXPECT_FALSE(big.Ok());
+  EXPECT_EQ(count.bytes, before);
+  EXPECT_FALSE(big.Finish());
+  EXPECT_LE(count.bytes, emf::kMaxMetafileBytes);
+}
+
+// A device that takes `room` bytes and refuses the rest.
+class FullDevice : public QIODevice {
+ public:
+  explicit FullDevice(qint64 room) : room_(room) { open(QIODevice::WriteOnly); }
+  bool isSequential() const override { return false; }
+
+ protected:
+  qint64 readData(char*, qint64) override { return -1; }
+  qint64 writeData(const char*, qint64 len) override {
+    if (len > room_) {
+      setErrorString("No space left on device");
+      return -1;
+    }
+    room_ -= len;
+    return len;
+  }
+
+ private:
+  qint64 room_;
+};
+
+TEST(MetafileStream, DeviceFailureIsReported) {
+  const EqualAreaChart chart = AnalysedChart(kData);
+  FullDevice device(4000);
+  const Status r =
+      WriteChartPicture(chart, kDesignSize, PictureFormat::kEmf, device);
+  EXPECT_EQ(r.code(), StatusCode::kWriteFailed);
+  EXPECT_EQ(r.message(), "No space left on device");
+}
+
+// Vector pictures are drawn on the window's worker thread.
+TEST(PictureLayers, DrawnAlikeOnAnotherThread) {
+  const EqualAreaChart chart = ChartWithPoints(kPictureLayerThreshold + 1);
+  const QByteArray here = MetafileOf(chart, kDesignSize);
+  const QByteArray svg_here = PictureOf(chart, PictureFormat::kSvg);
+  QByteArray there, svg_there;
+  std::thread worker([&] {
+    there = MetafileOf(chart, kDesignSize);
+    svg_there = PictureOf(chart, PictureFormat::kSvg);
+  });
+  worker.join();
+  EXPECT_EQ(here, there);
+  EXPECT_EQ(svg_here, svg_there);
+}
+
 TEST(Bitmap, ThirtyTwoBitsPerPixel) {
   const EqualAreaChart chart = AnalysedChart(kData);
   const QByteArray bmp = BitmapOf(chart, kDesignSize);
@@ -383,6 +645,41 @@ TEST_F(ExportFiles, ReadOnlyFolderKeepsTheOldFile) {
   EXPECT_EQ(f.readAll(), "previous picture");
   QFile::setPermissions(sub, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                  QFileDevice::ExeOwner);
+}
+
+// A disc that fills up mid-picture: the save fails, no file is left and
+// the file already there stays as it was.
+TEST_F(ExportFiles, FullDiscLeavesNoFile) {
+  const QString old = Path("old.svg");
+  {
+    QFile f(old);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("previous picture");
+  }
+  // Writing past the file size limit fails (EFBIG) instead of signalling.
+  struct sigaction ignore {
+  }, previous{};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &previous), 0);
+  rlimit limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+  rlimit small = limit;
+  small.rlim_cur = 64 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const EqualAreaChart chart = ChartWithPoints(20000);  // megabytes of shapes
+  const Status svg = SaveChartPictureFile(chart, kDesignSize, old);
+  const Status emf = SaveChartPictureFile(chart, kDesignSize, Path("new.emf"));
+  setrlimit(RLIMIT_FSIZE, &limit);
+  sigaction(SIGXFSZ, &previous, nullptr);
+  EXPECT_EQ(svg.code(), StatusCode::kWriteFailed);
+  EXPECT_EQ(emf.code(), StatusCode::kWriteFailed);
+  EXPECT_EQ(emf.message(), "Cannot write \"" + Path("new.emf").toStdString() +
+                               "\": File too large");
+  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
+            QStringList{"old.svg"});
+  QFile f(old);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), "previous picture");
 }
 
 }  // namespace

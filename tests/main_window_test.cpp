@@ -30,6 +30,7 @@
 
 #include "core/number_format.h"
 #include "render/chart_render.h"
+#include "render/picture_export.h"
 #include "window/about_box.h"
 #include "window/chart_widget.h"
 #include "window/data_grid.h"
@@ -618,6 +619,30 @@ TEST_F(MainWindowTest, SaveChartFlow) {
                    }});
     window_->onSaveChart();
   }
+}
+
+// A chart of many points is saved on a worker thread behind a progress box,
+// and the picture is the one saved without it.
+TEST_F(MainWindowTest, LargeChartIsSavedBehindAProgressBox) {
+  EqualAreaChart& chart = Chart()->Chart();
+  for (int i = 0; i < 120000; ++i) {
+    chart.measured.AddPolar(10 + (i * 37) % 60, 1.0 + (i % 1500) / 1000.0);
+  }
+  const QString path = dir_.path() + "/large.emf";
+  bool boxed = false;
+  {
+    ModalScript s({Choose(path), [&boxed](QWidget* w) {
+                     auto* box = qobject_cast<QProgressDialog*>(w);
+                     ASSERT_NE(box, nullptr);
+                     EXPECT_EQ(box->labelText(), "Saving the chart…");
+                     boxed = true;
+                   }});
+    window_->onSaveChart();
+  }
+  EXPECT_TRUE(boxed);
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), MetafileOf(chart, Chart()->size()));
 }
 
 TEST_F(MainWindowTest, AboutBoxIsModeless) {

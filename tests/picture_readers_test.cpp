@@ -55,5 +55,51 @@ TEST(MetafileReader, InkscapeDrawsWhatTheScreenShows) {
   EXPECT_LT(differing, ours.width() * ours.height() / 50);
 }
 
+// A cloud of more points than vector pictures draw as shapes: Inkscape
+// shows the image of it, in the metafile and in the SVG, where the screen
+// shows the cloud.
+TEST(MetafileReader, InkscapeDrawsALargeCloudWhereTheScreenShowsIt) {
+  if (std::system("command -v inkscape >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "Inkscape is not installed";
+  }
+  EqualAreaChart chart;
+  chart.StartUp();
+  std::uint32_t state = 99;
+  for (std::size_t i = 0; i < 2 * kPictureLayerThreshold; ++i) {
+    state = state * 1664525u + 1013904223u;
+    const double a = (state >> 8) / double(1 << 24);
+    state = state * 1664525u + 1013904223u;
+    const double b = (state >> 8) / double(1 << 24);
+    chart.measured.AddPolar(20 + 40 * a, 1.2 + 1.2 * b);
+    chart.retrodeformed.AddPolar(-60 + 40 * b, 0.5 + a);
+  }
+  const QImage ours = RenderChartImage(chart, kDesignSize);
+  QTemporaryDir dir;
+  for (const char* ext : {"emf", "svg"}) {
+    const QString picture = dir.filePath(QString("c.") + ext);
+    const QString png = dir.filePath(QString(ext) + ".png");
+    ASSERT_TRUE(SaveChartPictureFile(chart, kDesignSize, picture).ok());
+    const std::string cmd = "inkscape '" + picture.toStdString() +
+                            "' --export-type=png --export-dpi=96 "
+                            "--export-background=white --export-filename='" +
+                            png.toStdString() + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const QImage theirs = QImage(png).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(theirs.size(), kDesignSize);
+    int clouded = 0, differing = 0;
+    for (int y = 0; y < ours.height(); ++y) {
+      for (int x = 0; x < ours.width(); ++x) {
+        const QRgb a = ours.pixel(x, y), b = theirs.pixel(x, y);
+        clouded += qBlue(a) > 150 && qRed(a) < 60;  // the measured blue
+        differing += std::max({std::abs(qRed(a) - qRed(b)),
+                               std::abs(qGreen(a) - qGreen(b)),
+                               std::abs(qBlue(a) - qBlue(b))}) > 80;
+      }
+    }
+    EXPECT_GT(clouded, 5000) << ext;
+    EXPECT_LT(differing, ours.width() * ours.height() / 50) << ext;
+  }
+}
+
 }  // namespace
 }  // namespace orvane

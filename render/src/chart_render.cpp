@@ -260,10 +260,66 @@ void DrawLegend(QPainter& painter, const LegendView& legend) {
   }
 }
 
-}  // namespace
+// The series alone on a transparent image of the chart's size.
+QImage SeriesLayer(const PolarSeries& s, const ChartLayout& layout,
+                   double maximum, QSize size) {
+  QImage image(size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter lp(&image);
+  lp.setRenderHint(QPainter::Antialiasing, false);
+  DrawSeries(lp, s, layout, maximum);
+  return image;
+}
 
-void RenderChart(QPainter& painter, const EqualAreaChart& chart, QSize size,
-                 ChartRenderCache* cache) {
+// The smallest rectangle holding every pixel that the layer covers.
+QRect CoveredExtent(const QImage& layer) {
+  int left = layer.width(), right = -1, top = layer.height(), bottom = -1;
+  for (int y = 0; y < layer.height(); ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(layer.constScanLine(y));
+    for (int x = 0; x < layer.width(); ++x) {
+      if (qAlpha(row[x]) == 0) continue;
+      left = std::min(left, x);
+      right = std::max(right, x);
+      top = std::min(top, y);
+      bottom = std::max(bottom, y);
+    }
+  }
+  if (right < 0) return {};
+  return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+// A large series in a vector picture: one image instead of a shape for
+// every marker.
+void DrawPictureLayer(QPainter& painter, const EqualAreaChart& chart,
+                      const PolarSeries& series, const ChartLayout& layout,
+                      double maximum, QSize size, PictureLayer kind) {
+  QImage layer = SeriesLayer(series, layout, maximum, size);
+  if (kind == PictureLayer::kTransparent) {
+    painter.drawImage(0, 0, layer);
+    return;
+  }
+  const QRect extent = CoveredExtent(layer);
+  if (extent.isEmpty()) return;
+  // What lies beneath the series, drawn as the raster draws it, then the
+  // series over it: opaque, and the same pixels as the screen shows.
+  QImage ground(size, QImage::Format_RGB32);
+  {
+    QPainter gp(&ground);
+    gp.setRenderHint(QPainter::Antialiasing, false);
+    gp.fillRect(QRect(QPoint(0, 0), size), ToQColor(0xFFFFFF));
+    DrawDisc(gp, chart, layout);
+    for (const PolarSeries* s : chart.SeriesList()) {
+      if (s == &series) break;
+      if (s->Active()) DrawSeries(gp, *s, layout, maximum);
+    }
+    gp.drawImage(0, 0, layer);
+  }
+  layer = QImage();
+  painter.drawImage(extent.topLeft(), ground.copy(extent));
+}
+
+void Render(QPainter& painter, const EqualAreaChart& chart, QSize size,
+            ChartRenderCache* cache, const PictureLayer* picture) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.setRenderHint(QPainter::TextAntialiasing, true);
@@ -284,11 +340,7 @@ void RenderChart(QPainter& painter, const EqualAreaChart& chart, QSize size,
       if (layer.revision != s->Revision() || layer.size != size ||
           layer.cx != layout.cx || layer.cy != layout.cy ||
           layer.radius != layout.radius || layer.maximum != maximum) {
-        layer.image = QImage(size, QImage::Format_ARGB32_Premultiplied);
-        layer.image.fill(Qt::transparent);
-        QPainter lp(&layer.image);
-        lp.setRenderHint(QPainter::Antialiasing, false);
-        DrawSeries(lp, *s, layout, maximum);
+        layer.image = SeriesLayer(*s, layout, maximum, size);
         layer.revision = s->Revision();
         layer.size = size;
         layer.cx = layout.cx;
@@ -298,12 +350,26 @@ void RenderChart(QPainter& painter, const EqualAreaChart& chart, QSize size,
         cache->CountRebuild();
       }
       painter.drawImage(0, 0, layer.image);
+    } else if (picture && s->Count() > kPictureLayerThreshold) {
+      DrawPictureLayer(painter, chart, *s, layout, maximum, size, *picture);
     } else {
       DrawSeries(painter, *s, layout, maximum);
     }
   }
   DrawLegend(painter, legend);
   painter.restore();
+}
+
+}  // namespace
+
+void RenderChart(QPainter& painter, const EqualAreaChart& chart, QSize size,
+                 ChartRenderCache* cache) {
+  Render(painter, chart, size, cache, nullptr);
+}
+
+void RenderChartPicture(QPainter& painter, const EqualAreaChart& chart,
+                        QSize size, PictureLayer layer) {
+  Render(painter, chart, size, nullptr, &layer);
 }
 
 QImage RenderChartImage(const EqualAreaChart& chart, QSize size) {

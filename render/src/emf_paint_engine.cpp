@@ -2,7 +2,9 @@
 
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPainterPath>
+#include <QPixmap>
 #include <QTextItem>
 #include <algorithm>
 #include <cmath>
@@ -30,12 +32,46 @@ std::vector<emf::Point16> ToPoints(const QPolygonF& polygon) {
   return out;
 }
 
+// Records into a QIODevice; the header goes back to where they began.
+class DeviceSink : public emf::RecordSink {
+ public:
+  explicit DeviceSink(QIODevice* device)
+      : device_(device), start_(device->pos()) {}
+  bool Append(const std::uint8_t* data, std::size_t size) override {
+    return device_->write(reinterpret_cast<const char*>(data),
+                          static_cast<qint64>(size)) ==
+           static_cast<qint64>(size);
+  }
+  bool Overwrite(std::uint64_t offset, const std::uint8_t* data,
+                 std::size_t size) override {
+    const qint64 end = device_->pos();
+    return !device_->isSequential() &&
+           device_->seek(start_ + static_cast<qint64>(offset)) &&
+           Append(data, size) && device_->seek(end);
+  }
+  std::string Error() const override {
+    const QString reason = device_->errorString();
+    return reason.isEmpty() || reason == "Unknown error"
+               ? std::string("the device refused the data.")
+               : reason.toStdString();
+  }
+
+ private:
+  QIODevice* device_;
+  qint64 start_;
+};
+
 }  // namespace
 
 EmfDevice::EmfDevice(int width, int height)
     : width_(width),
       height_(height),
       engine_(std::make_unique<EmfPaintEngine>(width, height)) {}
+
+EmfDevice::EmfDevice(int width, int height, QIODevice* out)
+    : width_(width),
+      height_(height),
+      engine_(std::make_unique<EmfPaintEngine>(width, height, out)) {}
 
 EmfDevice::~EmfDevice() = default;
 
@@ -45,6 +81,14 @@ QPaintEngine* EmfDevice::paintEngine() const {
 
 const std::vector<std::uint8_t>& EmfDevice::Bytes() const {
   return engine_->Bytes();
+}
+
+bool EmfDevice::Ok() const {
+  return engine_->Ok();
+}
+
+QString EmfDevice::Error() const {
+  return engine_->Error();
 }
 
 int EmfDevice::metric(PaintDeviceMetric metric) const {
@@ -74,14 +118,23 @@ int EmfDevice::metric(PaintDeviceMetric metric) const {
   return 0;
 }
 
-EmfPaintEngine::EmfPaintEngine(int width, int height)
-    : QPaintEngine(QPaintEngine::AllFeatures), width_(width), height_(height) {}
+EmfPaintEngine::EmfPaintEngine(int width, int height, QIODevice* out)
+    : QPaintEngine(QPaintEngine::AllFeatures),
+      width_(width),
+      height_(height),
+      out_(out) {}
 
 EmfPaintEngine::~EmfPaintEngine() = default;
 
 bool EmfPaintEngine::begin(QPaintDevice*) {
-  writer_ = std::make_unique<emf::RecordWriter>(width_, height_);
-  bytes_.clear();
+  memory_ = emf::MemorySink();
+  error_.clear();
+  emf::RecordSink* sink = &memory_;
+  if (out_ != nullptr) {
+    device_sink_ = std::make_unique<DeviceSink>(out_);
+    sink = device_sink_.get();
+  }
+  writer_ = std::make_unique<emf::RecordWriter>(*sink, width_, height_);
   pen_selected_ = brush_selected_ = false;
   pen_handle_ = brush_handle_ = 0;
   fill_mode_ = 0;
@@ -105,10 +158,12 @@ bool EmfPaintEngine::end() {
     writer_->SelectObject(emf::kSystemFont);
     for (const auto& [key, handle] : fonts_) writer_->DeleteObject(handle);
   }
-  bytes_ = writer_->Finish();
+  const bool written = writer_->Finish();
+  if (!written) error_ = QString::fromStdString(writer_->Error());
   writer_.reset();
+  device_sink_.reset();
   setActive(false);
-  return true;
+  return written;
 }
 
 void EmfPaintEngine::updateState(const QPaintEngineState& state) {
@@ -241,8 +296,32 @@ void EmfPaintEngine::drawPolygon(const QPointF* points, int count,
   }
 }
 
-void EmfPaintEngine::drawPixmap(const QRectF&, const QPixmap&, const QRectF&) {
-  // Not used by the chart's vector drawing.
+void EmfPaintEngine::drawPixmap(const QRectF& r, const QPixmap& pm,
+                                const QRectF& sr) {
+  drawImage(r, pm.toImage(), sr, Qt::AutoColor);
+}
+
+void EmfPaintEngine::drawImage(const QRectF& r, const QImage& image,
+                               const QRectF& sr, Qt::ImageConversionFlags) {
+  const QRect source = sr.toAlignedRect().intersected(image.rect());
+  const QRect dest = transform_.mapRect(r).toAlignedRect();
+  if (source.isEmpty() || dest.isEmpty()) return;
+  // Each pixel blended with white by its alpha and the painter's opacity,
+  // as the engine blends every colour.
+  QImage bits = image.copy(source).convertToFormat(QImage::Format_ARGB32);
+  const int opacity = static_cast<int>(std::lround(opacity_ * 255));
+  for (int y = 0; y < bits.height(); ++y) {
+    auto* row = reinterpret_cast<QRgb*>(bits.scanLine(y));
+    for (int x = 0; x < bits.width(); ++x) {
+      const QRgb c = row[x];
+      const int a = (qAlpha(c) * opacity + 127) / 255;
+      auto mix = [a](int v) { return (v * a + 255 * (255 - a) + 127) / 255; };
+      row[x] = qRgb(mix(qRed(c)), mix(qGreen(c)), mix(qBlue(c)));
+    }
+  }
+  writer_->StretchBits(dest.x(), dest.y(), dest.width(), dest.height(),
+                       bits.width(), bits.height(), bits.constBits(),
+                       bits.bytesPerLine());
 }
 
 void EmfPaintEngine::drawTextItem(const QPointF& p, const QTextItem& item) {

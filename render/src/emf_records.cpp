@@ -6,8 +6,34 @@
 
 namespace orvane::emf {
 
-RecordWriter::RecordWriter(int width, int height, double dpi)
-    : width_(std::max(1, width)), height_(std::max(1, height)), dpi_(dpi) {
+namespace {
+
+constexpr std::uint32_t kHeaderSize = 108;  // with both header extensions
+
+}  // namespace
+
+bool MemorySink::Append(const std::uint8_t* data, std::size_t size) {
+  bytes_.insert(bytes_.end(), data, data + size);
+  return true;
+}
+
+bool MemorySink::Overwrite(std::uint64_t offset, const std::uint8_t* data,
+                           std::size_t size) {
+  if (offset > bytes_.size() || size > bytes_.size() - offset) return false;
+  std::copy(data, data + size, bytes_.begin() + static_cast<long>(offset));
+  return true;
+}
+
+RecordWriter::RecordWriter(RecordSink& sink, int width, int height, double dpi,
+                           std::uint64_t max_bytes)
+    : sink_(sink),
+      width_(std::max(1, width)),
+      height_(std::max(1, height)),
+      dpi_(dpi),
+      max_bytes_(std::min(max_bytes, kMaxMetafileBytes)) {
+  // Room for the header, which is written at the end.
+  const std::vector<std::uint8_t> placeholder(kHeaderSize, 0);
+  Emit(placeholder.data(), placeholder.size());
   // Pixel coordinates, transparent text background.
   Begin(EMR_SETMAPMODE);
   U32(1);  // MM_TEXT
@@ -32,8 +58,31 @@ void RecordWriter::F32(float v) {
   U32(bits);
 }
 
+void RecordWriter::Fail(const std::string& reason) {
+  if (error_.empty()) error_ = reason;
+}
+
+bool RecordWriter::Fits(std::uint64_t size) {
+  if (!error_.empty()) return false;
+  if (size > max_bytes_ - total_) {
+    Fail(kMessageMetafileTooLarge);
+    return false;
+  }
+  return true;
+}
+
+void RecordWriter::Emit(const std::uint8_t* data, std::size_t size) {
+  if (!Fits(size)) return;
+  if (!sink_.Append(data, size)) {
+    Fail(sink_.Error());
+    return;
+  }
+  total_ += size;
+}
+
 void RecordWriter::Begin(std::uint32_t type) {
-  record_start_ = body_.size();
+  body_.clear();
+  record_start_ = 0;
   U32(type);
   U32(0);  // size, filled in by End
 }
@@ -46,6 +95,8 @@ void RecordWriter::End() {
     body_[record_start_ + 4 + i] = (size >> (8 * i)) & 0xFF;
   }
   ++records_;
+  Emit(body_.data(), body_.size());
+  body_.clear();
 }
 
 void RecordWriter::Include(int x, int y) {
@@ -267,21 +318,82 @@ void RecordWriter::TextOut(int x, int y, const std::u16string& text,
   End();
 }
 
-std::vector<std::uint8_t> RecordWriter::Finish() {
+void RecordWriter::StretchBits(int x, int y, int dest_width, int dest_height,
+                               int width, int height,
+                               const std::uint8_t* top_row,
+                               std::ptrdiff_t stride) {
+  if (width <= 0 || height <= 0 || dest_width <= 0 || dest_height <= 0) {
+    return;
+  }
+  const std::uint32_t fixed = 8 + 16 + 8 + 16 + 16 + 8 + 8;
+  const std::uint32_t info = 40;  // BITMAPINFOHEADER
+  const std::uint64_t row_bytes = 4ull * static_cast<std::uint64_t>(width);
+  const std::uint64_t bits = row_bytes * static_cast<std::uint64_t>(height);
+  const std::uint64_t size = fixed + info + bits;
+  // The record's own size field is 32 bits as well.
+  if (size > kMaxMetafileBytes || !Fits(size)) {
+    Fail(kMessageMetafileTooLarge);
+    return;
+  }
+  Include(x, y);
+  Include(x + dest_width - 1, y + dest_height - 1);
+  Begin(EMR_STRETCHDIBITS);
+  I32(x);  // bounds, inclusive
+  I32(y);
+  I32(x + dest_width - 1);
+  I32(y + dest_height - 1);
+  I32(x);  // destination
+  I32(y);
+  I32(0);  // source: the whole bitmap
+  I32(0);
+  I32(width);
+  I32(height);
+  U32(fixed);  // offBmiSrc
+  U32(info);   // cbBmiSrc
+  U32(fixed + info);
+  U32(static_cast<std::uint32_t>(bits));
+  U32(0);           // DIB_RGB_COLORS
+  U32(0x00CC0020);  // SRCCOPY
+  I32(dest_width);
+  I32(dest_height);
+  // BITMAPINFOHEADER: bottom-up rows, 32 bits, BI_RGB.
+  U32(info);
+  I32(width);
+  I32(height);
+  U16(1);
+  U16(32);
+  U32(0);
+  U32(static_cast<std::uint32_t>(bits));
+  const std::int32_t per_metre =
+      static_cast<std::int32_t>(std::lround(dpi_ / 0.0254));
+  I32(per_metre);
+  I32(per_metre);
+  U32(0);
+  U32(0);
+  // The size field covers the bits, which follow row by row.
+  for (int i = 0; i < 4; ++i) {
+    body_[4 + i] = (static_cast<std::uint32_t>(size) >> (8 * i)) & 0xFF;
+  }
+  ++records_;
+  Emit(body_.data(), body_.size());
+  body_.clear();
+  for (int row = height - 1; row >= 0; --row) {
+    Emit(top_row + row * stride, static_cast<std::size_t>(row_bytes));
+  }
+}
+
+bool RecordWriter::Finish() {
   // The end record.
   Begin(EMR_EOF);
   U32(0);   // no palette entries
   U32(16);  // offPalEntries
   U32(20);  // nSizeLast
   End();
+  if (!error_.empty()) return false;
 
-  std::vector<std::uint8_t> body = std::move(body_);
-  body_.clear();
-  // The header, written last because it holds the totals.
+  // The header, now that the totals are known, over its placeholder.
   const double mm_per_px = 25.4 / dpi_;
-  const std::uint32_t header_size = 108;
-  const std::uint32_t total =
-      header_size + static_cast<std::uint32_t>(body.size());
+  const std::uint32_t total = static_cast<std::uint32_t>(total_);
   Begin(EMR_HEADER);
   // Bounds: the picture's drawn extent in pixels, inclusive.
   if (drawn_) {
@@ -303,7 +415,7 @@ std::vector<std::uint8_t> RecordWriter::Finish() {
   U32(0x464D4520);  // " EMF"
   U32(0x00010000);  // version
   U32(total);
-  U32(records_ + 1);  // the records so far and the header itself
+  U32(records_ + 1);  // the records and the header itself
   U16(static_cast<std::uint16_t>(max_handles_));
   U16(0);
   U32(0);  // no description
@@ -319,11 +431,13 @@ std::vector<std::uint8_t> RecordWriter::Finish() {
   U32(0);  // not OpenGL
   I32(static_cast<std::int32_t>(std::lround(width_ * mm_per_px * 1000)));
   I32(static_cast<std::int32_t>(std::lround(height_ * mm_per_px * 1000)));
-  End();
-  std::vector<std::uint8_t> out = std::move(body_);
-  out.insert(out.end(), body.begin(), body.end());
+  while (body_.size() % 4 != 0) body_.push_back(0);
+  for (int i = 0; i < 4; ++i) body_[4 + i] = (kHeaderSize >> (8 * i)) & 0xFF;
+  if (!sink_.Overwrite(0, body_.data(), body_.size())) {
+    Fail(sink_.Error());
+  }
   body_.clear();
-  return out;
+  return error_.empty();
 }
 
 }  // namespace orvane::emf

@@ -50,6 +50,8 @@ constexpr qint64 kBackgroundBytes = 2'000'000;
 // The analysis needs about this much work per datum as reading a file does
 // per byte.
 constexpr qint64 kAnalysisBytesPerDatum = 24;
+// Saving a picture needs about this much per point of the chart.
+constexpr qint64 kPictureBytesPerPoint = 24;
 
 QFont FontOfPixels(const QStringList& families, int pixels) {
   QFont f;
@@ -455,8 +457,19 @@ void MainWindow::SaveChartPicture() {
     ShowMessage(kMessageInvalidExtension);
     return;
   }
-  const Status saved =
-      SaveChartPictureFile(chart_->Chart(), chart_->size(), name);
+  // A large chart is drawn into the file on a worker thread. Its points
+  // are put in order here first, so that the worker and the repaints of
+  // the window meanwhile only read them.
+  const EqualAreaChart& chart = chart_->Chart();
+  const QSize size = chart_->size();
+  qint64 points = 0;
+  for (const PolarSeries* s : chart.SeriesList()) {
+    s->Points();
+    points += static_cast<qint64>(s->Count());
+  }
+  Status saved;
+  RunWork([&] { saved = SaveChartPictureFile(chart, size, name); },
+          points * kPictureBytesPerPoint, "Saving the chart…");
   if (!saved.ok()) {
     QMessageBox box(QMessageBox::Warning, kTitle,
                     QString::fromStdString(saved.message()), QMessageBox::Ok,

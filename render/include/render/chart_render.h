@@ -66,9 +66,32 @@ class ChartRenderCache {
 };
 
 // Draws the whole chart, background to legend, at `size` pixels. A raster
-// painter may pass a cache; vector pictures draw every marker.
+// painter may pass a cache.
 void RenderChart(QPainter& painter, const EqualAreaChart& chart, QSize size,
                  ChartRenderCache* cache = nullptr);
+
+// Series with more points than this go into vector pictures as one image
+// of the series at the picture's pixel size instead of a shape for every
+// marker: 10^6 markers made an SVG of about a gigabyte. Text, the legend,
+// the disc, the iso-R circles and the smaller series stay shapes. The
+// chart's six data series then put at most about 2 x 10^5 markers (the
+// measured and pre-strain data at the threshold) into a picture as shapes.
+inline constexpr std::size_t kPictureLayerThreshold = 100000;
+
+// How a vector picture carries the image of a large series.
+enum class PictureLayer {
+  // The series alone at the picture's size, transparent where it draws
+  // nothing (SVG and PDF keep alpha).
+  kTransparent,
+  // Opaque, over the pixels the series covers: the chart beneath the
+  // series drawn as the screen draws it, and the series over it (the
+  // metafile's bitmap records have no alpha that readers honour).
+  kOpaque,
+};
+
+// Draws the whole chart into a vector picture, large series as images.
+void RenderChartPicture(QPainter& painter, const EqualAreaChart& chart,
+                        QSize size, PictureLayer layer);
 
 // The chart as an image of `size` pixels (32 bits per pixel, no alpha).
 QImage RenderChartImage(const EqualAreaChart& chart, QSize size);

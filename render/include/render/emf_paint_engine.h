@@ -3,14 +3,17 @@
 //
 // Filled areas become polygon records under the path's fill rule, lines
 // become polyline records with geometric pens, text becomes EXTTEXTOUTW
-// with its advances. GDI records carry no alpha: a translucent colour is
-// written blended with the white ground of the chart. Images are not
-// supported (the chart draws none into vector pictures).
+// with its advances, images become 32-bit bitmap records. GDI records carry
+// no alpha: a translucent colour, and each pixel of an image, is written
+// blended with the white ground of the chart. The records go to the output
+// device as they are made.
 #ifndef ORVANE_RENDER_EMF_PAINT_ENGINE_H_
 #define ORVANE_RENDER_EMF_PAINT_ENGINE_H_
 
+#include <QIODevice>
 #include <QPaintDevice>
 #include <QPaintEngine>
+#include <QString>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -24,11 +27,20 @@ class EmfPaintEngine;
 
 class EmfDevice : public QPaintDevice {
  public:
+  // A metafile kept in memory (Bytes()).
   EmfDevice(int width, int height);
+  // A metafile written to `out`, open for writing and able to seek back to
+  // where the metafile began (a file, not a pipe), which must outlive the
+  // device.
+  EmfDevice(int width, int height, QIODevice* out);
   ~EmfDevice() override;
   QPaintEngine* paintEngine() const override;
-  // The metafile, complete once the painter has ended.
+  // The metafile kept in memory, complete once the painter has ended.
   const std::vector<std::uint8_t>& Bytes() const;
+  // Once the painter has ended: whether the whole metafile was written,
+  // and if not, why.
+  bool Ok() const;
+  QString Error() const;
 
  protected:
   int metric(PaintDeviceMetric metric) const override;
@@ -40,7 +52,8 @@ class EmfDevice : public QPaintDevice {
 
 class EmfPaintEngine : public QPaintEngine {
  public:
-  EmfPaintEngine(int width, int height);
+  // Writes to `out`, or keeps the metafile in memory when it is null.
+  EmfPaintEngine(int width, int height, QIODevice* out = nullptr);
   ~EmfPaintEngine() override;
 
   bool begin(QPaintDevice* device) override;
@@ -51,10 +64,14 @@ class EmfPaintEngine : public QPaintEngine {
                    PolygonDrawMode mode) override;
   void drawPixmap(const QRectF& r, const QPixmap& pm,
                   const QRectF& sr) override;
+  void drawImage(const QRectF& r, const QImage& image, const QRectF& sr,
+                 Qt::ImageConversionFlags flags) override;
   void drawTextItem(const QPointF& p, const QTextItem& item) override;
   Type type() const override { return QPaintEngine::User; }
 
-  const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
+  const std::vector<std::uint8_t>& Bytes() const { return memory_.Bytes(); }
+  bool Ok() const { return error_.isEmpty(); }
+  const QString& Error() const { return error_; }
 
  private:
   // The COLORREF of a colour blended with white by its alpha and the
@@ -66,8 +83,11 @@ class EmfPaintEngine : public QPaintEngine {
   void Stroke(const QPolygonF& polyline, bool closed);
 
   int width_, height_;
+  QIODevice* out_;
+  emf::MemorySink memory_;
+  std::unique_ptr<emf::RecordSink> device_sink_;
   std::unique_ptr<emf::RecordWriter> writer_;
-  std::vector<std::uint8_t> bytes_;
+  QString error_;
   QPen pen_;
   QBrush brush_;
   QTransform transform_;

@@ -1,10 +1,14 @@
 // A writer of Enhanced Metafile records (Microsoft's EMF format, [MS-EMF]):
-// the header, GDI objects, drawing and text records and the end record,
-// little-endian, every record padded to a multiple of four bytes. Plain
+// the header, GDI objects, drawing, text and bitmap records and the end
+// record, little-endian, every record padded to a multiple of four bytes.
+// Records go to a sink as they are made, so that a picture of any size
+// needs only the memory of its largest record; the header, which holds the
+// totals, is written first as a placeholder and completed at the end. Plain
 // C++; the paint engine in emf_paint_engine turns QPainter calls into these.
 #ifndef ORVANE_RENDER_EMF_RECORDS_H_
 #define ORVANE_RENDER_EMF_RECORDS_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,6 +33,7 @@ enum RecordType : std::uint32_t {
   EMR_EXTCREATEFONTINDIRECTW = 82,
   EMR_EXTTEXTOUTW = 84,
   EMR_EXTCREATEPEN = 95,
+  EMR_STRETCHDIBITS = 81,
 };
 
 // Stock objects selected by index.
@@ -68,10 +73,44 @@ struct FontSpec {
   std::u16string face;  // at most 31 characters are kept
 };
 
+// Where the records go: appended in order, and the header rewritten in
+// place at the end.
+class RecordSink {
+ public:
+  virtual ~RecordSink() = default;
+  // False when the bytes could not be written; Error() then says why.
+  virtual bool Append(const std::uint8_t* data, std::size_t size) = 0;
+  virtual bool Overwrite(std::uint64_t offset, const std::uint8_t* data,
+                         std::size_t size) = 0;
+  virtual std::string Error() const = 0;
+};
+
+// A sink that keeps the metafile in memory.
+class MemorySink : public RecordSink {
+ public:
+  bool Append(const std::uint8_t* data, std::size_t size) override;
+  bool Overwrite(std::uint64_t offset, const std::uint8_t* data,
+                 std::size_t size) override;
+  std::string Error() const override { return {}; }
+  const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+};
+
+// The header's sizes are 32-bit: a metafile holds at most this many bytes.
+inline constexpr std::uint64_t kMaxMetafileBytes = 0xFFFFFFFFull;
+
+inline constexpr const char* kMessageMetafileTooLarge =
+    "the metafile would exceed 4 GiB, the largest size its header can hold.";
+
 class RecordWriter {
  public:
-  // A picture of width x height pixels at `dpi` dots per inch.
-  RecordWriter(int width, int height, double dpi = 96.0);
+  // A picture of width x height pixels at `dpi` dots per inch, written to
+  // `sink`, which must outlive the writer. A metafile that would grow past
+  // `max_bytes` is refused: nothing more is written and Ok() turns false.
+  RecordWriter(RecordSink& sink, int width, int height, double dpi = 96.0,
+               std::uint64_t max_bytes = kMaxMetafileBytes);
 
   // Object handles are allocated by the writer; 0 is the metafile itself.
   std::uint32_t CreatePen(const PenSpec& pen);
@@ -93,12 +132,30 @@ class RecordWriter {
   void TextOut(int x, int y, const std::u16string& text,
                const std::vector<std::int32_t>& advances);
 
-  // The finished metafile: header (with the totals), records, end record.
-  std::vector<std::uint8_t> Finish();
+  // A bitmap of width x height pixels stretched over dest_width x
+  // dest_height pixels at (x, y): 32 bits per pixel, each pixel's bytes
+  // blue, green, red and a fourth that readers ignore, rows from `top_row`
+  // on, `stride` bytes apart, top to bottom. The rows go to the sink as
+  // they are, not copied.
+  void StretchBits(int x, int y, int dest_width, int dest_height, int width,
+                   int height, const std::uint8_t* top_row,
+                   std::ptrdiff_t stride);
+
+  // Ends the metafile: the end record, then the header with the totals.
+  // False when anything could not be written (see Error()).
+  bool Finish();
+  bool Ok() const { return error_.empty(); }
+  // Why the metafile is incomplete; empty while all is well.
+  const std::string& Error() const { return error_; }
 
  private:
   void Begin(std::uint32_t type);
   void End();
+  // Sends bytes to the sink, unless the metafile has failed or they would
+  // carry it past its size limit.
+  void Emit(const std::uint8_t* data, std::size_t size);
+  bool Fits(std::uint64_t size);
+  void Fail(const std::string& reason);
   void U32(std::uint32_t v);
   void I32(std::int32_t v) { U32(static_cast<std::uint32_t>(v)); }
   void U16(std::uint16_t v);
@@ -109,11 +166,15 @@ class RecordWriter {
   std::uint32_t AllocateHandle();
   void Include(int x, int y);
 
+  RecordSink& sink_;
   int width_, height_;
   double dpi_;
-  std::vector<std::uint8_t> body_;
+  std::uint64_t max_bytes_;
+  std::vector<std::uint8_t> body_;  // the record being made
   std::size_t record_start_ = 0;
+  std::uint64_t total_ = 0;  // bytes sent to the sink
   std::uint32_t records_ = 0;
+  std::string error_;
   std::uint32_t next_handle_ = 1;
   std::uint32_t max_handles_ = 1;
   std::vector<std::uint32_t> free_handles_;

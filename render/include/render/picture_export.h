@@ -2,6 +2,7 @@
 #ifndef ORVANE_RENDER_PICTURE_EXPORT_H_
 #define ORVANE_RENDER_PICTURE_EXPORT_H_
 
+#include <QIODevice>
 #include <QSize>
 #include <QString>
 #include <string>
@@ -33,7 +34,18 @@ PictureFormat PictureFormatOf(const std::string& file_name);
 Status SaveChartPictureFile(const EqualAreaChart& chart, QSize size,
                             const QString& path);
 
-// The chart as an Enhanced Metafile and as a 32-bit BMP.
+// Draws the chart at `size` pixels into `out`, open for writing, as the
+// picture goes: memory stays bounded whatever the number of points (series
+// of more than kPictureLayerThreshold points go into vector pictures as
+// images). A metafile needs a device that can seek back to where it began,
+// to complete its header. kWriteFailed with the reason when the device
+// refused the data or the picture could not be drawn; a metafile that would
+// exceed 4 GiB is refused so.
+Status WriteChartPicture(const EqualAreaChart& chart, QSize size,
+                         PictureFormat format, QIODevice& out);
+
+// The chart as an Enhanced Metafile (empty if it could not be made) and as
+// a 32-bit BMP.
 QByteArray MetafileOf(const EqualAreaChart& chart, QSize size);
 QByteArray BitmapOf(const EqualAreaChart& chart, QSize size);
 
