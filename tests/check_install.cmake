@@ -120,8 +120,12 @@ if(EXISTS ${desktop} AND EXISTS ${metainfo})
 endif()
 
 # The programs find their data relative to where they lie, so no path of
-# the source or build folder may be built into them.
+# the source or build folder may be built into them (CHECK_PATHS: a release
+# build, whose binaries carry no debug information).
 foreach(program orvane orvane-cli)
+  if(NOT CHECK_PATHS)
+    break()
+  endif()
   if(NOT EXISTS ${root}/bin/${program})
     continue()
   endif()
