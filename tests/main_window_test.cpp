@@ -548,34 +548,53 @@ TEST_F(MainWindowTest, MessageBoxesLeaveRoomForTheirTitle) {
   EXPECT_GE(width, title.horizontalAdvance("Orvane") + 4 * 30 + 40);
 }
 
-TEST_F(MainWindowTest, OpenDialogTakesItsCompletionListAlong) {
-  const QString six = Write("six.txt", kSix);
-  Write("sixty.txt", kSix);
-  QWidget* popup = nullptr;
-  Open({[&](QWidget* w) {
+// Types the start of a name into a file dialog of folder `dir` until the
+// dialog offers the names that begin so (the folder is listed in the
+// background), keeps the list of names in `popup`, then chooses `path`.
+ModalScript::Handler CompleteThenChoose(const QString& dir,
+                                        const QString& start,
+                                        const QString& path, QWidget** popup) {
+  return [=](QWidget* w) {
     auto* dialog = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(dialog, nullptr);
-    dialog->setDirectory(dir_.path());
+    dialog->setDirectory(dir);
     auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
     ASSERT_NE(edit, nullptr);
-    edit->clear();
     edit->setFocus();
-    // Typing offers the names that begin so, once the folder is listed (in
-    // the background).
     auto offered = [edit] {
       return edit->completer() != nullptr &&
              edit->completer()->popup()->isVisible();
     };
     for (int tries = 0; tries < 50 && !offered(); ++tries) {
       edit->clear();
-      QTest::keyClicks(edit, "si");
+      QTest::keyClicks(edit, start);
       QTest::qWait(100);
     }
     ASSERT_TRUE(offered());
-    popup = edit->completer()->popup();
-    Choose(six)(w);
-  }});
+    *popup = edit->completer()->popup();
+    Choose(path)(w);
+  };
+}
+
+TEST_F(MainWindowTest, FileDialogsTakeTheirCompletionListAlong) {
+  const QString six = Write("six.txt", kSix);
+  Write("sixty.txt", kSix);
+  QWidget* popup = nullptr;
+  Open({CompleteThenChoose(dir_.path(), "si", six, &popup)});
   EXPECT_EQ(Panel0(), "N : 6");
+  ASSERT_NE(popup, nullptr);
+  EXPECT_FALSE(popup->isVisible());
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+
+  Write("plot.emf", "old");
+  Write("plots.emf", "old");
+  popup = nullptr;
+  {
+    ModalScript s({CompleteThenChoose(dir_.path(), "pl",
+                                      dir_.filePath("new.png"), &popup)});
+    window_->onSaveChart();
+  }
+  EXPECT_TRUE(QFile::exists(dir_.filePath("new.png")));
   ASSERT_NE(popup, nullptr);
   EXPECT_FALSE(popup->isVisible());
   EXPECT_EQ(QApplication::activePopupWidget(), nullptr);

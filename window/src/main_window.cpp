@@ -76,6 +76,17 @@ int ExecMessageBox(QMessageBox& box) {
   return box.exec();
 }
 
+// A file dialog's completion list for the typed name is a window of its
+// own: it goes with the dialog, or it would stay over the main window and
+// take the next click.
+void HideCompletionWithDialog(QFileDialog* dialog) {
+  QObject::connect(dialog, &QDialog::finished, dialog, [dialog] {
+    for (QCompleter* completer : dialog->findChildren<QCompleter*>()) {
+      if (completer->popup() != nullptr) completer->popup()->hide();
+    }
+  });
+}
+
 // The caption for a data file: "Orvane  [ name ]", the name without its
 // folder.
 QString DataCaption(const QString& path) {
@@ -278,13 +289,7 @@ void MainWindow::BuildDialogs() {
   open_dialog_->setDirectory(folder);
   open_dialog_->selectFile(kSampleName);
   open_file_name_ = QDir(folder).filePath(kSampleName);
-  // The name field's completion list is a window of its own: it goes with
-  // the dialog, or it would stay over this window and take the next click.
-  connect(open_dialog_, &QDialog::finished, this, [this] {
-    for (QCompleter* completer : open_dialog_->findChildren<QCompleter*>()) {
-      if (completer->popup() != nullptr) completer->popup()->hide();
-    }
-  });
+  HideCompletionWithDialog(open_dialog_);
 
   save_dialog_ = new QFileDialog(this);
   save_dialog_->setObjectName("saveDialog");
@@ -297,6 +302,7 @@ void MainWindow::BuildDialogs() {
                                 "PDF document (*.pdf)"});
   save_dialog_->setDefaultSuffix("emf");
   save_folder_ = save_dialog_->directory().absolutePath();
+  HideCompletionWithDialog(save_dialog_);
   // A name typed without an extension gets that of the selected type.
   connect(save_dialog_, &QFileDialog::filterSelected, this,
           [this](const QString& filter) {
