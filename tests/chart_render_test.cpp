@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QPixmap>
 #include <QSaveFile>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
@@ -182,6 +183,44 @@ TEST(RenderCache, RepaintsReuseLargeSeries) {
   EXPECT_EQ(cache.RebuiltLayers(), 2);
   // The cached drawing equals the direct one.
   const QImage direct = RenderChartImage(chart, kDesignSize);
+  int differing = 0;
+  for (int y = 0; y < direct.height(); ++y) {
+    for (int x = 0; x < direct.width(); ++x) {
+      const QRgb a = direct.pixel(x, y), b = cached.pixel(x, y);
+      differing += std::abs(qRed(a) - qRed(b)) > 2 ||
+                   std::abs(qGreen(a) - qGreen(b)) > 2 ||
+                   std::abs(qBlue(a) - qBlue(b)) > 2;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+}
+
+// A screen of two device pixels a chart pixel: the cached layers have as
+// many pixels as the screen, so that large data look as sharp as markers
+// drawn one by one.
+TEST(RenderCache, LayersHaveTheDevicePixelRatio) {
+  std::vector<testing_support::Ellipse> data;
+  for (int i = 0; i < 3000; ++i) {
+    data.push_back({1.5f + (i % 41) * 0.07f, 1, static_cast<float>(i % 90)});
+  }
+  const EqualAreaChart chart = AnalysedChart(data);
+  ChartRenderCache cache;
+  QImage cached(kDesignSize * 2, QImage::Format_RGB32);
+  cached.setDevicePixelRatio(2);
+  {
+    QPainter p(&cached);
+    RenderChart(p, chart, kDesignSize, &cache);
+  }
+  ASSERT_EQ(cache.RebuiltLayers(), 2);
+  // Drawn marker by marker, at the device's pixels, onto a pixmap.
+  QPixmap pixmap(kDesignSize * 2);
+  pixmap.setDevicePixelRatio(2);
+  {
+    QPainter p(&pixmap);
+    RenderChart(p, chart, kDesignSize);
+  }
+  const QImage direct = pixmap.toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(direct.size(), cached.size());
   int differing = 0;
   for (int y = 0; y < direct.height(); ++y) {
     for (int x = 0; x < direct.width(); ++x) {

@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCompleter>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -12,6 +13,7 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -19,7 +21,9 @@
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -503,12 +507,206 @@ TEST_F(MainWindowTest, GridFollowsTheChartSize) {
   chart_size(640, 362);
   EXPECT_TRUE(Grid()->isVisible());
 
-  // Fewer rows than data until the next Open.
+  // Every datum keeps its row in a grid too low for them all: the scroll
+  // bar reaches the last one.
   const QString six = Write("six.txt", kSix);
   Open({Choose(six)});
   EXPECT_EQ(Grid()->Model().RowCount(), 7);
   chart_size(640, 250);
-  EXPECT_EQ(Grid()->Model().RowCount(), 6);  // rows 1 to 5
+  EXPECT_EQ(Grid()->Model().RowCount(), 7);
+  EXPECT_EQ(Cell(6, 1), "3.00");
+  Grid()->scrollToBottom();
+  EXPECT_GT(Grid()->verticalScrollBar()->value(), 0);
+  const QRect last = Grid()->visualRect(Grid()->Model().index(5, 0));
+  EXPECT_TRUE(Grid()->viewport()->rect().contains(last)) << last.y();
+  chart_size(640, 362);
+  EXPECT_EQ(Grid()->Model().RowCount(), 12);  // blank rows fill it again
+}
+
+// Whether `text` shows whole in a cell of grid row `row`, column `column`
+// (both 1-based), as the view draws it: inside the focus frame's margin
+// and a pixel more at either side.
+bool CellShowsWhole(const DataGrid* grid, int row, int column,
+                    const QString& text) {
+  const QRect cell =
+      grid->visualRect(grid->model()->index(row - 1, column - 1));
+  const int margin =
+      grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) +
+      1;
+  return grid->fontMetrics().elidedText(text, Qt::ElideRight,
+                                        cell.width() - 2 * margin) == text;
+}
+
+// Whether `text` shows whole in the grid's column of row numbers.
+bool RowNumberShowsWhole(const DataGrid* grid, const QString& text) {
+  const QHeaderView* rows = grid->verticalHeader();
+  const int margin = rows->style()->pixelMetric(QStyle::PM_HeaderMargin);
+  return rows->fontMetrics().elidedText(text, Qt::ElideRight,
+                                        rows->width() - 2 * margin) == text;
+}
+
+TEST_F(MainWindowTest, GridColumnsFitTheirWidestCell) {
+  const QString wide =
+      Write("wide.txt", "123456 200 -10\n3 2 30\n4 2 45\n5 1 40\n6 2 35\n");
+  // R = 617.28 also warns of the accuracy of R_s.
+  Open({Choose(wide),
+        Box("Axial ratios up to 617.28: above 100 the single-precision "
+            "storage of the analysis can put R_s and its limits off by up to "
+            "2 %.")});
+  ASSERT_EQ(Cell(1, 1), "1.2346E05");
+  ASSERT_EQ(Cell(1, 3), "-10.00");
+  EXPECT_TRUE(CellShowsWhole(Grid(), 1, 1, "1.2346E05"));
+  EXPECT_TRUE(CellShowsWhole(Grid(), 1, 3, "-10.00"));
+  EXPECT_TRUE(CellShowsWhole(Grid(), 1, 4, Cell(1, 4)));  // "617.28"
+  EXPECT_TRUE(CellShowsWhole(Grid(), 1, 2, "200.00"));
+  // The wider grid stays flush with the chart's right edge, below the legend.
+  const QRect g = Grid()->geometry();
+  EXPECT_GT(g.width(), 221);
+  EXPECT_EQ(g.left() + g.width(), Chart()->width());
+  EXPECT_EQ(g.top(), 112);
+  EXPECT_EQ(Grid()->horizontalScrollBar()->maximum(), 0);  // no scrolling
+
+  // Row numbers above 99999.
+  EXPECT_FALSE(RowNumberShowsWhole(Grid(), "888888"));
+  Grid()->Model().SetRowCount(100001);
+  EXPECT_TRUE(RowNumberShowsWhole(Grid(), "100000"));
+  EXPECT_GT(Grid()->geometry().width(), g.width());
+  EXPECT_EQ(Grid()->geometry().right(), Chart()->width() - 1);
+
+  // Data that fit 39 pixels give the design's grid again.
+  const QString six = Write("six.txt", kSix);
+  Open({Choose(six)});
+  EXPECT_EQ(Grid()->geometry(), QRect(419, 112, 221, 250));
+}
+
+TEST_F(MainWindowTest, CountPanelFitsItsText) {
+  auto* panel = Child<QLabel>("statusCount");
+  const QString six = Write("six.txt", kSix);
+  Open({Choose(six)});
+  EXPECT_EQ(panel->width(), 70);
+  // The count of ten million data (too slow to load here).
+  panel->setText("N : 10000000");
+  window_->statusBar()->layout()->activate();
+  EXPECT_GE(panel->contentsRect().width(),
+            panel->fontMetrics().horizontalAdvance("N : 10000000"));
+  EXPECT_GE(Child<QLabel>("statusLimits")->width(), 150);
+}
+
+TEST_F(MainWindowTest, EachOpenShowsTheGridFromItsStart) {
+  QByteArray many;
+  for (int i = 0; i < 40; ++i) many += "3 2 30\n4 2 45\n";
+  const QString a = Write("a.txt", many);
+  Open({Choose(a)});
+  // The user widens a column and scrolls right and down.
+  Grid()->horizontalHeader()->resizeSection(2, 150);
+  QApplication::processEvents();
+  Grid()->horizontalScrollBar()->setValue(
+      Grid()->horizontalScrollBar()->maximum());
+  Grid()->scrollToBottom();
+  ASSERT_GT(Grid()->horizontalScrollBar()->value(), 0);
+  Open({Choose(a)});
+  EXPECT_EQ(Grid()->columnWidth(2), 39);
+  EXPECT_EQ(Grid()->horizontalScrollBar()->value(), 0);
+  EXPECT_EQ(Grid()->verticalScrollBar()->value(), 0);
+  // A refused file leaves the grid as the user has it.
+  Grid()->horizontalHeader()->resizeSection(2, 150);
+  const QString bad = Write("bad.txt", "2 3 0\n");
+  Open({Choose(bad), Box("Major axis is shorter than minor one.  #1")});
+  EXPECT_EQ(Grid()->columnWidth(2), 150);
+}
+
+TEST_F(MainWindowTest, MessageBoxesLeaveRoomForTheirTitle) {
+  const QString empty = Write("empty.txt", "\n");
+  int width = 0;
+  Open({Choose(empty), [&width](QWidget* w) {
+          width = w->width();
+          Box("No data.")(w);
+        }});
+  // The title beside a frame's icon and three buttons of about 30 pixels.
+  const QFontMetrics title(QApplication::font("QMdiSubWindowTitleBar"));
+  EXPECT_GE(width, title.horizontalAdvance("Orvane") + 4 * 30 + 40);
+}
+
+// Types the start of a name into a file dialog of folder `dir` until the
+// dialog offers the names that begin so (the folder is listed in the
+// background), keeps the list of names in `popup`, then chooses `path`.
+ModalScript::Handler CompleteThenChoose(const QString& dir,
+                                        const QString& start,
+                                        const QString& path, QWidget** popup) {
+  return [=](QWidget* w) {
+    auto* dialog = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(dialog, nullptr);
+    dialog->setDirectory(dir);
+    auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(edit, nullptr);
+    edit->setFocus();
+    auto offered = [edit] {
+      return edit->completer() != nullptr &&
+             edit->completer()->popup()->isVisible();
+    };
+    for (int tries = 0; tries < 50 && !offered(); ++tries) {
+      edit->clear();
+      QTest::keyClicks(edit, start);
+      QTest::qWait(100);
+    }
+    ASSERT_TRUE(offered());
+    *popup = edit->completer()->popup();
+    Choose(path)(w);
+  };
+}
+
+TEST_F(MainWindowTest, FileDialogsTakeTheirCompletionListAlong) {
+  const QString six = Write("six.txt", kSix);
+  Write("sixty.txt", kSix);
+  QWidget* popup = nullptr;
+  Open({CompleteThenChoose(dir_.path(), "si", six, &popup)});
+  EXPECT_EQ(Panel0(), "N : 6");
+  ASSERT_NE(popup, nullptr);
+  EXPECT_FALSE(popup->isVisible());
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+
+  Write("plot.emf", "old");
+  Write("plots.emf", "old");
+  popup = nullptr;
+  {
+    ModalScript s({CompleteThenChoose(dir_.path(), "pl",
+                                      dir_.filePath("new.png"), &popup)});
+    window_->onSaveChart();
+  }
+  EXPECT_TRUE(QFile::exists(dir_.filePath("new.png")));
+  ASSERT_NE(popup, nullptr);
+  EXPECT_FALSE(popup->isVisible());
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+}
+
+TEST_F(MainWindowTest, SaveDialogAfterAFailureOffersTheLastGoodFolder) {
+  const QString six = Write("six.txt", kSix);
+  Open({Choose(six)});
+  const QString dir = QDir(dir_.path()).absolutePath();
+  {
+    ModalScript s({Type(dir, "first")});
+    window_->onSaveChart();
+  }
+  ASSERT_TRUE(QFile::exists(dir + "/first.emf"));
+  // Into a missing folder: refused, then the dialog offers the folder of
+  // the picture written before and the name that was typed.
+  {
+    ModalScript s({Choose(dir + "/no/such/folder/plot.png"),
+                   [](QWidget* w) { Box(w->property("text").toString())(w); },
+                   [&dir](QWidget* w) {
+                     auto* dialog = qobject_cast<QFileDialog*>(w);
+                     ASSERT_NE(dialog, nullptr);
+                     EXPECT_EQ(QDir(dialog->directory()).absolutePath(), dir);
+                     auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+                     ASSERT_NE(edit, nullptr);
+                     EXPECT_EQ(edit->text(), "plot.png");
+                     QMetaObject::invokeMethod(dialog, "accept",
+                                               Qt::QueuedConnection);
+                   }});
+    window_->onSaveChart();
+    window_->onSaveChart();
+  }
+  EXPECT_TRUE(QFile::exists(dir + "/plot.png"));
 }
 
 TEST_F(MainWindowTest, HighlightFromARowPress) {

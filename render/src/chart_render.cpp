@@ -12,6 +12,7 @@ struct ChartRenderCache::Layer {
   std::uint64_t revision = ~0ull;
   int cx = -1, cy = -1, radius = -1;
   QSize size;
+  qreal pixel_ratio = 0;  // device pixels per chart pixel
   double maximum = 0;
 };
 
@@ -169,9 +170,15 @@ void DrawMarkers(QPainter& painter, const PolarSeries& s,
   const MarkerShape shape = MakeMarkerShape(style);
   if (painter.device()->devType() == QInternal::Image) {
     // On a raster the marker is drawn once, opaque, and blended as a whole
-    // at every point: far quicker for large data, and the same pixels.
+    // at every point: far quicker for large data, and the same pixels. The
+    // drawing has the raster's pixel ratio, so that a screen of two device
+    // pixels a chart pixel gets markers as sharp as drawn one by one.
+    const qreal ratio = painter.device()->devicePixelRatioF();
     const int size = 2 * shape.extent + 1;
-    QImage sprite(size, size, QImage::Format_ARGB32_Premultiplied);
+    const int device_size = static_cast<int>(std::ceil(size * ratio));
+    QImage sprite(device_size, device_size,
+                  QImage::Format_ARGB32_Premultiplied);
+    sprite.setDevicePixelRatio(ratio);
     sprite.fill(Qt::transparent);
     {
       QPainter sp(&sprite);
@@ -262,8 +269,12 @@ void DrawLegend(QPainter& painter, const LegendView& legend) {
 
 // The series alone on a transparent image of the chart's size.
 QImage SeriesLayer(const PolarSeries& s, const ChartLayout& layout,
-                   double maximum, QSize size) {
-  QImage image(size, QImage::Format_ARGB32_Premultiplied);
+                   double maximum, QSize size, qreal ratio = 1.0) {
+  // The layer has as many pixels as the device it is drawn on.
+  QImage image(static_cast<int>(std::ceil(size.width() * ratio)),
+               static_cast<int>(std::ceil(size.height() * ratio)),
+               QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(ratio);
   image.fill(Qt::transparent);
   QPainter lp(&image);
   lp.setRenderHint(QPainter::Antialiasing, false);
@@ -337,12 +348,15 @@ void Render(QPainter& painter, const EqualAreaChart& chart, QSize size,
     if (!s->Active()) continue;
     if (cache && s->Count() > ChartRenderCache::kLayerThreshold) {
       ChartRenderCache::Layer& layer = cache->LayerFor(s);
+      const qreal ratio = painter.device()->devicePixelRatioF();
       if (layer.revision != s->Revision() || layer.size != size ||
-          layer.cx != layout.cx || layer.cy != layout.cy ||
-          layer.radius != layout.radius || layer.maximum != maximum) {
-        layer.image = SeriesLayer(*s, layout, maximum, size);
+          layer.pixel_ratio != ratio || layer.cx != layout.cx ||
+          layer.cy != layout.cy || layer.radius != layout.radius ||
+          layer.maximum != maximum) {
+        layer.image = SeriesLayer(*s, layout, maximum, size, ratio);
         layer.revision = s->Revision();
         layer.size = size;
+        layer.pixel_ratio = ratio;
         layer.cx = layout.cx;
         layer.cy = layout.cy;
         layer.radius = layout.radius;

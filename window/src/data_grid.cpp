@@ -1,9 +1,15 @@
 #include "window/data_grid.h"
 
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionHeader>
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include "core/number_format.h"
 
@@ -26,6 +32,73 @@ void DataGridModel::SetData(const std::vector<MarkerRecord>* data, int ndat,
   ndat_ = ndat;
   separator_ = separator.toStdString();
   endResetModel();
+}
+
+namespace {
+
+// The extremes of one column and the values without a number.
+struct ColumnRange {
+  float low = std::numeric_limits<float>::infinity();
+  float high = -std::numeric_limits<float>::infinity();
+  bool finite = false, nan = false, plus_inf = false, minus_inf = false;
+  void Add(float v) {
+    if (std::isnan(v)) {
+      nan = true;
+    } else if (std::isinf(v)) {
+      (v > 0 ? plus_inf : minus_inf) = true;
+    } else {
+      finite = true;
+      low = std::min(low, v);
+      high = std::max(high, v);
+    }
+  }
+};
+
+// The cell text of v as a pattern of its widest kind. Rounding keeps the
+// order of magnitudes, so among values of one sign the largest in size has
+// the most digits in fixed form and the largest power in exponent form. An
+// exponent form may keep up to five significant digits whatever the value,
+// so its pattern has them all.
+std::string WidestPattern(float v, const std::string& separator) {
+  std::string text = FormatGrid(v, separator);
+  const std::size_t e = text.find('E');
+  if (e == std::string::npos) return text;
+  std::string pattern = text[0] == '-' ? "-0" : "0";
+  pattern += separator + "0000";
+  pattern += text.substr(e);
+  return pattern;
+}
+
+}  // namespace
+
+DataGridModel::WidestTexts DataGridModel::WidestCells() const {
+  WidestTexts widest;
+  if (data_ == nullptr || ndat_ <= 0) return widest;
+  std::array<ColumnRange, kGridColumns - 1> range;
+  const std::size_t end =
+      std::min(data_->size(), static_cast<std::size_t>(ndat_) + 1);
+  for (std::size_t i = 1; i < end; ++i) {
+    const MarkerRecord& d = (*data_)[i];
+    range[0].Add(d.major);
+    range[1].Add(d.minor);
+    range[2].Add(d.phi);
+    range[3].Add(d.ratio);
+  }
+  for (std::size_t c = 0; c < range.size(); ++c) {
+    const ColumnRange& r = range[c];
+    QStringList& candidates = widest[c];
+    if (r.finite) {
+      candidates << QString::fromStdString(WidestPattern(r.low, separator_))
+                 << QString::fromStdString(WidestPattern(r.high, separator_));
+    }
+    constexpr float kInf = std::numeric_limits<float>::infinity();
+    if (r.nan) candidates << QString::fromStdString(FormatGrid(NAN, "."));
+    if (r.plus_inf) candidates << QString::fromStdString(FormatGrid(kInf, "."));
+    if (r.minus_inf) {
+      candidates << QString::fromStdString(FormatGrid(-kInf, "."));
+    }
+  }
+  return widest;
 }
 
 int DataGridModel::rowCount(const QModelIndex& parent) const {
@@ -67,8 +140,9 @@ Qt::ItemFlags DataGridModel::flags(const QModelIndex& index) const {
   return Qt::ItemIsEnabled | Qt::ItemIsSelectable;  // never editable
 }
 
-GridPlacement PlaceGrid(int chart_width, int chart_height) {
+GridPlacement PlaceGrid(int chart_width, int chart_height, int grid_width) {
   GridPlacement g;
+  g.width = grid_width;
   g.left = chart_width - g.width;
   g.top = std::max(chart_height / 5, kGridMinTop);
   g.height = chart_height - g.top;
@@ -109,6 +183,90 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(this) {
   viewport()->installEventFilter(this);
   rows->viewport()->installEventFilter(this);
   columns->viewport()->installEventFilter(this);
+  column_widths_.fill(kGridColumnWidth);
+  connect(&model_, &QAbstractItemModel::modelReset, this,
+          &DataGrid::FitRowNumbers);
+}
+
+int DataGrid::CellWidthFor(const QString& text) const {
+  // A cell's text lies inside the focus frame's margin and one more pixel
+  // at either side, and the grid line takes a pixel of the column.
+  const int margin =
+      style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+  const int grid_line = showGrid() ? 1 : 0;
+  return static_cast<int>(
+             std::ceil(QFontMetricsF(font()).horizontalAdvance(text))) +
+         2 * margin + grid_line;
+}
+
+int DataGrid::HeaderWidthFor(const QHeaderView* header,
+                             const QString& text) const {
+  QStyleOptionHeader option;
+  option.initFrom(header);
+  const int margin =
+      header->style()->pixelMetric(QStyle::PM_HeaderMargin, &option, header);
+  return static_cast<int>(
+             std::ceil(QFontMetricsF(header->font()).horizontalAdvance(text))) +
+         2 * margin;
+}
+
+namespace {
+
+// `text` with every digit replaced by the font's widest one.
+QString WithWidestDigits(const QString& text, const QFont& font) {
+  const QFontMetricsF fm(font);
+  QChar widest = '0';
+  for (char c = '1'; c <= '9'; ++c) {
+    if (fm.horizontalAdvance(QChar(c)) > fm.horizontalAdvance(widest)) {
+      widest = QChar(c);
+    }
+  }
+  QString out = text;
+  for (QChar& c : out) {
+    if (c.isDigit()) c = widest;
+  }
+  return out;
+}
+
+}  // namespace
+
+void DataGrid::FitToData(const DataGridModel::WidestTexts& widest) {
+  QHeaderView* columns = horizontalHeader();
+  for (int c = 0; c < kGridColumns - 1; ++c) {
+    int width = std::max(
+        kGridColumnWidth,
+        HeaderWidthFor(
+            columns,
+            model_.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()));
+    for (const QString& text : widest[static_cast<std::size_t>(c)]) {
+      width = std::max(width, CellWidthFor(WithWidestDigits(text, font())));
+    }
+    column_widths_[static_cast<std::size_t>(c)] = width;
+    columns->resizeSection(c, width);
+  }
+  horizontalScrollBar()->setValue(0);
+  verticalScrollBar()->setValue(0);
+  UpdateFittedWidth();
+}
+
+void DataGrid::FitRowNumbers() {
+  QHeaderView* rows = verticalHeader();
+  const QString largest = QString::number(std::max(1, model_.RowCount() - 1));
+  const int width =
+      std::max(kGridColumnWidth,
+               HeaderWidthFor(rows, WithWidestDigits(largest, rows->font())));
+  if (width == row_numbers_width_) return;
+  row_numbers_width_ = width;
+  rows->setFixedWidth(width);
+  UpdateFittedWidth();
+}
+
+void DataGrid::UpdateFittedWidth() {
+  int width = kGridWidth + row_numbers_width_ - kGridColumnWidth;
+  for (int w : column_widths_) width += w - kGridColumnWidth;
+  if (width == fitted_width_) return;
+  fitted_width_ = width;
+  emit FittedWidthChanged(width);
 }
 
 int DataGrid::RowAt(QPoint p) const {

@@ -1,13 +1,16 @@
 #include "window/main_window.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCompleter>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -16,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QShowEvent>
+#include <QSpacerItem>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -45,6 +49,9 @@ constexpr const char* kSampleName = "sampledata.txt";
 constexpr int kClientWidth = 648;
 constexpr int kClientHeight = 409;
 constexpr int kStatusHeight = 19;
+// Message boxes are at least this wide, so that the frame shows their title
+// beside its buttons however short the text.
+constexpr int kMessageBoxMinWidth = 240;
 // Work on files larger than this runs behind a progress indication.
 constexpr qint64 kBackgroundBytes = 2'000'000;
 // The analysis needs about this much work per datum as reading a file does
@@ -58,6 +65,29 @@ QFont FontOfPixels(const QStringList& families, int pixels) {
   f.setFamilies(families);
   f.setPixelSize(pixels);
   return f;
+}
+
+// Runs a message box, wide enough for its title. A box as narrow as a short
+// text leaves no room for the title beside the frame's buttons: a row of
+// the minimum width widens the box's layout, by which the box sizes itself.
+int ExecMessageBox(QMessageBox& box) {
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    grid->addItem(new QSpacerItem(kMessageBoxMinWidth, 0, QSizePolicy::Fixed,
+                                  QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
+  return box.exec();
+}
+
+// A file dialog's completion list for the typed name is a window of its
+// own: it goes with the dialog, or it would stay over the main window and
+// take the next click.
+void HideCompletionWithDialog(QFileDialog* dialog) {
+  QObject::connect(dialog, &QDialog::finished, dialog, [dialog] {
+    for (QCompleter* completer : dialog->findChildren<QCompleter*>()) {
+      if (completer->popup() != nullptr) completer->popup()->hide();
+    }
+  });
 }
 
 // The caption for a data file: "Orvane  [ name ]", the name without its
@@ -132,9 +162,17 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
 
   void OnCommitted(const AnalysisState& state) override {
     window_.count_panel_->setText(QString("N : %1").arg(state.count));
-    window_.grid_->Model().SetData(&state.measured, state.count,
-                                   window_.DecimalSeparator());
-    window_.grid_->Model().SetRowCount(state.count + 1);
+    DataGrid& grid = *window_.grid_;
+    grid.Model().SetData(&state.measured, state.count,
+                         window_.DecimalSeparator());
+    grid.Model().SetRowCount(state.count + 1);
+    // Finding the widest cells reads every datum once: a tenth of a second
+    // for ten million, so large data go to the worker as the reading did.
+    DataGridModel::WidestTexts widest;
+    window_.RunWork([&] { widest = grid.Model().WidestCells(); },
+                    static_cast<qint64>(state.count) * sizeof(MarkerRecord),
+                    "Reading the data…");
+    grid.FitToData(widest);
   }
 
   void OnAnalysed(const AnalysisState& state, const Report&,
@@ -216,9 +254,11 @@ void MainWindow::BuildStatusBar() {
   bar->setObjectName("statusBar");
   bar->setFixedHeight(kStatusHeight);
   bar->setSizeGripEnabled(true);
+  // The count panel is 70 pixels, wider when its text needs more.
   count_panel_ = new QLabel("N = ", bar);
   count_panel_->setObjectName("statusCount");
-  count_panel_->setFixedWidth(70);
+  count_panel_->setMinimumWidth(70);
+  count_panel_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
   // The limits panel is 150 pixels at least and takes the rest of the bar,
   // so that the confidence limits can be read whole.
   limits_panel_ = new QLabel(QString(), bar);
@@ -263,6 +303,8 @@ void MainWindow::BuildPages() {
           &MainWindow::onChartMouseReleased);
   connect(chart_, &ChartWidget::Resized, this, &MainWindow::onChartResized);
   connect(grid_, &DataGrid::Pressed, this, &MainWindow::onGridPressed);
+  connect(grid_, &DataGrid::FittedWidthChanged, this,
+          [this] { PlaceGridOverChart(chart_->size()); });
 }
 
 void MainWindow::BuildDialogs() {
@@ -278,6 +320,7 @@ void MainWindow::BuildDialogs() {
   open_dialog_->setDirectory(folder);
   open_dialog_->selectFile(kSampleName);
   open_file_name_ = QDir(folder).filePath(kSampleName);
+  HideCompletionWithDialog(open_dialog_);
 
   save_dialog_ = new QFileDialog(this);
   save_dialog_->setObjectName("saveDialog");
@@ -289,6 +332,8 @@ void MainWindow::BuildDialogs() {
                                 "SVG picture (*.svg)", "PNG picture (*.png)",
                                 "PDF document (*.pdf)"});
   save_dialog_->setDefaultSuffix("emf");
+  save_folder_ = save_dialog_->directory().absolutePath();
+  HideCompletionWithDialog(save_dialog_);
   // A name typed without an extension gets that of the selected type.
   connect(save_dialog_, &QFileDialog::filterSelected, this,
           [this](const QString& filter) {
@@ -326,7 +371,7 @@ QString MainWindow::DecimalSeparator() const {
 void MainWindow::ShowMessage(const QString& text) {
   QMessageBox box(QMessageBox::Information, kTitle, text, QMessageBox::Ok,
                   this);
-  box.exec();
+  ExecMessageBox(box);
 }
 
 void MainWindow::ShowReport() {
@@ -439,19 +484,23 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::SaveChartPicture() {
+  // The dialog offers the last folder that exists and the last name typed.
+  if (!save_folder_.isEmpty()) save_dialog_->setDirectory(save_folder_);
   if (!save_file_name_.isEmpty()) save_dialog_->selectFile(save_file_name_);
   if (save_dialog_->exec() != QDialog::Accepted ||
       save_dialog_->selectedFiles().isEmpty()) {
     return;
   }
   const QString name = save_dialog_->selectedFiles().first();
-  save_file_name_ = name;
+  const QFileInfo chosen(name);
+  save_file_name_ = chosen.fileName();
+  if (chosen.absoluteDir().exists()) save_folder_ = chosen.absolutePath();
   if (QFileInfo::exists(name)) {
     QMessageBox ask(QMessageBox::Warning, kTitle,
                     "File already exist. Overwrite?",
                     QMessageBox::Yes | QMessageBox::No, this);
     ask.setDefaultButton(QMessageBox::No);
-    if (ask.exec() != QMessageBox::Yes) return;
+    if (ExecMessageBox(ask) != QMessageBox::Yes) return;
   }
   if (PictureFormatOf(name.toStdString()) == PictureFormat::kInvalid) {
     ShowMessage(kMessageInvalidExtension);
@@ -474,7 +523,7 @@ void MainWindow::SaveChartPicture() {
     QMessageBox box(QMessageBox::Warning, kTitle,
                     QString::fromStdString(saved.message()), QMessageBox::Ok,
                     this);
-    box.exec();
+    ExecMessageBox(box);
   }
 }
 
@@ -488,10 +537,18 @@ void MainWindow::onChartMouseReleased(Qt::MouseButton button, QPoint) {
 }
 
 void MainWindow::onChartResized(QSize size) {
-  const GridPlacement g = PlaceGrid(size.width(), size.height());
+  // Rows fill the grid's height, and there is one for every datum whatever
+  // the height: the scroll bar reaches them.
+  const int rows = PlaceGrid(size.width(), size.height()).row_count;
+  grid_->Model().SetRowCount(std::max(rows, state_.count + 1));
+  PlaceGridOverChart(size);
+}
+
+void MainWindow::PlaceGridOverChart(QSize chart_size) {
+  const GridPlacement g =
+      PlaceGrid(chart_size.width(), chart_size.height(), grid_->FittedWidth());
   grid_->setVisible(g.visible);
   if (g.visible) grid_->setGeometry(g.left, g.top, g.width, g.height);
-  grid_->Model().SetRowCount(g.row_count);
 }
 
 void MainWindow::onGridPressed(Qt::MouseButton, QPoint grid_point) {

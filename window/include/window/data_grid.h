@@ -6,7 +6,9 @@
 #define ORVANE_WINDOW_DATA_GRID_H_
 
 #include <QAbstractTableModel>
+#include <QStringList>
 #include <QTableView>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,13 @@ class DataGridModel : public QAbstractTableModel {
   // The data shown in rows 1 .. n; rows below them are blank.
   void SetData(const std::vector<MarkerRecord>* data, int ndat,
                QString separator);
+  // For each data column, a few texts the widest of which is as wide as any
+  // cell of the column once every digit is drawn as wide as the font's
+  // widest digit (none without data). Found from the column's extremes in
+  // one pass over the data, without formatting every cell; it only reads
+  // the data, so a worker thread may run it.
+  using WidestTexts = std::array<QStringList, kGridColumns - 1>;
+  WidestTexts WidestCells() const;
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -50,15 +59,16 @@ class DataGridModel : public QAbstractTableModel {
   std::string separator_ = ".";  // converted once, not per cell
 };
 
-// The grid placed by the chart's size: flush with the right
-// edge, its top at H div 5 but at least 112, down to the bottom; rows of
-// 20 pixels; hidden when no row fits.
+// The grid of `grid_width` pixels placed by the chart's size: flush with
+// the right edge, its top at H div 5 but at least 112, down to the bottom;
+// `row_count` rows of 20 pixels fit in it; hidden when no row fits.
 struct GridPlacement {
   int left = 0, top = 0, width = kGridWidth, height = 0;
   int row_count = 0;
   bool visible = false;
 };
-GridPlacement PlaceGrid(int chart_width, int chart_height);
+GridPlacement PlaceGrid(int chart_width, int chart_height,
+                        int grid_width = kGridWidth);
 
 class DataGrid : public QTableView {
   Q_OBJECT
@@ -69,17 +79,37 @@ class DataGrid : public QTableView {
   // The grid row (0 = header) under a point of the grid's own coordinates,
   // or -1 when the point lies on no row.
   int RowAt(QPoint grid_point) const;
+  // Sizes the columns to the widest cells of the data just loaded, as
+  // Model().WidestCells() finds them (39 pixels at least), and shows the
+  // grid from its first row and column again; the widths a user gave the
+  // columns go.
+  void FitToData(const DataGridModel::WidestTexts& widest);
+  // The width the grid wants: 221 pixels with columns of 39, more by what
+  // the columns and the row numbers need beyond that.
+  int FittedWidth() const { return fitted_width_; }
 
  signals:
   // A mouse button was pressed over the grid, at a point of the grid's
   // coordinates.
   void Pressed(Qt::MouseButton button, QPoint grid_point);
+  // FittedWidth() changed.
+  void FittedWidthChanged(int width);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The row numbers' column follows the largest row number shown.
+  void FitRowNumbers();
+  void UpdateFittedWidth();
+  // Pixels that a cell, or a header section, needs to show `text` whole.
+  int CellWidthFor(const QString& text) const;
+  int HeaderWidthFor(const QHeaderView* header, const QString& text) const;
+
   DataGridModel model_;
+  std::array<int, kGridColumns - 1> column_widths_;
+  int row_numbers_width_ = kGridColumnWidth;
+  int fitted_width_ = kGridWidth;
 };
 
 }  // namespace orvane

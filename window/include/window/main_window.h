@@ -59,7 +59,8 @@ class MainWindow : public QMainWindow {
   void onExit();
   // Help > Version: shows the About box, without making it modal.
   void onShowVersion();
-  // The chart was resized: the grid is placed and its rows counted anew.
+  // The chart was resized: the grid is placed and its rows counted anew
+  // (as many as fill it, and at least one for each datum).
   void onChartResized(QSize size);
 
  protected:
@@ -91,12 +92,17 @@ class MainWindow : public QMainWindow {
   void ShowReport();
   void SaveChartPicture();
   void HighlightDatum(QPoint grid_point);
+  // Places the grid, at its fitted width, over the chart of `chart_size`.
+  void PlaceGridOverChart(QSize chart_size);
   QString DecimalSeparator() const;
 
   AnalysisState state_;
   Report report_;
   QString open_file_name_;
+  // What the save dialog offers: the last name chosen, without its folder,
+  // in the last chosen folder that exists.
   QString save_file_name_;
+  QString save_folder_;
   AboutBox* about_ = nullptr;
   bool sized_ = false;
 
