@@ -11,16 +11,7 @@ sudo=""
 export DEBIAN_FRONTEND=noninteractive
 # dpkg-dev: dpkg-shlibdeps, which finds the package's dependencies, and
 # dpkg-buildflags; the validators of the desktop entry and AppStream data.
-tools=(dpkg-dev desktop-file-utils appstream)
-missing=()
-for p in "${tools[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
-    missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  $sudo apt-get update
-  $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+bash scripts/install_packages.sh dpkg-dev desktop-file-utils appstream
 
 desktop-file-validate data/orvane.desktop
 appstreamcli validate --no-net data/org.example.orvane.metainfo.xml

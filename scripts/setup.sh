@@ -9,18 +9,7 @@ packages=(
   fonts-dejavu-core fonts-liberation2
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
-    missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update
-  $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+bash "$(dirname "$0")/install_packages.sh" "${packages[@]}"
 
 # A locale with a decimal comma, for the tests of the report's separator:
 # without it those tests fail, so the set-up fails first and says why.
