@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "core/analysis.h"
+#include "image_compare.h"
 #include "render/bitmap_file.h"
 #include "render/chart_render.h"
 #include "render/emf_paint_engine.h"
@@ -183,16 +184,7 @@ TEST(RenderCache, RepaintsReuseLargeSeries) {
   EXPECT_EQ(cache.RebuiltLayers(), 2);
   // The cached drawing equals the direct one.
   const QImage direct = RenderChartImage(chart, kDesignSize);
-  int differing = 0;
-  for (int y = 0; y < direct.height(); ++y) {
-    for (int x = 0; x < direct.width(); ++x) {
-      const QRgb a = direct.pixel(x, y), b = cached.pixel(x, y);
-      differing += std::abs(qRed(a) - qRed(b)) > 2 ||
-                   std::abs(qGreen(a) - qGreen(b)) > 2 ||
-                   std::abs(qBlue(a) - qBlue(b)) > 2;
-    }
-  }
-  EXPECT_EQ(differing, 0);
+  EXPECT_EQ(testing_support::DifferingPixels(direct, cached, 2), 0);
 }
 
 // A screen of two device pixels a chart pixel: the cached layers have as
@@ -221,16 +213,7 @@ TEST(RenderCache, LayersHaveTheDevicePixelRatio) {
   }
   const QImage direct = pixmap.toImage().convertToFormat(QImage::Format_RGB32);
   ASSERT_EQ(direct.size(), cached.size());
-  int differing = 0;
-  for (int y = 0; y < direct.height(); ++y) {
-    for (int x = 0; x < direct.width(); ++x) {
-      const QRgb a = direct.pixel(x, y), b = cached.pixel(x, y);
-      differing += std::abs(qRed(a) - qRed(b)) > 2 ||
-                   std::abs(qGreen(a) - qGreen(b)) > 2 ||
-                   std::abs(qBlue(a) - qBlue(b)) > 2;
-    }
-  }
-  EXPECT_EQ(differing, 0);
+  EXPECT_EQ(testing_support::DifferingPixels(direct, cached, 2), 0);
 }
 
 // The little-endian word at byte `at`.

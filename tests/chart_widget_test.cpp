@@ -5,6 +5,7 @@
 #include <QPixmap>
 #include <QtGlobal>
 
+#include "image_compare.h"
 #include "render/chart_render.h"
 #include "test_chart.h"
 #include "window/chart_widget.h"
@@ -40,16 +41,7 @@ TEST(ChartWidgetHiDpi, LargeSeriesAreAsSharpAsTheScreen) {
     RenderChart(p, widget.Chart(), widget.size());
   }
   const QImage direct = pixmap.toImage().convertToFormat(QImage::Format_RGB32);
-  int differing = 0;
-  for (int y = 0; y < direct.height(); ++y) {
-    for (int x = 0; x < direct.width(); ++x) {
-      const QRgb a = direct.pixel(x, y), b = shown.pixel(x, y);
-      differing += std::abs(qRed(a) - qRed(b)) > 2 ||
-                   std::abs(qGreen(a) - qGreen(b)) > 2 ||
-                   std::abs(qBlue(a) - qBlue(b)) > 2;
-    }
-  }
-  EXPECT_EQ(differing, 0);
+  EXPECT_EQ(testing_support::DifferingPixels(direct, shown, 2), 0);
 }
 
 }  // namespace

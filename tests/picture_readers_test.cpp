@@ -10,6 +10,7 @@
 
 #include "chart/chart_geometry.h"
 #include "core/analysis.h"
+#include "image_compare.h"
 #include "render/chart_render.h"
 #include "render/picture_export.h"
 #include "test_chart.h"
@@ -23,6 +24,16 @@ using testing_support::AnalysedChart;
 const std::vector<testing_support::Ellipse>& kData =
     testing_support::kSixMarkers;
 
+// Inkscape's picture of `picture`, at the picture's own pixel size.
+QImage InkscapeRender(const QString& picture, const QString& png) {
+  const std::string cmd = "inkscape '" + picture.toStdString() +
+                          "' --export-type=png --export-dpi=96 "
+                          "--export-background=white --export-filename='" +
+                          png.toStdString() + "' >/dev/null 2>&1";
+  if (std::system(cmd.c_str()) != 0) return QImage();
+  return QImage(png).convertToFormat(QImage::Format_RGB32);
+}
+
 // A reader that is not ours: Inkscape draws the metafile's GDI records; its
 // picture must look like the raster of the same chart.
 TEST(MetafileReader, InkscapeDrawsWhatTheScreenShows) {
@@ -33,23 +44,10 @@ TEST(MetafileReader, InkscapeDrawsWhatTheScreenShows) {
   const EqualAreaChart chart = AnalysedChart(kData);
   const QString emf = dir.filePath("c.emf"), png = dir.filePath("c.png");
   ASSERT_TRUE(SaveChartPictureFile(chart, kDesignSize, emf).ok());
-  const std::string cmd = "inkscape '" + emf.toStdString() +
-                          "' --export-type=png --export-dpi=96 "
-                          "--export-background=white --export-filename='" +
-                          png.toStdString() + "' >/dev/null 2>&1";
-  ASSERT_EQ(std::system(cmd.c_str()), 0);
-  const QImage theirs = QImage(png).convertToFormat(QImage::Format_RGB32);
+  const QImage theirs = InkscapeRender(emf, png);
   ASSERT_EQ(theirs.size(), kDesignSize);
   const QImage ours = RenderChartImage(chart, kDesignSize);
-  int differing = 0;
-  for (int y = 0; y < ours.height(); ++y) {
-    for (int x = 0; x < ours.width(); ++x) {
-      const QRgb a = ours.pixel(x, y), b = theirs.pixel(x, y);
-      differing += std::max({std::abs(qRed(a) - qRed(b)),
-                             std::abs(qGreen(a) - qGreen(b)),
-                             std::abs(qBlue(a) - qBlue(b))}) > 80;
-    }
-  }
+  const int differing = testing_support::DifferingPixels(ours, theirs, 80);
   // Text is laid out and smoothed by each reader, and translucent markers
   // are blended with white in the metafile: a few pixels differ, no more.
   EXPECT_LT(differing, ours.width() * ours.height() / 50);
@@ -79,23 +77,16 @@ TEST(MetafileReader, InkscapeDrawsALargeCloudWhereTheScreenShowsIt) {
     const QString picture = dir.filePath(QString("c.") + ext);
     const QString png = dir.filePath(QString(ext) + ".png");
     ASSERT_TRUE(SaveChartPictureFile(chart, kDesignSize, picture).ok());
-    const std::string cmd = "inkscape '" + picture.toStdString() +
-                            "' --export-type=png --export-dpi=96 "
-                            "--export-background=white --export-filename='" +
-                            png.toStdString() + "' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-    const QImage theirs = QImage(png).convertToFormat(QImage::Format_RGB32);
+    const QImage theirs = InkscapeRender(picture, png);
     ASSERT_EQ(theirs.size(), kDesignSize);
-    int clouded = 0, differing = 0;
+    int clouded = 0;
     for (int y = 0; y < ours.height(); ++y) {
       for (int x = 0; x < ours.width(); ++x) {
-        const QRgb a = ours.pixel(x, y), b = theirs.pixel(x, y);
+        const QRgb a = ours.pixel(x, y);
         clouded += qBlue(a) > 150 && qRed(a) < 60;  // the measured blue
-        differing += std::max({std::abs(qRed(a) - qRed(b)),
-                               std::abs(qGreen(a) - qGreen(b)),
-                               std::abs(qBlue(a) - qBlue(b))}) > 80;
       }
     }
+    const int differing = testing_support::DifferingPixels(ours, theirs, 80);
     EXPECT_GT(clouded, 5000) << ext;
     EXPECT_LT(differing, ours.width() * ours.height() / 50) << ext;
   }
