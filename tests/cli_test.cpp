@@ -520,26 +520,6 @@ TEST_F(Cli, CsvIgnoresTheDecimalComma) {
             std::string::npos);
 }
 
-// The table's figures are the JSON's, digit for digit: one formatting.
-TEST_F(Cli, CsvFiguresAreThoseOfTheJson) {
-  const std::string sample = Write("sample.txt", ManyData(40));
-  const RunResult csv = Exec("--csv " + sample);
-  const RunResult json = Exec("--json " + sample);
-  ASSERT_EQ(csv.status, 0);
-  const std::string row = csv.out.substr(csv.out.find('\n') + 1);
-  // file,N,R_s,phi_s,...
-  const std::size_t n = row.find(',');
-  const std::size_t r = row.find(',', n + 1);
-  const std::size_t phi = row.find(',', r + 1);
-  const std::size_t end = row.find(',', phi + 1);
-  const std::string r_s = row.substr(r + 1, phi - r - 1);
-  const std::string phi_s = row.substr(phi + 1, end - phi - 1);
-  EXPECT_NE(
-      json.out.find("\"strain\":{\"R\":" + r_s + ",\"ph\":" + phi_s + ","),
-      std::string::npos)
-      << r_s << " " << phi_s;
-}
-
 TEST_F(Cli, CsvOptionRules) {
   const std::string six = Write("six.txt", kSix);
   const RunResult both = Exec("--csv --json " + six);

@@ -200,32 +200,19 @@ TEST(ResultsCsv, LimitsAreThoseOfTheReport) {
   EXPECT_EQ(again.limits.phi_max, 0);
 }
 
-TEST(ResultsCsv, SummaryRowOfEachOutcome) {
-  const AnalysisState six = AnalysedSix();
-  EXPECT_EQ(SummaryCsvRow("six.txt", six, ""),
-            "six.txt,6,1.7583694,20.124311,1.5325351,2.3577003,-0.9067383,"
-            "41.28179,limits,\n");
-
-  AnalysisState three = StateOf({{3, 2, 30}, {4, 2, 45}, {5, 1, -10}});
-  Report report;
-  ASSERT_EQ(RunAnalysis(three, report, "."), AnalysisResult::kFewerThanFive);
-  EXPECT_EQ(SummaryCsvRow("three.txt", three, "Number of data < 5"),
-            "three.txt,3,1.7386003,3.356763,,,,,not run,Number of data < 5\n");
-
-  // Circles only: the optimal strain is null, and there are no limits.
+// The batch rows of the outcomes the command-line tests do not reach: a
+// null strain, and rows as wide as the header whatever the outcome.
+TEST(ResultsCsv, SummaryRowsWithoutLimits) {
   AnalysisState circles =
       StateOf({{1, 1, 0}, {2, 2, 10}, {1, 1, 20}, {3, 3, 30}, {1, 1, 40}});
+  Report report;
   ASSERT_EQ(RunAnalysis(circles, report, "."), AnalysisResult::kBootstrapped);
   ASSERT_EQ(circles.outcome, ConfidenceOutcome::kNullStrain);
   EXPECT_EQ(SummaryCsvRow("circles.txt", circles, ""),
             "circles.txt,5,1,0,,,,,null strain,\n");
-
-  EXPECT_EQ(RefusedCsvRow("bad.txt", "Read error --- #1"),
-            "bad.txt,,,,,,,,refused,Read error --- #1\n");
-  EXPECT_EQ(Split(RefusedCsvRow("x", "y"), ',').size(),
-            Split(kSummaryCsvHeader, ',').size());
-  EXPECT_EQ(Split(SummaryCsvRow("x", six, "y"), ',').size(),
-            Split(kSummaryCsvHeader, ',').size());
+  const std::size_t columns = Split(kSummaryCsvHeader, ',').size();
+  EXPECT_EQ(Split(RefusedCsvRow("x", "y"), ',').size(), columns);
+  EXPECT_EQ(Split(SummaryCsvRow("x", AnalysedSix(), "y"), ',').size(), columns);
 }
 
 // Names and messages with the characters CSV gives a meaning are quoted,
@@ -237,19 +224,11 @@ TEST(ResultsCsv, FieldsAreQuotedWhenTheyMust) {
     return line;
   };
   EXPECT_EQ(field("plain name.txt"), "plain name.txt");
-  EXPECT_EQ(field(""), "");
   EXPECT_EQ(field("a,b.txt"), "\"a,b.txt\"");
   EXPECT_EQ(field("say \"x\".txt"), "\"say \"\"x\"\".txt\"");
   EXPECT_EQ(field("two\nlines"), "\"two\nlines\"");
-  EXPECT_EQ(field("cr\rhere"), "\"cr\rhere\"");
   EXPECT_EQ(field("#1.txt"), "\"#1.txt\"");
   EXPECT_EQ(field("x#1.txt"), "x#1.txt");
-  EXPECT_EQ(field("Gr\xC3\xBC\xC3\x9F"
-                  "e.txt"),
-            "Gr\xC3\xBC\xC3\x9F"
-            "e.txt");
-  EXPECT_EQ(RefusedCsvRow("a,b", "Read error --- #1"),
-            "\"a,b\",,,,,,,,refused,Read error --- #1\n");
   const AnalysisState six = AnalysedSix();
   EXPECT_EQ(WholeCsv(six, "/d/a,\"b\".txt")
                 .rfind("# file,\"/d/a,\"\"b\"\".txt\"\n", 0),
