@@ -385,7 +385,8 @@ TEST_F(Cli, OptionRefusalsSayWhatIsAccepted) {
             "or .pdf\nTry 'orvane-cli --help'.\n");
   EXPECT_EQ(Exec("--bogus " + six).err,
             "orvane-cli: unknown option --bogus (the options are --json, "
-            "--chart, --size, --help and --)\nTry 'orvane-cli --help'.\n");
+            "--csv, --chart, --size, --help and --)\nTry 'orvane-cli "
+            "--help'.\n");
   EXPECT_EQ(Exec("--chart c.txt " + six).err,
             "orvane-cli: Invalid file extension. (.emf, .bmp, .svg, .png or "
             ".pdf)\nTry 'orvane-cli --help'.\n");
@@ -449,3 +450,94 @@ TEST_F(Cli, GoldenJson) {
 }
 
 }  // namespace
+
+// A batch as a table: a header row, then one row per file in the order
+// given, refused files included with their message; the messages still go
+// to standard error, and the exit status is that of the plain report.
+TEST_F(Cli, CsvBatchSummary) {
+  const std::string six = Write("six.txt", kSix);
+  const std::string bad = Write("bad.txt", "3 2 30\n2 3 0\n");
+  const std::string absent = (dir_ / "absent.txt").string();
+  const std::string few = Write("few.txt", "3 2 30\n4 2 45\n5 1 -10\n");
+  const std::string empty = Write("empty.txt", "\n");
+  const std::string large =
+      Write("large.txt", "900 1 30\n800 1 31\n950 1 29\n700 1 30\n990 1 30\n");
+  const RunResult r = Exec("--csv " + six + " " + bad + " " + absent + " " +
+                           few + " " + empty + " " + large);
+  EXPECT_EQ(r.status, 1);
+  const std::string warning =
+      "Axial ratios up to 990.00: above 100 the single-precision storage of "
+      "the analysis can put R_s and its limits off by up to 2.5 %.";
+  const std::string header =
+      "file,N,R_s,phi_s,R_min,R_max,phi_min,phi_max,outcome,message\n";
+  ASSERT_EQ(r.out.rfind(header, 0), 0u) << r.out;
+  const std::string rows = r.out.substr(header.size());
+  const std::size_t large_row = rows.find(large + ",5,");
+  ASSERT_NE(large_row, std::string::npos) << rows;
+  EXPECT_EQ(rows.substr(0, large_row),
+            six +
+                ",6,1.7583694,20.124311,1.5325351,2.3577003,-0.9067383,"
+                "41.28179,limits,\n" +
+                bad +
+                ",,,,,,,,refused,Major axis is shorter than minor one.  #2\n" +
+                absent + ",,,,,,,,refused,File not exits.\n" + few +
+                ",3,1.7386003,3.356763,,,,,not run,Number of data < 5\n" +
+                empty + ",,,,,,,,refused,No data.\n");
+  const std::string last = rows.substr(large_row);
+  EXPECT_NE(last.find(",limits," + warning + "\n"), std::string::npos) << last;
+  EXPECT_EQ(Occurrences(last, "\n"), 1u);
+  EXPECT_EQ(r.err, bad + ": Major axis is shorter than minor one.  #2\n" +
+                       absent + ": File not exits.\n" + few +
+                       ": Number of data < 5\n" + empty + ": No data.\n" +
+                       large + ": " + warning + "\n");
+  // Only analysed files: status 0, fewer than five included.
+  const RunResult good = Exec("--csv " + six + " " + few);
+  EXPECT_EQ(good.status, 0);
+  EXPECT_EQ(Occurrences(good.out, "\n"), 3u);
+  // Every file refused still gives the header.
+  const RunResult none = Exec("--csv " + bad);
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.out, header + bad +
+                          ",,,,,,,,refused,Major axis is shorter than minor "
+                          "one.  #2\n");
+}
+
+// The table's numbers take the full stop and the same digits under a
+// locale with a decimal comma, where the report takes the comma.
+TEST_F(Cli, CsvIgnoresTheDecimalComma) {
+  const locale_t comma = newlocale(LC_ALL_MASK, "de_DE.UTF-8", locale_t{});
+  ASSERT_NE(comma, locale_t{}) << "de_DE.UTF-8 is not installed: run "
+                                  "scripts/setup.sh";
+  freelocale(comma);
+  const std::string six = Write("six.txt", kSix);
+  const std::string few = Write("few.txt", "3 2 30\n4 2 45\n");
+  const RunResult c = Exec("--csv " + six + " " + few);
+  const RunResult de = Exec("--csv " + six + " " + few, "LC_ALL=de_DE.UTF-8");
+  EXPECT_EQ(de.status, 0);
+  EXPECT_EQ(de.out, c.out);
+  EXPECT_NE(de.out.find(",1.7583694,20.124311,"), std::string::npos);
+  EXPECT_NE(Exec(six, "LC_ALL=de_DE.UTF-8").out.find("R_s    = 1,758"),
+            std::string::npos);
+}
+
+TEST_F(Cli, CsvOptionRules) {
+  const std::string six = Write("six.txt", kSix);
+  const RunResult both = Exec("--csv --json " + six);
+  EXPECT_EQ(both.status, 2);
+  EXPECT_EQ(both.err,
+            "orvane-cli: --json and --csv exclude each other\nTry "
+            "'orvane-cli --help'.\n");
+  EXPECT_EQ(Exec("--json --csv " + six).status, 2);
+  EXPECT_EQ(Exec("--csv --csv " + six).status, 0);
+  const RunResult help = Exec("--help");
+  EXPECT_NE(help.out.find("orvane-cli --csv FILE...\n"), std::string::npos);
+  EXPECT_NE(help.out.find(
+                "file,N,R_s,phi_s,R_min,R_max,phi_min,phi_max,outcome,message"),
+            std::string::npos);
+  if (fs::exists("/dev/full")) {
+    const RunResult full = Exec("--csv " + six, "LC_ALL=C", "/dev/full");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(full.err,
+              "orvane-cli: standard output: No space left on device\n");
+  }
+}

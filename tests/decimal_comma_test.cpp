@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 
 #include "core/number_format.h"
 #include "temp_folder.h"
@@ -55,6 +59,62 @@ TEST(DecimalComma, EveryNumberShownTakesTheComma) {
   const QString highlight = window.findChild<QLabel*>("statusLimits")->text();
   EXPECT_TRUE(highlight.contains(',')) << highlight.toStdString();
   EXPECT_FALSE(highlight.contains('.'));
+}
+
+// Accepts `path` in the next file dialog that opens.
+void ChooseInNextDialog(const QString& path) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, path] {
+    auto* dialog =
+        qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) return;
+    timer->stop();
+    timer->deleteLater();
+    // The name field would otherwise keep the name typed into it.
+    if (QWidget* focus = QApplication::focusWidget()) focus->clearFocus();
+    dialog->selectFile(path);
+    QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+  });
+  timer->start(10);
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The exported table keeps the full stop; the saved report is the text
+// shown, with the comma.
+TEST(DecimalComma, ExportedTableKeepsTheFullStop) {
+  ASSERT_EQ(LocaleDecimalSeparator(), ",");
+  testing_support::TempFolder folder("comma_table");
+  const std::string six = folder.Write(
+      "six.txt", "3.5 2 30\n4 2 45.5\n5 1 -10\n2 1 20\n3 1 40\n2.5 1 35\n");
+  MainWindow window;
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  window.openFile(QString::fromStdString(six));
+  const QString dir = QString::fromStdString(folder.path().string());
+
+  ChooseInNextDialog(dir + "/six.csv");
+  window.onExportResults();
+  const QByteArray table = ReadAll(dir + "/six.csv");
+  EXPECT_TRUE(table.contains("\n1,3.5,2,30,1.75,")) << table.toStdString();
+  EXPECT_TRUE(table.contains("\n2,4,2,45.5,2,")) << table.toStdString();
+  EXPECT_TRUE(table.contains("\n# R_s,1.78")) << table.toStdString();
+  // No number has a comma inside: every row has exactly its six commas.
+  const QList<QByteArray> lines = table.split('\n');
+  ASSERT_GE(lines.size(), 17);
+  for (int i = 10; i < 16; ++i) EXPECT_EQ(lines[i].count(','), 6) << i;
+
+  ChooseInNextDialog(dir + "/saved-report.txt");
+  window.onSaveReport();
+  const QByteArray report = ReadAll(dir + "/saved-report.txt");
+  EXPECT_TRUE(report.contains("  R_s    = 1,788\n")) << report.toStdString();
+  EXPECT_EQ(
+      report,
+      window.findChild<QPlainTextEdit*>("report")->toPlainText().toUtf8() +
+          "\n");
 }
 
 }  // namespace

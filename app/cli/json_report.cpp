@@ -1,6 +1,7 @@
 #include "cli/json_report.h"
 
-#include <charconv>
+#include "core/number_format.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -77,20 +78,6 @@ void AppendMatrix(BufferedOutput& out, const MinkowskiMatrix& m) {
   out.Put(']');
 }
 
-const char* OutcomeName(ConfidenceOutcome o) {
-  switch (o) {
-    case ConfidenceOutcome::kLimits:
-      return "limits";
-    case ConfidenceOutcome::kNullStrain:
-      return "null strain";
-    case ConfidenceOutcome::kSurroundsOrigin:
-      return "surrounds origin";
-    case ConfidenceOutcome::kNotRun:
-      break;
-  }
-  return "not run";
-}
-
 }  // namespace
 
 void WriteJsonString(BufferedOutput& out, std::string_view text) {
@@ -127,9 +114,7 @@ void WriteJsonFloat(BufferedOutput& out, float v) {
     out.Put("null");
     return;
   }
-  char buf[32];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  out.Put(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+  out.Put(FormatShortest(v).view());
 }
 
 void WriteJsonError(BufferedOutput& out, std::string_view file,
@@ -193,7 +178,7 @@ void WriteJsonResult(BufferedOutput& out, std::string_view file,
       out.Put('}');
     }
     out.Put("],\"outcome\":");
-    WriteJsonString(out, OutcomeName(state.outcome));
+    WriteJsonString(out, ConfidenceOutcomeName(state.outcome));
     out.Put(",\"kept\":[");
     bool first = true;
     for (const BootstrapSolution& b : state.kept) {

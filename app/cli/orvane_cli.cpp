@@ -26,6 +26,7 @@
 #include "core/analysis.h"
 #include "core/number_format.h"
 #include "io/open_pipeline.h"
+#include "io/results_csv.h"
 #include "render/picture_export.h"
 
 namespace {
@@ -33,6 +34,7 @@ namespace {
 constexpr const char* kUsage =
     "Usage: orvane-cli [--json] FILE...\n"
     "       orvane-cli --chart PICTURE [--size WxH] [--json] FILE\n"
+    "       orvane-cli --csv FILE...\n"
     "\n"
     "Rf/phi strain analysis by the hyperbolic vector mean. Each FILE holds\n"
     "one strain marker per line: major axis, minor axis and orientation of\n"
@@ -54,6 +56,14 @@ constexpr const char* kUsage =
     "           bootstrap solutions, the report lines and the status texts;\n"
     "           every single-precision value as the shortest decimal that\n"
     "           reads back to it. A refused file gives {\"file\", \"error\"}.\n"
+    "  --csv    write a table instead, one row per file after a header row:\n"
+    "           file,N,R_s,phi_s,R_min,R_max,phi_min,phi_max,outcome,message\n"
+    "           with the figures as the shortest decimals that read back to\n"
+    "           them, always with a full stop. The limits are empty unless\n"
+    "           the outcome is \"limits\" (the others: \"null strain\",\n"
+    "           \"surrounds origin\", \"not run\" and \"refused\"); message\n"
+    "           holds why a file was refused, or the notices and warnings of\n"
+    "           its analysis. Messages still go to standard error.\n"
     "  --chart PICTURE\n"
     "           also draw the equal-area chart of the analysed FILE into\n"
     "           PICTURE, in the format of its extension: .emf (Enhanced\n"
@@ -151,11 +161,27 @@ class CommandLineOpen : public orvane::OpenFrontEnd {
   std::string file_;
 };
 
+enum class OutputForm { kReport, kJson, kCsv };
+
+// The notices and warnings of an analysis in one CSV field.
+std::string JoinedMessages(const std::string& notice,
+                           const std::vector<std::string>& warnings) {
+  std::string text = notice;
+  for (const std::string& warning : warnings) {
+    if (!text.empty()) text += "; ";
+    text += warning;
+  }
+  return text;
+}
+
 // Analyses one file; false when it was refused or held no data, or when
 // standard output failed (out.failed() tells). Each file's output is flushed
 // before any message about it, so that the two streams interleave in order.
 bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
-                 bool json, const std::string& sep, const ChartRequest& chart) {
+                 OutputForm form, const std::string& sep,
+                 const ChartRequest& chart) {
+  const bool json = form == OutputForm::kJson;
+  const bool csv = form == OutputForm::kCsv;
   orvane::AnalysisState state;
   orvane::Report report;
   CommandLineOpen front_end(file);
@@ -167,6 +193,9 @@ bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
       orvane::cli::WriteJsonError(out, file, opened.status.message());
       out.Put('\n');
       out.Flush();
+    } else if (csv) {
+      out.Put(orvane::RefusedCsvRow(file, opened.status.message()));
+      if (out.Flush()) FileMessage(file, opened.status.message());
     } else {
       FileMessage(file, opened.status.message());
     }
@@ -183,6 +212,13 @@ bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
                                    warnings);
     }
     out.Put('\n');
+  } else if (csv) {
+    if (opened.analysis == orvane::AnalysisResult::kNoData) {
+      out.Put(orvane::RefusedCsvRow(file, notice));
+    } else {
+      out.Put(
+          orvane::SummaryCsvRow(file, state, JoinedMessages(notice, warnings)));
+    }
   } else {
     for (const std::string& line : report.Lines()) {
       out.Put(line);
@@ -242,7 +278,7 @@ int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   const std::string sep = orvane::LocaleDecimalSeparator();
 
-  bool json = false;
+  OutputForm form = OutputForm::kReport;
   bool options_ended = false;
   ChartRequest chart;
   bool size_given = false;
@@ -255,8 +291,13 @@ int main(int argc, char** argv) {
       orvane::cli::BufferedOutput out(STDOUT_FILENO);
       out.Put(kUsage);
       return out.Close() ? 0 : OutputFailed(out);
-    } else if (!options_ended && arg == "--json") {
-      json = true;
+    } else if (!options_ended && (arg == "--json" || arg == "--csv")) {
+      const OutputForm asked =
+          arg == "--json" ? OutputForm::kJson : OutputForm::kCsv;
+      if (form != OutputForm::kReport && form != asked) {
+        return UsageError("--json and --csv exclude each other");
+      }
+      form = asked;
     } else if (!options_ended && arg == "--chart") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') {
         return UsageError(
@@ -274,8 +315,8 @@ int main(int argc, char** argv) {
       size_given = true;
     } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option " + arg +
-                        " (the options are --json, --chart, --size, --help "
-                        "and --)");
+                        " (the options are --json, --csv, --chart, --size, "
+                        "--help and --)");
     } else {
       files.push_back(arg);
     }
@@ -294,9 +335,10 @@ int main(int argc, char** argv) {
   }
 
   orvane::cli::BufferedOutput out(STDOUT_FILENO);
+  if (form == OutputForm::kCsv) out.Put(orvane::kSummaryCsvHeader);
   bool all_analysed = true;
   for (const std::string& file : files) {
-    all_analysed = AnalyseFile(out, file, json, sep, chart) && all_analysed;
+    all_analysed = AnalyseFile(out, file, form, sep, chart) && all_analysed;
     if (out.failed()) return OutputFailed(out);
   }
   if (!out.Close()) return OutputFailed(out);

@@ -10,6 +10,9 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // The user's settings (recent files, the last folder) are kept under
+  // these names: ~/.config/Orvane/Orvane.conf.
+  QApplication::setOrganizationName("Orvane");
   QApplication::setApplicationName("Orvane");
   QApplication::setWindowIcon(orvane::ProgramIcon());
   orvane::MainWindow window;

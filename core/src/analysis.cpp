@@ -15,6 +15,7 @@ AnalysisResult RunAnalysis(AnalysisState& state, Report& report,
   state.kept.clear();
   state.bootstrap_cloud.clear();
   state.limits_summary.clear();
+  state.limits = ConfidenceLimits{};
   if (state.count <= 0) return AnalysisResult::kNoData;
 
   DeriveMeasured(state);

@@ -4,6 +4,20 @@ namespace orvane {
 
 AnalysisState::AnalysisState() : measured(2), retrodeformed(2) {}
 
+const char* ConfidenceOutcomeName(ConfidenceOutcome outcome) {
+  switch (outcome) {
+    case ConfidenceOutcome::kLimits:
+      return "limits";
+    case ConfidenceOutcome::kNullStrain:
+      return "null strain";
+    case ConfidenceOutcome::kSurroundsOrigin:
+      return "surrounds origin";
+    case ConfidenceOutcome::kNotRun:
+      break;
+  }
+  return "not run";
+}
+
 double PlotAngle(float psi) {
   return static_cast<double>(static_cast<long double>(psi) * kChartDegPerRad);
 }

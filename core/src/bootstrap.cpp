@@ -145,6 +145,7 @@ void ReportConfidenceLimits(AnalysisState& state, Report& report,
   state.kept.clear();
   state.bootstrap_cloud.clear();
   state.limits_summary.clear();
+  state.limits = ConfidenceLimits{};
 
   // The optimal strain's position in the plot and its direction.
   const PlaneVector p0 = {
@@ -234,6 +235,7 @@ void ReportConfidenceLimits(AnalysisState& state, Report& report,
   report.Append("      min = " + F(phi_s + dev_min));
   report.Append("      max = " + F(phi_s + dev_max));
   state.limits_summary = line_a + "  " + line_b;
+  state.limits = {r_min, r_max, phi_s + dev_min, phi_s + dev_max};
   state.outcome = ConfidenceOutcome::kLimits;
 }
 

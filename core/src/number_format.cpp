@@ -1,6 +1,7 @@
 #include "core/number_format.h"
 
 #include <algorithm>
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -32,6 +33,15 @@ Decimal ExactDigits(long double v) {
 }
 
 }  // namespace
+
+ShortestDecimal FormatShortest(float v) {
+  ShortestDecimal d;
+  if (!std::isfinite(v)) return d;
+  // std::to_chars ignores the locale and gives the shortest round trip.
+  const auto r = std::to_chars(d.text, d.text + sizeof d.text, v);
+  d.size = static_cast<std::size_t>(r.ptr - d.text);
+  return d;
+}
 
 std::string LocaleDecimalSeparator() {
   const char* point = std::localeconv()->decimal_point;

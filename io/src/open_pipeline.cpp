@@ -60,7 +60,8 @@ struct HeldResults {
         outcome(s.outcome),
         kept(s.kept),
         bootstrap_cloud(s.bootstrap_cloud),
-        limits_summary(s.limits_summary) {}
+        limits_summary(s.limits_summary),
+        limits(s.limits) {}
   void PutBack(AnalysisState& s) {
     s.strain = strain;
     s.solutions = solutions;
@@ -72,6 +73,7 @@ struct HeldResults {
     s.kept = std::move(kept);
     s.bootstrap_cloud = std::move(bootstrap_cloud);
     s.limits_summary = std::move(limits_summary);
+    s.limits = limits;
   }
 
   MarkerRecord strain;
@@ -83,6 +85,7 @@ struct HeldResults {
   std::vector<BootstrapSolution> kept;
   std::vector<PolarPoint> bootstrap_cloud;
   std::string limits_summary;
+  ConfidenceLimits limits;
 };
 
 Status OutOfMemory(std::int32_t count) {

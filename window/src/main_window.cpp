@@ -7,6 +7,8 @@
 #include <QCompleter>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -16,6 +18,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QShowEvent>
@@ -23,6 +26,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <optional>
 #include <thread>
@@ -30,12 +34,15 @@
 #include "chart/chart_geometry.h"
 #include "core/number_format.h"
 #include "io/open_pipeline.h"
+#include "io/results_csv.h"
 #include "render/chart_render.h"
 #include "render/picture_export.h"
 #include "render/program_icon.h"
 #include "window/about_box.h"
 #include "window/chart_widget.h"
 #include "window/data_grid.h"
+#include "window/recent_files.h"
+#include "window/text_save.h"
 
 #ifndef ORVANE_EXAMPLES_FROM_BINDIR
 #define ORVANE_EXAMPLES_FROM_BINDIR "../share/orvane/examples"
@@ -59,6 +66,8 @@ constexpr qint64 kBackgroundBytes = 2'000'000;
 constexpr qint64 kAnalysisBytesPerDatum = 24;
 // Saving a picture needs about this much per point of the chart.
 constexpr qint64 kPictureBytesPerPoint = 24;
+// Each datum's row of the results table takes about this many bytes.
+constexpr qint64 kResultsBytesPerDatum = 64;
 
 QFont FontOfPixels(const QStringList& families, int pixels) {
   QFont f;
@@ -88,6 +97,30 @@ void HideCompletionWithDialog(QFileDialog* dialog) {
       if (completer->popup() != nullptr) completer->popup()->hide();
     }
   });
+}
+
+// A save dialog for text of one type, that asks about overwriting itself.
+QFileDialog* TextSaveDialog(QWidget* parent, const char* name,
+                            const QString& title, const QString& filter,
+                            const QString& suffix) {
+  auto* dialog = new QFileDialog(parent, title);
+  dialog->setObjectName(name);
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setOption(QFileDialog::DontConfirmOverwrite);
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  dialog->setFileMode(QFileDialog::AnyFile);
+  dialog->setNameFilter(filter);
+  dialog->setDefaultSuffix(suffix);
+  HideCompletionWithDialog(dialog);
+  return dialog;
+}
+
+// The one local file of a drag, or empty when it carries anything else.
+QString DraggedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return QString();
+  const QList<QUrl> urls = data->urls();
+  if (urls.size() != 1 || !urls.first().isLocalFile()) return QString();
+  return urls.first().toLocalFile();
 }
 
 // The caption for a data file: "Orvane  [ name ]", the name without its
@@ -208,6 +241,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   setWindowIcon(ProgramIcon());
   // Tahoma 8 pt (11 pixels) where the font exists.
   setFont(FontOfPixels({"Tahoma", "DejaVu Sans", "Liberation Sans"}, 11));
+  setAcceptDrops(true);
   BuildMenu();
   BuildStatusBar();
   BuildPages();
@@ -229,9 +263,16 @@ void MainWindow::BuildMenu() {
   QAction* open = file->addAction("&Open");
   open->setObjectName("openAction");
   open->setShortcut(QKeySequence::Open);
+  recent_menu_ = file->addMenu("Recent &Files");
+  recent_menu_->setObjectName("recentMenu");
+  RebuildRecentMenu();
   QAction* save = file->addAction("&Save Chart");
   save->setObjectName("saveChartAction");
   save->setShortcut(QKeySequence::Save);
+  export_results_ = file->addAction("Export &Results...");
+  export_results_->setObjectName("exportResultsAction");
+  save_report_ = file->addAction("Save &Report...");
+  save_report_->setObjectName("saveReportAction");
   file->addSeparator();
   QAction* exit = file->addAction("E&xit");
   exit->setObjectName("exitAction");
@@ -245,6 +286,9 @@ void MainWindow::BuildMenu() {
   version->setObjectName("versionAction");
   connect(open, &QAction::triggered, this, &MainWindow::onOpen);
   connect(save, &QAction::triggered, this, &MainWindow::onSaveChart);
+  connect(export_results_, &QAction::triggered, this,
+          &MainWindow::onExportResults);
+  connect(save_report_, &QAction::triggered, this, &MainWindow::onSaveReport);
   connect(exit, &QAction::triggered, this, &MainWindow::onExit);
   connect(version, &QAction::triggered, this, &MainWindow::onShowVersion);
 }
@@ -294,6 +338,8 @@ void MainWindow::BuildPages() {
   report_pane_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   report_pane_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   report_pane_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  // A file dropped on the report opens, as anywhere on the window.
+  report_pane_->setAcceptDrops(false);
   report_layout->addWidget(report_pane_);
   pages->addTab(report_page, "Optimal Strain and its Error");
   pages->setCurrentIndex(0);
@@ -320,7 +366,17 @@ void MainWindow::BuildDialogs() {
   open_dialog_->setDirectory(folder);
   open_dialog_->selectFile(kSampleName);
   open_file_name_ = QDir(folder).filePath(kSampleName);
+  // The folder of the last session's open dialog, where it still exists.
+  const QString last = RememberedOpenFolder();
+  if (!last.isEmpty() && QFileInfo(last).isDir()) {
+    open_dialog_->setDirectory(last);
+  }
   HideCompletionWithDialog(open_dialog_);
+
+  results_dialog_ = TextSaveDialog(this, "resultsDialog", "Export results",
+                                   "CSV table (*.csv)", "csv");
+  report_dialog_ = TextSaveDialog(this, "reportDialog", "Save report",
+                                  "Text file (*.txt)", "txt");
 
   save_dialog_ = new QFileDialog(this);
   save_dialog_->setObjectName("saveDialog");
@@ -350,6 +406,7 @@ void MainWindow::StartUp() {
   report_.Clear();
   ShowReport();
   grid_->Model().SetData(&state_.measured, state_.count, DecimalSeparator());
+  UpdateSaveActions();
 }
 
 QString MainWindow::ExamplesFolder() {
@@ -438,7 +495,17 @@ void MainWindow::RunWork(const std::function<void()>& work, qint64 size_hint,
 void MainWindow::RunOpenCommand(const QString* preset) {
   OpenSteps steps(*this, preset);
   std::string file_name = open_file_name_.toStdString();
-  RunOpen(steps, state_, report_, file_name, DecimalSeparator().toStdString());
+  const OpenResult result = RunOpen(steps, state_, report_, file_name,
+                                    DecimalSeparator().toStdString());
+  if (result.chosen) {
+    const QString folder = QFileInfo(open_file_name_).absolutePath();
+    if (QFileInfo(folder).isDir()) RememberOpenFolder(folder);
+  }
+  if (result.chosen && result.status.ok()) {
+    RecentFiles::Add(open_file_name_);
+    RebuildRecentMenu();
+  }
+  UpdateSaveActions();
 }
 
 void MainWindow::onOpen() {
@@ -451,6 +518,126 @@ void MainWindow::openFile(const QString& path) {
 
 void MainWindow::onSaveChart() {
   SaveChartPicture();
+}
+
+void MainWindow::onOpenRecent(const QString& path) {
+  if (!QFileInfo::exists(path)) {
+    RecentFiles::Remove(path);
+    RebuildRecentMenu();
+    ShowMessage(QString("\"%1\" no longer exists. It is taken off the recent "
+                        "files.")
+                    .arg(path));
+    return;
+  }
+  openFile(path);
+}
+
+void MainWindow::RebuildRecentMenu() {
+  recent_menu_->clear();
+  const QStringList files = RecentFiles::Load();
+  for (int i = 0; i < files.size(); ++i) {
+    // "&1 path" .. "&9 path", "1&0 path"; an ampersand of the path is shown.
+    const QString number = i < 9 ? QString("&%1").arg(i + 1) : QString("1&0");
+    QString shown = files[i];
+    shown.replace('&', "&&");
+    QAction* entry = recent_menu_->addAction(number + "  " + shown);
+    const QString path = files[i];
+    connect(entry, &QAction::triggered, this,
+            [this, path] { onOpenRecent(path); });
+  }
+  if (!files.isEmpty()) recent_menu_->addSeparator();
+  QAction* clear = recent_menu_->addAction("&Clear");
+  clear->setObjectName("clearRecentAction");
+  clear->setEnabled(!files.isEmpty());
+  connect(clear, &QAction::triggered, this, [this] {
+    RecentFiles::Clear();
+    RebuildRecentMenu();
+  });
+}
+
+void MainWindow::UpdateSaveActions() {
+  export_results_->setEnabled(state_.count > 0);
+  save_report_->setEnabled(!report_pane_->document()->isEmpty());
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DraggedFile(event->mimeData()).isEmpty()) {
+    event->acceptProposedAction();
+  }
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QString path = DraggedFile(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  // The drop ends first, so that the program the file came from is not
+  // held by the messages of the Open.
+  QTimer::singleShot(0, this, [this, path] { openFile(path); });
+}
+
+QString MainWindow::AskSaveName(QFileDialog* dialog, const QString& suffix) {
+  // Offered: the data file's name with `suffix`, in the folder last chosen
+  // in this dialog (that exists), at first the data file's folder.
+  const QFileInfo data(open_file_name_);
+  const QString folder = dialog->property("lastFolder").toString();
+  dialog->setDirectory(folder.isEmpty() || !QFileInfo(folder).isDir()
+                           ? data.absolutePath()
+                           : folder);
+  dialog->selectFile(data.completeBaseName() + suffix);
+  if (dialog->exec() != QDialog::Accepted ||
+      dialog->selectedFiles().isEmpty()) {
+    return QString();
+  }
+  const QString name = dialog->selectedFiles().first();
+  const QFileInfo chosen(name);
+  if (chosen.absoluteDir().exists()) {
+    dialog->setProperty("lastFolder", chosen.absolutePath());
+  }
+  if (QFileInfo::exists(name)) {
+    QMessageBox ask(QMessageBox::Warning, kTitle,
+                    "File already exist. Overwrite?",
+                    QMessageBox::Yes | QMessageBox::No, this);
+    ask.setDefaultButton(QMessageBox::No);
+    if (ExecMessageBox(ask) != QMessageBox::Yes) return QString();
+  }
+  return name;
+}
+
+void MainWindow::ShowSaveFailure(const Status& status) {
+  if (status.ok()) return;
+  QMessageBox box(QMessageBox::Warning, kTitle,
+                  QString::fromStdString(status.message()), QMessageBox::Ok,
+                  this);
+  ExecMessageBox(box);
+}
+
+void MainWindow::onExportResults() {
+  if (state_.count <= 0) return;
+  const QString name = AskSaveName(results_dialog_, "-results.csv");
+  if (name.isEmpty()) return;
+  const std::string file = open_file_name_.toStdString();
+  Status saved;
+  RunWork(
+      [&] {
+        saved = SaveTextFile(name, [&](const TextSink& sink) {
+          return WriteResultsCsv(file, state_, sink);
+        });
+      },
+      static_cast<qint64>(state_.count) * kResultsBytesPerDatum,
+      "Saving the results…");
+  ShowSaveFailure(saved);
+}
+
+void MainWindow::onSaveReport() {
+  const QString name = AskSaveName(report_dialog_, "-report.txt");
+  if (name.isEmpty()) return;
+  QString text = report_pane_->toPlainText();
+  if (!text.isEmpty()) text += '\n';
+  const QByteArray bytes = text.toUtf8();
+  ShowSaveFailure(SaveTextFile(name, [&bytes](const TextSink& sink) {
+    return sink(std::string_view(bytes.constData(),
+                                 static_cast<std::size_t>(bytes.size())));
+  }));
 }
 
 void MainWindow::onExit() {

@@ -33,6 +33,19 @@ enum class ConfidenceOutcome {
   kLimits,           // the limits were reported
 };
 
+// The name of an outcome in machine-readable results: "limits", "null
+// strain", "surrounds origin" or "not run".
+const char* ConfidenceOutcomeName(ConfidenceOutcome outcome);
+
+// The confidence limits of R and phi that the confidence block reports, in
+// the extended precision it forms them in (when the outcome is kLimits).
+struct ConfidenceLimits {
+  long double ratio_min = 0;
+  long double ratio_max = 0;
+  long double phi_min = 0;
+  long double phi_max = 0;
+};
+
 // A point of a polar chart series: angle in degrees, radius zeta.
 struct PolarPoint {
   double angle = 0;
@@ -68,6 +81,8 @@ struct AnalysisState {
   // Both limits on one line (line A, two blanks, line B of the confidence
   // block), or empty when none were written.
   std::string limits_summary;
+  // The limits of that line as numbers; zero when none were written.
+  ConfidenceLimits limits;
 };
 
 // 180 / pi as the chart forms its angles: a double constant, so a different

@@ -2,6 +2,7 @@
 #ifndef ORVANE_CORE_NUMBER_FORMAT_H_
 #define ORVANE_CORE_NUMBER_FORMAT_H_
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,18 @@ namespace orvane {
 // REQUIRES: 1 <= p <= 18, 0 <= d <= 18.
 std::string FormatFixed(long double v, int p, int d,
                         std::string_view separator);
+
+// The shortest decimal that reads back to the single `v` exactly, written
+// with a full stop whatever the locale, in fixed or exponent form as is
+// shorter: "0.1", "1.5", "-37", "1e+21", "1.1754944e-38". Empty for values
+// that are not finite. Machine-readable results (JSON, CSV) write every
+// single so, and the text needs no memory beyond the value itself.
+struct ShortestDecimal {
+  char text[32];
+  std::size_t size = 0;
+  std::string_view view() const { return {text, size}; }
+};
+ShortestDecimal FormatShortest(float v);
 
 // The decimal separator of the user's locale settings (LC_NUMERIC, after
 // the program has called setlocale(LC_ALL, ""), as QApplication does): the

@@ -3,9 +3,10 @@
 // pipeline through the shared loader and analysis code; this class only
 // asks, shows and saves. Tests find its widgets by their object names
 // ("chart", "dataGrid", "report", "pages", "statusCount", "statusLimits",
-// "openDialog", "saveDialog", the menus "fileMenu", "editMenu", "helpMenu"
-// and the actions "openAction", "saveChartAction", "exitAction",
-// "versionAction").
+// "openDialog", "saveDialog", "resultsDialog", "reportDialog", the menus
+// "fileMenu", "recentMenu", "editMenu", "helpMenu" and the actions
+// "openAction", "saveChartAction", "exportResultsAction", "saveReportAction",
+// "clearRecentAction", "exitAction", "versionAction").
 #ifndef ORVANE_WINDOW_MAIN_WINDOW_H_
 #define ORVANE_WINDOW_MAIN_WINDOW_H_
 
@@ -15,9 +16,14 @@
 
 #include "core/analysis_state.h"
 #include "core/report.h"
+#include "core/status.h"
 
+class QAction;
+class QDragEnterEvent;
+class QDropEvent;
 class QFileDialog;
 class QLabel;
+class QMenu;
 class QPlainTextEdit;
 class QWidget;
 
@@ -56,6 +62,14 @@ class MainWindow : public QMainWindow {
   void openFile(const QString& path);
   // File > Save Chart, and a right click on the chart.
   void onSaveChart();
+  // File > Export Results...: the results as CSV (io/results_csv.h).
+  void onExportResults();
+  // File > Save Report...: the report's text as shown, each line ended by a
+  // line feed.
+  void onSaveReport();
+  // File > Recent Files > an entry: opens it, or takes a file that no
+  // longer exists off the list with a message.
+  void onOpenRecent(const QString& path);
   void onExit();
   // Help > Version: shows the About box, without making it modal.
   void onShowVersion();
@@ -65,6 +79,9 @@ class MainWindow : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // A data file dropped on the window opens as if chosen in the dialog.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private slots:
@@ -91,6 +108,14 @@ class MainWindow : public QMainWindow {
                const QString& what, StageProgress* progress = nullptr);
   void ShowReport();
   void SaveChartPicture();
+  // The name chosen in a save dialog, the overwrite question answered;
+  // empty when cancelled.
+  QString AskSaveName(QFileDialog* dialog, const QString& suffix);
+  // Shows a failed save's message.
+  void ShowSaveFailure(const Status& status);
+  void RebuildRecentMenu();
+  // Enables the saves that have something to save.
+  void UpdateSaveActions();
   void HighlightDatum(QPoint grid_point);
   // Places the grid, at its fitted width, over the chart of `chart_size`.
   void PlaceGridOverChart(QSize chart_size);
@@ -114,6 +139,11 @@ class MainWindow : public QMainWindow {
   QLabel* limits_panel_ = nullptr;
   QFileDialog* open_dialog_ = nullptr;
   QFileDialog* save_dialog_ = nullptr;
+  QFileDialog* results_dialog_ = nullptr;
+  QFileDialog* report_dialog_ = nullptr;
+  QMenu* recent_menu_ = nullptr;
+  QAction* export_results_ = nullptr;
+  QAction* save_report_ = nullptr;
 };
 
 }  // namespace orvane

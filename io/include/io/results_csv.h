@@ -1,0 +1,58 @@
+// The results of an analysis as comma-separated values, for spreadsheets and
+// scripts. Every single-precision figure is written as the shortest decimal
+// that reads back to the same single, with a full stop whatever the locale;
+// lines end with a line feed; a field holding a comma, a double quote or a
+// line break, or beginning with '#', is quoted, its quotes doubled.
+//
+// The summary of a file (a batch of files gives one row each):
+//   file,N,R_s,phi_s,R_min,R_max,phi_min,phi_max,outcome,message
+// outcome is "limits", "null strain", "surrounds origin", "not run" (fewer
+// than five data) or "refused"; the limits are empty unless it is "limits".
+// message holds why a file was refused, or the notices and warnings of its
+// analysis joined by "; ".
+//
+// The results of one file: the summary's figures as comment lines
+// ("# file,...", "# N,...", ... "# outcome,..."), then a header row and one
+// row per datum: its number, the measured a, b, phi and R, and R and phi
+// retrodeformed by the optimal strain.
+#ifndef ORVANE_IO_RESULTS_CSV_H_
+#define ORVANE_IO_RESULTS_CSV_H_
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "core/analysis_state.h"
+
+namespace orvane {
+
+inline constexpr const char* kSummaryCsvHeader =
+    "file,N,R_s,phi_s,R_min,R_max,phi_min,phi_max,outcome,message\n";
+inline constexpr const char* kDataCsvHeader =
+    "number,a,b,phi,R,R_pre,phi_pre\n";
+inline constexpr const char* kRefusedOutcome = "refused";
+
+// Appends `text` as one CSV field, quoted when it must be.
+void AppendCsvField(std::string& line, std::string_view text);
+
+// The summary row of an analysed file (count >= 1), line feed included.
+std::string SummaryCsvRow(std::string_view file, const AnalysisState& state,
+                          std::string_view message);
+
+// The summary row of a refused file, line feed included.
+std::string RefusedCsvRow(std::string_view file, std::string_view message);
+
+// Receives the text a piece at a time; false stops the writing (the target
+// failed).
+using TextSink = std::function<bool(std::string_view)>;
+
+// Writes the results of the analysed state to `sink`, in pieces of about
+// `piece_size` bytes, so that memory stays bounded however many data there
+// are. False when the sink refused a piece.
+bool WriteResultsCsv(std::string_view file, const AnalysisState& state,
+                     const TextSink& sink, std::size_t piece_size = 1 << 16);
+
+}  // namespace orvane
+
+#endif  // ORVANE_IO_RESULTS_CSV_H_

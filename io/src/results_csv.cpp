@@ -1,0 +1,110 @@
+#include "io/results_csv.h"
+
+#include "core/number_format.h"
+
+namespace orvane {
+namespace {
+
+void AppendNumber(std::string& line, float v) {
+  line.append(FormatShortest(v).view());
+}
+
+// A limit as the single nearest to the extended value of the report.
+void AppendLimit(std::string& line, long double v) {
+  AppendNumber(line, static_cast<float>(v));
+}
+
+// The figures after the file's name: N, R_s, phi_s, the four limits and the
+// outcome, each preceded by `before`.
+template <typename Before>
+void AppendFigures(std::string& line, const AnalysisState& state,
+                   Before before) {
+  before("N");
+  line.append(std::to_string(state.count));
+  before("R_s");
+  AppendNumber(line, state.strain.ratio);
+  before("phi_s");
+  AppendNumber(line, state.strain.phi);
+  const bool limits = state.outcome == ConfidenceOutcome::kLimits;
+  before("R_min");
+  if (limits) AppendLimit(line, state.limits.ratio_min);
+  before("R_max");
+  if (limits) AppendLimit(line, state.limits.ratio_max);
+  before("phi_min");
+  if (limits) AppendLimit(line, state.limits.phi_min);
+  before("phi_max");
+  if (limits) AppendLimit(line, state.limits.phi_max);
+  before("outcome");
+  line.append(ConfidenceOutcomeName(state.outcome));
+}
+
+}  // namespace
+
+void AppendCsvField(std::string& line, std::string_view text) {
+  // A leading '#' is quoted too, so that no row reads as a comment line.
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos &&
+      (text.empty() || text.front() != '#')) {
+    line.append(text);
+    return;
+  }
+  line.push_back('"');
+  for (const char c : text) {
+    if (c == '"') line.push_back('"');
+    line.push_back(c);
+  }
+  line.push_back('"');
+}
+
+std::string SummaryCsvRow(std::string_view file, const AnalysisState& state,
+                          std::string_view message) {
+  std::string line;
+  AppendCsvField(line, file);
+  AppendFigures(line, state, [&line](const char*) { line.push_back(','); });
+  line.push_back(',');
+  AppendCsvField(line, message);
+  line.push_back('\n');
+  return line;
+}
+
+std::string RefusedCsvRow(std::string_view file, std::string_view message) {
+  std::string line;
+  AppendCsvField(line, file);
+  line.append(",,,,,,,,");
+  line.append(kRefusedOutcome);
+  line.push_back(',');
+  AppendCsvField(line, message);
+  line.push_back('\n');
+  return line;
+}
+
+bool WriteResultsCsv(std::string_view file, const AnalysisState& state,
+                     const TextSink& sink, std::size_t piece_size) {
+  std::string piece = "# file,";
+  AppendCsvField(piece, file);
+  AppendFigures(piece, state, [&piece](const char* name) {
+    piece.append("\n# ");
+    piece.append(name);
+    piece.push_back(',');
+  });
+  piece.push_back('\n');
+  piece.append(kDataCsvHeader);
+  piece.reserve(piece_size + 128);
+  for (std::int32_t i = 1; i <= state.count; ++i) {
+    const MarkerRecord& d = state.measured[static_cast<std::size_t>(i)];
+    const MarkerRecord& pre = state.retrodeformed[static_cast<std::size_t>(i)];
+    piece.append(std::to_string(i));
+    for (const float v :
+         {d.major, d.minor, d.phi, d.ratio, pre.ratio, pre.phi}) {
+      piece.push_back(',');
+      AppendNumber(piece, v);
+    }
+    piece.push_back('\n');
+    if (piece.size() >= piece_size) {
+      if (!sink(piece)) return false;
+      piece.clear();
+    }
+  }
+  return piece.empty() || sink(piece);
+}
+
+}  // namespace orvane

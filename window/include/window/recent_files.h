@@ -1,0 +1,36 @@
+// What the window remembers between sessions, in the user's settings
+// (QSettings of the organisation and application names): the data files
+// opened last, for File > Recent Files, and the folder the open dialog was
+// last used in.
+#ifndef ORVANE_WINDOW_RECENT_FILES_H_
+#define ORVANE_WINDOW_RECENT_FILES_H_
+
+#include <QString>
+#include <QStringList>
+
+namespace orvane {
+
+class RecentFiles {
+ public:
+  static constexpr int kLimit = 10;
+
+  // The list as the settings hold it: newest first, at most kLimit, each
+  // path once.
+  static QStringList Load();
+  // Puts `path` (made absolute) first, dropping an older entry of the same
+  // path and the oldest beyond kLimit, and stores the list.
+  static void Add(const QString& path);
+  static void Remove(const QString& path);
+  static void Clear();
+
+  // The list after adding `path` to `list`, as Add stores it.
+  static QStringList Added(QStringList list, const QString& path);
+};
+
+// The folder the open dialog was last used in, or empty.
+QString RememberedOpenFolder();
+void RememberOpenFolder(const QString& folder);
+
+}  // namespace orvane
+
+#endif  // ORVANE_WINDOW_RECENT_FILES_H_
