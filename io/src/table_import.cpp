@@ -388,15 +388,86 @@ bool AxisFitsSingle(long double v) {
          (v == 0 || std::fabs(f) >= std::numeric_limits<float>::min());
 }
 
+// Reads the datum of a data row's cells as a table of `width` cells (that of
+// the header, or of the row at line `width_line`) with `layout` holds it:
+// the row at line `at`, datum `n`; `names` are the header's.
+Status RowDatum(const std::vector<std::string>& cells, std::size_t width,
+                std::int64_t width_line, const TableLayout& layout,
+                const std::vector<std::string>& names, std::int64_t at,
+                std::int32_t n, MarkerRecord& d) {
+  const bool by_ratio = layout.ratio_column >= 0;
+  const int needed = std::max({layout.major_column, layout.minor_column,
+                               layout.ratio_column, layout.angle_column}) +
+                     1;
+  // A row may close with empty cells beyond the width, but it holds no
+  // more filled cells and no fewer cells than the width: a cell missing or
+  // split in two would shift the columns.
+  if (FilledWidth(cells) > width || cells.size() < width) {
+    return LineRefusal(
+        StatusCode::kReadError, at,
+        std::to_string(FilledWidth(cells)) + " cells where " +
+            (layout.header ? std::string("the header")
+                           : "line " + std::to_string(width_line)) +
+            " has " + std::to_string(width),
+        n);
+  }
+  if (cells.size() < static_cast<std::size_t>(needed)) {
+    return LineRefusal(StatusCode::kReadError, at,
+                       std::to_string(cells.size()) +
+                           " cells where the columns chosen need " +
+                           std::to_string(needed),
+                       n);
+  }
+  long double values[3] = {0, 1, 0};  // major, minor, orientation
+  const int columns[3] = {by_ratio ? layout.ratio_column : layout.major_column,
+                          by_ratio ? -1 : layout.minor_column,
+                          layout.angle_column};
+  for (int k = 0; k < 3; ++k) {
+    if (columns[k] < 0) continue;
+    const std::string& cell = cells[static_cast<std::size_t>(columns[k])];
+    const CellValue v = ParseCell(cell, layout.decimal_comma, values[k]);
+    if (v != CellValue::kNumber) {
+      return CellRefusal(
+          StatusCode::kReadError, at, ColumnLabel(names, columns[k]),
+          v == CellValue::kEmpty ? "empty cell" : "not a number", n);
+    }
+  }
+  const long double phi = ToNativeOrientation(values[2], layout.convention);
+  const StatusCode code = CheckDatum(values[0], values[1], phi, d);
+  if (code == StatusCode::kOk) return Status();
+  const std::string major = ColumnLabel(names, columns[0]);
+  const std::string minor = ColumnLabel(names, columns[1]);
+  switch (code) {
+    case StatusCode::kReadError: {
+      int column = columns[2];
+      if (!AxisFitsSingle(values[0])) {
+        column = columns[0];
+      } else if (!AxisFitsSingle(values[1])) {
+        column = columns[1];
+      }
+      return CellRefusal(code, at, ColumnLabel(names, column),
+                         "beyond the range of single precision", n);
+    }
+    case StatusCode::kMajorShorter:
+      return by_ratio
+                 ? CellRefusal(code, at, major, "axial ratio is below 1", n)
+                 : CellRefusal(code, at, minor,
+                               "major axis is shorter than minor one", n);
+    case StatusCode::kNegativeRadii:
+      return CellRefusal(code, at, major, "both axes are negative", n);
+    case StatusCode::kMinorNotPositive:
+      return CellRefusal(code, at, minor, "minor axis must be positive", n);
+    default:
+      return CellRefusal(code, at, by_ratio ? major : minor,
+                         "axial ratio out of range (at most 1000)", n);
+  }
+}
+
 // One pass over the table. With `fill`, the data rows are stored into it
 // (its records already allocated for `count` of them); without, they are
 // counted into `count`. The column names of the header are kept in `names`.
 Status ReadRows(LineReader& reader, const TableLayout& layout, LoadedData* fill,
                 std::int32_t& count, std::vector<std::string>& names) {
-  const bool by_ratio = layout.ratio_column >= 0;
-  const int needed = std::max({layout.major_column, layout.minor_column,
-                               layout.ratio_column, layout.angle_column}) +
-                     1;
   std::string line;
   std::vector<std::string> cells;
   bool header_pending = layout.header;
@@ -430,70 +501,13 @@ Status ReadRows(LineReader& reader, const TableLayout& layout, LoadedData* fill,
       return Refusal(StatusCode::kOutOfMemory, n);
     }
     ++n;
-    // A row may close with empty cells beyond the width, but it holds no
-    // more filled cells and no fewer cells than the width: a cell missing or
-    // split in two would shift the columns.
-    if (FilledWidth(cells) > width || cells.size() < width) {
-      return LineRefusal(
-          StatusCode::kReadError, at,
-          std::to_string(FilledWidth(cells)) + " cells where " +
-              (layout.header ? std::string("the header")
-                             : "line " + std::to_string(width_line)) +
-              " has " + std::to_string(width),
-          n);
-    }
-    if (cells.size() < static_cast<std::size_t>(needed)) {
-      return LineRefusal(StatusCode::kReadError, at,
-                         std::to_string(cells.size()) +
-                             " cells where the columns chosen need " +
-                             std::to_string(needed),
-                         n);
-    }
-    long double values[3] = {0, 1, 0};  // major, minor, orientation
-    const int columns[3] = {
-        by_ratio ? layout.ratio_column : layout.major_column,
-        by_ratio ? -1 : layout.minor_column, layout.angle_column};
-    for (int k = 0; k < 3; ++k) {
-      if (columns[k] < 0) continue;
-      const std::string& cell = cells[static_cast<std::size_t>(columns[k])];
-      const CellValue v = ParseCell(cell, layout.decimal_comma, values[k]);
-      if (v != CellValue::kNumber) {
-        return CellRefusal(
-            StatusCode::kReadError, at, ColumnLabel(names, columns[k]),
-            v == CellValue::kEmpty ? "empty cell" : "not a number", n);
-      }
-    }
-    const long double phi = ToNativeOrientation(values[2], layout.convention);
     MarkerRecord scratch;
     MarkerRecord& d =
         fill != nullptr ? fill->measured[static_cast<std::size_t>(n)] : scratch;
-    const StatusCode code = CheckDatum(values[0], values[1], phi, d);
-    if (code == StatusCode::kOk) continue;
-    const std::string major = ColumnLabel(names, columns[0]);
-    const std::string minor = ColumnLabel(names, columns[1]);
-    switch (code) {
-      case StatusCode::kReadError: {
-        int column = columns[2];
-        if (!AxisFitsSingle(values[0])) {
-          column = columns[0];
-        } else if (!AxisFitsSingle(values[1])) {
-          column = columns[1];
-        }
-        return CellRefusal(code, at, ColumnLabel(names, column),
-                           "beyond the range of single precision", n);
-      }
-      case StatusCode::kMajorShorter:
-        return by_ratio
-                   ? CellRefusal(code, at, major, "axial ratio is below 1", n)
-                   : CellRefusal(code, at, minor,
-                                 "major axis is shorter than minor one", n);
-      case StatusCode::kNegativeRadii:
-        return CellRefusal(code, at, major, "both axes are negative", n);
-      case StatusCode::kMinorNotPositive:
-        return CellRefusal(code, at, minor, "minor axis must be positive", n);
-      default:
-        return CellRefusal(code, at, by_ratio ? major : minor,
-                           "axial ratio out of range (at most 1000)", n);
+    if (Status read =
+            RowDatum(cells, width, width_line, layout, names, at, n, d);
+        !read.ok()) {
+      return read;
     }
   }
   if (reader.Failed() || reader.Cancelled()) {
@@ -742,6 +756,20 @@ Status PreviewTable(ByteSource& source, const TableChoices& choices,
                       ") is known: choose the columns.");
   }
   return CheckLayout(layout);
+}
+
+Status PreviewRowDatum(const TablePreview& preview, std::size_t row,
+                       MarkerRecord& d) {
+  d = MarkerRecord{};
+  const TableLayout& layout = preview.layout;
+  if (Status valid = CheckLayout(layout); !valid.ok()) return valid;
+  const TablePreview::Row& r = preview.rows.at(row);
+  const std::vector<std::string> none;
+  const std::int64_t width_line =
+      preview.rows.empty() ? 0 : preview.rows.front().line;
+  return RowDatum(r.cells, preview.column_names.size(), width_line, layout,
+                  layout.header ? preview.column_names : none, r.line,
+                  static_cast<std::int32_t>(row + 1), d);
 }
 
 Status ImportTable(ByteSource& source, const TableLayout& layout,

@@ -116,6 +116,12 @@ struct TablePreview {
 Status PreviewTable(ByteSource& source, const TableChoices& choices,
                     TablePreview& preview, std::size_t max_rows = 20);
 
+// Reads row `row` of `preview` (from 0) as the import reads it, with the
+// preview's layout: its datum in `d`, or the refusal the import would give
+// (its datum number counts from the first row of the preview).
+Status PreviewRowDatum(const TablePreview& preview, std::size_t row,
+                       MarkerRecord& d);
+
 // Checks that `layout` names the columns it needs: the major and minor axis
 // or R, and the orientation, each once.
 Status CheckLayout(const TableLayout& layout);

@@ -3,9 +3,9 @@
 // pipeline through the shared loader and analysis code; this class only
 // asks, shows and saves. Tests find its widgets by their object names
 // ("chart", "dataGrid", "report", "pages", "statusCount", "statusLimits",
-// "openDialog", "saveDialog", the menus "fileMenu", "editMenu", "helpMenu"
-// and the actions "openAction", "saveChartAction", "exitAction",
-// "versionAction").
+// "openDialog", "importDialog", "saveDialog", the menus "fileMenu", "editMenu",
+// "helpMenu" and the actions "openAction", "importTableAction",
+// "saveChartAction", "exitAction", "versionAction").
 #ifndef ORVANE_WINDOW_MAIN_WINDOW_H_
 #define ORVANE_WINDOW_MAIN_WINDOW_H_
 
@@ -15,6 +15,7 @@
 
 #include "core/analysis_state.h"
 #include "core/report.h"
+#include "io/table_import.h"
 
 class QFileDialog;
 class QLabel;
@@ -54,6 +55,12 @@ class MainWindow : public QMainWindow {
   // Opens `path` as if it had been chosen in the open dialog (the file a
   // desktop passes to the program at start).
   void openFile(const QString& path);
+  // File > Import Table...: the file dialog for a measurement table, then
+  // the import dialog, then the Open pipeline with the table import as its
+  // load stage; a cancelled dialog changes nothing.
+  void onImportTable();
+  // The import dialog for the table `path`, as if it had been chosen.
+  void importTable(const QString& path);
   // File > Save Chart, and a right click on the chart.
   void onSaveChart();
   void onExit();
@@ -81,6 +88,8 @@ class MainWindow : public QMainWindow {
   void StartUp();
   // The Open pipeline; `preset` is a file chosen without the dialog.
   void RunOpenCommand(const QString* preset);
+  // The Open pipeline reading the table `path` with `layout`.
+  void RunImportCommand(const QString& path, const TableLayout& layout);
   // Shows a message in a modal information box with an OK button.
   void ShowMessage(const QString& text);
   // Runs `work` to its end; large data go to a worker thread behind a
@@ -113,6 +122,7 @@ class MainWindow : public QMainWindow {
   QLabel* count_panel_ = nullptr;
   QLabel* limits_panel_ = nullptr;
   QFileDialog* open_dialog_ = nullptr;
+  QFileDialog* import_dialog_ = nullptr;
   QFileDialog* save_dialog_ = nullptr;
 };
 
