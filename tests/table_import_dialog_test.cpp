@@ -172,11 +172,14 @@ TEST_F(TableImportDialogTest, ShowsWhatItFoundAndTheRowsAsRead) {
   EXPECT_EQ(Find<QLabel>(&d, "rowCountLabel")->text(),
             "25 data rows; the first 20 shown.");
   EXPECT_EQ(Heading(d, 0), "Line");
-  EXPECT_EQ(Heading(d, 5), "Major [major]");
-  EXPECT_EQ(Heading(d, 7), "Angle [angle]");
+  EXPECT_EQ(Heading(d, 1), "Major axis");
+  EXPECT_EQ(Heading(d, 8), "Major [major]");
+  EXPECT_EQ(Heading(d, 10), "Angle [angle]");
   EXPECT_EQ(Cell(d, 0, 0), "2");    // the line of the first row
-  EXPECT_EQ(Cell(d, 0, 8), "4.5");  // its major axis as read
-  EXPECT_EQ(Cell(d, 0, 10), "21");  // its orientation
+  EXPECT_EQ(Cell(d, 0, 1), "4.5");  // its major axis as read
+  EXPECT_EQ(Cell(d, 0, 2), "1.5");
+  EXPECT_EQ(Cell(d, 0, 3), "21");   // its orientation
+  EXPECT_EQ(Cell(d, 0, 8), "4.5");  // the cell itself
   EXPECT_TRUE(CanImport(d));
   EXPECT_EQ(d.Layout().major_column, 4);
 }
@@ -187,14 +190,15 @@ TEST_F(TableImportDialogTest, EditingTheChoicesReadsTheRowsAgain) {
             "Max;Min;Phi\n3,5;1,5;30\n4;2;120\n2,5;1;60\n3;2;100\n4;3;10\n"));
   EXPECT_EQ(Find<QComboBox>(&d, "delimiterBox")->currentText(), "Semicolon");
   EXPECT_TRUE(Find<QCheckBox>(&d, "decimalCommaCheck")->isChecked());
-  EXPECT_EQ(Cell(d, 0, 4), "3.5");
-  EXPECT_EQ(Cell(d, 0, 6), "30");
+  EXPECT_EQ(Cell(d, 0, 1), "3.5");
+  EXPECT_EQ(Cell(d, 0, 4), "3,5");
+  EXPECT_EQ(Cell(d, 0, 3), "30");
 
   // Azimuths: clockwise from north.
   Pick(Find<QComboBox>(&d, "referenceBox"), 1);
   Pick(Find<QComboBox>(&d, "senseBox"), 1);
-  EXPECT_EQ(Cell(d, 0, 6), "60");
-  EXPECT_EQ(Cell(d, 1, 6), "-30");
+  EXPECT_EQ(Cell(d, 0, 3), "60");
+  EXPECT_EQ(Cell(d, 1, 3), "-30");
   EXPECT_EQ(d.Layout().convention,
             (AngleConvention{AngleReference::kNorth, AngleSense::kClockwise,
                              AngleUnit::kDegrees}));
@@ -204,7 +208,7 @@ TEST_F(TableImportDialogTest, EditingTheChoicesReadsTheRowsAgain) {
   comma->click();
   EXPECT_EQ(d.Problem(), "line 2, column Max: not a number");
   EXPECT_EQ(Find<QLabel>(&d, "problemLabel")->text(), d.Problem());
-  EXPECT_EQ(Cell(d, 0, 4), "line 2, column Max: not a number");
+  EXPECT_EQ(Cell(d, 0, 1), "line 2, column Max: not a number");
   EXPECT_FALSE(CanImport(d));
   comma->click();
   EXPECT_TRUE(CanImport(d));

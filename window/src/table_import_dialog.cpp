@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <charconv>
 
 #include "io/byte_source.h"
 
@@ -26,8 +27,11 @@ QComboBox* Choice(QWidget* parent, const char* name, const QStringList& items) {
   return box;
 }
 
+// The shortest decimal that reads back to the single stored.
 QString Single(float v) {
-  return QString::number(static_cast<double>(v), 'g', 9);
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+  return QString::fromLatin1(text, static_cast<int>(end - text));
 }
 
 }  // namespace
@@ -193,12 +197,15 @@ void TableImportDialog::ShowLayout() {
 }
 
 void TableImportDialog::ShowPreview() {
+  // The line, the datum as read (major and minor axis, orientation in
+  // degrees counter-clockwise from the x axis), then the table's cells.
+  constexpr int kFirstCell = 4;
   const std::size_t width = preview_.column_names.size();
-  const int first_result = static_cast<int>(width) + 1;
   table_->clear();
-  table_->setColumnCount(first_result + 3);
+  table_->setColumnCount(kFirstCell + static_cast<int>(width));
   table_->setRowCount(static_cast<int>(preview_.rows.size()));
-  QStringList headers{"Line"};
+  QStringList headers{"Line", "Major axis", "Minor axis",
+                      QString::fromUtf8("\u03C6 (\u00B0)")};
   const TableLayout& layout = preview_.layout;
   for (std::size_t c = 0; c < width; ++c) {
     const int column = static_cast<int>(c);
@@ -209,8 +216,6 @@ void TableImportDialog::ShowPreview() {
     if (column == layout.angle_column) name += " [angle]";
     headers << name;
   }
-  headers << "Major axis"
-          << "Minor axis" << QString::fromUtf8("φ (°)");
   table_->setHorizontalHeaderLabels(headers);
   const bool readable = problem_.isEmpty();
   for (std::size_t r = 0; r < preview_.rows.size(); ++r) {
@@ -219,28 +224,27 @@ void TableImportDialog::ShowPreview() {
     table_->setItem(row, 0, new QTableWidgetItem(QString::number(cells.line)));
     for (std::size_t c = 0; c < cells.cells.size() && c < width; ++c) {
       table_->setItem(
-          row, static_cast<int>(c) + 1,
+          row, kFirstCell + static_cast<int>(c),
           new QTableWidgetItem(QString::fromStdString(cells.cells[c])));
     }
     if (!readable) continue;
     MarkerRecord d;
     const Status read = PreviewRowDatum(preview_, r, d);
     if (read.ok()) {
-      table_->setItem(row, first_result, new QTableWidgetItem(Single(d.major)));
-      table_->setItem(row, first_result + 1,
-                      new QTableWidgetItem(Single(d.minor)));
-      table_->setItem(row, first_result + 2,
-                      new QTableWidgetItem(Single(d.phi)));
+      table_->setItem(row, 1, new QTableWidgetItem(Single(d.major)));
+      table_->setItem(row, 2, new QTableWidgetItem(Single(d.minor)));
+      table_->setItem(row, 3, new QTableWidgetItem(Single(d.phi)));
     } else {
       auto* item = new QTableWidgetItem(QString::fromStdString(read.message()));
       item->setForeground(QColor(0xb0, 0, 0));
-      table_->setItem(row, first_result, item);
-      table_->setSpan(row, first_result, 1, 3);
+      table_->setItem(row, 1, item);
+      table_->setSpan(row, 1, 1, 3);
       // The first row that would be refused stops the import.
       if (problem_.isEmpty()) problem_ = QString::fromStdString(read.message());
     }
   }
   table_->resizeColumnsToContents();
+  table_->resizeRowsToContents();
   row_count_->setText(QString("%1 data rows; the first %2 shown.")
                           .arg(preview_.row_count)
                           .arg(preview_.rows.size()));
