@@ -260,11 +260,12 @@ TEST_F(MainWindowTest, StartUpState) {
   EXPECT_TRUE(Child<QMenu>("editMenu")->actions().isEmpty());
   EXPECT_EQ(menus[2]->text(), "&Help");
   const auto file = Child<QMenu>("fileMenu")->actions();
-  ASSERT_EQ(file.size(), 4);
+  ASSERT_EQ(file.size(), 5);
   EXPECT_EQ(file[0]->text(), "&Open");
-  EXPECT_EQ(file[1]->text(), "&Save Chart");
-  EXPECT_TRUE(file[2]->isSeparator());
-  EXPECT_EQ(file[3]->text(), "E&xit");
+  EXPECT_EQ(file[1]->text(), "&Import Table...");
+  EXPECT_EQ(file[2]->text(), "&Save Chart");
+  EXPECT_TRUE(file[3]->isSeparator());
+  EXPECT_EQ(file[4]->text(), "E&xit");
   EXPECT_EQ(Child<QAction>("openAction")->shortcut(), QKeySequence("Ctrl+O"));
   EXPECT_EQ(Child<QAction>("saveChartAction")->shortcut(),
             QKeySequence("Ctrl+S"));
