@@ -211,6 +211,10 @@ TEST(TableImportRealTables, HeaderlessTablesByTheirWidth) {
                      LoadNative("3 2 30\n4 2 45\n5 1 40\n6 2 35\n2 1 38\n"));
   ExpectSameAnalysis(Imported("1.5,30\n2,45\n5,40\n3,35\n2,38\n"),
                      LoadNative("1.5 1 30\n2 1 45\n5 1 40\n3 1 35\n2 1 38\n"));
+  // A byte order mark before a first row of numbers: still no header.
+  ExpectSameAnalysis(Imported("\xEF\xBB\xBF"
+                              "3;2;30\r\n4;2;45\r\n5;1;40\r\n"),
+                     LoadNative("3 2 30\n4 2 45\n5 1 40\n"));
 }
 
 // The conventions, converted to degrees counter-clockwise from the x axis.
@@ -392,6 +396,24 @@ TEST(TableImportRefusals, AMillionRows) {
   const Status s = Refused(table + "3,2,thirty\n");
   EXPECT_EQ(s.message(), "line 1000002, column Angle: not a number");
   EXPECT_EQ(s.datum(), 1'000'001);
+}
+
+TEST(TableImportRefusals, AStopAskedForEndsTheImport) {
+  std::string table = "R,phi\n";
+  for (int i = 0; i < 20'000; ++i) table += "2.5,30\n";
+  MemorySource source(table);
+  TableLayout layout;
+  layout.header = true;
+  layout.ratio_column = 0;
+  layout.angle_column = 1;
+  LoadedData data;
+  int calls = 0;
+  const Status s = ImportTable(
+      source, layout, data,
+      [&calls](std::uint64_t, std::uint64_t, int) { return ++calls < 2; });
+  EXPECT_EQ(s.code(), StatusCode::kCancelled);
+  EXPECT_EQ(s.message(), "Cancelled.");
+  EXPECT_TRUE(data.measured.empty());
 }
 
 // The import as the load stage of an Open: the same state and report as an
