@@ -143,11 +143,18 @@ TEST(TableImportRealTables, SemiAxesWithClockwiseAngles) {
   // Azimuths (clockwise from north), told by the header.
   const std::string azimuths =
       "Max,Min,Azimuth\n15.6,7.05,30.5\n14.25,6.125,141\n12,6.95,95.25\n"
-      "18.33,7.5,0\n11.437,5.701,179.9\n13.05,6.525,60\n";
+      "18.33,7.5,0\n11.437,5.701,179.9\n13.05,6.525,60\n"
+      // 90 minus it lies just above the midpoint of two singles, so near
+      // that a difference taken in double would round to the lower one.
+      "6,2,24.99999618530273348682158\n";
   const std::string by_hand =
       "15.6 7.05 59.5\n14.25 6.125 -51\n12 6.95 -5.25\n18.33 7.5 90\n"
       "11.437 5.701 " +
-      Exact(90.0L - std::strtold("179.9", nullptr)) + "\n13.05 6.525 30\n";
+      Exact(90.0L - std::strtold("179.9", nullptr)) + "\n13.05 6.525 30\n6 2 " +
+      Exact(90.0L - std::strtold("24.99999618530273348682158", nullptr)) + "\n";
+  const LoadedData expected = LoadNative(by_hand);
+  ASSERT_EQ(expected.count, 7);
+  EXPECT_EQ(expected.measured[7].phi, 65 + 0x1p-17f);
   ExpectSameAnalysis(Imported(azimuths), LoadNative(by_hand));
 }
 
@@ -167,13 +174,16 @@ TEST(TableImportRealTables, SemicolonsAndDecimalCommas) {
 }
 
 TEST(TableImportRealTables, RadiansColumn) {
-  const char* const radians[] = {"0.5235987755982988",  "0.7330382858376184",
-                                 "-0.2617993877991494", "1.0471975511965976",
-                                 "0.6108652381980153",  "3.0543261909900767"};
-  const double degrees[] = {30, 42, -15, 60, 35, 175};
+  // The last lies where a product of the number read and 180/pi rounded
+  // to double, or a 180/pi of double precision, would give another single.
+  const char* const radians[] = {
+      "0.5235987755982988",        "0.7330382858376184", "-0.2617993877991494",
+      "1.0471975511965976",        "0.6108652381980153", "3.0543261909900767",
+      "1.134464080375341437766784"};
+  const double degrees[] = {30, 42, -15, 60, 35, 175, 65};
   std::string table = "long,short,phi (rad)\n";
   std::string native;
-  for (int i = 0; i < 6; ++i) {
+  for (int i = 0; i < 7; ++i) {
     const std::string major = std::to_string(3 + i), minor = "1.5";
     table += major + "," + minor + "," + radians[i] + "\n";
     const long double phi =
@@ -184,7 +194,7 @@ TEST(TableImportRealTables, RadiansColumn) {
   LoadedData data;
   ASSERT_TRUE(Import(table, data, {}, &layout).ok());
   EXPECT_EQ(layout.convention.unit, AngleUnit::kRadians);
-  for (int i = 0; i < 6; ++i) {
+  for (int i = 0; i < 7; ++i) {
     EXPECT_NEAR(data.measured[static_cast<std::size_t>(i) + 1].phi, degrees[i],
                 1e-5);
   }
