@@ -365,6 +365,26 @@ TEST(TableImportRefusals, TheDataFileChecksApply) {
 TEST(TableImportRefusals, HostileFiles) {
   EXPECT_EQ(Refused("Major,Minor,Angle\n\n,,\n").message(),
             "The table has a header but no data rows.");
+  TableLayout given;
+  given.header = true;
+  given.ratio_column = 0;
+  given.angle_column = 1;
+  MemorySource header_only("R,phi\n");
+  LoadedData none;
+  EXPECT_EQ(ImportTable(header_only, given, none).message(),
+            "The table has a header but no data rows.");
+  // Names of any bytes show as well-formed text: control bytes, a lone
+  // continuation byte and a cut sequence become '?', UTF-8 stays.
+  EXPECT_EQ(Refused("\x01\x80"
+                    "b\xC3,\xCF\x86,R\n1,x,3\n")
+                .message(),
+            "line 2, column \xCF\x86: not a number");
+  EXPECT_EQ(Refused("X\tY\n1\t2\n").message(),
+            "No column of the header (X, Y) is known: choose the columns.");
+  EXPECT_EQ(Refused("\x01\x80"
+                    "b\xC3\tz\n1\t2\n")
+                .message(),
+            "No column of the header (??b?, z) is known: choose the columns.");
   EXPECT_EQ(Refused("").message(), "The table holds no data rows.");
   EXPECT_EQ(Refused("\r\n\r\n").message(), "The table holds no data rows.");
   std::string garbage = "3,2,30\n";

@@ -335,14 +335,45 @@ ColumnRole RoleOfName(const std::string& word) {
 
 // The name a message gives a column: its header name, printable and cut,
 // or its number from 1.
+// The bytes of a well-formed UTF-8 sequence of two to four bytes at
+// `text[at]`, or 0.
+std::size_t Utf8Sequence(std::string_view text, std::size_t at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  const std::size_t n = lead >= 0xC2 && lead <= 0xDF   ? 2
+                        : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
+  if (n == 0 || at + n > text.size()) return 0;
+  for (std::size_t k = 1; k < n; ++k) {
+    if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 0;
+  }
+  const auto second = static_cast<unsigned char>(text[at + 1]);
+  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F)) {
+    return 0;  // overlong, a surrogate, or beyond U+10FFFF
+  }
+  return n;
+}
+
 std::string ColumnLabel(const std::vector<std::string>& names, int column) {
   if (column >= 0 && static_cast<std::size_t>(column) < names.size() &&
       !names[static_cast<std::size_t>(column)].empty()) {
+    // Printable text in well-formed UTF-8 whatever the table holds: other
+    // bytes show as '?'.
+    const std::string& name = names[static_cast<std::size_t>(column)];
     std::string label;
-    for (char c : names[static_cast<std::size_t>(column)]) {
-      if (label.size() == kMaxNameBytes) break;
-      const auto u = static_cast<unsigned char>(c);
-      label.push_back(u < 32 || u == 127 ? '?' : c);
+    for (std::size_t i = 0; i < name.size() && label.size() < kMaxNameBytes;) {
+      const auto u = static_cast<unsigned char>(name[i]);
+      if (u >= 32 && u < 127) {
+        label.push_back(name[i++]);
+      } else if (const std::size_t n = u >= 128 ? Utf8Sequence(name, i) : 0;
+                 n > 0) {
+        label.append(name, i, n);
+        i += n;
+      } else {
+        label.push_back('?');
+        ++i;
+      }
     }
     return label;
   }
@@ -680,6 +711,10 @@ Status PreviewTable(ByteSource& source, const TableChoices& choices,
     preview.rows.push_back({split_lines[i], split[i]});
   }
   preview.row_count = non_empty - static_cast<std::int64_t>(first_data);
+  if (preview.row_count == 0) {
+    return Status(StatusCode::kReadError,
+                  "The table has a header but no data rows.");
+  }
 
   // The roles: chosen, or by the header's names, or by the count of
   // columns (three or more: major, minor, orientation; two: R, orientation).
