@@ -871,34 +871,4 @@ Status DetectTableLayout(const std::string& path, const TableChoices& choices,
   return found;
 }
 
-const char* DelimiterName(Delimiter delimiter) {
-  switch (delimiter) {
-    case Delimiter::kComma:
-      return "comma";
-    case Delimiter::kSemicolon:
-      return "semicolon";
-    case Delimiter::kTab:
-      return "tab";
-    case Delimiter::kWhiteSpace:
-      break;
-  }
-  return "space";
-}
-
-const char* RoleName(ColumnRole role) {
-  switch (role) {
-    case ColumnRole::kMajor:
-      return "major";
-    case ColumnRole::kMinor:
-      return "minor";
-    case ColumnRole::kRatio:
-      return "R";
-    case ColumnRole::kAngle:
-      return "angle";
-    case ColumnRole::kIgnored:
-      break;
-  }
-  return "-";
-}
-
 }  // namespace orvane

@@ -1,8 +1,8 @@
 // Measurement tables as other programs write them: comma-, semicolon-, tab-
 // or blank-separated columns, with or without a header row, quoted fields,
-// UTF-8 with or without a byte order mark, CRLF or LF line ends, and decimal
-// commas where the delimiter leaves the comma free. A table gives, for each
-// row, either the major and minor axis (full or semi: only their ratio and
+// UTF-8 with or without a byte order mark, LF, CRLF or CR line ends, and
+// decimal commas where the delimiter leaves the comma free. A table gives, for
+// each row, either the major and minor axis (full or semi: only their ratio and
 // the grid show them) or the axial ratio R alone (the minor axis is then 1),
 // and the orientation of the major axis in a stated convention, which the
 // import converts to this program's: degrees counter-clockwise from the x
@@ -139,11 +139,6 @@ Status ImportTable(const std::string& path, const TableLayout& layout,
 // The layout of the file `path`, detected but for `choices`.
 Status DetectTableLayout(const std::string& path, const TableChoices& choices,
                          TableLayout& layout);
-
-// Names for the user interfaces: "comma", "semicolon", "tab", "space";
-// "major", "minor", "R", "angle", "-".
-const char* DelimiterName(Delimiter delimiter);
-const char* RoleName(ColumnRole role);
 
 }  // namespace orvane
 
