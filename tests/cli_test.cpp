@@ -385,8 +385,8 @@ TEST_F(Cli, OptionRefusalsSayWhatIsAccepted) {
             "or .pdf\nTry 'orvane-cli --help'.\n");
   EXPECT_EQ(Exec("--bogus " + six).err,
             "orvane-cli: unknown option --bogus (the options are --json, "
-            "--csv, --chart, --size, --help and --)\nTry 'orvane-cli "
-            "--help'.\n");
+            "--csv, --chart, --size, --import and its table options, --help "
+            "and --)\nTry 'orvane-cli --help'.\n");
   EXPECT_EQ(Exec("--chart c.txt " + six).err,
             "orvane-cli: Invalid file extension. (.emf, .bmp, .svg, .png or "
             ".pdf)\nTry 'orvane-cli --help'.\n");

@@ -270,15 +270,16 @@ TEST_F(MainWindowTest, StartUpState) {
   EXPECT_TRUE(Child<QMenu>("editMenu")->actions().isEmpty());
   EXPECT_EQ(menus[2]->text(), "&Help");
   const auto file = Child<QMenu>("fileMenu")->actions();
-  ASSERT_EQ(file.size(), 7);
+  ASSERT_EQ(file.size(), 8);
   EXPECT_EQ(file[0]->text(), "&Open");
-  EXPECT_EQ(file[1]->text(), "Recent &Files");
-  EXPECT_EQ(file[1]->menu(), Child<QMenu>("recentMenu"));
-  EXPECT_EQ(file[2]->text(), "&Save Chart");
-  EXPECT_EQ(file[3]->text(), "Export &Results...");
-  EXPECT_EQ(file[4]->text(), "Save &Report...");
-  EXPECT_TRUE(file[5]->isSeparator());
-  EXPECT_EQ(file[6]->text(), "E&xit");
+  EXPECT_EQ(file[1]->text(), "&Import Table...");
+  EXPECT_EQ(file[2]->text(), "Recent &Files");
+  EXPECT_EQ(file[2]->menu(), Child<QMenu>("recentMenu"));
+  EXPECT_EQ(file[3]->text(), "&Save Chart");
+  EXPECT_EQ(file[4]->text(), "Export &Results...");
+  EXPECT_EQ(file[5]->text(), "Save &Report...");
+  EXPECT_TRUE(file[6]->isSeparator());
+  EXPECT_EQ(file[7]->text(), "E&xit");
   // Nothing to export or save yet, and no recent file.
   EXPECT_FALSE(Child<QAction>("exportResultsAction")->isEnabled());
   EXPECT_FALSE(Child<QAction>("saveReportAction")->isEnabled());

@@ -1,6 +1,7 @@
 // orvane-cli: the analysis of data files without a window. It runs the same
 // load and analysis as the window's Open and prints the report, or one JSON
 // object per file.
+#include <cctype>
 #include <charconv>
 #include <clocale>
 #include <cstdio>
@@ -27,6 +28,7 @@
 #include "core/number_format.h"
 #include "io/open_pipeline.h"
 #include "io/results_csv.h"
+#include "io/table_import.h"
 #include "render/picture_export.h"
 
 namespace {
@@ -35,6 +37,7 @@ constexpr const char* kUsage =
     "Usage: orvane-cli [--json] FILE...\n"
     "       orvane-cli --chart PICTURE [--size WxH] [--json] FILE\n"
     "       orvane-cli --csv FILE...\n"
+    "       orvane-cli --import [TABLE OPTIONS] [--json | --csv] TABLE...\n"
     "\n"
     "Rf/phi strain analysis by the hyperbolic vector mean. Each FILE holds\n"
     "one strain marker per line: major axis, minor axis and orientation of\n"
@@ -73,6 +76,33 @@ constexpr const char* kUsage =
     "           the chart's size: width, x, height, in whole pixels written\n"
     "           with digits only, each from 16 to 16384 (default 640x362,\n"
     "           the window's).\n"
+    "  --import read each FILE as a measurement table: columns separated by\n"
+    "           commas, semicolons, tabs or blanks, a header row or none,\n"
+    "           quoted cells, decimal commas where the comma is no\n"
+    "           delimiter. The delimiter, the header, the columns and the\n"
+    "           angle convention are found from the table unless given:\n"
+    "  --columns ROLES\n"
+    "           the role of each column from the first, separated by\n"
+    "           commas: major, minor (full or semi-axes), R (the axial\n"
+    "           ratio alone), angle, or - for a column not used; for\n"
+    "           example -,-,major,minor,angle or R,angle. Found from the\n"
+    "           header names (Major/Minor/Angle, a/b/phi, R/Rf/phi,\n"
+    "           Max/Min/Phi, long/short, any case), else from the count of\n"
+    "           columns (three: major,minor,angle; two: R,angle).\n"
+    "  --angle CONVENTION\n"
+    "           how the table's orientations are measured: ccw-x\n"
+    "           (counter-clockwise from the x axis, the default), cw-x\n"
+    "           (clockwise from the x axis), cw-north (clockwise from north:\n"
+    "           azimuths; the default for a column named Azimuth) or\n"
+    "           ccw-north. They are converted to ccw-x.\n"
+    "  --radians\n"
+    "           the orientations are in radians (the default for a header\n"
+    "           such as \"phi (rad)\"); --degrees: in degrees.\n"
+    "  --delimiter comma|semicolon|tab|space\n"
+    "  --header, --no-header\n"
+    "           the first row names the columns, or is data.\n"
+    "  --decimal-comma, --decimal-point\n"
+    "           the decimal separator of the table's numbers.\n"
     "  --help   show this text.\n"
     "  --       end of options.\n"
     "\n"
@@ -149,16 +179,30 @@ bool WriteChart(const ChartRequest& chart_request,
 // The tool's part in the Open pipeline: the file named on the command line
 // is the file chosen and opened as given (through any symbolic link, before
 // a ".." that follows it), named in the report by its full path.
+// With table choices the file is read as a measurement table.
 class CommandLineOpen : public orvane::OpenFrontEnd {
  public:
-  explicit CommandLineOpen(const std::string& file) : file_(file) {}
+  CommandLineOpen(const std::string& file,
+                  const std::optional<orvane::TableChoices>& table)
+      : file_(file), table_(table) {}
   std::optional<std::string> ChooseFile() override { return file_; }
   std::string ReportName(const std::string& path) override {
     return FullPath(path);
   }
+  orvane::Status Load(const std::string& path, orvane::LoadedData& data,
+                      const orvane::ReadProgress& progress) override {
+    if (!table_) return OpenFrontEnd::Load(path, data, progress);
+    orvane::TableLayout layout;
+    if (orvane::Status found = orvane::DetectTableLayout(path, *table_, layout);
+        !found.ok()) {
+      return found;
+    }
+    return orvane::ImportTable(path, layout, data, progress);
+  }
 
  private:
   std::string file_;
+  std::optional<orvane::TableChoices> table_;
 };
 
 enum class OutputForm { kReport, kJson, kCsv };
@@ -174,17 +218,106 @@ std::string JoinedMessages(const std::string& notice,
   return text;
 }
 
+// "major,minor,angle", "R,angle", "-,-,major,minor,angle": the roles of the
+// columns from the first.
+bool ParseRoles(std::string_view text, std::vector<orvane::ColumnRole>& roles) {
+  roles.clear();
+  while (true) {
+    const std::size_t comma = text.find(',');
+    std::string word(text.substr(0, comma));
+    for (char& c : word) c = static_cast<char>(std::tolower(c));
+    if (word == "major" || word == "a") {
+      roles.push_back(orvane::ColumnRole::kMajor);
+    } else if (word == "minor" || word == "b") {
+      roles.push_back(orvane::ColumnRole::kMinor);
+    } else if (word == "r" || word == "rf") {
+      roles.push_back(orvane::ColumnRole::kRatio);
+    } else if (word == "angle" || word == "phi") {
+      roles.push_back(orvane::ColumnRole::kAngle);
+    } else if (word == "-") {
+      roles.push_back(orvane::ColumnRole::kIgnored);
+    } else {
+      return false;
+    }
+    if (comma == std::string_view::npos) return true;
+    text.remove_prefix(comma + 1);
+  }
+}
+
+// A table option, into `table`: true when `arg` is one (taking its value
+// from argv[i + 1] and stepping i over it), with `error` set when it is
+// wrong.
+bool TableOption(const std::string& arg, int argc, char** argv, int& i,
+                 orvane::TableChoices& table, std::string& error) {
+  using orvane::AngleReference;
+  using orvane::AngleSense;
+  using orvane::AngleUnit;
+  auto convention = [&table]() -> orvane::AngleConvention& {
+    if (!table.convention) table.convention.emplace();
+    return *table.convention;
+  };
+  const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+  if (arg == "--columns") {
+    std::vector<orvane::ColumnRole> roles;
+    if (value == nullptr || !ParseRoles(value, roles)) {
+      error =
+          "--columns needs the role of each column: major, minor, R, angle "
+          "or -, separated by commas (for example major,minor,angle)";
+    } else {
+      table.roles = roles;
+      ++i;
+    }
+  } else if (arg == "--angle") {
+    const std::string v = value ? value : "";
+    if (v == "ccw-x" || v == "cw-x" || v == "cw-north" || v == "ccw-north") {
+      convention().reference = v.ends_with("north") ? AngleReference::kNorth
+                                                    : AngleReference::kXAxis;
+      convention().sense = v.starts_with("cw") ? AngleSense::kClockwise
+                                               : AngleSense::kCounterClockwise;
+      ++i;
+    } else {
+      error = "--angle needs ccw-x, cw-x, cw-north or ccw-north";
+    }
+  } else if (arg == "--radians" || arg == "--degrees") {
+    convention().unit =
+        arg == "--radians" ? AngleUnit::kRadians : AngleUnit::kDegrees;
+  } else if (arg == "--delimiter") {
+    const std::string v = value ? value : "";
+    if (v == "comma") {
+      table.delimiter = orvane::Delimiter::kComma;
+    } else if (v == "semicolon") {
+      table.delimiter = orvane::Delimiter::kSemicolon;
+    } else if (v == "tab") {
+      table.delimiter = orvane::Delimiter::kTab;
+    } else if (v == "space") {
+      table.delimiter = orvane::Delimiter::kWhiteSpace;
+    } else {
+      error = "--delimiter needs comma, semicolon, tab or space";
+      return true;
+    }
+    ++i;
+  } else if (arg == "--header" || arg == "--no-header") {
+    table.header = arg == "--header";
+  } else if (arg == "--decimal-comma" || arg == "--decimal-point") {
+    table.decimal_comma = arg == "--decimal-comma";
+  } else {
+    return false;
+  }
+  return true;
+}
+
 // Analyses one file; false when it was refused or held no data, or when
 // standard output failed (out.failed() tells). Each file's output is flushed
 // before any message about it, so that the two streams interleave in order.
 bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
                  OutputForm form, const std::string& sep,
-                 const ChartRequest& chart) {
+                 const ChartRequest& chart,
+                 const std::optional<orvane::TableChoices>& table) {
   const bool json = form == OutputForm::kJson;
   const bool csv = form == OutputForm::kCsv;
   orvane::AnalysisState state;
   orvane::Report report;
-  CommandLineOpen front_end(file);
+  CommandLineOpen front_end(file, table);
   std::string file_name;
   const orvane::OpenResult opened =
       orvane::RunOpen(front_end, state, report, file_name, sep);
@@ -282,6 +415,9 @@ int main(int argc, char** argv) {
   bool options_ended = false;
   ChartRequest chart;
   bool size_given = false;
+  bool import = false;
+  orvane::TableChoices table;
+  bool table_options = false;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -313,10 +449,17 @@ int main(int argc, char** argv) {
       }
       ++i;
       size_given = true;
+    } else if (!options_ended && arg == "--import") {
+      import = true;
+    } else if (std::string error;
+               !options_ended &&
+               TableOption(arg, argc, argv, i, table, error)) {
+      if (!error.empty()) return UsageError(error);
+      table_options = true;
     } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option " + arg +
                         " (the options are --json, --csv, --chart, --size, "
-                        "--help and --)");
+                        "--import and its table options, --help and --)");
     } else {
       files.push_back(arg);
     }
@@ -324,6 +467,9 @@ int main(int argc, char** argv) {
   if (files.empty()) return UsageError("no data file given");
   if (!chart.picture.empty() && files.size() != 1) {
     return UsageError("--chart draws the chart of one data file");
+  }
+  if (table_options && !import) {
+    return UsageError("the table options go with --import");
   }
   if (size_given && chart.picture.empty()) {
     return UsageError("--size goes with --chart");
@@ -338,7 +484,9 @@ int main(int argc, char** argv) {
   if (form == OutputForm::kCsv) out.Put(orvane::kSummaryCsvHeader);
   bool all_analysed = true;
   for (const std::string& file : files) {
-    all_analysed = AnalyseFile(out, file, form, sep, chart) && all_analysed;
+    all_analysed = AnalyseFile(out, file, form, sep, chart,
+                               import ? std::optional(table) : std::nullopt) &&
+                   all_analysed;
     if (out.failed()) return OutputFailed(out);
   }
   if (!out.Close()) return OutputFailed(out);

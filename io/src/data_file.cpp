@@ -39,14 +39,29 @@ bool OrientationToSingle(long double v, float& out) {
 }
 
 // Reads one datum (three numbers, then the rest of the line that held the
-// third) and checks it, in the order: read error, major axis shorter than
-// minor one, negative radii, minor axis not positive, ratio out of range.
+// third) and checks it.
 StatusCode ReadDatum(DataReader& reader, MarkerRecord& d) {
   long double major, minor, phi;
   const bool read = reader.ReadNumber(major) && reader.ReadNumber(minor) &&
                     reader.ReadNumber(phi) && reader.SkipLine();
-  if (!read || reader.Failed() || !AxisToSingle(major, d.major) ||
-      !AxisToSingle(minor, d.minor) || !OrientationToSingle(phi, d.phi)) {
+  if (!read || reader.Failed()) return StatusCode::kReadError;
+  return CheckDatum(major, minor, phi, d);
+}
+
+// Moves to the next datum: false at the end of the data. White space after
+// the last datum is not a datum of its own.
+bool NextDatum(DataReader& reader) {
+  if (reader.AtEnd()) return false;
+  reader.SkipWhiteSpace();
+  return !reader.AtEnd();
+}
+
+}  // namespace
+
+StatusCode CheckDatum(long double major, long double minor, long double phi,
+                      MarkerRecord& d) {
+  if (!AxisToSingle(major, d.major) || !AxisToSingle(minor, d.minor) ||
+      !OrientationToSingle(phi, d.phi)) {
     return StatusCode::kReadError;
   }
   if (d.major < d.minor) return StatusCode::kMajorShorter;
@@ -60,16 +75,6 @@ StatusCode ReadDatum(DataReader& reader, MarkerRecord& d) {
   }
   return StatusCode::kOk;
 }
-
-// Moves to the next datum: false at the end of the data. White space after
-// the last datum is not a datum of its own.
-bool NextDatum(DataReader& reader) {
-  if (reader.AtEnd()) return false;
-  reader.SkipWhiteSpace();
-  return !reader.AtEnd();
-}
-
-}  // namespace
 
 Status Refusal(StatusCode code, std::int32_t datum) {
   const std::string n = std::to_string(datum);

@@ -21,6 +21,11 @@ std::string OpenFrontEnd::ReportName(const std::string& path) {
   return path;
 }
 
+Status OpenFrontEnd::Load(const std::string& path, LoadedData& data,
+                          const ReadProgress& progress) {
+  return ReadDataFile(path, data, progress);
+}
+
 void OpenFrontEnd::Prepare(const AnalysisState&, const OpenResult&) {}
 
 void OpenFrontEnd::OnRefused(const Status&) {}
@@ -122,7 +127,7 @@ OpenResult RunOpen(OpenFrontEnd& front_end, AnalysisState& state,
     LoadedData data;
     StageProgress reading;
     front_end.RunStage(OpenStage::kRead, reading, [&] {
-      result.status = ReadDataFile(
+      result.status = front_end.Load(
           path, data,
           [&reading](std::uint64_t done, std::uint64_t total, int pass) {
             if (total > 0) {

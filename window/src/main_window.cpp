@@ -42,6 +42,7 @@
 #include "window/chart_widget.h"
 #include "window/data_grid.h"
 #include "window/recent_files.h"
+#include "window/table_import_dialog.h"
 #include "window/text_save.h"
 
 #ifndef ORVANE_EXAMPLES_FROM_BINDIR
@@ -138,8 +139,13 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
  public:
   OpenSteps(MainWindow& window, const QString* preset)
       : window_(window), preset_(preset) {}
+  // A measurement table, read with `layout`; the open dialog is left as it
+  // is.
+  OpenSteps(MainWindow& window, const QString& table, const TableLayout& layout)
+      : window_(window), preset_(nullptr), table_(table), layout_(&layout) {}
 
   std::optional<std::string> ChooseFile() override {
+    if (layout_ != nullptr) return table_.toStdString();
     if (preset_ != nullptr) {
       // The file is opened by the name given, so that "link/../x.txt"
       // reads what it names; the report and the dialog show its full path.
@@ -164,14 +170,20 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
   }
 
   std::string ReportName(const std::string&) override {
-    return window_.open_file_name_.toStdString();
+    return Chosen().toStdString();
+  }
+
+  Status Load(const std::string& path, LoadedData& data,
+              const ReadProgress& progress) override {
+    if (layout_ == nullptr) return OpenFrontEnd::Load(path, data, progress);
+    return ImportTable(path, *layout_, data, progress);
   }
 
   void RunStage(OpenStage stage, StageProgress& progress,
                 const std::function<void()>& work) override {
     if (stage == OpenStage::kRead) {
-      window_.RunWork(work, QFileInfo(window_.open_file_name_).size(),
-                      "Reading the data…", &progress);
+      window_.RunWork(work, QFileInfo(Chosen()).size(), "Reading the data…",
+                      &progress);
     } else {
       window_.RunWork(
           work,
@@ -214,7 +226,7 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
     EqualAreaChart& chart = window_.chart_->Chart();
     chart = std::move(*prepared_);
     chart.HideHighlight();
-    window_.setWindowTitle(DataCaption(window_.open_file_name_));
+    window_.setWindowTitle(DataCaption(Chosen()));
     window_.chart_->ChartChanged();
     window_.limits_panel_->setText(
         QString::fromStdString(state.limits_summary));
@@ -230,8 +242,15 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
   }
 
  private:
+  // The file read: the table imported, or the data file opened.
+  QString Chosen() const {
+    return layout_ != nullptr ? table_ : window_.open_file_name_;
+  }
+
   MainWindow& window_;
   const QString* preset_;
+  QString table_;
+  const TableLayout* layout_ = nullptr;
   std::optional<EqualAreaChart> prepared_;
 };
 
@@ -263,9 +282,8 @@ void MainWindow::BuildMenu() {
   QAction* open = file->addAction("&Open");
   open->setObjectName("openAction");
   open->setShortcut(QKeySequence::Open);
-  recent_menu_ = file->addMenu("Recent &Files");
-  recent_menu_->setObjectName("recentMenu");
-  RebuildRecentMenu();
+  QAction* import = file->addAction("&Import Table...");
+  import->setObjectName("importTableAction");
   QAction* save = file->addAction("&Save Chart");
   save->setObjectName("saveChartAction");
   save->setShortcut(QKeySequence::Save);
@@ -285,6 +303,7 @@ void MainWindow::BuildMenu() {
   QAction* version = help->addAction("&Version");
   version->setObjectName("versionAction");
   connect(open, &QAction::triggered, this, &MainWindow::onOpen);
+  connect(import, &QAction::triggered, this, &MainWindow::onImportTable);
   connect(save, &QAction::triggered, this, &MainWindow::onSaveChart);
   connect(export_results_, &QAction::triggered, this,
           &MainWindow::onExportResults);
@@ -377,6 +396,14 @@ void MainWindow::BuildDialogs() {
                                    "CSV table (*.csv)", "csv");
   report_dialog_ = TextSaveDialog(this, "reportDialog", "Save report",
                                   "Text file (*.txt)", "txt");
+  import_dialog_ = new QFileDialog(this, "Import measurement table");
+  import_dialog_->setObjectName("importDialog");
+  import_dialog_->setOption(QFileDialog::DontUseNativeDialog);
+  import_dialog_->setAcceptMode(QFileDialog::AcceptOpen);
+  import_dialog_->setFileMode(QFileDialog::ExistingFile);
+  import_dialog_->setNameFilters(
+      {"Tables (*.csv *.tsv *.tab *.txt *.dat)", "All files (*)"});
+  HideCompletionWithDialog(import_dialog_);
 
   save_dialog_ = new QFileDialog(this);
   save_dialog_->setObjectName("saveDialog");
@@ -514,6 +541,29 @@ void MainWindow::onOpen() {
 
 void MainWindow::openFile(const QString& path) {
   RunOpenCommand(&path);
+}
+
+void MainWindow::onImportTable() {
+  if (import_dialog_->exec() != QDialog::Accepted ||
+      import_dialog_->selectedFiles().isEmpty()) {
+    return;
+  }
+  importTable(import_dialog_->selectedFiles().first());
+}
+
+void MainWindow::importTable(const QString& path) {
+  const QString full = QFileInfo(path).absoluteFilePath();
+  TableImportDialog dialog(full, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  const TableLayout layout = dialog.Layout();
+  RunImportCommand(full, layout);
+}
+
+void MainWindow::RunImportCommand(const QString& path,
+                                  const TableLayout& layout) {
+  OpenSteps steps(*this, path, layout);
+  std::string file_name = open_file_name_.toStdString();
+  RunOpen(steps, state_, report_, file_name, DecimalSeparator().toStdString());
 }
 
 void MainWindow::onSaveChart() {

@@ -80,6 +80,15 @@ Status ReadDataFile(ByteSource& source, LoadedData& data,
 Status ReadDataFile(const std::string& path, LoadedData& data,
                     const ReadProgress& progress = {});
 
+// Rounds one datum, as converted to long double, to single precision and
+// checks it as the loader checks the data of a file, in the order above
+// (the read error here being a value beyond the single range or a
+// subnormal axis); fills major, minor, phi and ratio of `d`. Returns kOk or
+// the code of the first check that fails. The table import stores its data
+// through it, so that both loaders accept and store the same values.
+StatusCode CheckDatum(long double major, long double minor, long double phi,
+                      MarkerRecord& d);
+
 // The refusal of datum `datum` for a loader's code: for example
 // Refusal(StatusCode::kReadError, 5) says "Read error --- #5".
 Status Refusal(StatusCode code, std::int32_t datum);

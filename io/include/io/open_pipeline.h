@@ -68,6 +68,11 @@ class OpenFrontEnd {
   // front end says otherwise (the command-line tool opens a path as the
   // user typed it and names it by its full path).
   virtual std::string ReportName(const std::string& path);
+  // Reads the chosen file into `data` (the read stage's work): the data
+  // file loader, unless the front end reads another kind of file, as the
+  // table import does.
+  virtual Status Load(const std::string& path, LoadedData& data,
+                      const ReadProgress& progress);
   // Runs a long stage to its end before returning (the window puts large
   // files on a worker thread behind a progress indication, whose Cancel
   // button calls progress.Cancel()). The default runs it at once.

@@ -3,10 +3,11 @@
 // pipeline through the shared loader and analysis code; this class only
 // asks, shows and saves. Tests find its widgets by their object names
 // ("chart", "dataGrid", "report", "pages", "statusCount", "statusLimits",
-// "openDialog", "saveDialog", "resultsDialog", "reportDialog", the menus
-// "fileMenu", "recentMenu", "editMenu", "helpMenu" and the actions
-// "openAction", "saveChartAction", "exportResultsAction", "saveReportAction",
-// "clearRecentAction", "exitAction", "versionAction").
+// "openDialog", "importDialog", "saveDialog", "resultsDialog",
+// "reportDialog", the menus "fileMenu", "recentMenu", "editMenu", "helpMenu"
+// and the actions "openAction", "importTableAction", "saveChartAction",
+// "exportResultsAction", "saveReportAction", "clearRecentAction",
+// "exitAction", "versionAction").
 #ifndef ORVANE_WINDOW_MAIN_WINDOW_H_
 #define ORVANE_WINDOW_MAIN_WINDOW_H_
 
@@ -17,6 +18,7 @@
 #include "core/analysis_state.h"
 #include "core/report.h"
 #include "core/status.h"
+#include "io/table_import.h"
 
 class QAction;
 class QDragEnterEvent;
@@ -60,6 +62,12 @@ class MainWindow : public QMainWindow {
   // Opens `path` as if it had been chosen in the open dialog (the file a
   // desktop passes to the program at start).
   void openFile(const QString& path);
+  // File > Import Table...: the file dialog for a measurement table, then
+  // the import dialog, then the Open pipeline with the table import as its
+  // load stage; a cancelled dialog changes nothing.
+  void onImportTable();
+  // The import dialog for the table `path`, as if it had been chosen.
+  void importTable(const QString& path);
   // File > Save Chart, and a right click on the chart.
   void onSaveChart();
   // File > Export Results...: the results as CSV (io/results_csv.h).
@@ -98,6 +106,8 @@ class MainWindow : public QMainWindow {
   void StartUp();
   // The Open pipeline; `preset` is a file chosen without the dialog.
   void RunOpenCommand(const QString* preset);
+  // The Open pipeline reading the table `path` with `layout`.
+  void RunImportCommand(const QString& path, const TableLayout& layout);
   // Shows a message in a modal information box with an OK button.
   void ShowMessage(const QString& text);
   // Runs `work` to its end; large data go to a worker thread behind a
@@ -138,6 +148,7 @@ class MainWindow : public QMainWindow {
   QLabel* count_panel_ = nullptr;
   QLabel* limits_panel_ = nullptr;
   QFileDialog* open_dialog_ = nullptr;
+  QFileDialog* import_dialog_ = nullptr;
   QFileDialog* save_dialog_ = nullptr;
   QFileDialog* results_dialog_ = nullptr;
   QFileDialog* report_dialog_ = nullptr;

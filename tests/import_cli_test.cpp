@@ -1,0 +1,126 @@
+// orvane-cli --import as a user runs it on the tables other programs write.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "run_program.h"
+#include "temp_folder.h"
+
+namespace {
+
+using orvane::testing_support::ProgramRun;
+using orvane::testing_support::RunProgram;
+using orvane::testing_support::TempFolder;
+
+class ImportCli : public ::testing::Test {
+ protected:
+  std::string Write(const std::string& name, const std::string& text) {
+    return folder_.Write(name, text);
+  }
+  ProgramRun Run(const std::string& args) {
+    return RunProgram("cd '" + folder_.path().string() + "' && env LC_ALL=C " +
+                          ORVANE_CLI + " " + args,
+                      folder_.path());
+  }
+  // The output with the line that names the file taken out.
+  static std::string WithoutFileLine(std::string out) {
+    const std::size_t at = out.find("  file = ");
+    if (at != std::string::npos) out.erase(at, out.find('\n', at) - at + 1);
+    return out;
+  }
+  // The JSON object with the file's name taken out of its "file" member
+  // and of the report's line that names it.
+  static std::string WithoutFileName(std::string json) {
+    for (const std::string key : {"\"file\":\"", "  file = "}) {
+      const std::size_t at = json.find(key);
+      if (at == std::string::npos) continue;
+      json.erase(at + key.size(),
+                 json.find('"', at + key.size()) - at - key.size());
+    }
+    return json;
+  }
+
+  TempFolder folder_{"import_cli"};
+};
+
+TEST_F(ImportCli, TablesGiveTheFiguresOfTheHandConvertedFile) {
+  const std::string native =
+      Write("grains.txt",
+            "3.5 1.25 120.5\n4 2.125 95\n2.875 1.5 110.25\n5.5 2 101\n"
+            "3.125 1.75 99.5\n4.25 2.25 130\n");
+  const ProgramRun expected = Run("--json '" + native + "'");
+  ASSERT_EQ(expected.status, 0) << expected.err;
+
+  // Found from the table: semicolons, decimal commas, the header's names.
+  const std::string detected =
+      Write("grains.csv",
+            "Major;Minor;Angle\r\n3,5;1,25;120,5\r\n4;2,125;95\r\n2,875;1,5;"
+            "110,25\r\n"
+            "5,5;2;101\r\n3,125;1,75;99,5\r\n4,25;2,25;130\r\n");
+  const ProgramRun a = Run("--import --json '" + detected + "'");
+  EXPECT_EQ(a.status, 0) << a.err;
+  EXPECT_EQ(WithoutFileName(a.out), WithoutFileName(expected.out));
+
+  // Given on the command line: no header, an id column, azimuths.
+  const std::string given =
+      Write("azimuths.dat",
+            "1 3.5 1.25 -30.5\n2 4 2.125 -5\n3 2.875 1.5 -20.25\n4 5.5 2 -11\n"
+            "5 3.125 1.75 -9.5\n6 4.25 2.25 -40\n");
+  const ProgramRun b =
+      Run("--import --no-header --delimiter space --columns -,major,minor,angle"
+          " --angle cw-north --json '" +
+          given + "'");
+  EXPECT_EQ(b.status, 0) << b.err;
+  EXPECT_EQ(WithoutFileName(b.out), WithoutFileName(expected.out));
+
+  // The report names the table by its full path.
+  const ProgramRun report = Run("--import '" + detected + "'");
+  EXPECT_NE(report.out.find("  file = " + detected + "\n"), std::string::npos);
+  EXPECT_EQ(WithoutFileLine(report.out),
+            WithoutFileLine(Run("'" + native + "'").out));
+}
+
+TEST_F(ImportCli, RefusalsNameTheLineAndColumn) {
+  const std::string bad = Write("bad.csv", "a,b,phi\n3,2,30\n3,x,1\n");
+  const std::string good = Write("good.csv", "R,phi\n2,30\n3,40\n");
+  const ProgramRun r = Run("--import bad.csv good.csv");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "bad.csv: line 3, column b: not a number\n"
+            "good.csv: Number of data < 5\n");
+  EXPECT_NE(r.out.find("  N    = 2\n"), std::string::npos);
+  const ProgramRun json = Run("--import --json bad.csv");
+  EXPECT_EQ(json.out,
+            "{\"file\":\"bad.csv\",\"error\":\"line 3, column b: not a "
+            "number\"}\n");
+  const ProgramRun unknown =
+      Run("--import '" + Write("u.csv", "x,y,z\n1,2,3\n") + "'");
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_NE(unknown.err.find("choose the columns"), std::string::npos);
+  // Without --import a table is a data file, refused as it always was.
+  EXPECT_EQ(Run("bad.csv").err, "bad.csv: Read error --- #1\n");
+}
+
+TEST_F(ImportCli, UsageErrors) {
+  Write("t.csv", "R,phi\n2,30\n");
+  const char* const wrong[] = {
+      "--import --angle north t.csv",
+      "--import --columns major,size t.csv",
+      "--import --delimiter pipe t.csv",
+      "--columns R,angle t.csv",
+      "--radians t.csv",
+      "--import --columns",
+  };
+  for (const char* args : wrong) {
+    const ProgramRun r = Run(args);
+    EXPECT_EQ(r.status, 2) << args;
+    EXPECT_NE(r.err.find("Try 'orvane-cli --help'."), std::string::npos)
+        << args;
+    EXPECT_TRUE(r.out.empty()) << args;
+  }
+  const ProgramRun help = Run("--help");
+  EXPECT_NE(help.out.find("--import"), std::string::npos);
+  EXPECT_NE(help.out.find("cw-north"), std::string::npos);
+}
+
+}  // namespace
