@@ -284,6 +284,9 @@ void MainWindow::BuildMenu() {
   open->setShortcut(QKeySequence::Open);
   QAction* import = file->addAction("&Import Table...");
   import->setObjectName("importTableAction");
+  recent_menu_ = file->addMenu("Recent &Files");
+  recent_menu_->setObjectName("recentMenu");
+  RebuildRecentMenu();
   QAction* save = file->addAction("&Save Chart");
   save->setObjectName("saveChartAction");
   save->setShortcut(QKeySequence::Save);
