@@ -6,6 +6,9 @@
 #include <QPolygon>
 #include <algorithm>
 #include <cmath>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <system_error>
 #include <thread>
 
@@ -237,7 +240,7 @@ qreal MarkerOpacity(const SeriesStyle& style) {
 // themselves; at finer rasters the shape's regions drawn at the device's
 // pixels.
 QImage StampOf(const MarkerShape& shape, const SeriesStyle& style,
-                   qreal ratio) {
+               qreal ratio) {
   const int side = 2 * shape.extent + 1;
   if (ratio == 1.0) {
     QImage stamp(side, side, QImage::Format_ARGB32_Premultiplied);
@@ -481,6 +484,33 @@ std::vector<StampRun> StampRuns(const QImage& stamp, qreal opacity) {
   return runs;
 }
 
+// Blends `length` pixels from d on with the run's colour. Four pixels at a
+// time where the processor has the instructions, with the same sums.
+inline void BlendRun(std::uint32_t* d, int length, const StampRun& run) {
+  int x = 0;
+#if defined(__SSE2__)
+  if (length >= 4) {
+    const __m128i keep = _mm_set1_epi16(static_cast<short>(run.keep));
+    const __m128i colour = _mm_set1_epi32(static_cast<int>(run.colour));
+    const __m128i half = _mm_set1_epi16(0x80);
+    const __m128i zero = _mm_setzero_si128();
+    auto mul = [&](__m128i c) {  // each 16-bit lane c * keep / 255
+      const __m128i t = _mm_mullo_epi16(c, keep);
+      return _mm_srli_epi16(
+          _mm_add_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), half), 8);
+    };
+    for (; x + 4 <= length; x += 4) {
+      auto* p = reinterpret_cast<__m128i*>(d + x);
+      const __m128i v = _mm_loadu_si128(p);
+      const __m128i lo = mul(_mm_unpacklo_epi8(v, zero));
+      const __m128i hi = mul(_mm_unpackhi_epi8(v, zero));
+      _mm_storeu_si128(p, _mm_add_epi32(colour, _mm_packus_epi16(lo, hi)));
+    }
+  }
+#endif
+  for (; x < length; ++x) d[x] = run.colour + ByteMul(d[x], run.keep);
+}
+
 // Blends the stamps whose top-left corners are `origins` (device pixels)
 // into the rows first_row .. last_row - 1 of the layer.
 void BlendStamps(QImage& layer, const std::vector<StampRun>& runs,
@@ -501,10 +531,7 @@ void BlendStamps(QImage& layer, const std::vector<StampRun>& runs,
         x0 = std::max(x0, 0);
         x1 = std::min(x1, width);
       }
-      std::uint32_t* d = bits + y * stride;
-      for (int x = x0; x < x1; ++x) {
-        d[x] = run.colour + ByteMul(d[x], run.keep);
-      }
+      BlendRun(bits + y * stride + x0, x1 - x0, run);
     }
   }
 }
