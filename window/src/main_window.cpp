@@ -26,6 +26,7 @@
 #include <QVBoxLayout>
 #include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "chart/chart_geometry.h"
@@ -92,6 +93,28 @@ void HideCompletionWithDialog(QFileDialog* dialog) {
       if (completer->popup() != nullptr) completer->popup()->hide();
     }
   });
+}
+
+// Puts the points of every series in order, the pre-strain data beside the
+// others on a thread of their own where one is to be had.
+void SortPoints(const EqualAreaChart& chart) {
+  std::thread beside;
+  try {
+    beside = std::thread([&chart] {
+      try {
+        chart.retrodeformed.Points();
+      } catch (const std::bad_alloc&) {
+        // Sorted in place then, below, with no buffer.
+      }
+    });
+  } catch (const std::system_error&) {
+    // No thread: all on this one.
+  }
+  for (const PolarSeries* s : chart.SeriesList()) {
+    if (s != &chart.retrodeformed || !beside.joinable()) s->Points();
+  }
+  if (beside.joinable()) beside.join();
+  chart.retrodeformed.Points();
 }
 
 // The caption for a data file: "Orvane  [ name ]", the name without its
@@ -170,7 +193,7 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
         [&] {
           try {
             prepared_->ShowAnalysis(next, result.analysis);
-            for (const PolarSeries* s : prepared_->SeriesList()) s->Points();
+            SortPoints(*prepared_);
           } catch (const std::bad_alloc&) {
             out_of_memory = true;
           }
