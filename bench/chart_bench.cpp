@@ -121,6 +121,7 @@ BENCHMARK(BM_PaintAfterResize)
     ->MeasureProcessCPUTime()
     ->UseRealTime()
     ->Arg(1000000)
+    ->Arg(10000000)
     ->Unit(benchmark::kMillisecond);
 
 // The console's lines, and then the chart's rows at 10^6 points.
@@ -131,14 +132,16 @@ class RowReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       const std::string name = run.benchmark_name();
       const char* row = nullptr;
-      if (name.rfind("BM_FirstPaint/1000000", 0) == 0) {
+      if (name.rfind("BM_FirstPaint/1000000/", 0) == 0) {
         row = "chart: first paint, two series of 10^6 points";
-      } else if (name.rfind("BM_RepaintHighlight/1000000", 0) == 0) {
+      } else if (name.rfind("BM_RepaintHighlight/1000000/", 0) == 0) {
         row = "chart: repaint after highlight at 10^6";
-      } else if (name.rfind("BM_RepaintLegendCheck/1000000", 0) == 0) {
+      } else if (name.rfind("BM_RepaintLegendCheck/1000000/", 0) == 0) {
         row = "chart: repaint after legend check at 10^6";
-      } else if (name.rfind("BM_PaintAfterResize/1000000", 0) == 0) {
+      } else if (name.rfind("BM_PaintAfterResize/1000000/", 0) == 0) {
         row = "chart: paint at a new size, two series of 10^6 points";
+      } else if (name.rfind("BM_PaintAfterResize/10000000/", 0) == 0) {
+        row = "chart: paint at a new size, two series of 10^7 points";
       }
       if (row == nullptr || run.iterations == 0) continue;
       const double n = static_cast<double>(run.iterations);

@@ -447,91 +447,113 @@ inline std::uint32_t ByteMul(std::uint32_t x, std::uint32_t a) {
   return x | t;
 }
 
-// A run of stamp pixels of one colour in one row, the colour already
-// weighted by the opacity.
-struct StampRun {
-  int dy = 0, dx = 0, length = 0;
-  std::uint32_t colour = 0;
-  std::uint32_t keep = 0;  // 255 less the colour's alpha
+// Four neighbouring pixels of a stamp's row, their colours already
+// weighted by the opacity. A pixel that the marker does not cover has
+// colour 0 and keeps all of what lies beneath (255): blending it changes
+// nothing, so the four are blended alike.
+struct StampGroup {
+  int dy = 0, dx = 0;
+  std::uint32_t colour[4] = {0, 0, 0, 0};
+  std::uint32_t keep[4] = {255, 255, 255, 255};  // 255 less the alpha
+  // keep[] for each byte of pixels 0 and 1, and of pixels 2 and 3.
+  std::uint16_t keep_low[8] = {255, 255, 255, 255, 255, 255, 255, 255};
+  std::uint16_t keep_high[8] = {255, 255, 255, 255, 255, 255, 255, 255};
 };
 
-std::vector<StampRun> StampRuns(const QImage& stamp, qreal opacity) {
+std::vector<StampGroup> StampGroups(const QImage& stamp, qreal opacity) {
   // The painter's opacity in 256ths, then in 255ths, as drawImage takes it.
   const int opacity256 = static_cast<int>(opacity * 256);
   const std::uint32_t alpha =
       opacity256 >= 256 ? 255u
                         : static_cast<std::uint32_t>(opacity256 * 255) >> 8;
-  std::vector<StampRun> runs;
+  std::vector<StampGroup> groups;
   for (int y = 0; y < stamp.height(); ++y) {
     const auto* row = reinterpret_cast<const QRgb*>(stamp.constScanLine(y));
-    for (int x = 0; x < stamp.width();) {
-      if (row[x] == 0) {
-        ++x;
-        continue;
+    for (int x = 0; x < stamp.width(); x += 4) {
+      StampGroup g;
+      g.dy = y;
+      g.dx = x;
+      bool covered = false;
+      for (int i = 0; i < 4 && x + i < stamp.width(); ++i) {
+        if (row[x + i] == 0) continue;
+        covered = true;
+        g.colour[i] = ByteMul(row[x + i], alpha);
+        g.keep[i] = 255 - qAlpha(g.colour[i]);
+        std::uint16_t* lanes = i < 2 ? g.keep_low : g.keep_high;
+        for (int c = 0; c < 4; ++c) {
+          lanes[4 * (i % 2) + c] = static_cast<std::uint16_t>(g.keep[i]);
+        }
       }
-      int end = x + 1;
-      while (end < stamp.width() && row[end] == row[x]) ++end;
-      StampRun run;
-      run.dy = y;
-      run.dx = x;
-      run.length = end - x;
-      run.colour = ByteMul(row[x], alpha);
-      run.keep = 255 - qAlpha(run.colour);
-      runs.push_back(run);
-      x = end;
+      if (covered) groups.push_back(g);
     }
   }
-  return runs;
+  return groups;
 }
 
-// Blends `length` pixels from d on with the run's colour. Four pixels at a
-// time where the processor has the instructions, with the same sums.
-inline void BlendRun(std::uint32_t* d, int length, const StampRun& run) {
-  int x = 0;
+// Blends the group's four pixels into d[0..3].
+inline void BlendGroup(std::uint32_t* d, const StampGroup& g) {
 #if defined(__SSE2__)
-  if (length >= 4) {
-    const __m128i keep = _mm_set1_epi16(static_cast<short>(run.keep));
-    const __m128i colour = _mm_set1_epi32(static_cast<int>(run.colour));
-    const __m128i half = _mm_set1_epi16(0x80);
-    const __m128i zero = _mm_setzero_si128();
-    auto mul = [&](__m128i c) {  // each 16-bit lane c * keep / 255
-      const __m128i t = _mm_mullo_epi16(c, keep);
-      return _mm_srli_epi16(
-          _mm_add_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), half), 8);
-    };
-    for (; x + 4 <= length; x += 4) {
-      auto* p = reinterpret_cast<__m128i*>(d + x);
-      const __m128i v = _mm_loadu_si128(p);
-      const __m128i lo = mul(_mm_unpacklo_epi8(v, zero));
-      const __m128i hi = mul(_mm_unpackhi_epi8(v, zero));
-      _mm_storeu_si128(p, _mm_add_epi32(colour, _mm_packus_epi16(lo, hi)));
-    }
-  }
+  const __m128i half = _mm_set1_epi16(0x80);
+  const __m128i zero = _mm_setzero_si128();
+  auto mul = [half](__m128i c, __m128i k) {  // each 16-bit lane c * k / 255
+    const __m128i t = _mm_mullo_epi16(c, k);
+    return _mm_srli_epi16(
+        _mm_add_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), half), 8);
+  };
+  auto* p = reinterpret_cast<__m128i*>(d);
+  const __m128i v = _mm_loadu_si128(p);
+  const __m128i low =
+      mul(_mm_unpacklo_epi8(v, zero),
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(g.keep_low)));
+  const __m128i high =
+      mul(_mm_unpackhi_epi8(v, zero),
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(g.keep_high)));
+  _mm_storeu_si128(
+      p,
+      _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(g.colour)),
+                    _mm_packus_epi16(low, high)));
+#else
+  for (int i = 0; i < 4; ++i) d[i] = g.colour[i] + ByteMul(d[i], g.keep[i]);
 #endif
-  for (; x < length; ++x) d[x] = run.colour + ByteMul(d[x], run.keep);
 }
 
 // Blends the stamps whose top-left corners are `origins` (device pixels)
-// into the rows first_row .. last_row - 1 of the layer.
-void BlendStamps(QImage& layer, const std::vector<StampRun>& runs,
-                 int stamp_height, const std::vector<Pixel>& origins,
-                 int first_row, int last_row) {
-  const int width = layer.width();
-  auto* bits = reinterpret_cast<std::uint32_t*>(layer.bits());
-  const qsizetype stride = layer.bytesPerLine() / 4;
+// into the rows first_row .. last_row - 1 of the layer's pixels `bits`,
+// `width` pixels and `stride` words a row.
+void BlendStamps(std::uint32_t* bits, int width, qsizetype stride,
+                 const std::vector<StampGroup>& groups, int stamp_side,
+                 const std::vector<Pixel>& origins, int first_row,
+                 int last_row) {
+  // Groups reach up to three pixels past the stamp's right-hand side.
+  const int reach = (stamp_side + 3) / 4 * 4;
   for (const Pixel& o : origins) {
-    if (o.y >= last_row || o.y + stamp_height <= first_row) continue;
-    const bool whole = o.x >= 0 && o.x + stamp_height <= width &&
-                       o.y >= first_row && o.y + stamp_height <= last_row;
-    for (const StampRun& run : runs) {
-      const int y = o.y + run.dy;
-      int x0 = o.x + run.dx, x1 = x0 + run.length;
-      if (!whole) {
-        if (y < first_row || y >= last_row) continue;
-        x0 = std::max(x0, 0);
-        x1 = std::min(x1, width);
+    if (o.y >= last_row || o.y + stamp_side <= first_row) continue;
+    const bool across = o.x >= 0 && o.x + reach <= width;
+    if (across && o.y >= first_row && o.y + stamp_side <= last_row) {
+      std::uint32_t* corner = bits + o.y * stride + o.x;
+      for (const StampGroup& g : groups) {
+        BlendGroup(corner + g.dy * stride + g.dx, g);
       }
-      BlendRun(bits + y * stride + x0, x1 - x0, run);
+      continue;
+    }
+    if (across) {  // cut by the band's first or last row
+      for (const StampGroup& g : groups) {
+        const int y = o.y + g.dy;
+        if (y >= first_row && y < last_row) {
+          BlendGroup(bits + y * stride + o.x + g.dx, g);
+        }
+      }
+      continue;
+    }
+    for (const StampGroup& g : groups) {
+      const int y = o.y + g.dy;
+      if (y < first_row || y >= last_row) continue;
+      std::uint32_t* row = bits + y * stride;
+      for (int i = 0; i < 4; ++i) {
+        const int x = o.x + g.dx + i;
+        if (x < 0 || x >= width) continue;
+        row[x] = g.colour[i] + ByteMul(row[x], g.keep[i]);
+      }
     }
   }
 }
@@ -580,7 +602,8 @@ QImage BlendedSeriesLayer(const PolarSeries& s, const ChartLayout& layout,
   if (style.marker == MarkerStyle::kNone || s.Count() == 0) return image;
   const MarkerShape shape = MakeMarkerShape(style);
   const QImage stamp = StampOf(shape, style, ratio);
-  const std::vector<StampRun> runs = StampRuns(stamp, MarkerOpacity(style));
+  const std::vector<StampGroup> groups =
+      StampGroups(stamp, MarkerOpacity(style));
   const std::vector<PolarPoint>& points = s.Points();
   const int parts = PartsFor(points.size());
   std::vector<Pixel> origins(points.size());
@@ -593,10 +616,13 @@ QImage BlendedSeriesLayer(const PolarSeries& s, const ChartLayout& layout,
       origins[i] = {(p.x - shape.extent) * ratio, (p.y - shape.extent) * ratio};
     }
   });
+  // The pixels are taken once, before the threads share them.
+  auto* bits = reinterpret_cast<std::uint32_t*>(image.bits());
+  const qsizetype stride = image.bytesPerLine() / 4;
   const int rows = image.height();
   InParts(parts, [&](int k) {
-    BlendStamps(image, runs, stamp.height(), origins, rows * k / parts,
-                rows * (k + 1) / parts);
+    BlendStamps(bits, image.width(), stride, groups, stamp.height(), origins,
+                rows * k / parts, rows * (k + 1) / parts);
   });
   return image;
 }
