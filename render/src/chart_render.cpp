@@ -2,7 +2,6 @@
 
 #include <QFontMetrics>
 #include <QPaintEngine>
-#include <QPainterPathStroker>
 #include <QPolygon>
 #include <algorithm>
 #include <cmath>
