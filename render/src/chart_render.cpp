@@ -8,6 +8,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -564,7 +565,7 @@ void InParts(int parts, const Work& work) {
   for (int k = 1; k < parts; ++k) {
     try {
       threads.emplace_back(work, k);
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
       work(k);  // no thread to be had: this one does the part
     }
   }
@@ -591,6 +592,7 @@ QImage BlendedSeriesLayer(const PolarSeries& s, const ChartLayout& layout,
   QImage image(size.width() * ratio, size.height() * ratio,
                QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(ratio);
+  if (image.isNull()) return image;  // no memory for it: nothing drawn
   image.fill(Qt::transparent);
   const SeriesStyle& style = s.Style();
   if (style.line_visible) {
@@ -605,7 +607,14 @@ QImage BlendedSeriesLayer(const PolarSeries& s, const ChartLayout& layout,
       StampGroups(stamp, MarkerOpacity(style));
   const std::vector<PolarPoint>& points = s.Points();
   const int parts = PartsFor(points.size());
-  std::vector<Pixel> origins(points.size());
+  std::vector<Pixel> origins;
+  try {
+    origins.resize(points.size());
+  } catch (const std::bad_alloc&) {
+    // Without room for the positions the painter draws the stamps, to the
+    // same pixels.
+    return SeriesLayer(s, layout, maximum, size, ratio);
+  }
   InParts(parts, [&](int k) {
     const std::size_t first = points.size() * k / parts;
     const std::size_t last = points.size() * (k + 1) / parts;
