@@ -1,11 +1,17 @@
-// Timings of the chart: the first paint of large data sets, and repaints
-// that change only the highlight or one legend check.
+// Timings of the chart: the first paint of large data sets, repaints that
+// change only the highlight or one legend check, and a paint at a new size
+// (the window's resize). Times are wall times; "CPU" counts every thread of
+// the process. At the end the rows of two series of 10^6 points are
+// printed as a table.
 //   build/bench/chart_bench
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <cstdio>
+#include <string>
+#include <vector>
 
 #include "chart/chart_geometry.h"
 #include "chart/equal_area_chart.h"
@@ -29,6 +35,8 @@ orvane::EqualAreaChart LargeChart(std::int64_t n) {
     chart.retrodeformed.AddPolar(360 * next(), 0.8 * next());
   }
   chart.optimal.AddPolar(40, 0.5);
+  // In angle order before the timing, as the window has them.
+  for (const orvane::PolarSeries* series : chart.SeriesList()) series->Points();
   return chart;
 }
 
@@ -42,6 +50,8 @@ void BM_FirstPaint(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_FirstPaint)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
     ->Arg(1000)
     ->Arg(100000)
     ->Arg(1000000)
@@ -65,6 +75,8 @@ void BM_RepaintHighlight(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_RepaintHighlight)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
     ->Arg(1000)
     ->Arg(100000)
     ->Arg(1000000)
@@ -85,10 +97,74 @@ void BM_RepaintLegendCheck(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_RepaintLegendCheck)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
     ->Arg(1000)
     ->Arg(100000)
     ->Arg(1000000)
     ->Unit(benchmark::kMillisecond);
+
+// A paint after the chart changed size: every cached layer is drawn anew.
+void BM_PaintAfterResize(benchmark::State& state) {
+  orvane::EqualAreaChart chart = LargeChart(state.range(0));
+  orvane::ChartRenderCache cache;
+  int k = 0;
+  for (auto _ : state) {
+    const QSize size = kSize + QSize(k % 2, k % 2);
+    ++k;
+    QImage target(size, QImage::Format_RGB32);
+    QPainter painter(&target);
+    orvane::RenderChart(painter, chart, size, &cache);
+  }
+}
+BENCHMARK(BM_PaintAfterResize)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Arg(1000000)
+    ->Arg(10000000)
+    ->Unit(benchmark::kMillisecond);
+
+// The console's lines, and then the chart's rows at 10^6 points.
+class RowReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      const std::string name = run.benchmark_name();
+      const char* row = nullptr;
+      if (name.rfind("BM_FirstPaint/1000000/", 0) == 0) {
+        row = "chart: first paint, two series of 10^6 points";
+      } else if (name.rfind("BM_RepaintHighlight/1000000/", 0) == 0) {
+        row = "chart: repaint after highlight at 10^6";
+      } else if (name.rfind("BM_RepaintLegendCheck/1000000/", 0) == 0) {
+        row = "chart: repaint after legend check at 10^6";
+      } else if (name.rfind("BM_PaintAfterResize/1000000/", 0) == 0) {
+        row = "chart: paint at a new size, two series of 10^6 points";
+      } else if (name.rfind("BM_PaintAfterResize/10000000/", 0) == 0) {
+        row = "chart: paint at a new size, two series of 10^7 points";
+      }
+      if (row == nullptr || run.iterations == 0) continue;
+      const double n = static_cast<double>(run.iterations);
+      rows_.push_back({row, run.real_accumulated_time / n * 1e3,
+                       run.cpu_accumulated_time / n * 1e3});
+    }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    if (rows_.empty()) return;
+    std::printf("\n| work | wall | cpu (all threads) |\n|---|---|---|\n");
+    for (const Row& r : rows_) {
+      std::printf("| %s | %.3f ms | %.3f ms |\n", r.what, r.wall_ms, r.cpu_ms);
+    }
+  }
+
+ private:
+  struct Row {
+    const char* what;
+    double wall_ms, cpu_ms;
+  };
+  std::vector<Row> rows_;
+};
 
 }  // namespace
 
@@ -96,7 +172,8 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
+  RowReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;
 }

@@ -443,6 +443,41 @@ TEST_F(MainWindowTest, LargeFilesRunBehindACancellableProgressBox) {
   EXPECT_EQ(Cell(2, 3), "-84.00");
 }
 
+// Wherever events are handled during an Open of large data (the progress
+// boxes of reading, analysing, plotting and fitting the grid), the grid and
+// the chart show the same data: the old, or both the new.
+TEST_F(MainWindowTest, GridAndChartChangeTogether) {
+  const QString six = Write("six.txt", kSix);
+  Open({Choose(six)});
+  QByteArray text;
+  for (int i = 0; i < 400000; ++i) {
+    text += "3.5 1.25 " + QByteArray::number(i % 170 - 85) + "\n";
+  }
+  const QString big = Write("big.txt", text);
+  int checks = 0, old_both = 0, new_both = 0;
+  QStringList mixed;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    ++checks;
+    const bool grid_new = Cell(1, 1) == "3.50";
+    const bool chart_new = Chart()->Chart().measured.Count() == 400000u;
+    if (grid_new != chart_new) {
+      mixed << QString("grid %1, chart %2")
+                   .arg(grid_new ? "new" : "old", chart_new ? "new" : "old");
+    } else {
+      (grid_new ? new_both : old_both) += 1;
+    }
+  });
+  watch.start(0);
+  Open({Choose(big)});
+  watch.stop();
+  EXPECT_TRUE(mixed.isEmpty()) << mixed.join("; ").toStdString();
+  EXPECT_GT(old_both, 0);  // events were handled while the work ran
+  EXPECT_EQ(Cell(1, 1), "3.50");
+  EXPECT_EQ(Chart()->Chart().measured.Count(), 400000u);
+  EXPECT_GT(checks, 0);
+}
+
 TEST_F(MainWindowTest, CancelledDialogRerunsOnTheDataHeld) {
   // Before any file: the preset name, no data, the start-up chart, no box.
   Open({Cancel()});

@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "timing_log.h"
+
 namespace orvane {
 
 ChartWidget::ChartWidget(QWidget* parent) : QWidget(parent) {
@@ -12,8 +14,12 @@ ChartWidget::ChartWidget(QWidget* parent) : QWidget(parent) {
 }
 
 void ChartWidget::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
-  RenderChart(painter, chart_, size(), &cache_);
+  TimingMark("chart: paint");
+  {
+    QPainter painter(this);
+    RenderChart(painter, chart_, size(), &cache_);
+  }
+  TimingMark("chart: painted");
 }
 
 void ChartWidget::mousePressEvent(QMouseEvent* event) {

@@ -28,7 +28,9 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "chart/chart_geometry.h"
@@ -38,6 +40,7 @@
 #include "render/chart_render.h"
 #include "render/picture_export.h"
 #include "render/program_icon.h"
+#include "timing_log.h"
 #include "window/about_box.h"
 #include "window/chart_widget.h"
 #include "window/data_grid.h"
@@ -69,6 +72,8 @@ constexpr qint64 kAnalysisBytesPerDatum = 24;
 constexpr qint64 kPictureBytesPerPoint = 24;
 // Each datum's row of the results table takes about this many bytes.
 constexpr qint64 kResultsBytesPerDatum = 64;
+// Plotting the chart needs about this much per datum.
+constexpr qint64 kChartBytesPerDatum = 24;
 
 QFont FontOfPixels(const QStringList& families, int pixels) {
   QFont f;
@@ -122,6 +127,28 @@ QString DraggedFile(const QMimeData* data) {
   const QList<QUrl> urls = data->urls();
   if (urls.size() != 1 || !urls.first().isLocalFile()) return QString();
   return urls.first().toLocalFile();
+}
+
+// Puts the points of every series in order, the pre-strain data beside the
+// others on a thread of their own where one is to be had.
+void SortPoints(const EqualAreaChart& chart) {
+  std::thread beside;
+  try {
+    beside = std::thread([&chart] {
+      try {
+        chart.retrodeformed.Points();
+      } catch (const std::bad_alloc&) {
+        // Sorted in place then, below, with no buffer.
+      }
+    });
+  } catch (const std::system_error&) {
+    // No thread: all on this one.
+  }
+  for (const PolarSeries* s : chart.SeriesList()) {
+    if (s != &chart.retrodeformed || !beside.joinable()) s->Points();
+  }
+  if (beside.joinable()) beside.join();
+  chart.retrodeformed.Points();
 }
 
 // The caption for a data file: "Orvane  [ name ]", the name without its
@@ -181,6 +208,13 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
 
   void RunStage(OpenStage stage, StageProgress& progress,
                 const std::function<void()>& work) override {
+    TimingMark(stage == OpenStage::kRead ? "read: start" : "analysis: start");
+    RunStageWork(stage, progress, work);
+    TimingMark(stage == OpenStage::kRead ? "read: done" : "analysis: done");
+  }
+
+  void RunStageWork(OpenStage stage, StageProgress& progress,
+                    const std::function<void()>& work) {
     if (stage == OpenStage::kRead) {
       window_.RunWork(work, QFileInfo(Chosen()).size(), "Reading the data…",
                       &progress);
@@ -193,10 +227,29 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
   }
 
   // The chart of the new results is built before anything is committed, so
-  // that a lack of memory leaves the chart shown as it was.
+  // that a lack of memory leaves the chart shown as it was. Large data are
+  // plotted, and their points put in order, on the worker: the window
+  // keeps painting meanwhile.
   void Prepare(const AnalysisState& next, const OpenResult& result) override {
+    TimingMark("chart: build");
     prepared_.emplace(window_.chart_->Chart().WithoutData());
-    prepared_->ShowAnalysis(next, result.analysis);
+    bool out_of_memory = false;
+    window_.RunWork(
+        [&] {
+          try {
+            prepared_->ShowAnalysis(next, result.analysis);
+            SortPoints(*prepared_);
+          } catch (const std::bad_alloc&) {
+            out_of_memory = true;
+          }
+        },
+        static_cast<qint64>(next.count) * kChartBytesPerDatum,
+        "Analysing the data…");
+    if (out_of_memory) {
+      prepared_.reset();
+      throw std::bad_alloc();
+    }
+    TimingMark("chart: built");
   }
 
   void OnRefused(const Status& status) override {
@@ -206,11 +259,15 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
   }
 
   void OnCommitted(const AnalysisState& state) override {
+    TimingMark("grid: fill");
     window_.count_panel_->setText(QString("N : %1").arg(state.count));
     DataGrid& grid = *window_.grid_;
     grid.Model().SetData(&state.measured, state.count,
                          window_.DecimalSeparator());
     grid.Model().SetRowCount(state.count + 1);
+    // The chart changes with the grid, before any event is handled: the
+    // new grid never shows beside the old chart.
+    ShowPreparedChart();
     // Finding the widest cells reads every datum once: a tenth of a second
     // for ten million, so large data go to the worker as the reading did.
     DataGridModel::WidestTexts widest;
@@ -218,16 +275,14 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
                     static_cast<qint64>(state.count) * sizeof(MarkerRecord),
                     "Reading the data…");
     grid.FitToData(widest);
+    TimingMark("grid: filled");
   }
 
   void OnAnalysed(const AnalysisState& state, const Report&,
                   const OpenResult& result) override {
     window_.ShowReport();
-    EqualAreaChart& chart = window_.chart_->Chart();
-    chart = std::move(*prepared_);
-    chart.HideHighlight();
+    ShowPreparedChart();
     window_.setWindowTitle(DataCaption(Chosen()));
-    window_.chart_->ChartChanged();
     window_.limits_panel_->setText(
         QString::fromStdString(state.limits_summary));
     const std::string notice = AnalysisNotice(result);
@@ -245,6 +300,16 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
   // The file read: the table imported, or the data file opened.
   QString Chosen() const {
     return layout_ != nullptr ? table_ : window_.open_file_name_;
+  }
+
+  // The chart built by Prepare replaces the one shown.
+  void ShowPreparedChart() {
+    if (!prepared_) return;
+    EqualAreaChart& chart = window_.chart_->Chart();
+    chart = std::move(*prepared_);
+    prepared_.reset();
+    chart.HideHighlight();
+    window_.chart_->ChartChanged();
   }
 
   MainWindow& window_;

@@ -10,8 +10,11 @@
 #include <QPainterPath>
 #include <QSize>
 #include <QStringList>
+#include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "chart/chart_geometry.h"
 #include "chart/equal_area_chart.h"
@@ -35,16 +38,46 @@ LegendView MeasureLegend(const EqualAreaChart& chart, int width);
 
 ChartLayout LayOutChart(const EqualAreaChart& chart, QSize size);
 
+// What covers a pixel of a marker on a raster.
+enum class MarkerPixel : std::uint8_t { kNone, kFill, kOutline };
+
 // A marker as regions that do not overlap, each filled in one colour, so
 // that blending every region with what lies beneath equals blending the
 // whole marker at once. Coordinates are relative to the centre of the
 // point's pixel.
+//
+// A marker of half-size h x v covers 2h + 1 by 2v + 1 pixels centred on its
+// point's pixel, mirror-symmetric in x and y: a circle is the ellipse of
+// radii h + 1/2 and v + 1/2, a square that box, a diamond the rhombus with
+// its corners at the middles of the box's sides, a cross two bars across
+// the box. An outline of width w lies inside the shape, between its edge
+// and the same shape w pixels smaller each way; the fill is what lies
+// within. A bar of the cross is as thick as the odd width nearest the
+// pen's (the narrower at a tie), so that it has a middle pixel.
 struct MarkerShape {
   QPainterPath fill;
   QPainterPath outline;
   int extent = 0;  // pixels from the centre to the farthest covered pixel
+  // The pixels that a raster shows, row by row over the square of
+  // 2 extent + 1 pixels around the point's pixel: the pixels whose centres
+  // lie inside the regions above.
+  std::vector<MarkerPixel> pixels;
+  MarkerPixel At(int dx, int dy) const {
+    if (std::abs(dx) > extent || std::abs(dy) > extent) {
+      return MarkerPixel::kNone;
+    }
+    const int side = 2 * extent + 1;
+    return pixels[static_cast<std::size_t>((dy + extent) * side + dx + extent)];
+  }
 };
-MarkerShape MakeMarkerShape(const SeriesStyle& style);
+// `scale` is the number of device pixels a chart pixel: half-sizes and
+// widths are scaled and rounded to whole device pixels (1 = the screen).
+MarkerShape MakeMarkerShape(const SeriesStyle& style, double scale = 1.0);
+
+// The marker as a raster draws it: its pixels in their colours, opaque, on
+// a transparent square of 2 extent + 1 chart pixels, `ratio` device pixels
+// each. A raster blends it at the series' opacity at every point.
+QImage MarkerStamp(const SeriesStyle& style, qreal ratio = 1.0);
 
 // Drawings of large series kept between repaints: a repaint that changes
 // only the highlight or a legend check reuses them.
@@ -57,6 +90,8 @@ class ChartRenderCache {
   struct Layer;
   Layer& LayerFor(const PolarSeries* series);
   void Prune(const EqualAreaChart& chart);
+  // The series' drawing as last painted, or nullptr.
+  const QImage* LayerImage(const PolarSeries* series) const;
   int RebuiltLayers() const { return rebuilt_; }
   void CountRebuild() { ++rebuilt_; }
 
