@@ -618,16 +618,20 @@ bool RecordWriter::Finish() {
   U32(0);  // no description
   U32(0);
   U32(0);  // no palette
-  // The reference device: the picture's pixels at the given resolution.
-  I32(width_);
-  I32(height_);
-  I32(static_cast<std::int32_t>(std::lround(width_ * mm_per_px)));
-  I32(static_cast<std::int32_t>(std::lround(height_ * mm_per_px)));
+  // The reference device: a screen of 50 inches a side at the given
+  // resolution, whose size in whole millimetres and pixels gives readers
+  // that scale by them the resolution exactly (the picture's own size in
+  // whole millimetres would not).
+  const std::int32_t device = static_cast<std::int32_t>(std::lround(dpi_ * 50));
+  I32(device);
+  I32(device);
+  I32(1270);
+  I32(1270);
   U32(0);  // no pixel format
   U32(0);
   U32(0);  // not OpenGL
-  I32(static_cast<std::int32_t>(std::lround(width_ * mm_per_px * 1000)));
-  I32(static_cast<std::int32_t>(std::lround(height_ * mm_per_px * 1000)));
+  I32(1270000);
+  I32(1270000);
   while (body_.size() % 4 != 0) body_.push_back(0);
   for (int i = 0; i < 4; ++i) body_[4 + i] = (kHeaderSize >> (8 * i)) & 0xFF;
   if (!sink_.Overwrite(0, body_.data(), body_.size())) {
