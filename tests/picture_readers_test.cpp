@@ -43,9 +43,11 @@ QImage InkscapeRender(const QString& picture, const QString& png) {
 // returned.
 QImage LibreOfficeRender(const QString& picture, const QString& out_dir,
                          const QImage& ours) {
+  // One profile for the suite's conversions: making one takes seconds.
+  static QTemporaryDir profile;
   const std::string cmd = "timeout 240 soffice -env:UserInstallation=file://" +
-                          out_dir.toStdString() +
-                          "/profile --headless --convert-to png --outdir '" +
+                          profile.path().toStdString() +
+                          " --headless --convert-to png --outdir '" +
                           out_dir.toStdString() + "' '" +
                           picture.toStdString() + "' >/dev/null 2>&1";
   if (std::system(cmd.c_str()) != 0) return QImage();
