@@ -295,6 +295,39 @@ TEST(MetafileRecords, FallbackImageIsWhatTheScreenDraws) {
   }
 }
 
+// A translucent area too large for a picture of it is, for readers without
+// EMF+, mixed with white in GDI records outside the runs that readers of
+// EMF+ play; the EMF+ fill keeps its alpha.
+TEST(MetafileRecords, LargeTranslucentAreaFallsBackToMixedColour) {
+  const auto records = ReadBack(Draw(
+      [](QPainter& p) {
+        p.fillRect(QRect(0, 0, 3000, 2000), QColor(0, 0, 255, 128));
+        p.fillRect(QRect(10, 10, 5, 5), Qt::black);
+      },
+      QSize(3000, 2000)));
+  const auto fills = FillsOf(records);
+  ASSERT_EQ(fills.size(), 1u);
+  EXPECT_EQ(fills[0].argb, 0x800000FFu);
+  bool in_run = false;
+  int mixed = 0, pngs = 0, black = 0;
+  for (const Record& r : records) {
+    if (r.IsPlus()) in_run = r.plus.back().type == emf::kPlusGetDC;
+    pngs += !PngOf(r).isNull();
+    if (r.type == emf::EMR_CREATEBRUSHINDIRECT &&
+        U32(r.bytes, 16) == 0x00FF7F7F) {
+      EXPECT_FALSE(in_run);
+      ++mixed;
+    }
+    if (r.type == emf::EMR_CREATEBRUSHINDIRECT && U32(r.bytes, 16) == 0) {
+      EXPECT_TRUE(in_run);
+      ++black;
+    }
+  }
+  EXPECT_EQ(mixed, 1);
+  EXPECT_EQ(pngs, 0);
+  EXPECT_EQ(black, 1);  // the black square after it, in a run of its own
+}
+
 // A circle stays a curve, symmetric about its centre: an EMF+ path of
 // Bézier segments for a small one, GDI Bézier records for a large one.
 TEST(MetafileRecords, CirclesAreCurvesSymmetricAboutTheirCentre) {

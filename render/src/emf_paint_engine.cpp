@@ -41,6 +41,9 @@ std::vector<emf::Point16> ToPoints(const QPolygonF& polygon) {
 // circle of a few pixels lopsided.
 constexpr qreal kSmallShape = 40;
 
+// The largest PNG fallback, in pixels (16 MB while it is drawn).
+constexpr qint64 kLargestFallbackImage = 4096 * 1024;
+
 bool HasCurves(const QPainterPath& path) {
   for (int i = 0; i < path.elementCount(); ++i) {
     if (path.elementAt(i).isCurveTo()) return true;
@@ -429,6 +432,27 @@ void EmfPaintEngine::DrawBlended(const QPainterPath& path) {
                            .toAlignedRect()
                            .intersected(QRect(0, 0, width_, height_));
   if (pixels.isEmpty()) return;
+  if (static_cast<qint64>(pixels.width()) * pixels.height() >
+      kLargestFallbackImage) {
+    // Too large a picture to hold: for readers without EMF+ the shape is
+    // mixed with the white ground instead, in GDI records that readers of
+    // EMF+ skip (they are outside a run), with objects of their own.
+    gdi_run_ = true;
+    if (brush_.style() != Qt::NoBrush) {
+      std::vector<QPolygonF> polygons;
+      for (const QPolygonF& p : path.toFillPolygons(transform_)) {
+        polygons.push_back(p);
+      }
+      Fill(polygons, path.fillRule());
+    }
+    if (pen_.style() != Qt::NoPen) {
+      for (const QPolygonF& p : path.toSubpathPolygons(transform_)) {
+        Stroke(p, p.size() > 2 && p.first() == p.last());
+      }
+    }
+    EndGdiRun();
+    return;
+  }
   const std::vector<std::uint8_t>& png = PngOf(path, pixels);
   if (png.empty()) return;
   writer_->StretchPng(pixels.x(), pixels.y(), pixels.width(), pixels.height(),
