@@ -236,7 +236,6 @@ void EmfPaintEngine::GdiRun() {
 }
 
 bool EmfPaintEngine::end() {
-  GdiRun();
   EndGdiRun();
   const bool written = writer_->Finish();
   if (!written) error_ = QString::fromStdString(writer_->Error());
