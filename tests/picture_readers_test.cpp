@@ -90,11 +90,16 @@ QImage ReaderRender(const std::string& reader, const QString& picture,
   return LibreOfficeRender(picture, dir + "/lo", ours);
 }
 
-// Both readers, each where it is installed.
+// Both readers, each where it is installed; a missing one is named.
 std::vector<std::string> InstalledReaders() {
   std::vector<std::string> readers;
-  if (Installed("inkscape")) readers.push_back("inkscape");
-  if (Installed("soffice")) readers.push_back("soffice");
+  for (const char* reader : {"inkscape", "soffice"}) {
+    if (Installed(reader)) {
+      readers.push_back(reader);
+    } else {
+      std::printf("%s is not installed: its checks are skipped\n", reader);
+    }
+  }
   return readers;
 }
 
