@@ -1,13 +1,17 @@
 #include "render/emf_paint_engine.h"
 
-#include <QFontInfo>
+#include <QBuffer>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QPainter>
 #include <QPainterPath>
+#include <QPainterPathStroker>
 #include <QPixmap>
 #include <QTextItem>
 #include <algorithm>
 #include <cmath>
+
+#include "render/vector_fonts.h"
 
 namespace orvane {
 namespace {
@@ -30,6 +34,58 @@ std::vector<emf::Point16> ToPoints(const QPolygonF& polygon) {
     }
   }
   return out;
+}
+
+// Shapes up to this size (pixels a side) with curves, the markers, go in
+// as EMF+ paths with a PNG fallback: GDI's whole-pixel points would make a
+// circle of a few pixels lopsided.
+constexpr qreal kSmallShape = 40;
+
+// The largest PNG fallback, in pixels (16 MB while it is drawn).
+constexpr qint64 kLargestFallbackImage = 4096 * 1024;
+
+bool HasCurves(const QPainterPath& path) {
+  for (int i = 0; i < path.elementCount(); ++i) {
+    if (path.elementAt(i).isCurveTo()) return true;
+  }
+  return false;
+}
+
+// The path's figures as points typed line, curve and start, each figure
+// closed where it ends at its start.
+emf::PathF ToPathF(const QPainterPath& path) {
+  emf::PathF out;
+  std::size_t start = 0;
+  auto close_figure = [&out, &start] {
+    const std::size_t last = out.points.size();
+    if (last > start + 1 && out.points[start].x == out.points[last - 1].x &&
+        out.points[start].y == out.points[last - 1].y) {
+      out.types[last - 1] |= emf::PathF::kCloseFigure;
+    }
+  };
+  for (int i = 0; i < path.elementCount(); ++i) {
+    const QPainterPath::Element e = path.elementAt(i);
+    std::uint8_t type = emf::PathF::kLine;
+    if (e.isMoveTo()) {
+      close_figure();
+      start = out.points.size();
+      type = emf::PathF::kStart;
+    } else if (e.isCurveTo() || e.type == QPainterPath::CurveToDataElement) {
+      type = emf::PathF::kBezier;
+    }
+    out.points.push_back({static_cast<float>(e.x), static_cast<float>(e.y)});
+    out.types.push_back(type);
+  }
+  close_figure();
+  return out;
+}
+
+std::uint32_t ArgbOf(const QColor& c, qreal opacity) {
+  const int a = static_cast<int>(std::lround(c.alphaF() * opacity * 255));
+  return emf::Argb(static_cast<std::uint8_t>(std::clamp(a, 0, 255)),
+                   static_cast<std::uint8_t>(c.red()),
+                   static_cast<std::uint8_t>(c.green()),
+                   static_cast<std::uint8_t>(c.blue()));
 }
 
 // Records into a QIODevice; the header goes back to where they began.
@@ -141,6 +197,8 @@ bool EmfPaintEngine::begin(QPaintDevice*) {
   fonts_.clear();
   font_selected_ = 0;
   text_color_ = 0xFFFFFFFF;
+  gdi_run_ = true;
+  pngs_.clear();
   // Text is placed by its baseline, as QPainter places it.
   writer_->SetTextAlign(emf::kTextAlignBaseline);
   writer_->SelectObject(emf::kNullPen);
@@ -149,7 +207,8 @@ bool EmfPaintEngine::begin(QPaintDevice*) {
   return true;
 }
 
-bool EmfPaintEngine::end() {
+void EmfPaintEngine::EndGdiRun() {
+  if (!gdi_run_) return;
   writer_->SelectObject(emf::kNullPen);
   writer_->SelectObject(emf::kNullBrush);
   if (pen_handle_) writer_->DeleteObject(pen_handle_);
@@ -158,6 +217,26 @@ bool EmfPaintEngine::end() {
     writer_->SelectObject(emf::kSystemFont);
     for (const auto& [key, handle] : fonts_) writer_->DeleteObject(handle);
   }
+  pen_handle_ = brush_handle_ = 0;
+  pen_selected_ = brush_selected_ = false;
+  fonts_.clear();
+  font_selected_ = 0;
+  gdi_run_ = false;
+}
+
+void EmfPaintEngine::GdiRun() {
+  if (gdi_run_) return;
+  writer_->PlusGetDC();
+  gdi_run_ = true;
+  fill_mode_ = 0;
+  text_color_ = 0xFFFFFFFF;
+  writer_->SetTextAlign(emf::kTextAlignBaseline);
+  writer_->SelectObject(emf::kNullPen);
+  writer_->SelectObject(emf::kNullBrush);
+}
+
+bool EmfPaintEngine::end() {
+  EndGdiRun();
   const bool written = writer_->Finish();
   if (!written) error_ = QString::fromStdString(writer_->Error());
   writer_.reset();
@@ -172,6 +251,11 @@ void EmfPaintEngine::updateState(const QPaintEngineState& state) {
   if (flags & DirtyBrush) brush_ = state.brush();
   if (flags & DirtyTransform) transform_ = state.transform();
   if (flags & DirtyOpacity) opacity_ = state.opacity();
+  if (flags & DirtyHints) hints_ = state.renderHints();
+}
+
+bool EmfPaintEngine::Translucent(const QColor& c) const {
+  return c.alpha() < 255 || opacity_ < 1;
 }
 
 std::uint32_t EmfPaintEngine::Blend(const QColor& c) const {
@@ -268,14 +352,31 @@ void EmfPaintEngine::Stroke(const QPolygonF& polyline, bool closed) {
 }
 
 void EmfPaintEngine::drawPath(const QPainterPath& path) {
-  if (brush_.style() != Qt::NoBrush) {
+  const bool fill = brush_.style() != Qt::NoBrush;
+  const bool stroke = pen_.style() != Qt::NoPen;
+  if (!fill && !stroke) return;
+  const bool curved = HasCurves(path);
+  const QRectF bounds = transform_.map(path).boundingRect();
+  if ((fill && Translucent(brush_.color())) ||
+      (stroke && Translucent(pen_.color())) ||
+      (curved && bounds.width() <= kSmallShape &&
+       bounds.height() <= kSmallShape)) {
+    DrawBlended(path);
+    return;
+  }
+  GdiRun();
+  if (curved) {
+    DrawCurves(path);
+    return;
+  }
+  if (fill) {
     std::vector<QPolygonF> polygons;
     for (const QPolygonF& p : path.toFillPolygons(transform_)) {
       polygons.push_back(p);
     }
     Fill(polygons, path.fillRule());
   }
-  if (pen_.style() != Qt::NoPen) {
+  if (stroke) {
     for (const QPolygonF& p : path.toSubpathPolygons(transform_)) {
       const bool closed = p.size() > 2 && p.first() == p.last();
       Stroke(p, closed);
@@ -283,8 +384,154 @@ void EmfPaintEngine::drawPath(const QPainterPath& path) {
   }
 }
 
+void EmfPaintEngine::DrawCurves(const QPainterPath& path) {
+  const bool fill = brush_.style() != Qt::NoBrush;
+  const bool stroke = pen_.style() != Qt::NoPen;
+  if (fill) {
+    const std::uint32_t mode =
+        path.fillRule() == Qt::WindingFill ? emf::kWinding : emf::kAlternate;
+    if (mode != fill_mode_) {
+      writer_->SetPolyFillMode(mode);
+      fill_mode_ = mode;
+    }
+  }
+  UsePen(stroke);
+  UseBrush(fill);
+  writer_->Path(ToPathF(transform_.map(path)),
+                !stroke ? emf::RecordWriter::PathDraw::kFill
+                : !fill ? emf::RecordWriter::PathDraw::kStroke
+                        : emf::RecordWriter::PathDraw::kStrokeAndFill);
+}
+
+void EmfPaintEngine::DrawBlended(const QPainterPath& path) {
+  EndGdiRun();
+  const QPainterPath mapped = transform_.map(path);
+  QRectF extent = mapped.boundingRect();
+  if (brush_.style() != Qt::NoBrush) {
+    writer_->PlusFillPath(ToPathF(mapped), ArgbOf(brush_.color(), opacity_));
+  }
+  if (pen_.style() != Qt::NoPen) {
+    // The stroke as the area it covers, in one piece, so that where the
+    // line crosses itself it is blended once.
+    QPainterPathStroker stroker(pen_);
+    QPainterPath area;
+    if (pen_.isCosmetic()) {
+      stroker.setWidth(std::max<qreal>(1, pen_.widthF()));
+      area = stroker.createStroke(mapped);
+    } else {
+      stroker.setWidth(pen_.widthF() > 0 ? pen_.widthF() : 1);
+      area = transform_.map(stroker.createStroke(path));
+    }
+    area = area.simplified();
+    area.setFillRule(Qt::OddEvenFill);
+    writer_->PlusFillPath(ToPathF(area), ArgbOf(pen_.color(), opacity_));
+    extent = extent.united(area.boundingRect());
+  }
+  const QRect pixels = extent.adjusted(-2, -2, 2, 2)
+                           .toAlignedRect()
+                           .intersected(QRect(0, 0, width_, height_));
+  if (pixels.isEmpty()) return;
+  if (static_cast<qint64>(pixels.width()) * pixels.height() >
+      kLargestFallbackImage) {
+    // Too large a picture to hold: for readers without EMF+ the shape is
+    // mixed with the white ground instead, in GDI records that readers of
+    // EMF+ skip (they are outside a run), with objects of their own.
+    gdi_run_ = true;
+    if (brush_.style() != Qt::NoBrush) {
+      std::vector<QPolygonF> polygons;
+      for (const QPolygonF& p : path.toFillPolygons(transform_)) {
+        polygons.push_back(p);
+      }
+      Fill(polygons, path.fillRule());
+    }
+    if (pen_.style() != Qt::NoPen) {
+      for (const QPolygonF& p : path.toSubpathPolygons(transform_)) {
+        Stroke(p, p.size() > 2 && p.first() == p.last());
+      }
+    }
+    EndGdiRun();
+    return;
+  }
+  const std::vector<std::uint8_t>& png = PngOf(path, pixels);
+  if (png.empty()) return;
+  writer_->StretchPng(pixels.x(), pixels.y(), pixels.width(), pixels.height(),
+                      pixels.width(), pixels.height(), png);
+}
+
+const std::vector<std::uint8_t>& EmfPaintEngine::PngOf(const QPainterPath& path,
+                                                       const QRect& area) {
+  // The shape relative to the image, and the painter's state without the
+  // translation to the image: the same marker at another point has the
+  // same picture.
+  const QTransform to_image =
+      transform_ * QTransform::fromTranslate(-area.x(), -area.y());
+  const QPainterPath shape = to_image.map(path);
+  QTransform linear = transform_;
+  linear.setMatrix(linear.m11(), linear.m12(), linear.m13(), linear.m21(),
+                   linear.m22(), linear.m23(), 0, 0, linear.m33());
+  for (const PngEntry& e : pngs_) {
+    if (e.size == area.size() && e.opacity == opacity_ && e.pen == pen_ &&
+        e.brush == brush_ && e.linear == linear && e.shape == shape) {
+      return e.png;
+    }
+  }
+  QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  {
+    QPainter p(&image);
+    p.setRenderHints(hints_);
+    p.setTransform(to_image);
+    p.setOpacity(opacity_);
+    p.setPen(pen_);
+    p.setBrush(brush_);
+    p.drawPath(path);
+  }
+  bool covered = false;
+  for (int y = 0; y < image.height() && !covered; ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+      if (qAlpha(row[x]) != 0) {
+        covered = true;
+        break;
+      }
+    }
+  }
+  PngEntry entry{shape, area.size(), pen_, brush_, opacity_, linear, {}};
+  if (covered) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.convertToFormat(QImage::Format_ARGB32).save(&buffer, "PNG");
+    entry.png.assign(bytes.begin(), bytes.end());
+  }
+  if (pngs_.size() >= 8) pngs_.pop_back();
+  pngs_.push_front(std::move(entry));
+  return pngs_.front().png;
+}
+
 void EmfPaintEngine::drawPolygon(const QPointF* points, int count,
                                  PolygonDrawMode mode) {
+  const bool translucent =
+      (mode != PolylineMode && brush_.style() != Qt::NoBrush &&
+       Translucent(brush_.color())) ||
+      (pen_.style() != Qt::NoPen && Translucent(pen_.color()));
+  if (translucent && count > 0) {
+    QPainterPath path;
+    path.moveTo(points[0]);
+    for (int i = 1; i < count; ++i) path.lineTo(points[i]);
+    if (mode == PolylineMode) {
+      const QBrush brush = brush_;
+      brush_ = QBrush(Qt::NoBrush);
+      DrawBlended(path);
+      brush_ = brush;
+    } else {
+      path.closeSubpath();
+      path.setFillRule(mode == OddEvenMode ? Qt::OddEvenFill : Qt::WindingFill);
+      DrawBlended(path);
+    }
+    return;
+  }
+  GdiRun();
   QPolygonF polygon;
   polygon.reserve(count);
   for (int i = 0; i < count; ++i) polygon.append(transform_.map(points[i]));
@@ -303,6 +550,7 @@ void EmfPaintEngine::drawPixmap(const QRectF& r, const QPixmap& pm,
 
 void EmfPaintEngine::drawImage(const QRectF& r, const QImage& image,
                                const QRectF& sr, Qt::ImageConversionFlags) {
+  GdiRun();
   const QRect source = sr.toAlignedRect().intersected(image.rect());
   const QRect dest = transform_.mapRect(r).toAlignedRect();
   if (source.isEmpty() || dest.isEmpty()) return;
@@ -327,6 +575,7 @@ void EmfPaintEngine::drawImage(const QRectF& r, const QImage& image,
 void EmfPaintEngine::drawTextItem(const QPointF& p, const QTextItem& item) {
   const QString text = item.text();
   if (text.isEmpty()) return;
+  GdiRun();
   const QFont font = item.font();
   const QFontMetricsF metrics(font);
   emf::FontSpec gdi_font;
@@ -334,9 +583,9 @@ void EmfPaintEngine::drawTextItem(const QPointF& p, const QTextItem& item) {
       font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * 96 / 72));
   gdi_font.weight = font.bold() ? 700 : 400;
   gdi_font.italic = font.italic();
-  // The family that the font actually resolved to, so that readers pick the
-  // same face where they have it.
-  gdi_font.face = QFontInfo(font).family().toStdU16String();
+  // A face that readers everywhere resolve to the metrics of ours (not the
+  // name of the face this machine happened to have).
+  gdi_font.face = PortableFamilies(font).front().toStdU16String();
   const auto key = std::make_tuple(gdi_font.face, gdi_font.height,
                                    gdi_font.weight, gdi_font.italic);
   auto found = fonts_.find(key);

@@ -10,6 +10,21 @@ namespace {
 
 constexpr std::uint32_t kHeaderSize = 108;  // with both header extensions
 
+void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back((v >> (8 * i)) & 0xFF);
+}
+
+void PutF32(std::vector<std::uint8_t>& out, float v) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &v, 4);
+  Put32(out, bits);
+}
+
+std::int16_t Round16(float v) {
+  return static_cast<std::int16_t>(
+      std::clamp<long>(std::lround(v), -32767, 32767));
+}
+
 }  // namespace
 
 bool MemorySink::Append(const std::uint8_t* data, std::size_t size) {
@@ -34,12 +49,192 @@ RecordWriter::RecordWriter(RecordSink& sink, int width, int height, double dpi,
   // Room for the header, which is written at the end.
   const std::vector<std::uint8_t> placeholder(kHeaderSize, 0);
   Emit(placeholder.data(), placeholder.size());
-  // Pixel coordinates, transparent text background.
+  // The EMF+ header, first after the metafile's own: dual mode (the GDI
+  // records stand in for readers without EMF+), video display, then pages
+  // in pixels at scale 1, so that EMF+ and GDI coordinates are the same.
+  std::vector<std::uint8_t> header;
+  Put32(header, kPlusVersion);
+  Put32(header, 1);
+  const std::uint32_t dots = static_cast<std::uint32_t>(std::lround(dpi_));
+  Put32(header, dots);
+  Put32(header, dots);
+  PlusRecord(kPlusHeader, 0x0001, header);
+  std::vector<std::uint8_t> scale;
+  PutF32(scale, 1.0f);
+  PlusRecord(kPlusSetPageTransform, 2, scale);  // UnitTypePixel
+  EmitPlus();
+  // Pixel coordinates.
+  PlusGetDC();
   Begin(EMR_SETMAPMODE);
   U32(1);  // MM_TEXT
   End();
+}
+
+void RecordWriter::PlusRecord(std::uint16_t type, std::uint16_t flags,
+                              const std::vector<std::uint8_t>& data) {
+  const std::uint32_t padded =
+      (static_cast<std::uint32_t>(data.size()) + 3) / 4 * 4;
+  plus_.push_back(type & 0xFF);
+  plus_.push_back(type >> 8);
+  plus_.push_back(flags & 0xFF);
+  plus_.push_back(flags >> 8);
+  Put32(plus_, 12 + padded);
+  Put32(plus_, padded);
+  plus_.insert(plus_.end(), data.begin(), data.end());
+  while (plus_.size() % 4 != 0) plus_.push_back(0);
+}
+
+void RecordWriter::EmitPlus() {
+  if (plus_.empty()) return;
+  Begin(EMR_COMMENT);
+  U32(4 + static_cast<std::uint32_t>(plus_.size()));
+  U32(kEmfPlusTag);
+  body_.insert(body_.end(), plus_.begin(), plus_.end());
+  plus_.clear();
+  End();
+}
+
+void RecordWriter::PlusGetDC() {
+  PlusRecord(kPlusGetDC, 0, {});
+  EmitPlus();
+  // Readers of EMF+ skip the GDI records outside these runs: each run sets
+  // the state its text needs.
   Begin(EMR_SETBKMODE);
   U32(1);  // TRANSPARENT
+  End();
+}
+
+void RecordWriter::PlusFillPath(const PathF& path, std::uint32_t argb) {
+  if (path.points.empty() || path.points.size() != path.types.size()) return;
+  // The path as object 0, then the fill naming it, its colour inline.
+  std::vector<std::uint8_t> object;
+  Put32(object, kPlusVersion);
+  Put32(object, static_cast<std::uint32_t>(path.points.size()));
+  Put32(object, 0);  // float points, absolute
+  float left = path.points[0].x, top = path.points[0].y;
+  float right = left, bottom = top;
+  for (const PathF::Point& p : path.points) {
+    PutF32(object, p.x);
+    PutF32(object, p.y);
+    left = std::min(left, p.x);
+    right = std::max(right, p.x);
+    top = std::min(top, p.y);
+    bottom = std::max(bottom, p.y);
+  }
+  object.insert(object.end(), path.types.begin(), path.types.end());
+  PlusRecord(kPlusObject, 3 << 8, object);  // kind 3: a path; slot 0
+  std::vector<std::uint8_t> colour;
+  Put32(colour, argb);
+  PlusRecord(kPlusFillPath, 0x8000, colour);  // colour inline; path slot 0
+  EmitPlus();
+  Include(static_cast<int>(std::floor(left)),
+          static_cast<int>(std::floor(top)));
+  Include(static_cast<int>(std::ceil(right)),
+          static_cast<int>(std::ceil(bottom)));
+}
+
+void RecordWriter::Path(const PathF& path, PathDraw draw) {
+  if (path.points.empty() || path.points.size() != path.types.size()) return;
+  std::vector<Point16> all;
+  for (const PathF::Point& p : path.points) {
+    all.push_back({Round16(p.x), Round16(p.y)});
+  }
+  Begin(EMR_BEGINPATH);
+  End();
+  const std::size_t n = all.size();
+  for (std::size_t i = 0; i < n;) {
+    const std::uint8_t kind = path.types[i] & 0x0F;
+    if (kind == PathF::kStart) {
+      Begin(EMR_MOVETOEX);
+      I32(all[i].x);
+      I32(all[i].y);
+      End();
+      if (path.types[i] & PathF::kCloseFigure) {
+        Begin(EMR_CLOSEFIGURE);
+        End();
+      }
+      ++i;
+      continue;
+    }
+    // A run of points of one kind, up to the end of the figure.
+    std::size_t j = i;
+    bool closed = false;
+    while (j < n && (path.types[j] & 0x0F) == kind) {
+      closed = (path.types[j] & PathF::kCloseFigure) != 0;
+      ++j;
+      if (closed) break;
+    }
+    std::vector<Point16> run(all.begin() + static_cast<long>(i),
+                             all.begin() + static_cast<long>(j));
+    if (kind == PathF::kBezier) run.resize(run.size() / 3 * 3);
+    if (!run.empty()) {
+      Begin(kind == PathF::kBezier ? EMR_POLYBEZIERTO16 : EMR_POLYLINETO16);
+      Bounds(run);
+      U32(static_cast<std::uint32_t>(run.size()));
+      Points(run);
+      End();
+    }
+    if (closed) {
+      Begin(EMR_CLOSEFIGURE);
+      End();
+    }
+    i = j;
+  }
+  Begin(EMR_ENDPATH);
+  End();
+  Begin(draw == PathDraw::kFill     ? EMR_FILLPATH
+        : draw == PathDraw::kStroke ? EMR_STROKEPATH
+                                    : EMR_STROKEANDFILLPATH);
+  Bounds(all);
+  End();
+}
+
+void RecordWriter::StretchPng(int x, int y, int dest_width, int dest_height,
+                              int width, int height,
+                              const std::vector<std::uint8_t>& png) {
+  if (width <= 0 || height <= 0 || dest_width <= 0 || dest_height <= 0 ||
+      png.empty()) {
+    return;
+  }
+  const std::uint32_t fixed = 8 + 16 + 8 + 16 + 16 + 8 + 8;
+  const std::uint32_t info = 40;  // BITMAPINFOHEADER
+  const std::uint32_t bytes = static_cast<std::uint32_t>(png.size());
+  Include(x, y);
+  Include(x + dest_width - 1, y + dest_height - 1);
+  Begin(EMR_STRETCHDIBITS);
+  I32(x);  // bounds, inclusive
+  I32(y);
+  I32(x + dest_width - 1);
+  I32(y + dest_height - 1);
+  I32(x);  // destination
+  I32(y);
+  I32(0);  // source: the whole bitmap
+  I32(0);
+  I32(width);
+  I32(height);
+  U32(fixed);  // offBmiSrc
+  U32(info);   // cbBmiSrc
+  U32(fixed + info);
+  U32(bytes);
+  U32(0);           // DIB_RGB_COLORS
+  U32(0x00CC0020);  // SRCCOPY: the image's alpha blends it all the same
+  I32(dest_width);
+  I32(dest_height);
+  // BITMAPINFOHEADER: no bit count, BI_PNG, the size of the PNG file.
+  U32(info);
+  I32(width);
+  I32(height);
+  U16(1);
+  U16(0);
+  U32(5);  // BI_PNG
+  U32(bytes);
+  const std::int32_t per_metre =
+      static_cast<std::int32_t>(std::lround(dpi_ / 0.0254));
+  I32(per_metre);
+  I32(per_metre);
+  U32(0);
+  U32(0);
+  body_.insert(body_.end(), png.begin(), png.end());
   End();
 }
 
@@ -383,6 +578,8 @@ void RecordWriter::StretchBits(int x, int y, int dest_width, int dest_height,
 }
 
 bool RecordWriter::Finish() {
+  PlusRecord(kPlusEndOfFile, 0, {});
+  EmitPlus();
   // The end record.
   Begin(EMR_EOF);
   U32(0);   // no palette entries
@@ -421,16 +618,20 @@ bool RecordWriter::Finish() {
   U32(0);  // no description
   U32(0);
   U32(0);  // no palette
-  // The reference device: the picture's pixels at the given resolution.
-  I32(width_);
-  I32(height_);
-  I32(static_cast<std::int32_t>(std::lround(width_ * mm_per_px)));
-  I32(static_cast<std::int32_t>(std::lround(height_ * mm_per_px)));
+  // The reference device: a screen of 50 inches a side at the given
+  // resolution, whose size in whole millimetres and pixels gives readers
+  // that scale by them the resolution exactly (the picture's own size in
+  // whole millimetres would not).
+  const std::int32_t device = static_cast<std::int32_t>(std::lround(dpi_ * 50));
+  I32(device);
+  I32(device);
+  I32(1270);
+  I32(1270);
   U32(0);  // no pixel format
   U32(0);
   U32(0);  // not OpenGL
-  I32(static_cast<std::int32_t>(std::lround(width_ * mm_per_px * 1000)));
-  I32(static_cast<std::int32_t>(std::lround(height_ * mm_per_px * 1000)));
+  I32(1270000);
+  I32(1270000);
   while (body_.size() % 4 != 0) body_.push_back(0);
   for (int i = 0; i < 4; ++i) body_[4 + i] = (kHeaderSize >> (8 * i)) & 0xFF;
   if (!sink_.Overwrite(0, body_.data(), body_.size())) {

@@ -9,6 +9,7 @@
 #include "render/bitmap_file.h"
 #include "render/chart_render.h"
 #include "render/emf_paint_engine.h"
+#include "render/vector_fonts.h"
 
 namespace orvane {
 
@@ -111,7 +112,9 @@ QString WriteMetafile(const EqualAreaChart& chart, QSize size, QIODevice& out) {
 
 QString WriteSvg(const EqualAreaChart& chart, QSize size, QIODevice& out) {
   QSvgGenerator svg;
-  svg.setOutputDevice(&out);
+  // Font names that every reader resolves to the legend's metrics.
+  SvgFontFamilies fonts(out);
+  svg.setOutputDevice(&fonts);
   svg.setSize(size);
   svg.setViewBox(QRect(QPoint(0, 0), size));
   svg.setResolution(96);
@@ -119,7 +122,8 @@ QString WriteSvg(const EqualAreaChart& chart, QSize size, QIODevice& out) {
   QPainter painter;
   if (!painter.begin(&svg)) return kMessageNotDrawn;
   RenderChartPicture(painter, chart, size, PictureLayer::kTransparent);
-  return painter.end() ? QString() : QString(kMessageNotDrawn);
+  if (!painter.end()) return kMessageNotDrawn;
+  return fonts.Flush() ? QString() : QString(kMessageUnwritten);
 }
 
 QString WritePdf(const EqualAreaChart& chart, QSize size, QIODevice& out) {

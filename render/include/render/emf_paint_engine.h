@@ -1,19 +1,25 @@
 // A QPaintDevice whose paint engine writes an Enhanced Metafile, so that the
 // chart's QPainter code draws the screen and the metafile alike.
 //
-// Filled areas become polygon records under the path's fill rule, lines
-// become polyline records with geometric pens, text becomes EXTTEXTOUTW
-// with its advances, images become 32-bit bitmap records. GDI records carry
-// no alpha: a translucent colour, and each pixel of an image, is written
-// blended with the white ground of the chart. The records go to the output
-// device as they are made.
+// Opaque drawing goes into GDI records, which every reader draws: filled
+// areas become polygon records under the path's fill rule (or path records
+// with curves), lines become polyline records with geometric pens, text
+// becomes EXTTEXTOUTW with its advances and a face that readers resolve to
+// the same metrics, images become 32-bit bitmap records. GDI records carry
+// no alpha, so a translucent shape, and a small curved one such as a round
+// marker, goes in twice: as an EMF+ fill of its path with its alpha, for the
+// readers of EMF+, and as a PNG of the shape exactly as the screen draws it,
+// with its alpha, for the readers of GDI records alone. The records go to
+// the output device as they are made.
 #ifndef ORVANE_RENDER_EMF_PAINT_ENGINE_H_
 #define ORVANE_RENDER_EMF_PAINT_ENGINE_H_
 
 #include <QIODevice>
 #include <QPaintDevice>
 #include <QPaintEngine>
+#include <QPainterPath>
 #include <QString>
+#include <deque>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -81,6 +87,18 @@ class EmfPaintEngine : public QPaintEngine {
   void UseBrush(bool on);
   void Fill(const std::vector<QPolygonF>& polygons, Qt::FillRule rule);
   void Stroke(const QPolygonF& polyline, bool closed);
+  bool Translucent(const QColor& c) const;
+  // The GDI records that follow are drawn by readers of EMF+ too; the
+  // records of a run make and release their own objects.
+  void GdiRun();
+  void EndGdiRun();
+  // The path in the painter's colours, with their alpha, in EMF+ and as a
+  // PNG fallback.
+  void DrawBlended(const QPainterPath& path);
+  void DrawCurves(const QPainterPath& path);
+  // The PNG of the path as the screen draws it, at `area`.
+  const std::vector<std::uint8_t>& PngOf(const QPainterPath& path,
+                                         const QRect& area);
 
   int width_, height_;
   QIODevice* out_;
@@ -92,6 +110,20 @@ class EmfPaintEngine : public QPaintEngine {
   QBrush brush_;
   QTransform transform_;
   qreal opacity_ = 1;
+  QPainter::RenderHints hints_;
+  bool gdi_run_ = true;  // the writer opens the metafile with a run
+  // PNGs made lately, by the shape (relative to its image) and the
+  // painter's state: markers repeat one image at every point.
+  struct PngEntry {
+    QPainterPath shape;
+    QSize size;
+    QPen pen;
+    QBrush brush;
+    qreal opacity;
+    QTransform linear;
+    std::vector<std::uint8_t> png;
+  };
+  std::deque<PngEntry> pngs_;
   // The GDI objects selected now, and what they were made from.
   std::uint32_t pen_handle_ = 0, brush_handle_ = 0;
   std::uint32_t pen_color_ = 0, brush_color_ = 0;

@@ -1,7 +1,10 @@
 // A writer of Enhanced Metafile records (Microsoft's EMF format, [MS-EMF]):
 // the header, GDI objects, drawing, text and bitmap records and the end
 // record, little-endian, every record padded to a multiple of four bytes.
-// Records go to a sink as they are made, so that a picture of any size
+// The metafile is written in dual mode: records of the GDI+ extension
+// (EMF+, carried in comment records) come first and draw with alpha in the
+// readers that play them; readers that do not play them draw the plain GDI
+// records. Records go to a sink as they are made, so that a picture of any size
 // needs only the memory of its largest record; the header, which holds the
 // totals, is written first as a placeholder and completed at the end. Plain
 // C++; the paint engine in emf_paint_engine turns QPainter calls into these.
@@ -34,6 +37,55 @@ enum RecordType : std::uint32_t {
   EMR_EXTTEXTOUTW = 84,
   EMR_EXTCREATEPEN = 95,
   EMR_STRETCHDIBITS = 81,
+  EMR_COMMENT = 70,
+  EMR_MOVETOEX = 27,
+  EMR_BEGINPATH = 59,
+  EMR_ENDPATH = 60,
+  EMR_CLOSEFIGURE = 61,
+  EMR_FILLPATH = 62,
+  EMR_STROKEANDFILLPATH = 63,
+  EMR_STROKEPATH = 64,
+  EMR_POLYBEZIERTO16 = 88,
+  EMR_POLYLINETO16 = 89,
+};
+
+// The tag of a comment record that holds EMF+ records ("EMF+").
+inline constexpr std::uint32_t kEmfPlusTag = 0x2B464D45;
+
+// EMF+ record types used.
+enum PlusRecordType : std::uint16_t {
+  kPlusHeader = 0x4001,
+  kPlusEndOfFile = 0x4002,
+  kPlusGetDC = 0x4004,
+  kPlusObject = 0x4008,
+  kPlusFillPath = 0x4014,
+  kPlusSetPageTransform = 0x4030,
+};
+
+// The version of GDI+ whose records these are (1.1), with its signature.
+inline constexpr std::uint32_t kPlusVersion = 0xDBC01002;
+
+// An EMF+ colour: 0xAARRGGBB, straight (not premultiplied) alpha.
+inline std::uint32_t Argb(std::uint8_t a, std::uint8_t r, std::uint8_t g,
+                          std::uint8_t b) {
+  return (static_cast<std::uint32_t>(a) << 24) | (r << 16) | (g << 8) | b;
+}
+
+// A figure of lines and cubic curves: EMF+ path point types, each point
+// one of kStart (a new figure), kLine or kBezier (three in a row: two
+// control points and the end), with kCloseFigure added to a figure's last.
+struct PathF {
+  enum PointType : std::uint8_t {
+    kStart = 0,
+    kLine = 1,
+    kBezier = 3,
+    kCloseFigure = 0x80,
+  };
+  struct Point {
+    float x, y;
+  };
+  std::vector<Point> points;
+  std::vector<std::uint8_t> types;
 };
 
 // Stock objects selected by index.
@@ -141,6 +193,25 @@ class RecordWriter {
                    int height, const std::uint8_t* top_row,
                    std::ptrdiff_t stride);
 
+  // The same as a path of 16-bit points for the GDI records: figures of
+  // lines and curves, filled with the selected brush, stroked with the
+  // selected pen, or both.
+  enum class PathDraw { kFill, kStroke, kStrokeAndFill };
+  void Path(const PathF& path, PathDraw draw);
+
+  // An EMF+ fill of the path in one colour (ARGB), which readers of EMF+
+  // draw with its alpha; readers of GDI records alone skip it.
+  void PlusFillPath(const PathF& path, std::uint32_t argb);
+  // Tells readers of EMF+ to draw the GDI records that follow, up to the
+  // next EMF+ record (opaque drawing and text, which both kinds draw alike).
+  void PlusGetDC();
+
+  // A PNG image (any colour type, straight alpha) stretched over
+  // dest_width x dest_height pixels at (x, y): the GDI fallback of a
+  // translucent shape, which readers blend by the image's alpha.
+  void StretchPng(int x, int y, int dest_width, int dest_height, int width,
+                  int height, const std::vector<std::uint8_t>& png);
+
   // Ends the metafile: the end record, then the header with the totals.
   // False when anything could not be written (see Error()).
   bool Finish();
@@ -163,6 +234,10 @@ class RecordWriter {
   void Bounds(const std::vector<Point16>& points);
   void Points(const std::vector<Point16>& points);
   void Poly16(std::uint32_t type, const std::vector<Point16>& points);
+  // One comment record holding the EMF+ records gathered in plus_.
+  void EmitPlus();
+  void PlusRecord(std::uint16_t type, std::uint16_t flags,
+                  const std::vector<std::uint8_t>& data);
   std::uint32_t AllocateHandle();
   void Include(int x, int y);
 
@@ -171,6 +246,7 @@ class RecordWriter {
   double dpi_;
   std::uint64_t max_bytes_;
   std::vector<std::uint8_t> body_;  // the record being made
+  std::vector<std::uint8_t> plus_;  // EMF+ records for the next comment
   std::size_t record_start_ = 0;
   std::uint64_t total_ = 0;  // bytes sent to the sink
   std::uint32_t records_ = 0;
