@@ -46,7 +46,7 @@ TEST(MetafileReader, InkscapeDrawsWhatTheScreenShows) {
   ASSERT_TRUE(SaveChartPictureFile(chart, kDesignSize, emf).ok());
   const QImage theirs = InkscapeRender(emf, png);
   ASSERT_EQ(theirs.size(), kDesignSize);
-  const QImage ours = RenderChartImage(chart, kDesignSize);
+  const QImage ours = RenderChartImage(chart, kDesignSize, PictureOptions());
   const int differing = testing_support::DifferingPixels(ours, theirs, 80);
   // Text is laid out and smoothed by each reader, and translucent markers
   // are blended with white in the metafile: a few pixels differ, no more.
@@ -71,7 +71,7 @@ TEST(MetafileReader, InkscapeDrawsALargeCloudWhereTheScreenShowsIt) {
     chart.measured.AddPolar(20 + 40 * a, 1.2 + 1.2 * b);
     chart.retrodeformed.AddPolar(-60 + 40 * b, 0.5 + a);
   }
-  const QImage ours = RenderChartImage(chart, kDesignSize);
+  const QImage ours = RenderChartImage(chart, kDesignSize, PictureOptions());
   QTemporaryDir dir;
   for (const char* ext : {"emf", "svg"}) {
     const QString picture = dir.filePath(QString("c.") + ext);
