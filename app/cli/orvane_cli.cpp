@@ -26,6 +26,7 @@
 #include "core/analysis.h"
 #include "core/number_format.h"
 #include "io/open_pipeline.h"
+#include "render/figure_export.h"
 #include "render/picture_export.h"
 
 namespace {
@@ -33,6 +34,7 @@ namespace {
 constexpr const char* kUsage =
     "Usage: orvane-cli [--json] FILE...\n"
     "       orvane-cli --chart PICTURE [--size WxH] [--json] FILE\n"
+    "       orvane-cli --chart PICTURE [figure options] [--json] FILE\n"
     "\n"
     "Rf/phi strain analysis by the hyperbolic vector mean. Each FILE holds\n"
     "one strain marker per line: major axis, minor axis and orientation of\n"
@@ -61,8 +63,36 @@ constexpr const char* kUsage =
     "           display is needed. An existing PICTURE is replaced.\n"
     "  --size WxH\n"
     "           the chart's size: width, x, height, in whole pixels written\n"
-    "           with digits only, each from 16 to 16384 (default 640x362,\n"
-    "           the window's).\n"
+    "           with digits only, each from 120 to 16384 (default 640x362,\n"
+    "           the window's). The picture has the window's look, without\n"
+    "           the data grid's column.\n"
+    "\n"
+    "Figure options (for print; any of them makes PICTURE a figure):\n"
+    "  --figure-size WxH\n"
+    "           the figure's size in millimetres, each from 32 to 1000\n"
+    "           (for example 85x60; default 169.3x95.8, the window's chart\n"
+    "           at 96 dpi).\n"
+    "  --dpi N  dots per inch of a .png or .bmp figure, from 96 to 1200\n"
+    "           (default 300), at most 16384 pixels a side. Markers, lines\n"
+    "           and text grow with it: the figure looks like the window's\n"
+    "           chart at any resolution. Vector figures (.svg, .pdf, .emf)\n"
+    "           keep the physical size and draw at 96.\n"
+    "  --figure-style\n"
+    "           a figure's legend (no check boxes, on white, only the\n"
+    "           series drawn) and labels on the iso-R circles.\n"
+    "  --palette standard|colour-blind\n"
+    "           the window's colours (default) or the Okabe-Ito colours.\n"
+    "  --caption\n"
+    "           a line under the chart: N, R_s and phi_s with their limits.\n"
+    "  --cloud below|above|outline\n"
+    "           the bootstrap solutions beneath the data (default), above\n"
+    "           them, or as the outline of the region they cover.\n"
+    "  --figure-settings FILE\n"
+    "           read the figure's settings from FILE, one \"key = value\"\n"
+    "           a line (blank lines and lines beginning with # are skipped):\n"
+    "           figure-size = WxH, dpi = N, figure-style = yes|no,\n"
+    "           palette = standard|colour-blind, caption = yes|no,\n"
+    "           cloud = below|above|outline. Options given as well win.\n"
     "  --help   show this text.\n"
     "  --       end of options.\n"
     "\n"
@@ -73,8 +103,8 @@ constexpr const char* kUsage =
     "refused or held no data or the output could not be written, 2 for a\n"
     "usage error.\n";
 
-constexpr int kMinChartSide = 16;
-constexpr int kMaxChartSide = 16384;
+constexpr int kMinChartSide = orvane::kMinPictureSide;
+constexpr int kMaxChartSide = orvane::kMaxPictureSide;
 
 // The full path the report names, as a file dialog would give it.
 std::string FullPath(const std::string& path) {
@@ -104,6 +134,9 @@ struct ChartRequest {
   std::string picture;  // empty: no chart
   int width = orvane::kDesignChartWidth;
   int height = orvane::kDesignChartHeight;
+  bool figure = false;  // a figure with the settings below
+  orvane::FigureSettings settings;
+  std::string sep = ".";  // the caption's decimal separator
 };
 
 // Draws the chart of the analysed data, as the window would show it.
@@ -129,9 +162,14 @@ bool WriteChart(const ChartRequest& chart_request,
   orvane::EqualAreaChart chart;
   chart.StartUp();
   chart.ShowAnalysis(state, result);
-  const orvane::Status saved = orvane::SaveChartPictureFile(
-      chart, QSize(chart_request.width, chart_request.height),
-      QString::fromStdString(chart_request.picture));
+  const QString path = QString::fromStdString(chart_request.picture);
+  const orvane::Status saved =
+      chart_request.figure
+          ? orvane::SaveFigureFile(
+                chart, chart_request.settings,
+                orvane::FigureCaption(state, result, chart_request.sep), path)
+          : orvane::SaveChartPictureFile(
+                chart, QSize(chart_request.width, chart_request.height), path);
   if (!saved.ok()) WriteLine(stderr, saved.message());
   return saved.ok();
 }
@@ -245,7 +283,11 @@ int main(int argc, char** argv) {
   bool json = false;
   bool options_ended = false;
   ChartRequest chart;
+  chart.sep = sep;
   bool size_given = false;
+  std::string settings_file;
+  // Figure options as given, applied over the settings file's.
+  std::vector<std::pair<std::string, std::string>> figure_options;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -272,9 +314,29 @@ int main(int argc, char** argv) {
       }
       ++i;
       size_given = true;
+    } else if (!options_ended && (arg == "--figure-size" || arg == "--dpi" ||
+                                  arg == "--palette" || arg == "--cloud")) {
+      if (i + 1 >= argc) {
+        orvane::FigureSettings unused;
+        return UsageError(
+            "--" +
+            orvane::SetFigureSetting(arg.substr(2), "", unused).message());
+      }
+      figure_options.emplace_back(arg.substr(2), argv[++i]);
+    } else if (!options_ended &&
+               (arg == "--figure-style" || arg == "--caption")) {
+      figure_options.emplace_back(arg.substr(2), "yes");
+    } else if (!options_ended && arg == "--figure-settings") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+        return UsageError("--figure-settings needs a settings file");
+      }
+      settings_file = argv[++i];
+      chart.figure = true;
     } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option " + arg +
-                        " (the options are --json, --chart, --size, --help "
+                        " (the options are --json, --chart, --size, "
+                        "--figure-size, --dpi, --figure-style, --palette, "
+                        "--caption, --cloud, --figure-settings, --help "
                         "and --)");
     } else {
       files.push_back(arg);
@@ -286,6 +348,24 @@ int main(int argc, char** argv) {
   }
   if (size_given && chart.picture.empty()) {
     return UsageError("--size goes with --chart");
+  }
+  if (!figure_options.empty()) chart.figure = true;
+  if (chart.figure && chart.picture.empty()) {
+    return UsageError("the figure options go with --chart");
+  }
+  if (chart.figure && size_given) {
+    return UsageError(
+        "--size is the size of a plain picture; a figure's is --figure-size");
+  }
+  if (!settings_file.empty()) {
+    const orvane::Status read = orvane::ReadFigureSettingsFile(
+        QString::fromLocal8Bit(settings_file.c_str()), chart.settings);
+    if (!read.ok()) return UsageError(read.message());
+  }
+  for (const auto& [key, value] : figure_options) {
+    const orvane::Status set =
+        orvane::SetFigureSetting(key, value, chart.settings);
+    if (!set.ok()) return UsageError("--" + set.message());
   }
   if (!chart.picture.empty() && orvane::PictureFormatOf(chart.picture) ==
                                     orvane::PictureFormat::kInvalid) {
