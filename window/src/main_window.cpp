@@ -36,6 +36,7 @@
 #include "window/about_box.h"
 #include "window/chart_widget.h"
 #include "window/data_grid.h"
+#include "window/figure_dialog.h"
 
 #ifndef ORVANE_EXAMPLES_FROM_BINDIR
 #define ORVANE_EXAMPLES_FROM_BINDIR "../share/orvane/examples"
@@ -181,6 +182,7 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
     EqualAreaChart& chart = window_.chart_->Chart();
     chart = std::move(*prepared_);
     chart.HideHighlight();
+    window_.analysis_result_ = result.analysis;
     window_.setWindowTitle(DataCaption(window_.open_file_name_));
     window_.chart_->ChartChanged();
     window_.limits_panel_->setText(
@@ -232,6 +234,8 @@ void MainWindow::BuildMenu() {
   QAction* save = file->addAction("&Save Chart");
   save->setObjectName("saveChartAction");
   save->setShortcut(QKeySequence::Save);
+  QAction* figure = file->addAction("Export &Figure...");
+  figure->setObjectName("exportFigureAction");
   file->addSeparator();
   QAction* exit = file->addAction("E&xit");
   exit->setObjectName("exitAction");
@@ -245,6 +249,7 @@ void MainWindow::BuildMenu() {
   version->setObjectName("versionAction");
   connect(open, &QAction::triggered, this, &MainWindow::onOpen);
   connect(save, &QAction::triggered, this, &MainWindow::onSaveChart);
+  connect(figure, &QAction::triggered, this, &MainWindow::onExportFigure);
   connect(exit, &QAction::triggered, this, &MainWindow::onExit);
   connect(version, &QAction::triggered, this, &MainWindow::onShowVersion);
 }
@@ -453,6 +458,15 @@ void MainWindow::onSaveChart() {
   SaveChartPicture();
 }
 
+void MainWindow::onExportFigure() {
+  FigureDialog dialog(
+      chart_->Chart(),
+      FigureCaption(state_, analysis_result_, DecimalSeparator().toStdString()),
+      figure_settings_, this);
+  dialog.exec();
+  figure_settings_ = dialog.Settings();
+}
+
 void MainWindow::onExit() {
   QApplication::quit();
 }
@@ -484,6 +498,14 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::SaveChartPicture() {
+  // A chart too small for a picture is refused before a name is asked for.
+  if (const Status limits = CheckPictureSize(chart_->size()); !limits.ok()) {
+    QMessageBox box(QMessageBox::Warning, kTitle,
+                    QString::fromStdString(limits.message()), QMessageBox::Ok,
+                    this);
+    ExecMessageBox(box);
+    return;
+  }
   // The dialog offers the last folder that exists and the last name typed.
   if (!save_folder_.isEmpty()) save_dialog_->setDirectory(save_folder_);
   if (!save_file_name_.isEmpty()) save_dialog_->selectFile(save_file_name_);

@@ -4,8 +4,8 @@
 // asks, shows and saves. Tests find its widgets by their object names
 // ("chart", "dataGrid", "report", "pages", "statusCount", "statusLimits",
 // "openDialog", "saveDialog", the menus "fileMenu", "editMenu", "helpMenu"
-// and the actions "openAction", "saveChartAction", "exitAction",
-// "versionAction").
+// and the actions "openAction", "saveChartAction", "exportFigureAction",
+// "exitAction", "versionAction"; the figure dialog "figureDialog").
 #ifndef ORVANE_WINDOW_MAIN_WINDOW_H_
 #define ORVANE_WINDOW_MAIN_WINDOW_H_
 
@@ -15,6 +15,7 @@
 
 #include "core/analysis_state.h"
 #include "core/report.h"
+#include "render/figure_export.h"
 
 class QFileDialog;
 class QLabel;
@@ -56,6 +57,9 @@ class MainWindow : public QMainWindow {
   void openFile(const QString& path);
   // File > Save Chart, and a right click on the chart.
   void onSaveChart();
+  // File > Export Figure...: the figure dialog, whose settings are kept
+  // for the next figure.
+  void onExportFigure();
   void onExit();
   // Help > Version: shows the About box, without making it modal.
   void onShowVersion();
@@ -103,6 +107,8 @@ class MainWindow : public QMainWindow {
   // in the last chosen folder that exists.
   QString save_file_name_;
   QString save_folder_;
+  FigureSettings figure_settings_;
+  AnalysisResult analysis_result_ = AnalysisResult::kNoData;
   AboutBox* about_ = nullptr;
   bool sized_ = false;
 
