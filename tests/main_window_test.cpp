@@ -5,8 +5,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCompleter>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -22,6 +24,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
@@ -890,6 +893,78 @@ TEST_F(MainWindowTest, AboutBoxIsModeless) {
   EXPECT_FALSE(about_->isVisible());
   window_->onShowVersion();
   EXPECT_TRUE(about_->isVisible());
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+// Sets the figure dialog's size and resolution and presses Export...
+ModalScript::Handler ExportFigureAt(double width_mm, int dpi) {
+  return [width_mm, dpi](QWidget* w) {
+    ASSERT_EQ(w->objectName(), "figureDialog");
+    w->findChild<QDoubleSpinBox*>("figureWidth")->setValue(width_mm);
+    w->findChild<QSpinBox*>("figureDpi")->setValue(dpi);
+    w->findChild<QCheckBox*>("figureStyle")->setChecked(true);
+    QMetaObject::invokeMethod(w->findChild<QPushButton*>("figureExport"),
+                              "click", Qt::QueuedConnection);
+  };
+}
+
+TEST_F(MainWindowTest, ExportFigureFlow) {
+  Open({Choose(Write("six.txt", kSix))});
+  const QString path = dir_.filePath("figure.png");
+  {
+    ModalScript s({ExportFigureAt(85, 150), Choose(path)});
+    window_->onExportFigure();
+  }
+  // 85 x 95.8 mm at 150 dpi.
+  EXPECT_EQ(QImage(path).size(), QSize(502, 566));
+  // The dialog offers the settings of the last figure.
+  {
+    ModalScript s({[](QWidget* w) {
+      ASSERT_EQ(w->objectName(), "figureDialog");
+      EXPECT_EQ(w->findChild<QDoubleSpinBox*>("figureWidth")->value(), 85.0);
+      EXPECT_EQ(w->findChild<QSpinBox*>("figureDpi")->value(), 150);
+      EXPECT_TRUE(w->findChild<QCheckBox*>("figureStyle")->isChecked());
+      QMetaObject::invokeMethod(w, "reject", Qt::QueuedConnection);
+    }});
+    window_->onExportFigure();
+  }
+  // A figure that cannot be written is reported and the dialog stays.
+  {
+    ModalScript s(
+        {ExportFigureAt(85, 150), Choose(dir_.filePath("no/such/folder/f.png")),
+         [](QWidget* w) {
+           auto* box = qobject_cast<QMessageBox*>(w);
+           ASSERT_NE(box, nullptr);
+           EXPECT_TRUE(box->text().startsWith("Cannot write"));
+           QMetaObject::invokeMethod(box, "accept", Qt::QueuedConnection);
+         },
+         Cancel()});
+    window_->onExportFigure();
+  }
+}
+
+TEST_F(MainWindowTest, ChartTooSmallForAPictureIsRefused) {
+  const int extra_w = window_->width() - Chart()->width();
+  const int extra_h = window_->height() - Chart()->height();
+  window_->resize(100 + extra_w, 100 + extra_h);
+  QApplication::processEvents();
+  const QSize size = Chart()->size();
+  if (size.width() >= kMinPictureSide && size.height() >= kMinPictureSide) {
+    GTEST_SKIP() << "the window does not shrink below a picture's size";
+  }
+  {
+    ModalScript s({Box(QString("A picture must be from 120 x 120 to 16384 x "
+                               "16384 pixels; this one would be %1 x %2.")
+                           .arg(size.width())
+                           .arg(size.height()))});
+    window_->onSaveChart();
+  }
+  EXPECT_TRUE(QDir(dir_.path()).entryList(QDir::Files).isEmpty());
 }
 
 }  // namespace
