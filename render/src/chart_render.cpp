@@ -50,6 +50,22 @@ QFont LegendFont() {
   return f;
 }
 
+QStringList CaptionLines(const QString& caption, int width) {
+  QStringList lines;
+  if (caption.isEmpty()) return lines;
+  const QFontMetrics fm(LegendFont());
+  const int room = width - 2 * kChartMargin;
+  for (const QString& part : caption.split("   ")) {
+    const QString joined = lines.isEmpty() ? part : lines.back() + "   " + part;
+    if (!lines.isEmpty() && fm.horizontalAdvance(joined) <= room) {
+      lines.back() = joined;
+    } else {
+      lines.push_back(part);
+    }
+  }
+  return lines;
+}
+
 LegendView MeasureLegend(const EqualAreaChart& chart, int width,
                          const ChartRenderOptions& options) {
   LegendView view;
@@ -71,10 +87,12 @@ LegendView MeasureLegend(const EqualAreaChart& chart, int width,
 
 namespace {
 
-// The pixels a caption line keeps at the bottom of the chart.
-int FooterHeight(const ChartRenderOptions& options) {
-  if (options.caption.isEmpty()) return 0;
-  return QFontMetrics(LegendFont()).height() + 2 * kChartMargin;
+// The pixels the caption's lines keep at the bottom of the chart.
+int FooterHeight(const ChartRenderOptions& options, int width) {
+  const int lines =
+      static_cast<int>(CaptionLines(options.caption, width).size());
+  if (lines == 0) return 0;
+  return lines * QFontMetrics(LegendFont()).height() + 2 * kChartMargin;
 }
 
 // The chart's size in its own pixels: the drawing's size over the scale.
@@ -94,7 +112,8 @@ ChartLayout LayOutChart(const EqualAreaChart& chart, QSize size,
   const QSize logical = LogicalSize(size, ValidScale(options.scale));
   return LayOutChart(logical.width(), logical.height(),
                      MeasureLegend(chart, logical.width(), options).layout,
-                     options.grid_column, FooterHeight(options));
+                     options.grid_column,
+                     FooterHeight(options, logical.width()));
 }
 
 SeriesStyle PaletteStyle(const EqualAreaChart& chart, const PolarSeries& series,
@@ -301,21 +320,50 @@ QPointF PixelCentre(Pixel p) {
   return QPointF(p.x + 0.5, p.y + 0.5);
 }
 
+// The centre of the point's place, unrounded: a figure drawn at a larger
+// scale than the screen's puts its lines there, between the pixels of the
+// screen's chart.
+QPointF ExactPlace(const ChartLayout& layout, double maximum, double angle,
+                   double value) {
+  const double r = value <= 0 ? 0.0 : value / maximum * layout.radius;
+  constexpr double kRadPerDeg = 3.14159265358979323846 / 180.0;
+  const double t = angle * kRadPerDeg;
+  return QPointF(layout.cx + r * std::cos(t) + 0.5,
+                 layout.cy - r * std::sin(t) + 0.5);
+}
+
 void DrawLine(QPainter& painter, const PolarSeries& s, const SeriesStyle& style,
-              const ChartLayout& layout, double maximum) {
+              const ChartLayout& layout, double maximum, double scale) {
   const auto& pts = s.Points();
   if (!style.line_visible || pts.size() < 2) return;
+  QPen pen(ToQColor(style.line_color), style.line_width);
+  pen.setCapStyle(Qt::SquareCap);
+  pen.setJoinStyle(Qt::MiterJoin);
+  painter.setPen(pen);
+  painter.setBrush(Qt::NoBrush);
+  if (scale != 1.0) {
+    // Smooth lines on the finer pixels of a figure.
+    QPolygonF polygon;
+    polygon.reserve(static_cast<int>(pts.size()));
+    for (const PolarPoint& p : pts) {
+      polygon.append(ExactPlace(layout, maximum, p.angle, p.value));
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    if (style.closed) {
+      painter.drawPolygon(polygon);
+    } else {
+      painter.drawPolyline(polygon);
+    }
+    painter.restore();
+    return;
+  }
   QPolygon polygon;
   polygon.reserve(static_cast<int>(pts.size()));
   for (const PolarPoint& p : pts) {
     const Pixel px = PlacePoint(layout, maximum, p.angle, p.value);
     polygon.append(QPoint(px.x, px.y));
   }
-  QPen pen(ToQColor(style.line_color), style.line_width);
-  pen.setCapStyle(Qt::SquareCap);
-  pen.setJoinStyle(Qt::MiterJoin);
-  painter.setPen(pen);
-  painter.setBrush(Qt::NoBrush);
   if (style.closed) {
     painter.drawPolygon(polygon);
   } else {
@@ -400,7 +448,7 @@ void DrawSeries(QPainter& painter, const PolarSeries& s, const Frame& frame) {
     DrawCloudOutline(painter, s, style, frame.layout, frame.maximum);
     return;
   }
-  DrawLine(painter, s, style, frame.layout, frame.maximum);
+  DrawLine(painter, s, style, frame.layout, frame.maximum, frame.scale);
   DrawMarkers(painter, s, style, frame.layout, frame.maximum, frame.scale);
 }
 
@@ -483,15 +531,25 @@ void DrawIsoRatioLabels(QPainter& painter, const Frame& frame) {
   }
 }
 
+// The caption's lines under the disc, each centred on it where there is
+// room.
 void DrawCaption(QPainter& painter, const Frame& frame) {
-  if (frame.options.caption.isEmpty()) return;
+  const QStringList lines =
+      CaptionLines(frame.options.caption, frame.layout.width);
+  if (lines.isEmpty()) return;
   const QFontMetrics fm(LegendFont());
   painter.setFont(LegendFont());
   painter.setPen(ToQColor(kBlack));
-  const int baseline = frame.layout.height - kChartMargin - fm.descent();
-  const int width = fm.horizontalAdvance(frame.options.caption);
-  painter.drawText(std::max(kChartMargin, frame.layout.cx - width / 2),
-                   baseline, frame.options.caption);
+  int baseline = frame.layout.height - kChartMargin - fm.descent() -
+                 (static_cast<int>(lines.size()) - 1) * fm.height();
+  for (const QString& line : lines) {
+    const int width = fm.horizontalAdvance(line);
+    const int left = std::clamp(
+        frame.layout.cx - width / 2, kChartMargin,
+        std::max(kChartMargin, frame.layout.width - kChartMargin - width));
+    painter.drawText(left, baseline, line);
+    baseline += fm.height();
+  }
 }
 
 // The series alone on a transparent image of the chart's size.
@@ -527,7 +585,8 @@ QRect CoveredExtent(const QImage& layer) {
 }
 
 // The series in drawing order: the bootstrap cloud first (beneath the
-// data) or, drawn above them, after the measured and pre-strain data.
+// data) or, drawn above them (markers or outline: an outline beneath the
+// data would be hidden by them), after the measured and pre-strain data.
 std::vector<const PolarSeries*> DrawingOrder(const Frame& frame) {
   std::vector<const PolarSeries*> list = frame.chart.SeriesList();
   if (frame.options.cloud == CloudDrawing::kBelow) return list;
@@ -591,10 +650,11 @@ void Render(QPainter& painter, const EqualAreaChart& chart, QSize device_size,
   painter.fillRect(QRect(QPoint(0, 0), size), ToQColor(0xFFFFFF));
 
   const LegendView legend = MeasureLegend(chart, size.width(), options);
-  const Frame frame{chart,
-                    LayOutChart(size.width(), size.height(), legend.layout,
-                                options.grid_column, FooterHeight(options)),
-                    chart.RadialMaximum(), options, scale};
+  const Frame frame{
+      chart,
+      LayOutChart(size.width(), size.height(), legend.layout,
+                  options.grid_column, FooterHeight(options, size.width())),
+      chart.RadialMaximum(), options, scale};
   const ChartLayout& layout = frame.layout;
   const double maximum = frame.maximum;
   painter.setClipRect(QRect(QPoint(0, 0), size));

@@ -62,6 +62,10 @@ inline ChartRenderOptions PictureOptions() {
   return o;
 }
 
+// The caption in lines that fit a chart of `width` pixels: its parts,
+// separated by three blanks, joined while they fit; empty for no caption.
+QStringList CaptionLines(const QString& caption, int width);
+
 // The legend entries (series shown in the legend, in list order) and their
 // layout for a chart of the given width.
 struct LegendView {
