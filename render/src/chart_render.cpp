@@ -50,10 +50,16 @@ QFont LegendFont() {
   return f;
 }
 
+QFont FigureTextFont() {
+  QFont f = LegendFont();
+  f.setHintingPreference(QFont::PreferNoHinting);
+  return f;
+}
+
 QStringList CaptionLines(const QString& caption, int width) {
   QStringList lines;
   if (caption.isEmpty()) return lines;
-  const QFontMetrics fm(LegendFont());
+  const QFontMetrics fm(FigureTextFont());
   const int room = width - 2 * kChartMargin;
   for (const QString& part : caption.split("   ")) {
     const QString joined = lines.isEmpty() ? part : lines.back() + "   " + part;
@@ -92,7 +98,7 @@ int FooterHeight(const ChartRenderOptions& options, int width) {
   const int lines =
       static_cast<int>(CaptionLines(options.caption, width).size());
   if (lines == 0) return 0;
-  return lines * QFontMetrics(LegendFont()).height() + 2 * kChartMargin;
+  return lines * QFontMetrics(FigureTextFont()).height() + 2 * kChartMargin;
 }
 
 // The chart's size in its own pixels: the drawing's size over the scale.
@@ -158,7 +164,7 @@ std::vector<IsoRatioLabel> IsoRatioLabels(const EqualAreaChart& chart,
                                           const ChartLayout& layout) {
   std::vector<IsoRatioLabel> labels;
   const std::vector<bool> drawn = DrawnIsoRatioCircles(chart, layout);
-  const QFontMetrics fm(LegendFont());
+  const QFontMetrics fm(FigureTextFont());
   const std::vector<int>& ratios = chart.IsoRatios();
   constexpr int kGap = 2;  // between a label and the circle or the one before
   int free_from = std::numeric_limits<int>::min();
@@ -523,9 +529,9 @@ void DrawLegend(QPainter& painter, const LegendView& legend,
 }
 
 void DrawIsoRatioLabels(QPainter& painter, const Frame& frame) {
-  painter.setFont(LegendFont());
+  painter.setFont(FigureTextFont());
   painter.setPen(ToQColor(kIsoRatioLabelColour));
-  const int ascent = QFontMetrics(LegendFont()).ascent();
+  const int ascent = QFontMetrics(FigureTextFont()).ascent();
   for (const IsoRatioLabel& label : IsoRatioLabels(frame.chart, frame.layout)) {
     painter.drawText(label.box.left(), label.box.top() + ascent, label.text);
   }
@@ -537,8 +543,8 @@ void DrawCaption(QPainter& painter, const Frame& frame) {
   const QStringList lines =
       CaptionLines(frame.options.caption, frame.layout.width);
   if (lines.isEmpty()) return;
-  const QFontMetrics fm(LegendFont());
-  painter.setFont(LegendFont());
+  const QFontMetrics fm(FigureTextFont());
+  painter.setFont(FigureTextFont());
   painter.setPen(ToQColor(kBlack));
   int baseline = frame.layout.height - kChartMargin - fm.descent() -
                  (static_cast<int>(lines.size()) - 1) * fm.height();

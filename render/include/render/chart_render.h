@@ -62,6 +62,11 @@ inline ChartRenderOptions PictureOptions() {
   return o;
 }
 
+// The face of a figure's own text (the caption, the iso-R labels): the
+// legend font without hinting, so that the text is as wide on every device
+// and at every scale as it was measured.
+QFont FigureTextFont();
+
 // The caption in lines that fit a chart of `width` pixels: its parts,
 // separated by three blanks, joined while they fit; empty for no caption.
 QStringList CaptionLines(const QString& caption, int width);
