@@ -154,18 +154,21 @@ TEST(SavedPictureLayout, DiscWithoutTheGridColumn) {
                                         kChartMargin - kChartMargin) /
                                            2);
   EXPECT_GT(picture.cx, screen.cx);
-  // A square picture: the disc fills the height left of the legend.
-  const ChartLayout square =
-      LayOutChart(chart, QSize(300, 300), PictureOptions());
+  // Smaller pictures: a larger disc than the screen's layout leaves, below
+  // the legend where that gives more room, and never under the legend.
+  const std::pair<QSize, int> sizes[] = {
+      {QSize(300, 300), 100}, {QSize(200, 150), 30}, {QSize(120, 120), 18}};
+  for (const auto& [size, radius] : sizes) {
+    const ChartLayout l = LayOutChart(chart, size, PictureOptions());
+    const PixelRect box = MeasureLegend(chart, size.width()).layout.box;
+    EXPECT_GE(l.radius, radius) << size.width();
+    EXPECT_GT(l.radius, LayOutChart(chart, size).radius);
+    EXPECT_TRUE(l.cx + l.radius <= box.left ||
+                l.cy - l.radius >= box.top + box.height + kLegendShadow)
+        << size.width();
+    EXPECT_LE(l.cy + l.radius, size.height());
+  }
   EXPECT_EQ(LayOutChart(chart, QSize(300, 300)).radius, 35);
-  EXPECT_GE(square.radius, 60);
-  EXPECT_LE(square.cx + square.radius, legend.layout.box.left - 300 + 640);
-  // A narrow picture: the disc goes below the legend.
-  const ChartLayout small =
-      LayOutChart(chart, QSize(200, 150), PictureOptions());
-  EXPECT_GE(small.radius, 30);
-  EXPECT_GT(small.cy - small.radius,
-            legend.layout.box.top + legend.layout.box.height);
   // A saved file draws that layout: the PNG's disc centre is white and the
   // measured markers lie where the layout puts them.
   QTemporaryDir dir;
