@@ -21,9 +21,11 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSet>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
@@ -89,8 +91,17 @@ class ModalScript {
       }
       return;
     }
+    // A dialog that comes back when a dialog it opened closes is not a new
+    // one: the handler of the one it opened has answered it.
+    if (modal == opener_ && handled_.contains(modal)) {
+      last_ = modal;
+      waited_ = 0;
+      return;
+    }
     last_ = modal;
     waited_ = 0;
+    handled_.insert(modal);
+    opener_ = modal->parentWidget();
     if (handlers_.empty()) {
       ADD_FAILURE() << "unexpected dialog " << modal->metaObject()->className()
                     << " " << Text(modal).toStdString();
@@ -112,6 +123,8 @@ class ModalScript {
   QStringList progress_texts_;
   QTimer timer_;
   QWidget* last_ = nullptr;
+  QSet<QWidget*> handled_;
+  QPointer<QWidget> opener_;
   int waited_ = 0;
 };
 
@@ -933,7 +946,8 @@ TEST_F(MainWindowTest, ExportFigureFlow) {
     }});
     window_->onExportFigure();
   }
-  // A figure that cannot be written is reported and the dialog stays.
+  // A figure that cannot be written is reported, and the dialog stays for
+  // another try.
   {
     ModalScript s(
         {ExportFigureAt(85, 150), Choose(dir_.filePath("no/such/folder/f.png")),
@@ -941,11 +955,14 @@ TEST_F(MainWindowTest, ExportFigureFlow) {
            auto* box = qobject_cast<QMessageBox*>(w);
            ASSERT_NE(box, nullptr);
            EXPECT_TRUE(box->text().startsWith("Cannot write"));
+           ASSERT_EQ(box->parentWidget()->objectName(), "figureDialog");
            QMetaObject::invokeMethod(box, "accept", Qt::QueuedConnection);
-         },
-         Cancel()});
+           QMetaObject::invokeMethod(box->parentWidget(), "reject",
+                                     Qt::QueuedConnection);
+         }});
     window_->onExportFigure();
   }
+  EXPECT_FALSE(QFileInfo::exists(dir_.filePath("no")));
 }
 
 TEST_F(MainWindowTest, ChartTooSmallForAPictureIsRefused) {
