@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <cerrno>
 #include <cstring>
 
@@ -336,6 +337,13 @@ TEST(FigureScale, PixelSizeAndResolutionOfEachFormat) {
   const QImage png(dir.filePath("f.png"));
   EXPECT_EQ(png.size(), QSize(1004, 709));
   EXPECT_NEAR(png.dotsPerMeterX() * 0.0254, 300, 0.05);
+  ASSERT_TRUE(SaveFigureFile(chart, s, {}, dir.filePath("f.bmp")).ok());
+  QFile bmp(dir.filePath("f.bmp"));
+  ASSERT_TRUE(bmp.open(QIODevice::ReadOnly));
+  const QByteArray header = bmp.read(54);
+  ASSERT_EQ(header.size(), 54);
+  EXPECT_EQ(qFromLittleEndian<qint32>(header.constData() + 38), 11811);
+  EXPECT_EQ(qFromLittleEndian<qint32>(header.constData() + 18), 1004);
   ASSERT_TRUE(SaveFigureFile(chart, s, {}, dir.filePath("f.svg")).ok());
   QFile svg(dir.filePath("f.svg"));
   ASSERT_TRUE(svg.open(QIODevice::ReadOnly));

@@ -192,7 +192,11 @@ QString WritePicture(const EqualAreaChart& chart, QSize size,
     case PictureFormat::kEmf:
       return WriteMetafile(chart, size, out, options);
     case PictureFormat::kBmp:
-      return WriteBytes(BitmapOf(chart, size, options), out);
+      // The resolution the figure was drawn at, 96 dpi for the screen's.
+      return WriteBytes(
+          EncodeBitmap32(RenderChartImage(chart, size, options),
+                         static_cast<int>(std::lround(dpi / 0.0254))),
+          out);
     case PictureFormat::kSvg:
       return WriteSvg(chart, size, out, options, dpi);
     case PictureFormat::kPng:

@@ -138,7 +138,7 @@ class ChartRenderCache {
 };
 
 // Draws the whole chart, background to legend, at `size` pixels. A raster
-// painter may pass a cache.
+// painter may pass a cache (kept for one set of options: the screen's).
 void RenderChart(QPainter& painter, const EqualAreaChart& chart, QSize size,
                  ChartRenderCache* cache = nullptr,
                  const ChartRenderOptions& options = {});
