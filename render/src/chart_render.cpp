@@ -75,7 +75,7 @@ QStringList CaptionLines(const QString& caption, int width) {
 LegendView MeasureLegend(const EqualAreaChart& chart, int width,
                          const ChartRenderOptions& options) {
   LegendView view;
-  const QFontMetrics fm(LegendFont());
+  const QFontMetrics fm(options.figure_style ? FigureTextFont() : LegendFont());
   std::vector<int> widths;
   for (const PolarSeries* s : chart.SeriesList()) {
     if (!s->Style().show_in_legend) continue;
@@ -505,7 +505,7 @@ void DrawLegend(QPainter& painter, const LegendView& legend,
     painter.setBrush(ToQColor(kLegendBackground));
     painter.drawRect(box.left, box.top, box.width, box.height);
   }
-  painter.setFont(LegendFont());
+  painter.setFont(figure ? FigureTextFont() : LegendFont());
   for (std::size_t i = 0; i < legend.series.size(); ++i) {
     const PolarSeries& s = *legend.series[i];
     const SeriesStyle style = frame.StyleOf(s);
