@@ -356,12 +356,13 @@ TEST_F(Cli, SizeIsStrict) {
   const std::string six = Write("six.txt", kSix);
   const fs::path picture = dir_ / "chart.svg";
   const std::string refused =
-      "orvane-cli: --size needs WIDTHxHEIGHT in whole pixels, each from 16 "
+      "orvane-cli: --size needs WIDTHxHEIGHT in whole pixels, each from 120 "
       "to 16384 (for example 640x362)\nTry 'orvane-cli --help'.\n";
   for (const char* size :
        {"+640x+362", "' 640x 362'", "'640x362 '", "640x362x", "0x0",
-        "99999x362", "640x-362", "15x362", "640x16385", "99999999999x362",
-        "640x", "x362", "6.4e2x362", "0x640x362", "640*362", "''"}) {
+        "99999x362", "640x-362", "15x362", "119x362", "640x119", "16X16384",
+        "640x16385", "99999999999x362", "640x", "x362", "6.4e2x362",
+        "0x640x362", "640*362", "''"}) {
     const RunResult r =
         Exec("--chart " + picture.string() + " --size " + size + " " + six);
     EXPECT_EQ(r.status, 2) << size;
@@ -370,7 +371,7 @@ TEST_F(Cli, SizeIsStrict) {
   }
   EXPECT_EQ(Exec("--chart " + picture.string() + " " + six + " --size").err,
             refused);
-  for (const char* size : {"16X16384", "0640x0362"}) {
+  for (const char* size : {"120X16384", "0640x0362", "120x120"}) {
     const RunResult r =
         Exec("--chart " + picture.string() + " --size " + size + " " + six);
     EXPECT_EQ(r.status, 0) << size << r.err;
@@ -385,13 +386,118 @@ TEST_F(Cli, OptionRefusalsSayWhatIsAccepted) {
             "or .pdf\nTry 'orvane-cli --help'.\n");
   EXPECT_EQ(Exec("--bogus " + six).err,
             "orvane-cli: unknown option --bogus (the options are --json, "
-            "--csv, --chart, --size, --import and its table options, --help "
-            "and --)\nTry 'orvane-cli --help'.\n");
+            "--csv, --chart, --size, --figure-size, --dpi, --figure-style, "
+            "--palette, --caption, --cloud, --figure-settings, --import and "
+            "its table options, --help and --)\nTry 'orvane-cli --help'.\n");
   EXPECT_EQ(Exec("--chart c.txt " + six).err,
             "orvane-cli: Invalid file extension. (.emf, .bmp, .svg, .png or "
             ".pdf)\nTry 'orvane-cli --help'.\n");
   const RunResult help = Exec("--help");
-  EXPECT_NE(help.out.find("each from 16 to 16384"), std::string::npos);
+  EXPECT_NE(help.out.find("each from 120 to 16384"), std::string::npos);
+}
+
+// The width and height of a PNG file, from its header.
+std::pair<int, int> PngSize(const std::string& bytes) {
+  if (bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0) return {0, 0};
+  auto be32 = [&bytes](std::size_t at) {
+    int v = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+      v = v * 256 + static_cast<unsigned char>(bytes[at + i]);
+    }
+    return v;
+  };
+  return {be32(16), be32(20)};
+}
+
+TEST_F(Cli, FigureOptionsMakeAFigure) {
+  const std::string six = Write("six.txt", kSix);
+  const fs::path figure = dir_ / "figure.png";
+  RunResult r = Exec("--chart " + figure.string() +
+                     " --figure-size 85x60 --dpi 300 --figure-style --palette "
+                     "colour-blind --caption --cloud outline " +
+                     six);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(PngSize(Slurp(figure)), (std::pair<int, int>{1004, 709}));
+  // The PNG records 300 dpi: 11811 pixels a metre in its pHYs chunk.
+  EXPECT_NE(Slurp(figure).find(std::string("pHYs\0\0\x2e\x23", 8)),
+            std::string::npos);
+  // The settings file, and an option given as well wins over it.
+  const std::string settings =
+      Write("figure.txt", "# journal column\nfigure-size = 85x60\ndpi = 150\n");
+  r = Exec("--chart " + figure.string() + " --figure-settings " + settings +
+           " " + six);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(PngSize(Slurp(figure)), (std::pair<int, int>{502, 354}));
+  r = Exec("--dpi 200 --chart " + figure.string() + " --figure-settings " +
+           settings + " " + six);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(PngSize(Slurp(figure)), (std::pair<int, int>{669, 472}));
+  // The same settings give the same file, bit for bit.
+  const std::string first = Slurp(figure);
+  EXPECT_EQ(Exec("--dpi 200 --chart " + figure.string() +
+                 " --figure-settings " + settings + " " + six)
+                .status,
+            0);
+  EXPECT_EQ(Slurp(figure), first);
+  // A vector figure has the physical size: 85 mm wide.
+  const fs::path svg = dir_ / "figure.svg";
+  r = Exec("--chart " + svg.string() + " --figure-settings " + settings + " " +
+           six);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(Slurp(svg).find("width=\"84.9"), std::string::npos);
+}
+
+TEST_F(Cli, FigureOptionRefusals) {
+  const std::string six = Write("six.txt", kSix);
+  const std::string chart = "--chart " + (dir_ / "f.png").string() + " ";
+  const std::string usage = "\nTry 'orvane-cli --help'.\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {chart + "--dpi 50 " + six,
+       "orvane-cli: --dpi needs a whole number from 96 to 1200"},
+      {chart + six + " --dpi",
+       "orvane-cli: --dpi needs a whole number from 96 to 1200"},
+      {chart + "--figure-size 85 " + six,
+       "orvane-cli: --figure-size needs WIDTHxHEIGHT in millimetres, each "
+       "from 32 to 1000 (for example 85x60)"},
+      {chart + "--palette grey " + six,
+       "orvane-cli: --palette needs standard or colour-blind"},
+      {chart + "--cloud hull " + six,
+       "orvane-cli: --cloud needs below, above or outline"},
+      {"--caption " + six, "orvane-cli: the figure options go with --chart"},
+      {chart + "--size 640x362 --dpi 300 " + six,
+       "orvane-cli: --size is the size of a plain picture; a figure's is "
+       "--figure-size"},
+      {chart + six + " --figure-settings",
+       "orvane-cli: --figure-settings needs a settings file"},
+  };
+  for (const auto& [args, message] : cases) {
+    const RunResult r = Exec(args);
+    EXPECT_EQ(r.status, 2) << args;
+    EXPECT_EQ(r.err, message + usage) << args;
+  }
+  const std::string bad = Write("bad.txt", "dpi = 300\nlines = 2\n");
+  const RunResult r = Exec(chart + "--figure-settings " + bad + " " + six);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "orvane-cli: " + bad +
+                       ": line 2: unknown setting \"lines\" (the settings are "
+                       "figure-size, dpi, figure-style, palette, caption and "
+                       "cloud)" +
+                       usage);
+  EXPECT_FALSE(fs::exists(dir_ / "f.png"));
+  // Too many pixels for a figure: refused when it is drawn, status 1.
+  const RunResult big =
+      Exec(chart + "--figure-size 1000x100 --dpi 1200 " + six);
+  EXPECT_EQ(big.status, 1);
+  EXPECT_NE(big.err.find("more than 16384 a side"), std::string::npos);
+  // The help names every figure option and its limits.
+  const std::string help = Exec("--help").out;
+  for (const char* text :
+       {"--figure-size WxH", "each from 32 to 1000", "--dpi N",
+        "from 96 to 1200", "--figure-style", "--palette standard|colour-blind",
+        "--caption", "--cloud below|above|outline", "--figure-settings FILE",
+        "figure-size = WxH, dpi = N, figure-style = yes|no"}) {
+    EXPECT_NE(help.find(text), std::string::npos) << text;
+  }
 }
 
 // The JSON of a large file is written as it is produced: it takes no more

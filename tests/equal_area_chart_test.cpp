@@ -87,15 +87,18 @@ TEST(IsoRcircles, BoundedForHugeAndNonFiniteRatios) {
   const auto t0 = std::chrono::steady_clock::now();
   chart.CreateIsoRatioCircles(1e6f);
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
-  EXPECT_EQ(chart.IsoRatioCircleCount(), kMaxIsoRatioCircles);
-  EXPECT_EQ(Radius(*chart.IsoRatioCircles().back()), ZetaOfR(101.0f));
+  // The whole ratios up to 101, then 200, 500 and the loader's limit 1000.
+  EXPECT_EQ(chart.IsoRatioCircleCount(), kMaxIsoRatioCircles + 3);
+  EXPECT_EQ(chart.IsoRatios()[kMaxIsoRatioCircles - 1], 101);
+  EXPECT_EQ(chart.IsoRatios()[kMaxIsoRatioCircles], 200);
+  EXPECT_EQ(Radius(*chart.IsoRatioCircles().back()), ZetaOfR(1000.0f));
   EXPECT_EQ(chart.IsoRatioCircles().back()->Count(), 183u);
   chart.CreateIsoRatioCircles(std::numeric_limits<float>::infinity());
   EXPECT_EQ(chart.IsoRatioCircleCount(), 0);
   chart.CreateIsoRatioCircles(std::numeric_limits<float>::quiet_NaN());
   EXPECT_EQ(chart.IsoRatioCircleCount(), 0);
   chart.CreateIsoRatioCircles(3e38f);
-  EXPECT_EQ(chart.IsoRatioCircleCount(), kMaxIsoRatioCircles);
+  EXPECT_EQ(chart.IsoRatioCircleCount(), kMaxIsoRatioCircles + 3);
 }
 
 TEST(Placement, AnglesAndValues) {

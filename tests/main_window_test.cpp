@@ -6,8 +6,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCompleter>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -21,10 +23,13 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSet>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
@@ -94,8 +99,17 @@ class ModalScript {
       }
       return;
     }
+    // A dialog that comes back when a dialog it opened closes is not a new
+    // one: the handler of the one it opened has answered it.
+    if (modal == opener_ && handled_.contains(modal)) {
+      last_ = modal;
+      waited_ = 0;
+      return;
+    }
     last_ = modal;
     waited_ = 0;
+    handled_.insert(modal);
+    opener_ = modal->parentWidget();
     if (handlers_.empty()) {
       ADD_FAILURE() << "unexpected dialog " << modal->metaObject()->className()
                     << " " << Text(modal).toStdString();
@@ -117,6 +131,8 @@ class ModalScript {
   QStringList progress_texts_;
   QTimer timer_;
   QWidget* last_ = nullptr;
+  QSet<QWidget*> handled_;
+  QPointer<QWidget> opener_;
   int waited_ = 0;
 };
 
@@ -270,16 +286,18 @@ TEST_F(MainWindowTest, StartUpState) {
   EXPECT_TRUE(Child<QMenu>("editMenu")->actions().isEmpty());
   EXPECT_EQ(menus[2]->text(), "&Help");
   const auto file = Child<QMenu>("fileMenu")->actions();
-  ASSERT_EQ(file.size(), 8);
+  ASSERT_EQ(file.size(), 9);
   EXPECT_EQ(file[0]->text(), "&Open");
   EXPECT_EQ(file[1]->text(), "&Import Table...");
   EXPECT_EQ(file[2]->text(), "Recent &Files");
   EXPECT_EQ(file[2]->menu(), Child<QMenu>("recentMenu"));
   EXPECT_EQ(file[3]->text(), "&Save Chart");
-  EXPECT_EQ(file[4]->text(), "Export &Results...");
-  EXPECT_EQ(file[5]->text(), "Save &Report...");
-  EXPECT_TRUE(file[6]->isSeparator());
-  EXPECT_EQ(file[7]->text(), "E&xit");
+  EXPECT_EQ(file[4]->text(), "Export &Figure...");
+  EXPECT_EQ(file[4]->objectName(), "exportFigureAction");
+  EXPECT_EQ(file[5]->text(), "Export &Results...");
+  EXPECT_EQ(file[6]->text(), "Save &Report...");
+  EXPECT_TRUE(file[7]->isSeparator());
+  EXPECT_EQ(file[8]->text(), "E&xit");
   // Nothing to export or save yet, and no recent file.
   EXPECT_FALSE(Child<QAction>("exportResultsAction")->isEnabled());
   EXPECT_FALSE(Child<QAction>("saveReportAction")->isEnabled());
@@ -832,20 +850,31 @@ TEST_F(MainWindowTest, SaveChartFlow) {
     window_->onSaveChart();
   }
   EXPECT_EQ(QFile(bmp).size(), 54 + 640 * 362 * 4);
-  // The picture is the chart as drawn on screen, without the grid over it.
+  // The picture is the chart as drawn on screen, without the grid over it
+  // and without the grid's column: the same disc, moved to the middle of
+  // the chart left of the legend.
   const QImage saved = QImage(bmp).convertToFormat(QImage::Format_RGB32);
-  const QImage drawn = RenderChartImage(Chart()->Chart(), Chart()->size());
+  const QImage drawn =
+      RenderChartImage(Chart()->Chart(), Chart()->size(), PictureOptions());
   EXPECT_EQ(saved, drawn);
+  const ChartLayout on_screen = LayOutChart(Chart()->Chart(), Chart()->size());
+  const ChartLayout in_picture =
+      LayOutChart(Chart()->Chart(), Chart()->size(), PictureOptions());
+  EXPECT_EQ(in_picture.radius, on_screen.radius);
+  EXPECT_EQ(in_picture.cy, on_screen.cy);
+  const int dx = in_picture.cx - on_screen.cx;
+  EXPECT_GT(dx, 0);
   const QImage screen =
       Chart()->grab().toImage().convertToFormat(QImage::Format_RGB32);
   const QRect grid = Grid()->geometry();
   EXPECT_NE(saved.copy(grid), screen.copy(grid));  // the grid on screen only
   const QRect plot(0, 0, grid.left(), 362);
-  // Elsewhere they agree but for the rounding of blended colours.
+  // Elsewhere they agree, moved by dx, but for the rounding of blended
+  // colours.
   int largest = 0;
   for (int y = 0; y < plot.height(); ++y) {
     for (int x = 0; x < plot.width(); ++x) {
-      const QRgb a = saved.pixel(x, y), b = screen.pixel(x, y);
+      const QRgb a = saved.pixel(x + dx, y), b = screen.pixel(x, y);
       largest = std::max({largest, std::abs(qRed(a) - qRed(b)),
                           std::abs(qGreen(a) - qGreen(b)),
                           std::abs(qBlue(a) - qBlue(b))});
@@ -895,7 +924,8 @@ TEST_F(MainWindowTest, LargeChartIsSavedBehindAProgressBox) {
   }
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  EXPECT_EQ(file.readAll(), MetafileOf(chart, Chart()->size()));
+  EXPECT_EQ(file.readAll(),
+            MetafileOf(chart, Chart()->size(), PictureOptions()));
 }
 
 TEST_F(MainWindowTest, AboutBoxIsModeless) {
@@ -1283,6 +1313,82 @@ TEST_F(MainWindowTest, OpenDialogRemembersTheLastFolder) {
                 .absolutePath(),
             QDir(MainWindow::ExamplesFolder()).absolutePath());
   EXPECT_TRUE(after.OpenFileName().endsWith("/sampledata.txt"));
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+// Sets the figure dialog's size and resolution and presses Export...
+ModalScript::Handler ExportFigureAt(double width_mm, int dpi) {
+  return [width_mm, dpi](QWidget* w) {
+    ASSERT_EQ(w->objectName(), "figureDialog");
+    w->findChild<QDoubleSpinBox*>("figureWidth")->setValue(width_mm);
+    w->findChild<QSpinBox*>("figureDpi")->setValue(dpi);
+    w->findChild<QCheckBox*>("figureStyle")->setChecked(true);
+    QMetaObject::invokeMethod(w->findChild<QPushButton*>("figureExport"),
+                              "click", Qt::QueuedConnection);
+  };
+}
+
+TEST_F(MainWindowTest, ExportFigureFlow) {
+  Open({Choose(Write("six.txt", kSix))});
+  const QString path = dir_.filePath("figure.png");
+  {
+    ModalScript s({ExportFigureAt(85, 150), Choose(path)});
+    window_->onExportFigure();
+  }
+  // 85 x 95.8 mm at 150 dpi.
+  EXPECT_EQ(QImage(path).size(), QSize(502, 566));
+  // The dialog offers the settings of the last figure.
+  {
+    ModalScript s({[](QWidget* w) {
+      ASSERT_EQ(w->objectName(), "figureDialog");
+      EXPECT_EQ(w->findChild<QDoubleSpinBox*>("figureWidth")->value(), 85.0);
+      EXPECT_EQ(w->findChild<QSpinBox*>("figureDpi")->value(), 150);
+      EXPECT_TRUE(w->findChild<QCheckBox*>("figureStyle")->isChecked());
+      QMetaObject::invokeMethod(w, "reject", Qt::QueuedConnection);
+    }});
+    window_->onExportFigure();
+  }
+  // A figure that cannot be written is reported, and the dialog stays for
+  // another try.
+  {
+    ModalScript s(
+        {ExportFigureAt(85, 150), Choose(dir_.filePath("no/such/folder/f.png")),
+         [](QWidget* w) {
+           auto* box = qobject_cast<QMessageBox*>(w);
+           ASSERT_NE(box, nullptr);
+           EXPECT_TRUE(box->text().startsWith("Cannot write"));
+           ASSERT_EQ(box->parentWidget()->objectName(), "figureDialog");
+           QMetaObject::invokeMethod(box, "accept", Qt::QueuedConnection);
+           QMetaObject::invokeMethod(box->parentWidget(), "reject",
+                                     Qt::QueuedConnection);
+         }});
+    window_->onExportFigure();
+  }
+  EXPECT_FALSE(QFileInfo::exists(dir_.filePath("no")));
+}
+
+TEST_F(MainWindowTest, ChartTooSmallForAPictureIsRefused) {
+  const int extra_w = window_->width() - Chart()->width();
+  const int extra_h = window_->height() - Chart()->height();
+  window_->resize(100 + extra_w, 100 + extra_h);
+  QApplication::processEvents();
+  const QSize size = Chart()->size();
+  if (size.width() >= kMinPictureSide && size.height() >= kMinPictureSide) {
+    GTEST_SKIP() << "the window does not shrink below a picture's size";
+  }
+  {
+    ModalScript s({Box(QString("A picture must be from 120 x 120 to 16384 x "
+                               "16384 pixels; this one would be %1 x %2.")
+                           .arg(size.width())
+                           .arg(size.height()))});
+    window_->onSaveChart();
+  }
+  EXPECT_TRUE(QDir(dir_.path()).entryList(QDir::Files).isEmpty());
 }
 
 }  // namespace

@@ -138,12 +138,12 @@ TEST(PictureReaders, VectorPicturesBlendMarkersAsTheScreenDoes) {
       EqualAreaChart chart = AnalysedChart(*data, &state);
       // With a marker chosen in the grid: rings around translucent discs.
       if (data == &crowded) chart.Highlight(state, 3);
-      const QImage ours = RenderChartImage(chart, size);
+      const QImage ours = RenderChartImage(chart, size, PictureOptions());
       QTemporaryDir dir;
       // ORVANE_KEEP_PICTURES=1 keeps the pictures and the readers' renders.
       dir.setAutoRemove(std::getenv("ORVANE_KEEP_PICTURES") == nullptr);
       ours.save(dir.filePath("ours.png"));
-      const ChartLayout layout = LayOutChart(chart, size);
+      const ChartLayout layout = LayOutChart(chart, size, PictureOptions());
       const PolarPoint& optimum = chart.optimal.Points().at(0);
       const Pixel cross = PlacePoint(layout, chart.RadialMaximum(),
                                      optimum.angle, optimum.value);
@@ -236,7 +236,7 @@ TEST(MetafileReader, InkscapeDrawsWhatTheScreenShows) {
   ASSERT_TRUE(SaveChartPictureFile(chart, kDesignSize, emf).ok());
   const QImage theirs = InkscapeRender(emf, png);
   ASSERT_EQ(theirs.size(), kDesignSize);
-  const QImage ours = RenderChartImage(chart, kDesignSize);
+  const QImage ours = RenderChartImage(chart, kDesignSize, PictureOptions());
   const int differing = testing_support::DifferingPixels(ours, theirs, 80);
   // Text is laid out and smoothed by each reader: a few pixels differ, no
   // more.
@@ -261,7 +261,7 @@ TEST(MetafileReader, InkscapeDrawsALargeCloudWhereTheScreenShowsIt) {
     chart.measured.AddPolar(20 + 40 * a, 1.2 + 1.2 * b);
     chart.retrodeformed.AddPolar(-60 + 40 * b, 0.5 + a);
   }
-  const QImage ours = RenderChartImage(chart, kDesignSize);
+  const QImage ours = RenderChartImage(chart, kDesignSize, PictureOptions());
   QTemporaryDir dir;
   for (const char* ext : {"emf", "svg"}) {
     const QString picture = dir.filePath(QString("c.") + ext);

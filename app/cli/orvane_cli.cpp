@@ -29,6 +29,7 @@
 #include "io/open_pipeline.h"
 #include "io/results_csv.h"
 #include "io/table_import.h"
+#include "render/figure_export.h"
 #include "render/picture_export.h"
 
 namespace {
@@ -38,6 +39,7 @@ constexpr const char* kUsage =
     "       orvane-cli --chart PICTURE [--size WxH] [--json] FILE\n"
     "       orvane-cli --csv FILE...\n"
     "       orvane-cli --import [TABLE OPTIONS] [--json | --csv] TABLE...\n"
+    "       orvane-cli --chart PICTURE [figure options] [--json] FILE\n"
     "\n"
     "Rf/phi strain analysis by the hyperbolic vector mean. Each FILE holds\n"
     "one strain marker per line: major axis, minor axis and orientation of\n"
@@ -74,8 +76,9 @@ constexpr const char* kUsage =
     "           display is needed. An existing PICTURE is replaced.\n"
     "  --size WxH\n"
     "           the chart's size: width, x, height, in whole pixels written\n"
-    "           with digits only, each from 16 to 16384 (default 640x362,\n"
-    "           the window's).\n"
+    "           with digits only, each from 120 to 16384 (default 640x362,\n"
+    "           the window's). The picture has the window's look, without\n"
+    "           the data grid's column.\n"
     "  --import read each FILE as a measurement table: columns separated by\n"
     "           commas, semicolons, tabs or blanks, a header row or none,\n"
     "           quoted cells, decimal commas where the comma is no\n"
@@ -106,6 +109,33 @@ constexpr const char* kUsage =
     "  --help   show this text.\n"
     "  --       end of options.\n"
     "\n"
+    "Figure options (for print; any of them makes PICTURE a figure):\n"
+    "  --figure-size WxH\n"
+    "           the figure's size in millimetres, each from 32 to 1000\n"
+    "           (for example 85x60; default 169.3x95.8, the window's chart\n"
+    "           at 96 dpi).\n"
+    "  --dpi N  dots per inch of a .png or .bmp figure, from 96 to 1200\n"
+    "           (default 300), at most 16384 pixels a side. Markers, lines\n"
+    "           and text grow with it: the figure looks like the window's\n"
+    "           chart at any resolution. Vector figures (.svg, .pdf, .emf)\n"
+    "           keep the physical size and draw at 96.\n"
+    "  --figure-style\n"
+    "           a figure's legend (no check boxes, on white, only the\n"
+    "           series drawn) and labels on the iso-R circles.\n"
+    "  --palette standard|colour-blind\n"
+    "           the window's colours (default) or the Okabe-Ito colours.\n"
+    "  --caption\n"
+    "           a line under the chart: N, R_s and phi_s with their limits.\n"
+    "  --cloud below|above|outline\n"
+    "           the bootstrap solutions beneath the data (default), above\n"
+    "           them, or as the outline of the region they cover.\n"
+    "  --figure-settings FILE\n"
+    "           read the figure's settings from FILE, one \"key = value\"\n"
+    "           a line (blank lines and lines beginning with # are skipped):\n"
+    "           figure-size = WxH, dpi = N, figure-style = yes|no,\n"
+    "           palette = standard|colour-blind, caption = yes|no,\n"
+    "           cloud = below|above|outline. Options given as well win.\n"
+    "\n"
     "Numbers in the report use the decimal separator of the locale\n"
     "(LC_NUMERIC); data files always use the full stop.\n"
     "\n"
@@ -113,8 +143,8 @@ constexpr const char* kUsage =
     "refused or held no data or the output could not be written, 2 for a\n"
     "usage error.\n";
 
-constexpr int kMinChartSide = 16;
-constexpr int kMaxChartSide = 16384;
+constexpr int kMinChartSide = orvane::kMinPictureSide;
+constexpr int kMaxChartSide = orvane::kMaxPictureSide;
 
 // The full path the report names, as a file dialog would give it.
 std::string FullPath(const std::string& path) {
@@ -144,6 +174,9 @@ struct ChartRequest {
   std::string picture;  // empty: no chart
   int width = orvane::kDesignChartWidth;
   int height = orvane::kDesignChartHeight;
+  bool figure = false;  // a figure with the settings below
+  orvane::FigureSettings settings;
+  std::string sep = ".";  // the caption's decimal separator
 };
 
 // Draws the chart of the analysed data, as the window would show it.
@@ -169,9 +202,14 @@ bool WriteChart(const ChartRequest& chart_request,
   orvane::EqualAreaChart chart;
   chart.StartUp();
   chart.ShowAnalysis(state, result);
-  const orvane::Status saved = orvane::SaveChartPictureFile(
-      chart, QSize(chart_request.width, chart_request.height),
-      QString::fromStdString(chart_request.picture));
+  const QString path = QString::fromStdString(chart_request.picture);
+  const orvane::Status saved =
+      chart_request.figure
+          ? orvane::SaveFigureFile(
+                chart, chart_request.settings,
+                orvane::FigureCaption(state, result, chart_request.sep), path)
+          : orvane::SaveChartPictureFile(
+                chart, QSize(chart_request.width, chart_request.height), path);
   if (!saved.ok()) WriteLine(stderr, saved.message());
   return saved.ok();
 }
@@ -414,10 +452,14 @@ int main(int argc, char** argv) {
   OutputForm form = OutputForm::kReport;
   bool options_ended = false;
   ChartRequest chart;
+  chart.sep = sep;
   bool size_given = false;
   bool import = false;
   orvane::TableChoices table;
   bool table_options = false;
+  std::string settings_file;
+  // Figure options as given, applied over the settings file's.
+  std::vector<std::pair<std::string, std::string>> figure_options;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -456,10 +498,30 @@ int main(int argc, char** argv) {
                TableOption(arg, argc, argv, i, table, error)) {
       if (!error.empty()) return UsageError(error);
       table_options = true;
+    } else if (!options_ended && (arg == "--figure-size" || arg == "--dpi" ||
+                                  arg == "--palette" || arg == "--cloud")) {
+      if (i + 1 >= argc) {
+        orvane::FigureSettings unused;
+        return UsageError(
+            "--" +
+            orvane::SetFigureSetting(arg.substr(2), "", unused).message());
+      }
+      figure_options.emplace_back(arg.substr(2), argv[++i]);
+    } else if (!options_ended &&
+               (arg == "--figure-style" || arg == "--caption")) {
+      figure_options.emplace_back(arg.substr(2), "yes");
+    } else if (!options_ended && arg == "--figure-settings") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+        return UsageError("--figure-settings needs a settings file");
+      }
+      settings_file = argv[++i];
+      chart.figure = true;
     } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option " + arg +
                         " (the options are --json, --csv, --chart, --size, "
-                        "--import and its table options, --help and --)");
+                        "--figure-size, --dpi, --figure-style, --palette, "
+                        "--caption, --cloud, --figure-settings, --import and "
+                        "its table options, --help and --)");
     } else {
       files.push_back(arg);
     }
@@ -473,6 +535,24 @@ int main(int argc, char** argv) {
   }
   if (size_given && chart.picture.empty()) {
     return UsageError("--size goes with --chart");
+  }
+  if (!figure_options.empty()) chart.figure = true;
+  if (chart.figure && chart.picture.empty()) {
+    return UsageError("the figure options go with --chart");
+  }
+  if (chart.figure && size_given) {
+    return UsageError(
+        "--size is the size of a plain picture; a figure's is --figure-size");
+  }
+  if (!settings_file.empty()) {
+    const orvane::Status read = orvane::ReadFigureSettingsFile(
+        QString::fromLocal8Bit(settings_file.c_str()), chart.settings);
+    if (!read.ok()) return UsageError(read.message());
+  }
+  for (const auto& [key, value] : figure_options) {
+    const orvane::Status set =
+        orvane::SetFigureSetting(key, value, chart.settings);
+    if (!set.ok()) return UsageError("--" + set.message());
   }
   if (!chart.picture.empty() && orvane::PictureFormatOf(chart.picture) ==
                                     orvane::PictureFormat::kInvalid) {

@@ -141,19 +141,73 @@ const PolarSeries* EqualAreaChart::DiscSeries() const {
   return nullptr;
 }
 
+namespace {
+
+// Whether r belongs to the sequence 1, 2, 5, 10, 20, 50, ...
+bool OneTwoFive(int r) {
+  while (r >= 10 && r % 10 == 0) r /= 10;
+  return r == 1 || r == 2 || r == 5;
+}
+
+}  // namespace
+
+std::vector<bool> ThinIsoRatioCircles(const std::vector<int>& ratios,
+                                      double pixels_per_zeta) {
+  std::vector<bool> kept(ratios.size(), false);
+  if (ratios.empty()) return kept;
+  auto apart = [&](int inner, int outer) {
+    const double gap = static_cast<double>(ZetaOfR(static_cast<float>(outer))) -
+                       static_cast<double>(ZetaOfR(static_cast<float>(inner)));
+    return gap * pixels_per_zeta >= kIsoRatioMinSpacing;
+  };
+  const std::size_t outer = ratios.size() - 1;
+  bool whole = true;  // still keeping every whole R
+  std::size_t last = 0;
+  kept[0] = true;
+  for (std::size_t i = 1; i < outer; ++i) {
+    if (whole && ratios[i] == ratios[last] + 1 &&
+        apart(ratios[last], ratios[i])) {
+      kept[i] = true;
+      last = i;
+      continue;
+    }
+    whole = false;
+    if (OneTwoFive(ratios[i]) && apart(ratios[last], ratios[i])) {
+      kept[i] = true;
+      last = i;
+    }
+  }
+  kept[outer] = true;
+  if (last != outer && last > 0 && !apart(ratios[last], ratios[outer])) {
+    kept[last] = false;
+  }
+  return kept;
+}
+
 void EqualAreaChart::CreateIsoRatioCircles(float Rmax) {
   iso_ratio_circles_.clear();
+  iso_ratios_.clear();
   // n = ceil(Rmax), bounded; nothing for Rmax <= 1 or NaN (the comparison
   // is false for NaN) or infinity.
   if (!(Rmax > 1.0f) || !std::isfinite(Rmax)) return;
-  const double n = std::min<double>(std::ceil(static_cast<double>(Rmax)),
-                                    kMaxIsoRatioCircles + 1);
+  const double n =
+      std::min<double>(std::ceil(static_cast<double>(Rmax)), kLargestIsoRatio);
   const int last = static_cast<int>(n);
-  for (int i = 2; i <= last; ++i) {
-    const double zeta = ZetaOfR(static_cast<float>(i));
+  for (int i = 2; i <= std::min(last, kMaxIsoRatioCircles + 1); ++i) {
+    iso_ratios_.push_back(i);
+  }
+  // Beyond the whole ratios: 200, 500, 1000, ... below the outermost.
+  for (int decade = 100; decade < last; decade *= 10) {
+    for (int r : {2 * decade, 5 * decade}) {
+      if (r > kMaxIsoRatioCircles + 1 && r < last) iso_ratios_.push_back(r);
+    }
+  }
+  if (iso_ratios_.back() != last) iso_ratios_.push_back(last);
+  for (const int r : iso_ratios_) {
+    const double zeta = ZetaOfR(static_cast<float>(r));
     auto circle = std::make_unique<PolarSeries>(IsoRatioCircleStyle());
     for (int j = 0; j <= 180; ++j) circle->AddPolar(2.0 * j, zeta);
-    if (i == last) {
+    if (r == last) {
       circle->AddPolar(0.0, 0.0);
       circle->AddPolar(0.0, zeta);
     }
@@ -163,6 +217,7 @@ void EqualAreaChart::CreateIsoRatioCircles(float Rmax) {
 
 void EqualAreaChart::DestroyIsoRatioCircles() {
   iso_ratio_circles_.clear();
+  iso_ratios_.clear();
 }
 
 void EqualAreaChart::ClearDataSeries() {

@@ -17,7 +17,7 @@ void Put32(QByteArray& out, quint32 v) {
 
 }  // namespace
 
-QByteArray EncodeBitmap32(const QImage& source) {
+QByteArray EncodeBitmap32(const QImage& source, int pixels_per_metre) {
   const QImage image = source.convertToFormat(QImage::Format_RGB32);
   const quint32 w = static_cast<quint32>(image.width());
   const quint32 h = static_cast<quint32>(image.height());
@@ -35,8 +35,8 @@ QByteArray EncodeBitmap32(const QImage& source) {
   Put16(out, 32);
   Put32(out, 0);  // BI_RGB
   Put32(out, pixels);
-  Put32(out, 3780);  // 96 dpi in pixels per metre
-  Put32(out, 3780);
+  Put32(out, pixels_per_metre);
+  Put32(out, pixels_per_metre);
   Put32(out, 0);
   Put32(out, 0);
   // Format_RGB32 holds 0xFFRRGGBB words, in memory B, G, R, FF on a little-

@@ -8,7 +8,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#include <limits>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -59,23 +61,174 @@ QFont LegendFont() {
   return f;
 }
 
-LegendView MeasureLegend(const EqualAreaChart& chart, int width) {
+QFont FigureTextFont() {
+  QFont f = LegendFont();
+  f.setHintingPreference(QFont::PreferNoHinting);
+  return f;
+}
+
+QStringList CaptionLines(const QString& caption, int width) {
+  QStringList lines;
+  if (caption.isEmpty()) return lines;
+  const QFontMetrics fm(FigureTextFont());
+  const int room = width - 2 * kChartMargin;
+  for (const QString& part : caption.split("   ")) {
+    const QString joined = lines.isEmpty() ? part : lines.back() + "   " + part;
+    if (!lines.isEmpty() && fm.horizontalAdvance(joined) <= room) {
+      lines.back() = joined;
+    } else {
+      lines.push_back(part);
+    }
+  }
+  return lines;
+}
+
+LegendView MeasureLegend(const EqualAreaChart& chart, int width,
+                         const ChartRenderOptions& options) {
   LegendView view;
-  const QFontMetrics fm(LegendFont());
+  const QFontMetrics fm(options.figure_style ? FigureTextFont() : LegendFont());
   std::vector<int> widths;
   for (const PolarSeries* s : chart.SeriesList()) {
     if (!s->Style().show_in_legend) continue;
+    // A figure lists only what it draws: it has no check boxes to show a
+    // hidden series by.
+    if (options.figure_style && (!s->Active() || s->Count() == 0)) continue;
     view.series.push_back(s);
     widths.push_back(
         fm.horizontalAdvance(QString::fromStdString(s->Style().title)));
   }
-  view.layout = LayOutLegend(width, widths, fm.height(), fm.ascent());
+  view.layout = LayOutLegend(width, widths, fm.height(), fm.ascent(),
+                             !options.figure_style);
   return view;
 }
 
-ChartLayout LayOutChart(const EqualAreaChart& chart, QSize size) {
-  return LayOutChart(size.width(), size.height(),
-                     MeasureLegend(chart, size.width()).layout);
+namespace {
+
+// The pixels the caption's lines keep at the bottom of the chart.
+int FooterHeight(const ChartRenderOptions& options, int width) {
+  const int lines =
+      static_cast<int>(CaptionLines(options.caption, width).size());
+  if (lines == 0) return 0;
+  return lines * QFontMetrics(FigureTextFont()).height() + 2 * kChartMargin;
+}
+
+// The chart's size in its own pixels: the drawing's size over the scale.
+QSize LogicalSize(QSize size, double scale) {
+  return QSize(static_cast<int>(std::ceil(size.width() / scale - 1e-9)),
+               static_cast<int>(std::ceil(size.height() / scale - 1e-9)));
+}
+
+double ValidScale(double scale) {
+  return scale > 0 && std::isfinite(scale) ? scale : 1.0;
+}
+
+}  // namespace
+
+ChartLayout LayOutChart(const EqualAreaChart& chart, QSize size,
+                        const ChartRenderOptions& options) {
+  const QSize logical = LogicalSize(size, ValidScale(options.scale));
+  return LayOutChart(logical.width(), logical.height(),
+                     MeasureLegend(chart, logical.width(), options).layout,
+                     options.grid_column,
+                     FooterHeight(options, logical.width()));
+}
+
+SeriesStyle PaletteStyle(const EqualAreaChart& chart, const PolarSeries& series,
+                         ChartPalette palette) {
+  SeriesStyle style = series.Style();
+  if (palette == ChartPalette::kStandard) return style;
+  // Okabe and Ito's colours: sky blue, orange, blue, vermillion, reddish
+  // purple and yellow, with black outlines for the highlight.
+  constexpr Rgb kSkyBlue = 0x56B4E9, kOrange = 0xE69F00, kBlue = 0x0072B2,
+                kVermillion = 0xD55E00, kPurple = 0xCC79A7, kYellow = 0xF0E442,
+                kDark = 0x000000;
+  auto colour = [&style](Rgb main, std::optional<Rgb> fill,
+                         std::optional<Rgb> outline) {
+    style.color = main;
+    style.line_color = main;
+    if (style.fill) style.fill = fill ? *fill : main;
+    if (style.outline) style.outline = outline ? *outline : main;
+  };
+  if (&series == &chart.bootstrap) {
+    colour(kSkyBlue, kSkyBlue, std::nullopt);
+  } else if (&series == &chart.retrodeformed) {
+    colour(kOrange, kOrange, std::nullopt);
+  } else if (&series == &chart.measured) {
+    colour(kBlue, std::nullopt, kBlue);
+  } else if (&series == &chart.optimal) {
+    colour(kVermillion, std::nullopt, kVermillion);
+  } else if (&series == &chart.measured_highlight) {
+    colour(kPurple, kPurple, kDark);
+  } else if (&series == &chart.retrodeformed_highlight) {
+    colour(kYellow, kYellow, kDark);
+  }
+  return style;
+}
+
+std::vector<bool> DrawnIsoRatioCircles(const EqualAreaChart& chart,
+                                       const ChartLayout& layout) {
+  const double maximum = chart.RadialMaximum();
+  return ThinIsoRatioCircles(chart.IsoRatios(), layout.radius / maximum);
+}
+
+std::vector<IsoRatioLabel> IsoRatioLabels(const EqualAreaChart& chart,
+                                          const ChartLayout& layout) {
+  std::vector<IsoRatioLabel> labels;
+  const std::vector<bool> drawn = DrawnIsoRatioCircles(chart, layout);
+  const QFontMetrics fm(FigureTextFont());
+  const std::vector<int>& ratios = chart.IsoRatios();
+  constexpr int kGap = 2;  // between a label and the circle or the one before
+  int free_from = std::numeric_limits<int>::min();
+  for (std::size_t i = 0; i < ratios.size(); ++i) {
+    if (!drawn[i]) continue;
+    const Pixel at = PlacePoint(layout, chart.RadialMaximum(), 0.0,
+                                ZetaOfR(static_cast<float>(ratios[i])));
+    IsoRatioLabel label;
+    label.ratio = ratios[i];
+    label.text = labels.empty() ? QString("R = %1").arg(ratios[i])
+                                : QString::number(ratios[i]);
+    const int width = fm.horizontalAdvance(label.text);
+    label.box =
+        QRect(at.x + kGap, at.y - kGap - fm.height(), width, fm.height());
+    if (label.box.left() < free_from) continue;
+    if (label.box.right() >= layout.width) break;
+    free_from = label.box.right() + 1 + kGap;
+    labels.push_back(label);
+  }
+  return labels;
+}
+
+std::vector<QPoint> ConvexHull(std::vector<QPoint> points) {
+  auto less = [](QPoint a, QPoint b) {
+    return a.y() > b.y() || (a.y() == b.y() && a.x() < b.x());
+  };
+  std::sort(points.begin(), points.end(), [](QPoint a, QPoint b) {
+    return a.x() < b.x() || (a.x() == b.x() && a.y() < b.y());
+  });
+  points.erase(std::unique(points.begin(), points.end()), points.end());
+  if (points.size() < 3) return points;
+  // Andrew's monotone chain, in y-down pixels: the turn is measured with y
+  // pointing up, so that the corners go counter-clockwise on the screen.
+  auto cross = [](QPoint o, QPoint a, QPoint b) {
+    const long long ax = a.x() - o.x(), ay = o.y() - a.y();
+    const long long bx = b.x() - o.x(), by = o.y() - b.y();
+    return ax * by - ay * bx;
+  };
+  std::vector<QPoint> hull(2 * points.size());
+  std::size_t k = 0;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    while (k >= 2 && cross(hull[k - 2], hull[k - 1], points[i]) <= 0) --k;
+    hull[k++] = points[i];
+  }
+  for (std::size_t i = points.size() - 1, t = k + 1; i > 0; --i) {
+    while (k >= t && cross(hull[k - 2], hull[k - 1], points[i - 1]) <= 0) --k;
+    hull[k++] = points[i - 1];
+  }
+  hull.resize(k - 1);
+  // Start from the lowest (largest y), leftmost corner.
+  std::rotate(hull.begin(), std::min_element(hull.begin(), hull.end(), less),
+              hull.end());
+  return hull;
 }
 
 namespace {
@@ -223,6 +376,38 @@ namespace {
 constexpr Rgb kBlack = 0x000000;
 constexpr Rgb kLegendBackground = 0xFFFFE1;  // the system's tooltip colour
 constexpr Rgb kLegendShadowColour = 0xCCCCCC;
+constexpr Rgb kFigureLegendFrame = 0x808080;
+constexpr Rgb kIsoRatioLabelColour = 0x505050;
+
+// The marker of a style at the drawing's scale. Markers are drawn in chart
+// pixels and the painter's transform carries the scale, so the shape itself
+// is that of the screen; this is the one place that hands the scale on to
+// the marker geometry.
+MarkerShape ScaledMarkerShape(const SeriesStyle& style, double /*scale*/) {
+  return MakeMarkerShape(style);
+}
+
+// What one drawing needs besides the painter: the layout in chart pixels,
+// the radial maximum and the options.
+struct Frame {
+  const EqualAreaChart& chart;
+  ChartLayout layout;
+  double maximum = 0;
+  const ChartRenderOptions& options;
+  double scale = 1.0;
+  SeriesStyle StyleOf(const PolarSeries& s) const {
+    SeriesStyle style = PaletteStyle(chart, s, options.palette);
+    if (&s == &chart.bootstrap && options.cloud == CloudDrawing::kOutline) {
+      // The outline of the cloud, drawn and shown in the legend as a line
+      // of the markers' colour.
+      style.line_visible = true;
+      style.line_color = style.fill ? *style.fill : style.color;
+      style.line_width = 2;
+      style.marker = MarkerStyle::kNone;
+    }
+    return style;
+  }
+};
 
 // Whether the painter draws into pixels (an image, a pixmap, the screen)
 // rather than into a vector picture.
@@ -274,10 +459,10 @@ QImage StampOf(const MarkerShape& shape, const SeriesStyle& style,
 // Draws the marker at the pixel p: its stamp on a raster, its regions in a
 // vector picture.
 void FillMarker(QPainter& painter, const MarkerShape& shape,
-                const SeriesStyle& style, Pixel p) {
+                const SeriesStyle& style, Pixel p, double scale = 1.0) {
   if (IsRaster(painter)) {
     const QImage stamp =
-        StampOf(shape, style, painter.device()->devicePixelRatioF());
+        StampOf(shape, style, painter.device()->devicePixelRatioF() * scale);
     painter.save();
     painter.setOpacity(MarkerOpacity(style));
     painter.drawImage(p.x - shape.extent, p.y - shape.extent, stamp);
@@ -296,22 +481,56 @@ void FillMarker(QPainter& painter, const MarkerShape& shape,
   painter.restore();
 }
 
-void DrawLine(QPainter& painter, const PolarSeries& s,
-              const ChartLayout& layout, double maximum) {
+// The centre of the point's pixel.
+QPointF PixelCentre(Pixel p) {
+  return QPointF(p.x + 0.5, p.y + 0.5);
+}
+
+// The centre of the point's place, unrounded: a figure drawn at a larger
+// scale than the screen's puts its lines there, between the pixels of the
+// screen's chart.
+QPointF ExactPlace(const ChartLayout& layout, double maximum, double angle,
+                   double value) {
+  const double r = value <= 0 ? 0.0 : value / maximum * layout.radius;
+  constexpr double kRadPerDeg = 3.14159265358979323846 / 180.0;
+  const double t = angle * kRadPerDeg;
+  return QPointF(layout.cx + r * std::cos(t) + 0.5,
+                 layout.cy - r * std::sin(t) + 0.5);
+}
+
+void DrawLine(QPainter& painter, const PolarSeries& s, const SeriesStyle& style,
+              const ChartLayout& layout, double maximum, double scale) {
   const auto& pts = s.Points();
-  if (!s.Style().line_visible || pts.size() < 2) return;
+  if (!style.line_visible || pts.size() < 2) return;
+  QPen pen(ToQColor(style.line_color), style.line_width);
+  pen.setCapStyle(Qt::SquareCap);
+  pen.setJoinStyle(Qt::MiterJoin);
+  painter.setPen(pen);
+  painter.setBrush(Qt::NoBrush);
+  if (scale != 1.0) {
+    // Smooth lines on the finer pixels of a figure.
+    QPolygonF polygon;
+    polygon.reserve(static_cast<int>(pts.size()));
+    for (const PolarPoint& p : pts) {
+      polygon.append(ExactPlace(layout, maximum, p.angle, p.value));
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    if (style.closed) {
+      painter.drawPolygon(polygon);
+    } else {
+      painter.drawPolyline(polygon);
+    }
+    painter.restore();
+    return;
+  }
   QPolygon polygon;
   polygon.reserve(static_cast<int>(pts.size()));
   for (const PolarPoint& p : pts) {
     const Pixel px = PlacePoint(layout, maximum, p.angle, p.value);
     polygon.append(QPoint(px.x, px.y));
   }
-  QPen pen(ToQColor(s.Style().line_color), s.Style().line_width);
-  pen.setCapStyle(Qt::SquareCap);
-  pen.setJoinStyle(Qt::MiterJoin);
-  painter.setPen(pen);
-  painter.setBrush(Qt::NoBrush);
-  if (s.Style().closed) {
+  if (style.closed) {
     painter.drawPolygon(polygon);
   } else {
     painter.drawPolyline(polygon);
@@ -320,13 +539,15 @@ void DrawLine(QPainter& painter, const PolarSeries& s,
 
 // Every marker of the series, blended one by one in point order.
 void DrawMarkers(QPainter& painter, const PolarSeries& s,
-                 const ChartLayout& layout, double maximum) {
-  const SeriesStyle& style = s.Style();
+                 const SeriesStyle& style, const ChartLayout& layout,
+                 double maximum, double scale) {
   if (style.marker == MarkerStyle::kNone || s.Count() == 0) return;
-  const MarkerShape shape = MakeMarkerShape(style);
+  const MarkerShape shape = ScaledMarkerShape(style, scale);
   if (IsRaster(painter)) {
+    // The painter's transform carries the figure's scale: the stamp has the
+    // device's pixels of the scaled marker.
     const QImage stamp =
-        StampOf(shape, style, painter.device()->devicePixelRatioF());
+        StampOf(shape, style, painter.device()->devicePixelRatioF() * scale);
     painter.save();
     painter.setOpacity(MarkerOpacity(style));
     for (const PolarPoint& p : s.Points()) {
@@ -342,10 +563,44 @@ void DrawMarkers(QPainter& painter, const PolarSeries& s,
   }
 }
 
-void DrawSeries(QPainter& painter, const PolarSeries& s,
-                const ChartLayout& layout, double maximum) {
-  DrawLine(painter, s, layout, maximum);
-  DrawMarkers(painter, s, layout, maximum);
+// The outline of the region the cloud's points cover.
+void DrawCloudOutline(QPainter& painter, const PolarSeries& s,
+                      const SeriesStyle& style, const ChartLayout& layout,
+                      double maximum) {
+  std::vector<QPoint> points;
+  points.reserve(s.Count());
+  for (const PolarPoint& p : s.Points()) {
+    const Pixel px = PlacePoint(layout, maximum, p.angle, p.value);
+    points.emplace_back(px.x, px.y);
+  }
+  const std::vector<QPoint> hull = ConvexHull(std::move(points));
+  if (hull.empty()) return;
+  QPen pen(ToQColor(style.line_color), style.line_width);
+  pen.setJoinStyle(Qt::RoundJoin);
+  pen.setCapStyle(Qt::RoundCap);
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.setPen(pen);
+  painter.setBrush(Qt::NoBrush);
+  QPolygonF polygon;
+  for (const QPoint& p : hull) polygon.append(PixelCentre({p.x(), p.y()}));
+  if (hull.size() == 1) {
+    painter.drawPoint(polygon.front());
+  } else {
+    painter.drawPolygon(polygon);
+  }
+  painter.restore();
+}
+
+void DrawSeries(QPainter& painter, const PolarSeries& s, const Frame& frame) {
+  const SeriesStyle style = frame.StyleOf(s);
+  if (&s == &frame.chart.bootstrap &&
+      frame.options.cloud == CloudDrawing::kOutline) {
+    DrawCloudOutline(painter, s, style, frame.layout, frame.maximum);
+    return;
+  }
+  DrawLine(painter, s, style, frame.layout, frame.maximum, frame.scale);
+  DrawMarkers(painter, s, style, frame.layout, frame.maximum, frame.scale);
 }
 
 void DrawDisc(QPainter& painter, const EqualAreaChart& chart,
@@ -377,39 +632,79 @@ void DrawCheckBox(QPainter& painter, const PixelRect& r, bool checked) {
   painter.drawPolyline(QPolygon({a, b, c}));
 }
 
-void DrawLegend(QPainter& painter, const LegendView& legend) {
+void DrawLegend(QPainter& painter, const LegendView& legend,
+                const Frame& frame) {
   const PixelRect& box = legend.layout.box;
   if (legend.series.empty()) return;
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(ToQColor(kLegendShadowColour));
-  painter.drawRect(box.left + kLegendShadow, box.top + kLegendShadow, box.width,
-                   box.height);
-  painter.setBrush(ToQColor(kLegendBackground));
-  painter.drawRect(box.left, box.top, box.width, box.height);
-  painter.setFont(LegendFont());
+  const bool figure = frame.options.figure_style;
+  if (figure) {
+    // White, framed in grey, without the shadow of a tooltip.
+    painter.setPen(QPen(ToQColor(kFigureLegendFrame), 1));
+    painter.setBrush(ToQColor(0xFFFFFF));
+    painter.drawRect(box.left, box.top, box.width - 1, box.height - 1);
+  } else {
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(ToQColor(kLegendShadowColour));
+    painter.drawRect(box.left + kLegendShadow, box.top + kLegendShadow,
+                     box.width, box.height);
+    painter.setBrush(ToQColor(kLegendBackground));
+    painter.drawRect(box.left, box.top, box.width, box.height);
+  }
+  painter.setFont(figure ? FigureTextFont() : LegendFont());
   for (std::size_t i = 0; i < legend.series.size(); ++i) {
     const PolarSeries& s = *legend.series[i];
+    const SeriesStyle style = frame.StyleOf(s);
     const LegendEntryLayout& e = legend.layout.entries[i];
-    DrawCheckBox(painter, e.check_box, s.Active());
+    if (!figure) DrawCheckBox(painter, e.check_box, s.Active());
     const int cy = e.sample.top + e.sample.height / 2;
-    if (s.Style().line_visible) {
-      QPen pen(ToQColor(s.Style().line_color), s.Style().line_width);
+    if (style.line_visible) {
+      QPen pen(ToQColor(style.line_color), style.line_width);
       pen.setCapStyle(Qt::FlatCap);
       painter.setPen(pen);
       painter.drawLine(e.sample.left + 1, cy,
                        e.sample.left + e.sample.width - 2, cy);
     }
-    FillMarker(painter, MakeMarkerShape(s.Style()), s.Style(),
-               Pixel{e.sample.left + e.sample.width / 2, cy});
+    FillMarker(painter, ScaledMarkerShape(style, frame.scale), style,
+               Pixel{e.sample.left + e.sample.width / 2, cy}, frame.scale);
     painter.setPen(ToQColor(kBlack));
     painter.drawText(e.text_x, e.text_baseline,
-                     QString::fromStdString(s.Style().title));
+                     QString::fromStdString(style.title));
+  }
+}
+
+void DrawIsoRatioLabels(QPainter& painter, const Frame& frame) {
+  painter.setFont(FigureTextFont());
+  painter.setPen(ToQColor(kIsoRatioLabelColour));
+  const int ascent = QFontMetrics(FigureTextFont()).ascent();
+  for (const IsoRatioLabel& label : IsoRatioLabels(frame.chart, frame.layout)) {
+    painter.drawText(label.box.left(), label.box.top() + ascent, label.text);
+  }
+}
+
+// The caption's lines under the disc, each centred on it where there is
+// room.
+void DrawCaption(QPainter& painter, const Frame& frame) {
+  const QStringList lines =
+      CaptionLines(frame.options.caption, frame.layout.width);
+  if (lines.isEmpty()) return;
+  const QFontMetrics fm(FigureTextFont());
+  painter.setFont(FigureTextFont());
+  painter.setPen(ToQColor(kBlack));
+  int baseline = frame.layout.height - kChartMargin - fm.descent() -
+                 (static_cast<int>(lines.size()) - 1) * fm.height();
+  for (const QString& line : lines) {
+    const int width = fm.horizontalAdvance(line);
+    const int left = std::clamp(
+        frame.layout.cx - width / 2, kChartMargin,
+        std::max(kChartMargin, frame.layout.width - kChartMargin - width));
+    painter.drawText(left, baseline, line);
+    baseline += fm.height();
   }
 }
 
 // The series alone on a transparent image of the chart's size.
-QImage SeriesLayer(const PolarSeries& s, const ChartLayout& layout,
-                   double maximum, QSize size, qreal ratio = 1.0) {
+QImage SeriesLayer(const PolarSeries& s, const Frame& frame, QSize size,
+                   qreal ratio = 1.0) {
   // The layer has as many pixels as the device it is drawn on.
   QImage image(static_cast<int>(std::ceil(size.width() * ratio)),
                static_cast<int>(std::ceil(size.height() * ratio)),
@@ -418,7 +713,7 @@ QImage SeriesLayer(const PolarSeries& s, const ChartLayout& layout,
   image.fill(Qt::transparent);
   QPainter lp(&image);
   lp.setRenderHint(QPainter::Antialiasing, false);
-  DrawSeries(lp, s, layout, maximum);
+  DrawSeries(lp, s, frame);
   return image;
 }
 
@@ -587,21 +882,30 @@ int PartsFor(std::size_t markers) {
 // blended into the layer's pixels. The layer is cut into bands of rows,
 // one a thread; every band takes the markers in point order, so each
 // pixel sees them in the order a painter would draw them.
-QImage BlendedSeriesLayer(const PolarSeries& s, const ChartLayout& layout,
-                          double maximum, QSize size, int ratio) {
+QImage BlendedSeriesLayer(const PolarSeries& s, const Frame& frame, QSize size,
+                          int ratio) {
+  const ChartLayout& layout = frame.layout;
+  const double maximum = frame.maximum;
   QImage image(size.width() * ratio, size.height() * ratio,
                QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(ratio);
   if (image.isNull()) return image;  // no memory for it: nothing drawn
   image.fill(Qt::transparent);
-  const SeriesStyle& style = s.Style();
+  const SeriesStyle style = frame.StyleOf(s);
+  if (&s == &frame.chart.bootstrap &&
+      frame.options.cloud == CloudDrawing::kOutline) {
+    QPainter lp(&image);
+    lp.setRenderHint(QPainter::Antialiasing, false);
+    DrawSeries(lp, s, frame);
+    return image;
+  }
   if (style.line_visible) {
     QPainter lp(&image);
     lp.setRenderHint(QPainter::Antialiasing, false);
-    DrawLine(lp, s, layout, maximum);
+    DrawLine(lp, s, style, layout, maximum, frame.scale);
   }
   if (style.marker == MarkerStyle::kNone || s.Count() == 0) return image;
-  const MarkerShape shape = MakeMarkerShape(style);
+  const MarkerShape shape = ScaledMarkerShape(style, frame.scale);
   const QImage stamp = StampOf(shape, style, ratio);
   const std::vector<StampGroup> groups =
       StampGroups(stamp, MarkerOpacity(style));
@@ -613,7 +917,7 @@ QImage BlendedSeriesLayer(const PolarSeries& s, const ChartLayout& layout,
   } catch (const std::bad_alloc&) {
     // Without room for the positions the painter draws the stamps, to the
     // same pixels.
-    return SeriesLayer(s, layout, maximum, size, ratio);
+    return SeriesLayer(s, frame, size, ratio);
   }
   InParts(parts, [&](int k) {
     const std::size_t first = points.size() * k / parts;
@@ -652,12 +956,28 @@ QRect CoveredExtent(const QImage& layer) {
   return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
+// The series in drawing order: the bootstrap cloud first (beneath the
+// data) or, drawn above them (markers or outline: an outline beneath the
+// data would be hidden by them), after the measured and pre-strain data.
+std::vector<const PolarSeries*> DrawingOrder(const Frame& frame) {
+  std::vector<const PolarSeries*> list = frame.chart.SeriesList();
+  if (frame.options.cloud == CloudDrawing::kBelow) return list;
+  const auto cloud =
+      std::find(list.begin(), list.end(), &frame.chart.bootstrap);
+  const auto data = std::find(list.begin(), list.end(), &frame.chart.measured);
+  if (cloud < data) std::rotate(cloud, cloud + 1, data + 1);
+  return list;
+}
+
 // A large series in a vector picture: one image instead of a shape for
 // every marker.
-void DrawPictureLayer(QPainter& painter, const EqualAreaChart& chart,
-                      const PolarSeries& series, const ChartLayout& layout,
-                      double maximum, QSize size, PictureLayer kind) {
-  QImage layer = SeriesLayer(series, layout, maximum, size);
+void DrawPictureLayer(QPainter& painter, const Frame& frame,
+                      const std::vector<const PolarSeries*>& order,
+                      const std::vector<const PolarSeries*>& left_out,
+                      const PolarSeries& series, QSize size,
+                      PictureLayer kind) {
+  const qreal ratio = frame.scale;
+  QImage layer = SeriesLayer(series, frame, size, ratio);
   if (kind == PictureLayer::kTransparent) {
     painter.drawImage(0, 0, layer);
     return;
@@ -666,50 +986,79 @@ void DrawPictureLayer(QPainter& painter, const EqualAreaChart& chart,
   if (extent.isEmpty()) return;
   // What lies beneath the series, drawn as the raster draws it, then the
   // series over it: opaque, and the same pixels as the screen shows.
-  QImage ground(size, QImage::Format_RGB32);
+  QImage ground(layer.size(), QImage::Format_RGB32);
+  ground.setDevicePixelRatio(ratio);
   {
     QPainter gp(&ground);
     gp.setRenderHint(QPainter::Antialiasing, false);
     gp.fillRect(QRect(QPoint(0, 0), size), ToQColor(0xFFFFFF));
-    DrawDisc(gp, chart, layout);
-    for (const PolarSeries* s : chart.SeriesList()) {
+    DrawDisc(gp, frame.chart, frame.layout);
+    for (const PolarSeries* s : order) {
       if (s == &series) break;
-      if (s->Active()) DrawSeries(gp, *s, layout, maximum);
+      if (!s->Active()) continue;
+      if (std::find(left_out.begin(), left_out.end(), s) != left_out.end()) {
+        continue;
+      }
+      DrawSeries(gp, *s, frame);
     }
     gp.drawImage(0, 0, layer);
   }
   layer = QImage();
-  painter.drawImage(extent.topLeft(), ground.copy(extent));
+  QImage piece = ground.copy(extent);
+  piece.setDevicePixelRatio(ratio);
+  painter.drawImage(QPointF(extent.left() / ratio, extent.top() / ratio),
+                    piece);
 }
 
-void Render(QPainter& painter, const EqualAreaChart& chart, QSize size,
-            ChartRenderCache* cache, const PictureLayer* picture) {
+void Render(QPainter& painter, const EqualAreaChart& chart, QSize device_size,
+            ChartRenderCache* cache, const PictureLayer* picture,
+            const ChartRenderOptions& options) {
+  const double scale = ValidScale(options.scale);
+  const QSize size = LogicalSize(device_size, scale);
   painter.save();
+  painter.scale(scale, scale);
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.setRenderHint(QPainter::TextAntialiasing, true);
   painter.fillRect(QRect(QPoint(0, 0), size), ToQColor(0xFFFFFF));
 
-  const LegendView legend = MeasureLegend(chart, size.width());
-  const ChartLayout layout =
-      LayOutChart(size.width(), size.height(), legend.layout);
-  const double maximum = chart.RadialMaximum();
+  const LegendView legend = MeasureLegend(chart, size.width(), options);
+  const Frame frame{
+      chart,
+      LayOutChart(size.width(), size.height(), legend.layout,
+                  options.grid_column, FooterHeight(options, size.width())),
+      chart.RadialMaximum(), options, scale};
+  const ChartLayout& layout = frame.layout;
+  const double maximum = frame.maximum;
   painter.setClipRect(QRect(QPoint(0, 0), size));
   DrawDisc(painter, chart, layout);
 
+  // Circles too close to the one inside them are left out.
+  std::vector<const PolarSeries*> left_out;
+  {
+    const std::vector<bool> drawn = DrawnIsoRatioCircles(chart, layout);
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+      if (!drawn[i]) left_out.push_back(chart.IsoRatioCircles()[i].get());
+    }
+  }
+
   if (cache) cache->Prune(chart);
-  for (const PolarSeries* s : chart.SeriesList()) {
+  const std::vector<const PolarSeries*> order = DrawingOrder(frame);
+  for (const PolarSeries* s : order) {
     if (!s->Active()) continue;
+    if (std::find(left_out.begin(), left_out.end(), s) != left_out.end()) {
+      continue;
+    }
     if (cache && s->Count() > ChartRenderCache::kLayerThreshold) {
       ChartRenderCache::Layer& layer = cache->LayerFor(s);
-      const qreal ratio = painter.device()->devicePixelRatioF();
+      const qreal ratio = painter.device()->devicePixelRatioF() * scale;
       if (layer.revision != s->Revision() || layer.size != size ||
           layer.pixel_ratio != ratio || layer.cx != layout.cx ||
           layer.cy != layout.cy || layer.radius != layout.radius ||
           layer.maximum != maximum) {
         const int whole = static_cast<int>(ratio);
         layer.image = whole == ratio && whole >= 1
-                          ? BlendedSeriesLayer(*s, layout, maximum, size, whole)
-                          : SeriesLayer(*s, layout, maximum, size, ratio);
+                          ? BlendedSeriesLayer(*s, frame, size, whole)
+                          : SeriesLayer(*s, frame, size, ratio);
         layer.revision = s->Revision();
         layer.size = size;
         layer.pixel_ratio = ratio;
@@ -721,32 +1070,36 @@ void Render(QPainter& painter, const EqualAreaChart& chart, QSize size,
       }
       painter.drawImage(0, 0, layer.image);
     } else if (picture && s->Count() > kPictureLayerThreshold) {
-      DrawPictureLayer(painter, chart, *s, layout, maximum, size, *picture);
+      DrawPictureLayer(painter, frame, order, left_out, *s, size, *picture);
     } else {
-      DrawSeries(painter, *s, layout, maximum);
+      DrawSeries(painter, *s, frame);
     }
   }
-  DrawLegend(painter, legend);
+  if (options.figure_style) DrawIsoRatioLabels(painter, frame);
+  DrawLegend(painter, legend, frame);
+  DrawCaption(painter, frame);
   painter.restore();
 }
 
 }  // namespace
 
 void RenderChart(QPainter& painter, const EqualAreaChart& chart, QSize size,
-                 ChartRenderCache* cache) {
-  Render(painter, chart, size, cache, nullptr);
+                 ChartRenderCache* cache, const ChartRenderOptions& options) {
+  Render(painter, chart, size, cache, nullptr, options);
 }
 
 void RenderChartPicture(QPainter& painter, const EqualAreaChart& chart,
-                        QSize size, PictureLayer layer) {
-  Render(painter, chart, size, nullptr, &layer);
+                        QSize size, PictureLayer layer,
+                        const ChartRenderOptions& options) {
+  Render(painter, chart, size, nullptr, &layer, options);
 }
 
-QImage RenderChartImage(const EqualAreaChart& chart, QSize size) {
+QImage RenderChartImage(const EqualAreaChart& chart, QSize size,
+                        const ChartRenderOptions& options) {
   QImage image(size, QImage::Format_RGB32);
   image.fill(Qt::white);
   QPainter painter(&image);
-  RenderChart(painter, chart, size);
+  RenderChart(painter, chart, size, nullptr, options);
   return image;
 }
 

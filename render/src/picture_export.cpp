@@ -5,6 +5,8 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QSvgGenerator>
+#include <cerrno>
+#include <cstring>
 
 #include "render/bitmap_file.h"
 #include "render/chart_render.h"
@@ -34,11 +36,36 @@ PictureFormat PictureFormatOf(const std::string& file_name) {
   return PictureFormat::kInvalid;
 }
 
-QByteArray MetafileOf(const EqualAreaChart& chart, QSize size) {
+Status CheckPictureSize(QSize size) {
+  if (size.width() >= kMinPictureSide && size.height() >= kMinPictureSide &&
+      size.width() <= kMaxPictureSide && size.height() <= kMaxPictureSide) {
+    return Status();
+  }
+  return Status(StatusCode::kWriteFailed,
+                QString("A picture must be from %1 x %1 to %2 x %2 pixels; "
+                        "this one would be %3 x %4.")
+                    .arg(kMinPictureSide)
+                    .arg(kMaxPictureSide)
+                    .arg(size.width())
+                    .arg(size.height())
+                    .toStdString());
+}
+
+QString WriteFailureReason(const QString& device_reason, int error_number) {
+  if (!device_reason.isEmpty() && device_reason != "Unknown error") {
+    return device_reason;
+  }
+  if (error_number != 0)
+    return QString::fromLocal8Bit(std::strerror(error_number));
+  return device_reason;
+}
+
+QByteArray MetafileOf(const EqualAreaChart& chart, QSize size,
+                      const ChartRenderOptions& options) {
   EmfDevice device(size.width(), size.height());
   {
     QPainter painter(&device);
-    RenderChartPicture(painter, chart, size, PictureLayer::kOpaque);
+    RenderChartPicture(painter, chart, size, PictureLayer::kOpaque, options);
   }
   if (!device.Ok()) return {};
   const auto& bytes = device.Bytes();
@@ -46,8 +73,9 @@ QByteArray MetafileOf(const EqualAreaChart& chart, QSize size) {
                     static_cast<qsizetype>(bytes.size()));
 }
 
-QByteArray BitmapOf(const EqualAreaChart& chart, QSize size) {
-  return EncodeBitmap32(RenderChartImage(chart, size));
+QByteArray BitmapOf(const EqualAreaChart& chart, QSize size,
+                    const ChartRenderOptions& options) {
+  return EncodeBitmap32(RenderChartImage(chart, size, options));
 }
 
 namespace {
@@ -79,10 +107,13 @@ class WholeWrites : public QIODevice {
   qint64 writeData(const char* data, qint64 len) override {
     if (failed_) return -1;
     for (qint64 done = 0; done < len;) {
+      errno = 0;
       const qint64 n = target_.write(data + done, len - done);
       if (n <= 0) {
+        const int error_number = errno;
         failed_ = true;
-        const QString reason = target_.errorString();
+        const QString reason =
+            WriteFailureReason(target_.errorString(), error_number);
         setErrorString(Informative(reason) ? reason
                                            : QString(kMessageUnwritten));
         return -1;
@@ -101,42 +132,46 @@ class WholeWrites : public QIODevice {
 // Each writer draws into `out` as it goes and returns why it could not
 // finish, or an empty string.
 
-QString WriteMetafile(const EqualAreaChart& chart, QSize size, QIODevice& out) {
+QString WriteMetafile(const EqualAreaChart& chart, QSize size, QIODevice& out,
+                      const ChartRenderOptions& options) {
   EmfDevice device(size.width(), size.height(), &out);
   QPainter painter;
   if (!painter.begin(&device)) return kMessageNotDrawn;
-  RenderChartPicture(painter, chart, size, PictureLayer::kOpaque);
+  RenderChartPicture(painter, chart, size, PictureLayer::kOpaque, options);
   painter.end();
   return device.Ok() ? QString() : device.Error();
 }
 
-QString WriteSvg(const EqualAreaChart& chart, QSize size, QIODevice& out) {
+QString WriteSvg(const EqualAreaChart& chart, QSize size, QIODevice& out,
+                 const ChartRenderOptions& options, double dpi) {
   QSvgGenerator svg;
   // Font names that every reader resolves to the legend's metrics.
   SvgFontFamilies fonts(out);
   svg.setOutputDevice(&fonts);
   svg.setSize(size);
   svg.setViewBox(QRect(QPoint(0, 0), size));
-  svg.setResolution(96);
+  svg.setResolution(static_cast<int>(std::lround(dpi)));
   svg.setTitle("Orvane equal-area projection");
   QPainter painter;
   if (!painter.begin(&svg)) return kMessageNotDrawn;
-  RenderChartPicture(painter, chart, size, PictureLayer::kTransparent);
+  RenderChartPicture(painter, chart, size, PictureLayer::kTransparent, options);
   if (!painter.end()) return kMessageNotDrawn;
   return fonts.Flush() ? QString() : QString(kMessageUnwritten);
 }
 
-QString WritePdf(const EqualAreaChart& chart, QSize size, QIODevice& out) {
+QString WritePdf(const EqualAreaChart& chart, QSize size, QIODevice& out,
+                 const ChartRenderOptions& options, double dpi) {
   QPdfWriter pdf(&out);
-  pdf.setResolution(96);
-  pdf.setPageSize(
-      QPageSize(QSizeF(size.width() * 72.0 / 96, size.height() * 72.0 / 96),
-                QPageSize::Point));
+  const int resolution = static_cast<int>(std::lround(dpi));
+  pdf.setResolution(resolution);
+  pdf.setPageSize(QPageSize(QSizeF(size.width() * 72.0 / resolution,
+                                   size.height() * 72.0 / resolution),
+                            QPageSize::Point));
   pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
   pdf.setCreator("Orvane");
   QPainter painter;
   if (!painter.begin(&pdf)) return kMessageNotDrawn;
-  RenderChartPicture(painter, chart, size, PictureLayer::kTransparent);
+  RenderChartPicture(painter, chart, size, PictureLayer::kTransparent, options);
   return painter.end() ? QString() : QString(kMessageNotDrawn);
 }
 
@@ -145,21 +180,33 @@ QString WriteBytes(const QByteArray& bytes, QIODevice& out) {
   return out.write(bytes) == bytes.size() ? QString() : out.errorString();
 }
 
+QString WritePng(const EqualAreaChart& chart, QSize size, QIODevice& out,
+                 const ChartRenderOptions& options, double dpi) {
+  QImage image = RenderChartImage(chart, size, options);
+  const int per_metre = static_cast<int>(std::lround(dpi / 0.0254));
+  image.setDotsPerMeterX(per_metre);
+  image.setDotsPerMeterY(per_metre);
+  return image.save(&out, "PNG") ? QString() : out.errorString();
+}
+
 QString WritePicture(const EqualAreaChart& chart, QSize size,
-                     PictureFormat format, QIODevice& out) {
+                     PictureFormat format, QIODevice& out,
+                     const ChartRenderOptions& options, double dpi) {
   switch (format) {
     case PictureFormat::kEmf:
-      return WriteMetafile(chart, size, out);
+      return WriteMetafile(chart, size, out, options);
     case PictureFormat::kBmp:
-      return WriteBytes(BitmapOf(chart, size), out);
+      // The resolution the figure was drawn at, 96 dpi for the screen's.
+      return WriteBytes(
+          EncodeBitmap32(RenderChartImage(chart, size, options),
+                         static_cast<int>(std::lround(dpi / 0.0254))),
+          out);
     case PictureFormat::kSvg:
-      return WriteSvg(chart, size, out);
+      return WriteSvg(chart, size, out, options, dpi);
     case PictureFormat::kPng:
-      return RenderChartImage(chart, size).save(&out, "PNG")
-                 ? QString()
-                 : out.errorString();
+      return WritePng(chart, size, out, options, dpi);
     case PictureFormat::kPdf:
-      return WritePdf(chart, size, out);
+      return WritePdf(chart, size, out, options, dpi);
     case PictureFormat::kInvalid:
       break;
   }
@@ -169,12 +216,15 @@ QString WritePicture(const EqualAreaChart& chart, QSize size,
 }  // namespace
 
 Status WriteChartPicture(const EqualAreaChart& chart, QSize size,
-                         PictureFormat format, QIODevice& out) {
+                         PictureFormat format, QIODevice& out,
+                         const ChartRenderOptions& options,
+                         double dots_per_inch) {
   if (format == PictureFormat::kInvalid) {
     return Status(StatusCode::kInvalidExtension, kMessageInvalidExtension);
   }
   WholeWrites whole(out);
-  const QString reason = WritePicture(chart, size, format, whole);
+  const QString reason =
+      WritePicture(chart, size, format, whole, options, dots_per_inch);
   if (whole.Failed()) {
     return Status(StatusCode::kWriteFailed, whole.errorString().toStdString());
   }
@@ -183,42 +233,56 @@ Status WriteChartPicture(const EqualAreaChart& chart, QSize size,
 }
 
 Status SaveChartPictureFile(const EqualAreaChart& chart, QSize size,
-                            const QString& path) {
+                            const QString& path,
+                            const ChartRenderOptions& options,
+                            double dots_per_inch) {
   const PictureFormat format = PictureFormatOf(path.toStdString());
   if (format == PictureFormat::kInvalid) {
     return Status(StatusCode::kInvalidExtension, kMessageInvalidExtension);
   }
-  auto failed = [](const QString& text) {
-    return Status(StatusCode::kWriteFailed, text.toStdString());
+  if (Status limits = CheckPictureSize(size); !limits.ok()) return limits;
+  auto failed = [&path](const QString& reason) {
+    return Status(
+        StatusCode::kWriteFailed,
+        QString("Cannot write \"%1\": %2").arg(path, reason).toStdString());
   };
   if (QFileInfo(path).isDir()) {
-    return failed(QString("Cannot write \"%1\": it is a folder.").arg(path));
+    return Status(StatusCode::kWriteFailed,
+                  QString("Cannot write \"%1\": it is a folder.")
+                      .arg(path)
+                      .toStdString());
   }
   // The picture is drawn straight into the temporary file, so that no
   // copy of it is held in memory.
   QSaveFile file(path);
+  errno = 0;
   if (!file.open(QIODevice::WriteOnly)) {
-    return failed(
-        QString("Cannot write \"%1\": %2").arg(path, file.errorString()));
+    return failed(WriteFailureReason(file.errorString(), errno));
   }
-  const Status written = WriteChartPicture(chart, size, format, file);
+  const Status written =
+      WriteChartPicture(chart, size, format, file, options, dots_per_inch);
   // What is still buffered goes to the disc now, so that a failure is seen
   // before the file replaces the target; a failed flush also names the
   // system's reason ("No space left on device") where the failed write
   // left it unknown.
+  errno = 0;
   const bool flushed = file.flush() && file.error() == QFileDevice::NoError;
+  const int flush_errno = errno;
   if (!written.ok() || !flushed) {
-    const QString system = file.errorString();
+    const QString system = WriteFailureReason(file.errorString(), flush_errno);
     file.cancelWriting();
     if (written.message() == kMessageNotDrawn) return written;
     QString reason =
         written.ok() ? system : QString::fromStdString(written.message());
-    if (reason == kMessageUnwritten && Informative(system)) reason = system;
-    return failed(QString("Cannot write \"%1\": %2").arg(path, reason));
+    if (!Informative(reason) || reason == kMessageUnwritten) {
+      if (Informative(system)) reason = system;
+    }
+    return failed(reason);
   }
+  // The old file stays until the new one is whole on the disc.
+  errno = 0;
   if (!file.commit()) {
-    return failed(
-        QString("Cannot write \"%1\": %2").arg(path, file.errorString()));
+    return failed(WriteFailureReason(file.errorString(), errno));
   }
   return Status();
 }

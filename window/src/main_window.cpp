@@ -44,6 +44,7 @@
 #include "window/about_box.h"
 #include "window/chart_widget.h"
 #include "window/data_grid.h"
+#include "window/figure_dialog.h"
 #include "window/recent_files.h"
 #include "window/table_import_dialog.h"
 #include "window/text_save.h"
@@ -282,6 +283,7 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
                   const OpenResult& result) override {
     window_.ShowReport();
     ShowPreparedChart();
+    window_.analysis_result_ = result.analysis;
     window_.setWindowTitle(DataCaption(Chosen()));
     window_.limits_panel_->setText(
         QString::fromStdString(state.limits_summary));
@@ -355,6 +357,8 @@ void MainWindow::BuildMenu() {
   QAction* save = file->addAction("&Save Chart");
   save->setObjectName("saveChartAction");
   save->setShortcut(QKeySequence::Save);
+  QAction* figure = file->addAction("Export &Figure...");
+  figure->setObjectName("exportFigureAction");
   export_results_ = file->addAction("Export &Results...");
   export_results_->setObjectName("exportResultsAction");
   save_report_ = file->addAction("Save &Report...");
@@ -373,6 +377,7 @@ void MainWindow::BuildMenu() {
   connect(open, &QAction::triggered, this, &MainWindow::onOpen);
   connect(import, &QAction::triggered, this, &MainWindow::onImportTable);
   connect(save, &QAction::triggered, this, &MainWindow::onSaveChart);
+  connect(figure, &QAction::triggered, this, &MainWindow::onExportFigure);
   connect(export_results_, &QAction::triggered, this,
           &MainWindow::onExportResults);
   connect(save_report_, &QAction::triggered, this, &MainWindow::onSaveReport);
@@ -758,6 +763,15 @@ void MainWindow::onSaveReport() {
   }));
 }
 
+void MainWindow::onExportFigure() {
+  FigureDialog dialog(
+      chart_->Chart(),
+      FigureCaption(state_, analysis_result_, DecimalSeparator().toStdString()),
+      figure_settings_, this);
+  dialog.exec();
+  figure_settings_ = dialog.Settings();
+}
+
 void MainWindow::onExit() {
   QApplication::quit();
 }
@@ -789,6 +803,14 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::SaveChartPicture() {
+  // A chart too small for a picture is refused before a name is asked for.
+  if (const Status limits = CheckPictureSize(chart_->size()); !limits.ok()) {
+    QMessageBox box(QMessageBox::Warning, kTitle,
+                    QString::fromStdString(limits.message()), QMessageBox::Ok,
+                    this);
+    ExecMessageBox(box);
+    return;
+  }
   // The dialog offers the last folder that exists and the last name typed.
   if (!save_folder_.isEmpty()) save_dialog_->setDirectory(save_folder_);
   if (!save_file_name_.isEmpty()) save_dialog_->selectFile(save_file_name_);

@@ -54,9 +54,11 @@ struct LegendLayout {
 
 // The legend at the right, its top at the top of the chart: one row per
 // entry of the given title widths, with rows of max(text height, check box)
-// plus the spacing.
+// plus the spacing. Without check boxes (a figure's legend) the sample
+// starts the row and the check boxes are empty rectangles.
 LegendLayout LayOutLegend(int chart_width, const std::vector<int>& title_widths,
-                          int text_height, int text_ascent);
+                          int text_height, int text_ascent,
+                          bool check_boxes = true);
 
 struct ChartLayout {
   int width = 0;
@@ -67,8 +69,13 @@ struct ChartLayout {
   int radius = 0;  // radius D of the disc in pixels
 };
 
-// The disc is a true circle centred in the plotting area.
-ChartLayout LayOutChart(int width, int height, const LegendLayout& legend);
+// The disc is a true circle centred in the plotting area. On the screen
+// (`grid_column`) the plotting area keeps clear of the data grid's column.
+// A saved picture has no grid: its plotting area is the chart left of the
+// legend, or below it where that gives the larger disc (a narrow picture).
+// `footer` pixels at the bottom are kept for a caption line.
+ChartLayout LayOutChart(int width, int height, const LegendLayout& legend,
+                        bool grid_column = true, int footer = 0);
 
 // The pixel of the point (angle in degrees, value) for the radial scale
 // 0 .. maximum: r = value / maximum x D, x = cx + round(r cos angle),

@@ -15,11 +15,29 @@
 
 namespace orvane {
 
-// At most this many iso-R circles (R = 2 ... 101). Each is a 181-point
+// At most this many circles of whole R (R = 2 ... 101). Each is a 181-point
 // series; at R = 100 neighbouring circles lie 1 / (2 sqrt R) = 0.05 apart in
 // zeta, under a pixel on a disc of the design size that reaches zeta = 10,
-// so further circles could not be told apart and would only cost time.
+// so further circles of whole R could not be told apart and would only cost
+// time. Beyond R = 101 only the circles of the 1-2-5 sequence (200, 500,
+// 1000) follow, up to the loader's largest ratio.
 inline constexpr int kMaxIsoRatioCircles = 100;
+inline constexpr int kLargestIsoRatio = 1000;
+
+// Circles drawn closer than this many pixels to the last one kept merge
+// into a grey band: they are left out (see ThinIsoRatioCircles).
+inline constexpr double kIsoRatioMinSpacing = 4.0;
+
+// Which of the circles of ratios `ratios` (ascending, the last the
+// outermost) are drawn on a disc of `pixels_per_zeta` pixels for one unit
+// of zeta. Every whole R is kept while each lies at least
+// kIsoRatioMinSpacing pixels outside the one before; from the first that
+// does not, only the 1-2-5 sequence (5, 10, 20, 50, 100, ...) goes on, each
+// kept only at that spacing from the last kept. The outermost circle is
+// always kept (it carries the radius); a circle closer than the spacing
+// inside it is left out.
+std::vector<bool> ThinIsoRatioCircles(const std::vector<int>& ratios,
+                                      double pixels_per_zeta);
 
 inline constexpr double kInitialRadialMaximum = 3.0;
 
@@ -43,6 +61,8 @@ class EqualAreaChart {
   int IsoRatioCircleCount() const {
     return static_cast<int>(iso_ratio_circles_.size());
   }
+  // The axial ratio R of each circle, in the same order.
+  const std::vector<int>& IsoRatios() const { return iso_ratios_; }
 
   // The radial scale: radius 0 at the centre, this value at the disc's edge.
   double RadialMaximum() const { return radial_maximum_; }
@@ -54,9 +74,11 @@ class EqualAreaChart {
   // The series that paints the disc: the first active one, or none.
   const PolarSeries* DiscSeries() const;
 
-  // Circles for R = 2 ... ceil(Rmax) (at most kMaxIsoRatioCircles), the
-  // outermost carrying a radius to the right; none for Rmax <= 1 or a
-  // non-finite Rmax. Replaces the circles held.
+  // Circles for R = 2 ... ceil(Rmax) (at most kMaxIsoRatioCircles of them,
+  // then 200, 500 and 1000 as far as ceil(Rmax) and kLargestIsoRatio
+  // reach), the outermost, at ceil(Rmax) or 1000, carrying a radius to the
+  // right; none for Rmax <= 1 or a non-finite Rmax. Replaces the circles
+  // held.
   void CreateIsoRatioCircles(float Rmax);
   void DestroyIsoRatioCircles();
 
@@ -98,6 +120,7 @@ class EqualAreaChart {
 
  private:
   std::vector<std::unique_ptr<PolarSeries>> iso_ratio_circles_;
+  std::vector<int> iso_ratios_;
   double radial_maximum_ = kInitialRadialMaximum;
 };
 

@@ -8,8 +8,9 @@
 namespace orvane {
 
 // The image as a BMP file: BITMAPFILEHEADER, BITMAPINFOHEADER (40 bytes),
-// 32 bits per pixel (blue, green, red, unused), rows bottom-up, 96 dpi.
-QByteArray EncodeBitmap32(const QImage& image);
+// 32 bits per pixel (blue, green, red, unused), rows bottom-up, at
+// `pixels_per_metre` (3780: 96 dpi).
+QByteArray EncodeBitmap32(const QImage& image, int pixels_per_metre = 3780);
 
 }  // namespace orvane
 

@@ -28,15 +28,87 @@ QStringList ArialUnicodeFamilies();
 // The legend font: 11 pixels of ArialUnicodeFamilies().
 QFont LegendFont();
 
+// How the bootstrap cloud is drawn.
+enum class CloudDrawing {
+  kBelow,    // markers beneath the data (the screen)
+  kAbove,    // markers over the measured and pre-strain data
+  kOutline,  // the outline of the region the kept solutions cover
+};
+
+enum class ChartPalette {
+  kStandard,     // the screen's colours
+  kColourBlind,  // the Okabe-Ito colours, told apart with any colour vision
+};
+
+// How RenderChart draws: the default is the screen's chart.
+struct ChartRenderOptions {
+  // Pixels of the drawing per screen pixel: markers, lines and text grow
+  // with it, and the chart is laid out at its size divided by the scale, so
+  // that it looks like the screen's chart at any size.
+  double scale = 1.0;
+  // The screen keeps the data grid's column clear; a saved picture has no
+  // grid over it.
+  bool grid_column = true;
+  // A figure's look: a legend without check boxes and on white, listing the
+  // series drawn; labels on the iso-R circles.
+  bool figure_style = false;
+  CloudDrawing cloud = CloudDrawing::kBelow;
+  ChartPalette palette = ChartPalette::kStandard;
+  // A line under the disc (empty: none).
+  QString caption;
+};
+
+// The options of a saved picture with the screen's look.
+inline ChartRenderOptions PictureOptions() {
+  ChartRenderOptions o;
+  o.grid_column = false;
+  return o;
+}
+
+// The face of a figure's own text (the caption, the iso-R labels): the
+// legend font without hinting, so that the text is as wide on every device
+// and at every scale as it was measured.
+QFont FigureTextFont();
+
+// The caption in lines that fit a chart of `width` pixels: its parts,
+// separated by three blanks, joined while they fit; empty for no caption.
+QStringList CaptionLines(const QString& caption, int width);
+
 // The legend entries (series shown in the legend, in list order) and their
 // layout for a chart of the given width.
 struct LegendView {
   std::vector<const PolarSeries*> series;
   LegendLayout layout;
 };
-LegendView MeasureLegend(const EqualAreaChart& chart, int width);
+LegendView MeasureLegend(const EqualAreaChart& chart, int width,
+                         const ChartRenderOptions& options = {});
 
-ChartLayout LayOutChart(const EqualAreaChart& chart, QSize size);
+ChartLayout LayOutChart(const EqualAreaChart& chart, QSize size,
+                        const ChartRenderOptions& options = {});
+
+// The style a series is drawn with in the palette.
+SeriesStyle PaletteStyle(const EqualAreaChart& chart, const PolarSeries& series,
+                         ChartPalette palette);
+
+// The iso-R circles drawn at this layout: a flag per circle of the chart.
+std::vector<bool> DrawnIsoRatioCircles(const EqualAreaChart& chart,
+                                       const ChartLayout& layout);
+
+// The labels of the drawn iso-R circles on a figure, where the circles
+// cross the radius to the right: "R = 2" at the first, the bare ratio at
+// the others, each left out where it would touch the label before it.
+struct IsoRatioLabel {
+  int ratio = 0;
+  QString text;
+  QRect box;  // in chart pixels
+};
+std::vector<IsoRatioLabel> IsoRatioLabels(const EqualAreaChart& chart,
+                                          const ChartLayout& layout);
+
+// The corners of the smallest convex polygon around the points, counter-
+// clockwise from the lowest-leftmost; fewer than three points come back as
+// they are (duplicates removed).
+std::vector<QPoint> ConvexHull(std::vector<QPoint> points);
 
 // What covers a pixel of a marker on a raster.
 enum class MarkerPixel : std::uint8_t { kNone, kFill, kOutline };
@@ -101,9 +173,10 @@ class ChartRenderCache {
 };
 
 // Draws the whole chart, background to legend, at `size` pixels. A raster
-// painter may pass a cache.
+// painter may pass a cache (kept for one set of options: the screen's).
 void RenderChart(QPainter& painter, const EqualAreaChart& chart, QSize size,
-                 ChartRenderCache* cache = nullptr);
+                 ChartRenderCache* cache = nullptr,
+                 const ChartRenderOptions& options = {});
 
 // Series with more points than this go into vector pictures as one image
 // of the series at the picture's pixel size instead of a shape for every
@@ -126,10 +199,12 @@ enum class PictureLayer {
 
 // Draws the whole chart into a vector picture, large series as images.
 void RenderChartPicture(QPainter& painter, const EqualAreaChart& chart,
-                        QSize size, PictureLayer layer);
+                        QSize size, PictureLayer layer,
+                        const ChartRenderOptions& options = {});
 
 // The chart as an image of `size` pixels (32 bits per pixel, no alpha).
-QImage RenderChartImage(const EqualAreaChart& chart, QSize size);
+QImage RenderChartImage(const EqualAreaChart& chart, QSize size,
+                        const ChartRenderOptions& options = {});
 
 // The legend entry whose check box contains the pixel, or nullptr.
 PolarSeries* LegendCheckBoxAt(EqualAreaChart& chart, QSize size, int x, int y);

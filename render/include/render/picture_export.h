@@ -9,6 +9,7 @@
 
 #include "chart/equal_area_chart.h"
 #include "core/status.h"
+#include "render/chart_render.h"
 
 namespace orvane {
 
@@ -25,16 +26,32 @@ std::string FileExtension(const std::string& file_name);
 // ".PDF"; anything else is invalid.
 PictureFormat PictureFormatOf(const std::string& file_name);
 
+// The sides of a saved picture, in pixels: below the minimum the legend
+// leaves no room for a disc worth a picture.
+inline constexpr int kMinPictureSide = 120;
+inline constexpr int kMaxPictureSide = 16384;
+
+// Whether a picture of `size` pixels can be saved: kWriteFailed with a
+// message that states the limits when it cannot.
+Status CheckPictureSize(QSize size);
+
 // Writes the chart at `size` pixels to `path` in the format of its
 // extension. The picture goes to a temporary file beside the target, which
 // replaces the target only once it is complete: a failure leaves no
 // half-written file and an existing file untouched. The status says why
 // nothing was written: kInvalidExtension ("Invalid file extension.") or
-// kWriteFailed, with the path and the system's reason.
-Status SaveChartPictureFile(const EqualAreaChart& chart, QSize size,
-                            const QString& path);
+// kWriteFailed, with the path and the system's reason, or for a size
+// outside the limits above. A saved picture has no data grid over it, so
+// its disc does not keep clear of the grid's column (PictureOptions()).
+// PNG, SVG and PDF files record `dots_per_inch` as their resolution, so
+// that they have their physical size.
+Status SaveChartPictureFile(
+    const EqualAreaChart& chart, QSize size, const QString& path,
+    const ChartRenderOptions& options = PictureOptions(),
+    double dots_per_inch = 96);
 
-// Draws the chart at `size` pixels into `out`, open for writing, as the
+// Draws the chart at `size` pixels into `out`, open for writing, with the
+// given options (by default as the screen draws it), as the
 // picture goes: memory stays bounded whatever the number of points (series
 // of more than kPictureLayerThreshold points go into vector pictures as
 // images). A metafile needs a device that can seek back to where it began,
@@ -42,12 +59,20 @@ Status SaveChartPictureFile(const EqualAreaChart& chart, QSize size,
 // refused the data or the picture could not be drawn; a metafile that would
 // exceed 4 GiB is refused so.
 Status WriteChartPicture(const EqualAreaChart& chart, QSize size,
-                         PictureFormat format, QIODevice& out);
+                         PictureFormat format, QIODevice& out,
+                         const ChartRenderOptions& options = {},
+                         double dots_per_inch = 96);
 
 // The chart as an Enhanced Metafile (empty if it could not be made) and as
 // a 32-bit BMP.
-QByteArray MetafileOf(const EqualAreaChart& chart, QSize size);
-QByteArray BitmapOf(const EqualAreaChart& chart, QSize size);
+QByteArray MetafileOf(const EqualAreaChart& chart, QSize size,
+                      const ChartRenderOptions& options = {});
+QByteArray BitmapOf(const EqualAreaChart& chart, QSize size,
+                    const ChartRenderOptions& options = {});
+
+// The text of a failed write, flush or rename: the system's text for the
+// error number where the device left none ("Unknown error").
+QString WriteFailureReason(const QString& device_reason, int error_number);
 
 }  // namespace orvane
 

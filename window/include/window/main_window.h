@@ -6,8 +6,9 @@
 // "openDialog", "importDialog", "saveDialog", "resultsDialog",
 // "reportDialog", the menus "fileMenu", "recentMenu", "editMenu", "helpMenu"
 // and the actions "openAction", "importTableAction", "saveChartAction",
-// "exportResultsAction", "saveReportAction", "clearRecentAction",
-// "exitAction", "versionAction").
+// "exportFigureAction", "exportResultsAction", "saveReportAction",
+// "clearRecentAction", "exitAction", "versionAction"; the figure dialog
+// "figureDialog").
 #ifndef ORVANE_WINDOW_MAIN_WINDOW_H_
 #define ORVANE_WINDOW_MAIN_WINDOW_H_
 
@@ -19,6 +20,7 @@
 #include "core/report.h"
 #include "core/status.h"
 #include "io/table_import.h"
+#include "render/figure_export.h"
 
 class QAction;
 class QDragEnterEvent;
@@ -78,6 +80,9 @@ class MainWindow : public QMainWindow {
   // File > Recent Files > an entry: opens it, or takes a file that no
   // longer exists off the list with a message.
   void onOpenRecent(const QString& path);
+  // File > Export Figure...: the figure dialog, whose settings are kept
+  // for the next figure.
+  void onExportFigure();
   void onExit();
   // Help > Version: shows the About box, without making it modal.
   void onShowVersion();
@@ -138,6 +143,8 @@ class MainWindow : public QMainWindow {
   // in the last chosen folder that exists.
   QString save_file_name_;
   QString save_folder_;
+  FigureSettings figure_settings_;
+  AnalysisResult analysis_result_ = AnalysisResult::kNoData;
   AboutBox* about_ = nullptr;
   bool sized_ = false;
 

@@ -1,0 +1,97 @@
+// Figures for print: the chart at a physical size and resolution, its
+// markers, lines and text scaled with the resolution so that it looks like
+// the screen's chart, in a figure's style. The settings come from the
+// export dialog, from orvane-cli's options or from a settings file of
+// "key = value" lines, so that a batch of samples gets identical figures.
+#ifndef ORVANE_RENDER_FIGURE_EXPORT_H_
+#define ORVANE_RENDER_FIGURE_EXPORT_H_
+
+#include <QSize>
+#include <QString>
+#include <string>
+#include <string_view>
+
+#include "chart/equal_area_chart.h"
+#include "core/analysis.h"
+#include "core/analysis_state.h"
+#include "core/status.h"
+#include "render/chart_render.h"
+#include "render/picture_export.h"
+
+namespace orvane {
+
+// The screen's chart is drawn at this resolution: a figure at this many
+// dots per inch has the screen's pixels.
+inline constexpr int kScreenDpi = 96;
+
+// Limits of the settings.
+inline constexpr double kMinFigureSideMm = 32;  // 120 screen pixels and more
+inline constexpr double kMaxFigureSideMm = 1000;
+inline constexpr int kMinFigureDpi = 96;
+inline constexpr int kMaxFigureDpi = 1200;
+
+struct FigureSettings {
+  // The size in millimetres; the default is the screen chart's 640 x 362
+  // pixels at 96 dots per inch.
+  double width_mm = 169.3;
+  double height_mm = 95.8;
+  // Dots per inch of a raster (.png, .bmp); vector pictures (.svg, .pdf,
+  // .emf) are drawn at kScreenDpi and keep their physical size.
+  int dpi = 300;
+  bool figure_style = false;
+  ChartPalette palette = ChartPalette::kStandard;
+  bool caption = false;
+  CloudDrawing cloud = CloudDrawing::kBelow;
+  bool operator==(const FigureSettings&) const = default;
+};
+
+// The setting names, as in a settings file and as orvane-cli's options
+// without their leading "--".
+inline constexpr const char* kFigureSettingNames =
+    "figure-size, dpi, figure-style, palette, caption and cloud";
+
+// Sets one setting from its text: "figure-size" WxH in millimetres (for
+// example 85x60 or 85.5x60), "dpi" a whole number, "figure-style" and
+// "caption" yes or no, "palette" standard or colour-blind, "cloud" below,
+// above or outline. A refusal's message names the setting and its values.
+Status SetFigureSetting(std::string_view key, std::string_view value,
+                        FigureSettings& settings);
+
+// Reads settings from the text of a settings file: one "key = value" per
+// line; blank lines and lines that begin with "#" are skipped. The first
+// line that is not a setting is refused with a message that names it
+// ("line 3: ..."); the settings are then left as they were.
+Status ParseFigureSettings(std::string_view text, FigureSettings& settings);
+// The same from a file; a file that cannot be read is refused by name.
+Status ReadFigureSettingsFile(const QString& path, FigureSettings& settings);
+// The settings as the text of a settings file.
+std::string FigureSettingsText(const FigureSettings& settings);
+
+// The figure's size in pixels for a picture of this format: the physical
+// size at the settings' dpi for a raster, at kScreenDpi for a vector
+// picture.
+QSize FigurePixelSize(const FigureSettings& settings, PictureFormat format);
+// The dots per inch the figure is drawn at in this format.
+int FigureDpi(const FigureSettings& settings, PictureFormat format);
+// The render options of the figure in this format, with the caption text
+// (used when the settings ask for a caption).
+ChartRenderOptions FigureRenderOptions(const FigureSettings& settings,
+                                       PictureFormat format,
+                                       const QString& caption);
+
+// The caption of an analysis: N, R_s and phi_s with their confidence
+// limits where there are any ("N = 252   R_s = 1.628 +0.039/-0.039
+// phi_s = 25.736 +1.086/-1.246"); empty without data.
+QString FigureCaption(const AnalysisState& state, AnalysisResult result,
+                      const std::string& sep);
+
+// Writes the figure to `path` in the format of its extension, as
+// SaveChartPictureFile does; a figure of more than kMaxPictureSide pixels a
+// side is refused with a message that says so.
+Status SaveFigureFile(const EqualAreaChart& chart,
+                      const FigureSettings& settings, const QString& caption,
+                      const QString& path);
+
+}  // namespace orvane
+
+#endif  // ORVANE_RENDER_FIGURE_EXPORT_H_

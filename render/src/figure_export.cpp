@@ -1,0 +1,255 @@
+#include "render/figure_export.h"
+
+#include <QFile>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "core/number_format.h"
+
+namespace orvane {
+
+namespace {
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
+    s.remove_prefix(1);
+  }
+  while (!s.empty() &&
+         (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
+    s.remove_suffix(1);
+  }
+  return s;
+}
+
+Status Refused(const std::string& text) {
+  return Status(StatusCode::kReadError, text);
+}
+
+// A length in millimetres: digits with at most one full stop, no sign, no
+// exponent, within the figure's limits.
+bool ParseMillimetres(std::string_view text, double& mm) {
+  if (text.empty() || text.size() > 12) return false;
+  int dots = 0;
+  for (const char c : text) {
+    if (c == '.') {
+      ++dots;
+    } else if (c < '0' || c > '9') {
+      return false;
+    }
+  }
+  if (dots > 1 || text.front() == '.' || text.back() == '.') return false;
+  double value = 0;
+  const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return false;
+  if (!(value >= kMinFigureSideMm && value <= kMaxFigureSideMm)) return false;
+  mm = value;
+  return true;
+}
+
+bool ParseYesNo(std::string_view text, bool& flag) {
+  if (text == "yes") {
+    flag = true;
+  } else if (text == "no") {
+    flag = false;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+std::string Number(double v) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%g", v);
+  return buffer;
+}
+
+}  // namespace
+
+Status SetFigureSetting(std::string_view key, std::string_view value,
+                        FigureSettings& settings) {
+  const std::string k(key);
+  if (key == "figure-size") {
+    const std::size_t x = value.find_first_of("xX");
+    double w = 0, h = 0;
+    if (x == std::string_view::npos ||
+        !ParseMillimetres(value.substr(0, x), w) ||
+        !ParseMillimetres(value.substr(x + 1), h)) {
+      return Refused(
+          "figure-size needs WIDTHxHEIGHT in millimetres, each "
+          "from " +
+          Number(kMinFigureSideMm) + " to " + Number(kMaxFigureSideMm) +
+          " (for example 85x60)");
+    }
+    settings.width_mm = w;
+    settings.height_mm = h;
+  } else if (key == "dpi") {
+    int dpi = 0;
+    bool digits = !value.empty() && value.size() <= 5;
+    for (const char c : value) digits = digits && c >= '0' && c <= '9';
+    if (digits) {
+      std::from_chars(value.data(), value.data() + value.size(), dpi);
+    }
+    if (!digits || dpi < kMinFigureDpi || dpi > kMaxFigureDpi) {
+      return Refused("dpi needs a whole number from " +
+                     std::to_string(kMinFigureDpi) + " to " +
+                     std::to_string(kMaxFigureDpi));
+    }
+    settings.dpi = dpi;
+  } else if (key == "figure-style" || key == "caption") {
+    bool flag = false;
+    if (!ParseYesNo(value, flag)) return Refused(k + " needs yes or no");
+    (key == "caption" ? settings.caption : settings.figure_style) = flag;
+  } else if (key == "palette") {
+    if (value == "standard") {
+      settings.palette = ChartPalette::kStandard;
+    } else if (value == "colour-blind") {
+      settings.palette = ChartPalette::kColourBlind;
+    } else {
+      return Refused("palette needs standard or colour-blind");
+    }
+  } else if (key == "cloud") {
+    if (value == "below") {
+      settings.cloud = CloudDrawing::kBelow;
+    } else if (value == "above") {
+      settings.cloud = CloudDrawing::kAbove;
+    } else if (value == "outline") {
+      settings.cloud = CloudDrawing::kOutline;
+    } else {
+      return Refused("cloud needs below, above or outline");
+    }
+  } else {
+    return Refused("unknown setting \"" + k + "\" (the settings are " +
+                   kFigureSettingNames + ")");
+  }
+  return Status();
+}
+
+Status ParseFigureSettings(std::string_view text, FigureSettings& settings) {
+  FigureSettings read = settings;
+  int number = 0;
+  for (std::size_t start = 0; start <= text.size();) {
+    ++number;
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = Trim(text.substr(start, end - start));
+    start = end + 1;
+    if (line.empty() || line.front() == '#') continue;
+    const std::string where = "line " + std::to_string(number) + ": ";
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) {
+      return Refused(where + "\"" + std::string(line) +
+                     "\" is not a setting: key = value");
+    }
+    const Status set = SetFigureSetting(Trim(line.substr(0, eq)),
+                                        Trim(line.substr(eq + 1)), read);
+    if (!set.ok()) return Refused(where + set.message());
+  }
+  settings = read;
+  return Status();
+}
+
+Status ReadFigureSettingsFile(const QString& path, FigureSettings& settings) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    return Status(StatusCode::kCannotOpen, QString("Cannot read \"%1\": %2")
+                                               .arg(path, file.errorString())
+                                               .toStdString());
+  }
+  // A settings file is a few lines; anything far larger is not one.
+  const QByteArray bytes = file.read(64 * 1024 + 1);
+  if (bytes.size() > 64 * 1024) {
+    return Refused(QString("\"%1\" is too large for a settings file")
+                       .arg(path)
+                       .toStdString());
+  }
+  const Status parsed = ParseFigureSettings(
+      std::string_view(bytes.constData(),
+                       static_cast<std::size_t>(bytes.size())),
+      settings);
+  if (parsed.ok()) return parsed;
+  return Refused(path.toStdString() + ": " + parsed.message());
+}
+
+std::string FigureSettingsText(const FigureSettings& s) {
+  auto yes_no = [](bool b) { return b ? "yes" : "no"; };
+  const char* cloud = s.cloud == CloudDrawing::kAbove     ? "above"
+                      : s.cloud == CloudDrawing::kOutline ? "outline"
+                                                          : "below";
+  return "figure-size = " + Number(s.width_mm) + "x" + Number(s.height_mm) +
+         "\n" + "dpi = " + std::to_string(s.dpi) + "\n" +
+         "figure-style = " + yes_no(s.figure_style) + "\n" + "palette = " +
+         (s.palette == ChartPalette::kColourBlind ? "colour-blind"
+                                                  : "standard") +
+         "\n" + "caption = " + yes_no(s.caption) + "\n" + "cloud = " + cloud +
+         "\n";
+}
+
+int FigureDpi(const FigureSettings& settings, PictureFormat format) {
+  const bool raster =
+      format == PictureFormat::kPng || format == PictureFormat::kBmp;
+  return raster ? settings.dpi : kScreenDpi;
+}
+
+QSize FigurePixelSize(const FigureSettings& settings, PictureFormat format) {
+  const double per_mm = FigureDpi(settings, format) / 25.4;
+  return QSize(static_cast<int>(std::lround(settings.width_mm * per_mm)),
+               static_cast<int>(std::lround(settings.height_mm * per_mm)));
+}
+
+ChartRenderOptions FigureRenderOptions(const FigureSettings& settings,
+                                       PictureFormat format,
+                                       const QString& caption) {
+  ChartRenderOptions o;
+  o.scale = static_cast<double>(FigureDpi(settings, format)) / kScreenDpi;
+  o.grid_column = false;
+  o.figure_style = settings.figure_style;
+  o.palette = settings.palette;
+  o.cloud = settings.cloud;
+  if (settings.caption) o.caption = caption;
+  return o;
+}
+
+QString FigureCaption(const AnalysisState& state, AnalysisResult result,
+                      const std::string& sep) {
+  if (result == AnalysisResult::kNoData || state.count <= 0) return {};
+  std::string text = "N = " + std::to_string(state.count);
+  if (!state.limits_summary.empty()) {
+    // "  R_s = ...    phi_s = ...": the two lines of the limits, each
+    // after three blanks.
+    std::string_view rest = state.limits_summary;
+    const std::size_t phi = rest.find("phi_s");
+    text += "   " + std::string(Trim(rest.substr(0, phi)));
+    if (phi != std::string_view::npos) {
+      text += "   " + std::string(Trim(rest.substr(phi)));
+    }
+  } else {
+    text += "   R_s = " + FormatStrain(state.strain.ratio, sep) +
+            "   phi_s = " + FormatStrain(state.strain.phi, sep);
+  }
+  return QString::fromStdString(text);
+}
+
+Status SaveFigureFile(const EqualAreaChart& chart,
+                      const FigureSettings& settings, const QString& caption,
+                      const QString& path) {
+  const PictureFormat format = PictureFormatOf(path.toStdString());
+  if (format == PictureFormat::kInvalid) {
+    return Status(StatusCode::kInvalidExtension, kMessageInvalidExtension);
+  }
+  const QSize size = FigurePixelSize(settings, format);
+  if (size.width() > kMaxPictureSide || size.height() > kMaxPictureSide) {
+    return Status(StatusCode::kWriteFailed,
+                  QString("The figure would be %1 x %2 pixels, more than "
+                          "%3 a side: lower its size or dpi.")
+                      .arg(size.width())
+                      .arg(size.height())
+                      .arg(kMaxPictureSide)
+                      .toStdString());
+  }
+  return SaveChartPictureFile(chart, size, path,
+                              FigureRenderOptions(settings, format, caption),
+                              FigureDpi(settings, format));
+}
+
+}  // namespace orvane

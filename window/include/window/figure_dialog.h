@@ -1,0 +1,76 @@
+// File > Export Figure...: the figure's size, resolution and look, with a
+// preview that follows every change, and its settings loaded from or saved
+// to a settings file (the same file orvane-cli --figure-settings reads).
+// Tests find its widgets by their object names ("figureWidth",
+// "figureHeight", "figureDpi", "figureStyle", "figurePalette",
+// "figureCaption", "figureCloud", "figurePreview", "figurePixels",
+// "figureExport", "figureLoadSettings", "figureSaveSettings").
+#ifndef ORVANE_WINDOW_FIGURE_DIALOG_H_
+#define ORVANE_WINDOW_FIGURE_DIALOG_H_
+
+#include <QDialog>
+#include <QImage>
+#include <QString>
+
+#include "chart/equal_area_chart.h"
+#include "core/status.h"
+#include "render/figure_export.h"
+
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QSpinBox;
+class QTimer;
+
+namespace orvane {
+
+class FigureDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // The chart and its caption stay the caller's and must outlive the
+  // dialog.
+  FigureDialog(const EqualAreaChart& chart, const QString& caption,
+               const FigureSettings& settings, QWidget* parent = nullptr);
+
+  FigureSettings Settings() const;
+  void SetSettings(const FigureSettings& settings);
+  // The preview as last drawn: the figure at the screen's resolution.
+  const QImage& Preview() const { return preview_; }
+  // Draws the preview now rather than after the pending changes settle.
+  void UpdatePreviewNow();
+  // Writes the figure to `path`; the window shows a failure.
+  Status ExportTo(const QString& path) const;
+  // Loads settings from a settings file or saves them to one.
+  Status LoadSettingsFile(const QString& path);
+  Status SaveSettingsFile(const QString& path) const;
+
+ private slots:
+  void onChanged();
+  void onExport();
+  void onLoadSettings();
+  void onSaveSettings();
+
+ private:
+  void ShowFailure(const Status& status);
+
+  const EqualAreaChart& chart_;
+  QString caption_;
+  QDoubleSpinBox* width_ = nullptr;
+  QDoubleSpinBox* height_ = nullptr;
+  QSpinBox* dpi_ = nullptr;
+  QCheckBox* style_ = nullptr;
+  QComboBox* palette_ = nullptr;
+  QCheckBox* caption_box_ = nullptr;
+  QComboBox* cloud_ = nullptr;
+  QLabel* preview_label_ = nullptr;
+  QLabel* pixels_ = nullptr;
+  QTimer* timer_ = nullptr;
+  QImage preview_;
+  QString folder_;
+};
+
+}  // namespace orvane
+
+#endif  // ORVANE_WINDOW_FIGURE_DIALOG_H_

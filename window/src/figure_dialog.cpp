@@ -1,0 +1,262 @@
+#include "window/figure_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace orvane {
+
+namespace {
+
+constexpr int kPreviewWidth = 480;
+constexpr int kPreviewHeight = 300;
+
+}  // namespace
+
+FigureDialog::FigureDialog(const EqualAreaChart& chart, const QString& caption,
+                           const FigureSettings& settings, QWidget* parent)
+    : QDialog(parent), chart_(chart), caption_(caption) {
+  setObjectName("figureDialog");
+  setWindowTitle("Export Figure");
+
+  width_ = new QDoubleSpinBox(this);
+  width_->setObjectName("figureWidth");
+  height_ = new QDoubleSpinBox(this);
+  height_->setObjectName("figureHeight");
+  for (QDoubleSpinBox* box : {width_, height_}) {
+    box->setRange(kMinFigureSideMm, kMaxFigureSideMm);
+    box->setDecimals(1);
+    box->setSuffix(" mm");
+  }
+  dpi_ = new QSpinBox(this);
+  dpi_->setObjectName("figureDpi");
+  dpi_->setRange(kMinFigureDpi, kMaxFigureDpi);
+  dpi_->setSuffix(" dpi");
+  style_ =
+      new QCheckBox("Figure style: plain legend, labelled iso-R circles", this);
+  style_->setObjectName("figureStyle");
+  palette_ = new QComboBox(this);
+  palette_->setObjectName("figurePalette");
+  palette_->addItem("Standard", static_cast<int>(ChartPalette::kStandard));
+  palette_->addItem("Colour-blind safe (Okabe-Ito)",
+                    static_cast<int>(ChartPalette::kColourBlind));
+  caption_box_ =
+      new QCheckBox("Caption: N, R_s and phi_s with their limits", this);
+  caption_box_->setObjectName("figureCaption");
+  cloud_ = new QComboBox(this);
+  cloud_->setObjectName("figureCloud");
+  cloud_->addItem("Below the data", static_cast<int>(CloudDrawing::kBelow));
+  cloud_->addItem("Above the data", static_cast<int>(CloudDrawing::kAbove));
+  cloud_->addItem("Outline of the region",
+                  static_cast<int>(CloudDrawing::kOutline));
+
+  auto* size_row = new QHBoxLayout;
+  size_row->addWidget(width_);
+  size_row->addWidget(new QLabel("x", this));
+  size_row->addWidget(height_);
+  auto* form = new QFormLayout;
+  form->addRow("Size:", size_row);
+  form->addRow("Raster resolution:", dpi_);
+  form->addRow("Palette:", palette_);
+  form->addRow("Bootstrap solutions:", cloud_);
+  form->addRow(style_);
+  form->addRow(caption_box_);
+  pixels_ = new QLabel(this);
+  pixels_->setObjectName("figurePixels");
+  form->addRow(pixels_);
+
+  preview_label_ = new QLabel(this);
+  preview_label_->setObjectName("figurePreview");
+  preview_label_->setFixedSize(kPreviewWidth, kPreviewHeight);
+  preview_label_->setAlignment(Qt::AlignCenter);
+  preview_label_->setFrameShape(QFrame::StyledPanel);
+
+  auto* buttons = new QDialogButtonBox(this);
+  QPushButton* load =
+      buttons->addButton("Load Settings...", QDialogButtonBox::ActionRole);
+  load->setObjectName("figureLoadSettings");
+  QPushButton* save =
+      buttons->addButton("Save Settings...", QDialogButtonBox::ActionRole);
+  save->setObjectName("figureSaveSettings");
+  QPushButton* exp =
+      buttons->addButton("Export...", QDialogButtonBox::AcceptRole);
+  exp->setObjectName("figureExport");
+  exp->setDefault(true);
+  buttons->addButton(QDialogButtonBox::Cancel);
+
+  auto* layout = new QVBoxLayout(this);
+  auto* top = new QHBoxLayout;
+  top->addLayout(form);
+  top->addWidget(preview_label_);
+  layout->addLayout(top);
+  layout->addWidget(buttons);
+
+  // The preview is drawn once the changes of a typed number settle.
+  timer_ = new QTimer(this);
+  timer_->setSingleShot(true);
+  timer_->setInterval(60);
+  connect(timer_, &QTimer::timeout, this, &FigureDialog::UpdatePreviewNow);
+
+  SetSettings(settings);
+  for (QDoubleSpinBox* box : {width_, height_}) {
+    connect(box, &QDoubleSpinBox::valueChanged, this, &FigureDialog::onChanged);
+  }
+  connect(dpi_, &QSpinBox::valueChanged, this, &FigureDialog::onChanged);
+  for (QCheckBox* box : {style_, caption_box_}) {
+    connect(box, &QCheckBox::toggled, this, &FigureDialog::onChanged);
+  }
+  for (QComboBox* box : {palette_, cloud_}) {
+    connect(box, &QComboBox::currentIndexChanged, this,
+            &FigureDialog::onChanged);
+  }
+  connect(exp, &QPushButton::clicked, this, &FigureDialog::onExport);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(load, &QPushButton::clicked, this, &FigureDialog::onLoadSettings);
+  connect(save, &QPushButton::clicked, this, &FigureDialog::onSaveSettings);
+  UpdatePreviewNow();
+}
+
+FigureSettings FigureDialog::Settings() const {
+  FigureSettings s;
+  s.width_mm = width_->value();
+  s.height_mm = height_->value();
+  s.dpi = dpi_->value();
+  s.figure_style = style_->isChecked();
+  s.palette = static_cast<ChartPalette>(palette_->currentData().toInt());
+  s.caption = caption_box_->isChecked();
+  s.cloud = static_cast<CloudDrawing>(cloud_->currentData().toInt());
+  return s;
+}
+
+void FigureDialog::SetSettings(const FigureSettings& s) {
+  width_->setValue(s.width_mm);
+  height_->setValue(s.height_mm);
+  dpi_->setValue(s.dpi);
+  style_->setChecked(s.figure_style);
+  palette_->setCurrentIndex(palette_->findData(static_cast<int>(s.palette)));
+  caption_box_->setChecked(s.caption);
+  cloud_->setCurrentIndex(cloud_->findData(static_cast<int>(s.cloud)));
+  onChanged();
+}
+
+void FigureDialog::onChanged() {
+  const FigureSettings s = Settings();
+  const QSize raster = FigurePixelSize(s, PictureFormat::kPng);
+  pixels_->setText(QString("PNG and BMP: %1 x %2 pixels at %3 dpi")
+                       .arg(raster.width())
+                       .arg(raster.height())
+                       .arg(s.dpi));
+  timer_->start();
+}
+
+void FigureDialog::UpdatePreviewNow() {
+  timer_->stop();
+  // The figure at the screen's resolution: what every format shows, at
+  // the scale of the window's chart.
+  const FigureSettings s = Settings();
+  const QSize size = FigurePixelSize(s, PictureFormat::kSvg);
+  preview_ = RenderChartImage(
+      chart_, size, FigureRenderOptions(s, PictureFormat::kSvg, caption_));
+  const QSize box = preview_label_->size() - QSize(4, 4);
+  const QImage shown =
+      preview_.width() > box.width() || preview_.height() > box.height()
+          ? preview_.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+          : preview_;
+  preview_label_->setPixmap(QPixmap::fromImage(shown));
+}
+
+Status FigureDialog::ExportTo(const QString& path) const {
+  return SaveFigureFile(chart_, Settings(), caption_, path);
+}
+
+Status FigureDialog::LoadSettingsFile(const QString& path) {
+  FigureSettings s = Settings();
+  const Status read = ReadFigureSettingsFile(path, s);
+  if (read.ok()) SetSettings(s);
+  return read;
+}
+
+Status FigureDialog::SaveSettingsFile(const QString& path) const {
+  QSaveFile file(path);
+  const std::string text = FigureSettingsText(Settings());
+  if (!file.open(QIODevice::WriteOnly) ||
+      file.write(text.data(), static_cast<qint64>(text.size())) !=
+          static_cast<qint64>(text.size()) ||
+      !file.commit()) {
+    return Status(StatusCode::kWriteFailed, QString("Cannot write \"%1\": %2")
+                                                .arg(path, file.errorString())
+                                                .toStdString());
+  }
+  return Status();
+}
+
+void FigureDialog::ShowFailure(const Status& status) {
+  QMessageBox box(QMessageBox::Warning, windowTitle(),
+                  QString::fromStdString(status.message()), QMessageBox::Ok,
+                  this);
+  box.exec();
+}
+
+void FigureDialog::onExport() {
+  QFileDialog dialog(this, "Export figure");
+  dialog.setObjectName("figureFileDialog");
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilters({"PNG picture (*.png)", "PDF document (*.pdf)",
+                         "SVG picture (*.svg)", "Enhanced Metafile (*.emf)",
+                         "Bitmap (*.bmp)"});
+  dialog.setDefaultSuffix("png");
+  if (!folder_.isEmpty()) dialog.setDirectory(folder_);
+  connect(&dialog, &QFileDialog::filterSelected, &dialog,
+          [&dialog](const QString& filter) {
+            const int star = filter.indexOf("*.");
+            dialog.setDefaultSuffix(star < 0 ? QString()
+                                             : filter.mid(star + 2).chopped(1));
+          });
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    return;
+  }
+  const QString path = dialog.selectedFiles().first();
+  folder_ = QFileInfo(path).absolutePath();
+  const Status saved = ExportTo(path);
+  if (!saved.ok()) {
+    ShowFailure(saved);
+    return;
+  }
+  accept();
+}
+
+void FigureDialog::onLoadSettings() {
+  const QString path = QFileDialog::getOpenFileName(
+      this, "Load figure settings", folder_,
+      "Figure settings (*.txt *.conf);;All files (*)", nullptr,
+      QFileDialog::DontUseNativeDialog);
+  if (path.isEmpty()) return;
+  const Status read = LoadSettingsFile(path);
+  if (!read.ok()) ShowFailure(read);
+}
+
+void FigureDialog::onSaveSettings() {
+  const QString path = QFileDialog::getSaveFileName(
+      this, "Save figure settings", folder_,
+      "Figure settings (*.txt *.conf);;All files (*)", nullptr,
+      QFileDialog::DontUseNativeDialog);
+  if (path.isEmpty()) return;
+  const Status saved = SaveSettingsFile(path);
+  if (!saved.ok()) ShowFailure(saved);
+}
+
+}  // namespace orvane
