@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace orvane::cli {
 namespace {
@@ -34,6 +35,52 @@ std::size_t Utf8Length(std::string_view s, std::size_t i) {
   return len;
 }
 
+// The longest shortest decimal of a single is 15 bytes ("-1.17549435e-38").
+constexpr std::size_t kMaxFloatBytes = 24;
+
+// Writes a record of known greatest length straight into the output's
+// buffer, with no test of the room left for each piece.
+class InPlace {
+ public:
+  InPlace(BufferedOutput& out, std::size_t most)
+      : out_(out), p_(out.Reserve(most)) {}
+  InPlace(const InPlace&) = delete;
+  InPlace& operator=(const InPlace&) = delete;
+  ~InPlace() { out_.Commit(p_); }
+
+  template <std::size_t N>
+  void Text(const char (&text)[N]) {
+    std::memcpy(p_, text, N - 1);
+    p_ += N - 1;
+  }
+  void Char(char c) { *p_++ = c; }
+  void Float(float v) {
+    if (!std::isfinite(v)) {
+      Text("null");
+    } else {
+      p_ = std::to_chars(p_, p_ + kMaxFloatBytes, v).ptr;
+    }
+  }
+  void Vector(const MinkowskiVector& x) {
+    Char('[');
+    Float(x[0]);
+    Char(',');
+    Float(x[1]);
+    Char(',');
+    Float(x[2]);
+    Char(']');
+  }
+
+ private:
+  BufferedOutput& out_;
+  char* p_;
+};
+
+// The room a record of `floats` values and `text` other bytes needs.
+constexpr std::size_t RecordBytes(std::size_t floats, std::size_t text) {
+  return floats * kMaxFloatBytes + text;
+}
+
 void AppendVector(BufferedOutput& out, const MinkowskiVector& x) {
   out.Put('[');
   for (int c = 0; c < 3; ++c) {
@@ -55,17 +102,49 @@ void AppendField(BufferedOutput& out, const char* key, float v) {
   out.Put(',');
 }
 
-// {"R","ph","rh","ps","zt","x"}, the fields of a derived point.
-void AppendPoint(BufferedOutput& out, const MarkerRecord& d) {
-  out.Put('{');
-  AppendField(out, "R", d.ratio);
-  AppendField(out, "ph", d.phi);
-  AppendField(out, "rh", d.rho);
-  AppendField(out, "ps", d.psi);
-  AppendField(out, "zt", d.zeta);
-  AppendKey(out, "x");
-  AppendVector(out, d.vector);
-  out.Put('}');
+// {"R","ph","rh","ps","zt","x"}, the fields of a derived point, after a
+// comma when `comma`.
+void AppendPoint(BufferedOutput& out, const MarkerRecord& d,
+                 bool comma = false) {
+  InPlace w(out, RecordBytes(8, 64));
+  if (comma) w.Char(',');
+  w.Text("{\"R\":");
+  w.Float(d.ratio);
+  w.Text(",\"ph\":");
+  w.Float(d.phi);
+  w.Text(",\"rh\":");
+  w.Float(d.rho);
+  w.Text(",\"ps\":");
+  w.Float(d.psi);
+  w.Text(",\"zt\":");
+  w.Float(d.zeta);
+  w.Text(",\"x\":");
+  w.Vector(d.vector);
+  w.Char('}');
+}
+
+// {"a","b","ph","R","rh","ps","zt","x"}, the fields of a measured datum,
+// after a comma when `comma`.
+void AppendDatum(BufferedOutput& out, const MarkerRecord& d, bool comma) {
+  InPlace w(out, RecordBytes(10, 80));
+  if (comma) w.Char(',');
+  w.Text("{\"a\":");
+  w.Float(d.major);
+  w.Text(",\"b\":");
+  w.Float(d.minor);
+  w.Text(",\"ph\":");
+  w.Float(d.phi);
+  w.Text(",\"R\":");
+  w.Float(d.ratio);
+  w.Text(",\"rh\":");
+  w.Float(d.rho);
+  w.Text(",\"ps\":");
+  w.Float(d.psi);
+  w.Text(",\"zt\":");
+  w.Float(d.zeta);
+  w.Text(",\"x\":");
+  w.Vector(d.vector);
+  w.Char('}');
 }
 
 void AppendMatrix(BufferedOutput& out, const MinkowskiMatrix& m) {
@@ -123,13 +202,7 @@ void WriteJsonString(BufferedOutput& out, std::string_view text) {
 }
 
 void WriteJsonFloat(BufferedOutput& out, float v) {
-  if (!std::isfinite(v)) {
-    out.Put("null");
-    return;
-  }
-  char buf[32];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  out.Put(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+  InPlace(out, kMaxFloatBytes).Float(v);
 }
 
 void WriteJsonError(BufferedOutput& out, std::string_view file,
@@ -152,24 +225,11 @@ void WriteJsonResult(BufferedOutput& out, std::string_view file,
 
   out.Put(",\"data\":[");
   for (std::int32_t i = 1; i <= state.count; ++i) {
-    const MarkerRecord& d = state.measured[static_cast<std::size_t>(i)];
-    if (i > 1) out.Put(',');
-    out.Put('{');
-    AppendField(out, "a", d.major);
-    AppendField(out, "b", d.minor);
-    AppendField(out, "ph", d.phi);
-    AppendField(out, "R", d.ratio);
-    AppendField(out, "rh", d.rho);
-    AppendField(out, "ps", d.psi);
-    AppendField(out, "zt", d.zeta);
-    AppendKey(out, "x");
-    AppendVector(out, d.vector);
-    out.Put('}');
+    AppendDatum(out, state.measured[static_cast<std::size_t>(i)], i > 1);
   }
   out.Put("],\"pre\":[");
   for (std::int32_t i = 1; i <= state.count; ++i) {
-    if (i > 1) out.Put(',');
-    AppendPoint(out, state.retrodeformed[static_cast<std::size_t>(i)]);
+    AppendPoint(out, state.retrodeformed[static_cast<std::size_t>(i)], i > 1);
   }
   out.Put("],\"strain\":");
   AppendPoint(out, state.strain);
