@@ -15,6 +15,7 @@
 #include <functional>
 #include <limits>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -558,6 +559,166 @@ TEST(LoaderProgress, FalseCancelsTheRead) {
                    [](std::uint64_t, std::uint64_t, int) { return false; })
           .code(),
       StatusCode::kCancelled);
+}
+
+// A source without a stamp that hands out at most `piece` bytes a read, so
+// that tokens, white space and line ends run across block ends.
+class PieceSource : public ByteSource {
+ public:
+  PieceSource(std::string_view bytes, std::size_t piece)
+      : bytes_(bytes), piece_(piece) {}
+  std::ptrdiff_t Read(std::uint8_t* buffer, std::size_t capacity) override {
+    const std::size_t n = std::min({capacity, bytes_.size() - pos_, piece_});
+    std::copy_n(bytes_.data() + pos_, n, buffer);
+    pos_ += n;
+    return static_cast<std::ptrdiff_t>(n);
+  }
+  bool Rewind() override {
+    pos_ = 0;
+    return true;
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t piece_, pos_ = 0;
+};
+
+// A data file of `lines` lines, good data written in many ways, with now and
+// then a blank line, a long token, a control byte or a Ctrl-Z; when `spoil`,
+// also bad tokens and null bytes.
+std::string RandomDataText(std::mt19937_64& rng, int lines, bool spoil) {
+  static const char* const kMinor[] = {
+      "1",
+      "1.000",
+      "0.5",
+      "+2.5e-1",
+      "1e0",
+      "00001.25",
+      "0.00000000000000000000000000000000001e35"};
+  static const char* const kPhi[] = {
+      "0",      "-0",     "30",
+      "-45.5",  "179.99", "1e2",
+      "725.25", "-1e3",   "12345678901234567890123",
+      "0.1e1",  ".5",     "-."};
+  static const char* const kOdd[] = {"x",    "1e39", "2,5", "+",  "\x01",
+                                     "\t\t", "\r",   "\v",  "1e", "-1e5000"};
+  std::string text;
+  for (int i = 0; i < lines; ++i) {
+    const unsigned pick = rng() % 100;
+    if (pick == 0) {
+      text += "\n";
+      continue;
+    }
+    const std::string major = std::to_string(1.5 + (rng() % 100000) / 997.0);
+    text += rng() % 20 == 0 ? std::string(40 + rng() % 16, '0') + major : major;
+    text += rng() % 2 ? " " : "\t ";
+    text += kMinor[rng() % std::size(kMinor)];
+    text += " ";
+    text += kPhi[rng() % std::size(kPhi)];
+    if (spoil && pick < 4) {
+      text += std::string(" ") + kOdd[rng() % std::size(kOdd)];
+    }
+    if (pick == 5) text += " trailing words";
+    if (spoil && rng() % 400 == 0) text += std::string(1, '\0');
+    if (rng() % 2000 == 0) text += "\x1a";
+    text += rng() % 3 ? "\n" : "\r\n";
+  }
+  return text;
+}
+
+void ExpectSameLoad(const Loaded& a, const Loaded& b, const std::string& what) {
+  EXPECT_EQ(a.status.code(), b.status.code()) << what;
+  EXPECT_EQ(a.status.message(), b.status.message()) << what;
+  EXPECT_EQ(a.status.datum(), b.status.datum()) << what;
+  ASSERT_EQ(a.data.count, b.data.count) << what;
+  ASSERT_EQ(a.data.measured.size(), b.data.measured.size()) << what;
+  EXPECT_EQ(0, std::memcmp(a.data.measured.data(), b.data.measured.data(),
+                           a.data.measured.size() * sizeof(MarkerRecord)))
+      << what;
+}
+
+TEST(LoaderBlocks, TokensAcrossBlockEndsReadAsWithinOne) {
+  // A token within a block is converted where it stands, one across a
+  // block end is gathered first: both must give the same data and the same
+  // refusals, whatever the block size.
+  std::mt19937_64 rng(11);
+  int accepted = 0;
+  for (int k = 0; k < 60; ++k) {
+    const std::string text = RandomDataText(rng, 1 + k * 7, k % 2 == 1);
+    const Loaded whole = Load(text);
+    accepted += whole.status.ok();
+    // The texts without bad tokens or null bytes are data files.
+    if (k % 2 == 0) {
+      EXPECT_TRUE(whole.status.ok()) << whole.status.message();
+    }
+    for (std::size_t piece : {1, 2, 3, 5, 7, 13, 63, 64, 65, 4096}) {
+      PieceSource source(text, piece);
+      ExpectSameLoad(LoadFrom(source), whole,
+                     std::to_string(piece) + "-byte blocks of:\n" + text);
+      if (HasFailure()) return;
+    }
+  }
+  EXPECT_GT(accepted, 25);
+}
+
+TEST(LoaderBlocks, LongTokenCutAtEveryPlaceOfABlock) {
+  // A 70-byte run is two tokens, 64 bytes and 6, wherever the block ends.
+  const std::string text = std::string(62, '0') + "7.00005 2 45\n";
+  const Loaded whole = Load(text);
+  ASSERT_TRUE(whole.status.ok()) << whole.status.message();
+  EXPECT_EQ(whole.data.measured[1].major, 7.0f);
+  EXPECT_EQ(whole.data.measured[1].minor, 5.0f);
+  EXPECT_EQ(whole.data.measured[1].phi, 2.0f);
+  for (std::size_t piece = 1; piece <= text.size(); ++piece) {
+    PieceSource source(text, piece);
+    ExpectSameLoad(LoadFrom(source), whole, std::to_string(piece));
+  }
+}
+
+TEST(LoaderBlocks, DataBeyondOneStagingChunkKeepTheirOrder) {
+  // The values gather in chunks of 65536 data: every datum must come out
+  // in its own slot, across the chunk ends too.
+  const int n = 3 * 65536 + 17;
+  std::string text;
+  for (int i = 1; i <= n; ++i) {
+    text += std::to_string(2 + i % 997) + ".5 " + std::to_string(1 + i % 2) +
+            " " + std::to_string(i % 179) + "\n";
+  }
+  const Loaded r = Load(text);
+  ASSERT_TRUE(r.status.ok()) << r.status.message();
+  ASSERT_EQ(r.data.count, n);
+  ASSERT_EQ(r.data.measured.size(), static_cast<std::size_t>(n) + 1);
+  for (int i = 1; i <= n; ++i) {
+    const MarkerRecord& d = r.data.measured[static_cast<std::size_t>(i)];
+    const float major = static_cast<float>(2 + i % 997) + 0.5f;
+    const float minor = static_cast<float>(1 + i % 2);
+    ASSERT_EQ(d.major, major) << i;
+    ASSERT_EQ(d.minor, minor) << i;
+    ASSERT_EQ(d.phi, static_cast<float>(i % 179)) << i;
+    ASSERT_EQ(d.ratio,
+              static_cast<float>(static_cast<long double>(major) / minor))
+        << i;
+    ASSERT_EQ(d.rho, 0.0f) << i;
+  }
+}
+
+TEST(LoaderRefusals, StampChangedAfterALaterBlock) {
+  // The stamp is compared after every block: a change seen after the second
+  // block names the datum that block's first byte belongs to, or the datum
+  // just read when that byte begins a datum.
+  const std::string text = ManyData(30000);
+  ASSERT_GT(text.size(), 3 * kReadBlockBytes);
+  const std::size_t end = kReadBlockBytes;  // first byte of the second block
+  const auto lines = static_cast<std::int32_t>(
+      std::count(text.begin(), text.begin() + static_cast<long>(end), '\n'));
+  const std::int32_t expected = lines + (text[end - 1] == '\n' ? 0 : 1);
+  RestampedSource source(text, 3);
+  const Loaded r = LoadFrom(source);
+  ASSERT_FALSE(r.status.ok());
+  EXPECT_EQ(r.status.message(), "Read error --- #" + std::to_string(expected));
+  EXPECT_EQ(r.status.datum(), expected);
+  EXPECT_TRUE(r.data.measured.empty());
+  EXPECT_EQ(source.calls(), 3);
 }
 
 class LoaderFiles : public ::testing::Test {
