@@ -139,16 +139,17 @@ std::string PointRecord(const MarkerRecord& d) {
          "," + Shortest(d.vector[1]) + "," + Shortest(d.vector[2]) + "]}";
 }
 
-TEST(JsonRecords, EveryDatumWholeAcrossBufferEnds) {
-  // Data whose values take the longest forms (and now and then null), so
-  // that the records reserved in place are at their longest.
-  const std::vector<float> values = AllSortsOfSingles(40000 * 20);
+// Writes the JSON result of `count` data whose values take the longest
+// forms (and now and then null), and expects every datum and pre-strain
+// point whole and in order.
+void ExpectRecordsOf(std::size_t count) {
+  const std::vector<float> values = AllSortsOfSingles(400009);
   AnalysisState state;
-  state.count = 40000;
-  state.measured.assign(40001, MarkerRecord{});
-  state.retrodeformed.assign(40001, MarkerRecord{});
+  state.count = static_cast<std::int32_t>(count);
+  state.measured.assign(count + 1, MarkerRecord{});
+  state.retrodeformed.assign(count + 1, MarkerRecord{});
   std::size_t k = 0;
-  for (std::size_t i = 1; i <= 40000; ++i) {
+  for (std::size_t i = 1; i <= count; ++i) {
     for (MarkerRecord* d : {&state.measured[i], &state.retrodeformed[i]}) {
       for (float* f :
            {&d->major, &d->minor, &d->ratio, &d->phi, &d->rho, &d->zeta,
@@ -166,17 +167,26 @@ TEST(JsonRecords, EveryDatumWholeAcrossBufferEnds) {
 
   std::string data = "\"data\":[";
   std::string pre = "\"pre\":[";
-  for (std::size_t i = 1; i <= 40000; ++i) {
+  for (std::size_t i = 1; i <= count; ++i) {
     if (i > 1) data += ',', pre += ',';
     data += DatumRecord(state.measured[i]);
     pre += PointRecord(state.retrodeformed[i]);
   }
   const std::string expected =
-      "{\"file\":\"many.txt\",\"ndat\":40000," + data + "]," + pre +
-      "],\"strain\":" + PointRecord(state.strain) + ",";
-  ASSERT_GT(text.size(), expected.size());
-  EXPECT_TRUE(text.compare(0, expected.size(), expected) == 0);
-  EXPECT_EQ(text.back(), '}');
+      "{\"file\":\"many.txt\",\"ndat\":" + std::to_string(count) + "," + data +
+      "]," + pre + "],\"strain\":" + PointRecord(state.strain) + ",";
+  ASSERT_GT(text.size(), expected.size()) << count;
+  EXPECT_TRUE(text.compare(0, expected.size(), expected) == 0) << count;
+  EXPECT_EQ(text.back(), '}') << count;
+}
+
+TEST(JsonRecords, EveryDatumWholeAndInOrder) {
+  // Large arrays are formatted in batches of 8192 records, two at a time:
+  // below one pair, exactly one pair, a pair and one more record, and
+  // several pairs with a short last batch.
+  for (std::size_t count : {1, 2, 16383, 16384, 16385, 24577, 40000}) {
+    ExpectRecordsOf(count);
+  }
 }
 
 }  // namespace
