@@ -393,8 +393,9 @@ TEST(Loader, ReducedOrientationGivesTheStrainOfItsResidue) {
 }
 
 // A memory source whose stamp changes from the given call on (1: the one
-// taken before the counting pass, 2: at the start of the filling pass, 3: at
-// its end). It holds a view of `bytes`, as MemorySource does.
+// taken before the first block, 2: after the first block, and so on for
+// each block, then one at the end: 3 for a text of one block). It holds a
+// view of `bytes`, as MemorySource does.
 class RestampedSource : public MemorySource {
  public:
   RestampedSource(std::string_view bytes, int changed_from)
