@@ -11,7 +11,7 @@ namespace orvane::cli {
 BufferedOutput::BufferedOutput(int fd)
     : fd_(fd), buffer_(std::make_unique<char[]>(kCapacity)) {}
 
-void BufferedOutput::Put(std::string_view text) {
+void BufferedOutput::PutLong(std::string_view text) {
   while (!text.empty()) {
     if (used_ == kCapacity) Drain();
     const std::size_t n = std::min(text.size(), kCapacity - used_);

@@ -4,6 +4,7 @@
 #define ORVANE_CLI_BUFFERED_OUTPUT_H_
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -11,7 +12,7 @@ namespace orvane::cli {
 
 class BufferedOutput {
  public:
-  static constexpr std::size_t kCapacity = 64 * 1024;
+  static constexpr std::size_t kCapacity = 1024 * 1024;
 
   explicit BufferedOutput(int fd);
   BufferedOutput(const BufferedOutput&) = delete;
@@ -21,7 +22,24 @@ class BufferedOutput {
     if (used_ == kCapacity) Drain();
     buffer_[used_++] = c;
   }
-  void Put(std::string_view text);
+  void Put(std::string_view text) {
+    if (text.size() <= kCapacity - used_) {
+      std::memcpy(buffer_.get() + used_, text.data(), text.size());
+      used_ += text.size();
+    } else {
+      PutLong(text);
+    }
+  }
+
+  // Room for `n` bytes (n <= kCapacity) to be written in place: the first of
+  // them. Commit then takes what was written, up to `end`.
+  char* Reserve(std::size_t n) {
+    if (n > kCapacity - used_) Drain();
+    return buffer_.get() + used_;
+  }
+  void Commit(const char* end) {
+    used_ = static_cast<std::size_t>(end - buffer_.get());
+  }
 
   // Writes out what is buffered; false once any write has failed.
   bool Flush();
@@ -35,6 +53,7 @@ class BufferedOutput {
 
  private:
   void Drain();
+  void PutLong(std::string_view text);
 
   int fd_;
   int error_ = 0;

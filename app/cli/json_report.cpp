@@ -1,9 +1,14 @@
 #include "cli/json_report.h"
 
-#include "core/number_format.h"
-
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
 
 namespace orvane::cli {
 namespace {
@@ -35,6 +40,153 @@ std::size_t Utf8Length(std::string_view s, std::size_t i) {
   return len;
 }
 
+// The longest shortest decimal of a single is 15 bytes ("-1.17549435e-38").
+constexpr std::size_t kMaxFloatBytes = 24;
+
+// Writes text of known greatest length from `p` on, with no test of the
+// room left for each piece.
+class RecordWriter {
+ public:
+  explicit RecordWriter(char* p) : p_(p) {}
+  char* end() const { return p_; }
+
+  template <std::size_t N>
+  void Text(const char (&text)[N]) {
+    std::memcpy(p_, text, N - 1);
+    p_ += N - 1;
+  }
+  void Char(char c) { *p_++ = c; }
+  void Float(float v) {
+    if (!std::isfinite(v)) {
+      Text("null");
+    } else {
+      p_ = std::to_chars(p_, p_ + kMaxFloatBytes, v).ptr;
+    }
+  }
+  void Vector(const MinkowskiVector& x) {
+    Char('[');
+    Float(x[0]);
+    Char(',');
+    Float(x[1]);
+    Char(',');
+    Float(x[2]);
+    Char(']');
+  }
+
+ private:
+  char* p_;
+};
+
+// The room a record of `floats` values and `text` other bytes needs.
+constexpr std::size_t RecordBytes(std::size_t floats, std::size_t text) {
+  return floats * kMaxFloatBytes + text;
+}
+
+// {"R","ph","rh","ps","zt","x"}, the fields of a derived point, after a
+// comma when `comma`; at most kPointBytes.
+constexpr std::size_t kPointBytes = RecordBytes(8, 64);
+char* FormatPoint(char* p, const MarkerRecord& d, bool comma) {
+  RecordWriter w(p);
+  if (comma) w.Char(',');
+  w.Text("{\"R\":");
+  w.Float(d.ratio);
+  w.Text(",\"ph\":");
+  w.Float(d.phi);
+  w.Text(",\"rh\":");
+  w.Float(d.rho);
+  w.Text(",\"ps\":");
+  w.Float(d.psi);
+  w.Text(",\"zt\":");
+  w.Float(d.zeta);
+  w.Text(",\"x\":");
+  w.Vector(d.vector);
+  w.Char('}');
+  return w.end();
+}
+
+// {"a","b","ph","R","rh","ps","zt","x"}, the fields of a measured datum,
+// after a comma when `comma`; at most kDatumBytes.
+constexpr std::size_t kDatumBytes = RecordBytes(10, 80);
+char* FormatDatum(char* p, const MarkerRecord& d, bool comma) {
+  RecordWriter w(p);
+  if (comma) w.Char(',');
+  w.Text("{\"a\":");
+  w.Float(d.major);
+  w.Text(",\"b\":");
+  w.Float(d.minor);
+  w.Text(",\"ph\":");
+  w.Float(d.phi);
+  w.Text(",\"R\":");
+  w.Float(d.ratio);
+  w.Text(",\"rh\":");
+  w.Float(d.rho);
+  w.Text(",\"ps\":");
+  w.Float(d.psi);
+  w.Text(",\"zt\":");
+  w.Float(d.zeta);
+  w.Text(",\"x\":");
+  w.Vector(d.vector);
+  w.Char('}');
+  return w.end();
+}
+
+using RecordFormat = char* (*)(char*, const MarkerRecord&, bool);
+
+// Records per batch when two threads share the formatting.
+constexpr std::size_t kBatchRecords = 8192;
+
+// Writes records[1..count], comma-separated, each by `format` in at most
+// `most` bytes. Large arrays are formatted in pairs of batches, the second
+// of each pair on a helper thread, and written in order: the text is the
+// same, and takes at most two batches beside the output's buffer. Should
+// the batches or the thread not be had, the records are written one by one.
+void AppendRecords(BufferedOutput& out,
+                   const std::vector<MarkerRecord>& records, std::int32_t count,
+                   RecordFormat format, std::size_t most) {
+  const auto n = static_cast<std::size_t>(count);
+  auto serial = [&](std::size_t first) {
+    for (std::size_t i = first; i <= n; ++i) {
+      out.Commit(format(out.Reserve(most), records[i], i > 1));
+    }
+  };
+  if (n < 2 * kBatchRecords) return serial(1);
+  std::unique_ptr<char[]> batch[2];
+  try {
+    batch[0].reset(new char[kBatchRecords * most]);
+    batch[1].reset(new char[kBatchRecords * most]);
+  } catch (const std::bad_alloc&) {
+    return serial(1);
+  }
+  auto format_batch = [&](char* p, std::size_t first, std::size_t last) {
+    for (std::size_t i = first; i < last; ++i) {
+      p = format(p, records[i], i > 1);
+    }
+    return p;
+  };
+  for (std::size_t first = 1; first <= n; first += 2 * kBatchRecords) {
+    const std::size_t middle = std::min(first + kBatchRecords, n + 1);
+    const std::size_t last = std::min(middle + kBatchRecords, n + 1);
+    char* second_end = batch[1].get();
+    std::thread helper;
+    try {
+      helper = std::thread(
+          [&] { second_end = format_batch(batch[1].get(), middle, last); });
+    } catch (const std::system_error&) {
+      // No thread: this thread formats both batches.
+    }
+    const char* first_end = format_batch(batch[0].get(), first, middle);
+    if (helper.joinable()) {
+      helper.join();
+    } else {
+      second_end = format_batch(batch[1].get(), middle, last);
+    }
+    out.Put(std::string_view(
+        batch[0].get(), static_cast<std::size_t>(first_end - batch[0].get())));
+    out.Put(std::string_view(
+        batch[1].get(), static_cast<std::size_t>(second_end - batch[1].get())));
+  }
+}
+
 void AppendVector(BufferedOutput& out, const MinkowskiVector& x) {
   out.Put('[');
   for (int c = 0; c < 3; ++c) {
@@ -56,17 +208,8 @@ void AppendField(BufferedOutput& out, const char* key, float v) {
   out.Put(',');
 }
 
-// {"R","ph","rh","ps","zt","x"}, the fields of a derived point.
 void AppendPoint(BufferedOutput& out, const MarkerRecord& d) {
-  out.Put('{');
-  AppendField(out, "R", d.ratio);
-  AppendField(out, "ph", d.phi);
-  AppendField(out, "rh", d.rho);
-  AppendField(out, "ps", d.psi);
-  AppendField(out, "zt", d.zeta);
-  AppendKey(out, "x");
-  AppendVector(out, d.vector);
-  out.Put('}');
+  out.Commit(FormatPoint(out.Reserve(kPointBytes), d, false));
 }
 
 void AppendMatrix(BufferedOutput& out, const MinkowskiMatrix& m) {
@@ -110,11 +253,9 @@ void WriteJsonString(BufferedOutput& out, std::string_view text) {
 }
 
 void WriteJsonFloat(BufferedOutput& out, float v) {
-  if (!std::isfinite(v)) {
-    out.Put("null");
-    return;
-  }
-  out.Put(FormatShortest(v).view());
+  RecordWriter w(out.Reserve(kMaxFloatBytes));
+  w.Float(v);
+  out.Commit(w.end());
 }
 
 void WriteJsonError(BufferedOutput& out, std::string_view file,
@@ -136,26 +277,10 @@ void WriteJsonResult(BufferedOutput& out, std::string_view file,
   out.Put(std::to_string(state.count));
 
   out.Put(",\"data\":[");
-  for (std::int32_t i = 1; i <= state.count; ++i) {
-    const MarkerRecord& d = state.measured[static_cast<std::size_t>(i)];
-    if (i > 1) out.Put(',');
-    out.Put('{');
-    AppendField(out, "a", d.major);
-    AppendField(out, "b", d.minor);
-    AppendField(out, "ph", d.phi);
-    AppendField(out, "R", d.ratio);
-    AppendField(out, "rh", d.rho);
-    AppendField(out, "ps", d.psi);
-    AppendField(out, "zt", d.zeta);
-    AppendKey(out, "x");
-    AppendVector(out, d.vector);
-    out.Put('}');
-  }
+  AppendRecords(out, state.measured, state.count, FormatDatum, kDatumBytes);
   out.Put("],\"pre\":[");
-  for (std::int32_t i = 1; i <= state.count; ++i) {
-    if (i > 1) out.Put(',');
-    AppendPoint(out, state.retrodeformed[static_cast<std::size_t>(i)]);
-  }
+  AppendRecords(out, state.retrodeformed, state.count, FormatPoint,
+                kPointBytes);
   out.Put("],\"strain\":");
   AppendPoint(out, state.strain);
   out.Put(",\"Q_I2F\":");

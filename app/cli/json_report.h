@@ -1,6 +1,7 @@
 // The machine-readable result of one analysed file: one JSON object on one
 // line (JSON Lines), written as it is produced: however many data, the text
-// takes no more memory than the output's buffer. Every single-precision value
+// takes no more memory than the output's buffer and two batches of a few
+// thousand records, formatted on two threads. Every single-precision value
 // is written as the shortest decimal that reads back to the same single.
 #ifndef ORVANE_CLI_JSON_REPORT_H_
 #define ORVANE_CLI_JSON_REPORT_H_

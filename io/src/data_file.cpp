@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <new>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "io/data_reader.h"
 
@@ -76,6 +78,53 @@ StatusCode CheckDatum(long double major, long double minor, long double phi,
   return StatusCode::kOk;
 }
 
+namespace {
+
+// The values of the data read so far, in chunks of fixed size, so that
+// neither the growth nor the final length of the dataset needs a copy of
+// all of it at once beside it.
+class StagedData {
+ public:
+  void Add(const MarkerRecord& d) {
+    if (used_ == kChunkData) {
+      // Left uninitialised: every value is written before it is read.
+      chunks_.push_back(std::unique_ptr<Values[]>(new Values[kChunkData]));
+      used_ = 0;
+    }
+    chunks_.back()[used_++] = Values{d.major, d.minor, d.phi, d.ratio};
+  }
+
+  // Writes the data in the order read to `out` (all other fields zero) and
+  // frees each chunk once copied.
+  void MoveTo(MarkerRecord* out) {
+    for (std::size_t c = 0; c < chunks_.size(); ++c) {
+      const std::size_t count =
+          c + 1 == chunks_.size() ? used_ : std::size_t{kChunkData};
+      const Values* v = chunks_[c].get();
+      for (std::size_t i = 0; i < count; ++i, ++out) {
+        out->major = v[i].major;
+        out->minor = v[i].minor;
+        out->phi = v[i].phi;
+        out->ratio = v[i].ratio;
+      }
+      chunks_[c].reset();
+    }
+    chunks_.clear();
+    used_ = kChunkData;
+  }
+
+ private:
+  struct Values {
+    float major, minor, phi, ratio;
+  };
+  static constexpr std::size_t kChunkData = std::size_t{1} << 16;
+
+  std::vector<std::unique_ptr<Values[]>> chunks_;
+  std::size_t used_ = kChunkData;  // in the last chunk
+};
+
+}  // namespace
+
 Status Refusal(StatusCode code, std::int32_t datum) {
   const std::string n = std::to_string(datum);
   switch (code) {
@@ -106,14 +155,24 @@ Status ReadDataFile(ByteSource& source, LoadedData& data,
   const std::optional<SourceStamp> stamp = source.Stamp();
   const std::uint64_t total = stamp ? stamp->size : 0;
   // A stop asked for by the progress hook outweighs whatever the cut reading
-  // would have found.
+  // would have found; bytes of another version of the source are a read
+  // error of the datum being read, of the last one read when found between
+  // data, or of datum 1 when found before the first.
   auto refuse = [&reader](StatusCode code, std::int32_t datum) {
     if (reader.Cancelled()) return Status(StatusCode::kCancelled, "Cancelled.");
+    if (reader.StampChanged()) {
+      return Refusal(StatusCode::kReadError, std::max(datum, std::int32_t{1}));
+    }
     return Refusal(code, datum);
   };
 
-  // Counting pass: every datum is checked; nothing is stored.
+  // One pass: every datum is checked and its values go to the staging
+  // chunks. Should they not fit in memory, the rest is still checked, so
+  // that a bad datum is named before the lack of memory is.
   reader.SetProgress(&progress, total, 1);
+  reader.WatchStamp(stamp);
+  StagedData staged;
+  bool out_of_memory = false;
   std::int32_t n = 0;
   while (NextDatum(reader)) {
     if (n == std::numeric_limits<std::int32_t>::max() - 1) {
@@ -123,42 +182,34 @@ Status ReadDataFile(ByteSource& source, LoadedData& data,
     MarkerRecord d;
     const StatusCode f = ReadDatum(reader, d);
     if (f != StatusCode::kOk) return refuse(f, n);
+    if (!out_of_memory) {
+      try {
+        staged.Add(d);
+      } catch (const std::bad_alloc&) {
+        staged = StagedData{};
+        out_of_memory = true;
+      }
+    }
   }
   // A null byte after the last datum stands where the next would begin.
   if (reader.AtNullByte()) return refuse(StatusCode::kReadError, n + 1);
   if (reader.Failed() || reader.Cancelled()) {
     return refuse(StatusCode::kReadError, n);
   }
-  const std::uint64_t end = reader.Offset();
+  // The bytes read since the last block must still be those of the stamp.
+  if (source.Stamp() != stamp) {
+    return Refusal(StatusCode::kReadError, std::max(n, std::int32_t{1}));
+  }
+  if (out_of_memory) return Refusal(StatusCode::kOutOfMemory, n);
 
   LoadedData loaded;
   try {
-    loaded.measured.assign(static_cast<std::size_t>(n) + 1, MarkerRecord{});
+    loaded.measured.resize(static_cast<std::size_t>(n) + 1);
   } catch (const std::bad_alloc&) {
     return Refusal(StatusCode::kOutOfMemory, n);
   }
   loaded.count = n;
-
-  // Filling pass. It reads what the counting pass accepted, from a source
-  // with the same stamp; should the bytes have changed all the same, the
-  // same checks refuse them rather than store unchecked values.
-  if (!reader.Restart() || source.Stamp() != stamp) {
-    return Refusal(StatusCode::kReadError, 1);
-  }
-  reader.SetProgress(&progress, total, 2);
-  for (std::int32_t i = 1; i <= n; ++i) {
-    if (!NextDatum(reader)) return refuse(StatusCode::kReadError, i);
-    const StatusCode f =
-        ReadDatum(reader, loaded.measured[static_cast<std::size_t>(i)]);
-    if (f != StatusCode::kOk) return refuse(f, i);
-  }
-  // After the last datum the pass must end where the counting pass ended,
-  // on a source still of the same stamp.
-  const bool more = NextDatum(reader);
-  if (more || reader.AtNullByte() || reader.Failed() || reader.Cancelled() ||
-      reader.Offset() != end || source.Stamp() != stamp) {
-    return refuse(StatusCode::kReadError, std::max(n, std::int32_t{1}));
-  }
+  staged.MoveTo(loaded.measured.data() + 1);
   data = std::move(loaded);
   return Status();
 }

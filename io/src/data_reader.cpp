@@ -5,6 +5,13 @@
 #include "io/number_token.h"
 
 namespace orvane {
+namespace {
+
+bool IsWhiteSpace(std::uint8_t c) {
+  return c > 0 && c <= 32 && c != kEndOfFileByte;
+}
+
+}  // namespace
 
 DataReader::DataReader(ByteSource& source)
     : source_(source), buffer_(new std::uint8_t[kReadBlockBytes]) {}
@@ -19,6 +26,11 @@ bool DataReader::Fill() {
     failed_ = n < 0;
     return false;
   }
+  if (stamp_ && source_.Stamp() != stamp_) {
+    // The bytes may belong to another version of the source: none is used.
+    ended_ = failed_ = stamp_changed_ = true;
+    return false;
+  }
   len_ = static_cast<std::size_t>(n);
   if (progress_ != nullptr && !(*progress_)(consumed_ + len_, total_, pass_)) {
     // Nothing of a block read after the stop is used.
@@ -30,13 +42,42 @@ bool DataReader::Fill() {
 }
 
 void DataReader::SkipWhiteSpace() {
-  for (int c = Peek(); c > 0 && c <= 32 && c != kEndOfFileByte; c = Peek()) {
-    ++pos_;
+  for (;;) {
+    const std::uint8_t* p = Here();
+    const std::uint8_t* const end = BlockEnd();
+    while (p != end && IsWhiteSpace(*p)) ++p;
+    MoveTo(p);
+    if (p != end || !Fill()) return;
   }
 }
 
 bool DataReader::ReadNumber(long double& value) {
   SkipWhiteSpace();
+  // A token that ends inside the current block is converted where it
+  // stands; one that may run on into the next block is gathered first.
+  const std::uint8_t* const begin = Here();
+  const std::uint8_t* const end = BlockEnd();
+  if (begin != end && *begin > 32) {
+    const std::uint8_t* const limit =
+        end - begin > static_cast<std::ptrdiff_t>(kMaxTokenBytes)
+            ? begin + kMaxTokenBytes
+            : end;
+    const std::uint8_t* p = begin;
+    while (p != limit && *p > 32) ++p;
+    if (p != end) {
+      MoveTo(p);
+      const char* const first = reinterpret_cast<const char*>(begin);
+      const char* const last = reinterpret_cast<const char*>(p);
+      return ConvertCommonNumberToken(first, last, value) ||
+             ConvertNumberToken(
+                 std::string_view(first, static_cast<std::size_t>(p - begin)),
+                 value);
+    }
+  }
+  return ReadNumberAcrossBlocks(value);
+}
+
+bool DataReader::ReadNumberAcrossBlocks(long double& value) {
   if (AtNullByte()) return false;
   if (AtEnd()) {
     value = 0;
@@ -55,11 +96,24 @@ bool DataReader::ReadNumber(long double& value) {
 bool DataReader::SkipLine() {
   // A carriage return is read over like any other byte, so a line ends at
   // its line feed whether or not a carriage return precedes it.
-  for (int c = Peek(); c > 0 && c != kEndOfFileByte; c = Peek()) {
-    ++pos_;
-    if (c == '\n') return true;
+  for (;;) {
+    const std::uint8_t* p = Here();
+    const std::uint8_t* const end = BlockEnd();
+    while (p != end) {
+      const std::uint8_t c = *p;
+      if (c == 0 || c == kEndOfFileByte) {
+        MoveTo(p);
+        return c != 0;
+      }
+      ++p;
+      if (c == '\n') {
+        MoveTo(p);
+        return true;
+      }
+    }
+    MoveTo(end);
+    if (!Fill()) return true;
   }
-  return !AtNullByte();
 }
 
 bool DataReader::Restart() {
@@ -68,6 +122,7 @@ bool DataReader::Restart() {
   ended_ = false;
   failed_ = false;
   cancelled_ = false;
+  stamp_changed_ = false;
   if (!source_.Rewind()) {
     ended_ = failed_ = true;
     return false;

@@ -110,8 +110,11 @@ class LineReader {
       return false;
     }
     len_ = static_cast<std::size_t>(n);
+    // The two passes report as one read: the first fills the first half.
+    const std::uint64_t done = consumed_ + len_;
     if (progress_ != nullptr &&
-        !(*progress_)(consumed_ + len_, total_, pass_)) {
+        !(*progress_)(((pass_ - 1) * total_ + std::min(done, total_)) / 2,
+                      total_, 1)) {
       len_ = 0;
       ended_ = cancelled_ = true;
       return false;

@@ -15,8 +15,8 @@ namespace orvane {
 
 // What tells one version of a source's bytes from another: its size and
 // the time it was last modified, to the nanosecond. The loader takes it
-// before its first pass and compares it before and after its second, so
-// that a file changed in between is refused rather than half stored.
+// before it reads and compares it after each block and at the end, so that
+// a file changed while it is read is refused rather than half stored.
 struct SourceStamp {
   std::uint64_t size = 0;
   std::int64_t modified_seconds = 0;

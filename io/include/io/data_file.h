@@ -2,14 +2,13 @@
 // axis and the orientation of the major axis in degrees, separated by white
 // space; the rest of a line after the third number is ignored.
 //
-// The file is read twice: a counting pass checks every datum and fixes the
-// number of data, so that the dataset is allocated once at its final length;
-// a filling pass then stores the values. Neither pass holds the file in
-// memory. The source's stamp (size and modification time) is taken before
-// the counting pass and the offset where that pass ended is kept; the
-// filling pass compares the stamp at its start and both at its end, so that
-// a file changed between or during the passes is refused as a read error
-// instead of leaving cut values behind.
+// The file is read once, in blocks, and never held in memory: every datum
+// is checked and converted as it is read, and its values gather in chunks
+// that are copied into the dataset, allocated once at its final length, when
+// the whole file has been accepted. The source's stamp (size and
+// modification time) is taken before the first block and compared after
+// each block read and once more at the end, so that a file changed while it
+// is read is refused as a read error instead of leaving cut values behind.
 //
 // Each datum is checked, in this order:
 // - a read error: an invalid token, a null byte, a failing medium, a value
@@ -64,13 +63,14 @@ struct LoadedData {
   std::vector<MarkerRecord> measured;
 };
 
-// Reads and checks the data of `source` (both passes) into `data`. A refusal
-// names the datum: for example "Read error --- #5" with datum 5; `data` is
-// then left empty. A source whose stamp or end differs in the filling pass
-// is a read error of the datum being read, or of datum 1 when found before
-// the first. `progress`, when given, is called after each block read and
-// its false stops the read: the result is then kCancelled ("Cancelled."),
-// `data` is left empty. It never changes what is read.
+// Reads and checks the data of `source` into `data`. A refusal names the
+// datum: for example "Read error --- #5" with datum 5; `data` is then left
+// empty. A source whose stamp differs after a block or at the end is a read
+// error of the datum being read (the last one read when found between data,
+// the last of all at the end), or of datum 1 when found before the first.
+// `progress`, when given, is called after each block read and its false stops
+// the read: the result is then kCancelled ("Cancelled."), `data` is left empty.
+// It never changes what is read.
 Status ReadDataFile(ByteSource& source, LoadedData& data,
                     const ReadProgress& progress = {});
 

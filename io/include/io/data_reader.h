@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "io/byte_source.h"
 
@@ -23,10 +24,10 @@ inline constexpr int kEndOfFileByte = 26;
 inline constexpr std::size_t kReadBlockBytes = std::size_t{1} << 16;
 
 // Told, after each block of at most 64 KiB is read (a file and a buffer give
-// full blocks but the last), how many bytes of the source the pass has read,
-// the size of the source (0 when unknown) and the pass (1 counting, 2
-// filling). Returning false stops the read. It is called on the thread that
-// reads.
+// full blocks but the last), how many bytes of the source have been read,
+// the size of the source (0 when unknown) and the pass, which is always 1:
+// the source is read once. Returning false stops the read. It is called on
+// the thread that reads.
 using ReadProgress = std::function<bool(std::uint64_t bytes_done,
                                         std::uint64_t bytes_total, int pass)>;
 
@@ -51,6 +52,11 @@ class DataReader {
   // behaves as at its end.
   bool Cancelled() const { return cancelled_; }
 
+  // True once a block was read from a source whose stamp is no longer the
+  // one given to WatchStamp; the reader has then failed, and nothing of that
+  // block is used.
+  bool StampChanged() const { return stamp_changed_; }
+
   // The number of bytes read over since the first byte.
   std::uint64_t Offset() const { return consumed_ + pos_; }
 
@@ -71,6 +77,10 @@ class DataReader {
   // Starts again from the first byte; false when the medium fails.
   bool Restart();
 
+  // Compares the source's stamp with `stamp` after each block read, before
+  // the block is used or the progress hook told of it.
+  void WatchStamp(const std::optional<SourceStamp>& stamp) { stamp_ = stamp; }
+
   // Calls `progress` (which must outlive the reading; null or empty: none)
   // after each block read, with `total` and `pass` as its last arguments.
   void SetProgress(const ReadProgress* progress, std::uint64_t total,
@@ -86,6 +96,13 @@ class DataReader {
     return buffer_[pos_];
   }
   bool Fill();
+  // The bytes of the current block from the reader's position on.
+  const std::uint8_t* Here() const { return buffer_.get() + pos_; }
+  const std::uint8_t* BlockEnd() const { return buffer_.get() + len_; }
+  void MoveTo(const std::uint8_t* p) {
+    pos_ = static_cast<std::size_t>(p - buffer_.get());
+  }
+  bool ReadNumberAcrossBlocks(long double& value);
 
   ByteSource& source_;
   std::unique_ptr<std::uint8_t[]> buffer_;
@@ -95,6 +112,8 @@ class DataReader {
   bool ended_ = false;
   bool failed_ = false;
   bool cancelled_ = false;
+  bool stamp_changed_ = false;
+  std::optional<SourceStamp> stamp_;
   const ReadProgress* progress_ = nullptr;
   std::uint64_t total_ = 0;
   int pass_ = 0;

@@ -1,5 +1,5 @@
 // The Open command's pipeline, shared by the window and the command-line
-// tool: choose a data file, read it (both passes), commit its data to the
+// tool: choose a data file, read it, commit its data to the
 // analysis state, analyse them, and report. The order of the stages and what
 // each does to the analysis state and the report are fixed here; a front end
 // says how a file is chosen, where long stages run and how each outcome is
@@ -23,7 +23,7 @@ namespace orvane {
 
 // The stages that may take long on large files.
 enum class OpenStage {
-  kRead,     // both passes over the file
+  kRead,     // the reading of the file
   kAnalyse,  // the data block and the analysis
 };
 
