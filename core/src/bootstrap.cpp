@@ -125,11 +125,17 @@ class PointArray {
 // seeded with 1 and sums its points in draw order, so each mean is exactly
 // what it would be alone; interleaving only keeps more memory loads in
 // flight. The indices are known ahead of their use, so the points are
-// fetched a few draws early.
+// fetched a few draws early; a point can straddle two cache lines, so both
+// of its ends are fetched.
 template <int G>
 void ResampleMeans(const MinkowskiVector* points, std::uint32_t n, int k0,
                    BootstrapSolution* out) {
-  constexpr std::uint32_t kAhead = 16;
+  constexpr std::uint32_t kAhead = 8;
+  auto fetch = [points](std::uint32_t i) {
+    const char* p = reinterpret_cast<const char*>(&points[i]);
+    __builtin_prefetch(p);
+    __builtin_prefetch(p + sizeof(MinkowskiVector) - 1);
+  };
   RandomGenerator lookahead[G];
   std::uint32_t ring[G][kAhead];
   VectorSum sum[G];
@@ -138,7 +144,7 @@ void ResampleMeans(const MinkowskiVector* points, std::uint32_t n, int k0,
     lookahead[g].Skip(static_cast<std::uint64_t>(k0 + g - 1) * n);
     for (std::uint32_t j = 0; j < kAhead && j < n; ++j) {
       ring[g][j] = lookahead[g].NextIndex(n);
-      __builtin_prefetch(&points[ring[g][j]]);
+      fetch(ring[g][j]);
     }
     sum[g] = VectorSum{};
   }
@@ -150,7 +156,7 @@ void ResampleMeans(const MinkowskiVector* points, std::uint32_t n, int k0,
       if (refill) {
         const std::uint32_t next = lookahead[g].NextIndex(n);
         ring[g][slot] = next;
-        __builtin_prefetch(&points[next]);
+        fetch(next);
       }
       AddToSum(sum[g], p);
     }
