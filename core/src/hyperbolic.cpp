@@ -23,10 +23,15 @@ inline float Single(LD v) {
 // times (1 + e) with |e| <= u (or U); squares of singles, halving and
 // doubling are exact. A library function within m ulp of the true value has
 // a relative error at most 2 m u (or 2 m U), since an ulp is at most twice
-// the unit roundoff relative to the value. glibc documents its x86_64
-// errors for exp, log, sin, cos, atan2 in double and for their long double
-// versions at 1 or 2 ulp; we allow m = 4 for every call, so a = 8 u
-// (double) and A = 8 U (extended) per call.
+// the unit roundoff relative to the value. glibc's manual lists the largest
+// known errors of its functions on x86_64: for exp, log, sin, cos, sincos
+// and atan2 in double they are at most 1 ulp, and a few ulp at most for the
+// long double versions. We allow m = 4 for every call, so a = 8 u (double)
+// and A = 8 U (extended) per call. Whichever variant of a double function
+// the library picks for the processor, a result within these bounds gives
+// the same single, so the figures do not depend on the machine. The
+// extended terms weigh little (U = u / 2048): the margins below would hold
+// with extended errors a thousand times larger.
 //
 // Each path computes a double result d with |d - F| <= Ed and bounds the
 // extended formula's result X (before it is rounded to single) by
