@@ -119,7 +119,7 @@ TEST(DoublePaths, NearMidpointsTheExtendedFormulaDecides) {
   }
 }
 
-TEST(DoublePaths, CirclesAndSpecialArguments) {
+TEST(DoublePaths, CirclesAndOutOfRangeArguments) {
   // A circle's vector: exact ones and zeros, signed as the extended formula
   // signs them (0 x cos psi is -0 where cos psi < 0).
   for (float psi : {0.0f, -0.0f, 1.0f, -1.0f, 3.0f, -3.0f, 3.1415927f}) {

@@ -19,7 +19,7 @@ namespace orvane {
 bool RoundsToSameSingle(double a, double radius);
 
 // The components of HyperbolicVector(rho, psi) from double arithmetic, into
-// `out`; false (and `out` unspecified) when one of them is not certain.
+// `out`; false (leaving `out` of no use) when one of them is not certain.
 bool HyperbolicVectorInDouble(float rho, float psi, MinkowskiVector& out);
 // HyperbolicVector as the extended formula gives it.
 MinkowskiVector HyperbolicVectorExtended(float rho, float psi);
