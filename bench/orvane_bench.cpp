@@ -6,6 +6,8 @@
 #include <string>
 
 #include "core/analysis.h"
+#include "core/bootstrap.h"
+#include "core/strain.h"
 #include "io/data_file.h"
 #include "io/open_pipeline.h"
 
@@ -64,6 +66,73 @@ void BM_Analysis(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_Analysis)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond);
+
+// An analysed state of n generated markers, for timing one stage alone.
+// The stages share their work among the cores: their CPU time is that of
+// the whole process.
+orvane::AnalysisState AnalysedState(std::int64_t n) {
+  orvane::AnalysisState analysis;
+  const std::string text = DataText(n);
+  orvane::MemorySource source(text);
+  orvane::LoadedData data;
+  if (!orvane::ReadDataFile(source, data).ok()) return analysis;
+  orvane::CommitLoadedData(analysis, std::move(data));
+  orvane::Report report;
+  orvane::RunAnalysis(analysis, report, ".");
+  return analysis;
+}
+
+template <typename Stage>
+void TimeStage(benchmark::State& state, Stage stage) {
+  orvane::AnalysisState analysis = AnalysedState(state.range(0));
+  if (analysis.count == 0) {
+    state.SkipWithError("the generated data were refused");
+    return;
+  }
+  for (auto _ : state) {
+    stage(analysis);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_DeriveMeasured(benchmark::State& state) {
+  TimeStage(state, [](orvane::AnalysisState& a) { orvane::DeriveMeasured(a); });
+}
+void BM_SetMeasuredVectors(benchmark::State& state) {
+  TimeStage(state,
+            [](orvane::AnalysisState& a) { orvane::SetMeasuredVectors(a); });
+}
+void BM_Retrodeform(benchmark::State& state) {
+  TimeStage(state, [](orvane::AnalysisState& a) { orvane::Retrodeform(a); });
+}
+void BM_Bootstrap(benchmark::State& state) {
+  TimeStage(state, [](orvane::AnalysisState& a) { orvane::RunBootstrap(a); });
+}
+BENCHMARK(BM_DeriveMeasured)
+    ->MeasureProcessCPUTime()
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SetMeasuredVectors)
+    ->MeasureProcessCPUTime()
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Retrodeform)
+    ->MeasureProcessCPUTime()
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Bootstrap)
+    ->MeasureProcessCPUTime()
     ->Arg(1000)
     ->Arg(100000)
     ->Arg(1000000)

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/analysis.h"
+#include "core/double_paths.h"
 #include "core/strain.h"
 #include "test_data.h"
 
@@ -117,6 +118,76 @@ TEST(Resamples, StoredVectorsEqualTheResampleEvaluation) {
     EXPECT_EQ(s.solutions[k].psi, 0.0f);
     EXPECT_EQ(s.solutions[k].distance,
               HyperbolicDistance(s.solutions[k].vector, s.strain.vector));
+  }
+}
+
+// The resample means by their definition, one after the other on one
+// thread: a single stream seeded with 1, each resample taking the next n
+// draws and summing the drawn vectors in draw order.
+void ExpectSolutionsFollowTheDefinition(const AnalysisState& s) {
+  const std::uint32_t n = static_cast<std::uint32_t>(s.count);
+  RandomGenerator g;
+  g.Seed(1);
+  for (int k = 1; k <= kBootstrapResamples; ++k) {
+    VectorSum sum{};
+    for (std::uint32_t j = 0; j < n; ++j) {
+      AddToSum(sum, s.measured[g.NextIndex(n)].vector);
+    }
+    const MinkowskiVector mean = NormalisedMean(sum);
+    ASSERT_EQ(s.solutions[k].vector, mean) << "n " << n << ", resample " << k;
+    ASSERT_EQ(s.solutions[k].distance,
+              HyperbolicDistance(mean, s.strain.vector))
+        << k;
+  }
+}
+
+// 150,000 ratios up to 1000 in every orientation, some on the axes (where
+// components are tiny and the sums round): the analysis shares its stages
+// among threads, and every figure must be that of a serial evaluation.
+TEST(Resamples, ParallelRunEqualsTheSerialEvaluation) {
+  std::vector<Ellipse> data;
+  std::uint32_t x = 7;
+  auto next = [&x] {
+    x = x * 1664525u + 1013904223u;
+    return (x >> 8) / 16777216.0;
+  };
+  for (int i = 0; i < 150000; ++i) {
+    const double ratio = i % 3 == 0 ? 1 + 999 * next() * next() : 1 + next();
+    double phi = 180 * next() - 90;
+    if (i % 5 == 0) phi = 45.0 * (i % 9) - 180;  // on and between the axes
+    data.push_back({static_cast<float>(ratio), 1, static_cast<float>(phi)});
+  }
+  Report report;
+  const AnalysisState s = Analysed(data, report);
+  ASSERT_EQ(s.outcome, ConfidenceOutcome::kLimits);
+  for (int i = 1; i <= s.count; ++i) {
+    const MarkerRecord& m = s.measured[i];
+    ASSERT_EQ(m.rho,
+              static_cast<float>(std::log(static_cast<long double>(m.ratio))))
+        << i;
+    ASSERT_EQ(m.vector, HyperbolicVectorExtended(m.rho, m.psi)) << i;
+    const MarkerRecord& r = s.retrodeformed[i];
+    const MinkowskiVector pre = MatVec(s.post_to_pre, m.vector);
+    ASSERT_EQ(r.vector, pre) << i;
+    const PolarCoordinates polar = VectorToPolarExtended(pre);
+    ASSERT_EQ(r.rho, polar.rho) << i;
+    ASSERT_EQ(r.psi, polar.psi) << i;
+    ASSERT_EQ(r.zeta, ZetaOfRhoExtended(polar.rho)) << i;
+    ASSERT_EQ(r.ratio, RatioOfRhoExtended(polar.rho)) << i;
+  }
+  ExpectSolutionsFollowTheDefinition(s);
+}
+
+// Fewer data than the draws fetched ahead, and counts around them.
+TEST(Resamples, SmallDataFollowTheDefinition) {
+  for (int n : {5, 6, 7, 8, 9, 16, 17, 100}) {
+    std::vector<Ellipse> data;
+    for (int i = 0; i < n; ++i) {
+      data.push_back({1.1f + 0.37f * static_cast<float>(i % 7), 1,
+                      static_cast<float>(i * 29 % 180) - 90});
+    }
+    Report report;
+    ExpectSolutionsFollowTheDefinition(Analysed(data, report));
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/double_paths.h"
 #include "core/number_format.h"
 #include "parallel.h"
 
@@ -14,7 +15,7 @@ void DeriveMeasured(AnalysisState& state) {
   ParallelFor(1, state.count + 1, [&](std::int64_t first, std::int64_t last) {
     for (std::int64_t i = first; i < last; ++i) {
       MarkerRecord& d = state.measured[static_cast<size_t>(i)];
-      d.rho = static_cast<float>(std::log(static_cast<LD>(d.ratio)));
+      d.rho = RhoOfRatio(d.ratio);
       d.psi = static_cast<float>(static_cast<LD>(d.phi) * 2 * kRadPerDeg);
       d.zeta = ZetaOfR(d.ratio);
     }
@@ -35,7 +36,7 @@ void DeriveFromVector(MarkerRecord& p) {
   p.rho = polar.rho;
   p.psi = polar.psi;
   p.zeta = ZetaOfRho(p.rho);
-  p.ratio = static_cast<float>(std::exp(static_cast<LD>(p.rho)));
+  p.ratio = RatioOfRho(p.rho);
   p.phi = static_cast<float>(static_cast<LD>(p.psi) / 2 * kDegPerRad);
 }
 

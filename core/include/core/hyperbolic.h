@@ -9,7 +9,10 @@
 // single-precision floats; every formula is evaluated in x87 extended
 // precision (long double, 64-bit mantissa) and rounded to single once, where
 // its result is returned or written into a vector, matrix or record.
-// Intermediate values inside one operation stay extended.
+// Intermediate values inside one operation stay extended. The per-datum
+// functions first try a faster double-precision evaluation and keep it only
+// where it provably rounds to the same single (core/double_paths.h), so
+// their results are those of the extended formulas.
 #ifndef ORVANE_CORE_HYPERBOLIC_H_
 #define ORVANE_CORE_HYPERBOLIC_H_
 
