@@ -304,6 +304,10 @@ TEST_F(MainWindowTest, StartUpState) {
   EXPECT_EQ(Child<QMenu>("recentMenu")->actions().size(), 1);
   EXPECT_FALSE(Child<QAction>("clearRecentAction")->isEnabled());
   EXPECT_EQ(Child<QAction>("openAction")->shortcut(), QKeySequence("Ctrl+O"));
+  EXPECT_EQ(Child<QAction>("importTableAction")->shortcut(),
+            QKeySequence("Ctrl+I"));
+  EXPECT_EQ(Child<QAction>("exportFigureAction")->shortcut(),
+            QKeySequence("Ctrl+E"));
   EXPECT_EQ(Child<QAction>("saveChartAction")->shortcut(),
             QKeySequence("Ctrl+S"));
   EXPECT_EQ(Child<QAction>("exitAction")->shortcut(), QKeySequence("Ctrl+Q"));

@@ -351,6 +351,7 @@ void MainWindow::BuildMenu() {
   open->setShortcut(QKeySequence::Open);
   QAction* import = file->addAction("&Import Table...");
   import->setObjectName("importTableAction");
+  import->setShortcut(QKeySequence("Ctrl+I"));
   recent_menu_ = file->addMenu("Recent &Files");
   recent_menu_->setObjectName("recentMenu");
   RebuildRecentMenu();
@@ -359,6 +360,7 @@ void MainWindow::BuildMenu() {
   save->setShortcut(QKeySequence::Save);
   QAction* figure = file->addAction("Export &Figure...");
   figure->setObjectName("exportFigureAction");
+  figure->setShortcut(QKeySequence("Ctrl+E"));
   export_results_ = file->addAction("Export &Results...");
   export_results_->setObjectName("exportResultsAction");
   save_report_ = file->addAction("Save &Report...");
