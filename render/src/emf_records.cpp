@@ -189,16 +189,13 @@ void RecordWriter::Path(const PathF& path, PathDraw draw) {
   End();
 }
 
-void RecordWriter::StretchPng(int x, int y, int dest_width, int dest_height,
-                              int width, int height,
-                              const std::vector<std::uint8_t>& png) {
-  if (width <= 0 || height <= 0 || dest_width <= 0 || dest_height <= 0 ||
-      png.empty()) {
-    return;
-  }
+void RecordWriter::BeginStretchDibits(int x, int y, int dest_width,
+                                      int dest_height, int width, int height,
+                                      std::uint16_t bit_count,
+                                      std::uint32_t compression,
+                                      std::uint32_t image_bytes) {
   const std::uint32_t fixed = 8 + 16 + 8 + 16 + 16 + 8 + 8;
   const std::uint32_t info = 40;  // BITMAPINFOHEADER
-  const std::uint32_t bytes = static_cast<std::uint32_t>(png.size());
   Include(x, y);
   Include(x + dest_width - 1, y + dest_height - 1);
   Begin(EMR_STRETCHDIBITS);
@@ -215,25 +212,37 @@ void RecordWriter::StretchPng(int x, int y, int dest_width, int dest_height,
   U32(fixed);  // offBmiSrc
   U32(info);   // cbBmiSrc
   U32(fixed + info);
-  U32(bytes);
+  U32(image_bytes);
   U32(0);           // DIB_RGB_COLORS
-  U32(0x00CC0020);  // SRCCOPY: the image's alpha blends it all the same
+  U32(0x00CC0020);  // SRCCOPY
   I32(dest_width);
   I32(dest_height);
-  // BITMAPINFOHEADER: no bit count, BI_PNG, the size of the PNG file.
   U32(info);
   I32(width);
   I32(height);
   U16(1);
-  U16(0);
-  U32(5);  // BI_PNG
-  U32(bytes);
+  U16(bit_count);
+  U32(compression);
+  U32(image_bytes);
   const std::int32_t per_metre =
       static_cast<std::int32_t>(std::lround(dpi_ / 0.0254));
   I32(per_metre);
   I32(per_metre);
   U32(0);
   U32(0);
+}
+
+void RecordWriter::StretchPng(int x, int y, int dest_width, int dest_height,
+                              int width, int height,
+                              const std::vector<std::uint8_t>& png) {
+  if (width <= 0 || height <= 0 || dest_width <= 0 || dest_height <= 0 ||
+      png.empty()) {
+    return;
+  }
+  // No bit count, BI_PNG, the size of the PNG file; SRCCOPY, since the
+  // image's alpha blends it all the same.
+  BeginStretchDibits(x, y, dest_width, dest_height, width, height, 0, 5,
+                     static_cast<std::uint32_t>(png.size()));
   body_.insert(body_.end(), png.begin(), png.end());
   End();
 }
@@ -530,41 +539,9 @@ void RecordWriter::StretchBits(int x, int y, int dest_width, int dest_height,
     Fail(kMessageMetafileTooLarge);
     return;
   }
-  Include(x, y);
-  Include(x + dest_width - 1, y + dest_height - 1);
-  Begin(EMR_STRETCHDIBITS);
-  I32(x);  // bounds, inclusive
-  I32(y);
-  I32(x + dest_width - 1);
-  I32(y + dest_height - 1);
-  I32(x);  // destination
-  I32(y);
-  I32(0);  // source: the whole bitmap
-  I32(0);
-  I32(width);
-  I32(height);
-  U32(fixed);  // offBmiSrc
-  U32(info);   // cbBmiSrc
-  U32(fixed + info);
-  U32(static_cast<std::uint32_t>(bits));
-  U32(0);           // DIB_RGB_COLORS
-  U32(0x00CC0020);  // SRCCOPY
-  I32(dest_width);
-  I32(dest_height);
-  // BITMAPINFOHEADER: bottom-up rows, 32 bits, BI_RGB.
-  U32(info);
-  I32(width);
-  I32(height);
-  U16(1);
-  U16(32);
-  U32(0);
-  U32(static_cast<std::uint32_t>(bits));
-  const std::int32_t per_metre =
-      static_cast<std::int32_t>(std::lround(dpi_ / 0.0254));
-  I32(per_metre);
-  I32(per_metre);
-  U32(0);
-  U32(0);
+  // Bottom-up rows, 32 bits, BI_RGB.
+  BeginStretchDibits(x, y, dest_width, dest_height, width, height, 32, 0,
+                     static_cast<std::uint32_t>(bits));
   // The size field covers the bits, which follow row by row.
   for (int i = 0; i < 4; ++i) {
     body_[4 + i] = (static_cast<std::uint32_t>(size) >> (8 * i)) & 0xFF;

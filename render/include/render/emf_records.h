@@ -233,6 +233,13 @@ class RecordWriter {
   void F32(float v);
   void Bounds(const std::vector<Point16>& points);
   void Points(const std::vector<Point16>& points);
+  // Begins an EMR_STRETCHDIBITS of a width x height image over dest_width
+  // x dest_height pixels at (x, y), and writes its fixed part and bitmap
+  // header: `bit_count` and `compression` as BITMAPINFOHEADER has them,
+  // `image_bytes` the size of the image data that follows.
+  void BeginStretchDibits(int x, int y, int dest_width, int dest_height,
+                          int width, int height, std::uint16_t bit_count,
+                          std::uint32_t compression, std::uint32_t image_bytes);
   void Poly16(std::uint32_t type, const std::vector<Point16>& points);
   // One comment record holding the EMF+ records gathered in plus_.
   void EmitPlus();
