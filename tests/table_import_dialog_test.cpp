@@ -22,83 +22,26 @@
 #include <deque>
 #include <functional>
 
+#include "modal_script.h"
 #include "window/main_window.h"
 #include "window/table_import_dialog.h"
 
 namespace orvane {
 namespace {
 
-// Answers the modal dialogs of a command in turn; one left unanswered is
-// rejected after three seconds, so that a test fails instead of hanging.
-class Answers {
- public:
-  using Handler = std::function<void(QWidget*)>;
-  explicit Answers(std::deque<Handler> handlers)
-      : handlers_(std::move(handlers)) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
-    timer_.start(10);
-  }
-  ~Answers() { EXPECT_TRUE(handlers_.empty()) << "dialogs not shown"; }
-
- private:
-  void Poll() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || modal == last_) {
-      if (modal != nullptr && ++waited_ > 300) {
-        ADD_FAILURE() << "dialog left open: "
-                      << modal->metaObject()->className();
-        if (auto* d = qobject_cast<QDialog*>(modal)) d->reject();
-      }
-      return;
-    }
-    last_ = modal;
-    waited_ = 0;
-    if (handlers_.empty()) {
-      auto* box = qobject_cast<QMessageBox*>(modal);
-      ADD_FAILURE() << "unexpected dialog " << modal->metaObject()->className()
-                    << " " << (box ? box->text().toStdString() : "");
-      if (auto* d = qobject_cast<QDialog*>(modal)) d->reject();
-      return;
-    }
-    Handler h = handlers_.front();
-    handlers_.pop_front();
-    h(modal);
-  }
-
-  std::deque<Handler> handlers_;
-  QTimer timer_;
-  QWidget* last_ = nullptr;
-  int waited_ = 0;
-};
-
-Answers::Handler Choose(const QString& path) {
-  return [path](QWidget* w) {
-    auto* dialog = qobject_cast<QFileDialog*>(w);
-    ASSERT_NE(dialog, nullptr);
-    if (QWidget* focus = QApplication::focusWidget()) focus->clearFocus();
-    dialog->selectFile(path);
-    QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-  };
-}
+using testing_support::Box;
+using testing_support::Choose;
+using testing_support::ModalScript;
 
 // Presses Import in the import dialog, after `check` has looked at it.
-Answers::Handler Import(std::function<void(TableImportDialog*)> check = {}) {
+ModalScript::Handler Import(
+    std::function<void(TableImportDialog*)> check = {}) {
   return [check](QWidget* w) {
     auto* dialog = qobject_cast<TableImportDialog*>(w);
     ASSERT_NE(dialog, nullptr) << w->metaObject()->className();
     if (check) check(dialog);
     auto* buttons = dialog->findChild<QDialogButtonBox*>("buttons");
     QMetaObject::invokeMethod(buttons->button(QDialogButtonBox::Ok), "click",
-                              Qt::QueuedConnection);
-  };
-}
-
-Answers::Handler Box(const QString& text) {
-  return [text](QWidget* w) {
-    auto* box = qobject_cast<QMessageBox*>(w);
-    ASSERT_NE(box, nullptr) << w->metaObject()->className();
-    EXPECT_EQ(box->text().toStdString(), text.toStdString());
-    QMetaObject::invokeMethod(box->button(QMessageBox::Ok), "click",
                               Qt::QueuedConnection);
   };
 }
@@ -253,7 +196,7 @@ TEST_F(WindowImportTest, ImportTableSitsAfterOpen) {
 TEST_F(WindowImportTest, ImportGivesTheStateOfTheHandConvertedFile) {
   const QString table = Write("grains.csv", ResultsTable(8));
   {
-    Answers a({Choose(table), Import()});
+    ModalScript a({Choose(table), Import()});
     window_->onImportTable();
     QApplication::processEvents();
   }
@@ -293,8 +236,9 @@ TEST_F(WindowImportTest, RefusedOrCancelledImportChangesNothing) {
   QByteArray bad = ResultsTable(30);
   bad += "31,400,1,2,3.5,1.5,x\n";
   {
-    Answers a({Import([](TableImportDialog* d) { EXPECT_TRUE(CanImport(*d)); }),
-               Box("line 32, column Angle: not a number")});
+    ModalScript a(
+        {Import([](TableImportDialog* d) { EXPECT_TRUE(CanImport(*d)); }),
+         Box("line 32, column Angle: not a number")});
     window_->importTable(Write("bad.csv", bad));
     QApplication::processEvents();
   }
@@ -303,7 +247,7 @@ TEST_F(WindowImportTest, RefusedOrCancelledImportChangesNothing) {
   EXPECT_EQ(window_->State().count, 6);
 
   {
-    Answers a({[](QWidget* w) {
+    ModalScript a({[](QWidget* w) {
       QMetaObject::invokeMethod(w, "reject", Qt::QueuedConnection);
     }});
     window_->importTable(Write("good.csv", ResultsTable(9)));
