@@ -3,53 +3,24 @@
 // bytes, the loader must return a refusal or data it has checked, and the
 // report of accepted data must show no NaN or infinity. A progress hook that
 // lets the read go on must change nothing of the result.
-#include <cctype>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
 
-#include "core/analysis.h"
-#include "core/analysis_state.h"
-#include "core/report.h"
+#include "fuzz_checks.h"
 #include "io/byte_source.h"
 #include "io/data_file.h"
 #include "io/open_pipeline.h"
 
 namespace {
 
-[[noreturn]] void Fail(const char* what, const std::string& detail) {
-  std::fprintf(stderr, "loader_fuzzer: %s: %s\n", what, detail.c_str());
-  std::abort();
-}
-
-bool ShowsNonFinite(const std::string& line) {
-  std::string lower(line);
-  for (char& c : lower) {
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
-  return lower.find("nan") != std::string::npos ||
-         lower.find("inf") != std::string::npos;
-}
-
-void CheckAccepted(const orvane::LoadedData& data) {
-  if (data.count < 0 ||
-      data.measured.size() != static_cast<std::size_t>(data.count) + 1) {
-    Fail("accepted data", "count and records disagree");
-  }
-  for (std::size_t i = 1; i < data.measured.size(); ++i) {
-    const orvane::MarkerRecord& d = data.measured[i];
-    if (!(d.minor > 0) || !(d.major >= d.minor) || !(d.ratio >= 1) ||
-        !(d.ratio <= orvane::kMaxAxialRatio) || !(d.phi >= -360) ||
-        !(d.phi <= 360)) {
-      Fail("accepted datum", std::to_string(i));
-    }
-  }
-}
+using orvane::fuzz::CheckAccepted;
+using orvane::fuzz::CheckAnalysis;
+using orvane::fuzz::CheckRefusal;
+using orvane::fuzz::Fail;
 
 }  // namespace
 
@@ -82,19 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes,
   }
 
   if (!status.ok()) {
-    if (status.message().empty() || !data.measured.empty()) {
-      Fail("refusal", status.message());
-    }
+    CheckRefusal(status, data);
     return 0;
   }
-  CheckAccepted(data);
+  CheckAccepted(data, 0);
 
-  orvane::AnalysisState state;
-  orvane::CommitLoadedData(state, std::move(data));
-  orvane::Report report;
-  orvane::RunAnalysis(state, report, ".");
-  for (const std::string& line : report.Lines()) {
-    if (ShowsNonFinite(line)) Fail("report line", line);
-  }
+  CheckAnalysis(std::move(data));
   return 0;
 }

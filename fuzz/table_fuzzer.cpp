@@ -5,37 +5,23 @@
 // preview and the import must return a refusal with a message or data they
 // have checked, the import must read what the preview's layout says, and the
 // report of accepted data must show no NaN or infinity.
-#include <cctype>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <utility>
 
-#include "core/analysis.h"
-#include "core/analysis_state.h"
-#include "core/report.h"
+#include "fuzz_checks.h"
 #include "io/byte_source.h"
 #include "io/open_pipeline.h"
 #include "io/table_import.h"
 
 namespace {
 
-[[noreturn]] void Fail(const char* what, const std::string& detail) {
-  std::fprintf(stderr, "table_fuzzer: %s: %s\n", what, detail.c_str());
-  std::abort();
-}
-
-bool ShowsNonFinite(const std::string& line) {
-  std::string lower(line);
-  for (char& c : lower) {
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
-  return lower.find("nan") != std::string::npos ||
-         lower.find("inf") != std::string::npos;
-}
+using orvane::fuzz::CheckAccepted;
+using orvane::fuzz::CheckAnalysis;
+using orvane::fuzz::CheckRefusal;
+using orvane::fuzz::Fail;
 
 orvane::TableChoices ChoicesOf(std::uint8_t mode) {
   orvane::TableChoices choices;
@@ -78,29 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes,
   const orvane::Status status =
       orvane::ImportTable(source, preview.layout, data);
   if (!status.ok()) {
-    if (status.message().empty() || !data.measured.empty()) {
-      Fail("refusal", status.message());
-    }
+    CheckRefusal(status, data);
     return 0;
   }
-  if (data.count <= 0 ||
-      data.measured.size() != static_cast<std::size_t>(data.count) + 1) {
-    Fail("accepted data", "count and records disagree");
-  }
-  for (std::size_t i = 1; i < data.measured.size(); ++i) {
-    const orvane::MarkerRecord& d = data.measured[i];
-    if (!(d.minor > 0) || !(d.major >= d.minor) || !(d.ratio >= 1) ||
-        !(d.ratio <= orvane::kMaxAxialRatio) || !(d.phi >= -360) ||
-        !(d.phi <= 360)) {
-      Fail("accepted datum", std::to_string(i));
-    }
-  }
-  orvane::AnalysisState state;
-  orvane::CommitLoadedData(state, std::move(data));
-  orvane::Report report;
-  orvane::RunAnalysis(state, report, ".");
-  for (const std::string& line : report.Lines()) {
-    if (ShowsNonFinite(line)) Fail("report line", line);
-  }
+  CheckAccepted(data, 1);
+  CheckAnalysis(std::move(data));
   return 0;
 }
