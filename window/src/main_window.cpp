@@ -372,6 +372,10 @@ void MainWindow::BuildMenu() {
   QMenu* edit = menuBar()->addMenu("&Edit");
   edit->setObjectName("editMenu");
   edit->setEnabled(false);
+  view_menu_ = menuBar()->addMenu("&View");
+  view_menu_->setObjectName("viewMenu");
+  analysis_menu_ = menuBar()->addMenu("&Analysis");
+  analysis_menu_->setObjectName("analysisMenu");
   QMenu* help = menuBar()->addMenu("&Help");
   help->setObjectName("helpMenu");
   QAction* version = help->addAction("&Version");
@@ -409,7 +413,8 @@ void MainWindow::BuildStatusBar() {
 }
 
 void MainWindow::BuildPages() {
-  auto* pages = new QTabWidget(this);
+  pages_ = new QTabWidget(this);
+  auto* pages = pages_;
   pages->setObjectName("pages");
   pages->setDocumentMode(true);
 

@@ -4,7 +4,8 @@
 // asks, shows and saves. Tests find its widgets by their object names
 // ("chart", "dataGrid", "report", "pages", "statusCount", "statusLimits",
 // "openDialog", "importDialog", "saveDialog", "resultsDialog",
-// "reportDialog", the menus "fileMenu", "recentMenu", "editMenu", "helpMenu"
+// "reportDialog", the menus "fileMenu", "recentMenu", "editMenu", "viewMenu",
+// "analysisMenu", "helpMenu"
 // and the actions "openAction", "importTableAction", "saveChartAction",
 // "exportFigureAction", "exportResultsAction", "saveReportAction",
 // "clearRecentAction", "exitAction", "versionAction"; the figure dialog
@@ -29,6 +30,7 @@ class QFileDialog;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
+class QTabWidget;
 class QWidget;
 
 namespace orvane {
@@ -148,6 +150,11 @@ class MainWindow : public QMainWindow {
   AboutBox* about_ = nullptr;
   bool sized_ = false;
 
+  QTabWidget* pages_ = nullptr;
+  // The View menu (how the charts draw) and the Analysis menu (how the
+  // analysis runs).
+  QMenu* view_menu_ = nullptr;
+  QMenu* analysis_menu_ = nullptr;
   QWidget* chart_page_ = nullptr;
   ChartWidget* chart_ = nullptr;
   DataGrid* grid_ = nullptr;
