@@ -173,12 +173,14 @@ TEST_F(MainWindowTest, StartUpState) {
   EXPECT_FALSE(Child<QPlainTextEdit>("report")->isReadOnly());
 
   const auto menus = window_->menuBar()->actions();
-  ASSERT_EQ(menus.size(), 3);
+  ASSERT_EQ(menus.size(), 5);
   EXPECT_EQ(menus[0]->text(), "&File");
   EXPECT_EQ(menus[1]->text(), "&Edit");
   EXPECT_FALSE(Child<QMenu>("editMenu")->isEnabled());
   EXPECT_TRUE(Child<QMenu>("editMenu")->actions().isEmpty());
-  EXPECT_EQ(menus[2]->text(), "&Help");
+  EXPECT_EQ(menus[2]->menu(), Child<QMenu>("viewMenu"));
+  EXPECT_EQ(menus[3]->menu(), Child<QMenu>("analysisMenu"));
+  EXPECT_EQ(menus[4]->text(), "&Help");
   const auto file = Child<QMenu>("fileMenu")->actions();
   ASSERT_EQ(file.size(), 9);
   EXPECT_EQ(file[0]->text(), "&Open");
