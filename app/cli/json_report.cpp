@@ -10,6 +10,8 @@
 #include <system_error>
 #include <thread>
 
+#include "cli/methods_json.h"
+
 namespace orvane::cli {
 namespace {
 
@@ -270,7 +272,8 @@ void WriteJsonError(BufferedOutput& out, std::string_view file,
 void WriteJsonResult(BufferedOutput& out, std::string_view file,
                      const AnalysisState& state, AnalysisResult result,
                      const Report& report,
-                     const std::vector<std::string>& warnings) {
+                     const std::vector<std::string>& warnings,
+                     const MethodsSummary* methods) {
   out.Put("{\"file\":");
   WriteJsonString(out, file);
   out.Put(",\"ndat\":");
@@ -338,6 +341,10 @@ void WriteJsonResult(BufferedOutput& out, std::string_view file,
       WriteJsonString(out, warnings[i]);
     }
     out.Put(']');
+  }
+  if (methods != nullptr) {
+    out.Put(",\"methods\":");
+    WriteJsonMethods(out, *methods);
   }
   out.Put('}');
 }

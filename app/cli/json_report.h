@@ -13,6 +13,7 @@
 #include "cli/buffered_output.h"
 #include "core/analysis.h"
 #include "core/analysis_state.h"
+#include "core/methods.h"
 #include "core/report.h"
 
 namespace orvane::cli {
@@ -23,11 +24,13 @@ namespace orvane::cli {
 // "status" holds the window's status bar texts: "N : " and the count, and
 // the limits on one line (empty when none were written). A "warnings" array
 // follows only when there are warnings, so results without any keep their
-// form. No line break.
+// form. With `methods` a "methods" object (cli/methods_json.h) ends it.
+// No line break.
 void WriteJsonResult(BufferedOutput& out, std::string_view file,
                      const AnalysisState& state, AnalysisResult result,
                      const Report& report,
-                     const std::vector<std::string>& warnings = {});
+                     const std::vector<std::string>& warnings = {},
+                     const MethodsSummary* methods = nullptr);
 
 // {"file", "error"} of a refused file. No line break.
 void WriteJsonError(BufferedOutput& out, std::string_view file,

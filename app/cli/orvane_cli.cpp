@@ -25,6 +25,7 @@
 #include "cli/buffered_output.h"
 #include "cli/json_report.h"
 #include "core/analysis.h"
+#include "core/methods.h"
 #include "core/number_format.h"
 #include "io/open_pipeline.h"
 #include "io/results_csv.h"
@@ -40,6 +41,7 @@ constexpr const char* kUsage =
     "       orvane-cli --csv FILE...\n"
     "       orvane-cli --import [TABLE OPTIONS] [--json | --csv] TABLE...\n"
     "       orvane-cli --chart PICTURE [figure options] [--json] FILE\n"
+    "       orvane-cli --methods [--json] FILE...\n"
     "\n"
     "Rf/phi strain analysis by the hyperbolic vector mean. Each FILE holds\n"
     "one strain marker per line: major axis, minor axis and orientation of\n"
@@ -69,6 +71,17 @@ constexpr const char* kUsage =
     "           \"surrounds origin\", \"not run\" and \"refused\"); message\n"
     "           holds why a file was refused, or the notices and warnings of\n"
     "           its analysis. Messages still go to standard error.\n"
+    "  --methods\n"
+    "           after each report, a table of other estimators beside the\n"
+    "           hyperbolic vector mean's R_s and phi_s: the axial vector\n"
+    "           mean of phi, the harmonic mean of Rf, the fluctuation F of\n"
+    "           phi with Ramsay's R_s and R_i from the extreme ratios, and\n"
+    "           the chi-square test of uniformity of the retrodeformed\n"
+    "           orientations theta (its classes, degrees of freedom, 95%\n"
+    "           critical value and \"uniform\" or \"not uniform\"; not\n"
+    "           tested with fewer than 10 data). With --json each file's\n"
+    "           object ends with a \"methods\" object of the same figures.\n"
+    "           Not with --csv.\n"
     "  --chart PICTURE\n"
     "           also draw the equal-area chart of the analysed FILE into\n"
     "           PICTURE, in the format of its extension: .emf (Enhanced\n"
@@ -350,7 +363,8 @@ bool TableOption(const std::string& arg, int argc, char** argv, int& i,
 bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
                  OutputForm form, const std::string& sep,
                  const ChartRequest& chart,
-                 const std::optional<orvane::TableChoices>& table) {
+                 const std::optional<orvane::TableChoices>& table,
+                 bool methods) {
   const bool json = form == OutputForm::kJson;
   const bool csv = form == OutputForm::kCsv;
   orvane::AnalysisState state;
@@ -375,12 +389,14 @@ bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
   const std::string notice = orvane::AnalysisNotice(opened);
   const std::vector<std::string> warnings =
       orvane::AnalysisWarnings(state, sep);
+  const orvane::MethodsSummary summary =
+      methods ? orvane::ComputeMethods(state) : orvane::MethodsSummary{};
   if (json) {
     if (opened.analysis == orvane::AnalysisResult::kNoData) {
       orvane::cli::WriteJsonError(out, file, notice);
     } else {
       orvane::cli::WriteJsonResult(out, file, state, opened.analysis, report,
-                                   warnings);
+                                   warnings, methods ? &summary : nullptr);
     }
     out.Put('\n');
   } else if (csv) {
@@ -392,6 +408,11 @@ bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
     }
   } else {
     for (const std::string& line : report.Lines()) {
+      out.Put(line);
+      out.Put('\n');
+    }
+    for (const std::string& line :
+         orvane::MethodsTableLines(orvane::MethodsTable(summary, sep))) {
       out.Put(line);
       out.Put('\n');
     }
@@ -455,6 +476,7 @@ int main(int argc, char** argv) {
   chart.sep = sep;
   bool size_given = false;
   bool import = false;
+  bool methods = false;
   orvane::TableChoices table;
   bool table_options = false;
   std::string settings_file;
@@ -493,6 +515,8 @@ int main(int argc, char** argv) {
       size_given = true;
     } else if (!options_ended && arg == "--import") {
       import = true;
+    } else if (!options_ended && arg == "--methods") {
+      methods = true;
     } else if (std::string error;
                !options_ended &&
                TableOption(arg, argc, argv, i, table, error)) {
@@ -517,11 +541,12 @@ int main(int argc, char** argv) {
       settings_file = argv[++i];
       chart.figure = true;
     } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
-      return UsageError("unknown option " + arg +
-                        " (the options are --json, --csv, --chart, --size, "
-                        "--figure-size, --dpi, --figure-style, --palette, "
-                        "--caption, --cloud, --figure-settings, --import and "
-                        "its table options, --help and --)");
+      return UsageError(
+          "unknown option " + arg +
+          " (the options are --json, --csv, --methods, --chart, --size, "
+          "--figure-size, --dpi, --figure-style, --palette, "
+          "--caption, --cloud, --figure-settings, --import and "
+          "its table options, --help and --)");
     } else {
       files.push_back(arg);
     }
@@ -529,6 +554,9 @@ int main(int argc, char** argv) {
   if (files.empty()) return UsageError("no data file given");
   if (!chart.picture.empty() && files.size() != 1) {
     return UsageError("--chart draws the chart of one data file");
+  }
+  if (methods && form == OutputForm::kCsv) {
+    return UsageError("--methods goes with the report or --json, not --csv");
   }
   if (table_options && !import) {
     return UsageError("the table options go with --import");
@@ -564,9 +592,10 @@ int main(int argc, char** argv) {
   if (form == OutputForm::kCsv) out.Put(orvane::kSummaryCsvHeader);
   bool all_analysed = true;
   for (const std::string& file : files) {
-    all_analysed = AnalyseFile(out, file, form, sep, chart,
-                               import ? std::optional(table) : std::nullopt) &&
-                   all_analysed;
+    all_analysed =
+        AnalyseFile(out, file, form, sep, chart,
+                    import ? std::optional(table) : std::nullopt, methods) &&
+        all_analysed;
     if (out.failed()) return OutputFailed(out);
   }
   if (!out.Close()) return OutputFailed(out);

@@ -47,6 +47,23 @@ constexpr const char* kMissing = "-";
 
 }  // namespace
 
+const char* UniformityResult(const UniformityTest& test) {
+  if (!test.made()) return "not tested";
+  return test.uniform ? "uniform" : "not uniform";
+}
+
+const char* UniformityOmissionText(UniformityOmission omission) {
+  switch (omission) {
+    case UniformityOmission::kNone:
+      return "";
+    case UniformityOmission::kTooFewData:
+      return "fewer than 10 data: not two classes expecting 5 each";
+    case UniformityOmission::kThetaNotFinite:
+      return "a retrodeformed orientation is not a number";
+  }
+  return "";
+}
+
 std::vector<MethodsRow> MethodsTable(const MethodsSummary& m,
                                      std::string_view sep) {
   std::vector<MethodsRow> rows;
@@ -97,20 +114,17 @@ std::vector<MethodsRow> MethodsTable(const MethodsSummary& m,
                     "classes - 1", kChiSquareTip});
     rows.push_back({"95% critical value", f(u.critical_value), "of chi-square",
                     kChiSquareTip});
-    rows.push_back({"Uniformity of theta",
-                    u.uniform ? "uniform" : "not uniform",
+    rows.push_back({"Uniformity of theta", UniformityResult(u),
                     u.uniform ? "chi-square <= critical value"
                               : "chi-square > critical value",
                     kChiSquareTip});
   } else {
-    const std::string why =
-        u.omission == UniformityOmission::kThetaNotFinite
-            ? "a retrodeformed orientation is not a number"
-            : "fewer than 10 data: not two classes expecting 5 each";
+    const std::string why = UniformityOmissionText(u.omission);
     rows.push_back({"Chi-square of theta", kMissing, why, kChiSquareTip});
     rows.push_back({"Degrees of freedom", kMissing, "", kChiSquareTip});
     rows.push_back({"95% critical value", kMissing, "", kChiSquareTip});
-    rows.push_back({"Uniformity of theta", "not tested", why, kChiSquareTip});
+    rows.push_back(
+        {"Uniformity of theta", UniformityResult(u), why, kChiSquareTip});
   }
   return rows;
 }

@@ -104,6 +104,12 @@ long double ChiSquareCritical95(int df);
 long double RegularisedLowerGamma(long double a, long double x,
                                   long double log_gamma_a);
 
+// The outcome of the test in words: "uniform", "not uniform" or
+// "not tested".
+const char* UniformityResult(const UniformityTest& test);
+// Why the test was not made, or "" when it was.
+const char* UniformityOmissionText(UniformityOmission omission);
+
 // One row of the table of estimators: what the window's Methods tab and the
 // command-line tool show.
 struct MethodsRow {

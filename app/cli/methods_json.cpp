@@ -1,0 +1,71 @@
+#include "cli/methods_json.h"
+
+#include <string>
+
+#include "cli/json_report.h"
+
+namespace orvane::cli {
+namespace {
+
+void Key(BufferedOutput& out, const char* key, bool first = false) {
+  if (!first) out.Put(',');
+  out.Put('"');
+  out.Put(key);
+  out.Put("\":");
+}
+
+void Figure(BufferedOutput& out, const char* key, float v) {
+  Key(out, key);
+  WriteJsonFloat(out, v);
+}
+
+}  // namespace
+
+void WriteJsonMethods(BufferedOutput& out, const MethodsSummary& m) {
+  out.Put('{');
+  Key(out, "R_s", true);
+  WriteJsonFloat(out, m.hyperbolic_ratio);
+  Figure(out, "phi_s", m.hyperbolic_phi);
+  Key(out, "axial_phi");
+  if (m.axial_defined) {
+    WriteJsonFloat(out, m.axial_phi);
+  } else {
+    out.Put("null");
+  }
+  Figure(out, "axial_length", m.axial_resultant_length);
+  Figure(out, "harmonic_R", m.harmonic_ratio);
+  Figure(out, "Rf_max", m.ratio_max);
+  Figure(out, "Rf_min", m.ratio_min);
+  Figure(out, "F", m.fluctuation);
+  Key(out, "F_below_90");
+  out.Put(m.fluctuation_below_90 ? "true" : "false");
+  Figure(out, "ramsay_R_s", m.ramsay_strain_ratio);
+  Figure(out, "ramsay_R_i", m.ramsay_initial_ratio);
+
+  const UniformityTest& u = m.uniformity;
+  Key(out, "uniformity");
+  out.Put('{');
+  Key(out, "classes", true);
+  out.Put(u.made() ? std::to_string(u.classes) : "null");
+  Key(out, "df");
+  out.Put(u.made() ? std::to_string(u.degrees_of_freedom) : "null");
+  Key(out, "chi2");
+  if (u.made()) {
+    WriteJsonFloat(out, u.chi_square);
+  } else {
+    out.Put("null");
+  }
+  Key(out, "critical");
+  if (u.made()) {
+    WriteJsonFloat(out, u.critical_value);
+  } else {
+    out.Put("null");
+  }
+  Key(out, "result");
+  WriteJsonString(out, UniformityResult(u));
+  Key(out, "reason");
+  WriteJsonString(out, UniformityOmissionText(u.omission));
+  out.Put("}}");
+}
+
+}  // namespace orvane::cli
