@@ -541,12 +541,11 @@ int main(int argc, char** argv) {
       settings_file = argv[++i];
       chart.figure = true;
     } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
-      return UsageError(
-          "unknown option " + arg +
-          " (the options are --json, --csv, --methods, --chart, --size, "
-          "--figure-size, --dpi, --figure-style, --palette, "
-          "--caption, --cloud, --figure-settings, --import and "
-          "its table options, --help and --)");
+      return UsageError("unknown option " + arg +
+                        " (the options are --json, --csv, --chart, --size, "
+                        "--figure-size, --dpi, --figure-style, --palette, "
+                        "--caption, --cloud, --figure-settings, --import and "
+                        "its table options, --help and --)");
     } else {
       files.push_back(arg);
     }
