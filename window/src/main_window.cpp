@@ -34,6 +34,7 @@
 #include <thread>
 
 #include "chart/chart_geometry.h"
+#include "core/methods.h"
 #include "core/number_format.h"
 #include "io/open_pipeline.h"
 #include "io/results_csv.h"
@@ -45,6 +46,7 @@
 #include "window/chart_widget.h"
 #include "window/data_grid.h"
 #include "window/figure_dialog.h"
+#include "window/methods_page.h"
 #include "window/recent_files.h"
 #include "window/table_import_dialog.h"
 #include "window/text_save.h"
@@ -75,6 +77,8 @@ constexpr qint64 kPictureBytesPerPoint = 24;
 constexpr qint64 kResultsBytesPerDatum = 64;
 // Plotting the chart needs about this much per datum.
 constexpr qint64 kChartBytesPerDatum = 24;
+// The estimators of the Methods tab need about this much per datum.
+constexpr qint64 kMethodsBytesPerDatum = 8;
 
 QFont FontOfPixels(const QStringList& families, int pixels) {
   QFont f;
@@ -282,6 +286,7 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
   void OnAnalysed(const AnalysisState& state, const Report&,
                   const OpenResult& result) override {
     window_.ShowReport();
+    window_.ShowMethods(state);
     ShowPreparedChart();
     window_.analysis_result_ = result.analysis;
     window_.setWindowTitle(DataCaption(Chosen()));
@@ -441,6 +446,8 @@ void MainWindow::BuildPages() {
   report_pane_->setAcceptDrops(false);
   report_layout->addWidget(report_pane_);
   pages->addTab(report_page, "Optimal Strain and its Error");
+  methods_page_ = new MethodsPage(pages);
+  pages->addTab(methods_page_, "Methods");
   pages->setCurrentIndex(0);
   setCentralWidget(pages);
 
@@ -512,6 +519,7 @@ void MainWindow::StartUp() {
   chart_->ChartChanged();
   report_.Clear();
   ShowReport();
+  ShowMethods(state_);
   grid_->Model().SetData(&state_.measured, state_.count, DecimalSeparator());
   UpdateSaveActions();
 }
@@ -544,6 +552,28 @@ void MainWindow::ShowReport() {
     lines << QString::fromStdString(line);
   }
   report_pane_->setPlainText(lines.join('\n'));
+}
+
+void MainWindow::ShowMethods(const AnalysisState& state) {
+  // A single pass and a sort of the orientations: large data go to the
+  // worker, as the analysis did.
+  MethodsSummary summary;
+  bool out_of_memory = false;
+  RunWork(
+      [&] {
+        try {
+          summary = ComputeMethods(state);
+        } catch (const std::bad_alloc&) {
+          out_of_memory = true;
+        }
+      },
+      static_cast<qint64>(state.count) * kMethodsBytesPerDatum,
+      "Comparing the estimators…");
+  if (out_of_memory) {
+    methods_page_->ShowUnavailable("Not enough memory for the estimators.");
+  } else {
+    methods_page_->ShowSummary(summary, DecimalSeparator());
+  }
 }
 
 void MainWindow::RunWork(const std::function<void()>& work, qint64 size_hint,

@@ -39,6 +39,7 @@ class AboutBox;
 class StageProgress;
 class ChartWidget;
 class DataGrid;
+class MethodsPage;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -124,6 +125,8 @@ class MainWindow : public QMainWindow {
   void RunWork(const std::function<void()>& work, qint64 size_hint,
                const QString& what, StageProgress* progress = nullptr);
   void ShowReport();
+  // Fills the Methods tab from `state` (empties it when there are no data).
+  void ShowMethods(const AnalysisState& state);
   void SaveChartPicture();
   // The name chosen in a save dialog, the overwrite question answered;
   // empty when cancelled.
@@ -159,6 +162,7 @@ class MainWindow : public QMainWindow {
   ChartWidget* chart_ = nullptr;
   DataGrid* grid_ = nullptr;
   QPlainTextEdit* report_pane_ = nullptr;
+  MethodsPage* methods_page_ = nullptr;  // the Methods tab
   QLabel* count_panel_ = nullptr;
   QLabel* limits_panel_ = nullptr;
   QFileDialog* open_dialog_ = nullptr;
