@@ -44,6 +44,7 @@ MethodsPage::MethodsPage(QWidget* parent) : QWidget(parent) {
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   table_->setWordWrap(false);
+  table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   // A file dropped on the table opens, as anywhere on the window.
   table_->setAcceptDrops(false);
   layout->addWidget(table_, 1);
@@ -69,7 +70,9 @@ void MethodsPage::ShowSummary(const MethodsSummary& summary,
   table_->setRowCount(static_cast<int>(rows.size()));
   for (int r = 0; r < table_->rowCount(); ++r) {
     const MethodsRow& row = rows[static_cast<std::size_t>(r)];
-    const QString tip = QString::fromStdString(row.tooltip);
+    // As rich text the tooltip wraps instead of running off the screen.
+    const QString tip =
+        "<p>" + QString::fromStdString(row.tooltip).toHtmlEscaped() + "</p>";
     const QString cells[kColumns] = {QString::fromStdString(row.method),
                                      QString::fromStdString(row.value),
                                      QString::fromStdString(row.notes)};
