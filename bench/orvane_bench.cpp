@@ -7,6 +7,7 @@
 
 #include "core/analysis.h"
 #include "core/bootstrap.h"
+#include "core/methods.h"
 #include "core/strain.h"
 #include "io/data_file.h"
 #include "io/open_pipeline.h"
@@ -136,6 +137,37 @@ BENCHMARK(BM_Bootstrap)
     ->Arg(1000)
     ->Arg(100000)
     ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond);
+
+// The estimators of the Methods tab, on n markers whose ratios, orientations
+// and retrodeformed orientations are generated directly (the bootstrap of
+// ten million would take minutes and changes nothing here).
+void BM_Methods(benchmark::State& state) {
+  const std::int64_t n = state.range(0);
+  orvane::AnalysisState analysis;
+  analysis.count = static_cast<std::int32_t>(n);
+  analysis.measured.resize(static_cast<std::size_t>(n) + 1);
+  analysis.retrodeformed.resize(static_cast<std::size_t>(n) + 1);
+  std::uint32_t s = 12345;
+  auto next = [&s] {
+    s = s * 1664525u + 1013904223u;
+    return (s >> 8) / 16777216.0f;
+  };
+  for (std::size_t i = 1; i <= static_cast<std::size_t>(n); ++i) {
+    analysis.measured[i].ratio = 1.05f + 2.95f * next();
+    analysis.measured[i].phi = -60 + 180 * next();
+    analysis.retrodeformed[i].phi = -90 + 180 * next();
+  }
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(orvane::ComputeMethods(analysis));
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_Methods)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Arg(10000000)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/analysis.h"
+#include "core/hyperbolic.h"
 #include "test_data.h"
 
 namespace orvane {
@@ -58,6 +59,27 @@ TEST(Methods, AxialMeanOfPhiDoublesTheAngles) {
   m = ComputeMethods(Markers({2, 3}, {0, 90}));
   EXPECT_FALSE(m.axial_defined);
   EXPECT_LT(m.axial_resultant_length, 1e-9f);
+}
+
+TEST(Methods, SineAndCosineOfDegrees) {
+  // Whole quarter turns are exact.
+  for (const int q :
+       {-720, -450, -360, -270, -180, -90, 0, 90, 180, 270, 360, 450, 1080}) {
+    const SineCosine sc = SineCosineOfDegrees(q);
+    const int k = ((q / 90) % 4 + 4) % 4;
+    EXPECT_EQ(sc.sine, (k == 1) - (k == 3)) << q;
+    EXPECT_EQ(sc.cosine, (k == 0) - (k == 2)) << q;
+  }
+  EXPECT_EQ(SineCosineOfDegrees(30).sine, 0.5L);
+  // Elsewhere within a few units of the last place of the library's
+  // extended functions (whose own reduction of large angles is inexact).
+  for (float deg = -720; deg <= 720; deg += 0.37f) {
+    const long double x = static_cast<long double>(deg) * kRadPerDeg;
+    const SineCosine sc = SineCosineOfDegrees(deg);
+    EXPECT_LE(std::fabs(sc.sine - std::sin(x)), 1e-18L) << deg;
+    EXPECT_LE(std::fabs(sc.cosine - std::cos(x)), 1e-18L) << deg;
+  }
+  EXPECT_TRUE(std::isnan(SineCosineOfDegrees(NAN).sine));
 }
 
 TEST(Methods, HarmonicMeanOfRf) {

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <utility>
 
 #include "core/hyperbolic.h"
@@ -35,6 +37,18 @@ float ReducedOrientation(float phi) {
   return r;
 }
 
+// 1/n! for n = 0..kTerms - 1, formed at compile time in extended
+// precision.
+constexpr int kTerms = 21;
+struct InverseFactorials {
+  LD value[kTerms];
+  constexpr InverseFactorials() : value{} {
+    value[0] = 1;
+    for (int n = 1; n < kTerms; ++n) value[n] = value[n - 1] / n;
+  }
+};
+constexpr InverseFactorials kInverseFactorial;
+
 // ln Gamma(df / 2), from ln Gamma(1) = 0 or ln Gamma(1/2) = ln sqrt(pi) by
 // Gamma(v + 1) = v Gamma(v): exact to rounding and free of the global sign
 // that lgamma writes.
@@ -53,7 +67,8 @@ LD LogGammaOfHalf(int df) {
 // the class above it.
 int ClassOf(float theta, int k) {
   const LD t = theta;
-  int j = static_cast<int>(std::floor((t + 90) * k / 180));
+  // Not negative, so truncation is the floor.
+  int j = static_cast<int>((t + 90) * k / 180);
   j = std::clamp(j, 0, k - 1);
   const LD tk = t * k;  // exact: 24 bits times at most 5
   while (j > 0 && tk < static_cast<LD>(180 * j - 90 * k)) --j;
@@ -96,6 +111,45 @@ UniformityTest TestUniformity(const AnalysisState& state) {
 }
 
 }  // namespace
+
+SineCosine SineCosineOfDegrees(long double degrees) {
+  if (!std::isfinite(degrees)) {
+    const LD nan = std::numeric_limits<LD>::quiet_NaN();
+    return {nan, nan};
+  }
+  // Exact reduction in degrees: fmod is exact, and so is the subtraction of
+  // the nearest multiple of 90 (the result is smaller than both terms and
+  // a multiple of their finer unit).
+  const LD d = std::fabs(degrees) < 360 ? degrees : std::fmod(degrees, 360.0L);
+  // The nearest quarter turn, half away from zero: |d / 90| < 4.
+  const int quadrants = static_cast<int>(d / 90 + (d < 0 ? -0.5L : 0.5L));
+  const LD r = d - 90 * quadrants;  // [-45, 45]
+  const LD x = r * kRadPerDeg;
+  const LD x2 = x * x;
+  // Taylor series, |x| <= pi/4: the first omitted terms, x^21/21! and
+  // x^22/22!, are below 1e-22.
+  LD sin_sum = 0, cos_sum = 0;
+  for (int n = kTerms - 2; n >= 1; n -= 2) {
+    const LD sign = (n / 2) % 2 == 0 ? 1 : -1;
+    sin_sum = sin_sum * x2 + sign * kInverseFactorial.value[n];
+  }
+  for (int n = kTerms - 1; n >= 0; n -= 2) {
+    const LD sign = (n / 2) % 2 == 0 ? 1 : -1;
+    cos_sum = cos_sum * x2 + sign * kInverseFactorial.value[n];
+  }
+  const LD sine = x * sin_sum, cosine = cos_sum;
+  // Back through the quarter turns removed.
+  switch ((quadrants + 4) % 4) {
+    case 1:
+      return {cosine, -sine};
+    case 2:
+      return {-sine, -cosine};
+    case 3:
+      return {-cosine, sine};
+    default:
+      return {sine, cosine};
+  }
+}
 
 long double RegularisedLowerGamma(long double a, long double x,
                                   long double log_gamma_a) {
@@ -158,30 +212,91 @@ long double ChiSquareCritical95(int df) {
 
 namespace {
 
-// The fluctuation in extended precision, so that F < 90 is decided before
-// F is rounded to a single.
-LD ExtendedFluctuation(std::vector<float> r) {
-  // Reduced in place; orientations that are not numbers hold no place.
-  std::size_t kept = 0;
-  for (const float p : r) {
-    if (std::isfinite(p)) r[kept++] = ReducedOrientation(p);
+// The orientations of the markers, reduced to [-90, 90) and kept as keys
+// whose unsigned order is their numeric order, for a radix sort: three
+// passes over the data, where a comparison sort of ten million takes ten
+// times as long.
+class OrientationKeys {
+ public:
+  explicit OrientationKeys(std::size_t reserve) { keys_.reserve(reserve); }
+  // Orientations that are not numbers hold no place.
+  void Add(float phi) {
+    if (!std::isfinite(phi)) return;
+    const float r = ReducedOrientation(phi);
+    std::uint32_t u;
+    std::memcpy(&u, &r, sizeof u);
+    // Negative values: every bit flipped; others: the sign bit set.
+    keys_.push_back(u ^ ((u & 0x80000000u) != 0 ? 0xFFFFFFFFu : 0x80000000u));
   }
-  r.resize(kept);
-  if (r.size() < 2) return 0;
-  std::sort(r.begin(), r.end());
-  // The arc that holds every phi is the circle less its largest gap.
-  LD largest = static_cast<LD>(r.front()) + 180 - static_cast<LD>(r.back());
-  for (std::size_t i = 1; i < r.size(); ++i) {
-    largest =
-        std::max(largest, static_cast<LD>(r[i]) - static_cast<LD>(r[i - 1]));
+  // The fluctuation: 180 less the largest gap between neighbours on the
+  // circle of 180 degrees, in extended precision, so that F < 90 is
+  // decided before F is rounded to a single.
+  LD Fluctuation() {
+    const std::size_t n = keys_.size();
+    if (n < 2) return 0;
+    Sort();
+    LD largest = Value(0) + 180 - Value(n - 1);
+    LD previous = Value(0);
+    for (std::size_t i = 1; i < n; ++i) {
+      const LD v = Value(i);
+      largest = std::max(largest, v - previous);
+      previous = v;
+    }
+    return 180 - largest;
   }
-  return 180 - largest;
-}
+
+ private:
+  static constexpr int kPasses = 3;
+  static constexpr int kBits = 11;
+  static constexpr std::uint32_t kBuckets = 1u << kBits;
+
+  LD Value(std::size_t i) const {
+    std::uint32_t u = keys_[i];
+    u ^= (u & 0x80000000u) != 0 ? 0x80000000u : 0xFFFFFFFFu;
+    float f;
+    std::memcpy(&f, &u, sizeof f);
+    return f;
+  }
+
+  void Sort() {
+    const std::size_t n = keys_.size();
+    std::vector<std::size_t> counts(kPasses * kBuckets, 0);
+    for (const std::uint32_t u : keys_) {
+      for (int p = 0; p < kPasses; ++p) {
+        ++counts[p * kBuckets + ((u >> (p * kBits)) & (kBuckets - 1))];
+      }
+    }
+    // Left uninitialised: every place is written by the first pass.
+    std::unique_ptr<std::uint32_t[]> other(new std::uint32_t[n]);
+    std::uint32_t* from = keys_.data();
+    std::uint32_t* to = other.get();
+    for (int p = 0; p < kPasses; ++p) {
+      std::size_t* c = &counts[p * kBuckets];
+      std::size_t start = 0;
+      for (std::uint32_t b = 0; b < kBuckets; ++b) {
+        const std::size_t count = c[b];
+        c[b] = start;
+        start += count;
+      }
+      for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t u = from[i];
+        to[c[(u >> (p * kBits)) & (kBuckets - 1)]++] = u;
+      }
+      std::swap(from, to);
+    }
+    // An odd number of passes ends in the other buffer.
+    if (from != keys_.data()) std::memcpy(keys_.data(), from, n * sizeof *from);
+  }
+
+  std::vector<std::uint32_t> keys_;
+};
 
 }  // namespace
 
 float Fluctuation(const std::vector<float>& phi) {
-  return static_cast<float>(ExtendedFluctuation(phi));
+  OrientationKeys keys(phi.size());
+  for (const float p : phi) keys.Add(p);
+  return static_cast<float>(keys.Fluctuation());
 }
 
 MethodsSummary ComputeMethods(const AnalysisState& state) {
@@ -195,19 +310,16 @@ MethodsSummary ComputeMethods(const AnalysisState& state) {
   LD sum_sin = 0, sum_cos = 0, sum_inverse = 0;
   float ratio_min = std::numeric_limits<float>::infinity();
   float ratio_max = -std::numeric_limits<float>::infinity();
-  std::vector<float> phi;
-  phi.reserve(static_cast<std::size_t>(n));
+  OrientationKeys orientations(static_cast<std::size_t>(n));
   for (std::int32_t i = 1; i <= n; ++i) {
     const MarkerRecord& d = state.measured[static_cast<std::size_t>(i)];
-    // 2 phi reduced modulo 360 before the conversion, so that a phi given
-    // as, say, 1030 degrees loses nothing to the reduction of its radians.
-    const LD twice = std::fmod(2 * static_cast<LD>(d.phi), 360.0L) * kRadPerDeg;
-    sum_sin += std::sin(twice);
-    sum_cos += std::cos(twice);
+    const SineCosine twice = SineCosineOfDegrees(2 * static_cast<LD>(d.phi));
+    sum_sin += twice.sine;
+    sum_cos += twice.cosine;
     sum_inverse += 1 / static_cast<LD>(d.ratio);
     ratio_min = std::min(ratio_min, d.ratio);
     ratio_max = std::max(ratio_max, d.ratio);
-    phi.push_back(d.phi);
+    orientations.Add(d.phi);
   }
 
   const LD length = std::sqrt(sum_sin * sum_sin + sum_cos * sum_cos) / n;
@@ -221,7 +333,7 @@ MethodsSummary ComputeMethods(const AnalysisState& state) {
 
   m.ratio_min = ratio_min;
   m.ratio_max = ratio_max;
-  const LD fluctuation = ExtendedFluctuation(std::move(phi));
+  const LD fluctuation = orientations.Fluctuation();
   m.fluctuation = static_cast<float>(fluctuation);
   const LD product = std::sqrt(static_cast<LD>(ratio_max) * ratio_min);
   const LD quotient = std::sqrt(static_cast<LD>(ratio_max) / ratio_min);

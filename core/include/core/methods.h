@@ -93,6 +93,17 @@ MethodsSummary ComputeMethods(const AnalysisState& state);
 // degrees; 0 for one orientation or none, or when all are equal.
 float Fluctuation(const std::vector<float>& phi);
 
+// The sine and cosine of an angle in degrees, in extended precision: the
+// angle is reduced exactly to [-45, 45] degrees and a quarter turn count
+// before its conversion to radians, so that whole angles such as 90 or 1030
+// lose nothing to the reduction, and the series then costs a fraction of
+// the library's extended-precision sine. Within 2e-19 of the exact values.
+struct SineCosine {
+  long double sine = 0;
+  long double cosine = 0;
+};
+SineCosine SineCosineOfDegrees(long double degrees);
+
 // The upper 95 % point of the chi-square distribution with `df` degrees of
 // freedom (df >= 1): the x at which the regularised lower incomplete gamma
 // function P(df / 2, x / 2) reaches 0.95, found in extended precision.
