@@ -286,12 +286,12 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
   void OnAnalysed(const AnalysisState& state, const Report&,
                   const OpenResult& result) override {
     window_.ShowReport();
-    window_.ShowMethods(state);
     ShowPreparedChart();
     window_.analysis_result_ = result.analysis;
     window_.setWindowTitle(DataCaption(Chosen()));
     window_.limits_panel_->setText(
         QString::fromStdString(state.limits_summary));
+    window_.ShowMethods(state);
     const std::string notice = AnalysisNotice(result);
     if (!notice.empty()) window_.ShowMessage(QString::fromStdString(notice));
     for (const std::string& warning :
