@@ -6,11 +6,33 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <new>
 #include <vector>
 
 #include "core/analysis.h"
 #include "core/hyperbolic.h"
 #include "test_data.h"
+
+// This suite's allocations: with a limit set, any larger request fails as
+// a full memory would. (GCC takes the free() of memory from this
+// replacement new for a mismatch.)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+std::size_t g_largest_allocation = 0;  // 0: no limit
+
+void* operator new(std::size_t size) {
+  if (g_largest_allocation != 0 && size > g_largest_allocation) {
+    throw std::bad_alloc();
+  }
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
 
 namespace orvane {
 namespace {
@@ -220,6 +242,20 @@ TEST(Methods, HyperbolicMeanIsTheReportsOptimalStrain) {
   // "  R_s    = 2.xyz" in the report, the same digits in the table.
   EXPECT_EQ("  R_s    = " + rows[0].value, report.Lines()[2]);
   EXPECT_EQ("  phi_s  = " + rows[1].value, report.Lines()[3]);
+}
+
+TEST(Methods, LackOfMemoryIsAStatus) {
+  AnalysisState s = Markers(std::vector<float>(100000, 2.0f),
+                            std::vector<float>(100000, 30.0f));
+  g_largest_allocation = 100000;  // below the orientations' 400 000 bytes
+  const MethodsSummary m = ComputeMethods(s);
+  g_largest_allocation = 0;
+  EXPECT_EQ(m.status.code(), StatusCode::kOutOfMemory);
+  EXPECT_EQ(m.status.message(),
+            "Not enough memory for the estimators of 100000 data.");
+  EXPECT_EQ(m.count, 0);
+  EXPECT_TRUE(MethodsTable(m, ".").empty());
+  EXPECT_TRUE(ComputeMethods(s).status.ok());
 }
 
 TEST(MethodsTable, RowsTextAndSeparator) {

@@ -391,12 +391,14 @@ bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
       orvane::AnalysisWarnings(state, sep);
   const orvane::MethodsSummary summary =
       methods ? orvane::ComputeMethods(state) : orvane::MethodsSummary{};
+  const bool methods_shown = methods && summary.status.ok();
   if (json) {
     if (opened.analysis == orvane::AnalysisResult::kNoData) {
       orvane::cli::WriteJsonError(out, file, notice);
     } else {
       orvane::cli::WriteJsonResult(out, file, state, opened.analysis, report,
-                                   warnings, methods ? &summary : nullptr);
+                                   warnings,
+                                   methods_shown ? &summary : nullptr);
     }
     out.Put('\n');
   } else if (csv) {
@@ -423,6 +425,10 @@ bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
     for (const std::string& warning : warnings) FileMessage(file, warning);
   }
   bool ok = opened.analysis != orvane::AnalysisResult::kNoData;
+  if (!summary.status.ok()) {
+    FileMessage(file, summary.status.message());
+    ok = false;
+  }
   if (!chart.picture.empty()) {
     ok = WriteChart(chart, state, opened.analysis) && ok;
   }

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
+#include <string>
 #include <utility>
 
 #include "core/hyperbolic.h"
@@ -299,7 +301,10 @@ float Fluctuation(const std::vector<float>& phi) {
   return static_cast<float>(keys.Fluctuation());
 }
 
-MethodsSummary ComputeMethods(const AnalysisState& state) {
+namespace {
+
+// The summary of ComputeMethods; allocation failures are thrown.
+MethodsSummary SummaryOf(const AnalysisState& state) {
   MethodsSummary m;
   if (state.count <= 0) return m;
   const std::int32_t n = state.count;
@@ -344,6 +349,20 @@ MethodsSummary ComputeMethods(const AnalysisState& state) {
 
   m.uniformity = TestUniformity(state);
   return m;
+}
+
+}  // namespace
+
+MethodsSummary ComputeMethods(const AnalysisState& state) {
+  try {
+    return SummaryOf(state);
+  } catch (const std::bad_alloc&) {
+    MethodsSummary none;
+    none.status = Status(StatusCode::kOutOfMemory,
+                         "Not enough memory for the estimators of " +
+                             std::to_string(state.count) + " data.");
+    return none;
+  }
 }
 
 }  // namespace orvane

@@ -558,19 +558,12 @@ void MainWindow::ShowMethods(const AnalysisState& state) {
   // A single pass and a sort of the orientations: large data go to the
   // worker, as the analysis did.
   MethodsSummary summary;
-  bool out_of_memory = false;
-  RunWork(
-      [&] {
-        try {
-          summary = ComputeMethods(state);
-        } catch (const std::bad_alloc&) {
-          out_of_memory = true;
-        }
-      },
-      static_cast<qint64>(state.count) * kMethodsBytesPerDatum,
-      "Comparing the estimators…");
-  if (out_of_memory) {
-    methods_page_->ShowUnavailable("Not enough memory for the estimators.");
+  RunWork([&] { summary = ComputeMethods(state); },
+          static_cast<qint64>(state.count) * kMethodsBytesPerDatum,
+          "Comparing the estimators…");
+  if (!summary.status.ok()) {
+    methods_page_->ShowUnavailable(
+        QString::fromStdString(summary.status.message()));
   } else {
     methods_page_->ShowSummary(summary, DecimalSeparator());
   }

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "core/analysis_state.h"
+#include "core/status.h"
 
 namespace orvane {
 
@@ -48,6 +49,9 @@ struct UniformityTest {
 struct MethodsSummary {
   // The number of markers; 0: nothing was computed and every figure is 0.
   std::int32_t count = 0;
+  // Not ok (kOutOfMemory) when the work space for the orientations could
+  // not be had: then count is 0 as well.
+  Status status;
 
   // The hyperbolic vector mean: R_s and phi_s (degrees) of the optimal
   // strain, the values of the report.
@@ -84,8 +88,8 @@ struct MethodsSummary {
 // read), retrodeformed[1..count] (phi, the orientation theta before the
 // strain) and the optimal strain. A theta of exactly 90 degrees falls into
 // the class of -90. One pass over the data and one sort of their
-// orientations (for F); count = 0 gives the empty summary.
-// Allocation failures are thrown as std::bad_alloc.
+// orientations (for F), in 8 bytes a datum; count = 0 gives the empty
+// summary, a lack of memory an empty one whose status says so.
 MethodsSummary ComputeMethods(const AnalysisState& state);
 
 // The fluctuation of orientations phi (degrees, any range): 180 minus the
