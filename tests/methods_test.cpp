@@ -268,6 +268,11 @@ TEST(MethodsTable, RowsTextAndSeparator) {
             "sqrt(Rf max * Rf min); Rf max = 4,000, Rf min = 1,210");
   EXPECT_EQ(rows[4].value, "40,000");
   EXPECT_EQ(rows[10].value, "not tested");
+  // The expected count of the chi-square test, to a tenth.
+  rows =
+      MethodsTable(ComputeMethods(WithTheta(std::vector<float>(1000003))), ",");
+  EXPECT_EQ(rows[7].notes,
+            "18 classes of 10,000 degrees, 55555,7 expected in each");
   for (const MethodsRow& r : rows) {
     EXPECT_FALSE(r.tooltip.empty()) << r.method;
   }

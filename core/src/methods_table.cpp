@@ -108,7 +108,8 @@ std::vector<MethodsRow> MethodsTable(const MethodsSummary& m,
     const long double expected = static_cast<long double>(m.count) / u.classes;
     rows.push_back({"Chi-square of theta", f(u.chi_square),
                     std::to_string(u.classes) + " classes of " + f(width) +
-                        " degrees, " + f(expected) + " expected in each",
+                        " degrees, " + FormatFixed(expected, 6, 1, sep) +
+                        " expected in each",
                     kChiSquareTip});
     rows.push_back({"Degrees of freedom", std::to_string(u.degrees_of_freedom),
                     "classes - 1", kChiSquareTip});
