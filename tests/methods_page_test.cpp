@@ -109,6 +109,21 @@ TEST_F(MethodsPageTest, TabAfterTheReportFilledByEachOpen) {
       window_.findChild<QLabel*>("methodsHint")->text().startsWith("No data"));
 }
 
+TEST_F(MethodsPageTest, LargeDataAreComparedOnTheWorker) {
+  // Enough data for the estimators to leave the window's thread.
+  std::string text;
+  for (int i = 0; i < 300000; ++i) {
+    text +=
+        std::to_string(2 + i % 3) + " 1 " + std::to_string(i % 60 - 30) + "\n";
+  }
+  Open(folder_.Write("large.txt", text), {});
+  ASSERT_EQ(table_->rowCount(), 11);
+  // phi from -30 to 29: F = 59, so R_s = sqrt(4 * 2).
+  EXPECT_EQ(Cell(RowOf("Fluctuation F of phi"), 1), "59,000");
+  EXPECT_EQ(Cell(RowOf("Ramsay, R_s"), 1), "2,828");
+  EXPECT_EQ(Cell(RowOf("Degrees of freedom"), 1), "17");
+}
+
 TEST_F(MethodsPageTest, CopyPutsTheRowsOnTheClipboard) {
   Open("examples/sampledata.txt", {});
   auto* page = window_.findChild<MethodsPage*>("methodsPage");
