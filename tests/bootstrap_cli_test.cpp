@@ -53,9 +53,8 @@ TEST_F(BootstrapCli, DefaultsGivenExplicitlyChangeNothing) {
   for (const char* form : {"", "--json ", "--csv "}) {
     for (const char* locale : {"LC_ALL=C", "LC_ALL=de_DE.UTF-8"}) {
       const ProgramRun today = Run(form + inputs_, locale);
-      const ProgramRun given =
-          Run(std::string("--resamples 200 --seed 1 ") + form + inputs_,
-              locale);
+      const ProgramRun given = Run(
+          std::string("--resamples 200 --seed 1 ") + form + inputs_, locale);
       EXPECT_EQ(given.status, today.status) << form;
       EXPECT_EQ(given.out, today.out) << form << locale;
       EXPECT_EQ(given.err, today.err) << form << locale;
@@ -71,8 +70,8 @@ TEST_F(BootstrapCli, DefaultsGivenExplicitlyChangeNothing) {
        p = out.find(prefix, p)) {
     out.replace(p, prefix.size(), "@SOURCE@/");
   }
-  EXPECT_EQ(out, ReadWholeFile(std::string(source) +
-                               "/tests/golden/expected.jsonl"));
+  EXPECT_EQ(
+      out, ReadWholeFile(std::string(source) + "/tests/golden/expected.jsonl"));
 }
 
 TEST_F(BootstrapCli, OtherSettingsAreNamedInEveryForm) {

@@ -122,8 +122,7 @@ TEST_F(BootstrapOpen, ResultsTableNamesOtherSettings) {
   SettingsFrontEnd other(six_, {500, 7});
   ASSERT_TRUE(Open(other).status.ok());
   const std::string named = SummaryCsvRow("six.txt", state_, "");
-  EXPECT_TRUE(named.ends_with(",limits,\"500 resamples, seed 7\"\n"))
-      << named;
+  EXPECT_TRUE(named.ends_with(",limits,\"500 resamples, seed 7\"\n")) << named;
   const std::string with_notice = SummaryCsvRow("six.txt", state_, "a note");
   EXPECT_TRUE(
       with_notice.ends_with(",limits,\"500 resamples, seed 7; a note\"\n"))

@@ -22,8 +22,8 @@ using testing_support::StateOf;
 TEST(BootstrapSettings, KeptShareIsNinetyFivePercentRoundedDown) {
   EXPECT_EQ(KeptResamples(200), 190);
   EXPECT_EQ(KeptResamples(20), 19);
-  EXPECT_EQ(KeptResamples(21), 19);    // 19.95
-  EXPECT_EQ(KeptResamples(101), 95);   // 95.95
+  EXPECT_EQ(KeptResamples(21), 19);   // 19.95
+  EXPECT_EQ(KeptResamples(101), 95);  // 95.95
   EXPECT_EQ(KeptResamples(500), 475);
   EXPECT_EQ(KeptResamples(100000), 95000);
   EXPECT_EQ(KeptResamples(1), 1);  // never none
