@@ -67,9 +67,10 @@ void ExpectSameAnalysis(LoadedData table, LoadedData native) {
   EXPECT_EQ(std::memcmp(a.retrodeformed.data(), b.retrodeformed.data(),
                         a.retrodeformed.size() * sizeof(MarkerRecord)),
             0);
-  EXPECT_EQ(
-      std::memcmp(a.solutions.data(), b.solutions.data(), sizeof a.solutions),
-      0);
+  ASSERT_EQ(a.solutions.size(), b.solutions.size());
+  EXPECT_EQ(std::memcmp(a.solutions.data(), b.solutions.data(),
+                        a.solutions.size() * sizeof(BootstrapSolution)),
+            0);
   EXPECT_EQ(a.limits_summary, b.limits_summary);
 }
 

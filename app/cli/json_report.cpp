@@ -296,7 +296,8 @@ void WriteJsonResult(BufferedOutput& out, std::string_view file,
     out.Put("null");
   } else {
     out.Put("{\"solutions\":[");
-    for (int k = 1; k <= kBootstrapResamples; ++k) {
+    const int resamples = static_cast<int>(state.solutions.size()) - 1;
+    for (int k = 1; k <= resamples; ++k) {
       const BootstrapSolution& b = state.solutions[static_cast<std::size_t>(k)];
       if (k > 1) out.Put(',');
       out.Put("{\"x\":");
@@ -319,7 +320,12 @@ void WriteJsonResult(BufferedOutput& out, std::string_view file,
       WriteJsonFloat(out, b.distance);
       out.Put('}');
     }
-    out.Put("]}");
+    out.Put(']');
+    if (!state.bootstrap.IsDefault()) {
+      out.Put(",\"resamples\":" + std::to_string(state.bootstrap.resamples) +
+              ",\"seed\":" + std::to_string(state.bootstrap.seed));
+    }
+    out.Put('}');
   }
 
   out.Put(",\"report\":[");

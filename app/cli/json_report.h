@@ -20,7 +20,9 @@ namespace orvane::cli {
 
 // {"file", "ndat", "data", "pre", "strain", "Q_I2F", "Q_F2I", "bootstrap",
 // "report", "status"} of an analysed file; "bootstrap" is null when the
-// bootstrap did not run.
+// bootstrap did not run, else {"solutions" (one per resample), "outcome",
+// "kept"}, followed by "resamples" and "seed" when those are not the
+// defaults (200 and 1).
 // "status" holds the window's status bar texts: "N : " and the count, and
 // the limits on one line (empty when none were written). A "warnings" array
 // follows only when there are warnings, so results without any keep their

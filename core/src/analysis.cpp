@@ -1,10 +1,34 @@
 #include "core/analysis.h"
 
+#include <cstdint>
+
 #include "core/bootstrap.h"
 #include "core/number_format.h"
 #include "core/strain.h"
 
 namespace orvane {
+namespace {
+
+// The generator's period: its 2^32 states each come once per cycle.
+constexpr std::uint64_t kGeneratorPeriod = std::uint64_t{1} << 32;
+
+// A bootstrap of more draws than the generator's period repeats its stream:
+// its later resamples are not drawn independently of the earlier ones.
+void AppendBootstrapWarnings(const AnalysisState& state,
+                             std::vector<std::string>& warnings) {
+  if (state.count < 5) return;
+  const std::uint64_t draws =
+      static_cast<std::uint64_t>(state.bootstrap.resamples) *
+      static_cast<std::uint64_t>(state.count);
+  if (draws <= kGeneratorPeriod) return;
+  warnings.push_back(
+      "The " + std::to_string(state.bootstrap.resamples) + " resamples of " +
+      std::to_string(state.count) +
+      " data take more draws than the generator's period of 4294967296: "
+      "later resamples repeat the draws of earlier ones.");
+}
+
+}  // namespace
 
 AnalysisResult RunAnalysis(AnalysisState& state, Report& report,
                            std::string_view sep, const CancelFlag* cancel) {
@@ -41,6 +65,7 @@ AnalysisResult RunAnalysis(AnalysisState& state, Report& report,
 std::vector<std::string> AnalysisWarnings(const AnalysisState& state,
                                           std::string_view sep) {
   std::vector<std::string> warnings;
+  AppendBootstrapWarnings(state, warnings);
   const float largest = state.largest_ratio;
   if (state.count <= 0 || !(largest > kAccurateRatioLimit)) return warnings;
   // The worst error measured in each range of the largest ratio, rounded up.

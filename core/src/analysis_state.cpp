@@ -2,7 +2,10 @@
 
 namespace orvane {
 
-AnalysisState::AnalysisState() : measured(2), retrodeformed(2) {}
+AnalysisState::AnalysisState()
+    : measured(2),
+      retrodeformed(2),
+      solutions(static_cast<std::size_t>(kBootstrapResamples) + 1) {}
 
 const char* ConfidenceOutcomeName(ConfidenceOutcome outcome) {
   switch (outcome) {

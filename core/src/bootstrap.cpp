@@ -15,6 +15,17 @@ namespace {
 
 using LD = long double;
 
+// Up to this many draws (200 resamples of 20000 data) a bootstrap runs on
+// the calling thread: threads would cost more than they save.
+constexpr std::uint64_t kSerialBootstrapDraws = 4'000'000;
+
+// The count of resamples of `settings`, within the limits (the front ends
+// refuse others before an analysis starts).
+int BootstrapResampleCount(const BootstrapSettings& settings) {
+  return std::clamp(settings.resamples, kMinBootstrapResamples,
+                    kMaxBootstrapResamples);
+}
+
 int CompareDistance(float a, float b) {
   if (a < b) return -1;
   if (a > b) return 1;
@@ -122,14 +133,14 @@ class PointArray {
 
 // The means of G consecutive resamples k0 .. k0 + G - 1 (1-based), drawn
 // side by side: resample k takes the (k-1) n + 1 .. k n draws of the stream
-// seeded with 1 and sums its points in draw order, so each mean is exactly
+// seeded with `seed` and sums its points in draw order, so each mean is exactly
 // what it would be alone; interleaving only keeps more memory loads in
 // flight. The indices are known ahead of their use, so the points are
 // fetched a few draws early; a point can straddle two cache lines, so both
 // of its ends are fetched.
 template <int G>
-void ResampleMeans(const MinkowskiVector* points, std::uint32_t n, int k0,
-                   BootstrapSolution* out) {
+void ResampleMeans(const MinkowskiVector* points, std::uint32_t n,
+                   std::uint32_t seed, int k0, BootstrapSolution* out) {
   constexpr std::uint32_t kAhead = 8;
   auto fetch = [points](std::uint32_t i) {
     const char* p = reinterpret_cast<const char*>(&points[i]);
@@ -140,7 +151,7 @@ void ResampleMeans(const MinkowskiVector* points, std::uint32_t n, int k0,
   std::uint32_t ring[G][kAhead];
   VectorSum sum[G];
   for (int g = 0; g < G; ++g) {
-    lookahead[g].Seed(1);
+    lookahead[g].Seed(seed);
     lookahead[g].Skip(static_cast<std::uint64_t>(k0 + g - 1) * n);
     for (std::uint32_t j = 0; j < kAhead && j < n; ++j) {
       ring[g][j] = lookahead[g].NextIndex(n);
@@ -168,20 +179,31 @@ void ResampleMeans(const MinkowskiVector* points, std::uint32_t n, int k0,
 
 bool RunBootstrap(AnalysisState& state, const std::atomic<bool>* cancel) {
   const std::uint32_t n = static_cast<std::uint32_t>(state.count);
+  const int resamples = BootstrapResampleCount(state.bootstrap);
+  const std::uint32_t seed = state.bootstrap.seed;
+  if (state.solutions.size() != static_cast<std::size_t>(resamples) + 1) {
+    state.solutions.assign(static_cast<std::size_t>(resamples) + 1, {});
+  }
   // The resamples need HyperbolicVector(measured[i].rho, measured[i].psi),
   // which is exactly measured[i].vector as the analysis set it; the vectors are
   // gathered into one compact array so that random draws stay in cache longer.
-  // Slot 0 is the zero record (rho = psi = 0), whose vector is that of a
-  // circle; only the state 0 draws it, far beyond any real file.
+  // Slot 0 serves the state 0, whose index ceil(0 x n / 2^32) is 0: it holds
+  // datum n, as if the state 0 stood for 2^32 (u = 1), which gives every
+  // datum its equal share of the 2^32 states. The stream seeded with 1
+  // reaches the state 0 only at draw 4294967295, beyond 200 resamples of
+  // any file up to 21474836 data; other seeds and counts can reach it early.
   PointArray points(static_cast<std::size_t>(n) + 1);
   MinkowskiVector* p = points.data();
-  p[0] = HyperbolicVector(0.0f, 0.0f);
+  p[0] = state.measured[n].vector;
   for (std::uint32_t i = 1; i <= n; ++i) p[i] = state.measured[i].vector;
 
   // Resamples are independent once each knows where its draws start, so
-  // large data sets share them out among the processor's cores.
+  // large runs share them out among the processor's cores; small ones stay
+  // on this thread.
+  const std::uint64_t draws = static_cast<std::uint64_t>(resamples) * n;
+  const std::int64_t per_thread = draws < kSerialBootstrapDraws ? resamples : 1;
   ParallelFor(
-      1, kBootstrapResamples + 1,
+      1, resamples + 1,
       [&](std::int64_t first, std::int64_t last) {
         std::int64_t k = first;
         while (k < last) {
@@ -192,13 +214,13 @@ bool RunBootstrap(AnalysisState& state, const std::atomic<bool>* cancel) {
           const int at = static_cast<int>(k);
           int done = 1;
           if (last - k >= 8) {
-            ResampleMeans<8>(p, n, at, b);
+            ResampleMeans<8>(p, n, seed, at, b);
             done = 8;
           } else if (last - k >= 4) {
-            ResampleMeans<4>(p, n, at, b);
+            ResampleMeans<4>(p, n, seed, at, b);
             done = 4;
           } else {
-            ResampleMeans<1>(p, n, at, b);
+            ResampleMeans<1>(p, n, seed, at, b);
           }
           for (int g = 0; g < done; ++g) {
             b[g].distance =
@@ -207,7 +229,7 @@ bool RunBootstrap(AnalysisState& state, const std::atomic<bool>* cancel) {
           k += done;
         }
       },
-      n < 20000 ? kBootstrapResamples : 1);
+      per_thread);
   return cancel == nullptr || !cancel->load();
 }
 
@@ -239,9 +261,12 @@ void ReportConfidenceLimits(AnalysisState& state, Report& report,
   float rho_min = big, rho_max = -big, dev_min = big, dev_max = -big;
 
   // The solutions ordered by their distance to the optimal strain.
+  const int resamples = std::min(BootstrapResampleCount(state.bootstrap),
+                                 static_cast<int>(state.solutions.size()) - 1);
+  const int kept = std::min(KeptResamples(resamples), resamples);
   std::vector<BootstrapSolution> by_distance;
-  by_distance.reserve(kBootstrapResamples);
-  for (int k = 1; k <= kBootstrapResamples; ++k) {
+  by_distance.reserve(static_cast<std::size_t>(resamples));
+  for (int k = 1; k <= resamples; ++k) {
     const BootstrapSolution& from = state.solutions[static_cast<size_t>(k)];
     BootstrapSolution b;
     b.vector = from.vector;
@@ -253,8 +278,8 @@ void ReportConfidenceLimits(AnalysisState& state, Report& report,
   }
   SortByDistance(by_distance);
 
-  state.kept.assign(by_distance.begin(), by_distance.begin() + kBootstrapKept);
-  state.bootstrap_cloud.reserve(kBootstrapKept);
+  state.kept.assign(by_distance.begin(), by_distance.begin() + kept);
+  state.bootstrap_cloud.reserve(static_cast<std::size_t>(kept));
   for (const BootstrapSolution& b : state.kept) {
     const float rho = b.rho;
     const float psi = b.psi;
@@ -286,9 +311,14 @@ void ReportConfidenceLimits(AnalysisState& state, Report& report,
     if (dev == 180.0f) dev_min = -180.0f;
   }
 
+  // Settings other than the defaults are named beside the figures, so that
+  // nobody takes them for those of the published method.
+  const std::string settings_note =
+      "  (" + BootstrapSettingsText(state.bootstrap) + ")";
   if (static_cast<LD>(x_min) * x_max < 0 &&
       static_cast<LD>(y_min) * y_max < 0) {
     report.Append("Confidence region surrounds the origin.");
+    if (!state.bootstrap.IsDefault()) report.Append(settings_note);
     state.outcome = ConfidenceOutcome::kSurroundsOrigin;
     return;
   }
@@ -304,6 +334,7 @@ void ReportConfidenceLimits(AnalysisState& state, Report& report,
       "  phi_s = " + F(phi_s) + " +" + F(dev_max) + "/" + F(dev_min);
   report.Append("");
   report.Append("** 95% Confidence Limits **");
+  if (!state.bootstrap.IsDefault()) report.Append(settings_note);
   report.Append(line_a);
   report.Append("      min = " + F(r_min));
   report.Append("      max = " + F(r_max));
@@ -311,6 +342,7 @@ void ReportConfidenceLimits(AnalysisState& state, Report& report,
   report.Append("      min = " + F(phi_s + dev_min));
   report.Append("      max = " + F(phi_s + dev_max));
   state.limits_summary = line_a + "  " + line_b;
+  if (!state.bootstrap.IsDefault()) state.limits_summary += settings_note;
   state.limits = {r_min, r_max, phi_s + dev_min, phi_s + dev_max};
   state.outcome = ConfidenceOutcome::kLimits;
 }

@@ -35,6 +35,10 @@ void OpenFrontEnd::OnCommitted(const AnalysisState&) {}
 void OpenFrontEnd::OnAnalysed(const AnalysisState&, const Report&,
                               const OpenResult&) {}
 
+BootstrapSettings OpenFrontEnd::Bootstrap() {
+  return BootstrapSettings{};
+}
+
 void CommitLoadedData(AnalysisState& state, LoadedData&& data) {
   state.count = data.count;
   state.measured = std::move(data.measured);
@@ -57,6 +61,7 @@ namespace {
 struct HeldResults {
   explicit HeldResults(const AnalysisState& s)
       : strain(s.strain),
+        bootstrap(s.bootstrap),
         solutions(s.solutions),
         pre_to_post(s.pre_to_post),
         post_to_pre(s.post_to_pre),
@@ -69,7 +74,8 @@ struct HeldResults {
         limits(s.limits) {}
   void PutBack(AnalysisState& s) {
     s.strain = strain;
-    s.solutions = solutions;
+    s.bootstrap = bootstrap;
+    s.solutions = std::move(solutions);
     s.pre_to_post = pre_to_post;
     s.post_to_pre = post_to_pre;
     s.radial_maximum = radial_maximum;
@@ -82,6 +88,7 @@ struct HeldResults {
   }
 
   MarkerRecord strain;
+  BootstrapSettings bootstrap;
   decltype(AnalysisState::solutions) solutions;
   MinkowskiMatrix pre_to_post, post_to_pre;
   double radial_maximum;
@@ -113,6 +120,11 @@ OpenResult RunOpen(OpenFrontEnd& front_end, AnalysisState& state,
     front_end.OnRefused(result.status);
     return result;
   };
+
+  const BootstrapSettings bootstrap = front_end.Bootstrap();
+  if (Status checked = CheckBootstrapSettings(bootstrap); !checked.ok()) {
+    return refuse(std::move(checked));
+  }
 
   // A chosen file is analysed in a state of its own, which replaces the one
   // held only when everything has succeeded; a rerun works on the state
@@ -148,6 +160,7 @@ OpenResult RunOpen(OpenFrontEnd& front_end, AnalysisState& state,
   } else {
     held.emplace(state);
   }
+  target->bootstrap = bootstrap;
 
   Report next_report;
   StageProgress analysing;

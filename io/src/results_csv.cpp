@@ -38,6 +38,15 @@ void AppendFigures(std::string& line, const AnalysisState& state,
   line.append(ConfidenceOutcomeName(state.outcome));
 }
 
+// The bootstrap settings when they are not the defaults and the figures
+// depend on them, else empty.
+std::string SettingsNote(const AnalysisState& state) {
+  const bool drawn = state.outcome == ConfidenceOutcome::kLimits ||
+                     state.outcome == ConfidenceOutcome::kSurroundsOrigin;
+  if (!drawn || state.bootstrap.IsDefault()) return {};
+  return BootstrapSettingsText(state.bootstrap);
+}
+
 }  // namespace
 
 void AppendCsvField(std::string& line, std::string_view text) {
@@ -61,7 +70,12 @@ std::string SummaryCsvRow(std::string_view file, const AnalysisState& state,
   AppendCsvField(line, file);
   AppendFigures(line, state, [&line](const char*) { line.push_back(','); });
   line.push_back(',');
-  AppendCsvField(line, message);
+  if (const std::string note = SettingsNote(state); !note.empty()) {
+    AppendCsvField(line,
+                   message.empty() ? note : note + "; " + std::string(message));
+  } else {
+    AppendCsvField(line, message);
+  }
   line.push_back('\n');
   return line;
 }
@@ -87,6 +101,10 @@ bool WriteResultsCsv(std::string_view file, const AnalysisState& state,
     piece.push_back(',');
   });
   piece.push_back('\n');
+  if (!SettingsNote(state).empty()) {
+    piece.append("# resamples," + std::to_string(state.bootstrap.resamples) +
+                 "\n# seed," + std::to_string(state.bootstrap.seed) + "\n");
+  }
   piece.append(kDataCsvHeader);
   piece.reserve(piece_size + 128);
   for (std::int32_t i = 1; i <= state.count; ++i) {

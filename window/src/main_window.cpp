@@ -43,6 +43,7 @@
 #include "render/program_icon.h"
 #include "timing_log.h"
 #include "window/about_box.h"
+#include "window/bootstrap_dialog.h"
 #include "window/chart_widget.h"
 #include "window/data_grid.h"
 #include "window/figure_dialog.h"
@@ -176,7 +177,13 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
   OpenSteps(MainWindow& window, const QString& table, const TableLayout& layout)
       : window_(window), preset_(nullptr), table_(table), layout_(&layout) {}
 
+  // The data held, analysed again with no dialog.
+  struct Rerun {};
+  OpenSteps(MainWindow& window, Rerun)
+      : window_(window), preset_(nullptr), rerun_(true) {}
+
   std::optional<std::string> ChooseFile() override {
+    if (rerun_) return std::nullopt;
     if (layout_ != nullptr) return table_.toStdString();
     if (preset_ != nullptr) {
       // The file is opened by the name given, so that "link/../x.txt"
@@ -224,10 +231,13 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
       window_.RunWork(work, QFileInfo(Chosen()).size(), "Reading the data…",
                       &progress);
     } else {
-      window_.RunWork(
-          work,
-          static_cast<qint64>(window_.state_.count) * kAnalysisBytesPerDatum,
-          "Analysing the data…", &progress);
+      // The bootstrap's share grows with the count of its resamples.
+      const qint64 resamples = window_.bootstrap_settings_.resamples;
+      window_.RunWork(work,
+                      static_cast<qint64>(window_.state_.count) *
+                          kAnalysisBytesPerDatum *
+                          std::max<qint64>(1, resamples / kBootstrapResamples),
+                      "Analysing the data…", &progress);
     }
   }
 
@@ -263,8 +273,11 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
     window_.ShowMessage(QString::fromStdString(status.message()));
   }
 
+  BootstrapSettings Bootstrap() override { return window_.bootstrap_settings_; }
+
   void OnCommitted(const AnalysisState& state) override {
     TimingMark("grid: fill");
+    window_.held_name_ = Chosen();
     window_.count_panel_->setText(QString("N : %1").arg(state.count));
     DataGrid& grid = *window_.grid_;
     grid.Model().SetData(&state.measured, state.count,
@@ -306,6 +319,7 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
  private:
   // The file read: the table imported, or the data file opened.
   QString Chosen() const {
+    if (rerun_) return window_.held_name_;
     return layout_ != nullptr ? table_ : window_.open_file_name_;
   }
 
@@ -323,6 +337,7 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
   const QString* preset_;
   QString table_;
   const TableLayout* layout_ = nullptr;
+  bool rerun_ = false;
   std::optional<EqualAreaChart> prepared_;
 };
 
@@ -333,6 +348,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   // Tahoma 8 pt (11 pixels) where the font exists.
   setFont(FontOfPixels({"Tahoma", "DejaVu Sans", "Liberation Sans"}, 11));
   setAcceptDrops(true);
+  bootstrap_settings_ = LoadBootstrapSettings();
   BuildMenu();
   BuildStatusBar();
   BuildPages();
@@ -381,6 +397,10 @@ void MainWindow::BuildMenu() {
   view_menu_->setObjectName("viewMenu");
   analysis_menu_ = menuBar()->addMenu("&Analysis");
   analysis_menu_->setObjectName("analysisMenu");
+  QAction* bootstrap = analysis_menu_->addAction("&Bootstrap Settings...");
+  bootstrap->setObjectName("bootstrapSettingsAction");
+  connect(bootstrap, &QAction::triggered, this,
+          &MainWindow::onBootstrapSettings);
   QMenu* help = menuBar()->addMenu("&Help");
   help->setObjectName("helpMenu");
   QAction* version = help->addAction("&Version");
@@ -800,6 +820,26 @@ void MainWindow::onExportFigure() {
       figure_settings_, this);
   dialog.exec();
   figure_settings_ = dialog.Settings();
+}
+
+void MainWindow::onBootstrapSettings() {
+  BootstrapDialog dialog(bootstrap_settings_, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  bootstrap_settings_ = dialog.Settings();
+  StoreBootstrapSettings(bootstrap_settings_);
+  // Only a bootstrap depends on them: the data held are analysed again when
+  // theirs was drawn otherwise.
+  if (state_.count >= 5 && !held_name_.isEmpty() &&
+      state_.bootstrap != bootstrap_settings_) {
+    RerunAnalysis();
+  }
+}
+
+void MainWindow::RerunAnalysis() {
+  OpenSteps steps(*this, OpenSteps::Rerun{});
+  std::string file_name = held_name_.toStdString();
+  RunOpen(steps, state_, report_, file_name, DecimalSeparator().toStdString());
+  UpdateSaveActions();
 }
 
 void MainWindow::onExit() {

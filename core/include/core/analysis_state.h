@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/bootstrap_settings.h"
 #include "core/hyperbolic.h"
 
 namespace orvane {
@@ -21,9 +22,6 @@ struct BootstrapSolution {
   MinkowskiVector vector{};  // the resample's hyperbolic vector mean
   float distance = 0;        // hyperbolic distance to the optimal strain
 };
-
-inline constexpr int kBootstrapResamples = 200;
-inline constexpr int kBootstrapKept = 190;  // 95 % of the resamples
 
 // What the confidence stage of the last analysis ended with.
 enum class ConfidenceOutcome {
@@ -61,9 +59,13 @@ struct AnalysisState {
   std::vector<MarkerRecord> measured;       // as measured (post-strain)
   std::vector<MarkerRecord> retrodeformed;  // before the strain (pre-strain)
   MarkerRecord strain;  // the optimal strain; major and minor stay zero
-  // solutions[1..200], one per resample in draw order; rho and psi stay
-  // zero.
-  std::array<BootstrapSolution, kBootstrapResamples + 1> solutions{};
+  // How the bootstrap draws: set before an analysis, it then names the
+  // settings the bootstrap results were drawn with.
+  BootstrapSettings bootstrap;
+  // solutions[1..resamples], one per resample in draw order; slot 0 is
+  // never written. rho and psi stay zero. 201 slots until a bootstrap with
+  // other settings resizes them.
+  std::vector<BootstrapSolution> solutions;
   MinkowskiMatrix pre_to_post{};  // the strain as a Lorentz transformation
   MinkowskiMatrix post_to_pre{};  // its inverse, the retrodeformation
 
@@ -73,13 +75,16 @@ struct AnalysisState {
   // Largest R over both datasets: the iso-R circles go up to it.
   float largest_ratio = 4.0f;
   ConfidenceOutcome outcome = ConfidenceOutcome::kNotRun;
-  // The 190 solutions nearest to the optimal strain, nearest first (empty
-  // unless the confidence stage passed its null-strain test).
+  // The 95 % of the solutions nearest to the optimal strain (190 of 200),
+  // nearest first (empty unless the confidence stage passed its null-strain
+  // test).
   std::vector<BootstrapSolution> kept;
   // Their chart points, in the same order.
   std::vector<PolarPoint> bootstrap_cloud;
   // Both limits on one line (line A, two blanks, line B of the confidence
-  // block), or empty when none were written.
+  // block; then, after two blanks, "(500 resamples, seed 7)" when the
+  // bootstrap settings are not the defaults), or empty when none were
+  // written.
   std::string limits_summary;
   // The limits of that line as numbers; zero when none were written.
   ConfidenceLimits limits;

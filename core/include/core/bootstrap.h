@@ -1,6 +1,7 @@
-// Bootstrap confidence limits of the optimal strain: 200 resamples drawn
-// with replacement from a fixed-seed generator, the 190 solutions nearest to
-// the optimal strain, and the ranges of R and phi over them.
+// Bootstrap confidence limits of the optimal strain: resamples drawn with
+// replacement from a seeded generator (200 from the seed 1 by default), the
+// 95 % of their solutions nearest to the optimal strain (190 of 200), and
+// the ranges of R and phi over them.
 #ifndef ORVANE_CORE_BOOTSTRAP_H_
 #define ORVANE_CORE_BOOTSTRAP_H_
 
@@ -29,7 +30,7 @@ class RandomGenerator {
   }
   // Draws u and returns ceil(u x n), exactly, in 0..n. It is 0 only for the
   // state 0, which the stream seeded with 1 first reaches at draw
-  // 4294967295.
+  // 4294967295; the bootstrap then draws datum n (see RunBootstrap).
   std::uint32_t NextIndex(std::uint32_t n) { return IndexOf(Next(), n); }
   // ceil(s x n / 2^32) of a state s.
   static std::uint32_t IndexOf(std::uint32_t s, std::uint32_t n) {
@@ -44,11 +45,16 @@ class RandomGenerator {
   std::uint32_t state_ = 0;
 };
 
-// Fills solutions[1..200]: the vector (the mean of resample k) and its
-// distance to the optimal strain. The generator is seeded with 1, so the
-// same data always give the same solutions. False when `cancel` was set
-// before every resample was drawn (the solutions are then incomplete).
-// REQUIRES: count >= 5, measured[1..count].vector and strain set.
+// Fills solutions[1..resamples] (resized to resamples + 1 slots): the vector
+// (the mean of resample k) and its distance to the optimal strain, with the
+// settings of state.bootstrap. The generator is seeded with its seed, so the
+// same data and settings always give the same solutions. A draw whose index
+// would be 0 (the generator's state 0) draws datum count. The generator's
+// period is 2^32 draws: resamples x count beyond it repeat earlier draws
+// (AnalysisWarnings says so). False when `cancel` was set before every
+// resample was drawn (the solutions are then incomplete).
+// REQUIRES: count >= 5, measured[1..count].vector and strain set; a count
+// of resamples outside the limits is taken as the nearest limit.
 bool RunBootstrap(AnalysisState& state,
                   const std::atomic<bool>* cancel = nullptr);
 
@@ -58,10 +64,13 @@ bool RunBootstrap(AnalysisState& state,
 // distances is that of this algorithm.
 void SortByDistance(std::vector<BootstrapSolution>& list);
 
-// The confidence stage: null-strain test, the 190 nearest solutions (into
-// kept and bootstrap_cloud), the origin test, the confidence block of the
-// report (numbers in fixed(5, 3) with `sep`) and the status text. Sets
-// outcome. REQUIRES: RunBootstrap has filled solutions.
+// The confidence stage: null-strain test, the KeptResamples nearest
+// solutions (into kept and bootstrap_cloud), the origin test, the confidence
+// block of the report (numbers in fixed(5, 3) with `sep`) and the status
+// text. Settings other than the defaults are named in a line
+// "  (500 resamples, seed 7)" after the block's title (or after the line
+// that the region surrounds the origin) and at the end of the status text.
+// Sets outcome. REQUIRES: RunBootstrap has filled solutions.
 void ReportConfidenceLimits(AnalysisState& state, Report& report,
                             std::string_view sep);
 

@@ -27,6 +27,8 @@ enum class StatusCode {
   // Writing a picture.
   kInvalidExtension,  // the name has no extension of a known picture format
   kWriteFailed,       // the picture could not be drawn or written
+  // Settings of the analysis.
+  kInvalidSettings,  // a setting outside its limits
 };
 
 class Status {

@@ -90,6 +90,10 @@ class OpenFrontEnd {
   // The analysis has run; the report holds the data block and the results.
   virtual void OnAnalysed(const AnalysisState& state, const Report& report,
                           const OpenResult& result);
+  // How the bootstrap of this Open draws: the defaults unless the front end
+  // says otherwise. Settings outside their limits refuse the Open before a
+  // file is chosen.
+  virtual BootstrapSettings Bootstrap();
 };
 
 // Runs one Open. `file_name` is the current file name: replaced by the

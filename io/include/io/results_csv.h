@@ -9,10 +9,12 @@
 // outcome is "limits", "null strain", "surrounds origin", "not run" (fewer
 // than five data) or "refused"; the limits are empty unless it is "limits".
 // message holds why a file was refused, or the notices and warnings of its
-// analysis joined by "; ".
+// analysis joined by "; ", led by the bootstrap settings ("500 resamples,
+// seed 7") when they are not the defaults and the outcome depends on them.
 //
 // The results of one file: the summary's figures as comment lines
-// ("# file,...", "# N,...", ... "# outcome,..."), then a header row and one
+// ("# file,...", "# N,...", ... "# outcome,...", then "# resamples,..." and
+// "# seed,..." when the message would name them), then a header row and one
 // row per datum: its number, the measured a, b, phi and R, and R and phi
 // retrodeformed by the optimal strain.
 #ifndef ORVANE_IO_RESULTS_CSV_H_

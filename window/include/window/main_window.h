@@ -8,8 +8,9 @@
 // "analysisMenu", "helpMenu"
 // and the actions "openAction", "importTableAction", "saveChartAction",
 // "exportFigureAction", "exportResultsAction", "saveReportAction",
-// "clearRecentAction", "exitAction", "versionAction"; the figure dialog
-// "figureDialog").
+// "clearRecentAction", "exitAction", "versionAction",
+// "bootstrapSettingsAction"; the figure dialog "figureDialog", the
+// bootstrap dialog "bootstrapDialog").
 #ifndef ORVANE_WINDOW_MAIN_WINDOW_H_
 #define ORVANE_WINDOW_MAIN_WINDOW_H_
 
@@ -86,6 +87,9 @@ class MainWindow : public QMainWindow {
   // File > Export Figure...: the figure dialog, whose settings are kept
   // for the next figure.
   void onExportFigure();
+  // Analysis > Bootstrap Settings...: the count of resamples and the seed;
+  // OK keeps them and analyses the data held again with them.
+  void onBootstrapSettings();
   void onExit();
   // Help > Version: shows the About box, without making it modal.
   void onShowVersion();
@@ -114,6 +118,8 @@ class MainWindow : public QMainWindow {
   void StartUp();
   // The Open pipeline; `preset` is a file chosen without the dialog.
   void RunOpenCommand(const QString* preset);
+  // The Open pipeline's analysis of the data held, with no dialog.
+  void RerunAnalysis();
   // The Open pipeline reading the table `path` with `layout`.
   void RunImportCommand(const QString& path, const TableLayout& layout);
   // Shows a message in a modal information box with an OK button.
@@ -149,6 +155,10 @@ class MainWindow : public QMainWindow {
   QString save_file_name_;
   QString save_folder_;
   FigureSettings figure_settings_;
+  // How the bootstrap of the next analysis draws (kept between sessions),
+  // and the name of the data held, which a rerun's report names.
+  BootstrapSettings bootstrap_settings_;
+  QString held_name_;
   AnalysisResult analysis_result_ = AnalysisResult::kNoData;
   AboutBox* about_ = nullptr;
   bool sized_ = false;
