@@ -9,7 +9,8 @@
 // and the actions "openAction", "importTableAction", "saveChartAction",
 // "exportFigureAction", "exportResultsAction", "saveReportAction",
 // "clearRecentAction", "exitAction", "versionAction"; the figure dialog
-// "figureDialog").
+// "figureDialog"; View > Projection "projectionMenu" with
+// "equalAreaProjectionAction" and "elliottProjectionAction").
 #ifndef ORVANE_WINDOW_MAIN_WINDOW_H_
 #define ORVANE_WINDOW_MAIN_WINDOW_H_
 
@@ -17,6 +18,7 @@
 #include <QString>
 #include <functional>
 
+#include "chart/chart_projection.h"
 #include "core/analysis_state.h"
 #include "core/report.h"
 #include "core/status.h"
@@ -39,6 +41,7 @@ class AboutBox;
 class StageProgress;
 class ChartWidget;
 class DataGrid;
+class ProjectionMenu;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -91,6 +94,9 @@ class MainWindow : public QMainWindow {
   // The chart was resized: the grid is placed and its rows counted anew
   // (as many as fill it, and at least one for each datum).
   void onChartResized(QSize size);
+  // View > Projection: the chart replotted in `projection` from the
+  // analysis held (the analysis is not run again).
+  void onProjectionChosen(ChartProjection projection);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -155,6 +161,7 @@ class MainWindow : public QMainWindow {
   // analysis runs).
   QMenu* view_menu_ = nullptr;
   QMenu* analysis_menu_ = nullptr;
+  ProjectionMenu* projection_menu_ = nullptr;
   QWidget* chart_page_ = nullptr;
   ChartWidget* chart_ = nullptr;
   DataGrid* grid_ = nullptr;
