@@ -7,6 +7,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -21,6 +22,7 @@
 #include "render/chart_render.h"
 #include "window/chart_widget.h"
 #include "window/data_grid.h"
+#include "window/figure_dialog.h"
 #include "window/main_window.h"
 #include "window/projection_menu.h"
 
@@ -206,6 +208,31 @@ TEST_F(ProjectionWindowTest, RememberedForTheNextSession) {
   NewWindow();
   EXPECT_TRUE(EqualArea()->isChecked());
   EXPECT_EQ(RememberedProjection(), ChartProjection::kEqualArea);
+}
+
+TEST_F(ProjectionWindowTest, FigureOfTheChartShownAndItsSettingsFile) {
+  OpenFile(Write("six.txt", kSix));
+  auto saved_settings = [&](const char* name) {
+    FigureDialog dialog(Model(), "N = 6", FigureSettings());
+    const QString path = dir_.filePath(name);
+    EXPECT_TRUE(dialog.SaveSettingsFile(path).ok());
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    return QString::fromUtf8(f.readAll());
+  };
+  // Equal-area: the file as it always was.
+  EXPECT_FALSE(saved_settings("ea.txt").contains("projection"));
+  Choose(Elliott());
+  EXPECT_TRUE(saved_settings("el.txt").contains("projection = elliott\n"));
+  // The preview is the Elliott chart, with its note.
+  FigureDialog dialog(Model(), "N = 6", FigureSettings());
+  dialog.UpdatePreviewNow();
+  const QImage elliott = dialog.Preview();
+  Choose(EqualArea());
+  FigureDialog plain(Model(), "N = 6", FigureSettings());
+  plain.UpdatePreviewNow();
+  EXPECT_EQ(plain.Preview().size(), elliott.size());
+  EXPECT_NE(plain.Preview(), elliott);
 }
 
 TEST_F(ProjectionWindowTest, LargeDataSwitchBehindTheProgressBox) {
