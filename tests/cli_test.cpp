@@ -386,7 +386,8 @@ TEST_F(Cli, OptionRefusalsSayWhatIsAccepted) {
             "or .pdf\nTry 'orvane-cli --help'.\n");
   EXPECT_EQ(Exec("--bogus " + six).err,
             "orvane-cli: unknown option --bogus (the options are --json, "
-            "--csv, --chart, --size, --figure-size, --dpi, --figure-style, "
+            "--csv, --chart, --size, --projection, --figure-size, --dpi, "
+            "--figure-style, "
             "--palette, --caption, --cloud, --figure-settings, --import and "
             "its table options, --help and --)\nTry 'orvane-cli --help'.\n");
   EXPECT_EQ(Exec("--chart c.txt " + six).err,
@@ -480,8 +481,8 @@ TEST_F(Cli, FigureOptionRefusals) {
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "orvane-cli: " + bad +
                        ": line 2: unknown setting \"lines\" (the settings are "
-                       "figure-size, dpi, figure-style, palette, caption and "
-                       "cloud)" +
+                       "figure-size, dpi, figure-style, palette, caption, "
+                       "cloud and projection)" +
                        usage);
   EXPECT_FALSE(fs::exists(dir_ / "f.png"));
   // Too many pixels for a figure: refused when it is drawn, status 1.

@@ -638,7 +638,7 @@ TEST(FigureSettingsFile, KeysValuesAndRefusals) {
   const std::pair<const char*, const char*> refused[] = {
       {"dpi = 300\ncolour = red\n",
        "line 2: unknown setting \"colour\" (the settings are figure-size, dpi, "
-       "figure-style, palette, caption and cloud)"},
+       "figure-style, palette, caption, cloud and projection)"},
       {"\n\ndpi = 3OO\n", "line 3: dpi needs a whole number from 96 to 1200"},
       {"dpi = 95", "line 1: dpi needs a whole number from 96 to 1200"},
       {"dpi = 1201", "line 1: dpi needs a whole number from 96 to 1200"},

@@ -44,6 +44,7 @@ constexpr const char* kUsage =
     "       orvane-cli --chart PICTURE [figure options] [--json] FILE\n"
     "       orvane-cli --methods [--json] FILE...\n"
     "       orvane-cli [--resamples N] [--seed S] [--json | --csv] FILE...\n"
+    "       orvane-cli --chart PICTURE --projection elliott FILE\n"
     "\n"
     "Rf/phi strain analysis by the hyperbolic vector mean. Each FILE holds\n"
     "one strain marker per line: major axis, minor axis and orientation of\n"
@@ -110,6 +111,12 @@ constexpr const char* kUsage =
     "           with digits only, each from 120 to 16384 (default 640x362,\n"
     "           the window's). The picture has the window's look, without\n"
     "           the data grid's column.\n"
+    "  --projection equal-area|elliott\n"
+    "           the chart's projection: equal-area (the default), radius\n"
+    "           zeta = sqrt(R) - 1/sqrt(R) = 2 sinh(rho/2); or elliott\n"
+    "           (equidistant), radius rho = ln R, the disc reaching ln of\n"
+    "           the largest measured R + 0.5, and \"Elliott projection\"\n"
+    "           written in the lower left corner of the picture.\n"
     "  --import read each FILE as a measurement table: columns separated by\n"
     "           commas, semicolons, tabs or blanks, a header row or none,\n"
     "           quoted cells, decimal commas where the comma is no\n"
@@ -165,7 +172,8 @@ constexpr const char* kUsage =
     "           a line (blank lines and lines beginning with # are skipped):\n"
     "           figure-size = WxH, dpi = N, figure-style = yes|no,\n"
     "           palette = standard|colour-blind, caption = yes|no,\n"
-    "           cloud = below|above|outline. Options given as well win.\n"
+    "           cloud = below|above|outline, projection = equal-area|elliott.\n"
+    "           Options given as well win.\n"
     "\n"
     "Numbers in the report use the decimal separator of the locale\n"
     "(LC_NUMERIC); data files always use the full stop.\n"
@@ -208,6 +216,7 @@ struct ChartRequest {
   bool figure = false;  // a figure with the settings below
   orvane::FigureSettings settings;
   std::string sep = ".";  // the caption's decimal separator
+  orvane::ChartProjection projection = orvane::ChartProjection::kEqualArea;
 };
 
 // Draws the chart of the analysed data, as the window would show it.
@@ -231,6 +240,7 @@ bool WriteChart(const ChartRequest& chart_request,
   char* argv[] = {name, nullptr};
   QGuiApplication app(argc, argv);
   orvane::EqualAreaChart chart;
+  chart.SetProjection(chart_request.projection);
   chart.StartUp();
   chart.ShowAnalysis(state, result);
   const QString path = QString::fromStdString(chart_request.picture);
@@ -510,6 +520,7 @@ int main(int argc, char** argv) {
   orvane::BootstrapSettings bootstrap;
   // Figure options as given, applied over the settings file's.
   std::vector<std::pair<std::string, std::string>> figure_options;
+  std::optional<orvane::ChartProjection> projection;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -552,6 +563,11 @@ int main(int argc, char** argv) {
       if (i + 1 >= argc || !orvane::ParseSeed(argv[i + 1], bootstrap.seed)) {
         return UsageError("--seed needs " + orvane::SeedRange() +
                           ", written with digits only");
+    } else if (!options_ended && arg == "--projection") {
+      projection =
+          i + 1 < argc ? orvane::ProjectionOfKey(argv[i + 1]) : std::nullopt;
+      if (!projection) {
+        return UsageError("--projection needs equal-area or elliott");
       }
       ++i;
     } else if (!options_ended && arg == "--import") {
@@ -582,11 +598,12 @@ int main(int argc, char** argv) {
       settings_file = argv[++i];
       chart.figure = true;
     } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
-      return UsageError("unknown option " + arg +
-                        " (the options are --json, --csv, --chart, --size, "
-                        "--figure-size, --dpi, --figure-style, --palette, "
-                        "--caption, --cloud, --figure-settings, --import and "
-                        "its table options, --help and --)");
+      return UsageError(
+          "unknown option " + arg +
+          " (the options are --json, --csv, --chart, --size, "
+          "--projection, --figure-size, --dpi, --figure-style, --palette, "
+          "--caption, --cloud, --figure-settings, --import and "
+          "its table options, --help and --)");
     } else {
       files.push_back(arg);
     }
@@ -603,6 +620,9 @@ int main(int argc, char** argv) {
   }
   if (size_given && chart.picture.empty()) {
     return UsageError("--size goes with --chart");
+  }
+  if (projection && chart.picture.empty()) {
+    return UsageError("--projection goes with --chart");
   }
   if (!figure_options.empty()) chart.figure = true;
   if (chart.figure && chart.picture.empty()) {
@@ -621,6 +641,10 @@ int main(int argc, char** argv) {
     const orvane::Status set =
         orvane::SetFigureSetting(key, value, chart.settings);
     if (!set.ok()) return UsageError("--" + set.message());
+  }
+  // --projection wins over a settings file's.
+  if (const auto p = projection ? projection : chart.settings.projection) {
+    chart.projection = *p;
   }
   if (!chart.picture.empty() && orvane::PictureFormatOf(chart.picture) ==
                                     orvane::PictureFormat::kInvalid) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/strain.h"
+
 namespace orvane {
 
 SeriesStyle BootstrapStyle() {
@@ -152,12 +154,13 @@ bool OneTwoFive(int r) {
 }  // namespace
 
 std::vector<bool> ThinIsoRatioCircles(const std::vector<int>& ratios,
-                                      double pixels_per_zeta) {
+                                      double pixels_per_zeta,
+                                      ChartProjection projection) {
   std::vector<bool> kept(ratios.size(), false);
   if (ratios.empty()) return kept;
   auto apart = [&](int inner, int outer) {
-    const double gap = static_cast<double>(ZetaOfR(static_cast<float>(outer))) -
-                       static_cast<double>(ZetaOfR(static_cast<float>(inner)));
+    const double gap = IsoRatioRadius(projection, static_cast<float>(outer)) -
+                       IsoRatioRadius(projection, static_cast<float>(inner));
     return gap * pixels_per_zeta >= kIsoRatioMinSpacing;
   };
   const std::size_t outer = ratios.size() - 1;
@@ -204,7 +207,7 @@ void EqualAreaChart::CreateIsoRatioCircles(float Rmax) {
   }
   if (iso_ratios_.back() != last) iso_ratios_.push_back(last);
   for (const int r : iso_ratios_) {
-    const double zeta = ZetaOfR(static_cast<float>(r));
+    const double zeta = IsoRatioRadius(projection_, static_cast<float>(r));
     auto circle = std::make_unique<PolarSeries>(IsoRatioCircleStyle());
     for (int j = 0; j <= 180; ++j) circle->AddPolar(2.0 * j, zeta);
     if (r == last) {
@@ -231,22 +234,31 @@ void EqualAreaChart::PlotMeasured(const AnalysisState& state) {
   measured.Clear();
   for (std::int32_t i = 1; i <= state.count; ++i) {
     const MarkerRecord& d = state.measured[static_cast<std::size_t>(i)];
-    measured.AddPolar(PlotAngle(d.psi), d.zeta);
+    measured.AddPolar(PlotAngle(d.psi),
+                      MarkerRadius(projection_, d.rho, d.zeta));
   }
-  SetRadialMaximum(state.radial_maximum);
+  // The analysis gives the equal-area maximum; the Elliott one follows the
+  // same largest measured R.
+  SetRadialMaximum(
+      projection_ == ChartProjection::kEqualArea
+          ? state.radial_maximum
+          : RadialMaximumFor(projection_, MaxMeasuredRatio(state)));
 }
 
 void EqualAreaChart::PlotRetrodeformed(const AnalysisState& state) {
   retrodeformed.Clear();
   for (std::int32_t i = 1; i <= state.count; ++i) {
     const MarkerRecord& d = state.retrodeformed[static_cast<std::size_t>(i)];
-    retrodeformed.AddPolar(PlotAngle(d.psi), d.zeta);
+    retrodeformed.AddPolar(PlotAngle(d.psi),
+                           MarkerRadius(projection_, d.rho, d.zeta));
   }
 }
 
 void EqualAreaChart::PlotOptimal(const AnalysisState& state) {
   optimal.Clear();
-  optimal.AddPolar(PlotAngle(state.strain.psi), state.strain.zeta);
+  optimal.AddPolar(
+      PlotAngle(state.strain.psi),
+      MarkerRadius(projection_, state.strain.rho, state.strain.zeta));
   optimal.MutableStyle().line_visible = true;
 }
 
@@ -254,8 +266,19 @@ void EqualAreaChart::PlotBootstrap(const AnalysisState& state) {
   bootstrap.Clear();
   if (state.bootstrap_cloud.empty()) return;
   bootstrap.SetActive(true);
-  for (const PolarPoint& p : state.bootstrap_cloud) {
-    bootstrap.AddPolar(p.angle, p.value);
+  if (projection_ == ChartProjection::kEqualArea) {
+    for (const PolarPoint& p : state.bootstrap_cloud) {
+      bootstrap.AddPolar(p.angle, p.value);
+    }
+    return;
+  }
+  // Elliott: the cloud's points are the kept solutions in their order, at
+  // the same angles and at their rho.
+  const std::size_t n =
+      std::min(state.bootstrap_cloud.size(), state.kept.size());
+  for (std::size_t k = 0; k < n; ++k) {
+    bootstrap.AddPolar(state.bootstrap_cloud[k].angle,
+                       static_cast<double>(state.kept[k].rho));
   }
 }
 
@@ -292,6 +315,27 @@ EqualAreaChart EqualAreaChart::WithoutData() const {
   c.measured_highlight = measured_highlight;
   c.retrodeformed_highlight = retrodeformed_highlight;
   c.radial_maximum_ = radial_maximum_;
+  c.projection_ = projection_;
+  c.highlighted_ = highlighted_;
+  return c;
+}
+
+EqualAreaChart EqualAreaChart::InProjection(ChartProjection projection,
+                                            const AnalysisState& state,
+                                            AnalysisResult result) const {
+  EqualAreaChart c = WithoutData();
+  c.projection_ = projection;
+  c.ShowAnalysis(state, result);
+  c.bootstrap.SetActive(bootstrap.Active());
+  if (result != AnalysisResult::kNoData && highlighted_ >= 1 &&
+      highlighted_ <= state.count) {
+    c.Highlight(state, highlighted_);
+    c.measured_highlight.SetActive(measured_highlight.Active());
+    c.measured_highlight.SetTransparency(measured_highlight.Transparency());
+    c.retrodeformed_highlight.SetActive(retrodeformed_highlight.Active());
+    c.retrodeformed_highlight.SetTransparency(
+        retrodeformed_highlight.Transparency());
+  }
   return c;
 }
 
@@ -316,11 +360,14 @@ void EqualAreaChart::Highlight(const AnalysisState& state, std::int32_t i) {
   measured_highlight.Clear();
   measured_highlight.SetActive(true);
   measured_highlight.SetTransparency(50);
-  measured_highlight.AddPolar(PlotAngle(f.psi), f.zeta);
+  measured_highlight.AddPolar(PlotAngle(f.psi),
+                              MarkerRadius(projection_, f.rho, f.zeta));
   retrodeformed_highlight.Clear();
   retrodeformed_highlight.SetActive(true);
   retrodeformed_highlight.SetTransparency(50);
-  retrodeformed_highlight.AddPolar(PlotAngle(r.psi), r.zeta);
+  retrodeformed_highlight.AddPolar(PlotAngle(r.psi),
+                                   MarkerRadius(projection_, r.rho, r.zeta));
+  highlighted_ = i;
 }
 
 void EqualAreaChart::HideHighlight() {

@@ -67,6 +67,11 @@ QFont FigureTextFont() {
   return f;
 }
 
+QString ProjectionNote(ChartProjection projection) {
+  if (projection == ChartProjection::kEqualArea) return QString();
+  return QString("%1 projection").arg(ProjectionTitle(projection));
+}
+
 QStringList CaptionLines(const QString& caption, int width) {
   QStringList lines;
   if (caption.isEmpty()) return lines;
@@ -168,7 +173,8 @@ SeriesStyle PaletteStyle(const EqualAreaChart& chart, const PolarSeries& series,
 std::vector<bool> DrawnIsoRatioCircles(const EqualAreaChart& chart,
                                        const ChartLayout& layout) {
   const double maximum = chart.RadialMaximum();
-  return ThinIsoRatioCircles(chart.IsoRatios(), layout.radius / maximum);
+  return ThinIsoRatioCircles(chart.IsoRatios(), layout.radius / maximum,
+                             chart.Projection());
 }
 
 std::vector<IsoRatioLabel> IsoRatioLabels(const EqualAreaChart& chart,
@@ -181,8 +187,9 @@ std::vector<IsoRatioLabel> IsoRatioLabels(const EqualAreaChart& chart,
   int free_from = std::numeric_limits<int>::min();
   for (std::size_t i = 0; i < ratios.size(); ++i) {
     if (!drawn[i]) continue;
-    const Pixel at = PlacePoint(layout, chart.RadialMaximum(), 0.0,
-                                ZetaOfR(static_cast<float>(ratios[i])));
+    const Pixel at = PlacePoint(
+        layout, chart.RadialMaximum(), 0.0,
+        IsoRatioRadius(chart.Projection(), static_cast<float>(ratios[i])));
     IsoRatioLabel label;
     label.ratio = ratios[i];
     label.text = labels.empty() ? QString("R = %1").arg(ratios[i])
@@ -702,6 +709,21 @@ void DrawCaption(QPainter& painter, const Frame& frame) {
   }
 }
 
+// The projection's name in the plotting area's lower left corner, beside
+// the disc, for every projection but the default equal-area one (whose
+// charts carry no note).
+void DrawProjectionNote(QPainter& painter, const Frame& frame) {
+  const QString note = ProjectionNote(frame.chart.Projection());
+  if (note.isEmpty()) return;
+  const QFont font =
+      frame.options.figure_style ? FigureTextFont() : LegendFont();
+  const QFontMetrics fm(font);
+  painter.setFont(font);
+  painter.setPen(ToQColor(kIsoRatioLabelColour));
+  const PixelRect& plot = frame.layout.plot;
+  painter.drawText(plot.left, plot.top + plot.height - fm.descent(), note);
+}
+
 // The series alone on a transparent image of the chart's size.
 QImage SeriesLayer(const PolarSeries& s, const Frame& frame, QSize size,
                    qreal ratio = 1.0) {
@@ -1078,6 +1100,7 @@ void Render(QPainter& painter, const EqualAreaChart& chart, QSize device_size,
   if (options.figure_style) DrawIsoRatioLabels(painter, frame);
   DrawLegend(painter, legend, frame);
   DrawCaption(painter, frame);
+  DrawProjectionNote(painter, frame);
   painter.restore();
 }
 

@@ -118,6 +118,10 @@ Status SetFigureSetting(std::string_view key, std::string_view value,
     } else {
       return Refused("cloud needs below, above or outline");
     }
+  } else if (key == "projection") {
+    const std::optional<ChartProjection> projection = ProjectionOfKey(value);
+    if (!projection) return Refused("projection needs equal-area or elliott");
+    settings.projection = projection;
   } else {
     return Refused("unknown setting \"" + k + "\" (the settings are " +
                    kFigureSettingNames + ")");
@@ -182,7 +186,10 @@ std::string FigureSettingsText(const FigureSettings& s) {
          (s.palette == ChartPalette::kColourBlind ? "colour-blind"
                                                   : "standard") +
          "\n" + "caption = " + yes_no(s.caption) + "\n" + "cloud = " + cloud +
-         "\n";
+         "\n" +
+         (s.projection ? std::string("projection = ") +
+                             ProjectionKey(*s.projection) + "\n"
+                       : std::string());
 }
 
 int FigureDpi(const FigureSettings& settings, PictureFormat format) {

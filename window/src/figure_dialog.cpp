@@ -191,7 +191,14 @@ Status FigureDialog::LoadSettingsFile(const QString& path) {
 
 Status FigureDialog::SaveSettingsFile(const QString& path) const {
   QSaveFile file(path);
-  const std::string text = FigureSettingsText(Settings());
+  // The file names the projection the figure is drawn in, so that
+  // orvane-cli draws a batch from it alike; the default equal-area one is
+  // left unsaid, as in files written before there was a choice.
+  FigureSettings settings = Settings();
+  if (chart_.Projection() != ChartProjection::kEqualArea) {
+    settings.projection = chart_.Projection();
+  }
+  const std::string text = FigureSettingsText(settings);
   if (!file.open(QIODevice::WriteOnly) ||
       file.write(text.data(), static_cast<qint64>(text.size())) !=
           static_cast<qint64>(text.size()) ||

@@ -48,6 +48,7 @@
 #include "window/data_grid.h"
 #include "window/figure_dialog.h"
 #include "window/methods_page.h"
+#include "window/projection_menu.h"
 #include "window/recent_files.h"
 #include "window/table_import_dialog.h"
 #include "window/text_save.h"
@@ -395,6 +396,9 @@ void MainWindow::BuildMenu() {
   edit->setEnabled(false);
   view_menu_ = menuBar()->addMenu("&View");
   view_menu_->setObjectName("viewMenu");
+  projection_menu_ = new ProjectionMenu(view_menu_, this);
+  connect(projection_menu_, &ProjectionMenu::Chosen, this,
+          &MainWindow::onProjectionChosen);
   analysis_menu_ = menuBar()->addMenu("&Analysis");
   analysis_menu_->setObjectName("analysisMenu");
   QAction* bootstrap = analysis_menu_->addAction("&Bootstrap Settings...");
@@ -535,6 +539,8 @@ void MainWindow::BuildDialogs() {
 
 void MainWindow::StartUp() {
   // The circles R = 2, 3, 4, empty data series, hidden highlight.
+  chart_->Chart().SetProjection(projection_menu_->Current());
+  pages_->setTabText(0, ProjectionTabTitle(projection_menu_->Current()));
   chart_->Chart().StartUp();
   chart_->ChartChanged();
   report_.Clear();
@@ -939,6 +945,37 @@ void MainWindow::onChartResized(QSize size) {
   const int rows = PlaceGrid(size.width(), size.height()).row_count;
   grid_->Model().SetRowCount(std::max(rows, state_.count + 1));
   PlaceGridOverChart(size);
+}
+
+void MainWindow::onProjectionChosen(ChartProjection projection) {
+  const EqualAreaChart& shown = chart_->Chart();
+  if (shown.Projection() == projection) return;
+  // The new chart is built beside the one shown, large data on the worker,
+  // and replaces it only when complete.
+  std::optional<EqualAreaChart> next;
+  RunWork(
+      [&] {
+        try {
+          next.emplace(
+              shown.InProjection(projection, state_, analysis_result_));
+          SortPoints(*next);
+        } catch (const std::bad_alloc&) {
+          next.reset();
+        }
+      },
+      static_cast<qint64>(state_.count) * kChartBytesPerDatum,
+      "Drawing the chart…");
+  if (!next) {
+    projection_menu_->SetCurrent(shown.Projection());
+    RememberProjection(shown.Projection());
+    ShowMessage(QString("Not enough memory to draw the chart in the %1 "
+                        "projection.")
+                    .arg(ProjectionTitle(projection)));
+    return;
+  }
+  chart_->Chart() = std::move(*next);
+  chart_->ChartChanged();
+  pages_->setTabText(0, ProjectionTabTitle(projection));
 }
 
 void MainWindow::PlaceGridOverChart(QSize chart_size) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "chart/chart_projection.h"
 #include "chart/polar_series.h"
 #include "core/analysis.h"
 #include "core/analysis_state.h"
@@ -30,14 +31,15 @@ inline constexpr double kIsoRatioMinSpacing = 4.0;
 
 // Which of the circles of ratios `ratios` (ascending, the last the
 // outermost) are drawn on a disc of `pixels_per_zeta` pixels for one unit
-// of zeta. Every whole R is kept while each lies at least
-// kIsoRatioMinSpacing pixels outside the one before; from the first that
-// does not, only the 1-2-5 sequence (5, 10, 20, 50, 100, ...) goes on, each
-// kept only at that spacing from the last kept. The outermost circle is
-// always kept (it carries the radius); a circle closer than the spacing
-// inside it is left out.
-std::vector<bool> ThinIsoRatioCircles(const std::vector<int>& ratios,
-                                      double pixels_per_zeta);
+// of the radial coordinate (zeta, or rho in the Elliott projection). Every
+// whole R is kept while each lies at least kIsoRatioMinSpacing pixels outside
+// the one before; from the first that does not, only the 1-2-5 sequence (5, 10,
+// 20, 50, 100, ...) goes on, each kept only at that spacing from the last kept.
+// The outermost circle is always kept (it carries the radius); a circle closer
+// than the spacing inside it is left out.
+std::vector<bool> ThinIsoRatioCircles(
+    const std::vector<int>& ratios, double pixels_per_zeta,
+    ChartProjection projection = ChartProjection::kEqualArea);
 
 inline constexpr double kInitialRadialMaximum = 3.0;
 
@@ -67,6 +69,13 @@ class EqualAreaChart {
   // The radial scale: radius 0 at the centre, this value at the disc's edge.
   double RadialMaximum() const { return radial_maximum_; }
   void SetRadialMaximum(double m);
+
+  // How rho becomes the radius of every point, circle and the scale:
+  // equal-area (zeta, the default) or Elliott (rho = ln R). Setting it
+  // changes nothing plotted: it applies from the next plot on (see
+  // InProjection for a replot).
+  ChartProjection Projection() const { return projection_; }
+  void SetProjection(ChartProjection projection) { projection_ = projection; }
 
   // The series list in drawing order.
   std::vector<const PolarSeries*> SeriesList() const;
@@ -107,6 +116,13 @@ class EqualAreaChart {
   // this chart's highlight, but no data points and no circles: the chart an
   // Open fills before it replaces this one.
   EqualAreaChart WithoutData() const;
+  // This chart in `projection`, replotted from the analysis held (as
+  // ShowAnalysis would plot it): every series keeps whether it is shown
+  // (the bootstrap cloud too, whose plot would show it again), and the
+  // highlight stays on the same datum, shown or hidden as here.
+  EqualAreaChart InProjection(ChartProjection projection,
+                              const AnalysisState& state,
+                              AnalysisResult result) const;
   // The chart as the window creates it: three circles (R = 2, 3, 4), the
   // data series empty, the highlight series hidden (transparency 0).
   void StartUp();
@@ -117,11 +133,15 @@ class EqualAreaChart {
   // into the highlight series, made active.
   void Highlight(const AnalysisState& state, std::int32_t i);
   void HideHighlight();
+  // The slot last highlighted (0: none yet).
+  std::int32_t HighlightedDatum() const { return highlighted_; }
 
  private:
   std::vector<std::unique_ptr<PolarSeries>> iso_ratio_circles_;
   std::vector<int> iso_ratios_;
   double radial_maximum_ = kInitialRadialMaximum;
+  ChartProjection projection_ = ChartProjection::kEqualArea;
+  std::int32_t highlighted_ = 0;
 };
 
 // The styles of the six series and of the iso-R circles.

@@ -74,6 +74,11 @@ QFont FigureTextFont();
 // separated by three blanks, joined while they fit; empty for no caption.
 QStringList CaptionLines(const QString& caption, int width);
 
+// The note a chart in `projection` carries in the lower left corner of its
+// plotting area: "Elliott projection"; none (empty) for the equal-area
+// projection, the default.
+QString ProjectionNote(ChartProjection projection);
+
 // The legend entries (series shown in the legend, in list order) and their
 // layout for a chart of the given width.
 struct LegendView {

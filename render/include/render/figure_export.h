@@ -8,6 +8,7 @@
 
 #include <QSize>
 #include <QString>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -42,18 +43,22 @@ struct FigureSettings {
   ChartPalette palette = ChartPalette::kStandard;
   bool caption = false;
   CloudDrawing cloud = CloudDrawing::kBelow;
+  // The chart's projection, where the settings name one; none: the chart's
+  // own (the window's View menu). orvane-cli plots the chart in it.
+  std::optional<ChartProjection> projection;
   bool operator==(const FigureSettings&) const = default;
 };
 
 // The setting names, as in a settings file and as orvane-cli's options
 // without their leading "--".
 inline constexpr const char* kFigureSettingNames =
-    "figure-size, dpi, figure-style, palette, caption and cloud";
+    "figure-size, dpi, figure-style, palette, caption, cloud and projection";
 
 // Sets one setting from its text: "figure-size" WxH in millimetres (for
 // example 85x60 or 85.5x60), "dpi" a whole number, "figure-style" and
 // "caption" yes or no, "palette" standard or colour-blind, "cloud" below,
-// above or outline. A refusal's message names the setting and its values.
+// above or outline, "projection" equal-area or elliott. A refusal's message
+// names the setting and its values.
 Status SetFigureSetting(std::string_view key, std::string_view value,
                         FigureSettings& settings);
 
@@ -64,7 +69,8 @@ Status SetFigureSetting(std::string_view key, std::string_view value,
 Status ParseFigureSettings(std::string_view text, FigureSettings& settings);
 // The same from a file; a file that cannot be read is refused by name.
 Status ReadFigureSettingsFile(const QString& path, FigureSettings& settings);
-// The settings as the text of a settings file.
+// The settings as the text of a settings file (a projection only where
+// one is set).
 std::string FigureSettingsText(const FigureSettings& settings);
 
 // The figure's size in pixels for a picture of this format: the physical

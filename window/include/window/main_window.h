@@ -10,7 +10,8 @@
 // "exportFigureAction", "exportResultsAction", "saveReportAction",
 // "clearRecentAction", "exitAction", "versionAction",
 // "bootstrapSettingsAction"; the figure dialog "figureDialog", the
-// bootstrap dialog "bootstrapDialog").
+// bootstrap dialog "bootstrapDialog"; View > Projection "projectionMenu"
+// with "equalAreaProjectionAction" and "elliottProjectionAction").
 #ifndef ORVANE_WINDOW_MAIN_WINDOW_H_
 #define ORVANE_WINDOW_MAIN_WINDOW_H_
 
@@ -18,6 +19,7 @@
 #include <QString>
 #include <functional>
 
+#include "chart/chart_projection.h"
 #include "core/analysis_state.h"
 #include "core/report.h"
 #include "core/status.h"
@@ -41,6 +43,7 @@ class StageProgress;
 class ChartWidget;
 class DataGrid;
 class MethodsPage;
+class ProjectionMenu;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -96,6 +99,9 @@ class MainWindow : public QMainWindow {
   // The chart was resized: the grid is placed and its rows counted anew
   // (as many as fill it, and at least one for each datum).
   void onChartResized(QSize size);
+  // View > Projection: the chart replotted in `projection` from the
+  // analysis held (the analysis is not run again).
+  void onProjectionChosen(ChartProjection projection);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -168,6 +174,7 @@ class MainWindow : public QMainWindow {
   // analysis runs).
   QMenu* view_menu_ = nullptr;
   QMenu* analysis_menu_ = nullptr;
+  ProjectionMenu* projection_menu_ = nullptr;
   QWidget* chart_page_ = nullptr;
   ChartWidget* chart_ = nullptr;
   DataGrid* grid_ = nullptr;
