@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <mutex>
 
 #include "parallel.h"
 
@@ -50,16 +51,10 @@ std::array<double, 2> EqualAreaPlace(const HyperboloidPoint& p) {
   return {p[1] * f, p[2] * f};
 }
 
+// The square cells of the binning, `side` wide, over the data's extent.
 struct Lattice {
   double left = 0, bottom = 0, side = 1;
   std::int64_t columns = 1, rows = 1;
-  std::int64_t CellOf(const std::array<double, 2>& q) const {
-    const auto i = std::clamp<std::int64_t>(
-        static_cast<std::int64_t>((q[0] - left) / side), 0, columns - 1);
-    const auto j = std::clamp<std::int64_t>(
-        static_cast<std::int64_t>((q[1] - bottom) / side), 0, rows - 1);
-    return j * columns + i;
-  }
 };
 
 Lattice LatticeOver(double left, double right, double bottom, double top,
@@ -76,58 +71,129 @@ Lattice LatticeOver(double left, double right, double bottom, double top,
   }
 }
 
+// Data per thread in the passes over the data.
+constexpr std::int64_t kDataPerThread = 200000;
+
 // The data gathered into bins of the equal-area plane: each bin's kernel
 // sits at the centroid of its data (their vector sum brought back onto the
 // hyperboloid) with the bin's count as weight, which keeps the total mass.
-// Returns the error bound of DensityResult.
-double BinnedSources(const std::vector<HyperboloidPoint>& data, double k,
+// Returns the error bound of DensityResult. `finite` flags the data that
+// count.
+double BinnedSources(std::span<const MarkerRecord> markers,
+                     const std::vector<std::uint8_t>& finite, double k,
                      const DensityOptions& options, Sources& sources,
                      std::int64_t& bins) {
-  std::vector<std::array<double, 2>> places(data.size());
+  const auto n = static_cast<std::int64_t>(markers.size());
+  // The data's extent on the plane; minima and maxima do not depend on the
+  // order in which the threads' shares are merged.
   double left = std::numeric_limits<double>::infinity(), right = -left;
   double bottom = left, top = -left;
-  for (std::size_t i = 0; i < data.size(); ++i) {
-    places[i] = EqualAreaPlace(data[i]);
-    left = std::min(left, places[i][0]);
-    right = std::max(right, places[i][0]);
-    bottom = std::min(bottom, places[i][1]);
-    top = std::max(top, places[i][1]);
-  }
+  std::mutex merge;
+  ParallelFor(
+      0, n,
+      [&](std::int64_t first, std::int64_t last) {
+        double l = std::numeric_limits<double>::infinity(), r = -l, b = l,
+               t = -l;
+        for (std::int64_t i = first; i < last; ++i) {
+          if (!finite[static_cast<std::size_t>(i)]) continue;
+          const auto q = EqualAreaPlace(
+              ToDouble(markers[static_cast<std::size_t>(i)].vector));
+          l = std::min(l, q[0]);
+          r = std::max(r, q[0]);
+          b = std::min(b, q[1]);
+          t = std::max(t, q[1]);
+        }
+        const std::lock_guard<std::mutex> lock(merge);
+        left = std::min(left, l);
+        right = std::max(right, r);
+        bottom = std::min(bottom, b);
+        top = std::max(top, t);
+      },
+      kDataPerThread);
   const double share = options.bin_share > 0 && std::isfinite(options.bin_share)
                            ? options.bin_share
                            : 1.0 / 16;
-  Lattice lattice = LatticeOver(left, right, bottom, top, share / std::sqrt(k));
+  const Lattice fine =
+      LatticeOver(left, right, bottom, top, share / std::sqrt(k));
+  // Each datum's cell of the fine lattice (-1: left out).
+  std::vector<std::int32_t> cell(static_cast<std::size_t>(n));
+  ParallelFor(
+      0, n,
+      [&](std::int64_t first, std::int64_t last) {
+        for (std::int64_t i = first; i < last; ++i) {
+          const auto u = static_cast<std::size_t>(i);
+          if (!finite[u]) {
+            cell[u] = -1;
+            continue;
+          }
+          const auto q = EqualAreaPlace(ToDouble(markers[u].vector));
+          const auto x = std::clamp<std::int64_t>(
+              static_cast<std::int64_t>((q[0] - fine.left) / fine.side), 0,
+              fine.columns - 1);
+          const auto y = std::clamp<std::int64_t>(
+              static_cast<std::int64_t>((q[1] - fine.bottom) / fine.side), 0,
+              fine.rows - 1);
+          cell[u] = static_cast<std::int32_t>(y * fine.columns + x);
+        }
+      },
+      kDataPerThread);
+  std::vector<std::int32_t> occupied(
+      static_cast<std::size_t>(fine.columns * fine.rows), 0);
+  for (const std::int32_t c : cell) {
+    if (c >= 0) occupied[static_cast<std::size_t>(c)] = 1;
+  }
+  // Coarser bins, by merging 2^shift x 2^shift fine cells, while too many
+  // hold data.
+  int shift = 0;
   std::vector<std::int32_t> slot;
   std::int64_t filled = 0;
   while (true) {
-    slot.assign(static_cast<std::size_t>(lattice.columns * lattice.rows), -1);
+    const std::int64_t columns = ((fine.columns - 1) >> shift) + 1;
+    const std::int64_t rows = ((fine.rows - 1) >> shift) + 1;
+    slot.assign(static_cast<std::size_t>(columns * rows), -1);
     filled = 0;
-    for (const auto& q : places) {
-      std::int32_t& s = slot[static_cast<std::size_t>(lattice.CellOf(q))];
+    for (std::int64_t c = 0; c < fine.columns * fine.rows; ++c) {
+      if (!occupied[static_cast<std::size_t>(c)]) continue;
+      const std::int64_t coarse = ((c / fine.columns) >> shift) * columns +
+                                  ((c % fine.columns) >> shift);
+      std::int32_t& s = slot[static_cast<std::size_t>(coarse)];
       if (s < 0) {
         s = 0;
         ++filled;
       }
     }
-    if (filled <= std::max<std::int64_t>(1, options.bin_budget)) break;
-    lattice = LatticeOver(left, right, bottom, top, lattice.side * 2);
+    if (filled <= std::max<std::int64_t>(1, options.bin_budget) ||
+        (columns == 1 && rows == 1)) {
+      // Bins in the order of their cells, so that the sums at the nodes
+      // run in an order fixed by the data alone.
+      std::int32_t next = 0;
+      for (std::int32_t& s : slot) {
+        if (s == 0) s = next++;
+      }
+      for (std::int32_t& c : cell) {
+        if (c < 0) continue;
+        const std::int64_t coarse = ((c / fine.columns) >> shift) * columns +
+                                    ((c % fine.columns) >> shift);
+        c = slot[static_cast<std::size_t>(coarse)];
+      }
+      break;
+    }
+    ++shift;
   }
-  // Bins in the order of their cells, so that the sums at the nodes run in
-  // an order fixed by the data alone.
-  std::int32_t next = 0;
-  for (std::int32_t& s : slot) {
-    if (s == 0) s = next++;
-  }
+  occupied = {};
+  slot = {};
   std::vector<HyperboloidPoint> sum(static_cast<std::size_t>(filled),
                                     HyperboloidPoint{0, 0, 0});
   std::vector<double> count(static_cast<std::size_t>(filled), 0.0);
-  std::vector<std::int32_t> bin_of(data.size());
-  for (std::size_t i = 0; i < data.size(); ++i) {
-    const std::int32_t b =
-        slot[static_cast<std::size_t>(lattice.CellOf(places[i]))];
-    bin_of[i] = b;
-    for (int c = 0; c < 3; ++c) sum[b][c] += data[i][c];
-    count[b] += 1;
+  for (std::int64_t i = 0; i < n; ++i) {
+    const std::int32_t b = cell[static_cast<std::size_t>(i)];
+    if (b < 0) continue;
+    const MinkowskiVector& v = markers[static_cast<std::size_t>(i)].vector;
+    HyperboloidPoint& s = sum[static_cast<std::size_t>(b)];
+    s[0] += v[0];
+    s[1] += v[1];
+    s[2] += v[2];
+    count[static_cast<std::size_t>(b)] += 1;
   }
   std::vector<HyperboloidPoint> centroid(sum.size());
   for (std::size_t b = 0; b < sum.size(); ++b) {
@@ -139,11 +205,13 @@ double BinnedSources(const std::vector<HyperboloidPoint>& data, double k,
   // The farthest datum of each bin from its centroid, as cosh of the
   // distance.
   std::vector<double> farthest(sum.size(), 1.0);
-  for (std::size_t i = 0; i < data.size(); ++i) {
-    const HyperboloidPoint& c = centroid[static_cast<std::size_t>(bin_of[i])];
-    const HyperboloidPoint& x = data[i];
+  for (std::int64_t i = 0; i < n; ++i) {
+    const std::int32_t b = cell[static_cast<std::size_t>(i)];
+    if (b < 0) continue;
+    const HyperboloidPoint& c = centroid[static_cast<std::size_t>(b)];
+    const MinkowskiVector& x = markers[static_cast<std::size_t>(i)].vector;
     const double cosh_d = c[0] * x[0] - c[1] * x[1] - c[2] * x[2];
-    double& f = farthest[static_cast<std::size_t>(bin_of[i])];
+    double& f = farthest[static_cast<std::size_t>(b)];
     f = std::max(f, cosh_d);
   }
   double moved = 0;
@@ -181,12 +249,11 @@ DensityResult HyperbolicDensity(std::span<const HyperboloidPoint> nodes,
                                 const std::atomic<bool>* cancel,
                                 const DensityProgress& progress) {
   DensityResult result;
-  std::vector<HyperboloidPoint> data;
-  data.reserve(markers.size());
-  for (const MarkerRecord& m : markers) {
-    if (Finite(m.vector)) data.push_back(ToDouble(m.vector));
+  std::vector<std::uint8_t> finite(markers.size());
+  for (std::size_t i = 0; i < markers.size(); ++i) {
+    finite[i] = Finite(markers[i].vector) ? 1 : 0;
+    result.count += finite[i];
   }
-  result.count = static_cast<std::int64_t>(data.size());
   const double k =
       options.concentration > 0 && std::isfinite(options.concentration)
           ? options.concentration
@@ -196,11 +263,14 @@ DensityResult HyperbolicDensity(std::span<const HyperboloidPoint> nodes,
 
   Sources sources;
   if (result.count > options.exact_limit) {
-    result.error_bound = BinnedSources(data, k, options, sources, result.bins);
+    result.error_bound =
+        BinnedSources(markers, finite, k, options, sources, result.bins);
   } else {
-    for (const HyperboloidPoint& x : data) sources.Add(x, k, 1.0);
+    for (std::size_t i = 0; i < markers.size(); ++i) {
+      if (finite[i]) sources.Add(ToDouble(markers[i].vector), k, 1.0);
+    }
   }
-  data = {};
+  finite = {};
 
   const std::int64_t total = static_cast<std::int64_t>(nodes.size());
   const std::size_t n = sources.Size();
