@@ -21,6 +21,7 @@
 #include <QString>
 
 #include "chart/chart_geometry.h"
+#include "chart/density_contours.h"
 #include "chart/equal_area_chart.h"
 #include "cli/buffered_output.h"
 #include "cli/json_report.h"
@@ -40,6 +41,7 @@ constexpr const char* kUsage =
     "       orvane-cli --csv FILE...\n"
     "       orvane-cli --import [TABLE OPTIONS] [--json | --csv] TABLE...\n"
     "       orvane-cli --chart PICTURE [figure options] [--json] FILE\n"
+    "       orvane-cli --chart PICTURE --contours [contour options] FILE\n"
     "\n"
     "Rf/phi strain analysis by the hyperbolic vector mean. Each FILE holds\n"
     "one strain marker per line: major axis, minor axis and orientation of\n"
@@ -129,6 +131,22 @@ constexpr const char* kUsage =
     "  --cloud below|above|outline\n"
     "           the bootstrap solutions beneath the data (default), above\n"
     "           them, or as the outline of the region they cover.\n"
+    "  --contours\n"
+    "           draw density contours of the data under the markers: at each\n"
+    "           point of the disc the sum over the data of exp(k (1 - cosh "
+    "d)),\n"
+    "           d the hyperbolic distance to the datum, in data per unit of\n"
+    "           hyperbolic area, filled in greys at equal steps from 0 to its\n"
+    "           peak (the first step left white), with a note of k.\n"
+    "  --contour-k K\n"
+    "           the kernel's concentration k, above 0 and at most 1000\n"
+    "           (default 40 / N^(1/3): wider for more data).\n"
+    "  --contour-steps N\n"
+    "           the number of equal steps from 0 to the peak, 2 to 20\n"
+    "           (default 10).\n"
+    "  --contour-data measured|pre-strain\n"
+    "           the density of the measured (default) or of the retrodeformed\n"
+    "           markers. The --contour options imply --contours.\n"
     "  --figure-settings FILE\n"
     "           read the figure's settings from FILE, one \"key = value\"\n"
     "           a line (blank lines and lines beginning with # are skipped):\n"
@@ -177,6 +195,8 @@ struct ChartRequest {
   bool figure = false;  // a figure with the settings below
   orvane::FigureSettings settings;
   std::string sep = ".";  // the caption's decimal separator
+  bool contours = false;  // density contours under the markers
+  orvane::ContourSettings contour_settings;
 };
 
 // Draws the chart of the analysed data, as the window would show it.
@@ -202,6 +222,10 @@ bool WriteChart(const ChartRequest& chart_request,
   orvane::EqualAreaChart chart;
   chart.StartUp();
   chart.ShowAnalysis(state, result);
+  if (chart_request.contours) {
+    chart.density_contours = orvane::ChartDensityContours(
+        chart, state, chart_request.contour_settings);
+  }
   const QString path = QString::fromStdString(chart_request.picture);
   const orvane::Status saved =
       chart_request.figure
@@ -437,6 +461,52 @@ bool ParseSize(std::string_view text, int& width, int& height) {
   return true;
 }
 
+// A density contour option, into `settings`: true when `arg` is one
+// (taking its value from argv[i + 1] and stepping i over it), with `error`
+// set when its value is wrong.
+bool ContourOption(const std::string& arg, int argc, char** argv, int& i,
+                   orvane::ContourSettings& settings, std::string& error) {
+  const std::string_view value =
+      i + 1 < argc ? std::string_view(argv[i + 1]) : std::string_view();
+  if (arg == "--contour-k") {
+    double k = 0;
+    const auto [end, ec] =
+        std::from_chars(value.data(), value.data() + value.size(), k);
+    if (value.empty() || ec != std::errc() ||
+        end != value.data() + value.size() || !(k > 0) || k > 1000) {
+      error = "--contour-k needs a number above 0 and at most 1000";
+    } else {
+      settings.concentration = k;
+      ++i;
+    }
+  } else if (arg == "--contour-steps") {
+    int steps = 0;
+    const auto [end, ec] =
+        std::from_chars(value.data(), value.data() + value.size(), steps);
+    if (value.empty() || ec != std::errc() ||
+        end != value.data() + value.size() ||
+        steps < orvane::kMinContourSteps || steps > orvane::kMaxContourSteps) {
+      error = "--contour-steps needs a whole number from " +
+              std::to_string(orvane::kMinContourSteps) + " to " +
+              std::to_string(orvane::kMaxContourSteps);
+    } else {
+      settings.steps = steps;
+      ++i;
+    }
+  } else if (arg == "--contour-data") {
+    if (value == "measured" || value == "pre-strain") {
+      settings.data = value == "measured" ? orvane::DensityData::kMeasured
+                                          : orvane::DensityData::kRetrodeformed;
+      ++i;
+    } else {
+      error = "--contour-data needs measured or pre-strain";
+    }
+  } else {
+    return false;
+  }
+  return true;
+}
+
 int UsageError(const std::string& what) {
   std::fprintf(stderr, "orvane-cli: %s\n", what.c_str());
   std::fputs("Try 'orvane-cli --help'.\n", stderr);
@@ -510,6 +580,13 @@ int main(int argc, char** argv) {
     } else if (!options_ended &&
                (arg == "--figure-style" || arg == "--caption")) {
       figure_options.emplace_back(arg.substr(2), "yes");
+    } else if (!options_ended && arg == "--contours") {
+      chart.contours = true;
+    } else if (std::string error;
+               !options_ended && ContourOption(arg, argc, argv, i,
+                                               chart.contour_settings, error)) {
+      if (!error.empty()) return UsageError(error);
+      chart.contours = true;
     } else if (!options_ended && arg == "--figure-settings") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') {
         return UsageError("--figure-settings needs a settings file");
@@ -520,7 +597,9 @@ int main(int argc, char** argv) {
       return UsageError("unknown option " + arg +
                         " (the options are --json, --csv, --chart, --size, "
                         "--figure-size, --dpi, --figure-style, --palette, "
-                        "--caption, --cloud, --figure-settings, --import and "
+                        "--caption, --cloud, --contours, --contour-k, "
+                        "--contour-steps, --contour-data, "
+                        "--figure-settings, --import and "
                         "its table options, --help and --)");
     } else {
       files.push_back(arg);
@@ -535,6 +614,9 @@ int main(int argc, char** argv) {
   }
   if (size_given && chart.picture.empty()) {
     return UsageError("--size goes with --chart");
+  }
+  if (chart.contours && chart.picture.empty()) {
+    return UsageError("the contour options go with --chart");
   }
   if (!figure_options.empty()) chart.figure = true;
   if (chart.figure && chart.picture.empty()) {

@@ -5,6 +5,8 @@
 #include <span>
 #include <unordered_map>
 
+#include "chart/equal_area_chart.h"
+
 namespace orvane {
 namespace {
 
@@ -288,6 +290,18 @@ bool ComputeDiscContours(const AnalysisState& state, double radial_maximum,
       },
       [&](PlotPoint p) { return std::hypot(p.x, p.y) <= radial_maximum; }, out,
       cancel, progress);
+}
+
+std::shared_ptr<const DensityContours> ChartDensityContours(
+    const EqualAreaChart& chart, const AnalysisState& state,
+    const ContourSettings& settings, DiscProjection projection,
+    const std::atomic<bool>* cancel, const DensityProgress& progress) {
+  auto contours = std::make_shared<DensityContours>();
+  if (!ComputeDiscContours(state, chart.RadialMaximum(), projection, settings,
+                           *contours, cancel, progress)) {
+    return nullptr;
+  }
+  return contours;
 }
 
 DensityGrid RfPhiGrid(double ln_ratio_bottom, double ln_ratio_top, int cells) {

@@ -10,12 +10,15 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/analysis_state.h"
 #include "core/density.h"
 
 namespace orvane {
+
+class EqualAreaChart;
 
 // How the polar chart's radius follows rho, the distance from the origin.
 enum class DiscProjection {
@@ -129,6 +132,16 @@ bool ComputeDiscContours(const AnalysisState& state, double radial_maximum,
                          const ContourSettings& settings, DensityContours& out,
                          const std::atomic<bool>* cancel = nullptr,
                          const DensityProgress& progress = {});
+
+// The contours of the state's data for the polar chart as it now stands
+// (its radial maximum): what the window and the command-line tool put into
+// its density_contours. nullptr when `cancel` stopped the work.
+std::shared_ptr<const DensityContours> ChartDensityContours(
+    const EqualAreaChart& chart, const AnalysisState& state,
+    const ContourSettings& settings,
+    DiscProjection projection = DiscProjection::kEqualArea,
+    const std::atomic<bool>* cancel = nullptr,
+    const DensityProgress& progress = {});
 
 // The Rf/phi plot's grid: phi from -90 to 90 degrees across, ln Rf from
 // `ln_ratio_bottom` to `ln_ratio_top` upwards, `cells` squares each way.
