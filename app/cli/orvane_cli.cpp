@@ -597,9 +597,7 @@ int main(int argc, char** argv) {
       return UsageError("unknown option " + arg +
                         " (the options are --json, --csv, --chart, --size, "
                         "--figure-size, --dpi, --figure-style, --palette, "
-                        "--caption, --cloud, --contours, --contour-k, "
-                        "--contour-steps, --contour-data, "
-                        "--figure-settings, --import and "
+                        "--caption, --cloud, --figure-settings, --import and "
                         "its table options, --help and --)");
     } else {
       files.push_back(arg);
