@@ -44,6 +44,7 @@
 #include "window/about_box.h"
 #include "window/chart_widget.h"
 #include "window/data_grid.h"
+#include "window/density_toggle.h"
 #include "window/figure_dialog.h"
 #include "window/recent_files.h"
 #include "window/table_import_dialog.h"
@@ -246,6 +247,7 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
         },
         static_cast<qint64>(next.count) * kChartBytesPerDatum,
         "Analysing the data…");
+    if (!out_of_memory) window_.density_contours_->Apply(*prepared_, next);
     if (out_of_memory) {
       prepared_.reset();
       throw std::bad_alloc();
@@ -374,6 +376,16 @@ void MainWindow::BuildMenu() {
   edit->setEnabled(false);
   view_menu_ = menuBar()->addMenu("&View");
   view_menu_->setObjectName("viewMenu");
+  density_contours_ = new DensityContoursToggle(
+      view_menu_,
+      [this](const std::function<void()>& work, qint64 size,
+             const QString& what,
+             StageProgress* progress) { RunWork(work, size, what, progress); },
+      this);
+  connect(density_contours_, &DensityContoursToggle::Switched, this, [this] {
+    density_contours_->Apply(chart_->Chart(), state_);
+    chart_->ChartChanged();
+  });
   analysis_menu_ = menuBar()->addMenu("&Analysis");
   analysis_menu_->setObjectName("analysisMenu");
   QMenu* help = menuBar()->addMenu("&Help");

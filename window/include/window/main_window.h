@@ -8,7 +8,8 @@
 // "analysisMenu", "helpMenu"
 // and the actions "openAction", "importTableAction", "saveChartAction",
 // "exportFigureAction", "exportResultsAction", "saveReportAction",
-// "clearRecentAction", "exitAction", "versionAction"; the figure dialog
+// "clearRecentAction", "exitAction", "versionAction",
+// "densityContoursAction"; the figure dialog
 // "figureDialog").
 #ifndef ORVANE_WINDOW_MAIN_WINDOW_H_
 #define ORVANE_WINDOW_MAIN_WINDOW_H_
@@ -39,6 +40,7 @@ class AboutBox;
 class StageProgress;
 class ChartWidget;
 class DataGrid;
+class DensityContoursToggle;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -169,6 +171,8 @@ class MainWindow : public QMainWindow {
   QMenu* recent_menu_ = nullptr;
   QAction* export_results_ = nullptr;
   QAction* save_report_ = nullptr;
+  // View > Density Contours.
+  DensityContoursToggle* density_contours_ = nullptr;
 };
 
 }  // namespace orvane
