@@ -57,6 +57,39 @@ TEST(DensityBandPath, RingsThroughTheMapping) {
   EXPECT_EQ(path.fillRule(), Qt::WindingFill);
 }
 
+TEST(RfPhiContours, DrawnThroughThePlotsMapping) {
+  // The Rf/phi plot: phi -90..90 across 360 pixels, ln Rf 0..2 up 200; the
+  // darkest band lies where the data are, phi about 30 and R about 2.2.
+  AnalysisState state;
+  AnalysedChart(Markers(200), &state);
+  DensityContours c;
+  ASSERT_TRUE(ComputeRfPhiContours(state, 0.0, 2.0, ContourSettings{}, c));
+  QImage image(360, 200, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    DrawDensityBands(painter, c, [](const PlotPoint& p) {
+      return QPointF((p.x + 90) * 2, 200 - p.y * 100);
+    });
+  }
+  int darkest = 255, x_dark = 0, y_dark = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if (Grey(image.pixel(x, y)) < darkest) {
+        darkest = Grey(image.pixel(x, y));
+        x_dark = x;
+        y_dark = y;
+      }
+    }
+  }
+  EXPECT_EQ(darkest, DensityBandColour(8, 9).red());
+  EXPECT_NEAR(x_dark / 2.0 - 90, 30, 15);
+  EXPECT_NEAR(std::exp((200 - y_dark) / 100.0), 2.2, 0.6);
+  // The corners, far from every datum, stay white.
+  EXPECT_EQ(image.pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu);
+  EXPECT_EQ(image.pixel(359, 0) & 0xFFFFFF, 0xFFFFFFu);
+}
+
 TEST(ChartContours, GreyUnderTheMarkersWhiteWithout) {
   AnalysisState state;
   EqualAreaChart chart = AnalysedChart(Markers(40), &state);
