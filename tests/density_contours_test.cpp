@@ -209,6 +209,34 @@ TEST(DiscContours, OneMarkerGivesCirclesAboutIt) {
   }
 }
 
+TEST(DiscContours, FewDataOnAWideDiscGetAFinerGrid) {
+  // A marker at R = 2 beside one at R = 1000: the disc reaches zeta = 32,
+  // where 128 cells would be four kernel widths each and miss the bump at
+  // R = 2 (k = 40 / 2^(1/3)).
+  AnalysisState state = Analysed(2);
+  state.measured[1].vector = HyperbolicVector(std::log(2.0f), 0.7f);
+  state.measured[2].vector = HyperbolicVector(std::log(1000.0f), 0.35f);
+  DensityContours c;
+  ASSERT_TRUE(ComputeDiscContours(state, ZetaOfR(1000) + 0.5,
+                                  DiscProjection::kEqualArea, {}, c));
+  EXPECT_EQ(c.settings.cells, 512);
+  EXPECT_GT(c.peak, 0.5 * c.concentration / (2 * kPi));
+  ASSERT_FALSE(c.bands.empty());
+  const double zeta = ZetaOfR(2), x = zeta * std::cos(0.7),
+               y = zeta * std::sin(0.7);
+  bool around = false;
+  for (const ContourRing& r : c.bands.front().rings) {
+    for (const PlotPoint& p : r) {
+      around = around || std::hypot(p.x - x, p.y - y) < 0.5;
+    }
+  }
+  EXPECT_TRUE(around);
+  // Many data keep the grid asked for.
+  ASSERT_TRUE(ComputeDiscContours(Analysed(3000), 3.0,
+                                  DiscProjection::kEqualArea, {}, c));
+  EXPECT_EQ(c.settings.cells, kDefaultContourCells);
+}
+
 TEST(DiscContours, PreStrainDataCancelAndNoData) {
   const AnalysisState state = Analysed(500);
   ContourSettings settings;

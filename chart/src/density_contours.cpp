@@ -72,6 +72,34 @@ int ValidCells(int cells) {
   return std::clamp(cells, 8, 1024);
 }
 
+// Kernels narrower than this many cells are sampled too coarsely to show.
+constexpr double kCellsPerKernelWidth = 3;
+// The most cells a finer grid may have each way, and the most kernel
+// evaluations it may cost.
+constexpr int kMostFineCells = 512;
+constexpr double kMostEvaluations = 4e7;
+
+// The cells each way for a plot `span` kernel widths of 1 at the
+// concentration k across: the settings' count, or more where the kernel of
+// few data is narrow against the cells (a few markers at R = 2 beside one
+// at R = 1000 on a disc that reaches it), as long as it stays cheap.
+int CellsFor(const ContourSettings& settings, const AnalysisState& state,
+             double span) {
+  const int asked = ValidCells(settings.cells);
+  const auto n = static_cast<std::int64_t>(DataOf(state, settings.data).size());
+  const double k =
+      settings.concentration > 0 && std::isfinite(settings.concentration)
+          ? settings.concentration
+          : DefaultConcentration(n);
+  const double wanted = std::ceil(span * std::sqrt(k) * kCellsPerKernelWidth);
+  if (!(wanted > asked)) return asked;
+  const double sources = static_cast<double>(std::min<std::int64_t>(
+      std::max<std::int64_t>(n, 1), DensityOptions{}.bin_budget));
+  const double affordable = std::sqrt(kMostEvaluations / sources);
+  const double cells = std::min({wanted, affordable, double{kMostFineCells}});
+  return std::max(asked, static_cast<int>(cells));
+}
+
 // The density at the grid's nodes where `node_at` gives a point (others
 // stay 0), the levels, and the bands clipped by `clip` (when not empty).
 // `inside` tells which nodes count for the peak.
@@ -105,7 +133,7 @@ bool Contour(const AnalysisState& state, DensityGrid& grid,
   c.settings = settings;
   c.settings.steps =
       std::clamp(settings.steps, kMinContourSteps, kMaxContourSteps);
-  c.settings.cells = ValidCells(settings.cells);
+  c.settings.cells = grid.columns - 1;
   c.concentration = density.concentration;
   c.count = density.count;
   c.error_bound = density.error_bound;
@@ -269,7 +297,10 @@ bool ComputeDiscContours(const AnalysisState& state, double radial_maximum,
   if (!(radial_maximum > 0) || !std::isfinite(radial_maximum)) {
     radial_maximum = 1;
   }
-  DensityGrid grid = DiscGrid(radial_maximum, settings.cells);
+  // Near the centre a unit of the plot is a unit of hyperbolic distance in
+  // either projection.
+  DensityGrid grid =
+      DiscGrid(radial_maximum, CellsFor(settings, state, 2 * radial_maximum));
   // Nodes of cells that reach into the disc; those farther out are only
   // cut away.
   const double reach = radial_maximum + 1.5 * grid.step_x;
@@ -325,7 +356,12 @@ bool ComputeRfPhiContours(const AnalysisState& state, double ln_ratio_bottom,
   if (!std::isfinite(ln_ratio_top) || !(ln_ratio_top > ln_ratio_bottom)) {
     ln_ratio_top = ln_ratio_bottom + 1;
   }
-  DensityGrid grid = RfPhiGrid(ln_ratio_bottom, ln_ratio_top, settings.cells);
+  // Across, phi's 180 degrees are psi's full turn, 2 pi sinh(rho) long at
+  // rho; a turn at rho = 1 sets the cells.
+  DensityGrid grid = RfPhiGrid(ln_ratio_bottom, ln_ratio_top,
+                               CellsFor(settings, state,
+                                        std::max(ln_ratio_top - ln_ratio_bottom,
+                                                 2 * kPi * std::sinh(1.0))));
   return Contour(
       state, grid, settings, {},
       [](PlotPoint p, HyperboloidPoint& h) {

@@ -97,7 +97,9 @@ struct ContourSettings {
   double concentration = 0;
   // Levels at the peak's i / steps, kMinContourSteps .. kMaxContourSteps.
   int steps = kDefaultContourSteps;
-  // Grid cells across the plot (each way), 8 .. 1024.
+  // Grid cells across the plot (each way), 8 .. 1024; more (up to 512)
+  // where the kernel is narrow against them and they cost little: few data
+  // on a wide plot.
   int cells = kDefaultContourCells;
   DensityData data = DensityData::kMeasured;
 };
