@@ -501,6 +501,60 @@ TEST_F(Cli, FigureOptionRefusals) {
   }
 }
 
+TEST_F(Cli, DensityContoursUnderTheMarkers) {
+  const std::string data = Write("many.txt", ManyData(300));
+  const fs::path plain = dir_ / "plain.svg", contoured = dir_ / "contours.svg";
+  const RunResult without = Exec("--chart " + plain.string() + " " + data);
+  ASSERT_EQ(without.status, 0) << without.err;
+  const RunResult with =
+      Exec("--chart " + contoured.string() + " --contours " + data);
+  ASSERT_EQ(with.status, 0) << with.err;
+  // The report is the same; the picture gains the grey bands (vector paths)
+  // and the note of k = 40 / 300^(1/3).
+  EXPECT_EQ(with.out, without.out);
+  const std::string svg = Slurp(contoured);
+  EXPECT_GT(Occurrences(svg, "<path"), Occurrences(Slurp(plain), "<path"));
+  EXPECT_NE(svg.find("fill=\"#f0f0f0\""), std::string::npos);
+  EXPECT_NE(svg.find("Density contours, k = 5.98"), std::string::npos);
+  // Parameters, and the pre-strain data.
+  const fs::path png = dir_ / "c.png";
+  const RunResult tuned = Exec(
+      "--chart " + png.string() +
+      " --contour-k 2.5 --contour-steps 4 --contour-data pre-strain " + data);
+  EXPECT_EQ(tuned.status, 0) << tuned.err;
+  EXPECT_TRUE(fs::is_regular_file(png));
+
+  const std::string chart = "--chart " + png.string() + " ";
+  const std::string usage = "\nTry 'orvane-cli --help'.\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {"--contours " + data, "orvane-cli: the contour options go with --chart"},
+      {chart + "--contour-k 0 " + data,
+       "orvane-cli: --contour-k needs a number above 0 and at most 1000"},
+      {chart + "--contour-k 1e9 " + data,
+       "orvane-cli: --contour-k needs a number above 0 and at most 1000"},
+      {chart + "--contour-k nan " + data,
+       "orvane-cli: --contour-k needs a number above 0 and at most 1000"},
+      {chart + data + " --contour-k",
+       "orvane-cli: --contour-k needs a number above 0 and at most 1000"},
+      {chart + "--contour-steps 1 " + data,
+       "orvane-cli: --contour-steps needs a whole number from 2 to 20"},
+      {chart + "--contour-steps 5x " + data,
+       "orvane-cli: --contour-steps needs a whole number from 2 to 20"},
+      {chart + "--contour-data all " + data,
+       "orvane-cli: --contour-data needs measured or pre-strain"},
+  };
+  for (const auto& [args, message] : cases) {
+    const RunResult r = Exec(args);
+    EXPECT_EQ(r.status, 2) << args;
+    EXPECT_EQ(r.err, message + usage) << args;
+  }
+  const std::string help = Exec("--help").out;
+  for (const char* text : {"--contours", "--contour-k K", "--contour-steps N",
+                           "--contour-data measured|pre-strain"}) {
+    EXPECT_NE(help.find(text), std::string::npos) << text;
+  }
+}
+
 // The JSON of a large file is written as it is produced: it takes no more
 // memory than the plain report of the same file, whose data are held either
 // way, and the writer's buffers of fixed size (a few MB, more under the

@@ -21,12 +21,13 @@
 #include <QString>
 
 #include "chart/chart_geometry.h"
+#include "chart/density_contours.h"
 #include "chart/equal_area_chart.h"
 #include "cli/buffered_output.h"
 #include "cli/json_report.h"
 #include "core/analysis.h"
-#include "core/methods.h"
 #include "core/bootstrap_settings.h"
+#include "core/methods.h"
 #include "core/number_format.h"
 #include "io/open_pipeline.h"
 #include "io/results_csv.h"
@@ -45,6 +46,7 @@ constexpr const char* kUsage =
     "       orvane-cli --methods [--json] FILE...\n"
     "       orvane-cli [--resamples N] [--seed S] [--json | --csv] FILE...\n"
     "       orvane-cli --chart PICTURE --projection elliott FILE\n"
+    "       orvane-cli --chart PICTURE --contours [contour options] FILE\n"
     "\n"
     "Rf/phi strain analysis by the hyperbolic vector mean. Each FILE holds\n"
     "one strain marker per line: major axis, minor axis and orientation of\n"
@@ -167,6 +169,22 @@ constexpr const char* kUsage =
     "  --cloud below|above|outline\n"
     "           the bootstrap solutions beneath the data (default), above\n"
     "           them, or as the outline of the region they cover.\n"
+    "  --contours\n"
+    "           draw density contours of the data under the markers: at each\n"
+    "           point of the disc the sum over the data of exp(k (1 - cosh "
+    "d)),\n"
+    "           d the hyperbolic distance to the datum, in data per unit of\n"
+    "           hyperbolic area, filled in greys at equal steps from 0 to its\n"
+    "           peak (the first step left white), with a note of k.\n"
+    "  --contour-k K\n"
+    "           the kernel's concentration k, above 0 and at most 1000\n"
+    "           (default 40 / N^(1/3): wider for more data).\n"
+    "  --contour-steps N\n"
+    "           the number of equal steps from 0 to the peak, 2 to 20\n"
+    "           (default 10).\n"
+    "  --contour-data measured|pre-strain\n"
+    "           the density of the measured (default) or of the retrodeformed\n"
+    "           markers. The --contour options imply --contours.\n"
     "  --figure-settings FILE\n"
     "           read the figure's settings from FILE, one \"key = value\"\n"
     "           a line (blank lines and lines beginning with # are skipped):\n"
@@ -217,6 +235,8 @@ struct ChartRequest {
   orvane::FigureSettings settings;
   std::string sep = ".";  // the caption's decimal separator
   orvane::ChartProjection projection = orvane::ChartProjection::kEqualArea;
+  bool contours = false;  // density contours under the markers
+  orvane::ContourSettings contour_settings;
 };
 
 // Draws the chart of the analysed data, as the window would show it.
@@ -243,6 +263,10 @@ bool WriteChart(const ChartRequest& chart_request,
   chart.SetProjection(chart_request.projection);
   chart.StartUp();
   chart.ShowAnalysis(state, result);
+  if (chart_request.contours) {
+    chart.density_contours = orvane::ChartDensityContours(
+        chart, state, chart_request.contour_settings);
+  }
   const QString path = QString::fromStdString(chart_request.picture);
   const orvane::Status saved =
       chart_request.figure
@@ -394,8 +418,8 @@ bool TableOption(const std::string& arg, int argc, char** argv, int& i,
 bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
                  OutputForm form, const std::string& sep,
                  const ChartRequest& chart,
-                 const std::optional<orvane::TableChoices>& table,
-                 bool methods, const orvane::BootstrapSettings& bootstrap) {
+                 const std::optional<orvane::TableChoices>& table, bool methods,
+                 const orvane::BootstrapSettings& bootstrap) {
   const bool json = form == OutputForm::kJson;
   const bool csv = form == OutputForm::kCsv;
   orvane::AnalysisState state;
@@ -495,6 +519,52 @@ bool ParseSize(std::string_view text, int& width, int& height) {
   return true;
 }
 
+// A density contour option, into `settings`: true when `arg` is one
+// (taking its value from argv[i + 1] and stepping i over it), with `error`
+// set when its value is wrong.
+bool ContourOption(const std::string& arg, int argc, char** argv, int& i,
+                   orvane::ContourSettings& settings, std::string& error) {
+  const std::string_view value =
+      i + 1 < argc ? std::string_view(argv[i + 1]) : std::string_view();
+  if (arg == "--contour-k") {
+    double k = 0;
+    const auto [end, ec] =
+        std::from_chars(value.data(), value.data() + value.size(), k);
+    if (value.empty() || ec != std::errc() ||
+        end != value.data() + value.size() || !(k > 0) || k > 1000) {
+      error = "--contour-k needs a number above 0 and at most 1000";
+    } else {
+      settings.concentration = k;
+      ++i;
+    }
+  } else if (arg == "--contour-steps") {
+    int steps = 0;
+    const auto [end, ec] =
+        std::from_chars(value.data(), value.data() + value.size(), steps);
+    if (value.empty() || ec != std::errc() ||
+        end != value.data() + value.size() ||
+        steps < orvane::kMinContourSteps || steps > orvane::kMaxContourSteps) {
+      error = "--contour-steps needs a whole number from " +
+              std::to_string(orvane::kMinContourSteps) + " to " +
+              std::to_string(orvane::kMaxContourSteps);
+    } else {
+      settings.steps = steps;
+      ++i;
+    }
+  } else if (arg == "--contour-data") {
+    if (value == "measured" || value == "pre-strain") {
+      settings.data = value == "measured" ? orvane::DensityData::kMeasured
+                                          : orvane::DensityData::kRetrodeformed;
+      ++i;
+    } else {
+      error = "--contour-data needs measured or pre-strain";
+    }
+  } else {
+    return false;
+  }
+  return true;
+}
+
 int UsageError(const std::string& what) {
   std::fprintf(stderr, "orvane-cli: %s\n", what.c_str());
   std::fputs("Try 'orvane-cli --help'.\n", stderr);
@@ -563,106 +633,116 @@ int main(int argc, char** argv) {
       if (i + 1 >= argc || !orvane::ParseSeed(argv[i + 1], bootstrap.seed)) {
         return UsageError("--seed needs " + orvane::SeedRange() +
                           ", written with digits only");
-    } else if (!options_ended && arg == "--projection") {
-      projection =
-          i + 1 < argc ? orvane::ProjectionOfKey(argv[i + 1]) : std::nullopt;
-      if (!projection) {
-        return UsageError("--projection needs equal-area or elliott");
-      }
-      ++i;
-    } else if (!options_ended && arg == "--import") {
-      import = true;
-    } else if (!options_ended && arg == "--methods") {
-      methods = true;
-    } else if (std::string error;
-               !options_ended &&
-               TableOption(arg, argc, argv, i, table, error)) {
-      if (!error.empty()) return UsageError(error);
-      table_options = true;
-    } else if (!options_ended && (arg == "--figure-size" || arg == "--dpi" ||
-                                  arg == "--palette" || arg == "--cloud")) {
-      if (i + 1 >= argc) {
-        orvane::FigureSettings unused;
+      } else if (!options_ended && arg == "--projection") {
+        projection =
+            i + 1 < argc ? orvane::ProjectionOfKey(argv[i + 1]) : std::nullopt;
+        if (!projection) {
+          return UsageError("--projection needs equal-area or elliott");
+        }
+        ++i;
+      } else if (!options_ended && arg == "--import") {
+        import = true;
+      } else if (!options_ended && arg == "--methods") {
+        methods = true;
+      } else if (std::string error;
+                 !options_ended &&
+                 TableOption(arg, argc, argv, i, table, error)) {
+        if (!error.empty()) return UsageError(error);
+        table_options = true;
+      } else if (!options_ended && (arg == "--figure-size" || arg == "--dpi" ||
+                                    arg == "--palette" || arg == "--cloud")) {
+        if (i + 1 >= argc) {
+          orvane::FigureSettings unused;
+          return UsageError(
+              "--" +
+              orvane::SetFigureSetting(arg.substr(2), "", unused).message());
+        }
+        figure_options.emplace_back(arg.substr(2), argv[++i]);
+      } else if (!options_ended &&
+                 (arg == "--figure-style" || arg == "--caption")) {
+        figure_options.emplace_back(arg.substr(2), "yes");
+      } else if (!options_ended && arg == "--contours") {
+        chart.contours = true;
+      } else if (std::string error;
+                 !options_ended &&
+                 ContourOption(arg, argc, argv, i, chart.contour_settings,
+                               error)) {
+        if (!error.empty()) return UsageError(error);
+        chart.contours = true;
+      } else if (!options_ended && arg == "--figure-settings") {
+        if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+          return UsageError("--figure-settings needs a settings file");
+        }
+        settings_file = argv[++i];
+        chart.figure = true;
+      } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
         return UsageError(
-            "--" +
-            orvane::SetFigureSetting(arg.substr(2), "", unused).message());
+            "unknown option " + arg +
+            " (the options are --json, --csv, --chart, --size, "
+            "--projection, --figure-size, --dpi, --figure-style, --palette, "
+            "--caption, --cloud, --figure-settings, --import and "
+            "its table options, --help and --)");
+      } else {
+        files.push_back(arg);
       }
-      figure_options.emplace_back(arg.substr(2), argv[++i]);
-    } else if (!options_ended &&
-               (arg == "--figure-style" || arg == "--caption")) {
-      figure_options.emplace_back(arg.substr(2), "yes");
-    } else if (!options_ended && arg == "--figure-settings") {
-      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-        return UsageError("--figure-settings needs a settings file");
-      }
-      settings_file = argv[++i];
-      chart.figure = true;
-    } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
-      return UsageError(
-          "unknown option " + arg +
-          " (the options are --json, --csv, --chart, --size, "
-          "--projection, --figure-size, --dpi, --figure-style, --palette, "
-          "--caption, --cloud, --figure-settings, --import and "
-          "its table options, --help and --)");
-    } else {
-      files.push_back(arg);
     }
-  }
-  if (files.empty()) return UsageError("no data file given");
-  if (!chart.picture.empty() && files.size() != 1) {
-    return UsageError("--chart draws the chart of one data file");
-  }
-  if (methods && form == OutputForm::kCsv) {
-    return UsageError("--methods goes with the report or --json, not --csv");
-  }
-  if (table_options && !import) {
-    return UsageError("the table options go with --import");
-  }
-  if (size_given && chart.picture.empty()) {
-    return UsageError("--size goes with --chart");
-  }
-  if (projection && chart.picture.empty()) {
-    return UsageError("--projection goes with --chart");
-  }
-  if (!figure_options.empty()) chart.figure = true;
-  if (chart.figure && chart.picture.empty()) {
-    return UsageError("the figure options go with --chart");
-  }
-  if (chart.figure && size_given) {
-    return UsageError(
-        "--size is the size of a plain picture; a figure's is --figure-size");
-  }
-  if (!settings_file.empty()) {
-    const orvane::Status read = orvane::ReadFigureSettingsFile(
-        QString::fromLocal8Bit(settings_file.c_str()), chart.settings);
-    if (!read.ok()) return UsageError(read.message());
-  }
-  for (const auto& [key, value] : figure_options) {
-    const orvane::Status set =
-        orvane::SetFigureSetting(key, value, chart.settings);
-    if (!set.ok()) return UsageError("--" + set.message());
-  }
-  // --projection wins over a settings file's.
-  if (const auto p = projection ? projection : chart.settings.projection) {
-    chart.projection = *p;
-  }
-  if (!chart.picture.empty() && orvane::PictureFormatOf(chart.picture) ==
-                                    orvane::PictureFormat::kInvalid) {
-    return UsageError(std::string(orvane::kMessageInvalidExtension) +
-                      " (.emf, .bmp, .svg, .png or .pdf)");
-  }
+    if (files.empty()) return UsageError("no data file given");
+    if (!chart.picture.empty() && files.size() != 1) {
+      return UsageError("--chart draws the chart of one data file");
+    }
+    if (methods && form == OutputForm::kCsv) {
+      return UsageError("--methods goes with the report or --json, not --csv");
+    }
+    if (table_options && !import) {
+      return UsageError("the table options go with --import");
+    }
+    if (size_given && chart.picture.empty()) {
+      return UsageError("--size goes with --chart");
+    }
+    if (projection && chart.picture.empty()) {
+      return UsageError("--projection goes with --chart");
+    }
+    if (chart.contours && chart.picture.empty()) {
+      return UsageError("the contour options go with --chart");
+    }
+    if (!figure_options.empty()) chart.figure = true;
+    if (chart.figure && chart.picture.empty()) {
+      return UsageError("the figure options go with --chart");
+    }
+    if (chart.figure && size_given) {
+      return UsageError(
+          "--size is the size of a plain picture; a figure's is --figure-size");
+    }
+    if (!settings_file.empty()) {
+      const orvane::Status read = orvane::ReadFigureSettingsFile(
+          QString::fromLocal8Bit(settings_file.c_str()), chart.settings);
+      if (!read.ok()) return UsageError(read.message());
+    }
+    for (const auto& [key, value] : figure_options) {
+      const orvane::Status set =
+          orvane::SetFigureSetting(key, value, chart.settings);
+      if (!set.ok()) return UsageError("--" + set.message());
+    }
+    // --projection wins over a settings file's.
+    if (const auto p = projection ? projection : chart.settings.projection) {
+      chart.projection = *p;
+    }
+    if (!chart.picture.empty() && orvane::PictureFormatOf(chart.picture) ==
+                                      orvane::PictureFormat::kInvalid) {
+      return UsageError(std::string(orvane::kMessageInvalidExtension) +
+                        " (.emf, .bmp, .svg, .png or .pdf)");
+    }
 
-  orvane::cli::BufferedOutput out(STDOUT_FILENO);
-  if (form == OutputForm::kCsv) out.Put(orvane::kSummaryCsvHeader);
-  bool all_analysed = true;
-  for (const std::string& file : files) {
-    all_analysed =
-        AnalyseFile(out, file, form, sep, chart,
-                    import ? std::optional(table) : std::nullopt, methods,
-                    bootstrap) &&
-        all_analysed;
-    if (out.failed()) return OutputFailed(out);
+    orvane::cli::BufferedOutput out(STDOUT_FILENO);
+    if (form == OutputForm::kCsv) out.Put(orvane::kSummaryCsvHeader);
+    bool all_analysed = true;
+    for (const std::string& file : files) {
+      all_analysed = AnalyseFile(out, file, form, sep, chart,
+                                 import ? std::optional(table) : std::nullopt,
+                                 methods, bootstrap) &&
+                     all_analysed;
+      if (out.failed()) return OutputFailed(out);
+    }
+    if (!out.Close()) return OutputFailed(out);
+    return all_analysed ? 0 : 1;
   }
-  if (!out.Close()) return OutputFailed(out);
-  return all_analysed ? 0 : 1;
-}

@@ -14,6 +14,8 @@
 #include <system_error>
 #include <thread>
 
+#include "render/density_render.h"
+
 namespace orvane {
 
 struct ChartRenderCache::Layer {
@@ -1015,6 +1017,7 @@ void DrawPictureLayer(QPainter& painter, const Frame& frame,
     gp.setRenderHint(QPainter::Antialiasing, false);
     gp.fillRect(QRect(QPoint(0, 0), size), ToQColor(0xFFFFFF));
     DrawDisc(gp, frame.chart, frame.layout);
+    DrawChartDensityContours(gp, frame.chart, frame.layout, frame.maximum);
     for (const PolarSeries* s : order) {
       if (s == &series) break;
       if (!s->Active()) continue;
@@ -1053,6 +1056,7 @@ void Render(QPainter& painter, const EqualAreaChart& chart, QSize device_size,
   const double maximum = frame.maximum;
   painter.setClipRect(QRect(QPoint(0, 0), size));
   DrawDisc(painter, chart, layout);
+  DrawChartDensityContours(painter, chart, layout, maximum);
 
   // Circles too close to the one inside them are left out.
   std::vector<const PolarSeries*> left_out;

@@ -46,6 +46,7 @@
 #include "window/bootstrap_dialog.h"
 #include "window/chart_widget.h"
 #include "window/data_grid.h"
+#include "window/density_toggle.h"
 #include "window/figure_dialog.h"
 #include "window/methods_page.h"
 #include "window/projection_menu.h"
@@ -261,6 +262,7 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
         },
         static_cast<qint64>(next.count) * kChartBytesPerDatum,
         "Analysing the data…");
+    if (!out_of_memory) window_.density_contours_->Apply(*prepared_, next);
     if (out_of_memory) {
       prepared_.reset();
       throw std::bad_alloc();
@@ -399,6 +401,16 @@ void MainWindow::BuildMenu() {
   projection_menu_ = new ProjectionMenu(view_menu_, this);
   connect(projection_menu_, &ProjectionMenu::Chosen, this,
           &MainWindow::onProjectionChosen);
+  density_contours_ = new DensityContoursToggle(
+      view_menu_,
+      [this](const std::function<void()>& work, qint64 size,
+             const QString& what,
+             StageProgress* progress) { RunWork(work, size, what, progress); },
+      this);
+  connect(density_contours_, &DensityContoursToggle::Switched, this, [this] {
+    density_contours_->Apply(chart_->Chart(), state_);
+    chart_->ChartChanged();
+  });
   analysis_menu_ = menuBar()->addMenu("&Analysis");
   analysis_menu_->setObjectName("analysisMenu");
   QAction* bootstrap = analysis_menu_->addAction("&Bootstrap Settings...");
@@ -974,6 +986,8 @@ void MainWindow::onProjectionChosen(ChartProjection projection) {
     return;
   }
   chart_->Chart() = std::move(*next);
+  // The contours lie on a grid over the disc of the projection shown.
+  density_contours_->Apply(chart_->Chart(), state_);
   chart_->ChartChanged();
   pages_->setTabText(0, ProjectionTabTitle(projection));
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "chart/chart_projection.h"
+#include "chart/density_contours.h"
 #include "chart/polar_series.h"
 #include "core/analysis.h"
 #include "core/analysis_state.h"
@@ -55,6 +56,10 @@ class EqualAreaChart {
   PolarSeries optimal;             // the optimal strain
   PolarSeries measured_highlight;  // the marker chosen in the grid
   PolarSeries retrodeformed_highlight;  // the same marker before the strain
+
+  // Density contours drawn over the disc, under every series; none (the
+  // default) draws none. Computed once per analysis by whoever shows them.
+  std::shared_ptr<const DensityContours> density_contours;
 
   // The circles of equal axial ratio R = 2, 3, ..., smallest first.
   const std::vector<std::unique_ptr<PolarSeries>>& IsoRatioCircles() const {

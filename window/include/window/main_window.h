@@ -11,7 +11,8 @@
 // "clearRecentAction", "exitAction", "versionAction",
 // "bootstrapSettingsAction"; the figure dialog "figureDialog", the
 // bootstrap dialog "bootstrapDialog"; View > Projection "projectionMenu"
-// with "equalAreaProjectionAction" and "elliottProjectionAction").
+// with "equalAreaProjectionAction" and "elliottProjectionAction", and
+// "densityContoursAction").
 #ifndef ORVANE_WINDOW_MAIN_WINDOW_H_
 #define ORVANE_WINDOW_MAIN_WINDOW_H_
 
@@ -44,6 +45,7 @@ class ChartWidget;
 class DataGrid;
 class MethodsPage;
 class ProjectionMenu;
+class DensityContoursToggle;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -190,6 +192,8 @@ class MainWindow : public QMainWindow {
   QMenu* recent_menu_ = nullptr;
   QAction* export_results_ = nullptr;
   QAction* save_report_ = nullptr;
+  // View > Density Contours.
+  DensityContoursToggle* density_contours_ = nullptr;
 };
 
 }  // namespace orvane

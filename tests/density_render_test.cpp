@@ -1,0 +1,174 @@
+// Density contours as drawn: the grey bands under the markers of the polar
+// chart, on the screen and in pictures.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <cmath>
+#include <vector>
+
+#include "chart/density_contours.h"
+#include "render/chart_render.h"
+#include "render/density_render.h"
+#include "test_chart.h"
+
+namespace orvane {
+namespace {
+
+using testing_support::AnalysedChart;
+
+const QSize kDesignSize(kDesignChartWidth, kDesignChartHeight);
+
+// n ellipses of R = 1.5 .. 3 about phi = 30 degrees.
+std::vector<testing_support::Ellipse> Markers(int n) {
+  std::vector<testing_support::Ellipse> data;
+  for (int i = 0; i < n; ++i) {
+    data.push_back({static_cast<float>(1.5 + 1.5 * ((i * 37) % 100) / 100.0), 1,
+                    static_cast<float>(10 + 40 * ((i * 61) % 100) / 100.0)});
+  }
+  return data;
+}
+
+int Grey(QRgb c) {
+  return qRed(c);
+}
+
+TEST(DensityBandColours, LightToDarkGreys) {
+  for (int i = 0; i < 9; ++i) {
+    const QColor c = DensityBandColour(i, 9);
+    EXPECT_EQ(c.red(), c.green());
+    EXPECT_EQ(c.red(), c.blue());
+    if (i > 0) {
+      EXPECT_LT(c.red(), DensityBandColour(i - 1, 9).red());
+    }
+  }
+  EXPECT_EQ(DensityBandColour(0, 9).red(), 240);
+  EXPECT_EQ(DensityBandColour(8, 9).red(), 158);
+  EXPECT_EQ(DensityBandColour(0, 1).red(), 240);
+}
+
+TEST(DensityBandPath, RingsThroughTheMapping) {
+  ContourBand band;
+  band.rings = {{{0, 0}, {2, 0}, {2, 1}, {0, 1}}, {{5, 5}, {6, 5}}};
+  const QPainterPath path = DensityBandPath(
+      band, [](const PlotPoint& p) { return QPointF(10 + 10 * p.x, -p.y); });
+  // The ring of two points is left out.
+  EXPECT_EQ(path.boundingRect(), QRectF(10, -1, 20, 1));
+  EXPECT_EQ(path.fillRule(), Qt::WindingFill);
+}
+
+TEST(RfPhiContours, DrawnThroughThePlotsMapping) {
+  // The Rf/phi plot: phi -90..90 across 360 pixels, ln Rf 0..2 up 200; the
+  // darkest band lies where the data are, phi about 30 and R about 2.2.
+  AnalysisState state;
+  AnalysedChart(Markers(200), &state);
+  DensityContours c;
+  ASSERT_TRUE(ComputeRfPhiContours(state, 0.0, 2.0, ContourSettings{}, c));
+  QImage image(360, 200, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    DrawDensityBands(painter, c, [](const PlotPoint& p) {
+      return QPointF((p.x + 90) * 2, 200 - p.y * 100);
+    });
+  }
+  int darkest = 255, x_dark = 0, y_dark = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if (Grey(image.pixel(x, y)) < darkest) {
+        darkest = Grey(image.pixel(x, y));
+        x_dark = x;
+        y_dark = y;
+      }
+    }
+  }
+  EXPECT_EQ(darkest, DensityBandColour(8, 9).red());
+  EXPECT_NEAR(x_dark / 2.0 - 90, 30, 15);
+  EXPECT_NEAR(std::exp((200 - y_dark) / 100.0), 2.2, 0.6);
+  // The corners, far from every datum, stay white.
+  EXPECT_EQ(image.pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu);
+  EXPECT_EQ(image.pixel(359, 0) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+TEST(ChartContours, GreyUnderTheMarkersWhiteWithout) {
+  AnalysisState state;
+  EqualAreaChart chart = AnalysedChart(Markers(40), &state);
+  const QImage plain = RenderChartImage(chart, kDesignSize);
+  chart.density_contours =
+      ChartDensityContours(chart, state, ContourSettings{});
+  ASSERT_NE(chart.density_contours, nullptr);
+  ASSERT_EQ(chart.density_contours->bands.size(), 9u);
+  const QImage contoured = RenderChartImage(chart, kDesignSize);
+  const ChartLayout l = LayOutChart(chart, kDesignSize);
+  const double m = chart.RadialMaximum();
+  // Near the middle of the data the darkest greys; far from them, on the
+  // other side of the centre, white as before.
+  const Pixel near_peak = PlacePoint(l, m, 60.0, ZetaOfR(2.2f) + 0.05);
+  const Pixel far = PlacePoint(l, m, 240.0, 0.8 * m);
+  int darkest = 255;
+  for (int dy = -6; dy <= 6; ++dy) {
+    for (int dx = -6; dx <= 6; ++dx) {
+      const QRgb c = contoured.pixel(near_peak.x + dx, near_peak.y + dy);
+      if (qRed(c) == qGreen(c) && qGreen(c) == qBlue(c)) {
+        darkest = std::min(darkest, Grey(c));
+      }
+    }
+  }
+  EXPECT_LE(darkest, 175);
+  EXPECT_EQ(contoured.pixel(far.x, far.y) & 0xFFFFFF, 0xFFFFFFu);
+  EXPECT_EQ(plain.pixel(far.x, far.y) & 0xFFFFFF, 0xFFFFFFu);
+  // The series are drawn over the bands: the grey circle of R = 2 runs
+  // through them unchanged.
+  const Pixel circle = PlacePoint(l, m, 76.0, ZetaOfR(2.0f));
+  EXPECT_EQ(contoured.pixel(circle.x, circle.y) & 0xFFFFFF, 0x808080u);
+  EXPECT_NE(contoured.pixel(circle.x + 3, circle.y + 3),
+            plain.pixel(circle.x + 3, circle.y + 3));
+  // The note of k at the bottom left, in dark grey.
+  bool note = false;
+  for (int y = l.plot.top + l.plot.height - 14; y < l.plot.top + l.plot.height;
+       ++y) {
+    for (int x = l.plot.left; x < l.plot.left + 60; ++x) {
+      note = note || Grey(contoured.pixel(x, y)) < 0x80;
+    }
+  }
+  EXPECT_TRUE(note);
+  // An empty set of contours draws nothing but what the chart drew before.
+  chart.density_contours = std::make_shared<DensityContours>();
+  EXPECT_EQ(RenderChartImage(chart, kDesignSize), plain);
+}
+
+TEST(ChartContours, OpaquePictureLayerKeepsTheBandsBeneath) {
+  // Above kPictureLayerThreshold markers a metafile carries the measured
+  // series as an opaque image of the chart beneath it and the series: the
+  // bands must be in that image, as on the screen.
+  AnalysisState state;
+  EqualAreaChart chart = AnalysedChart(
+      Markers(static_cast<int>(kPictureLayerThreshold) + 1), &state);
+  chart.density_contours =
+      ChartDensityContours(chart, state, ContourSettings{});
+  ASSERT_NE(chart.density_contours, nullptr);
+  const QImage screen = RenderChartImage(chart, kDesignSize);
+  QImage picture(kDesignSize, QImage::Format_RGB32);
+  picture.fill(Qt::white);
+  {
+    QPainter painter(&picture);
+    RenderChartPicture(painter, chart, kDesignSize, PictureLayer::kOpaque);
+  }
+  // The picture's markers are blended a little differently from the
+  // screen's, but no pixel that the screen shows grey may be white.
+  int grey = 0, white_instead = 0;
+  for (int y = 0; y < screen.height(); ++y) {
+    for (int x = 0; x < screen.width(); ++x) {
+      const QRgb s = screen.pixel(x, y) & 0xFFFFFF;
+      if (s == (DensityBandColour(0, 9).rgb() & 0xFFFFFF)) ++grey;
+      if (s != 0xFFFFFF && (picture.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF) {
+        ++white_instead;
+      }
+    }
+  }
+  EXPECT_GT(grey, 1000);
+  EXPECT_EQ(white_instead, 0);
+}
+
+}  // namespace
+}  // namespace orvane

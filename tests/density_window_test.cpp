@@ -1,0 +1,143 @@
+// View > Density Contours in the window: the toggle, what it remembers, and
+// the contours it gives the chart.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMenu>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "window/chart_widget.h"
+#include "window/density_toggle.h"
+#include "window/main_window.h"
+
+namespace orvane {
+namespace {
+
+class DensityWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QSettings().clear();
+    window_ = std::make_unique<MainWindow>();
+    window_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  }
+
+  QString Write(const QString& name, int n) {
+    QByteArray text;
+    for (int i = 0; i < n; ++i) {
+      text += QByteArray::number(2 + i % 5) + " 1 " +
+              QByteArray::number(30 + i % 41 - 20) + "\n";
+    }
+    const QString path = dir_.filePath(name);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+    return path;
+  }
+  QAction* Toggle() const {
+    return window_->findChild<QAction*>("densityContoursAction");
+  }
+  const EqualAreaChart& Chart() const {
+    return window_->findChild<ChartWidget*>("chart")->Chart();
+  }
+
+  QTemporaryDir dir_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(DensityWindowTest, OffByDefaultInTheViewMenu) {
+  QAction* toggle = Toggle();
+  ASSERT_NE(toggle, nullptr);
+  EXPECT_EQ(toggle->text(), "&Density Contours");
+  EXPECT_TRUE(toggle->isCheckable());
+  EXPECT_FALSE(toggle->isChecked());
+  EXPECT_EQ(toggle->shortcut(), QKeySequence("Ctrl+D"));
+  EXPECT_TRUE(
+      window_->findChild<QMenu*>("viewMenu")->actions().contains(toggle));
+  // Switched on without data: nothing to contour, nothing drawn.
+  toggle->trigger();
+  EXPECT_TRUE(toggle->isChecked());
+  EXPECT_EQ(Chart().density_contours, nullptr);
+}
+
+TEST_F(DensityWindowTest, SwitchedOnOffAndKeptForEachOpen) {
+  window_->openFile(Write("a.txt", 300));
+  QApplication::processEvents();
+  ASSERT_EQ(window_->State().count, 300);
+  EXPECT_EQ(Chart().density_contours, nullptr);
+  Toggle()->trigger();
+  ASSERT_NE(Chart().density_contours, nullptr);
+  EXPECT_EQ(Chart().density_contours->count, 300);
+  EXPECT_EQ(Chart().density_contours->bands.size(), 9u);
+  EXPECT_TRUE(QSettings().value("densityContours").toBool());
+  // Each Open computes them for its own data.
+  window_->openFile(Write("b.txt", 120));
+  QApplication::processEvents();
+  ASSERT_NE(Chart().density_contours, nullptr);
+  EXPECT_EQ(Chart().density_contours->count, 120);
+  // A new window starts with the toggle as it was left.
+  {
+    MainWindow second;
+    auto* toggle = second.findChild<QAction*>("densityContoursAction");
+    EXPECT_TRUE(toggle->isChecked());
+  }
+  Toggle()->trigger();
+  EXPECT_EQ(Chart().density_contours, nullptr);
+  EXPECT_FALSE(QSettings().value("densityContours").toBool());
+  window_->openFile(Write("c.txt", 50));
+  QApplication::processEvents();
+  EXPECT_EQ(Chart().density_contours, nullptr);
+}
+
+TEST(DensityToggle, CancelSwitchesItOff) {
+  QSettings().clear();
+  QMenu menu;
+  int runs = 0;
+  bool cancel = true;
+  DensityContoursToggle toggle(
+      &menu,
+      [&](const std::function<void()>& work, qint64, const QString& what,
+          StageProgress* progress) {
+        ++runs;
+        EXPECT_EQ(what, "Computing the density contours…");
+        ASSERT_NE(progress, nullptr);
+        if (cancel) progress->Cancel();
+        work();
+      },
+      nullptr);
+  int switched = 0;
+  QObject::connect(&toggle, &DensityContoursToggle::Switched,
+                   [&switched] { ++switched; });
+  toggle.Action()->setChecked(true);
+  EXPECT_EQ(switched, 1);
+  AnalysisState state;
+  state.count = 3;
+  state.measured.assign(4, MarkerRecord{});
+  for (int i = 1; i <= 3; ++i) {
+    state.measured[static_cast<std::size_t>(i)].vector =
+        HyperbolicVector(0.5f * i, 0.3f);
+  }
+  EqualAreaChart chart;
+  chart.StartUp();
+  chart.density_contours = std::make_shared<DensityContours>();
+  EXPECT_FALSE(toggle.Apply(chart, state));
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(chart.density_contours, nullptr);
+  EXPECT_FALSE(toggle.On());
+  EXPECT_EQ(switched, 1);  // switched off quietly, not by the user
+  EXPECT_FALSE(QSettings().value("densityContours").toBool());
+  // Left to run, the chart gets them.
+  cancel = false;
+  toggle.Action()->setChecked(true);
+  EXPECT_TRUE(toggle.Apply(chart, state));
+  ASSERT_NE(chart.density_contours, nullptr);
+  EXPECT_EQ(chart.density_contours->count, 3);
+}
+
+}  // namespace
+}  // namespace orvane
