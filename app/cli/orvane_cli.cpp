@@ -633,116 +633,117 @@ int main(int argc, char** argv) {
       if (i + 1 >= argc || !orvane::ParseSeed(argv[i + 1], bootstrap.seed)) {
         return UsageError("--seed needs " + orvane::SeedRange() +
                           ", written with digits only");
-      } else if (!options_ended && arg == "--projection") {
-        projection =
-            i + 1 < argc ? orvane::ProjectionOfKey(argv[i + 1]) : std::nullopt;
-        if (!projection) {
-          return UsageError("--projection needs equal-area or elliott");
-        }
-        ++i;
-      } else if (!options_ended && arg == "--import") {
-        import = true;
-      } else if (!options_ended && arg == "--methods") {
-        methods = true;
-      } else if (std::string error;
-                 !options_ended &&
-                 TableOption(arg, argc, argv, i, table, error)) {
-        if (!error.empty()) return UsageError(error);
-        table_options = true;
-      } else if (!options_ended && (arg == "--figure-size" || arg == "--dpi" ||
-                                    arg == "--palette" || arg == "--cloud")) {
-        if (i + 1 >= argc) {
-          orvane::FigureSettings unused;
-          return UsageError(
-              "--" +
-              orvane::SetFigureSetting(arg.substr(2), "", unused).message());
-        }
-        figure_options.emplace_back(arg.substr(2), argv[++i]);
-      } else if (!options_ended &&
-                 (arg == "--figure-style" || arg == "--caption")) {
-        figure_options.emplace_back(arg.substr(2), "yes");
-      } else if (!options_ended && arg == "--contours") {
-        chart.contours = true;
-      } else if (std::string error;
-                 !options_ended &&
-                 ContourOption(arg, argc, argv, i, chart.contour_settings,
-                               error)) {
-        if (!error.empty()) return UsageError(error);
-        chart.contours = true;
-      } else if (!options_ended && arg == "--figure-settings") {
-        if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-          return UsageError("--figure-settings needs a settings file");
-        }
-        settings_file = argv[++i];
-        chart.figure = true;
-      } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
-        return UsageError(
-            "unknown option " + arg +
-            " (the options are --json, --csv, --chart, --size, "
-            "--projection, --figure-size, --dpi, --figure-style, --palette, "
-            "--caption, --cloud, --figure-settings, --import and "
-            "its table options, --help and --)");
-      } else {
-        files.push_back(arg);
       }
-    }
-    if (files.empty()) return UsageError("no data file given");
-    if (!chart.picture.empty() && files.size() != 1) {
-      return UsageError("--chart draws the chart of one data file");
-    }
-    if (methods && form == OutputForm::kCsv) {
-      return UsageError("--methods goes with the report or --json, not --csv");
-    }
-    if (table_options && !import) {
-      return UsageError("the table options go with --import");
-    }
-    if (size_given && chart.picture.empty()) {
-      return UsageError("--size goes with --chart");
-    }
-    if (projection && chart.picture.empty()) {
-      return UsageError("--projection goes with --chart");
-    }
-    if (chart.contours && chart.picture.empty()) {
-      return UsageError("the contour options go with --chart");
-    }
-    if (!figure_options.empty()) chart.figure = true;
-    if (chart.figure && chart.picture.empty()) {
-      return UsageError("the figure options go with --chart");
-    }
-    if (chart.figure && size_given) {
+      ++i;
+    } else if (!options_ended && arg == "--projection") {
+      projection =
+          i + 1 < argc ? orvane::ProjectionOfKey(argv[i + 1]) : std::nullopt;
+      if (!projection) {
+        return UsageError("--projection needs equal-area or elliott");
+      }
+      ++i;
+    } else if (!options_ended && arg == "--import") {
+      import = true;
+    } else if (!options_ended && arg == "--methods") {
+      methods = true;
+    } else if (std::string error;
+               !options_ended &&
+               TableOption(arg, argc, argv, i, table, error)) {
+      if (!error.empty()) return UsageError(error);
+      table_options = true;
+    } else if (!options_ended && (arg == "--figure-size" || arg == "--dpi" ||
+                                  arg == "--palette" || arg == "--cloud")) {
+      if (i + 1 >= argc) {
+        orvane::FigureSettings unused;
+        return UsageError(
+            "--" +
+            orvane::SetFigureSetting(arg.substr(2), "", unused).message());
+      }
+      figure_options.emplace_back(arg.substr(2), argv[++i]);
+    } else if (!options_ended &&
+               (arg == "--figure-style" || arg == "--caption")) {
+      figure_options.emplace_back(arg.substr(2), "yes");
+    } else if (!options_ended && arg == "--contours") {
+      chart.contours = true;
+    } else if (std::string error;
+               !options_ended && ContourOption(arg, argc, argv, i,
+                                               chart.contour_settings, error)) {
+      if (!error.empty()) return UsageError(error);
+      chart.contours = true;
+    } else if (!options_ended && arg == "--figure-settings") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+        return UsageError("--figure-settings needs a settings file");
+      }
+      settings_file = argv[++i];
+      chart.figure = true;
+    } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
       return UsageError(
-          "--size is the size of a plain picture; a figure's is --figure-size");
+          "unknown option " + arg +
+          " (the options are --json, --csv, --chart, --size, "
+          "--projection, --figure-size, --dpi, --figure-style, --palette, "
+          "--caption, --cloud, --figure-settings, --import and "
+          "its table options, --help and --)");
+    } else {
+      files.push_back(arg);
     }
-    if (!settings_file.empty()) {
-      const orvane::Status read = orvane::ReadFigureSettingsFile(
-          QString::fromLocal8Bit(settings_file.c_str()), chart.settings);
-      if (!read.ok()) return UsageError(read.message());
-    }
-    for (const auto& [key, value] : figure_options) {
-      const orvane::Status set =
-          orvane::SetFigureSetting(key, value, chart.settings);
-      if (!set.ok()) return UsageError("--" + set.message());
-    }
-    // --projection wins over a settings file's.
-    if (const auto p = projection ? projection : chart.settings.projection) {
-      chart.projection = *p;
-    }
-    if (!chart.picture.empty() && orvane::PictureFormatOf(chart.picture) ==
-                                      orvane::PictureFormat::kInvalid) {
-      return UsageError(std::string(orvane::kMessageInvalidExtension) +
-                        " (.emf, .bmp, .svg, .png or .pdf)");
-    }
-
-    orvane::cli::BufferedOutput out(STDOUT_FILENO);
-    if (form == OutputForm::kCsv) out.Put(orvane::kSummaryCsvHeader);
-    bool all_analysed = true;
-    for (const std::string& file : files) {
-      all_analysed = AnalyseFile(out, file, form, sep, chart,
-                                 import ? std::optional(table) : std::nullopt,
-                                 methods, bootstrap) &&
-                     all_analysed;
-      if (out.failed()) return OutputFailed(out);
-    }
-    if (!out.Close()) return OutputFailed(out);
-    return all_analysed ? 0 : 1;
   }
+  if (files.empty()) return UsageError("no data file given");
+  if (!chart.picture.empty() && files.size() != 1) {
+    return UsageError("--chart draws the chart of one data file");
+  }
+  if (methods && form == OutputForm::kCsv) {
+    return UsageError("--methods goes with the report or --json, not --csv");
+  }
+  if (table_options && !import) {
+    return UsageError("the table options go with --import");
+  }
+  if (size_given && chart.picture.empty()) {
+    return UsageError("--size goes with --chart");
+  }
+  if (projection && chart.picture.empty()) {
+    return UsageError("--projection goes with --chart");
+  }
+  if (chart.contours && chart.picture.empty()) {
+    return UsageError("the contour options go with --chart");
+  }
+  if (!figure_options.empty()) chart.figure = true;
+  if (chart.figure && chart.picture.empty()) {
+    return UsageError("the figure options go with --chart");
+  }
+  if (chart.figure && size_given) {
+    return UsageError(
+        "--size is the size of a plain picture; a figure's is --figure-size");
+  }
+  if (!settings_file.empty()) {
+    const orvane::Status read = orvane::ReadFigureSettingsFile(
+        QString::fromLocal8Bit(settings_file.c_str()), chart.settings);
+    if (!read.ok()) return UsageError(read.message());
+  }
+  for (const auto& [key, value] : figure_options) {
+    const orvane::Status set =
+        orvane::SetFigureSetting(key, value, chart.settings);
+    if (!set.ok()) return UsageError("--" + set.message());
+  }
+  // --projection wins over a settings file's.
+  if (const auto p = projection ? projection : chart.settings.projection) {
+    chart.projection = *p;
+  }
+  if (!chart.picture.empty() && orvane::PictureFormatOf(chart.picture) ==
+                                    orvane::PictureFormat::kInvalid) {
+    return UsageError(std::string(orvane::kMessageInvalidExtension) +
+                      " (.emf, .bmp, .svg, .png or .pdf)");
+  }
+
+  orvane::cli::BufferedOutput out(STDOUT_FILENO);
+  if (form == OutputForm::kCsv) out.Put(orvane::kSummaryCsvHeader);
+  bool all_analysed = true;
+  for (const std::string& file : files) {
+    all_analysed = AnalyseFile(out, file, form, sep, chart,
+                               import ? std::optional(table) : std::nullopt,
+                               methods, bootstrap) &&
+                   all_analysed;
+    if (out.failed()) return OutputFailed(out);
+  }
+  if (!out.Close()) return OutputFailed(out);
+  return all_analysed ? 0 : 1;
+}
