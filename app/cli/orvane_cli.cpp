@@ -24,6 +24,7 @@
 #include "chart/equal_area_chart.h"
 #include "cli/buffered_output.h"
 #include "cli/json_report.h"
+#include "cli/plot_choice.h"
 #include "core/analysis.h"
 #include "core/number_format.h"
 #include "io/open_pipeline.h"
@@ -40,6 +41,9 @@ constexpr const char* kUsage =
     "       orvane-cli --csv FILE...\n"
     "       orvane-cli --import [TABLE OPTIONS] [--json | --csv] TABLE...\n"
     "       orvane-cli --chart PICTURE [figure options] [--json] FILE\n"
+    "       orvane-cli --chart PICTURE --plot rfphi [--rf-scale log|linear]\n"
+    "                  [--theta-curves LIST] [--size WxH | figure options]"
+    " FILE\n"
     "\n"
     "Rf/phi strain analysis by the hyperbolic vector mean. Each FILE holds\n"
     "one strain marker per line: major axis, minor axis and orientation of\n"
@@ -79,6 +83,21 @@ constexpr const char* kUsage =
     "           with digits only, each from 120 to 16384 (default 640x362,\n"
     "           the window's). The picture has the window's look, without\n"
     "           the data grid's column.\n"
+    "  --plot polar|rfphi\n"
+    "           the plot --chart draws: polar, the equal-area chart (the\n"
+    "           default), or rfphi, the Rf/phi plot: the orientation phi of\n"
+    "           the long axis from -90 to 90 degrees across, the axial ratio\n"
+    "           Rf upwards, the post-strain and pre-strain data, the optimal\n"
+    "           strain and its theta-curves (the strained shapes of the\n"
+    "           ellipses of one initial ratio Ri in every initial\n"
+    "           orientation). The size and figure options apply to both.\n"
+    "  --rf-scale log|linear\n"
+    "           the Rf axis of the Rf/phi plot: logarithmic (the default)\n"
+    "           or linear, from 1 to a round value above the largest Rf.\n"
+    "  --theta-curves LIST\n"
+    "           the initial ratios Ri of the theta-curves, separated by\n"
+    "           commas, each from 1 to 1000, at most 20 (default\n"
+    "           1.25,1.5,2,3,5; an empty LIST draws none).\n"
     "  --import read each FILE as a measurement table: columns separated by\n"
     "           commas, semicolons, tabs or blanks, a header row or none,\n"
     "           quoted cells, decimal commas where the comma is no\n"
@@ -176,7 +195,8 @@ struct ChartRequest {
   int height = orvane::kDesignChartHeight;
   bool figure = false;  // a figure with the settings below
   orvane::FigureSettings settings;
-  std::string sep = ".";  // the caption's decimal separator
+  std::string sep = ".";         // the caption's decimal separator
+  orvane::cli::PlotChoice plot;  // the equal-area chart or the Rf/phi plot
 };
 
 // Draws the chart of the analysed data, as the window would show it.
@@ -199,17 +219,17 @@ bool WriteChart(const ChartRequest& chart_request,
   char name[] = "orvane-cli";
   char* argv[] = {name, nullptr};
   QGuiApplication app(argc, argv);
-  orvane::EqualAreaChart chart;
-  chart.StartUp();
-  chart.ShowAnalysis(state, result);
+  const orvane::cli::ChosenPlot plot(chart_request.plot, state, result,
+                                     chart_request.sep);
   const QString path = QString::fromStdString(chart_request.picture);
   const orvane::Status saved =
       chart_request.figure
           ? orvane::SaveFigureFile(
-                chart, chart_request.settings,
+                plot.Picture(), chart_request.settings,
                 orvane::FigureCaption(state, result, chart_request.sep), path)
           : orvane::SaveChartPictureFile(
-                chart, QSize(chart_request.width, chart_request.height), path);
+                plot.Picture(),
+                QSize(chart_request.width, chart_request.height), path);
   if (!saved.ok()) WriteLine(stderr, saved.message());
   return saved.ok();
 }
@@ -454,6 +474,7 @@ int main(int argc, char** argv) {
   ChartRequest chart;
   chart.sep = sep;
   bool size_given = false;
+  bool plot_options = false;  // --plot, --rf-scale or --theta-curves
   bool import = false;
   orvane::TableChoices table;
   bool table_options = false;
@@ -491,6 +512,11 @@ int main(int argc, char** argv) {
       }
       ++i;
       size_given = true;
+    } else if (std::string error;
+               !options_ended &&
+               orvane::cli::PlotOption(arg, argc, argv, i, chart.plot, error)) {
+      if (!error.empty()) return UsageError(error);
+      plot_options = true;
     } else if (!options_ended && arg == "--import") {
       import = true;
     } else if (std::string error;
@@ -519,6 +545,7 @@ int main(int argc, char** argv) {
     } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option " + arg +
                         " (the options are --json, --csv, --chart, --size, "
+                        "--plot, --rf-scale, --theta-curves, "
                         "--figure-size, --dpi, --figure-style, --palette, "
                         "--caption, --cloud, --figure-settings, --import and "
                         "its table options, --help and --)");
@@ -535,6 +562,12 @@ int main(int argc, char** argv) {
   }
   if (size_given && chart.picture.empty()) {
     return UsageError("--size goes with --chart");
+  }
+  if (plot_options && chart.picture.empty()) {
+    return UsageError("--plot, --rf-scale and --theta-curves go with --chart");
+  }
+  if (chart.plot.rf_phi_options && !chart.plot.rf_phi) {
+    return UsageError("--rf-scale and --theta-curves go with --plot rfphi");
   }
   if (!figure_options.empty()) chart.figure = true;
   if (chart.figure && chart.picture.empty()) {

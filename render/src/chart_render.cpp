@@ -1194,4 +1194,8 @@ QImage MarkerLayerAt(const SeriesStyle& style, const std::vector<Pixel>& at,
   return image;
 }
 
+QRect CoveredPixels(const QImage& layer) {
+  return CoveredExtent(layer);
+}
+
 }  // namespace orvane

@@ -165,6 +165,10 @@ void DrawMarkersAt(QPainter& painter, const SeriesStyle& style,
 QImage MarkerLayerAt(const SeriesStyle& style, const std::vector<Pixel>& at,
                      QSize size, qreal ratio, double scale = 1.0);
 
+// The smallest rectangle of the image's pixels holding every pixel that is
+// not fully transparent; empty when there is none.
+QRect CoveredPixels(const QImage& layer);
+
 // A legend drawn into `layout`: for each entry its check box (unless a
 // figure's), its marker and line sample and its title, on the tooltip
 // colour with a shadow, or on white framed in grey for a figure.
