@@ -46,6 +46,7 @@
 #include "window/data_grid.h"
 #include "window/figure_dialog.h"
 #include "window/recent_files.h"
+#include "window/rf_phi_page.h"
 #include "window/table_import_dialog.h"
 #include "window/text_save.h"
 
@@ -283,6 +284,7 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
                   const OpenResult& result) override {
     window_.ShowReport();
     ShowPreparedChart();
+    window_.rf_phi_page_->ShowAnalysis(state, result.analysis);
     window_.analysis_result_ = result.analysis;
     window_.setWindowTitle(DataCaption(Chosen()));
     window_.limits_panel_->setText(
@@ -441,6 +443,11 @@ void MainWindow::BuildPages() {
   report_pane_->setAcceptDrops(false);
   report_layout->addWidget(report_pane_);
   pages->addTab(report_page, "Optimal Strain and its Error");
+  rf_phi_page_ = new RfPhiPage(pages);
+  rf_phi_page_->SetDecimalSeparator(DecimalSeparator());
+  pages->addTab(rf_phi_page_, QString::fromUtf8("Rf/\u03c6 Plot"));
+  connect(rf_phi_page_, &RfPhiPage::SaveRequested, this,
+          &MainWindow::SaveChartPicture);
   pages->setCurrentIndex(0);
   setCentralWidget(pages);
 
@@ -771,10 +778,14 @@ void MainWindow::onSaveReport() {
 }
 
 void MainWindow::onExportFigure() {
-  FigureDialog dialog(
-      chart_->Chart(),
-      FigureCaption(state_, analysis_result_, DecimalSeparator().toStdString()),
-      figure_settings_, this);
+  // The figure of the plot shown: the Rf/phi plot on its tab, else the chart.
+  const RfPhiPicture rf_phi(rf_phi_page_->Plot());
+  const QString caption =
+      FigureCaption(state_, analysis_result_, DecimalSeparator().toStdString());
+  FigureDialog dialog =
+      pages_->currentWidget() == rf_phi_page_
+          ? FigureDialog(rf_phi, caption, figure_settings_, this)
+          : FigureDialog(chart_->Chart(), caption, figure_settings_, this);
   dialog.exec();
   figure_settings_ = dialog.Settings();
 }
@@ -811,7 +822,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::SaveChartPicture() {
   // A chart too small for a picture is refused before a name is asked for.
-  if (const Status limits = CheckPictureSize(chart_->size()); !limits.ok()) {
+  // The plot of the tab shown: the Rf/phi plot on its tab, else the chart.
+  const bool rf_phi = pages_->currentWidget() == rf_phi_page_;
+  const QSize shown_size =
+      rf_phi ? rf_phi_page_->PlotWidget()->size() : chart_->size();
+  if (const Status limits = CheckPictureSize(shown_size); !limits.ok()) {
     QMessageBox box(QMessageBox::Warning, kTitle,
                     QString::fromStdString(limits.message()), QMessageBox::Ok,
                     this);
@@ -844,15 +859,20 @@ void MainWindow::SaveChartPicture() {
   // are put in order here first, so that the worker and the repaints of
   // the window meanwhile only read them.
   const EqualAreaChart& chart = chart_->Chart();
-  const QSize size = chart_->size();
+  const QSize size = shown_size;
   qint64 points = 0;
   for (const PolarSeries* s : chart.SeriesList()) {
     s->Points();
     points += static_cast<qint64>(s->Count());
   }
+  const RfPhiPicture rf_phi_picture(rf_phi_page_->Plot());
   Status saved;
-  RunWork([&] { saved = SaveChartPictureFile(chart, size, name); },
-          points * kPictureBytesPerPoint, "Saving the chart…");
+  RunWork(
+      [&] {
+        saved = rf_phi ? SaveChartPictureFile(rf_phi_picture, size, name)
+                       : SaveChartPictureFile(chart, size, name);
+      },
+      points * kPictureBytesPerPoint, "Saving the chart…");
   if (!saved.ok()) {
     QMessageBox box(QMessageBox::Warning, kTitle,
                     QString::fromStdString(saved.message()), QMessageBox::Ok,

@@ -39,6 +39,7 @@ class AboutBox;
 class StageProgress;
 class ChartWidget;
 class DataGrid;
+class RfPhiPage;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -158,6 +159,7 @@ class MainWindow : public QMainWindow {
   QWidget* chart_page_ = nullptr;
   ChartWidget* chart_ = nullptr;
   DataGrid* grid_ = nullptr;
+  RfPhiPage* rf_phi_page_ = nullptr;  // the tab "Rf/φ Plot"
   QPlainTextEdit* report_pane_ = nullptr;
   QLabel* count_panel_ = nullptr;
   QLabel* limits_panel_ = nullptr;
