@@ -81,8 +81,8 @@ TEST(RfPhiRender, FrameAxesAndTitlesWhereTheLayoutPutsThem) {
     EXPECT_TRUE(Dark(image.pixel(f.left - kTickLength, y))) << r;
     EXPECT_TRUE(InkIn(image, QRect(f.left - 30, y - 5, 24, 11))) << r;
   }
-  // Both axis titles: the phi title centred under the labels, "Rf" upright
-  // at the left.
+  // Both axis titles: the phi title centred under the labels, "Rf" at the
+  // left.
   const QFontMetrics fm(LegendFont());
   const int title_width = fm.horizontalAdvance(PhiAxisTitle());
   EXPECT_TRUE(InkIn(image, QRect(l.phi_title_x - title_width / 2,
@@ -92,7 +92,8 @@ TEST(RfPhiRender, FrameAxesAndTitlesWhereTheLayoutPutsThem) {
       InkIn(image, QRect(l.phi_title_x + title_width / 2 + 2,
                          l.phi_title_baseline - fm.ascent(), 20, fm.ascent())));
   EXPECT_TRUE(
-      InkIn(image, QRect(kChartMargin, l.rf_title_y - 8, fm.ascent() + 1, 16)));
+      InkIn(image, QRect(l.rf_title_x, l.rf_title_baseline - fm.ascent(),
+                         fm.horizontalAdvance(RfAxisTitle()), fm.ascent())));
   // The legend at the top right, in the tooltip colour.
   const RfPhiLegendView legend = MeasureRfPhiLegend(plot, kSize.width());
   ASSERT_EQ(legend.entries.size(), 4u);

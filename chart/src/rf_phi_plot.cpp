@@ -138,8 +138,8 @@ RfPhiLayout LayOutRfPhiPlot(int width, int height, const LegendLayout& legend,
   RfPhiLayout l;
   l.width = width;
   l.height = height;
-  const int left = kChartMargin + m.height + kAxisTitleGap + m.widest_rf_label +
-                   kTickLabelGap + kTickLength;
+  const int left = kChartMargin + m.rf_title_width + kAxisTitleGap +
+                   m.widest_rf_label + kTickLabelGap + kTickLength;
   const int right_room = std::max(kChartMargin, m.phi_label_half + 1);
   const int bottom = height - footer - kChartMargin - m.height - kAxisTitleGap -
                      m.height - kTickLabelGap - kTickLength;
@@ -165,8 +165,8 @@ RfPhiLayout LayOutRfPhiPlot(int width, int height, const LegendLayout& legend,
   l.plot = beside;
   l.phi_title_x = l.plot.left + l.plot.width / 2;
   l.phi_title_baseline = height - footer - kChartMargin - (m.height - m.ascent);
-  l.rf_title_x = kChartMargin + m.ascent;
-  l.rf_title_y = l.plot.top + l.plot.height / 2;
+  l.rf_title_x = kChartMargin;
+  l.rf_title_baseline = l.plot.top + l.plot.height / 2 + m.ascent / 2;
   return l;
 }
 

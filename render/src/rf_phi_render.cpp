@@ -92,6 +92,7 @@ PlotTextMetrics MetricsOf(const RfAxis& axis,
         std::max(m.widest_rf_label, fm.horizontalAdvance(TickText(t.label)));
   }
   m.phi_label_half = (fm.horizontalAdvance(TickText("-90")) + 1) / 2;
+  m.rf_title_width = fm.horizontalAdvance(RfAxisTitle());
   return m;
 }
 
@@ -340,12 +341,8 @@ void DrawAxes(QPainter& painter, const Scene& scene) {
   painter.drawText(
       scene.layout.phi_title_x - fm.horizontalAdvance(phi_title) / 2,
       scene.layout.phi_title_baseline, phi_title);
-  const QString rf_title = RfAxisTitle();
-  painter.save();
-  painter.translate(scene.layout.rf_title_x, scene.layout.rf_title_y);
-  painter.rotate(-90);
-  painter.drawText(-fm.horizontalAdvance(rf_title) / 2, 0, rf_title);
-  painter.restore();
+  painter.drawText(scene.layout.rf_title_x, scene.layout.rf_title_baseline,
+                   RfAxisTitle());
 }
 
 void DrawCaption(QPainter& painter, const Scene& scene) {

@@ -84,6 +84,7 @@ struct PlotTextMetrics {
   int ascent = 10;           // ascent of that font
   int widest_rf_label = 20;  // the widest label of the Rf ticks
   int phi_label_half = 8;    // half the width of the widest phi label
+  int rf_title_width = 12;   // the width of "Rf"
 };
 
 inline constexpr int kTickLength = 4;
@@ -99,8 +100,11 @@ struct RfPhiLayout {
   // Baselines and centres of the axis titles.
   int phi_title_x = 0;  // centre of "Long-axis orientation phi"
   int phi_title_baseline = 0;
-  int rf_title_x = 0;  // baseline of the upright "Rf" (text runs upwards)
-  int rf_title_y = 0;  // its centre
+  // "Rf", level (every reader of a metafile draws level text alike), left
+  // of the tick labels at the middle of the frame: its left end and
+  // baseline.
+  int rf_title_x = 0;
+  int rf_title_baseline = 0;
 };
 
 // The frame of the data left of the legend (or below it where a narrow
