@@ -77,6 +77,24 @@ TEST(RfPhiLayout, MapsTheAxesOntoTheFrame) {
             (Pixel{l.plot.left + l.plot.width, l.plot.top}));
 }
 
+TEST(RfPhiLayout, ManyShapesArePlacedAsEachAlone) {
+  const RfPhiLayout l = LayOutRfPhiPlot(
+      640, 362, LayOutLegend(640, {60}, 13, 10), PlotTextMetrics{});
+  std::vector<RfPhiPoint> shapes;
+  for (int i = 0; i < 250000; ++i) {
+    shapes.push_back({1.0f + (i % 1000) * 0.01f, -90.0f + (i % 181)});
+  }
+  for (const RfScale scale : {RfScale::kLogarithmic, RfScale::kLinear}) {
+    const RfAxis axis = MakeRfAxis(11, scale);
+    const std::vector<Pixel> at = PlaceShapes(l, axis, shapes);
+    ASSERT_EQ(at.size(), shapes.size());
+    for (std::size_t i = 0; i < shapes.size(); i += 997) {
+      ASSERT_EQ(at[i], PlaceShape(l, axis, shapes[i])) << i;
+    }
+    EXPECT_EQ(at.back(), PlaceShape(l, axis, shapes.back()));
+  }
+}
+
 TEST(RfPhiLayout, NarrowPictureGoesBelowTheLegend) {
   const LegendLayout legend = LayOutLegend(200, {90, 90}, 13, 10, true);
   const RfPhiLayout l = LayOutRfPhiPlot(200, 600, legend, PlotTextMetrics{});

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <thread>
 
 namespace orvane {
 namespace {
@@ -174,23 +175,73 @@ double PhiToX(const RfPhiLayout& layout, double phi) {
   return layout.plot.left + (phi + 90) / 180 * layout.plot.width;
 }
 
-double RfToY(const RfPhiLayout& layout, const RfAxis& axis, double ratio) {
-  double t;
-  if (axis.scale == RfScale::kLogarithmic) {
-    t = ratio > 0 ? std::log(ratio) / std::log(axis.maximum) : -1;
-  } else {
-    t = (ratio - 1) / (axis.maximum - 1);
+namespace {
+
+// The mapping of RfToY with the axis' own logarithm taken once.
+class RfMapping {
+ public:
+  RfMapping(const RfPhiLayout& layout, const RfAxis& axis)
+      : layout_(layout),
+        log_(axis.scale == RfScale::kLogarithmic),
+        top_(log_ ? std::log(axis.maximum) : axis.maximum - 1) {}
+  double Y(double ratio) const {
+    double t;
+    if (log_) {
+      t = ratio > 0 ? std::log(ratio) / top_ : -1;
+    } else {
+      t = (ratio - 1) / top_;
+    }
+    // Far off the plot stays far off, without overflowing a pixel.
+    t = std::clamp(t, -100.0, 100.0);
+    if (!std::isfinite(t)) t = -100;
+    return layout_.plot.top + layout_.plot.height - t * layout_.plot.height;
   }
-  // Far off the plot stays far off, without overflowing a pixel.
-  t = std::clamp(t, -100.0, 100.0);
-  if (!std::isfinite(t)) t = -100;
-  return layout.plot.top + layout.plot.height - t * layout.plot.height;
+  Pixel Place(const RfPhiPoint& shape) const {
+    return {static_cast<int>(std::lround(PhiToX(layout_, shape.phi))),
+            static_cast<int>(std::lround(Y(shape.ratio)))};
+  }
+
+ private:
+  const RfPhiLayout& layout_;
+  bool log_;
+  double top_;
+};
+
+}  // namespace
+
+double RfToY(const RfPhiLayout& layout, const RfAxis& axis, double ratio) {
+  return RfMapping(layout, axis).Y(ratio);
 }
 
 Pixel PlaceShape(const RfPhiLayout& layout, const RfAxis& axis,
                  const RfPhiPoint& shape) {
-  return {static_cast<int>(std::lround(PhiToX(layout, shape.phi))),
-          static_cast<int>(std::lround(RfToY(layout, axis, shape.ratio)))};
+  return RfMapping(layout, axis).Place(shape);
+}
+
+std::vector<Pixel> PlaceShapes(const RfPhiLayout& layout, const RfAxis& axis,
+                               const std::vector<RfPhiPoint>& shapes) {
+  const RfMapping mapping(layout, axis);
+  std::vector<Pixel> at(shapes.size());
+  auto work = [&](std::size_t first, std::size_t last) {
+    for (std::size_t i = first; i < last; ++i) at[i] = mapping.Place(shapes[i]);
+  };
+  constexpr std::size_t kThreaded = 100000;
+  const unsigned cores = std::thread::hardware_concurrency();
+  const std::size_t parts =
+      shapes.size() < kThreaded ? 1 : std::clamp(cores, 1u, 8u);
+  std::vector<std::thread> threads;
+  for (std::size_t k = 1; k < parts; ++k) {
+    const std::size_t first = shapes.size() * k / parts;
+    const std::size_t last = shapes.size() * (k + 1) / parts;
+    try {
+      threads.emplace_back(work, first, last);
+    } catch (const std::exception&) {
+      work(first, last);  // no thread to be had: this one does the part
+    }
+  }
+  work(0, shapes.size() / parts);
+  for (std::thread& t : threads) t.join();
+  return at;
 }
 
 SeriesStyle ThetaCurveStyle() {

@@ -121,12 +121,7 @@ Scene MakeScene(const RfPhiPlot& plot, QSize device_size,
 }
 
 std::vector<Pixel> PixelsOf(const RfPhiSeries& s, const Scene& scene) {
-  std::vector<Pixel> at;
-  at.reserve(s.Count());
-  for (const RfPhiPoint& p : s.Points()) {
-    at.push_back(PlaceShape(scene.layout, scene.axis, p));
-  }
-  return at;
+  return PlaceShapes(scene.layout, scene.axis, s.Points());
 }
 
 void DrawGrid(QPainter& painter, const Scene& scene) {

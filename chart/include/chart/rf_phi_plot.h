@@ -123,6 +123,11 @@ double RfToY(const RfPhiLayout& layout, const RfAxis& axis, double ratio);
 Pixel PlaceShape(const RfPhiLayout& layout, const RfAxis& axis,
                  const RfPhiPoint& shape);
 
+// The pixels of many shapes, in their order, as PlaceShape places them; on
+// several threads for large series.
+std::vector<Pixel> PlaceShapes(const RfPhiLayout& layout, const RfAxis& axis,
+                               const std::vector<RfPhiPoint>& shapes);
+
 // The plot: three series of markers, drawn in this order (pre-strain,
 // post-strain, optimal strain), and the theta-curves.
 class RfPhiPlot {
