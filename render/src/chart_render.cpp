@@ -5,6 +5,7 @@
 #include <QPolygon>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -1014,15 +1015,11 @@ std::vector<const PolarSeries*> DrawingOrder(const Frame& frame) {
   return list;
 }
 
-// A large series in a vector picture: one image instead of a shape for
-// every marker.
-void DrawPictureLayer(QPainter& painter, const Frame& frame,
-                      const std::vector<const PolarSeries*>& order,
-                      const std::vector<const PolarSeries*>& left_out,
-                      const PolarSeries& series, QSize size,
-                      PictureLayer kind) {
-  const qreal ratio = frame.scale;
-  QImage layer = SeriesLayer(series, frame, size, ratio);
+}  // namespace
+
+void DrawLayerInPicture(QPainter& painter, QImage layer, PictureLayer kind,
+                        qreal ratio,
+                        const std::function<void(QPainter&)>& beneath) {
   if (kind == PictureLayer::kTransparent) {
     painter.drawImage(0, 0, layer);
     return;
@@ -1036,16 +1033,7 @@ void DrawPictureLayer(QPainter& painter, const Frame& frame,
   {
     QPainter gp(&ground);
     gp.setRenderHint(QPainter::Antialiasing, false);
-    gp.fillRect(QRect(QPoint(0, 0), size), ToQColor(0xFFFFFF));
-    DrawDisc(gp, frame.chart, frame.layout);
-    for (const PolarSeries* s : order) {
-      if (s == &series) break;
-      if (!s->Active()) continue;
-      if (std::find(left_out.begin(), left_out.end(), s) != left_out.end()) {
-        continue;
-      }
-      DrawSeries(gp, *s, frame);
-    }
+    beneath(gp);
     gp.drawImage(0, 0, layer);
   }
   layer = QImage();
@@ -1053,6 +1041,33 @@ void DrawPictureLayer(QPainter& painter, const Frame& frame,
   piece.setDevicePixelRatio(ratio);
   painter.drawImage(QPointF(extent.left() / ratio, extent.top() / ratio),
                     piece);
+}
+
+namespace {
+
+// A large series in a vector picture: one image instead of a shape for
+// every marker.
+void DrawPictureLayer(QPainter& painter, const Frame& frame,
+                      const std::vector<const PolarSeries*>& order,
+                      const std::vector<const PolarSeries*>& left_out,
+                      const PolarSeries& series, QSize size,
+                      PictureLayer kind) {
+  const qreal ratio = frame.scale;
+  DrawLayerInPicture(painter, SeriesLayer(series, frame, size, ratio), kind,
+                     ratio, [&](QPainter& gp) {
+                       gp.fillRect(QRect(QPoint(0, 0), size),
+                                   ToQColor(0xFFFFFF));
+                       DrawDisc(gp, frame.chart, frame.layout);
+                       for (const PolarSeries* s : order) {
+                         if (s == &series) break;
+                         if (!s->Active()) continue;
+                         if (std::find(left_out.begin(), left_out.end(), s) !=
+                             left_out.end()) {
+                           continue;
+                         }
+                         DrawSeries(gp, *s, frame);
+                       }
+                     });
 }
 
 void Render(QPainter& painter, const EqualAreaChart& chart, QSize device_size,
@@ -1192,10 +1207,6 @@ QImage MarkerLayerAt(const SeriesStyle& style, const std::vector<Pixel>& at,
   lp.setRenderHint(QPainter::Antialiasing, false);
   DrawMarkersAt(lp, style, at, scale);
   return image;
-}
-
-QRect CoveredPixels(const QImage& layer) {
-  return CoveredExtent(layer);
 }
 
 }  // namespace orvane

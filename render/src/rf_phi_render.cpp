@@ -191,30 +191,13 @@ void DrawMarkerSeries(QPainter& painter, const RfPhiSeries& s,
   }
   if (picture != nullptr && s.Count() > kPictureLayerThreshold) {
     const qreal ratio = scene.scale;
-    QImage layer = MarkerLayerAt(style, PixelsOf(s, scene), scene.size, ratio,
-                                 scene.scale);
-    if (*picture == PictureLayer::kTransparent) {
-      painter.drawImage(0, 0, layer);
-      return;
-    }
-    // A metafile's bitmaps have no alpha that readers honour: the series
-    // goes in opaque, over what lies beneath it drawn as the raster draws
-    // it, over the pixels it covers.
-    const QRect extent = CoveredPixels(layer);
-    if (extent.isEmpty()) return;
-    QImage ground(layer.size(), QImage::Format_RGB32);
-    ground.setDevicePixelRatio(ratio);
-    {
-      QPainter gp(&ground);
-      gp.setRenderHint(QPainter::Antialiasing, false);
-      DrawGround(gp, scene, s);
-      gp.drawImage(0, 0, layer);
-    }
-    layer = QImage();
-    QImage piece = ground.copy(extent);
-    piece.setDevicePixelRatio(ratio);
-    painter.drawImage(QPointF(extent.left() / ratio, extent.top() / ratio),
-                      piece);
+    // A metafile's bitmaps have no alpha that readers honour: there the
+    // series goes in opaque over what lies beneath it.
+    DrawLayerInPicture(painter,
+                       MarkerLayerAt(style, PixelsOf(s, scene), scene.size,
+                                     ratio, scene.scale),
+                       *picture, ratio,
+                       [&](QPainter& gp) { DrawGround(gp, scene, s); });
     return;
   }
   DrawMarkersAt(painter, style, PixelsOf(s, scene), scene.scale);

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -165,10 +166,6 @@ void DrawMarkersAt(QPainter& painter, const SeriesStyle& style,
 QImage MarkerLayerAt(const SeriesStyle& style, const std::vector<Pixel>& at,
                      QSize size, qreal ratio, double scale = 1.0);
 
-// The smallest rectangle of the image's pixels holding every pixel that is
-// not fully transparent; empty when there is none.
-QRect CoveredPixels(const QImage& layer);
-
 // A legend drawn into `layout`: for each entry its check box (unless a
 // figure's), its marker and line sample and its title, on the tooltip
 // colour with a shadow, or on white framed in grey for a figure.
@@ -225,6 +222,14 @@ enum class PictureLayer {
   // metafile's bitmap records have no alpha that readers honour).
   kOpaque,
 };
+
+// A large series' layer (the series alone on a transparent image of the
+// picture, `ratio` device pixels a pixel) in a vector picture: as it is
+// (kTransparent), or opaque over the pixels it covers, on what `beneath`
+// draws as the raster draws it (kOpaque).
+void DrawLayerInPicture(QPainter& painter, QImage layer, PictureLayer kind,
+                        qreal ratio,
+                        const std::function<void(QPainter&)>& beneath);
 
 // Draws the whole chart into a vector picture, large series as images.
 void RenderChartPicture(QPainter& painter, const EqualAreaChart& chart,
