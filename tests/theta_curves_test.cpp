@@ -194,3 +194,28 @@ TEST(ThetaCurveRatios, ReadsListsAndRefusesBadEntries) {
 
 }  // namespace
 }  // namespace orvane
+
+namespace orvane {
+namespace {
+
+TEST(ThetaCurve, StrainedCirclesLieOnTheCurveOfRatioOne) {
+  // Identical circles strained by a known strain all become the strain
+  // ellipse: the analysis finds it, and the curve of Ri = 1 is that point.
+  std::vector<testing_support::Ellipse> data;
+  const RfPhiPoint strained = TensorStrained(1, 0, 2.4L, -50);
+  for (int i = 0; i < 6; ++i) data.push_back({strained.ratio, 1, strained.phi});
+  AnalysisState s = testing_support::StateOf(data);
+  Report report;
+  RunAnalysis(s, report, ".");
+  const ThetaCurve curve = ComputeThetaCurve(s.pre_to_post, 1.0f);
+  ASSERT_EQ(curve.pieces.size(), 1u);
+  ASSERT_EQ(curve.pieces[0].size(), 1u);
+  for (const auto& e : data) {
+    EXPECT_LT(DistanceToCurve(curve, {e.major, e.phi}), 1e-4) << e.phi;
+  }
+  EXPECT_NEAR(curve.pieces[0][0].ratio, 2.4f, 1e-5f);
+  EXPECT_NEAR(curve.pieces[0][0].phi, -50.0f, 1e-3f);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -545,7 +545,6 @@ int main(int argc, char** argv) {
     } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option " + arg +
                         " (the options are --json, --csv, --chart, --size, "
-                        "--plot, --rf-scale, --theta-curves, "
                         "--figure-size, --dpi, --figure-style, --palette, "
                         "--caption, --cloud, --figure-settings, --import and "
                         "its table options, --help and --)");
