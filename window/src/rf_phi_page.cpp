@@ -8,10 +8,16 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <new>
 
 #include "core/theta_curves.h"
 
 namespace orvane {
+namespace {
+
+constexpr const char* kNoMemory = "Not enough memory to plot the data here.";
+
+}  // namespace
 
 RfPhiPlotWidget::RfPhiPlotWidget(QWidget* parent) : QWidget(parent) {
   setObjectName("rfPhiPlot");
@@ -108,7 +114,16 @@ RfPhiPage::RfPhiPage(QWidget* parent) : QWidget(parent) {
 
 void RfPhiPage::ShowAnalysis(const AnalysisState& state,
                              AnalysisResult result) {
-  plot_->Plot().ShowAnalysis(state, result);
+  try {
+    plot_->Plot().ShowAnalysis(state, result);
+    if (ratios_message_->text() == kNoMemory) ratios_message_->hide();
+  } catch (const std::bad_alloc&) {
+    // The analysis and the chart stand; only this plot has no room. It
+    // shows no data rather than another file's.
+    plot_->Plot().Clear();
+    ratios_message_->setText(kNoMemory);
+    ratios_message_->show();
+  }
   plot_->PlotChanged();
 }
 

@@ -162,7 +162,8 @@ class RfPhiPlot {
   // The results of an analysis: measured[1..count] and
   // retrodeformed[1..count] as markers, the optimal strain, its theta-curves
   // computed with state.pre_to_post. Without data the plot is empty (no
-  // markers, no curves).
+  // markers, no curves). Allocation failures are thrown as std::bad_alloc
+  // (the plot is then partly filled: Clear() it).
   void ShowAnalysis(const AnalysisState& state, AnalysisResult result);
   void Clear();
   bool HasStrain() const { return has_strain_; }
