@@ -15,6 +15,7 @@
 #include "render/chart_render.h"
 #include "render/rf_phi_render.h"
 #include "window/chart_widget.h"
+#include "window/data_grid.h"
 #include "window/figure_dialog.h"
 #include "window/main_window.h"
 #include "window/rf_phi_page.h"
@@ -134,6 +135,23 @@ TEST_F(RfPhiPageTest, LegendCheckBoxesToggleAndFollowTheControls) {
   EXPECT_FALSE(w->Plot().ShowThetaCurves());
   click(3);
   EXPECT_TRUE(w->Plot().ShowThetaCurves());
+}
+
+TEST_F(RfPhiPageTest, GridRowHighlightsTheDatumHereToo) {
+  auto* grid = Child<DataGrid>("dataGrid");
+  const QRect r = grid->visualRect(grid->Model().index(2, 1));  // datum 3
+  QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, r.center());
+  QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, r.center());
+  ASSERT_TRUE(Plot().measured_highlight.Active());
+  EXPECT_EQ(Plot().measured_highlight.Points().at(0).ratio,
+            window_->State().measured[3].ratio);
+  EXPECT_EQ(Plot().retrodeformed_highlight.Points().at(0).ratio,
+            window_->State().retrodeformed[3].ratio);
+  // A left click on the chart hides it on both plots.
+  QTest::mouseRelease(Child<ChartWidget>("chart"), Qt::LeftButton, {},
+                      QPoint(60, 300));
+  EXPECT_FALSE(Plot().measured_highlight.Active());
+  EXPECT_FALSE(Plot().retrodeformed_highlight.Active());
 }
 
 TEST_F(RfPhiPageTest, SaveChartSavesThePlotOfTheTabShown) {

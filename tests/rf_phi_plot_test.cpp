@@ -131,6 +131,18 @@ TEST(RfPhiPlot, ShowsAnAnalysisAndItsCurves) {
   EXPECT_EQ(plot.LargestShownRatio(), 4.0);
   EXPECT_EQ(plot.Axis().maximum, 5);
 
+  EXPECT_FALSE(plot.measured_highlight.Active());
+  plot.Highlight(s, 1);
+  ASSERT_TRUE(plot.measured_highlight.Active());
+  EXPECT_EQ(plot.measured_highlight.Points().at(0), (RfPhiPoint{3.0f, -45.0f}));
+  EXPECT_EQ(plot.retrodeformed_highlight.Points().at(0).ratio,
+            s.retrodeformed[1].ratio);
+  plot.Highlight(s, 5);  // no such datum: nothing changes
+  EXPECT_EQ(plot.measured_highlight.Points().at(0).ratio, 3.0f);
+  plot.ShowAnalysis(s, AnalysisResult::kFewerThanFive);
+  EXPECT_FALSE(plot.measured_highlight.Active());
+  EXPECT_FALSE(plot.retrodeformed_highlight.Active());
+
   plot.ShowAnalysis(AnalysisState(), AnalysisResult::kNoData);
   EXPECT_EQ(plot.measured.Count(), 0u);
   EXPECT_TRUE(plot.ThetaCurves().empty());

@@ -259,7 +259,26 @@ RfPhiPlot::RfPhiPlot()
     : retrodeformed(RetrodeformedStyle()),
       measured(MeasuredStyle()),
       optimal(OptimalStyle()),
-      curve_ratios_(DefaultThetaCurveRatios()) {}
+      measured_highlight(MeasuredHighlightStyle()),
+      retrodeformed_highlight(RetrodeformedHighlightStyle()),
+      curve_ratios_(DefaultThetaCurveRatios()) {
+  HideHighlight();
+}
+
+void RfPhiPlot::Highlight(const AnalysisState& state, std::int32_t i) {
+  if (i < 1 || i > state.count) return;
+  const MarkerRecord& f = state.measured[static_cast<std::size_t>(i)];
+  const MarkerRecord& r = state.retrodeformed[static_cast<std::size_t>(i)];
+  measured_highlight.SetPoints({{f.ratio, PlotPhi(f.phi)}});
+  retrodeformed_highlight.SetPoints({{r.ratio, PlotPhi(r.phi)}});
+  measured_highlight.SetActive(true);
+  retrodeformed_highlight.SetActive(true);
+}
+
+void RfPhiPlot::HideHighlight() {
+  measured_highlight.SetActive(false);
+  retrodeformed_highlight.SetActive(false);
+}
 
 std::vector<const RfPhiSeries*> RfPhiPlot::SeriesList() const {
   return {&retrodeformed, &measured, &optimal};
@@ -277,6 +296,7 @@ void RfPhiPlot::SetThetaCurveRatios(const std::vector<float>& ratios) {
 
 void RfPhiPlot::Clear() {
   for (RfPhiSeries* s : SeriesList()) s->Clear();
+  HideHighlight();
   curves_.clear();
   has_strain_ = false;
   pre_to_post_ = {};
@@ -304,6 +324,7 @@ void RfPhiPlot::ShowAnalysis(const AnalysisState& state,
   optimal.SetPoints({{state.strain.ratio, PlotPhi(state.strain.phi)}});
   pre_to_post_ = state.pre_to_post;
   has_strain_ = true;
+  HideHighlight();
   curves_ = ComputeThetaCurves(pre_to_post_, curve_ratios_);
 }
 

@@ -362,6 +362,9 @@ void Render(QPainter& painter, const RfPhiPlot& plot, QSize device_size,
   // optimal strain, where every curve is centred, over the curves.
   DrawThetaCurves(painter, scene);
   DrawMarkerSeries(painter, plot.optimal, scene, cache, picture);
+  DrawMarkerSeries(painter, plot.measured_highlight, scene, cache, picture);
+  DrawMarkerSeries(painter, plot.retrodeformed_highlight, scene, cache,
+                   picture);
   DrawAxes(painter, scene);
   DrawThetaCurveLabels(painter, scene);
   DrawLegendItems(painter, scene.legend.layout, scene.legend.items,
@@ -378,6 +381,10 @@ SeriesStyle RfPhiStyle(const RfPhiPlot& plot, const RfPhiSeries& series,
   const PolarSeries* role = &roles.measured;
   if (&series == &plot.retrodeformed) role = &roles.retrodeformed;
   if (&series == &plot.optimal) role = &roles.optimal;
+  if (&series == &plot.measured_highlight) role = &roles.measured_highlight;
+  if (&series == &plot.retrodeformed_highlight) {
+    role = &roles.retrodeformed_highlight;
+  }
   SeriesStyle style = PaletteStyle(roles, *role, palette);
   // As on the chart: once the strain is shown its legend sample carries the
   // line behind the cross.

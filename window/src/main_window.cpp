@@ -885,6 +885,7 @@ void MainWindow::onChartMouseReleased(Qt::MouseButton button, QPoint) {
   if (button == Qt::LeftButton) {
     chart_->Chart().HideHighlight();
     chart_->ChartChanged();
+    rf_phi_page_->HideHighlight();
   } else if (button == Qt::RightButton) {
     SaveChartPicture();
   }
@@ -916,6 +917,7 @@ void MainWindow::HighlightDatum(QPoint grid_point) {
   if (i < 1 || i > state_.count) return;
   chart_->Chart().Highlight(state_, i);
   chart_->ChartChanged();
+  rf_phi_page_->Highlight(state_, i);
   limits_panel_->setText(QString::fromStdString(
       FormatGrid(state_.retrodeformed[static_cast<std::size_t>(i)].ratio,
                  DecimalSeparator().toStdString())));

@@ -127,6 +127,16 @@ void RfPhiPage::ShowAnalysis(const AnalysisState& state,
   plot_->PlotChanged();
 }
 
+void RfPhiPage::Highlight(const AnalysisState& state, std::int32_t i) {
+  plot_->Plot().Highlight(state, i);
+  plot_->PlotChanged();
+}
+
+void RfPhiPage::HideHighlight() {
+  plot_->Plot().HideHighlight();
+  plot_->PlotChanged();
+}
+
 void RfPhiPage::SetDecimalSeparator(const QString& sep) {
   plot_->Plot().SetDecimalSeparator(sep.toStdString());
   plot_->PlotChanged();

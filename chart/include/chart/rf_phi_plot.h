@@ -137,6 +137,10 @@ class RfPhiPlot {
   RfPhiSeries retrodeformed;  // the markers before the strain (pre-strain)
   RfPhiSeries measured;       // the markers as measured (post-strain)
   RfPhiSeries optimal;        // the optimal strain
+  // The datum chosen in the grid, as measured and before the strain; drawn
+  // over everything, in no legend, hidden until a datum is chosen.
+  RfPhiSeries measured_highlight;
+  RfPhiSeries retrodeformed_highlight;
 
   // The series in drawing order.
   std::vector<const RfPhiSeries*> SeriesList() const;
@@ -167,6 +171,11 @@ class RfPhiPlot {
   void ShowAnalysis(const AnalysisState& state, AnalysisResult result);
   void Clear();
   bool HasStrain() const { return has_strain_; }
+
+  // Points at datum i (1 .. state.count): its measured and retrodeformed
+  // shapes into the highlight series, shown. A new analysis hides them.
+  void Highlight(const AnalysisState& state, std::int32_t i);
+  void HideHighlight();
 
   // The largest Rf of the markers shown (1 when none is shown).
   double LargestShownRatio() const;

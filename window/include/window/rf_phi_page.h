@@ -61,6 +61,9 @@ class RfPhiPage : public QWidget {
   const RfPhiPlot& Plot() const { return plot_->Plot(); }
   // Fills the plot with the results of an Open.
   void ShowAnalysis(const AnalysisState& state, AnalysisResult result);
+  // Points at datum i, chosen in the grid; hides the highlight again.
+  void Highlight(const AnalysisState& state, std::int32_t i);
+  void HideHighlight();
   // The decimal separator of the tick labels.
   void SetDecimalSeparator(const QString& sep);
 
