@@ -708,3 +708,88 @@ TEST_F(Cli, CsvOptionRules) {
               "orvane-cli: standard output: No space left on device\n");
   }
 }
+
+namespace {
+
+class RfPhiCli : public Cli {};
+
+TEST_F(RfPhiCli, PlotsInEveryFormatWithItsOptions) {
+  const std::string six = Write("six.txt", kSix);
+  const fs::path polar = dir_ / "polar.png", rf = dir_ / "rf.png";
+  ASSERT_EQ(Exec("--chart " + polar.string() + " " + six).status, 0);
+  RunResult r = Exec("--chart " + rf.string() + " --plot rfphi " + six);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(PngSize(Slurp(rf)), (std::pair<int, int>{640, 362}));
+  EXPECT_NE(Slurp(rf), Slurp(polar));
+  // --plot polar is today's chart.
+  const fs::path same = dir_ / "same.png";
+  ASSERT_EQ(Exec("--chart " + same.string() + " --plot polar " + six).status,
+            0);
+  EXPECT_EQ(Slurp(same), Slurp(polar));
+  // The scale and the curves change the picture.
+  const std::string log_png = Slurp(rf);
+  ASSERT_EQ(
+      Exec("--chart " + rf.string() + " --plot rfphi --rf-scale linear " + six)
+          .status,
+      0);
+  EXPECT_NE(Slurp(rf), log_png);
+  ASSERT_EQ(Exec("--chart " + rf.string() +
+                 " --plot rfphi --rf-scale log --theta-curves 1.5,4 " + six)
+                .status,
+            0);
+  EXPECT_NE(Slurp(rf), log_png);
+  ASSERT_EQ(Exec("--chart " + rf.string() +
+                 " --plot rfphi --theta-curves 1.25,1.5,2,3,5 " + six)
+                .status,
+            0);
+  EXPECT_EQ(Slurp(rf), log_png);
+  // --size and the figure options.
+  ASSERT_EQ(
+      Exec("--chart " + rf.string() + " --plot rfphi --size 800x500 " + six)
+          .status,
+      0);
+  EXPECT_EQ(PngSize(Slurp(rf)), (std::pair<int, int>{800, 500}));
+  r = Exec("--chart " + rf.string() +
+           " --plot rfphi --figure-size 85x60 --dpi 300 --figure-style "
+           "--palette colour-blind --caption " +
+           six);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(PngSize(Slurp(rf)), (std::pair<int, int>{1004, 709}));
+  for (const char* ext : {"svg", "pdf", "emf", "bmp"}) {
+    const fs::path picture = dir_ / (std::string("rf.") + ext);
+    r = Exec("--chart " + picture.string() + " --plot rfphi " + six);
+    EXPECT_EQ(r.status, 0) << ext << ": " << r.err;
+    EXPECT_GT(fs::file_size(picture), 1000u) << ext;
+  }
+  EXPECT_NE(Slurp(dir_ / "rf.svg").find("Long-axis orientation"),
+            std::string::npos);
+}
+
+TEST_F(RfPhiCli, OptionRefusals) {
+  const std::string six = Write("six.txt", kSix);
+  const std::string rf = (dir_ / "rf.png").string();
+  struct Case {
+    std::string args, message;
+  } cases[] = {
+      {"--chart " + rf + " --plot bogus", "--plot needs polar"},
+      {"--chart " + rf + " --plot", "--plot needs polar"},
+      {"--chart " + rf + " --plot rfphi --rf-scale ln", "log or linear"},
+      {"--chart " + rf + " --plot rfphi --theta-curves 0.5,2",
+       "\"0.5\" is out of range"},
+      {"--chart " + rf + " --plot rfphi --theta-curves 2,x",
+       "\"x\" is not a number"},
+      {"--chart " + rf + " --rf-scale linear", "go with --plot rfphi"},
+      {"--plot rfphi", "go with --chart"},
+  };
+  for (const Case& c : cases) {
+    const RunResult r = Exec(c.args + " " + six);
+    EXPECT_EQ(r.status, 2) << c.args;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << r.err;
+    EXPECT_FALSE(fs::exists(rf)) << c.args;
+  }
+  const RunResult help = Exec("--help");
+  EXPECT_NE(help.out.find("--plot polar|rfphi"), std::string::npos);
+  EXPECT_NE(help.out.find("--theta-curves LIST"), std::string::npos);
+}
+
+}  // namespace

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QImage>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "image_compare.h"
 #include "render/chart_render.h"
 #include "render/picture_export.h"
+#include "render/rf_phi_render.h"
 #include "test_chart.h"
 
 namespace orvane {
@@ -279,6 +281,83 @@ TEST(MetafileReader, InkscapeDrawsALargeCloudWhereTheScreenShowsIt) {
     const int differing = testing_support::DifferingPixels(ours, theirs, 80);
     EXPECT_GT(clouded, 5000) << ext;
     EXPECT_LT(differing, ours.width() * ours.height() / 50) << ext;
+  }
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+// The Rf/phi plot in each reader, in the metafile and the SVG: the axes,
+// their tick labels and titles are where our raster has them, and the
+// picture as a whole is ours but for the odd pixel of a line.
+TEST(PictureReaders, RfPhiPlotAxesAndLabelsAsTheScreenShows) {
+  const auto readers = InstalledReaders();
+  if (readers.empty()) {
+    GTEST_SKIP() << "neither Inkscape nor LibreOffice is installed";
+  }
+  AnalysisState s = testing_support::StateOf(kData);
+  Report report;
+  const AnalysisResult result = RunAnalysis(s, report, ".");
+  RfPhiPlot plot;
+  plot.ShowAnalysis(s, result);
+  const RfPhiPicture picture(plot);
+  const QImage ours = picture.Image(kDesignSize, PictureOptions());
+  const RfPhiLayout l = LayOutRfPhiPlot(plot, kDesignSize, PictureOptions());
+  const QFontMetrics fm(LegendFont());
+  // The boxes where text is drawn: the titles and the tick labels.
+  std::vector<QRect> text;
+  const int title = fm.horizontalAdvance(PhiAxisTitle());
+  text.emplace_back(l.phi_title_x - title / 2,
+                    l.phi_title_baseline - fm.ascent(), title, fm.ascent());
+  text.emplace_back(l.rf_title_x, l.rf_title_baseline - fm.ascent(),
+                    fm.horizontalAdvance(RfAxisTitle()), fm.ascent());
+  for (const double phi : {-90.0, -30.0, 30.0, 90.0}) {
+    const int x = static_cast<int>(std::lround(PhiToX(l, phi)));
+    text.emplace_back(x - 8, l.plot.top + l.plot.height + kTickLength + 2, 17,
+                      fm.ascent());
+  }
+  auto ink = [](const QImage& image, const QRect& r) {
+    int dark = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+      for (int x = r.left(); x <= r.right(); ++x) {
+        dark += qGray(image.pixel(x, y)) < 110;
+      }
+    }
+    return dark;
+  };
+  for (const QRect& r : text) ASSERT_GT(ink(ours, r), 3);
+  QTemporaryDir dir;
+  for (const auto& [reader, ext] : ReadersAndFormats(readers)) {
+    const QString file = dir.filePath(QString("rf.") + ext);
+    if (!QFileInfo::exists(file)) {
+      ASSERT_TRUE(SaveChartPictureFile(picture, kDesignSize, file).ok());
+    }
+    const QImage theirs = ReaderRender(reader, file, dir.path(), ours);
+    ASSERT_EQ(theirs.size(), kDesignSize) << reader << " " << ext;
+    for (const QRect& r : text) {
+      EXPECT_GT(ink(theirs, r), ink(ours, r) / 3)
+          << reader << " " << ext << " text at " << r.x() << "," << r.y();
+    }
+    // The frame's left side, dark in every reader (a reader that
+    // smooths lines spreads it over the pixels beside it).
+    int frame = 255;
+    for (int dx = -1; dx <= 1; ++dx) {
+      frame =
+          std::min(frame, qGray(theirs.pixel(l.plot.left + dx,
+                                             l.plot.top + l.plot.height / 2)));
+    }
+    EXPECT_LT(frame, 160) << reader << " " << ext;
+    const double percent =
+        100.0 * testing_support::DifferingPixels(ours, theirs, kThirtyPercent) /
+        (ours.width() * ours.height());
+    std::printf("%s %s Rf/phi plot: %.2f %% of pixels differ by > 30 %%\n",
+                reader.c_str(), ext, percent);
+    // The curves are one-pixel lines whose staircase each reader draws in
+    // its own way.
+    EXPECT_LE(percent, 3.0) << reader << " " << ext;
   }
 }
 

@@ -25,6 +25,7 @@
 #include "chart/equal_area_chart.h"
 #include "cli/buffered_output.h"
 #include "cli/json_report.h"
+#include "cli/plot_choice.h"
 #include "core/analysis.h"
 #include "core/bootstrap_settings.h"
 #include "core/methods.h"
@@ -47,6 +48,9 @@ constexpr const char* kUsage =
     "       orvane-cli [--resamples N] [--seed S] [--json | --csv] FILE...\n"
     "       orvane-cli --chart PICTURE --projection elliott FILE\n"
     "       orvane-cli --chart PICTURE --contours [contour options] FILE\n"
+    "       orvane-cli --chart PICTURE --plot rfphi [--rf-scale log|linear]\n"
+    "                  [--theta-curves LIST] [--size WxH | figure options]"
+    " FILE\n"
     "\n"
     "Rf/phi strain analysis by the hyperbolic vector mean. Each FILE holds\n"
     "one strain marker per line: major axis, minor axis and orientation of\n"
@@ -119,6 +123,21 @@ constexpr const char* kUsage =
     "           (equidistant), radius rho = ln R, the disc reaching ln of\n"
     "           the largest measured R + 0.5, and \"Elliott projection\"\n"
     "           written in the lower left corner of the picture.\n"
+    "  --plot polar|rfphi\n"
+    "           the plot --chart draws: polar, the equal-area chart (the\n"
+    "           default), or rfphi, the Rf/phi plot: the orientation phi of\n"
+    "           the long axis from -90 to 90 degrees across, the axial ratio\n"
+    "           Rf upwards, the post-strain and pre-strain data, the optimal\n"
+    "           strain and its theta-curves (the strained shapes of the\n"
+    "           ellipses of one initial ratio Ri in every initial\n"
+    "           orientation). The size and figure options apply to both.\n"
+    "  --rf-scale log|linear\n"
+    "           the Rf axis of the Rf/phi plot: logarithmic (the default)\n"
+    "           or linear, from 1 to a round value above the largest Rf.\n"
+    "  --theta-curves LIST\n"
+    "           the initial ratios Ri of the theta-curves, separated by\n"
+    "           commas, each from 1 to 1000, at most 20 (default\n"
+    "           1.25,1.5,2,3,5; an empty LIST draws none).\n"
     "  --import read each FILE as a measurement table: columns separated by\n"
     "           commas, semicolons, tabs or blanks, a header row or none,\n"
     "           quoted cells, decimal commas where the comma is no\n"
@@ -233,10 +252,8 @@ struct ChartRequest {
   int height = orvane::kDesignChartHeight;
   bool figure = false;  // a figure with the settings below
   orvane::FigureSettings settings;
-  std::string sep = ".";  // the caption's decimal separator
-  orvane::ChartProjection projection = orvane::ChartProjection::kEqualArea;
-  bool contours = false;  // density contours under the markers
-  orvane::ContourSettings contour_settings;
+  std::string sep = ".";         // the caption's decimal separator
+  orvane::cli::PlotChoice plot;  // the equal-area chart or the Rf/phi plot
 };
 
 // Draws the chart of the analysed data, as the window would show it.
@@ -259,22 +276,17 @@ bool WriteChart(const ChartRequest& chart_request,
   char name[] = "orvane-cli";
   char* argv[] = {name, nullptr};
   QGuiApplication app(argc, argv);
-  orvane::EqualAreaChart chart;
-  chart.SetProjection(chart_request.projection);
-  chart.StartUp();
-  chart.ShowAnalysis(state, result);
-  if (chart_request.contours) {
-    chart.density_contours = orvane::ChartDensityContours(
-        chart, state, chart_request.contour_settings);
-  }
+  const orvane::cli::ChosenPlot plot(chart_request.plot, state, result,
+                                     chart_request.sep);
   const QString path = QString::fromStdString(chart_request.picture);
   const orvane::Status saved =
       chart_request.figure
           ? orvane::SaveFigureFile(
-                chart, chart_request.settings,
+                plot.Picture(), chart_request.settings,
                 orvane::FigureCaption(state, result, chart_request.sep), path)
           : orvane::SaveChartPictureFile(
-                chart, QSize(chart_request.width, chart_request.height), path);
+                plot.Picture(),
+                QSize(chart_request.width, chart_request.height), path);
   if (!saved.ok()) WriteLine(stderr, saved.message());
   return saved.ok();
 }
@@ -582,6 +594,7 @@ int main(int argc, char** argv) {
   ChartRequest chart;
   chart.sep = sep;
   bool size_given = false;
+  bool plot_options = false;  // --plot, --rf-scale or --theta-curves
   bool import = false;
   bool methods = false;
   orvane::TableChoices table;
@@ -642,6 +655,11 @@ int main(int argc, char** argv) {
         return UsageError("--projection needs equal-area or elliott");
       }
       ++i;
+    } else if (std::string error;
+               !options_ended &&
+               orvane::cli::PlotOption(arg, argc, argv, i, chart.plot, error)) {
+      if (!error.empty()) return UsageError(error);
+      plot_options = true;
     } else if (!options_ended && arg == "--import") {
       import = true;
     } else if (!options_ended && arg == "--methods") {
@@ -664,12 +682,13 @@ int main(int argc, char** argv) {
                (arg == "--figure-style" || arg == "--caption")) {
       figure_options.emplace_back(arg.substr(2), "yes");
     } else if (!options_ended && arg == "--contours") {
-      chart.contours = true;
+      chart.plot.contours = true;
     } else if (std::string error;
-               !options_ended && ContourOption(arg, argc, argv, i,
-                                               chart.contour_settings, error)) {
+               !options_ended &&
+               ContourOption(arg, argc, argv, i, chart.plot.contour_settings,
+                             error)) {
       if (!error.empty()) return UsageError(error);
-      chart.contours = true;
+      chart.plot.contours = true;
     } else if (!options_ended && arg == "--figure-settings") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') {
         return UsageError("--figure-settings needs a settings file");
@@ -703,8 +722,14 @@ int main(int argc, char** argv) {
   if (projection && chart.picture.empty()) {
     return UsageError("--projection goes with --chart");
   }
-  if (chart.contours && chart.picture.empty()) {
+  if (chart.plot.contours && chart.picture.empty()) {
     return UsageError("the contour options go with --chart");
+  }
+  if (plot_options && chart.picture.empty()) {
+    return UsageError("--plot, --rf-scale and --theta-curves go with --chart");
+  }
+  if (chart.plot.rf_phi_options && !chart.plot.rf_phi) {
+    return UsageError("--rf-scale and --theta-curves go with --plot rfphi");
   }
   if (!figure_options.empty()) chart.figure = true;
   if (chart.figure && chart.picture.empty()) {
@@ -726,7 +751,7 @@ int main(int argc, char** argv) {
   }
   // --projection wins over a settings file's.
   if (const auto p = projection ? projection : chart.settings.projection) {
-    chart.projection = *p;
+    chart.plot.projection = *p;
   }
   if (!chart.picture.empty() && orvane::PictureFormatOf(chart.picture) ==
                                     orvane::PictureFormat::kInvalid) {

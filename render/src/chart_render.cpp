@@ -5,6 +5,7 @@
 #include <QPolygon>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -546,11 +547,12 @@ void DrawLine(QPainter& painter, const PolarSeries& s, const SeriesStyle& style,
   }
 }
 
-// Every marker of the series, blended one by one in point order.
-void DrawMarkers(QPainter& painter, const PolarSeries& s,
-                 const SeriesStyle& style, const ChartLayout& layout,
-                 double maximum, double scale) {
-  if (style.marker == MarkerStyle::kNone || s.Count() == 0) return;
+// `count` markers, the i-th at the pixel place(i), blended one by one in
+// that order.
+template <typename Place>
+void DrawMarkersWith(QPainter& painter, const SeriesStyle& style,
+                     std::size_t count, const Place& place, double scale) {
+  if (style.marker == MarkerStyle::kNone || count == 0) return;
   const MarkerShape shape = ScaledMarkerShape(style, scale);
   if (IsRaster(painter)) {
     // The painter's transform carries the figure's scale: the stamp has the
@@ -559,17 +561,29 @@ void DrawMarkers(QPainter& painter, const PolarSeries& s,
         StampOf(shape, style, painter.device()->devicePixelRatioF() * scale);
     painter.save();
     painter.setOpacity(MarkerOpacity(style));
-    for (const PolarPoint& p : s.Points()) {
-      const Pixel px = PlacePoint(layout, maximum, p.angle, p.value);
+    for (std::size_t i = 0; i < count; ++i) {
+      const Pixel px = place(i);
       painter.drawImage(px.x - shape.extent, px.y - shape.extent, stamp);
     }
     painter.restore();
     return;
   }
-  for (const PolarPoint& p : s.Points()) {
-    FillMarker(painter, shape, style,
-               PlacePoint(layout, maximum, p.angle, p.value));
+  for (std::size_t i = 0; i < count; ++i) {
+    FillMarker(painter, shape, style, place(i));
   }
+}
+
+// Every marker of the series, blended one by one in point order.
+void DrawMarkers(QPainter& painter, const PolarSeries& s,
+                 const SeriesStyle& style, const ChartLayout& layout,
+                 double maximum, double scale) {
+  const std::vector<PolarPoint>& points = s.Points();
+  DrawMarkersWith(
+      painter, style, points.size(),
+      [&](std::size_t i) {
+        return PlacePoint(layout, maximum, points[i].angle, points[i].value);
+      },
+      scale);
 }
 
 // The outline of the region the cloud's points cover.
@@ -641,11 +655,13 @@ void DrawCheckBox(QPainter& painter, const PixelRect& r, bool checked) {
   painter.drawPolyline(QPolygon({a, b, c}));
 }
 
-void DrawLegend(QPainter& painter, const LegendView& legend,
-                const Frame& frame) {
-  const PixelRect& box = legend.layout.box;
-  if (legend.series.empty()) return;
-  const bool figure = frame.options.figure_style;
+}  // namespace
+
+void DrawLegendItems(QPainter& painter, const LegendLayout& layout,
+                     const std::vector<LegendItem>& items, bool figure,
+                     double scale) {
+  const PixelRect& box = layout.box;
+  if (items.empty()) return;
   if (figure) {
     // White, framed in grey, without the shadow of a tooltip.
     painter.setPen(QPen(ToQColor(kFigureLegendFrame), 1));
@@ -660,11 +676,10 @@ void DrawLegend(QPainter& painter, const LegendView& legend,
     painter.drawRect(box.left, box.top, box.width, box.height);
   }
   painter.setFont(figure ? FigureTextFont() : LegendFont());
-  for (std::size_t i = 0; i < legend.series.size(); ++i) {
-    const PolarSeries& s = *legend.series[i];
-    const SeriesStyle style = frame.StyleOf(s);
-    const LegendEntryLayout& e = legend.layout.entries[i];
-    if (!figure) DrawCheckBox(painter, e.check_box, s.Active());
+  for (std::size_t i = 0; i < items.size() && i < layout.entries.size(); ++i) {
+    const SeriesStyle& style = items[i].style;
+    const LegendEntryLayout& e = layout.entries[i];
+    if (!figure) DrawCheckBox(painter, e.check_box, items[i].checked);
     const int cy = e.sample.top + e.sample.height / 2;
     if (style.line_visible) {
       QPen pen(ToQColor(style.line_color), style.line_width);
@@ -673,12 +688,25 @@ void DrawLegend(QPainter& painter, const LegendView& legend,
       painter.drawLine(e.sample.left + 1, cy,
                        e.sample.left + e.sample.width - 2, cy);
     }
-    FillMarker(painter, ScaledMarkerShape(style, frame.scale), style,
-               Pixel{e.sample.left + e.sample.width / 2, cy}, frame.scale);
+    FillMarker(painter, ScaledMarkerShape(style, scale), style,
+               Pixel{e.sample.left + e.sample.width / 2, cy}, scale);
     painter.setPen(ToQColor(kBlack));
     painter.drawText(e.text_x, e.text_baseline,
                      QString::fromStdString(style.title));
   }
+}
+
+namespace {
+
+void DrawLegend(QPainter& painter, const LegendView& legend,
+                const Frame& frame) {
+  std::vector<LegendItem> items;
+  items.reserve(legend.series.size());
+  for (const PolarSeries* s : legend.series) {
+    items.push_back({frame.StyleOf(*s), s->Active()});
+  }
+  DrawLegendItems(painter, legend.layout, items, frame.options.figure_style,
+                  frame.scale);
 }
 
 void DrawIsoRatioLabels(QPainter& painter, const Frame& frame) {
@@ -901,6 +929,46 @@ int PartsFor(std::size_t markers) {
   return static_cast<int>(std::clamp(cores, 1u, 8u));
 }
 
+// Blends `count` markers of the style, the i-th at the chart pixel
+// place(i), in that order into `image` (`ratio` device pixels a chart
+// pixel). The image is cut into bands of rows, one a thread; every band
+// takes the markers in order, so each pixel sees them in the order a
+// painter would draw them. False, with nothing drawn, when there is no
+// memory for the markers' positions.
+template <typename Place>
+bool BlendMarkersInto(QImage& image, const SeriesStyle& style,
+                      std::size_t count, const Place& place, int ratio,
+                      double scale) {
+  const MarkerShape shape = ScaledMarkerShape(style, scale);
+  const QImage stamp = StampOf(shape, style, ratio);
+  const std::vector<StampGroup> groups =
+      StampGroups(stamp, MarkerOpacity(style));
+  const int parts = PartsFor(count);
+  std::vector<Pixel> origins;
+  try {
+    origins.resize(count);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  InParts(parts, [&](int k) {
+    const std::size_t first = count * k / parts;
+    const std::size_t last = count * (k + 1) / parts;
+    for (std::size_t i = first; i < last; ++i) {
+      const Pixel p = place(i);
+      origins[i] = {(p.x - shape.extent) * ratio, (p.y - shape.extent) * ratio};
+    }
+  });
+  // The pixels are taken once, before the threads share them.
+  auto* bits = reinterpret_cast<std::uint32_t*>(image.bits());
+  const qsizetype stride = image.bytesPerLine() / 4;
+  const int rows = image.height();
+  InParts(parts, [&](int k) {
+    BlendStamps(bits, image.width(), stride, groups, stamp.height(), origins,
+                rows * k / parts, rows * (k + 1) / parts);
+  });
+  return true;
+}
+
 // The series alone on a transparent layer of the chart's size at `ratio`
 // device pixels a chart pixel: the line drawn by a painter, the markers
 // blended into the layer's pixels. The layer is cut into bands of rows,
@@ -929,38 +997,16 @@ QImage BlendedSeriesLayer(const PolarSeries& s, const Frame& frame, QSize size,
     DrawLine(lp, s, style, layout, maximum, frame.scale);
   }
   if (style.marker == MarkerStyle::kNone || s.Count() == 0) return image;
-  const MarkerShape shape = ScaledMarkerShape(style, frame.scale);
-  const QImage stamp = StampOf(shape, style, ratio);
-  const std::vector<StampGroup> groups =
-      StampGroups(stamp, MarkerOpacity(style));
   const std::vector<PolarPoint>& points = s.Points();
-  const int parts = PartsFor(points.size());
-  std::vector<Pixel> origins;
-  try {
-    origins.resize(points.size());
-  } catch (const std::bad_alloc&) {
-    // Without room for the positions the painter draws the stamps, to the
-    // same pixels.
-    return SeriesLayer(s, frame, size, ratio);
-  }
-  InParts(parts, [&](int k) {
-    const std::size_t first = points.size() * k / parts;
-    const std::size_t last = points.size() * (k + 1) / parts;
-    for (std::size_t i = first; i < last; ++i) {
-      const Pixel p =
-          PlacePoint(layout, maximum, points[i].angle, points[i].value);
-      origins[i] = {(p.x - shape.extent) * ratio, (p.y - shape.extent) * ratio};
-    }
-  });
-  // The pixels are taken once, before the threads share them.
-  auto* bits = reinterpret_cast<std::uint32_t*>(image.bits());
-  const qsizetype stride = image.bytesPerLine() / 4;
-  const int rows = image.height();
-  InParts(parts, [&](int k) {
-    BlendStamps(bits, image.width(), stride, groups, stamp.height(), origins,
-                rows * k / parts, rows * (k + 1) / parts);
-  });
-  return image;
+  const bool blended = BlendMarkersInto(
+      image, style, points.size(),
+      [&](std::size_t i) {
+        return PlacePoint(layout, maximum, points[i].angle, points[i].value);
+      },
+      ratio, frame.scale);
+  // Without room for the positions the painter draws the stamps, to the
+  // same pixels.
+  return blended ? image : SeriesLayer(s, frame, size, ratio);
 }
 
 // The smallest rectangle holding every pixel that the layer covers.
@@ -993,15 +1039,11 @@ std::vector<const PolarSeries*> DrawingOrder(const Frame& frame) {
   return list;
 }
 
-// A large series in a vector picture: one image instead of a shape for
-// every marker.
-void DrawPictureLayer(QPainter& painter, const Frame& frame,
-                      const std::vector<const PolarSeries*>& order,
-                      const std::vector<const PolarSeries*>& left_out,
-                      const PolarSeries& series, QSize size,
-                      PictureLayer kind) {
-  const qreal ratio = frame.scale;
-  QImage layer = SeriesLayer(series, frame, size, ratio);
+}  // namespace
+
+void DrawLayerInPicture(QPainter& painter, QImage layer, PictureLayer kind,
+                        qreal ratio,
+                        const std::function<void(QPainter&)>& beneath) {
   if (kind == PictureLayer::kTransparent) {
     painter.drawImage(0, 0, layer);
     return;
@@ -1015,17 +1057,7 @@ void DrawPictureLayer(QPainter& painter, const Frame& frame,
   {
     QPainter gp(&ground);
     gp.setRenderHint(QPainter::Antialiasing, false);
-    gp.fillRect(QRect(QPoint(0, 0), size), ToQColor(0xFFFFFF));
-    DrawDisc(gp, frame.chart, frame.layout);
-    DrawChartDensityContours(gp, frame.chart, frame.layout, frame.maximum);
-    for (const PolarSeries* s : order) {
-      if (s == &series) break;
-      if (!s->Active()) continue;
-      if (std::find(left_out.begin(), left_out.end(), s) != left_out.end()) {
-        continue;
-      }
-      DrawSeries(gp, *s, frame);
-    }
+    beneath(gp);
     gp.drawImage(0, 0, layer);
   }
   layer = QImage();
@@ -1033,6 +1065,34 @@ void DrawPictureLayer(QPainter& painter, const Frame& frame,
   piece.setDevicePixelRatio(ratio);
   painter.drawImage(QPointF(extent.left() / ratio, extent.top() / ratio),
                     piece);
+}
+
+namespace {
+
+// A large series in a vector picture: one image instead of a shape for
+// every marker.
+void DrawPictureLayer(QPainter& painter, const Frame& frame,
+                      const std::vector<const PolarSeries*>& order,
+                      const std::vector<const PolarSeries*>& left_out,
+                      const PolarSeries& series, QSize size,
+                      PictureLayer kind) {
+  const qreal ratio = frame.scale;
+  DrawLayerInPicture(
+      painter, SeriesLayer(series, frame, size, ratio), kind, ratio,
+      [&](QPainter& gp) {
+        gp.fillRect(QRect(QPoint(0, 0), size), ToQColor(0xFFFFFF));
+        DrawDisc(gp, frame.chart, frame.layout);
+        DrawChartDensityContours(gp, frame.chart, frame.layout, frame.maximum);
+        for (const PolarSeries* s : order) {
+          if (s == &series) break;
+          if (!s->Active()) continue;
+          if (std::find(left_out.begin(), left_out.end(), s) !=
+              left_out.end()) {
+            continue;
+          }
+          DrawSeries(gp, *s, frame);
+        }
+      });
 }
 
 void Render(QPainter& painter, const EqualAreaChart& chart, QSize device_size,
@@ -1146,6 +1206,34 @@ PolarSeries* LegendCheckBoxAt(EqualAreaChart& chart, QSize size, int x, int y) {
     }
   }
   return nullptr;
+}
+
+void DrawMarkersAt(QPainter& painter, const SeriesStyle& style,
+                   const std::vector<Pixel>& at, double scale) {
+  DrawMarkersWith(
+      painter, style, at.size(), [&at](std::size_t i) { return at[i]; }, scale);
+}
+
+QImage MarkerLayerAt(const SeriesStyle& style, const std::vector<Pixel>& at,
+                     QSize size, qreal ratio, double scale) {
+  const int whole = static_cast<int>(ratio);
+  QImage image(static_cast<int>(std::ceil(size.width() * ratio)),
+               static_cast<int>(std::ceil(size.height() * ratio)),
+               QImage::Format_ARGB32_Premultiplied);
+  if (image.isNull()) return image;  // no memory for it: nothing drawn
+  image.setDevicePixelRatio(ratio);
+  image.fill(Qt::transparent);
+  if (style.marker == MarkerStyle::kNone || at.empty()) return image;
+  if (whole == ratio && whole >= 1 &&
+      BlendMarkersInto(
+          image, style, at.size(), [&at](std::size_t i) { return at[i]; },
+          whole, scale)) {
+    return image;
+  }
+  QPainter lp(&image);
+  lp.setRenderHint(QPainter::Antialiasing, false);
+  DrawMarkersAt(lp, style, at, scale);
+  return image;
 }
 
 }  // namespace orvane

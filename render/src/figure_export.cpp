@@ -240,6 +240,11 @@ QString FigureCaption(const AnalysisState& state, AnalysisResult result,
 Status SaveFigureFile(const EqualAreaChart& chart,
                       const FigureSettings& settings, const QString& caption,
                       const QString& path) {
+  return SaveFigureFile(EqualAreaPicture(chart), settings, caption, path);
+}
+
+Status SaveFigureFile(const PlotPicture& plot, const FigureSettings& settings,
+                      const QString& caption, const QString& path) {
   const PictureFormat format = PictureFormatOf(path.toStdString());
   if (format == PictureFormat::kInvalid) {
     return Status(StatusCode::kInvalidExtension, kMessageInvalidExtension);
@@ -254,7 +259,7 @@ Status SaveFigureFile(const EqualAreaChart& chart,
                       .arg(kMaxPictureSide)
                       .toStdString());
   }
-  return SaveChartPictureFile(chart, size, path,
+  return SaveChartPictureFile(plot, size, path,
                               FigureRenderOptions(settings, format, caption),
                               FigureDpi(settings, format));
 }

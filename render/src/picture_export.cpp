@@ -11,6 +11,7 @@
 #include "render/bitmap_file.h"
 #include "render/chart_render.h"
 #include "render/emf_paint_engine.h"
+#include "render/plot_picture.h"
 #include "render/vector_fonts.h"
 
 namespace orvane {
@@ -132,17 +133,17 @@ class WholeWrites : public QIODevice {
 // Each writer draws into `out` as it goes and returns why it could not
 // finish, or an empty string.
 
-QString WriteMetafile(const EqualAreaChart& chart, QSize size, QIODevice& out,
+QString WriteMetafile(const PlotPicture& plot, QSize size, QIODevice& out,
                       const ChartRenderOptions& options) {
   EmfDevice device(size.width(), size.height(), &out);
   QPainter painter;
   if (!painter.begin(&device)) return kMessageNotDrawn;
-  RenderChartPicture(painter, chart, size, PictureLayer::kOpaque, options);
+  plot.DrawPicture(painter, size, PictureLayer::kOpaque, options);
   painter.end();
   return device.Ok() ? QString() : device.Error();
 }
 
-QString WriteSvg(const EqualAreaChart& chart, QSize size, QIODevice& out,
+QString WriteSvg(const PlotPicture& plot, QSize size, QIODevice& out,
                  const ChartRenderOptions& options, double dpi) {
   QSvgGenerator svg;
   // Font names that every reader resolves to the legend's metrics.
@@ -151,15 +152,15 @@ QString WriteSvg(const EqualAreaChart& chart, QSize size, QIODevice& out,
   svg.setSize(size);
   svg.setViewBox(QRect(QPoint(0, 0), size));
   svg.setResolution(static_cast<int>(std::lround(dpi)));
-  svg.setTitle("Orvane equal-area projection");
+  svg.setTitle(plot.Title());
   QPainter painter;
   if (!painter.begin(&svg)) return kMessageNotDrawn;
-  RenderChartPicture(painter, chart, size, PictureLayer::kTransparent, options);
+  plot.DrawPicture(painter, size, PictureLayer::kTransparent, options);
   if (!painter.end()) return kMessageNotDrawn;
   return fonts.Flush() ? QString() : QString(kMessageUnwritten);
 }
 
-QString WritePdf(const EqualAreaChart& chart, QSize size, QIODevice& out,
+QString WritePdf(const PlotPicture& plot, QSize size, QIODevice& out,
                  const ChartRenderOptions& options, double dpi) {
   QPdfWriter pdf(&out);
   const int resolution = static_cast<int>(std::lround(dpi));
@@ -171,7 +172,7 @@ QString WritePdf(const EqualAreaChart& chart, QSize size, QIODevice& out,
   pdf.setCreator("Orvane");
   QPainter painter;
   if (!painter.begin(&pdf)) return kMessageNotDrawn;
-  RenderChartPicture(painter, chart, size, PictureLayer::kTransparent, options);
+  plot.DrawPicture(painter, size, PictureLayer::kTransparent, options);
   return painter.end() ? QString() : QString(kMessageNotDrawn);
 }
 
@@ -180,33 +181,33 @@ QString WriteBytes(const QByteArray& bytes, QIODevice& out) {
   return out.write(bytes) == bytes.size() ? QString() : out.errorString();
 }
 
-QString WritePng(const EqualAreaChart& chart, QSize size, QIODevice& out,
+QString WritePng(const PlotPicture& plot, QSize size, QIODevice& out,
                  const ChartRenderOptions& options, double dpi) {
-  QImage image = RenderChartImage(chart, size, options);
+  QImage image = plot.Image(size, options);
   const int per_metre = static_cast<int>(std::lround(dpi / 0.0254));
   image.setDotsPerMeterX(per_metre);
   image.setDotsPerMeterY(per_metre);
   return image.save(&out, "PNG") ? QString() : out.errorString();
 }
 
-QString WritePicture(const EqualAreaChart& chart, QSize size,
-                     PictureFormat format, QIODevice& out,
-                     const ChartRenderOptions& options, double dpi) {
+QString WritePicture(const PlotPicture& plot, QSize size, PictureFormat format,
+                     QIODevice& out, const ChartRenderOptions& options,
+                     double dpi) {
   switch (format) {
     case PictureFormat::kEmf:
-      return WriteMetafile(chart, size, out, options);
+      return WriteMetafile(plot, size, out, options);
     case PictureFormat::kBmp:
       // The resolution the figure was drawn at, 96 dpi for the screen's.
       return WriteBytes(
-          EncodeBitmap32(RenderChartImage(chart, size, options),
+          EncodeBitmap32(plot.Image(size, options),
                          static_cast<int>(std::lround(dpi / 0.0254))),
           out);
     case PictureFormat::kSvg:
-      return WriteSvg(chart, size, out, options, dpi);
+      return WriteSvg(plot, size, out, options, dpi);
     case PictureFormat::kPng:
-      return WritePng(chart, size, out, options, dpi);
+      return WritePng(plot, size, out, options, dpi);
     case PictureFormat::kPdf:
-      return WritePdf(chart, size, out, options, dpi);
+      return WritePdf(plot, size, out, options, dpi);
     case PictureFormat::kInvalid:
       break;
   }
@@ -219,12 +220,20 @@ Status WriteChartPicture(const EqualAreaChart& chart, QSize size,
                          PictureFormat format, QIODevice& out,
                          const ChartRenderOptions& options,
                          double dots_per_inch) {
+  return WriteChartPicture(EqualAreaPicture(chart), size, format, out, options,
+                           dots_per_inch);
+}
+
+Status WriteChartPicture(const PlotPicture& plot, QSize size,
+                         PictureFormat format, QIODevice& out,
+                         const ChartRenderOptions& options,
+                         double dots_per_inch) {
   if (format == PictureFormat::kInvalid) {
     return Status(StatusCode::kInvalidExtension, kMessageInvalidExtension);
   }
   WholeWrites whole(out);
   const QString reason =
-      WritePicture(chart, size, format, whole, options, dots_per_inch);
+      WritePicture(plot, size, format, whole, options, dots_per_inch);
   if (whole.Failed()) {
     return Status(StatusCode::kWriteFailed, whole.errorString().toStdString());
   }
@@ -233,6 +242,14 @@ Status WriteChartPicture(const EqualAreaChart& chart, QSize size,
 }
 
 Status SaveChartPictureFile(const EqualAreaChart& chart, QSize size,
+                            const QString& path,
+                            const ChartRenderOptions& options,
+                            double dots_per_inch) {
+  return SaveChartPictureFile(EqualAreaPicture(chart), size, path, options,
+                              dots_per_inch);
+}
+
+Status SaveChartPictureFile(const PlotPicture& plot, QSize size,
                             const QString& path,
                             const ChartRenderOptions& options,
                             double dots_per_inch) {
@@ -260,7 +277,7 @@ Status SaveChartPictureFile(const EqualAreaChart& chart, QSize size,
     return failed(WriteFailureReason(file.errorString(), errno));
   }
   const Status written =
-      WriteChartPicture(chart, size, format, file, options, dots_per_inch);
+      WriteChartPicture(plot, size, format, file, options, dots_per_inch);
   // What is still buffered goes to the disc now, so that a failure is seen
   // before the file replaces the target; a failed flush also names the
   // system's reason ("No space left on device") where the failed write

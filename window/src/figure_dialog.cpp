@@ -28,7 +28,20 @@ constexpr int kPreviewHeight = 300;
 
 FigureDialog::FigureDialog(const EqualAreaChart& chart, const QString& caption,
                            const FigureSettings& settings, QWidget* parent)
-    : QDialog(parent), chart_(chart), caption_(caption) {
+    : QDialog(parent),
+      own_plot_(std::make_unique<EqualAreaPicture>(chart)),
+      plot_(*own_plot_),
+      caption_(caption) {
+  Build(settings);
+}
+
+FigureDialog::FigureDialog(const PlotPicture& plot, const QString& caption,
+                           const FigureSettings& settings, QWidget* parent)
+    : QDialog(parent), plot_(plot), caption_(caption) {
+  Build(settings);
+}
+
+void FigureDialog::Build(const FigureSettings& settings) {
   setObjectName("figureDialog");
   setWindowTitle("Export Figure");
 
@@ -168,8 +181,8 @@ void FigureDialog::UpdatePreviewNow() {
   // the scale of the window's chart.
   const FigureSettings s = Settings();
   const QSize size = FigurePixelSize(s, PictureFormat::kSvg);
-  preview_ = RenderChartImage(
-      chart_, size, FigureRenderOptions(s, PictureFormat::kSvg, caption_));
+  preview_ =
+      plot_.Image(size, FigureRenderOptions(s, PictureFormat::kSvg, caption_));
   const QSize box = preview_label_->size() - QSize(4, 4);
   const QImage shown =
       preview_.width() > box.width() || preview_.height() > box.height()
@@ -179,7 +192,7 @@ void FigureDialog::UpdatePreviewNow() {
 }
 
 Status FigureDialog::ExportTo(const QString& path) const {
-  return SaveFigureFile(chart_, Settings(), caption_, path);
+  return SaveFigureFile(plot_, Settings(), caption_, path);
 }
 
 Status FigureDialog::LoadSettingsFile(const QString& path) {

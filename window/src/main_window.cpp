@@ -51,6 +51,7 @@
 #include "window/methods_page.h"
 #include "window/projection_menu.h"
 #include "window/recent_files.h"
+#include "window/rf_phi_page.h"
 #include "window/table_import_dialog.h"
 #include "window/text_save.h"
 
@@ -303,6 +304,7 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
                   const OpenResult& result) override {
     window_.ShowReport();
     ShowPreparedChart();
+    window_.rf_phi_page_->ShowAnalysis(state, result.analysis);
     window_.analysis_result_ = result.analysis;
     window_.setWindowTitle(DataCaption(Chosen()));
     window_.limits_panel_->setText(
@@ -482,6 +484,11 @@ void MainWindow::BuildPages() {
   report_pane_->setAcceptDrops(false);
   report_layout->addWidget(report_pane_);
   pages->addTab(report_page, "Optimal Strain and its Error");
+  rf_phi_page_ = new RfPhiPage(pages);
+  rf_phi_page_->SetDecimalSeparator(DecimalSeparator());
+  pages->addTab(rf_phi_page_, QString::fromUtf8("Rf/\u03c6 Plot"));
+  connect(rf_phi_page_, &RfPhiPage::SaveRequested, this,
+          &MainWindow::SaveChartPicture);
   methods_page_ = new MethodsPage(pages);
   pages->addTab(methods_page_, "Methods");
   pages->setCurrentIndex(0);
@@ -832,10 +839,14 @@ void MainWindow::onSaveReport() {
 }
 
 void MainWindow::onExportFigure() {
-  FigureDialog dialog(
-      chart_->Chart(),
-      FigureCaption(state_, analysis_result_, DecimalSeparator().toStdString()),
-      figure_settings_, this);
+  // The figure of the plot shown: the Rf/phi plot on its tab, else the chart.
+  const RfPhiPicture rf_phi(rf_phi_page_->Plot());
+  const QString caption =
+      FigureCaption(state_, analysis_result_, DecimalSeparator().toStdString());
+  FigureDialog dialog =
+      pages_->currentWidget() == rf_phi_page_
+          ? FigureDialog(rf_phi, caption, figure_settings_, this)
+          : FigureDialog(chart_->Chart(), caption, figure_settings_, this);
   dialog.exec();
   figure_settings_ = dialog.Settings();
 }
@@ -892,7 +903,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::SaveChartPicture() {
   // A chart too small for a picture is refused before a name is asked for.
-  if (const Status limits = CheckPictureSize(chart_->size()); !limits.ok()) {
+  // The plot of the tab shown: the Rf/phi plot on its tab, else the chart.
+  const bool rf_phi = pages_->currentWidget() == rf_phi_page_;
+  const QSize shown_size =
+      rf_phi ? rf_phi_page_->PlotWidget()->size() : chart_->size();
+  if (const Status limits = CheckPictureSize(shown_size); !limits.ok()) {
     QMessageBox box(QMessageBox::Warning, kTitle,
                     QString::fromStdString(limits.message()), QMessageBox::Ok,
                     this);
@@ -925,15 +940,20 @@ void MainWindow::SaveChartPicture() {
   // are put in order here first, so that the worker and the repaints of
   // the window meanwhile only read them.
   const EqualAreaChart& chart = chart_->Chart();
-  const QSize size = chart_->size();
+  const QSize size = shown_size;
   qint64 points = 0;
   for (const PolarSeries* s : chart.SeriesList()) {
     s->Points();
     points += static_cast<qint64>(s->Count());
   }
+  const RfPhiPicture rf_phi_picture(rf_phi_page_->Plot());
   Status saved;
-  RunWork([&] { saved = SaveChartPictureFile(chart, size, name); },
-          points * kPictureBytesPerPoint, "Saving the chart…");
+  RunWork(
+      [&] {
+        saved = rf_phi ? SaveChartPictureFile(rf_phi_picture, size, name)
+                       : SaveChartPictureFile(chart, size, name);
+      },
+      points * kPictureBytesPerPoint, "Saving the chart…");
   if (!saved.ok()) {
     QMessageBox box(QMessageBox::Warning, kTitle,
                     QString::fromStdString(saved.message()), QMessageBox::Ok,
@@ -946,6 +966,7 @@ void MainWindow::onChartMouseReleased(Qt::MouseButton button, QPoint) {
   if (button == Qt::LeftButton) {
     chart_->Chart().HideHighlight();
     chart_->ChartChanged();
+    rf_phi_page_->HideHighlight();
   } else if (button == Qt::RightButton) {
     SaveChartPicture();
   }
@@ -1010,6 +1031,7 @@ void MainWindow::HighlightDatum(QPoint grid_point) {
   if (i < 1 || i > state_.count) return;
   chart_->Chart().Highlight(state_, i);
   chart_->ChartChanged();
+  rf_phi_page_->Highlight(state_, i);
   limits_panel_->setText(QString::fromStdString(
       FormatGrid(state_.retrodeformed[static_cast<std::size_t>(i)].ratio,
                  DecimalSeparator().toStdString())));

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -156,6 +157,31 @@ MarkerShape MakeMarkerShape(const SeriesStyle& style, double scale = 1.0);
 // each. A raster blends it at the series' opacity at every point.
 QImage MarkerStamp(const SeriesStyle& style, qreal ratio = 1.0);
 
+// The markers of one series at the chart pixels `at`, in that order, drawn
+// as the chart draws its series' markers: stamped and blended on a raster,
+// as shapes in a vector picture. Other plots of the program draw their
+// markers through it, so that every plot's markers look alike.
+void DrawMarkersAt(QPainter& painter, const SeriesStyle& style,
+                   const std::vector<Pixel>& at, double scale = 1.0);
+
+// The same markers alone on a transparent layer of `size` chart pixels at
+// `ratio` device pixels a chart pixel; at a whole ratio the stamps are
+// blended straight into the layer's pixels (on several threads for large
+// series), to the pixels a painter would give.
+QImage MarkerLayerAt(const SeriesStyle& style, const std::vector<Pixel>& at,
+                     QSize size, qreal ratio, double scale = 1.0);
+
+// A legend drawn into `layout`: for each entry its check box (unless a
+// figure's), its marker and line sample and its title, on the tooltip
+// colour with a shadow, or on white framed in grey for a figure.
+struct LegendItem {
+  SeriesStyle style;
+  bool checked = true;
+};
+void DrawLegendItems(QPainter& painter, const LegendLayout& layout,
+                     const std::vector<LegendItem>& items, bool figure_style,
+                     double scale = 1.0);
+
 // Drawings of large series kept between repaints: a repaint that changes
 // only the highlight or a legend check reuses them.
 class ChartRenderCache {
@@ -201,6 +227,14 @@ enum class PictureLayer {
   // metafile's bitmap records have no alpha that readers honour).
   kOpaque,
 };
+
+// A large series' layer (the series alone on a transparent image of the
+// picture, `ratio` device pixels a pixel) in a vector picture: as it is
+// (kTransparent), or opaque over the pixels it covers, on what `beneath`
+// draws as the raster draws it (kOpaque).
+void DrawLayerInPicture(QPainter& painter, QImage layer, PictureLayer kind,
+                        qreal ratio,
+                        const std::function<void(QPainter&)>& beneath);
 
 // Draws the whole chart into a vector picture, large series as images.
 void RenderChartPicture(QPainter& painter, const EqualAreaChart& chart,

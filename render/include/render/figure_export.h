@@ -97,6 +97,9 @@ QString FigureCaption(const AnalysisState& state, AnalysisResult result,
 Status SaveFigureFile(const EqualAreaChart& chart,
                       const FigureSettings& settings, const QString& caption,
                       const QString& path);
+// The same for any plot (the chart's is this with EqualAreaPicture).
+Status SaveFigureFile(const PlotPicture& plot, const FigureSettings& settings,
+                      const QString& caption, const QString& path);
 
 }  // namespace orvane
 

@@ -10,6 +10,7 @@
 #include "chart/equal_area_chart.h"
 #include "core/status.h"
 #include "render/chart_render.h"
+#include "render/plot_picture.h"
 
 namespace orvane {
 
@@ -59,6 +60,17 @@ Status SaveChartPictureFile(
 // refused the data or the picture could not be drawn; a metafile that would
 // exceed 4 GiB is refused so.
 Status WriteChartPicture(const EqualAreaChart& chart, QSize size,
+                         PictureFormat format, QIODevice& out,
+                         const ChartRenderOptions& options = {},
+                         double dots_per_inch = 96);
+
+// The same for any plot: the equal-area chart's functions above are these
+// with EqualAreaPicture.
+Status SaveChartPictureFile(
+    const PlotPicture& plot, QSize size, const QString& path,
+    const ChartRenderOptions& options = PictureOptions(),
+    double dots_per_inch = 96);
+Status WriteChartPicture(const PlotPicture& plot, QSize size,
                          PictureFormat format, QIODevice& out,
                          const ChartRenderOptions& options = {},
                          double dots_per_inch = 96);

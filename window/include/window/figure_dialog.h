@@ -11,10 +11,12 @@
 #include <QDialog>
 #include <QImage>
 #include <QString>
+#include <memory>
 
 #include "chart/equal_area_chart.h"
 #include "core/status.h"
 #include "render/figure_export.h"
+#include "render/plot_picture.h"
 
 class QCheckBox;
 class QComboBox;
@@ -32,6 +34,9 @@ class FigureDialog : public QDialog {
   // The chart and its caption stay the caller's and must outlive the
   // dialog.
   FigureDialog(const EqualAreaChart& chart, const QString& caption,
+               const FigureSettings& settings, QWidget* parent = nullptr);
+  // The same for any plot (the Rf/phi plot), which stays the caller's.
+  FigureDialog(const PlotPicture& plot, const QString& caption,
                const FigureSettings& settings, QWidget* parent = nullptr);
 
   FigureSettings Settings() const;
@@ -53,9 +58,11 @@ class FigureDialog : public QDialog {
   void onSaveSettings();
 
  private:
+  void Build(const FigureSettings& settings);
   void ShowFailure(const Status& status);
 
-  const EqualAreaChart& chart_;
+  std::unique_ptr<PlotPicture> own_plot_;  // the chart's, when given one
+  const PlotPicture& plot_;
   QString caption_;
   QDoubleSpinBox* width_ = nullptr;
   QDoubleSpinBox* height_ = nullptr;

@@ -46,6 +46,7 @@ class DataGrid;
 class MethodsPage;
 class ProjectionMenu;
 class DensityContoursToggle;
+class RfPhiPage;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -180,6 +181,7 @@ class MainWindow : public QMainWindow {
   QWidget* chart_page_ = nullptr;
   ChartWidget* chart_ = nullptr;
   DataGrid* grid_ = nullptr;
+  RfPhiPage* rf_phi_page_ = nullptr;  // the tab "Rf/φ Plot"
   QPlainTextEdit* report_pane_ = nullptr;
   MethodsPage* methods_page_ = nullptr;  // the Methods tab
   QLabel* count_panel_ = nullptr;

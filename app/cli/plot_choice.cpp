@@ -1,0 +1,70 @@
+#include "cli/plot_choice.h"
+
+#include "core/theta_curves.h"
+#include "render/rf_phi_render.h"
+
+namespace orvane::cli {
+
+bool PlotOption(const std::string& arg, int argc, char** argv, int& i,
+                PlotChoice& choice, std::string& error) {
+  const std::string value = i + 1 < argc ? argv[i + 1] : "";
+  const bool has_value = i + 1 < argc;
+  if (arg == "--plot") {
+    if (value == "polar" || value == "rfphi") {
+      choice.rf_phi = value == "rfphi";
+      ++i;
+    } else {
+      error = "--plot needs polar (the equal-area chart) or rfphi";
+    }
+  } else if (arg == "--rf-scale") {
+    if (value == "log" || value == "linear") {
+      choice.scale = value == "log" ? RfScale::kLogarithmic : RfScale::kLinear;
+      choice.rf_phi_options = true;
+      ++i;
+    } else {
+      error = "--rf-scale needs log or linear";
+    }
+  } else if (arg == "--theta-curves") {
+    const Status read =
+        has_value ? ParseThetaCurveRatios(value, choice.theta_ratios)
+                  : Status(StatusCode::kReadError, "no initial ratios given");
+    if (read.ok()) {
+      choice.rf_phi_options = true;
+      ++i;
+    } else {
+      error =
+          "--theta-curves needs initial ratios Ri such as "
+          "1.25,1.5,2,3,5: " +
+          read.message();
+    }
+  } else {
+    return false;
+  }
+  return true;
+}
+
+ChosenPlot::ChosenPlot(const PlotChoice& choice, const AnalysisState& state,
+                       AnalysisResult result, const std::string& sep) {
+  if (choice.rf_phi) {
+    rf_phi_.SetScale(choice.scale);
+    rf_phi_.SetDecimalSeparator(sep);
+    rf_phi_.SetThetaCurveRatios(choice.theta_ratios);
+    rf_phi_.ShowAnalysis(state, result);
+    if (choice.contours) {
+      rf_phi_.density_contours =
+          RfPhiDensityContours(rf_phi_, state, choice.contour_settings);
+    }
+    picture_ = std::make_unique<RfPhiPicture>(rf_phi_);
+  } else {
+    chart_.SetProjection(choice.projection);
+    chart_.StartUp();
+    chart_.ShowAnalysis(state, result);
+    if (choice.contours) {
+      chart_.density_contours =
+          ChartDensityContours(chart_, state, choice.contour_settings);
+    }
+    picture_ = std::make_unique<EqualAreaPicture>(chart_);
+  }
+}
+
+}  // namespace orvane::cli

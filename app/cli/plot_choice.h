@@ -1,0 +1,54 @@
+// Which plot orvane-cli --chart draws: the equal-area chart (the default)
+// or the Rf/phi plot with its Rf scale and the initial ratios of its
+// theta-curves.
+#ifndef ORVANE_APP_CLI_PLOT_CHOICE_H_
+#define ORVANE_APP_CLI_PLOT_CHOICE_H_
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "chart/chart_projection.h"
+#include "chart/density_contours.h"
+#include "chart/equal_area_chart.h"
+#include "chart/rf_phi_plot.h"
+#include "core/analysis.h"
+#include "core/analysis_state.h"
+#include "render/plot_picture.h"
+
+namespace orvane::cli {
+
+struct PlotChoice {
+  bool rf_phi = false;  // --plot rfphi
+  RfScale scale = RfScale::kLogarithmic;
+  std::vector<float> theta_ratios = DefaultThetaCurveRatios();
+  bool rf_phi_options = false;  // --rf-scale or --theta-curves was given
+  // The polar chart's projection (--projection, or a settings file's).
+  ChartProjection projection = ChartProjection::kEqualArea;
+  bool contours = false;  // density contours under the markers
+  ContourSettings contour_settings;
+};
+
+// A plot option (--plot, --rf-scale, --theta-curves), into `choice`: true
+// when `arg` is one (taking its value from argv[i + 1] and stepping i over
+// it), with `error` set when its value is wrong.
+bool PlotOption(const std::string& arg, int argc, char** argv, int& i,
+                PlotChoice& choice, std::string& error);
+
+// The plot chosen, filled with the analysis, as a picture for the writers.
+// `sep` is the decimal separator of its numbers.
+class ChosenPlot {
+ public:
+  ChosenPlot(const PlotChoice& choice, const AnalysisState& state,
+             AnalysisResult result, const std::string& sep);
+  const PlotPicture& Picture() const { return *picture_; }
+
+ private:
+  EqualAreaChart chart_;
+  RfPhiPlot rf_phi_;
+  std::unique_ptr<PlotPicture> picture_;
+};
+
+}  // namespace orvane::cli
+
+#endif  // ORVANE_APP_CLI_PLOT_CHOICE_H_

@@ -1,0 +1,173 @@
+#include "core/theta_curves.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+#include "core/double_paths.h"
+#include "core/strain.h"
+
+namespace orvane {
+namespace {
+
+using LD = long double;
+
+// Two shapes lie on opposite edges of the plot when their orientations are
+// more than a right angle apart: along a curve sampled every half degree of
+// theta, phi moves far less than that except where it wraps from +90 to -90.
+bool Wraps(const RfPhiPoint& a, const RfPhiPoint& b) {
+  return std::fabs(static_cast<LD>(b.phi) - a.phi) > 90;
+}
+
+bool Finite(const RfPhiPoint& p) {
+  return std::isfinite(p.ratio) && std::isfinite(p.phi);
+}
+
+// Bisection of theta stops when the bracket is this narrow, in degrees.
+constexpr LD kEdgeTolerance = 1e-3L;
+
+class CurveBuilder {
+ public:
+  explicit CurveBuilder(ThetaCurve& curve) : curve_(curve) {}
+
+  void Add(const RfPhiPoint& p) {
+    if (!Finite(p)) {  // a shape beyond single precision: the line stops
+      open_ = false;
+      return;
+    }
+    if (!open_) {
+      curve_.pieces.push_back({p});
+      open_ = true;
+    } else if (!(last_ == p)) {
+      curve_.pieces.back().push_back(p);
+    }
+    last_ = p;
+  }
+  void Cut() { open_ = false; }
+
+ private:
+  ThetaCurve& curve_;
+  bool open_ = false;
+  RfPhiPoint last_;  // the last shape of the open piece
+};
+
+}  // namespace
+
+RfPhiPoint StrainedShape(const MinkowskiMatrix& pre_to_post,
+                         float initial_ratio, LD theta_degrees) {
+  const float rho = RhoOfRatio(initial_ratio);
+  const float psi = static_cast<float>(theta_degrees * 2 * kRadPerDeg);
+  MarkerRecord shape;
+  shape.vector = MatVec(pre_to_post, HyperbolicVector(rho, psi));
+  DeriveFromVector(shape);
+  // atan2 gives -pi for a negative zero: the same orientation as +90.
+  const float phi = shape.phi == -90.0f ? 90.0f : shape.phi;
+  return {shape.ratio, phi};
+}
+
+ThetaCurve ComputeThetaCurve(const MinkowskiMatrix& pre_to_post,
+                             float initial_ratio, int samples) {
+  ThetaCurve curve;
+  curve.initial_ratio = initial_ratio;
+  if (samples < 2) samples = 2;
+  CurveBuilder builder(curve);
+  auto theta_of = [samples](int k) {
+    return static_cast<LD>(180) * k / (samples - 1);
+  };
+  RfPhiPoint previous = StrainedShape(pre_to_post, initial_ratio, 0);
+  builder.Add(previous);
+  for (int k = 1; k < samples; ++k) {
+    const RfPhiPoint next =
+        StrainedShape(pre_to_post, initial_ratio, theta_of(k));
+    if (Finite(previous) && Finite(next) && Wraps(previous, next)) {
+      // The last shape before the edge and the first after it.
+      LD low = theta_of(k - 1), high = theta_of(k);
+      RfPhiPoint before = previous, after = next;
+      while (high - low > kEdgeTolerance) {
+        const LD middle = (low + high) / 2;
+        const RfPhiPoint m = StrainedShape(pre_to_post, initial_ratio, middle);
+        if (!Finite(m)) break;
+        if (Wraps(previous, m)) {
+          high = middle;
+          after = m;
+        } else {
+          low = middle;
+          before = m;
+        }
+      }
+      builder.Add(before);
+      builder.Cut();
+      builder.Add(after);
+    }
+    builder.Add(next);
+    previous = next;
+  }
+  return curve;
+}
+
+std::vector<ThetaCurve> ComputeThetaCurves(const MinkowskiMatrix& pre_to_post,
+                                           const std::vector<float>& ratios) {
+  std::vector<ThetaCurve> curves;
+  curves.reserve(ratios.size());
+  for (const float r : ratios) {
+    curves.push_back(ComputeThetaCurve(pre_to_post, r));
+  }
+  return curves;
+}
+
+Status ParseThetaCurveRatios(std::string_view text,
+                             std::vector<float>& ratios) {
+  auto refused = [](const std::string& why) {
+    return Status(StatusCode::kReadError, why);
+  };
+  auto separator = [](char c) {
+    return c == ',' || c == ';' || c == ' ' || c == '\t';
+  };
+  std::vector<float> read;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (separator(text[i])) {
+      ++i;
+      continue;
+    }
+    std::size_t end = i;
+    while (end < text.size() && !separator(text[end])) ++end;
+    const std::string_view token = text.substr(i, end - i);
+    i = end;
+    float value = 0;
+    const auto [stop, error] =
+        std::from_chars(token.data(), token.data() + token.size(), value);
+    const std::string quoted = "\"" + std::string(token) + "\"";
+    if (error != std::errc() || stop != token.data() + token.size() ||
+        !std::isfinite(value)) {
+      return refused(quoted +
+                     " is not a number: give initial ratios such as "
+                     "1.25, 1.5, 2, 3, 5 (with a full stop for decimals)");
+    }
+    if (value < 1.0f || value > kMaxThetaCurveRatio) {
+      return refused(quoted + " is out of range: an initial ratio Ri is " +
+                     "from 1 to " +
+                     std::to_string(static_cast<int>(kMaxThetaCurveRatio)));
+    }
+    if (static_cast<int>(read.size()) == kMaxThetaCurves) {
+      return refused("more than " + std::to_string(kMaxThetaCurves) +
+                     " initial ratios");
+    }
+    read.push_back(value);
+  }
+  ratios = std::move(read);
+  return Status();
+}
+
+std::string ThetaCurveRatiosText(const std::vector<float>& ratios) {
+  std::string text;
+  for (const float r : ratios) {
+    char buffer[32];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, r);
+    if (!text.empty()) text += ", ";
+    if (error == std::errc()) text.append(buffer, end);
+  }
+  return text;
+}
+
+}  // namespace orvane

@@ -1,0 +1,52 @@
+// A plot that the picture writers can draw: the equal-area chart, the
+// Rf/phi plot, or any other plot of the program. The writers (bitmap, PNG,
+// SVG, PDF, Enhanced Metafile) and the figure export take this interface,
+// so that every plot is saved through the same code in every format.
+#ifndef ORVANE_RENDER_PLOT_PICTURE_H_
+#define ORVANE_RENDER_PLOT_PICTURE_H_
+
+#include <QImage>
+#include <QPainter>
+#include <QSize>
+#include <QString>
+
+#include "chart/equal_area_chart.h"
+#include "render/chart_render.h"
+
+namespace orvane {
+
+class PlotPicture {
+ public:
+  virtual ~PlotPicture() = default;
+  // Draws the whole plot at `size` device pixels into a raster painter.
+  virtual void Draw(QPainter& painter, QSize size,
+                    const ChartRenderOptions& options) const = 0;
+  // Draws it into a vector picture, large series as images of `layer`.
+  virtual void DrawPicture(QPainter& painter, QSize size, PictureLayer layer,
+                           const ChartRenderOptions& options) const = 0;
+  // The title an SVG file records.
+  virtual QString Title() const = 0;
+
+  // The plot as an image of `size` pixels (32 bits per pixel, no alpha).
+  QImage Image(QSize size, const ChartRenderOptions& options) const;
+};
+
+// The equal-area chart as a picture: RenderChart and RenderChartPicture.
+class EqualAreaPicture final : public PlotPicture {
+ public:
+  // The chart stays the caller's and must outlive this.
+  explicit EqualAreaPicture(const EqualAreaChart& chart) : chart_(chart) {}
+  void Draw(QPainter& painter, QSize size,
+            const ChartRenderOptions& options) const override;
+  void DrawPicture(QPainter& painter, QSize size, PictureLayer layer,
+                   const ChartRenderOptions& options) const override;
+  QString Title() const override { return "Orvane equal-area projection"; }
+  const EqualAreaChart& Chart() const { return chart_; }
+
+ private:
+  const EqualAreaChart& chart_;
+};
+
+}  // namespace orvane
+
+#endif  // ORVANE_RENDER_PLOT_PICTURE_H_

@@ -1,0 +1,89 @@
+// The tab "Rf/φ Plot": the Rf/phi plot of the analysis with its controls
+// (the Rf scale, the pre-strain data shown or not, the initial ratios of
+// the theta-curves). Tests find its widgets by their object names: the page
+// "rfPhiPage", the plot "rfPhiPlot", the controls "rfScale" (a combo box:
+// "Logarithmic Rf", "Linear Rf"), "showRetrodeformed", "thetaRatios" and
+// the line "thetaRatiosMessage" that says why a list was refused.
+#ifndef ORVANE_WINDOW_RF_PHI_PAGE_H_
+#define ORVANE_WINDOW_RF_PHI_PAGE_H_
+
+#include <QWidget>
+
+#include "chart/rf_phi_plot.h"
+#include "core/analysis.h"
+#include "core/analysis_state.h"
+#include "render/rf_phi_render.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+
+namespace orvane {
+
+// The plot on screen: it paints the plot through the shared render
+// function (with a cache of large series), toggles an entry when its
+// legend check box is clicked, and asks for a save on a right click, as
+// the equal-area chart does.
+class RfPhiPlotWidget : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit RfPhiPlotWidget(QWidget* parent = nullptr);
+
+  RfPhiPlot& Plot() { return plot_; }
+  const RfPhiPlot& Plot() const { return plot_; }
+  void PlotChanged() { update(); }
+
+ signals:
+  // A legend check box changed what is shown.
+  void EntryToggled(RfPhiEntry entry);
+  // The right mouse button was released over the plot.
+  void SaveRequested();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  RfPhiPlot plot_;
+  RfPhiRenderCache cache_;
+};
+
+class RfPhiPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit RfPhiPage(QWidget* parent = nullptr);
+
+  RfPhiPlotWidget* PlotWidget() const { return plot_; }
+  const RfPhiPlot& Plot() const { return plot_->Plot(); }
+  // Fills the plot with the results of an Open.
+  void ShowAnalysis(const AnalysisState& state, AnalysisResult result);
+  // Points at datum i, chosen in the grid; hides the highlight again.
+  void Highlight(const AnalysisState& state, std::int32_t i);
+  void HideHighlight();
+  // The decimal separator of the tick labels.
+  void SetDecimalSeparator(const QString& sep);
+
+ signals:
+  void SaveRequested();
+
+ private slots:
+  void onScaleChosen(int index);
+  void onShowRetrodeformed(bool on);
+  void onRatiosEdited();
+  void onEntryToggled(RfPhiEntry entry);
+
+ private:
+  RfPhiPlotWidget* plot_ = nullptr;
+  QComboBox* scale_ = nullptr;
+  QCheckBox* show_retrodeformed_ = nullptr;
+  QLineEdit* ratios_ = nullptr;
+  QLabel* ratios_message_ = nullptr;
+};
+
+}  // namespace orvane
+
+#endif  // ORVANE_WINDOW_RF_PHI_PAGE_H_
