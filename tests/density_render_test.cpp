@@ -137,6 +137,34 @@ TEST(ChartContours, GreyUnderTheMarkersWhiteWithout) {
   EXPECT_EQ(RenderChartImage(chart, kDesignSize), plain);
 }
 
+// An Elliott chart notes its projection at the bottom left: the note of the
+// contours goes above it, so that neither covers the other.
+TEST(ChartContours, NoteAboveTheProjectionsNote) {
+  AnalysisState state;
+  EqualAreaChart chart = AnalysedChart(Markers(40), &state);
+  chart = chart.InProjection(ChartProjection::kElliott, state,
+                             AnalysisResult::kBootstrapped);
+  const QImage plain = RenderChartImage(chart, kDesignSize);
+  chart.density_contours =
+      ChartDensityContours(chart, state, ContourSettings{});
+  ASSERT_NE(chart.density_contours, nullptr);
+  const QImage contoured = RenderChartImage(chart, kDesignSize);
+  // The projection's note: what the chart without contours draws in the
+  // corner of the plotting area, outside the disc.
+  const ChartLayout l = LayOutChart(chart, kDesignSize);
+  int note_pixels = 0, covered = 0;
+  for (int y = l.plot.top + l.plot.height - 16; y < l.plot.top + l.plot.height;
+       ++y) {
+    for (int x = l.plot.left; x < l.plot.left + 120; ++x) {
+      if ((plain.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF) continue;
+      ++note_pixels;
+      if (contoured.pixel(x, y) != plain.pixel(x, y)) ++covered;
+    }
+  }
+  EXPECT_GT(note_pixels, 20);
+  EXPECT_EQ(covered, 0);
+}
+
 TEST(ChartContours, OpaquePictureLayerKeepsTheBandsBeneath) {
   // Above kPictureLayerThreshold markers a metafile carries the measured
   // series as an opaque image of the chart beneath it and the series: the

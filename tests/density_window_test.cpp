@@ -9,11 +9,13 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <memory>
 
 #include "window/chart_widget.h"
 #include "window/density_toggle.h"
 #include "window/main_window.h"
+#include "window/rf_phi_page.h"
 
 namespace orvane {
 namespace {
@@ -92,6 +94,42 @@ TEST_F(DensityWindowTest, SwitchedOnOffAndKeptForEachOpen) {
   window_->openFile(Write("c.txt", 50));
   QApplication::processEvents();
   EXPECT_EQ(Chart().density_contours, nullptr);
+}
+
+// The Rf/phi plot gets the contours with the polar chart, and the polar
+// chart's follow its projection: their grid spans the disc shown.
+TEST_F(DensityWindowTest, BothPlotsAndEitherProjection) {
+  window_->openFile(Write("a.txt", 300));
+  QApplication::processEvents();
+  const RfPhiPlot& plot = window_->findChild<RfPhiPage*>("rfPhiPage")->Plot();
+  EXPECT_EQ(plot.density_contours, nullptr);
+  Toggle()->trigger();
+  ASSERT_NE(plot.density_contours, nullptr);
+  EXPECT_EQ(plot.density_contours->count, 300);
+  EXPECT_FALSE(plot.density_contours->bands.empty());
+  // Across phi from -90 to 90 and up ln Rf from 0 past the largest Rf.
+  const DensityGrid& g = plot.density_contours->grid;
+  EXPECT_DOUBLE_EQ(g.left, -90);
+  EXPECT_NEAR(g.left + g.step_x * (g.columns - 1), 90, 1e-9);
+  EXPECT_EQ(g.bottom, 0);
+  EXPECT_GE(g.bottom + g.step_y * (g.rows - 1),
+            std::log(window_->State().largest_ratio) - 1e-9);
+
+  const double equal_area_reach = Chart().RadialMaximum();
+  ASSERT_NE(Chart().density_contours, nullptr);
+  EXPECT_NEAR(Chart().density_contours->grid.left, -equal_area_reach, 1e-9);
+  window_->findChild<QAction*>("elliottProjectionAction")->trigger();
+  QApplication::processEvents();
+  ASSERT_EQ(Chart().Projection(), ChartProjection::kElliott);
+  ASSERT_NE(Chart().RadialMaximum(), equal_area_reach);
+  ASSERT_NE(Chart().density_contours, nullptr);
+  EXPECT_NEAR(Chart().density_contours->grid.left, -Chart().RadialMaximum(),
+              1e-9);
+  EXPECT_EQ(Chart().density_contours->count, 300);
+
+  Toggle()->trigger();
+  EXPECT_EQ(Chart().density_contours, nullptr);
+  EXPECT_EQ(plot.density_contours, nullptr);
 }
 
 TEST(DensityToggle, CancelSwitchesItOff) {

@@ -71,7 +71,7 @@ class RfPhiPageTest : public ::testing::Test {
 
 TEST_F(RfPhiPageTest, TabAfterTheOthersFilledByTheOpen) {
   auto* pages = Child<QTabWidget>("pages");
-  ASSERT_EQ(pages->count(), 3);
+  ASSERT_GE(pages->count(), 3);
   EXPECT_EQ(pages->tabText(0), "Equal-Area Projection");
   EXPECT_EQ(pages->tabText(1), "Optimal Strain and its Error");
   EXPECT_EQ(pages->tabText(2), QString::fromUtf8("Rf/\u03c6 Plot"));

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include "chart/density_contours.h"
 #include "core/analysis.h"
 #include "image_compare.h"
 #include "render/figure_export.h"
@@ -166,6 +167,33 @@ TEST(RfPhiRender, FigureLegendListsWhatIsDrawn) {
                                row.check_box.top + 2),
             RfPhiEntry::kRetrodeformed);
   EXPECT_EQ(RfPhiLegendEntryAt(plot, kSize, 5, 5), std::nullopt);
+}
+
+// The density of the data in greys under the markers and over the white
+// of the frame, with its note; empty contours change nothing.
+TEST(RfPhiRender, DensityContoursUnderTheMarkers) {
+  AnalysisState state;
+  RfPhiPlot plot = AnalysedPlot(kData, &state);
+  const QImage plain = Draw(plot);
+  plot.density_contours = RfPhiDensityContours(plot, state, ContourSettings{});
+  ASSERT_NE(plot.density_contours, nullptr);
+  ASSERT_FALSE(plot.density_contours->bands.empty());
+  const QImage contoured = Draw(plot);
+  int greyed = 0, other = 0;
+  for (int y = 0; y < plain.height(); ++y) {
+    for (int x = 0; x < plain.width(); ++x) {
+      const QRgb a = plain.pixel(x, y), b = contoured.pixel(x, y);
+      if (a == b) continue;
+      const bool grey_on_white = (a & 0xFFFFFF) == 0xFFFFFF &&
+                                 qRed(b) == qGreen(b) && qGreen(b) == qBlue(b);
+      ++(grey_on_white ? greyed : other);
+    }
+  }
+  EXPECT_GT(greyed, 2000);
+  // The few others are the markers' antialiased edges over the grey.
+  EXPECT_LT(other, greyed / 4);
+  plot.density_contours = std::make_shared<DensityContours>();
+  EXPECT_EQ(Draw(plot), plain);
 }
 
 TEST(RfPhiRender, EmptyPlotStillHasItsAxes) {

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "chart/equal_area_chart.h"
+#include "chart/rf_phi_plot.h"
 
 namespace orvane {
 namespace {
@@ -364,6 +365,20 @@ bool ComputeRfPhiContours(const AnalysisState& state, double ln_ratio_bottom,
         return true;
       },
       [](PlotPoint) { return true; }, out, cancel, progress);
+}
+
+std::shared_ptr<const DensityContours> RfPhiDensityContours(
+    const RfPhiPlot& plot, const AnalysisState& state,
+    const ContourSettings& settings, const std::atomic<bool>* cancel,
+    const DensityProgress& progress) {
+  const double top =
+      std::max(plot.Axis().maximum, static_cast<double>(state.largest_ratio));
+  auto contours = std::make_shared<DensityContours>();
+  if (!ComputeRfPhiContours(state, 0.0, std::log(top), settings, *contours,
+                            cancel, progress)) {
+    return nullptr;
+  }
+  return contours;
 }
 
 }  // namespace orvane

@@ -295,6 +295,7 @@ void RfPhiPlot::SetThetaCurveRatios(const std::vector<float>& ratios) {
 }
 
 void RfPhiPlot::Clear() {
+  density_contours.reset();
   for (RfPhiSeries* s : SeriesList()) s->Clear();
   HideHighlight();
   curves_.clear();
@@ -308,6 +309,7 @@ void RfPhiPlot::ShowAnalysis(const AnalysisState& state,
     Clear();
     return;
   }
+  density_contours.reset();
   const std::size_t n = static_cast<std::size_t>(state.count);
   std::vector<RfPhiPoint> points(n);
   for (std::size_t i = 0; i < n; ++i) {

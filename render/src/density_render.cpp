@@ -55,6 +55,23 @@ QString DensityNote(const DensityContours& contours, std::string_view sep) {
           FormatFixed(contours.concentration, 5, 2, sep)));
 }
 
+namespace {
+
+// The note at the bottom left of the plotting area `area`.
+void DrawDensityNote(QPainter& painter, const DensityContours& contours,
+                     const PixelRect& area, std::string_view sep) {
+  painter.save();
+  const QFont font = FigureTextFont();
+  painter.setFont(font);
+  painter.setPen(QColor(0x40, 0x40, 0x40));
+  const QFontMetrics fm(font);
+  painter.drawText(area.left + 2, area.top + area.height - fm.descent() - 1,
+                   DensityNote(contours, sep));
+  painter.restore();
+}
+
+}  // namespace
+
 void DrawChartDensityContours(QPainter& painter, const EqualAreaChart& chart,
                               const ChartLayout& layout, double maximum) {
   const DensityContours* contours = chart.density_contours.get();
@@ -66,15 +83,34 @@ void DrawChartDensityContours(QPainter& painter, const EqualAreaChart& chart,
                    layout.cy + 0.5 - p.y * scale);
   });
   if (contours->bands.empty()) return;
+  // Above the projection's note, where the chart has one.
+  PixelRect area = layout.plot;
+  if (!ProjectionNote(chart.Projection()).isEmpty()) {
+    area.height -= std::max(QFontMetrics(LegendFont()).height(),
+                            QFontMetrics(FigureTextFont()).height());
+  }
+  DrawDensityNote(painter, *contours, area, LocaleDecimalSeparator());
+}
+
+void DrawRfPhiDensityContours(QPainter& painter, const RfPhiPlot& plot,
+                              const RfPhiLayout& layout, const RfAxis& axis) {
+  const DensityContours* contours = plot.density_contours.get();
+  if (contours == nullptr || layout.plot.width <= 0 ||
+      layout.plot.height <= 0) {
+    return;
+  }
+  const PixelRect& f = layout.plot;
   painter.save();
-  const QFont font = FigureTextFont();
-  painter.setFont(font);
-  painter.setPen(QColor(0x40, 0x40, 0x40));
-  const QFontMetrics fm(font);
-  painter.drawText(layout.plot.left + 2,
-                   layout.plot.top + layout.plot.height - fm.descent() - 1,
-                   DensityNote(*contours, LocaleDecimalSeparator()));
+  painter.setClipRect(QRect(f.left, f.top, f.width + 1, f.height + 1),
+                      Qt::IntersectClip);
+  // The centres of the pixels, as the markers are placed.
+  DrawDensityBands(painter, *contours, [&](const PlotPoint& p) {
+    return QPointF(PhiToX(layout, p.x) + 0.5,
+                   RfToY(layout, axis, std::exp(p.y)) + 0.5);
+  });
   painter.restore();
+  if (contours->bands.empty()) return;
+  DrawDensityNote(painter, *contours, f, plot.DecimalSeparator());
 }
 
 }  // namespace orvane

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "chart/equal_area_chart.h"
+#include "render/density_render.h"
 
 namespace orvane {
 
@@ -150,6 +151,7 @@ void DrawGround(QPainter& painter, const Scene& scene,
                 const RfPhiSeries& until) {
   painter.fillRect(QRect(QPoint(0, 0), scene.size), ToQColor(0xFFFFFF));
   DrawGrid(painter, scene);
+  DrawRfPhiDensityContours(painter, scene.plot, scene.layout, scene.axis);
   for (const RfPhiSeries* s : scene.plot.SeriesList()) {
     if (s == &until) break;
     DrawMarkerSeries(painter, *s, scene, nullptr, nullptr);
@@ -354,8 +356,8 @@ void Render(QPainter& painter, const RfPhiPlot& plot, QSize device_size,
   painter.fillRect(QRect(QPoint(0, 0), scene.size), ToQColor(0xFFFFFF));
   painter.setClipRect(QRect(QPoint(0, 0), scene.size));
   DrawGrid(painter, scene);
-  // A layer under the markers and over the background and the grid lines
-  // (such as density contours of the data) goes here.
+  // The density of the data under the markers, over the grid lines.
+  DrawRfPhiDensityContours(painter, plot, scene.layout, scene.axis);
   DrawMarkerSeries(painter, plot.retrodeformed, scene, cache, picture);
   DrawMarkerSeries(painter, plot.measured, scene, cache, picture);
   // The curves over the data, where they can be read against them; the

@@ -43,35 +43,57 @@ bool DensityContoursToggle::On() const {
 
 bool DensityContoursToggle::Apply(EqualAreaChart& chart,
                                   const AnalysisState& state) {
-  if (!On() || state.count <= 0) {
-    chart.density_contours.reset();
-    return true;
-  }
+  const bool wanted = On() && state.count > 0;
+  bool out_of_memory = false;
+  chart.density_contours = Compute(
+      state,
+      [&](const std::atomic<bool>* cancel, const DensityProgress& progress) {
+        return ChartDensityContours(chart, state, ContourSettings{}, cancel,
+                                    progress);
+      },
+      out_of_memory);
+  return !wanted || chart.density_contours != nullptr || out_of_memory;
+}
+
+std::shared_ptr<const DensityContours> DensityContoursToggle::RfPhiContours(
+    const RfPhiPlot& plot, const AnalysisState& state) {
+  bool out_of_memory = false;
+  return Compute(
+      state,
+      [&](const std::atomic<bool>* cancel, const DensityProgress& progress) {
+        return RfPhiDensityContours(plot, state, ContourSettings{}, cancel,
+                                    progress);
+      },
+      out_of_memory);
+}
+
+std::shared_ptr<const DensityContours> DensityContoursToggle::Compute(
+    const AnalysisState& state, const Computation& compute,
+    bool& out_of_memory) {
+  out_of_memory = false;
+  if (!On() || state.count <= 0) return nullptr;
   StageProgress progress;
   std::shared_ptr<const DensityContours> contours;
-  bool out_of_memory = false;
   run_(
       [&] {
         try {
-          contours = ChartDensityContours(
-              chart, state, ContourSettings{}, &progress.Flag(),
-              [&progress](double f) { progress.SetFraction(f); });
+          contours = compute(&progress.Flag(), [&progress](double f) {
+            progress.SetFraction(f);
+          });
         } catch (const std::bad_alloc&) {
           out_of_memory = true;
         }
       },
       static_cast<qint64>(state.count) * kContourBytesPerDatum,
       "Computing the density contours…", &progress);
-  chart.density_contours = contours;
   if (contours == nullptr) {
-    // Cancelled, or no memory for them: the chart goes on without, and the
+    // Cancelled, or no memory for them: the plots go on without, and the
     // menu says so.
     const QSignalBlocker quiet(action_);
     action_->setChecked(false);
     QSettings().setValue(kSettingsKey, false);
-    return out_of_memory;
   }
-  return true;
+  return contours;
 }
 
 }  // namespace orvane

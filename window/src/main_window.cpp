@@ -305,6 +305,7 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
     window_.ShowReport();
     ShowPreparedChart();
     window_.rf_phi_page_->ShowAnalysis(state, result.analysis);
+    window_.ShowRfPhiContours();
     window_.analysis_result_ = result.analysis;
     window_.setWindowTitle(DataCaption(Chosen()));
     window_.limits_panel_->setText(
@@ -412,6 +413,7 @@ void MainWindow::BuildMenu() {
   connect(density_contours_, &DensityContoursToggle::Switched, this, [this] {
     density_contours_->Apply(chart_->Chart(), state_);
     chart_->ChartChanged();
+    ShowRfPhiContours();
   });
   analysis_menu_ = menuBar()->addMenu("&Analysis");
   analysis_menu_->setObjectName("analysisMenu");
@@ -978,6 +980,16 @@ void MainWindow::onChartResized(QSize size) {
   const int rows = PlaceGrid(size.width(), size.height()).row_count;
   grid_->Model().SetRowCount(std::max(rows, state_.count + 1));
   PlaceGridOverChart(size);
+}
+
+void MainWindow::ShowRfPhiContours() {
+  rf_phi_page_->SetDensityContours(
+      density_contours_->RfPhiContours(rf_phi_page_->Plot(), state_));
+  // A cancel switched the contours off: none on the polar chart either.
+  if (!density_contours_->On() && chart_->Chart().density_contours) {
+    chart_->Chart().density_contours.reset();
+    chart_->ChartChanged();
+  }
 }
 
 void MainWindow::onProjectionChosen(ChartProjection projection) {

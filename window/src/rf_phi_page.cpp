@@ -132,6 +132,12 @@ void RfPhiPage::Highlight(const AnalysisState& state, std::int32_t i) {
   plot_->PlotChanged();
 }
 
+void RfPhiPage::SetDensityContours(
+    std::shared_ptr<const DensityContours> contours) {
+  plot_->Plot().density_contours = std::move(contours);
+  plot_->PlotChanged();
+}
+
 void RfPhiPage::HideHighlight() {
   plot_->Plot().HideHighlight();
   plot_->PlotChanged();

@@ -20,6 +20,7 @@
 namespace orvane {
 
 class EqualAreaChart;
+class RfPhiPlot;
 
 // A point in a plot's own coordinates: the disc's plane (x to the right,
 // y upwards, psi = atan2(y, x)), or (phi in degrees, ln Rf) on the Rf/phi
@@ -147,6 +148,17 @@ bool ComputeRfPhiContours(const AnalysisState& state, double ln_ratio_bottom,
                           DensityContours& out,
                           const std::atomic<bool>* cancel = nullptr,
                           const DensityProgress& progress = {});
+
+// The contours of the state's data for the Rf/phi plot as it now stands:
+// over ln Rf from 0 to the top of its axis, or to the largest R of both
+// datasets where that lies higher, so that the grid covers the plot
+// whichever of its series are shown. What the window and the command-line
+// tool put into its density_contours; nullptr when `cancel` stopped the
+// work.
+std::shared_ptr<const DensityContours> RfPhiDensityContours(
+    const RfPhiPlot& plot, const AnalysisState& state,
+    const ContourSettings& settings, const std::atomic<bool>* cancel = nullptr,
+    const DensityProgress& progress = {});
 
 }  // namespace orvane
 

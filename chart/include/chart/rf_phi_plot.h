@@ -8,6 +8,7 @@
 #define ORVANE_CHART_RF_PHI_PLOT_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@
 #include "core/theta_curves.h"
 
 namespace orvane {
+
+struct DensityContours;
 
 enum class RfScale { kLogarithmic, kLinear };
 
@@ -133,6 +136,10 @@ std::vector<Pixel> PlaceShapes(const RfPhiLayout& layout, const RfAxis& axis,
 class RfPhiPlot {
  public:
   RfPhiPlot();
+
+  // Density contours of the data under the markers (chart/density_contours.h),
+  // or none. A new analysis and Clear() remove them.
+  std::shared_ptr<const DensityContours> density_contours;
 
   RfPhiSeries retrodeformed;  // the markers before the strain (pre-strain)
   RfPhiSeries measured;       // the markers as measured (post-strain)

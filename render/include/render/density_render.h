@@ -16,6 +16,7 @@
 #include "chart/chart_geometry.h"
 #include "chart/density_contours.h"
 #include "chart/equal_area_chart.h"
+#include "chart/rf_phi_plot.h"
 
 namespace orvane {
 
@@ -44,6 +45,12 @@ QString DensityNote(const DensityContours& contours, std::string_view sep);
 // plotting area. Nothing when the chart holds none.
 void DrawChartDensityContours(QPainter& painter, const EqualAreaChart& chart,
                               const ChartLayout& layout, double maximum);
+
+// The Rf/phi plot's contours, when it holds any, in its frame at this
+// layout and Rf axis (x = phi, y = ln Rf mapped as the markers are), with
+// their note at the bottom left of the frame. Nothing when it holds none.
+void DrawRfPhiDensityContours(QPainter& painter, const RfPhiPlot& plot,
+                              const RfPhiLayout& layout, const RfAxis& axis);
 
 }  // namespace orvane
 

@@ -7,10 +7,13 @@
 
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <functional>
+#include <memory>
 
 #include "chart/density_contours.h"
 #include "chart/equal_area_chart.h"
+#include "chart/rf_phi_plot.h"
 #include "core/analysis_state.h"
 #include "io/open_pipeline.h"
 
@@ -40,12 +43,25 @@ class DensityContoursToggle : public QObject {
   // it is off, or without data). Cancelling the progress box switches the
   // toggle off and leaves the chart without contours; false then.
   bool Apply(EqualAreaChart& chart, const AnalysisState& state);
+  // The contours of `state` for the Rf/phi plot `plot` when the toggle is
+  // on, or nullptr (off, no data, or cancelled, which switches it off).
+  std::shared_ptr<const DensityContours> RfPhiContours(
+      const RfPhiPlot& plot, const AnalysisState& state);
 
  signals:
   // The user switched the toggle: the chart shown wants Apply.
   void Switched();
 
  private:
+  using Computation = std::function<std::shared_ptr<const DensityContours>(
+      const std::atomic<bool>* cancel, const DensityProgress& progress)>;
+  // Runs `compute` behind the progress box when the toggle is on and there
+  // are data; a cancel or a lack of memory (`out_of_memory`) switches the
+  // toggle off and gives nullptr.
+  std::shared_ptr<const DensityContours> Compute(const AnalysisState& state,
+                                                 const Computation& compute,
+                                                 bool& out_of_memory);
+
   QAction* action_ = nullptr;
   WorkRunner run_;
 };

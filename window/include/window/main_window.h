@@ -121,6 +121,8 @@ class MainWindow : public QMainWindow {
   class OpenSteps;
 
   void BuildMenu();
+  // The Rf/phi plot's density contours, as the View menu asks.
+  void ShowRfPhiContours();
   void BuildStatusBar();
   void BuildPages();
   void BuildDialogs();

@@ -8,7 +8,9 @@
 #define ORVANE_WINDOW_RF_PHI_PAGE_H_
 
 #include <QWidget>
+#include <memory>
 
+#include "chart/density_contours.h"
 #include "chart/rf_phi_plot.h"
 #include "core/analysis.h"
 #include "core/analysis_state.h"
@@ -64,6 +66,8 @@ class RfPhiPage : public QWidget {
   // Points at datum i, chosen in the grid; hides the highlight again.
   void Highlight(const AnalysisState& state, std::int32_t i);
   void HideHighlight();
+  // The density contours under the markers, or none (nullptr).
+  void SetDensityContours(std::shared_ptr<const DensityContours> contours);
   // The decimal separator of the tick labels.
   void SetDecimalSeparator(const QString& sep);
 
