@@ -386,10 +386,12 @@ TEST_F(Cli, OptionRefusalsSayWhatIsAccepted) {
             "or .pdf\nTry 'orvane-cli --help'.\n");
   EXPECT_EQ(Exec("--bogus " + six).err,
             "orvane-cli: unknown option --bogus (the options are --json, "
-            "--csv, --chart, --size, --projection, --figure-size, --dpi, "
-            "--figure-style, "
-            "--palette, --caption, --cloud, --figure-settings, --import and "
-            "its table options, --help and --)\nTry 'orvane-cli --help'.\n");
+            "--csv, --methods, --resamples, --seed, --chart, --size, --plot, "
+            "--rf-scale, --theta-curves, --projection, --contours, "
+            "--contour-k, --contour-steps, --contour-data, --figure-size, "
+            "--dpi, --figure-style, --palette, --caption, --cloud, "
+            "--figure-settings, --import and its table options, --help and "
+            "--)\nTry 'orvane-cli --help'.\n");
   EXPECT_EQ(Exec("--chart c.txt " + six).err,
             "orvane-cli: Invalid file extension. (.emf, .bmp, .svg, .png or "
             ".pdf)\nTry 'orvane-cli --help'.\n");
@@ -740,6 +742,17 @@ TEST_F(RfPhiCli, PlotsInEveryFormatWithItsOptions) {
   EXPECT_NE(Slurp(rf), log_png);
   ASSERT_EQ(Exec("--chart " + rf.string() +
                  " --plot rfphi --theta-curves 1.25,1.5,2,3,5 " + six)
+                .status,
+            0);
+  EXPECT_EQ(Slurp(rf), log_png);
+  // Density contours under the markers, and the projection of the polar
+  // chart, which this plot has not.
+  ASSERT_EQ(
+      Exec("--chart " + rf.string() + " --plot rfphi --contours " + six).status,
+      0);
+  EXPECT_NE(Slurp(rf), log_png);
+  ASSERT_EQ(Exec("--chart " + rf.string() +
+                 " --plot rfphi --projection elliott " + six)
                 .status,
             0);
   EXPECT_EQ(Slurp(rf), log_png);

@@ -698,9 +698,11 @@ int main(int argc, char** argv) {
     } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
       return UsageError(
           "unknown option " + arg +
-          " (the options are --json, --csv, --chart, --size, "
-          "--projection, --figure-size, --dpi, --figure-style, --palette, "
-          "--caption, --cloud, --figure-settings, --import and "
+          " (the options are --json, --csv, --methods, --resamples, "
+          "--seed, --chart, --size, --plot, --rf-scale, --theta-curves, "
+          "--projection, --contours, --contour-k, --contour-steps, "
+          "--contour-data, --figure-size, --dpi, --figure-style, "
+          "--palette, --caption, --cloud, --figure-settings, --import and "
           "its table options, --help and --)");
     } else {
       files.push_back(arg);

@@ -208,8 +208,9 @@ Status FigureDialog::SaveSettingsFile(const QString& path) const {
   // orvane-cli draws a batch from it alike; the default equal-area one is
   // left unsaid, as in files written before there was a choice.
   FigureSettings settings = Settings();
-  if (chart_.Projection() != ChartProjection::kEqualArea) {
-    settings.projection = chart_.Projection();
+  if (const auto projection = plot_.Projection();
+      projection && *projection != ChartProjection::kEqualArea) {
+    settings.projection = projection;
   }
   const std::string text = FigureSettingsText(settings);
   if (!file.open(QIODevice::WriteOnly) ||

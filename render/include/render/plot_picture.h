@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QSize>
 #include <QString>
+#include <optional>
 
 #include "chart/equal_area_chart.h"
 #include "render/chart_render.h"
@@ -26,6 +27,10 @@ class PlotPicture {
                            const ChartRenderOptions& options) const = 0;
   // The title an SVG file records.
   virtual QString Title() const = 0;
+  // The projection of a polar chart; none for other plots.
+  virtual std::optional<ChartProjection> Projection() const {
+    return std::nullopt;
+  }
 
   // The plot as an image of `size` pixels (32 bits per pixel, no alpha).
   QImage Image(QSize size, const ChartRenderOptions& options) const;
@@ -41,6 +46,9 @@ class EqualAreaPicture final : public PlotPicture {
   void DrawPicture(QPainter& painter, QSize size, PictureLayer layer,
                    const ChartRenderOptions& options) const override;
   QString Title() const override { return "Orvane equal-area projection"; }
+  std::optional<ChartProjection> Projection() const override {
+    return chart_.Projection();
+  }
   const EqualAreaChart& Chart() const { return chart_; }
 
  private:
