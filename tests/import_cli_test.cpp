@@ -9,7 +9,7 @@
 namespace {
 
 using orvane::testing_support::ProgramRun;
-using orvane::testing_support::RunProgram;
+using orvane::testing_support::RunCli;
 using orvane::testing_support::TempFolder;
 
 class ImportCli : public ::testing::Test {
@@ -18,9 +18,7 @@ class ImportCli : public ::testing::Test {
     return folder_.Write(name, text);
   }
   ProgramRun Run(const std::string& args) {
-    return RunProgram("cd '" + folder_.path().string() + "' && env LC_ALL=C " +
-                          ORVANE_CLI + " " + args,
-                      folder_.path());
+    return RunCli(args, folder_.path());
   }
   // The output with the line that names the file taken out.
   static std::string WithoutFileLine(std::string out) {

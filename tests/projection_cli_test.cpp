@@ -11,7 +11,7 @@ namespace {
 
 using orvane::testing_support::ProgramRun;
 using orvane::testing_support::ReadWholeFile;
-using orvane::testing_support::RunProgram;
+using orvane::testing_support::RunCli;
 using orvane::testing_support::TempFolder;
 
 const char* kSix = "3 2 30\n4 2 45\n5 1 40\n6 2 35\n2 1 38\n3 1 32\n";
@@ -22,9 +22,7 @@ class ProjectionCli : public ::testing::Test {
     return folder_.Write(name, text);
   }
   ProgramRun Run(const std::string& args) {
-    return RunProgram("cd '" + folder_.path().string() + "' && env LC_ALL=C " +
-                          ORVANE_CLI + " " + args,
-                      folder_.path());
+    return RunCli(args, folder_.path());
   }
   std::string Picture(const std::string& name) {
     return ReadWholeFile(folder_.path() / name);

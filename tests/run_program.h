@@ -41,6 +41,18 @@ inline ProgramRun RunProgram(const std::string& command,
   return r;
 }
 
+#ifdef ORVANE_CLI
+// Runs orvane-cli with `args` in the folder `folder`, under `locale` (an
+// assignment for env), its output kept in the folder.
+inline ProgramRun RunCli(const std::string& args,
+                         const std::filesystem::path& folder,
+                         const std::string& locale = "LC_ALL=C") {
+  return RunProgram("cd '" + folder.string() + "' && env " + locale + " " +
+                        ORVANE_CLI + " " + args,
+                    folder);
+}
+#endif
+
 }  // namespace orvane::testing_support
 
 #endif  // ORVANE_RUN_PROGRAM_H_
