@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # From a fresh machine: installs, builds from scratch and runs the tests:
-# first the release build (warnings are errors), then the same suite built
-# with AddressSanitizer and UndefinedBehaviorSanitizer, then with
-# ThreadSanitizer, then fuzzes the loader for a minute.
+# first the release build (warnings are errors), then the same suite (less
+# the third-party reader tests) built with AddressSanitizer and
+# UndefinedBehaviorSanitizer, then with ThreadSanitizer, then fuzzes the
+# loader and the table import for a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
