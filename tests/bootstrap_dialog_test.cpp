@@ -2,6 +2,7 @@
 // the rerun of the data held, the settings kept between sessions and the
 // status bar that names settings other than the defaults.
 #include "window/bootstrap_dialog.h"
+#include "window_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -112,21 +113,11 @@ ModalScript::Handler Settle(int resamples, const QString& seed,
   };
 }
 
-class BootstrapSettingsWindow : public ::testing::Test {
+class BootstrapSettingsWindow : public testing_support::WindowTest {
  protected:
   void SetUp() override {
-    QSettings().clear();
-    window_ = std::make_unique<MainWindow>();
-    window_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-    QFile f(dir_.filePath("six.txt"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(kSix);
-    six_ = dir_.filePath("six.txt");
-  }
-  void TearDown() override {
-    window_.reset();
-    QSettings().clear();
+    WindowTest::SetUp();
+    six_ = WriteData("six.txt", kSix);
   }
   void Settings(std::deque<ModalScript::Handler> script) {
     ModalScript s(std::move(script));
@@ -146,9 +137,7 @@ class BootstrapSettingsWindow : public ::testing::Test {
     return window_->findChild<ChartWidget*>("chart")->Chart().bootstrap.Count();
   }
 
-  QTemporaryDir dir_;
   QString six_;
-  std::unique_ptr<MainWindow> window_;
 };
 
 TEST_F(BootstrapSettingsWindow, OkAnalysesTheDataHeldAgain) {

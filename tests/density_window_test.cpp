@@ -16,30 +16,20 @@
 #include "window/density_toggle.h"
 #include "window/main_window.h"
 #include "window/rf_phi_page.h"
+#include "window_fixture.h"
 
 namespace orvane {
 namespace {
 
-class DensityWindowTest : public ::testing::Test {
+class DensityWindowTest : public testing_support::WindowTest {
  protected:
-  void SetUp() override {
-    QSettings().clear();
-    window_ = std::make_unique<MainWindow>();
-    window_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-  }
-
   QString Write(const QString& name, int n) {
     QByteArray text;
     for (int i = 0; i < n; ++i) {
       text += QByteArray::number(2 + i % 5) + " 1 " +
               QByteArray::number(30 + i % 41 - 20) + "\n";
     }
-    const QString path = dir_.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(text);
-    return path;
+    return WriteData(name, text);
   }
   QAction* Toggle() const {
     return window_->findChild<QAction*>("densityContoursAction");
@@ -47,9 +37,6 @@ class DensityWindowTest : public ::testing::Test {
   const EqualAreaChart& Chart() const {
     return window_->findChild<ChartWidget*>("chart")->Chart();
   }
-
-  QTemporaryDir dir_;
-  std::unique_ptr<MainWindow> window_;
 };
 
 TEST_F(DensityWindowTest, OffByDefaultInTheViewMenu) {

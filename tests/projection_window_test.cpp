@@ -25,6 +25,7 @@
 #include "window/figure_dialog.h"
 #include "window/main_window.h"
 #include "window/projection_menu.h"
+#include "window_fixture.h"
 
 namespace orvane {
 namespace {
@@ -33,22 +34,8 @@ using testing_support::ModalScript;
 
 const char* kSix = "3 2 30\n4 2 45\n5 1 40\n6 2 35\n2 1 38\n3 1 32\n";
 
-class ProjectionWindowTest : public ::testing::Test {
+class ProjectionWindowTest : public testing_support::WindowTest {
  protected:
-  void SetUp() override {
-    QSettings().clear();
-    NewWindow();
-  }
-  void TearDown() override {
-    window_.reset();
-    QSettings().clear();
-  }
-  void NewWindow() {
-    window_.reset();
-    window_ = std::make_unique<MainWindow>();
-    window_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-  }
   // Opens `path`; a dialog the Open would show fails the test.
   void OpenFile(const QString& path) {
     ModalScript none({});
@@ -62,17 +49,7 @@ class ProjectionWindowTest : public ::testing::Test {
     QApplication::processEvents();
   }
   QString Write(const QString& name, const QByteArray& text) {
-    const QString path = dir_.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(text);
-    return path;
-  }
-  template <typename T>
-  T* Child(const char* name) const {
-    T* child = window_->findChild<T*>(name);
-    EXPECT_NE(child, nullptr) << name;
-    return child;
+    return WriteData(name, text);
   }
   QAction* EqualArea() const {
     return Child<QAction>("equalAreaProjectionAction");
@@ -104,9 +81,6 @@ class ProjectionWindowTest : public ::testing::Test {
     }
     ADD_FAILURE() << "not in the legend";
   }
-
-  QTemporaryDir dir_;
-  std::unique_ptr<MainWindow> window_;
 };
 
 TEST_F(ProjectionWindowTest, MenuOfTwoExclusiveChoicesEqualAreaFirst) {
@@ -193,19 +167,19 @@ TEST_F(ProjectionWindowTest, SwitchReplotsTheAnalysisHeld) {
 
 TEST_F(ProjectionWindowTest, RememberedForTheNextSession) {
   Choose(Elliott());
-  NewWindow();
+  ShowNewWindow();
   EXPECT_TRUE(Elliott()->isChecked());
   EXPECT_EQ(TabTitle(), "Elliott Projection");
   EXPECT_EQ(Model().Projection(), ChartProjection::kElliott);
   EXPECT_EQ(Model().IsoRatioCircles()[2]->Points()[0].value,
             static_cast<double>(RhoOfRatio(4.0f)));
   Choose(EqualArea());
-  NewWindow();
+  ShowNewWindow();
   EXPECT_TRUE(EqualArea()->isChecked());
   EXPECT_EQ(Model().Projection(), ChartProjection::kEqualArea);
   // A value this version does not know is the default.
   QSettings().setValue("chartProjection", "stereographic");
-  NewWindow();
+  ShowNewWindow();
   EXPECT_TRUE(EqualArea()->isChecked());
   EXPECT_EQ(RememberedProjection(), ChartProjection::kEqualArea);
 }

@@ -19,6 +19,7 @@
 #include "window/figure_dialog.h"
 #include "window/main_window.h"
 #include "window/rf_phi_page.h"
+#include "window_fixture.h"
 
 namespace orvane {
 namespace {
@@ -28,25 +29,13 @@ using testing_support::ModalScript;
 
 const char* kSix = "3 2 30\n4 2 45\n5 1 40\n6 2 35\n2 1 38\n3 1 32\n";
 
-class RfPhiPageTest : public ::testing::Test {
+class RfPhiPageTest : public testing_support::WindowTest {
  protected:
   void SetUp() override {
-    QSettings().clear();
-    window_ = std::make_unique<MainWindow>();
-    window_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-    QFile f(dir_.filePath("six.txt"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(kSix);
-    f.close();
-    window_->openFile(dir_.filePath("six.txt"));
+    WindowTest::SetUp();
+    if (HasFatalFailure()) return;
+    window_->openFile(WriteData("six.txt", kSix));
     QApplication::processEvents();
-  }
-  template <typename T>
-  T* Child(const char* name) const {
-    T* child = window_->findChild<T*>(name);
-    EXPECT_NE(child, nullptr) << name;
-    return child;
   }
   RfPhiPlotWidget* PlotWidget() const {
     return Child<RfPhiPlotWidget>("rfPhiPlot");
@@ -64,9 +53,6 @@ class RfPhiPageTest : public ::testing::Test {
     QTest::keyClicks(edit, text);
     QTest::keyClick(edit, Qt::Key_Return);
   }
-
-  QTemporaryDir dir_;
-  std::unique_ptr<MainWindow> window_;
 };
 
 TEST_F(RfPhiPageTest, TabAfterTheOthersFilledByTheOpen) {
