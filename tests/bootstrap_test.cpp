@@ -141,6 +141,18 @@ void ExpectSolutionsFollowTheDefinition(const AnalysisState& s) {
   }
 }
 
+// The analysis' solutions, and those of a bootstrap with the points laid
+// out either way in memory, are the definition's.
+void ExpectEveryLayoutFollowsTheDefinition(const AnalysisState& analysed) {
+  ExpectSolutionsFollowTheDefinition(analysed);
+  for (GatherLayout layout : {GatherLayout::kPacked, GatherLayout::kLined}) {
+    AnalysisState s = analysed;
+    s.solutions.assign(s.solutions.size(), {});
+    ASSERT_TRUE(RunBootstrap(s, nullptr, layout));
+    ExpectSolutionsFollowTheDefinition(s);
+  }
+}
+
 // 150,000 ratios up to 1000 in every orientation, some on the axes (where
 // components are tiny and the sums round): the analysis shares its stages
 // among threads, and every figure must be that of a serial evaluation.
@@ -175,19 +187,19 @@ TEST(Resamples, ParallelRunEqualsTheSerialEvaluation) {
     ASSERT_EQ(r.zeta, ZetaOfRhoExtended(polar.rho)) << i;
     ASSERT_EQ(r.ratio, RatioOfRhoExtended(polar.rho)) << i;
   }
-  ExpectSolutionsFollowTheDefinition(s);
+  ExpectEveryLayoutFollowsTheDefinition(s);
 }
 
 // Fewer data than the draws fetched ahead, and counts around them.
 TEST(Resamples, SmallDataFollowTheDefinition) {
-  for (int n : {5, 6, 7, 8, 9, 16, 17, 100}) {
+  for (int n : {5, 6, 7, 8, 9, 16, 17, 23, 24, 25, 26, 100}) {
     std::vector<Ellipse> data;
     for (int i = 0; i < n; ++i) {
       data.push_back({1.1f + 0.37f * static_cast<float>(i % 7), 1,
                       static_cast<float>(i * 29 % 180) - 90});
     }
     Report report;
-    ExpectSolutionsFollowTheDefinition(Analysed(data, report));
+    ExpectEveryLayoutFollowsTheDefinition(Analysed(data, report));
   }
 }
 

@@ -89,12 +89,41 @@ void RandomGenerator::Skip(std::uint64_t steps) {
 
 namespace {
 
-// The gathered points, on 2 MB pages where the system grants them: the
-// random draws of a large data set then miss the TLB far less often.
+// Up to this many points (36 MB) the gathered points lie packed, 12 bytes
+// apart, and are fetched a few draws ahead; larger arrays outgrow the
+// caches that a machine shares out to one program, and then the points
+// lie five to a cache line and are fetched twice (see ResampleMeans).
+constexpr std::size_t kPackedPointsUpTo = 3'000'000;
+
+// Points one after the other: the densest layout, and the cheapest address;
+// a point can straddle two cache lines, so both of its ends are fetched.
+struct PackedLayout {
+  static constexpr bool kLined = false;
+  static std::size_t Floats(std::size_t count) { return 3 * count; }
+  static std::size_t Offset(std::uint32_t i) { return std::size_t{3} * i; }
+};
+
+// Points five to a 64-byte cache line (60 bytes of points and 4 of
+// padding), so that no point straddles two lines and each draw costs one.
+struct LinedLayout {
+  static constexpr bool kLined = true;
+  static std::size_t Floats(std::size_t count) { return (count + 4) / 5 * 16; }
+  static std::size_t Offset(std::uint32_t i) {
+    return std::size_t{16} * (i / 5) + std::size_t{3} * (i % 5);
+  }
+};
+
+// The gathered points, in the layout their count calls for, on 2 MB pages
+// where the system grants them: the random draws of a large data set then
+// miss the TLB far less often.
 class PointArray {
  public:
-  explicit PointArray(std::size_t count) : size_(count) {
-    const std::size_t bytes = count * sizeof(MinkowskiVector);
+  PointArray(std::size_t count, GatherLayout layout)
+      : lined_(layout == GatherLayout::kLined ||
+               (layout == GatherLayout::kBySize && count > kPackedPointsUpTo)) {
+    const std::size_t floats =
+        lined_ ? LinedLayout::Floats(count) : PackedLayout::Floats(count);
+    const std::size_t bytes = floats * sizeof(float);
     if (bytes >= kHugePage) {
       mapped_ = (bytes + kHugePage - 1) / kHugePage * kHugePage;
       void* p = mmap(nullptr, mapped_ + kHugePage, PROT_READ | PROT_WRITE,
@@ -103,14 +132,15 @@ class PointArray {
         base_ = p;
         const auto a = reinterpret_cast<std::uintptr_t>(p);
         const std::uintptr_t aligned = (a + kHugePage - 1) & ~(kHugePage - 1);
-        data_ = reinterpret_cast<MinkowskiVector*>(aligned);
+        data_ = reinterpret_cast<float*>(aligned);
         madvise(data_, mapped_, MADV_HUGEPAGE);  // a hint; refusal is fine
         return;
       }
       mapped_ = 0;
     }
-    heap_.resize(count);  // throws std::bad_alloc as any vector does
-    data_ = heap_.data();
+    // Whole cache lines, so that the lined layout's lines are lines.
+    heap_.resize((floats + 15) / 16);  // throws std::bad_alloc as vectors do
+    data_ = heap_.data()->floats;
   }
   ~PointArray() {
     if (base_ != nullptr) munmap(base_, mapped_ + kHugePage);
@@ -118,66 +148,101 @@ class PointArray {
   PointArray(const PointArray&) = delete;
   PointArray& operator=(const PointArray&) = delete;
 
-  MinkowskiVector* data() { return data_; }
-  const MinkowskiVector* data() const { return data_; }
-  std::size_t size() const { return size_; }
+  bool lined() const { return lined_; }
+  const float* data() const { return data_; }
+  void Set(std::uint32_t i, const MinkowskiVector& v) {
+    float* p =
+        data_ + (lined_ ? LinedLayout::Offset(i) : PackedLayout::Offset(i));
+    for (int c = 0; c < 3; ++c) p[c] = v[c];
+  }
 
  private:
+  struct alignas(64) CacheLine {
+    float floats[16];
+  };
   static constexpr std::size_t kHugePage = std::size_t{2} << 20;
-  std::size_t size_ = 0;
+  bool lined_ = false;
   std::size_t mapped_ = 0;
   void* base_ = nullptr;
-  MinkowskiVector* data_ = nullptr;
-  std::vector<MinkowskiVector> heap_;
+  float* data_ = nullptr;
+  std::vector<CacheLine> heap_;
 };
+
+// Asks for the point at p: into the first level (near) or the outer cache.
+// Always inlined: as a call it would have no effect the compiler must keep.
+template <class Layout>
+[[gnu::always_inline]] inline void Fetch(const float* p, bool near) {
+  if (near) {
+    __builtin_prefetch(p, 0, 3);
+    if (!Layout::kLined) {
+      __builtin_prefetch(reinterpret_cast<const char*>(p) +
+                         sizeof(MinkowskiVector) - 1);
+    }
+  } else {
+    __builtin_prefetch(p, 0, 2);
+  }
+}
 
 // The means of G consecutive resamples k0 .. k0 + G - 1 (1-based), drawn
 // side by side: resample k takes the (k-1) n + 1 .. k n draws of the stream
 // seeded with `seed` and sums its points in draw order, so each mean is exactly
 // what it would be alone; interleaving only keeps more memory loads in
-// flight. The indices are known ahead of their use, so the points are
-// fetched a few draws early; a point can straddle two cache lines, so both
-// of its ends are fetched.
-template <int G>
-void ResampleMeans(const MinkowskiVector* points, std::uint32_t n,
-                   std::uint32_t seed, int k0, BootstrapSolution* out) {
-  constexpr std::uint32_t kAhead = 8;
-  auto fetch = [points](std::uint32_t i) {
-    const char* p = reinterpret_cast<const char*>(&points[i]);
-    __builtin_prefetch(p);
-    __builtin_prefetch(p + sizeof(MinkowskiVector) - 1);
-  };
+// flight. The points' addresses are known ahead of their use, so each is
+// fetched a few draws early; in the lined layout it is fetched far ahead
+// into the outer cache as well, whose queue holds many more misses than the
+// first level's.
+template <class Layout, int G>
+void ResampleMeans(const float* points, std::uint32_t n, std::uint32_t seed,
+                   int k0, BootstrapSolution* out) {
+  constexpr std::uint32_t kNear = 8;  // draws ahead, into the first level
+  constexpr std::uint32_t kFar = Layout::kLined ? 24 : kNear;
+  constexpr std::uint32_t kRing = 32;  // a power of two above kFar
+  static_assert(kNear <= kFar && kFar < kRing);
   RandomGenerator lookahead[G];
-  std::uint32_t ring[G][kAhead];
+  const float* ring[G][kRing];
   VectorSum sum[G];
   for (int g = 0; g < G; ++g) {
     lookahead[g].Seed(seed);
     lookahead[g].Skip(static_cast<std::uint64_t>(k0 + g - 1) * n);
-    for (std::uint32_t j = 0; j < kAhead && j < n; ++j) {
-      ring[g][j] = lookahead[g].NextIndex(n);
-      fetch(ring[g][j]);
+    for (std::uint32_t j = 0; j < kFar && j < n; ++j) {
+      ring[g][j] = points + Layout::Offset(lookahead[g].NextIndex(n));
+      Fetch<Layout>(ring[g][j], j < kNear);
     }
     sum[g] = VectorSum{};
   }
   for (std::uint32_t j = 0; j < n; ++j) {
-    const std::uint32_t slot = j % kAhead;
-    const bool refill = j + kAhead < n;
+    const std::uint32_t slot = j % kRing;
+    const bool refill = j + kFar < n;
+    const bool near = Layout::kLined && j + kNear < n;
     for (int g = 0; g < G; ++g) {
-      const MinkowskiVector& p = points[ring[g][slot]];
+      const float* p = ring[g][slot];
       if (refill) {
-        const std::uint32_t next = lookahead[g].NextIndex(n);
-        ring[g][slot] = next;
-        fetch(next);
+        const float* next = points + Layout::Offset(lookahead[g].NextIndex(n));
+        ring[g][(j + kFar) % kRing] = next;
+        Fetch<Layout>(next, !Layout::kLined);
       }
-      AddToSum(sum[g], p);
+      if (near) Fetch<Layout>(ring[g][(j + kNear) % kRing], true);
+      AddToSum(sum[g], MinkowskiVector{p[0], p[1], p[2]});
     }
   }
   for (int g = 0; g < G; ++g) out[g].vector = NormalisedMean(sum[g]);
 }
 
+// Resamples k .. k + G - 1 in the points' layout.
+template <int G>
+void ResampleMeans(const PointArray& points, std::uint32_t n,
+                   std::uint32_t seed, int k, BootstrapSolution* out) {
+  if (points.lined()) {
+    ResampleMeans<LinedLayout, G>(points.data(), n, seed, k, out);
+  } else {
+    ResampleMeans<PackedLayout, G>(points.data(), n, seed, k, out);
+  }
+}
+
 }  // namespace
 
-bool RunBootstrap(AnalysisState& state, const std::atomic<bool>* cancel) {
+bool RunBootstrap(AnalysisState& state, const std::atomic<bool>* cancel,
+                  GatherLayout layout) {
   const std::uint32_t n = static_cast<std::uint32_t>(state.count);
   const int resamples = BootstrapResampleCount(state.bootstrap);
   const std::uint32_t seed = state.bootstrap.seed;
@@ -192,10 +257,11 @@ bool RunBootstrap(AnalysisState& state, const std::atomic<bool>* cancel) {
   // datum its equal share of the 2^32 states. The stream seeded with 1
   // reaches the state 0 only at draw 4294967295, beyond 200 resamples of
   // any file up to 21474836 data; other seeds and counts can reach it early.
-  PointArray points(static_cast<std::size_t>(n) + 1);
-  MinkowskiVector* p = points.data();
-  p[0] = state.measured[n].vector;
-  for (std::uint32_t i = 1; i <= n; ++i) p[i] = state.measured[i].vector;
+  PointArray points(static_cast<std::size_t>(n) + 1, layout);
+  points.Set(0, state.measured[n].vector);
+  for (std::uint32_t i = 1; i <= n; ++i) {
+    points.Set(i, state.measured[i].vector);
+  }
 
   // Resamples are independent once each knows where its draws start, so
   // large runs share them out among the processor's cores; small ones stay
@@ -214,13 +280,13 @@ bool RunBootstrap(AnalysisState& state, const std::atomic<bool>* cancel) {
           const int at = static_cast<int>(k);
           int done = 1;
           if (last - k >= 8) {
-            ResampleMeans<8>(p, n, seed, at, b);
+            ResampleMeans<8>(points, n, seed, at, b);
             done = 8;
           } else if (last - k >= 4) {
-            ResampleMeans<4>(p, n, seed, at, b);
+            ResampleMeans<4>(points, n, seed, at, b);
             done = 4;
           } else {
-            ResampleMeans<1>(p, n, seed, at, b);
+            ResampleMeans<1>(points, n, seed, at, b);
           }
           for (int g = 0; g < done; ++g) {
             b[g].distance =
