@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "chart/chart_geometry.h"
@@ -228,6 +230,90 @@ TEST(PointOrder, SortedByAngleEqualAnglesInOrderOfAddition) {
   EXPECT_EQ(s.Revision(), rev);  // a legend check changes no drawing
   s.Clear();
   EXPECT_NE(s.Revision(), rev);
+}
+
+// The points in the order of a stable sort by angle.
+std::vector<PolarPoint> StablySorted(std::vector<PolarPoint> points) {
+  std::stable_sort(points.begin(), points.end(),
+                   [](const PolarPoint& a, const PolarPoint& b) {
+                     return a.angle < b.angle;
+                   });
+  return points;
+}
+
+void ExpectSameOrder(const std::vector<PolarPoint>& a,
+                     const std::vector<PolarPoint>& b) {
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    // Bitwise, so that 0 and -0 count as the different points they are.
+    ASSERT_EQ(std::memcmp(&a[i], &b[i], sizeof(PolarPoint)), 0) << i;
+  }
+}
+
+// Large series are sorted by radix; the order is that of the stable sort,
+// among ties (0 and -0 are one angle), signs, magnitudes from subnormal to
+// infinite, and at sizes around the one where the radix sort takes over.
+TEST(PointOrder, RadixSortKeepsTheStableOrder) {
+  std::uint32_t x = 5;
+  auto next = [&x] {
+    x = x * 1664525u + 1013904223u;
+    return x;
+  };
+  const double inf = std::numeric_limits<double>::infinity();
+  const double specials[] = {0.0,    -0.0, 5e-324, -5e-324, 1e-300,
+                             -1e300, inf,  -inf,   180.0,   -180.0};
+  for (std::size_t n : {4095u, 4096u, 4097u, 60000u}) {
+    std::vector<PolarPoint> points;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::uint32_t r = next();
+      double angle;
+      if (r % 5 == 0) {
+        angle = specials[(r >> 8) % 10];
+      } else if (r % 5 == 1) {
+        angle = static_cast<double>(static_cast<int>(r >> 20) % 37) - 18;
+      } else {
+        angle = (static_cast<double>(r >> 4) / 268435456.0 - 0.5) * 360;
+      }
+      points.push_back({angle, static_cast<double>(i)});  // value: arrival
+    }
+    std::vector<PolarPoint> sorted = points;
+    SortByAngle(sorted);
+    ExpectSameOrder(sorted, StablySorted(points));
+  }
+  // All on one angle: every pass is left out and nothing moves.
+  std::vector<PolarPoint> same(5000, PolarPoint{12.5, 0});
+  for (std::size_t i = 0; i < same.size(); ++i) same[i].value = double(i);
+  std::vector<PolarPoint> sorted = same;
+  SortByAngle(sorted);
+  ExpectSameOrder(sorted, same);
+  // A NaN leaves the order to the stable sort, as before.
+  std::vector<PolarPoint> with_nan = same;
+  with_nan[17].angle = std::numeric_limits<double>::quiet_NaN();
+  with_nan[4000].angle = -3;
+  sorted = with_nan;
+  SortByAngle(sorted);
+  ExpectSameOrder(sorted, StablySorted(with_nan));
+}
+
+// Points added in one step are ordered as points added one by one.
+TEST(PointOrder, PointsAddedTogetherAsOneByOne) {
+  const std::vector<PolarPoint> first = {{10, 1}, {5, 2}, {10, 3}};
+  const std::vector<PolarPoint> more = {{-20, 4}, {10, 5}};
+  PolarSeries together(MeasuredStyle()), one_by_one(MeasuredStyle());
+  together.AddPolar(std::vector<PolarPoint>(first));
+  const auto rev = together.Revision();
+  together.AddPolar(std::vector<PolarPoint>(more));
+  EXPECT_NE(together.Revision(), rev);
+  together.AddPolar(std::vector<PolarPoint>{});
+  for (const auto* list : {&first, &more}) {
+    for (const PolarPoint& p : *list) one_by_one.AddPolar(p.angle, p.value);
+  }
+  ExpectSameOrder(together.Points(), one_by_one.Points());
+  // A point below the last one held makes the series sort again.
+  PolarSeries ascending(MeasuredStyle());
+  ascending.AddPolar(std::vector<PolarPoint>{{1, 1}, {2, 2}});
+  ascending.AddPolar(std::vector<PolarPoint>{{1.5, 3}});
+  EXPECT_EQ(ascending.Points()[1].value, 3);
 }
 
 std::vector<testing_support::Ellipse> SixData() {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <system_error>
+#include <thread>
 
 #include "core/strain.h"
 
@@ -230,13 +232,47 @@ void EqualAreaChart::ClearDataSeries() {
   optimal.Clear();
 }
 
+namespace {
+
+// From this many data the chart's points are computed in two halves at once.
+constexpr std::int32_t kPointsInParallelFrom = 100000;
+
+// The chart points of data 1..count, in data order: the plot angle of psi
+// and the projection's radius.
+std::vector<PolarPoint> PointsOf(ChartProjection projection,
+                                 const std::vector<MarkerRecord>& data,
+                                 std::int32_t count) {
+  std::vector<PolarPoint> points(static_cast<std::size_t>(count));
+  auto compute = [&](std::int32_t first, std::int32_t last) {
+    for (std::int32_t i = first; i < last; ++i) {
+      const MarkerRecord& d = data[static_cast<std::size_t>(i) + 1];
+      points[static_cast<std::size_t>(i)] = {
+          PlotAngle(d.psi), MarkerRadius(projection, d.rho, d.zeta)};
+    }
+  };
+  const std::int32_t half = count / 2;
+  std::thread beside;
+  if (count >= kPointsInParallelFrom) {
+    try {
+      beside = std::thread(compute, half, count);
+    } catch (const std::system_error&) {
+      // No thread: all on this one.
+    }
+  }
+  if (beside.joinable()) {
+    compute(0, half);
+    beside.join();
+  } else {
+    compute(0, count);
+  }
+  return points;
+}
+
+}  // namespace
+
 void EqualAreaChart::PlotMeasured(const AnalysisState& state) {
   measured.Clear();
-  for (std::int32_t i = 1; i <= state.count; ++i) {
-    const MarkerRecord& d = state.measured[static_cast<std::size_t>(i)];
-    measured.AddPolar(PlotAngle(d.psi),
-                      MarkerRadius(projection_, d.rho, d.zeta));
-  }
+  measured.AddPolar(PointsOf(projection_, state.measured, state.count));
   // The analysis gives the equal-area maximum; the Elliott one follows the
   // same largest measured R.
   SetRadialMaximum(
@@ -247,11 +283,8 @@ void EqualAreaChart::PlotMeasured(const AnalysisState& state) {
 
 void EqualAreaChart::PlotRetrodeformed(const AnalysisState& state) {
   retrodeformed.Clear();
-  for (std::int32_t i = 1; i <= state.count; ++i) {
-    const MarkerRecord& d = state.retrodeformed[static_cast<std::size_t>(i)];
-    retrodeformed.AddPolar(PlotAngle(d.psi),
-                           MarkerRadius(projection_, d.rho, d.zeta));
-  }
+  retrodeformed.AddPolar(
+      PointsOf(projection_, state.retrodeformed, state.count));
 }
 
 void EqualAreaChart::PlotOptimal(const AnalysisState& state) {

@@ -39,6 +39,11 @@ struct SeriesStyle {
   bool circle_outline = true;            // black, one pixel
 };
 
+// Sorts points by angle, ascending, keeping points of equal angle in the
+// order they had: the order of a stable sort by `a.angle < b.angle`, found
+// by a radix sort for large series.
+void SortByAngle(std::vector<PolarPoint>& points);
+
 // A series of a polar chart. Points are kept sorted by angle, ascending; a
 // point added with an angle equal to existing ones goes after them.
 class PolarSeries {
@@ -54,6 +59,9 @@ class PolarSeries {
   // AddPolar(angle in degrees, value); the label and colour of the chart
   // component are always empty and the series' own.
   void AddPolar(double angle, double value);
+  // Adds the points as AddPolar would one after the other, in one step; a
+  // series without points takes over the vector.
+  void AddPolar(std::vector<PolarPoint>&& points);
   void Clear();
   // The points in angle order (sorted on first use after additions).
   const std::vector<PolarPoint>& Points() const;
