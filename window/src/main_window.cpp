@@ -256,7 +256,9 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
         [&] {
           try {
             prepared_->ShowAnalysis(next, result.analysis);
+            TimingMark("chart: plotted");
             SortPoints(*prepared_);
+            TimingMark("chart: sorted");
           } catch (const std::bad_alloc&) {
             out_of_memory = true;
           }
@@ -303,14 +305,18 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
   void OnAnalysed(const AnalysisState& state, const Report&,
                   const OpenResult& result) override {
     window_.ShowReport();
+    TimingMark("report shown");
     ShowPreparedChart();
     window_.rf_phi_page_->ShowAnalysis(state, result.analysis);
+    TimingMark("rfphi shown");
     window_.ShowRfPhiContours();
     window_.analysis_result_ = result.analysis;
     window_.setWindowTitle(DataCaption(Chosen()));
     window_.limits_panel_->setText(
         QString::fromStdString(state.limits_summary));
+    TimingMark("methods");
     window_.ShowMethods(state);
+    TimingMark("methods shown");
     const std::string notice = AnalysisNotice(result);
     if (!notice.empty()) window_.ShowMessage(QString::fromStdString(notice));
     for (const std::string& warning :
