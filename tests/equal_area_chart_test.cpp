@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "chart/chart_geometry.h"
+#include "chart/rf_phi_plot.h"
 #include "core/analysis.h"
 #include "core/strain.h"
 #include "test_data.h"
@@ -314,6 +315,51 @@ TEST(PointOrder, PointsAddedTogetherAsOneByOne) {
   ascending.AddPolar(std::vector<PolarPoint>{{1, 1}, {2, 2}});
   ascending.AddPolar(std::vector<PolarPoint>{{1.5, 3}});
   EXPECT_EQ(ascending.Points()[1].value, 3);
+}
+
+// From 100,000 data both plots compute their points on two threads; every
+// datum of either data set still gets its own point, in both projections.
+TEST(LargeData, BothPlotsHoldEveryDatum) {
+  std::vector<testing_support::Ellipse> data;
+  const int n = kPointsInParallelFrom + 1;  // halves of unequal size
+  for (int i = 0; i < n; ++i) {
+    data.push_back({1.2f + 0.001f * static_cast<float>(i % 3001), 1,
+                    static_cast<float>(i % 1799) * 0.1f - 90});
+  }
+  AnalysisState s = StateOf(data);
+  Report report;
+  const AnalysisResult result = RunAnalysis(s, report, ".");
+  for (ChartProjection projection :
+       {ChartProjection::kEqualArea, ChartProjection::kElliott}) {
+    EqualAreaChart chart;
+    chart.StartUp();
+    chart = chart.InProjection(projection, s, result);
+    PolarSeries post(MeasuredStyle()), pre(RetrodeformedStyle());
+    for (int i = 1; i <= n; ++i) {
+      const MarkerRecord& m = s.measured[static_cast<std::size_t>(i)];
+      const MarkerRecord& r = s.retrodeformed[static_cast<std::size_t>(i)];
+      post.AddPolar(PlotAngle(m.psi), MarkerRadius(projection, m.rho, m.zeta));
+      pre.AddPolar(PlotAngle(r.psi), MarkerRadius(projection, r.rho, r.zeta));
+    }
+    ExpectSameOrder(chart.measured.Points(), post.Points());
+    ExpectSameOrder(chart.retrodeformed.Points(), pre.Points());
+  }
+  RfPhiPlot plot;
+  plot.ShowAnalysis(s, result);
+  ASSERT_EQ(plot.measured.Count(), static_cast<std::size_t>(n));
+  ASSERT_EQ(plot.retrodeformed.Count(), static_cast<std::size_t>(n));
+  for (int i : {1, 2, n / 2, n / 2 + 1, n / 2 + 2, n - 1, n}) {
+    plot.Highlight(s, i);
+    const auto at = static_cast<std::size_t>(i - 1);
+    EXPECT_EQ(plot.measured.Points()[at].ratio,
+              plot.measured_highlight.Points()[0].ratio);
+    EXPECT_EQ(plot.measured.Points()[at].phi,
+              plot.measured_highlight.Points()[0].phi);
+    EXPECT_EQ(plot.retrodeformed.Points()[at].ratio,
+              plot.retrodeformed_highlight.Points()[0].ratio);
+    EXPECT_EQ(plot.retrodeformed.Points()[at].phi,
+              plot.retrodeformed_highlight.Points()[0].phi);
+  }
 }
 
 std::vector<testing_support::Ellipse> SixData() {

@@ -234,9 +234,6 @@ void EqualAreaChart::ClearDataSeries() {
 
 namespace {
 
-// From this many data the chart's points are computed in two halves at once.
-constexpr std::int32_t kPointsInParallelFrom = 100000;
-
 // The chart points of data 1..count, in data order: the plot angle of psi
 // and the projection's radius.
 std::vector<PolarPoint> PointsOf(ChartProjection projection,

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <functional>
+#include <system_error>
 #include <thread>
 
 namespace orvane {
@@ -310,19 +312,34 @@ void RfPhiPlot::ShowAnalysis(const AnalysisState& state,
     return;
   }
   density_contours.reset();
+  // The two data sets' points, at once for large data (the vectors are
+  // made here, so that nothing on the other thread can throw).
   const std::size_t n = static_cast<std::size_t>(state.count);
-  std::vector<RfPhiPoint> points(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    const MarkerRecord& d = state.measured[i + 1];
-    points[i] = {d.ratio, PlotPhi(d.phi)};
+  std::vector<RfPhiPoint> post_strain(n), pre_strain(n);
+  auto fill = [n](const std::vector<MarkerRecord>& data,
+                  std::vector<RfPhiPoint>& points) {
+    for (std::size_t i = 0; i < n; ++i) {
+      const MarkerRecord& d = data[i + 1];
+      points[i] = {d.ratio, PlotPhi(d.phi)};
+    }
+  };
+  std::thread beside;
+  if (state.count >= kPointsInParallelFrom) {
+    try {
+      beside = std::thread(fill, std::cref(state.retrodeformed),
+                           std::ref(pre_strain));
+    } catch (const std::system_error&) {
+      // No thread: all on this one.
+    }
   }
-  measured.SetPoints(std::move(points));
-  points.assign(n, {});
-  for (std::size_t i = 0; i < n; ++i) {
-    const MarkerRecord& d = state.retrodeformed[i + 1];
-    points[i] = {d.ratio, PlotPhi(d.phi)};
+  fill(state.measured, post_strain);
+  if (beside.joinable()) {
+    beside.join();
+  } else {
+    fill(state.retrodeformed, pre_strain);
   }
-  retrodeformed.SetPoints(std::move(points));
+  measured.SetPoints(std::move(post_strain));
+  retrodeformed.SetPoints(std::move(pre_strain));
   optimal.SetPoints({{state.strain.ratio, PlotPhi(state.strain.phi)}});
   pre_to_post_ = state.pre_to_post;
   has_strain_ = true;

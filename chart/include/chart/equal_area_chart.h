@@ -17,6 +17,9 @@
 
 namespace orvane {
 
+// From this many data a plot computes its points on two threads at once.
+inline constexpr std::int32_t kPointsInParallelFrom = 100000;
+
 // At most this many circles of whole R (R = 2 ... 101). Each is a 181-point
 // series; at R = 100 neighbouring circles lie 1 / (2 sqrt R) = 0.05 apart in
 // zeta, under a pixel on a disc of the design size that reaches zeta = 10,
