@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <system_error>
-#include <thread>
 
 #include "core/strain.h"
+#include "side_by_side.h"
 
 namespace orvane {
 
@@ -248,20 +247,9 @@ std::vector<PolarPoint> PointsOf(ChartProjection projection,
     }
   };
   const std::int32_t half = count / 2;
-  std::thread beside;
-  if (count >= kPointsInParallelFrom) {
-    try {
-      beside = std::thread(compute, half, count);
-    } catch (const std::system_error&) {
-      // No thread: all on this one.
-    }
-  }
-  if (beside.joinable()) {
-    compute(0, half);
-    beside.join();
-  } else {
-    compute(0, count);
-  }
+  RunSideBySide(
+      count >= kPointsInParallelFrom, [&] { compute(0, half); },
+      [&] { compute(half, count); });
   return points;
 }
 

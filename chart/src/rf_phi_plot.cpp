@@ -6,9 +6,9 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
-#include <functional>
-#include <system_error>
 #include <thread>
+
+#include "side_by_side.h"
 
 namespace orvane {
 namespace {
@@ -323,21 +323,10 @@ void RfPhiPlot::ShowAnalysis(const AnalysisState& state,
       points[i] = {d.ratio, PlotPhi(d.phi)};
     }
   };
-  std::thread beside;
-  if (state.count >= kPointsInParallelFrom) {
-    try {
-      beside = std::thread(fill, std::cref(state.retrodeformed),
-                           std::ref(pre_strain));
-    } catch (const std::system_error&) {
-      // No thread: all on this one.
-    }
-  }
-  fill(state.measured, post_strain);
-  if (beside.joinable()) {
-    beside.join();
-  } else {
-    fill(state.retrodeformed, pre_strain);
-  }
+  RunSideBySide(
+      state.count >= kPointsInParallelFrom,
+      [&] { fill(state.measured, post_strain); },
+      [&] { fill(state.retrodeformed, pre_strain); });
   measured.SetPoints(std::move(post_strain));
   retrodeformed.SetPoints(std::move(pre_strain));
   optimal.SetPoints({{state.strain.ratio, PlotPhi(state.strain.phi)}});
