@@ -271,7 +271,7 @@ TEST_F(Cli, MessagesNameTheFileAsGiven) {
   EXPECT_EQ(r.err,
             "bad.txt: Read error --- #1\n"
             "./absent.txt: File not exits.\n"
-            "folder: File not exits.\n"
+            "folder: Not a regular file\n"
             "pipe: Not a regular file\n"
             "few.txt: Number of data < 5\n"
             "empty.txt: No data.\n");

@@ -22,6 +22,7 @@
 #include "core/analysis.h"
 #include "core/number_format.h"
 #include "io/open_pipeline.h"
+#include "piece_source.h"
 #include "temp_folder.h"
 
 namespace orvane {
@@ -562,27 +563,7 @@ TEST(LoaderProgress, FalseCancelsTheRead) {
       StatusCode::kCancelled);
 }
 
-// A source without a stamp that hands out at most `piece` bytes a read, so
-// that tokens, white space and line ends run across block ends.
-class PieceSource : public ByteSource {
- public:
-  PieceSource(std::string_view bytes, std::size_t piece)
-      : bytes_(bytes), piece_(piece) {}
-  std::ptrdiff_t Read(std::uint8_t* buffer, std::size_t capacity) override {
-    const std::size_t n = std::min({capacity, bytes_.size() - pos_, piece_});
-    std::copy_n(bytes_.data() + pos_, n, buffer);
-    pos_ += n;
-    return static_cast<std::ptrdiff_t>(n);
-  }
-  bool Rewind() override {
-    pos_ = 0;
-    return true;
-  }
-
- private:
-  std::string_view bytes_;
-  std::size_t piece_, pos_ = 0;
-};
+using testing_support::PieceSource;
 
 // A data file of `lines` lines, good data written in many ways, with now and
 // then a blank line, a long token, a control byte or a Ctrl-Z; when `spoil`,
@@ -736,9 +717,21 @@ TEST_F(LoaderFiles, MissingFileAndFolder) {
   Loaded r = LoadFile((dir_ / "absent.txt").string());
   ASSERT_FALSE(r.status.ok());
   EXPECT_EQ(r.status.message(), "File not exits.");
+  // A folder exists; it is no file to read, as a pipe is none.
   r = LoadFile(dir_.string());
   ASSERT_FALSE(r.status.ok());
-  EXPECT_EQ(r.status.message(), "File not exits.");
+  EXPECT_EQ(r.status.code(), StatusCode::kCannotOpen);
+  EXPECT_EQ(r.status.message(), "Not a regular file");
+}
+
+TEST_F(LoaderFiles, FailingMediumGivesTheSystemsReason) {
+  // The process's own memory reads as a regular file whose first page is
+  // not mapped: its first read fails with EIO.
+  Loaded r = LoadFile("/proc/self/mem");
+  ASSERT_FALSE(r.status.ok());
+  EXPECT_EQ(r.status.code(), StatusCode::kReadError);
+  EXPECT_EQ(r.status.message(), "Cannot read the file: Input/output error");
+  EXPECT_EQ(r.status.datum(), 0);
 }
 
 TEST_F(LoaderFiles, UnreadableFileGivesTheSystemMessage) {
@@ -840,6 +833,28 @@ TEST_F(LoaderFiles, FileCutDuringTheFillingPassIsRefused) {
       });
   ASSERT_FALSE(status.ok());
   EXPECT_EQ(status.message(), "Read error --- #2");
+  EXPECT_TRUE(data.measured.empty());
+}
+
+TEST_F(LoaderFiles, FileCutAtABlockEndIsAChangeNotAShorterFile) {
+  // Cut right after the first block, which ends after the major axis of
+  // datum 5002: read as a shorter file, that datum would have a minor axis
+  // of 0.
+  const std::string first = "3 2 30" + std::string(5525, ' ') + "\n";
+  std::string text = first;
+  for (int i = 0; i < 10000; ++i) text += "3.5 1.25 30\n";
+  ASSERT_EQ(text.compare(kReadBlockBytes - 4, 5, "3.5 1"), 0);
+  const std::string path = Write("cut.txt", text);
+  LoadedData data;
+  const Status status =
+      ReadDataFile(path, data, [&](std::uint64_t done, std::uint64_t, int) {
+        if (done == kReadBlockBytes) {
+          EXPECT_EQ(::truncate(path.c_str(), kReadBlockBytes), 0);
+        }
+        return true;
+      });
+  EXPECT_EQ(status.message(), "Read error --- #5002");
+  EXPECT_EQ(status.datum(), 5002);
   EXPECT_TRUE(data.measured.empty());
 }
 

@@ -34,15 +34,16 @@ Status FileSource::Open(const std::string& path) {
     return refused(std::strerror(error));
   }
   if (!S_ISREG(st.st_mode)) {
-    // A device or a pipe cannot be read twice from its beginning.
+    // A device or a pipe cannot be read twice from its beginning, and a
+    // folder holds no bytes of its own to read.
     ::close(fd);
-    return refused(S_ISDIR(st.st_mode) ? std::strerror(EISDIR)
-                                       : "Not a regular file");
+    return refused("Not a regular file");
   }
   // Regular files never block; the flag only kept open() from waiting on a
   // pipe.
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   fd_ = fd;
+  read_error_ = 0;
   return Status();
 }
 
@@ -59,6 +60,7 @@ std::ptrdiff_t FileSource::Read(std::uint8_t* buffer, std::size_t capacity) {
   do {
     n = ::read(fd_, buffer, capacity);
   } while (n < 0 && errno == EINTR);
+  if (n < 0) read_error_ = errno;
   return n;
 }
 
@@ -76,7 +78,7 @@ std::optional<SourceStamp> FileSource::Stamp() {
 
 bool FileExists(const std::string& path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return ::stat(path.c_str(), &st) == 0;
 }
 
 }  // namespace orvane

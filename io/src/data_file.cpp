@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -148,6 +149,11 @@ Status Refusal(StatusCode code, std::int32_t datum) {
   }
 }
 
+Status ReadFailure(int error_number) {
+  return Status(StatusCode::kReadError, std::string("Cannot read the file: ") +
+                                            std::strerror(error_number));
+}
+
 Status ReadDataFile(ByteSource& source, LoadedData& data,
                     const ReadProgress& progress) {
   data = LoadedData{};
@@ -162,6 +168,9 @@ Status ReadDataFile(ByteSource& source, LoadedData& data,
     if (reader.Cancelled()) return Status(StatusCode::kCancelled, "Cancelled.");
     if (reader.StampChanged()) {
       return Refusal(StatusCode::kReadError, std::max(datum, std::int32_t{1}));
+    }
+    if (reader.ReadErrorNumber() != 0) {
+      return ReadFailure(reader.ReadErrorNumber());
     }
     return Refusal(code, datum);
   };
@@ -196,8 +205,9 @@ Status ReadDataFile(ByteSource& source, LoadedData& data,
   if (reader.Failed() || reader.Cancelled()) {
     return refuse(StatusCode::kReadError, n);
   }
-  // The bytes read since the last block must still be those of the stamp.
-  if (source.Stamp() != stamp) {
+  // The bytes read since the last block must still be those of the stamp
+  // (compared already where the reading met the end of the source).
+  if (!reader.StampHolds()) {
     return Refusal(StatusCode::kReadError, std::max(n, std::int32_t{1}));
   }
   if (out_of_memory) return Refusal(StatusCode::kOutOfMemory, n);

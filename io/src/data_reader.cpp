@@ -21,9 +21,16 @@ bool DataReader::Fill() {
   consumed_ += len_;
   pos_ = len_ = 0;
   const std::ptrdiff_t n = source_.Read(buffer_.get(), kReadBlockBytes);
-  if (n <= 0) {
+  if (n < 0) {
+    ended_ = failed_ = true;
+    read_error_ = source_.ReadErrorNumber();
+    return false;
+  }
+  if (n == 0) {
+    // A file cut after the last block read ends here: only its stamp tells
+    // the cut from the end.
     ended_ = true;
-    failed_ = n < 0;
+    StampHolds();
     return false;
   }
   if (stamp_ && source_.Stamp() != stamp_) {
@@ -116,6 +123,47 @@ bool DataReader::SkipLine() {
   }
 }
 
+bool DataReader::StampHolds() {
+  if (!end_stamped_ && !stamp_changed_) {
+    end_stamped_ = ended_;
+    if (stamp_ && source_.Stamp() != stamp_) failed_ = stamp_changed_ = true;
+  }
+  return !stamp_changed_;
+}
+
+DataReader::TextLine DataReader::ReadTextLine(std::string& line,
+                                              std::size_t max_bytes) {
+  line.clear();
+  for (;;) {
+    const std::uint8_t* const begin = Here();
+    const std::uint8_t* const end = BlockEnd();
+    const std::uint8_t* p = begin;
+    while (p != end && *p != '\n' && *p != '\r' && *p != 0 &&
+           *p != kEndOfFileByte) {
+      ++p;
+    }
+    const auto room = max_bytes - line.size();
+    if (static_cast<std::size_t>(p - begin) > room) {
+      line.append(reinterpret_cast<const char*>(begin), room);
+      MoveTo(begin + room + 1);
+      return TextLine::kTooLong;
+    }
+    line.append(reinterpret_cast<const char*>(begin),
+                static_cast<std::size_t>(p - begin));
+    MoveTo(p);
+    if (p == end) {
+      if (!Fill()) return TextLine::kEnd;
+      continue;
+    }
+    const std::uint8_t c = *p;
+    if (c == kEndOfFileByte) return TextLine::kEnd;
+    MoveTo(p + 1);
+    if (c == 0) return TextLine::kNullByte;
+    if (c == '\r' && Peek() == '\n') ++pos_;
+    return TextLine::kLine;
+  }
+}
+
 bool DataReader::Restart() {
   pos_ = len_ = 0;
   consumed_ = 0;
@@ -123,6 +171,8 @@ bool DataReader::Restart() {
   failed_ = false;
   cancelled_ = false;
   stamp_changed_ = false;
+  end_stamped_ = false;
+  read_error_ = 0;
   if (!source_.Rewind()) {
     ended_ = failed_ = true;
     return false;

@@ -35,6 +35,9 @@ class ByteSource {
   // The current stamp of the bytes, or nothing when the source has none
   // (or cannot tell it now).
   virtual std::optional<SourceStamp> Stamp() { return std::nullopt; }
+  // The system's error number (errno) of the last Read that failed, or 0
+  // when the source cannot tell why it failed.
+  virtual int ReadErrorNumber() const { return 0; }
 };
 
 class MemorySource : public ByteSource {
@@ -65,7 +68,7 @@ class FileSource : public ByteSource {
 
   // Opens `path`. A failure is kCannotOpen with the system's description
   // (for instance "Permission denied"); a folder, a pipe or a device cannot
-  // be read twice from its beginning and is refused too.
+  // be read twice from its beginning and is refused as "Not a regular file".
   Status Open(const std::string& path);
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
@@ -75,12 +78,15 @@ class FileSource : public ByteSource {
   // The file's size and modification time as the system has them now;
   // nothing when the file is not open or cannot be examined.
   std::optional<SourceStamp> Stamp() override;
+  int ReadErrorNumber() const override { return read_error_; }
 
  private:
   int fd_ = -1;
+  int read_error_ = 0;
 };
 
-// True when `path` names something that exists and is not a folder.
+// True when `path` names something that exists, whatever it is: a file, a
+// folder, a pipe or a device (FileSource::Open refuses all but a file).
 bool FileExists(const std::string& path);
 
 }  // namespace orvane

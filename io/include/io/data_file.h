@@ -9,6 +9,11 @@
 // modification time) is taken before the first block and compared after
 // each block read and once more at the end, so that a file changed while it
 // is read is refused as a read error instead of leaving cut values behind.
+// A file cut while it is read is such a change, never a shorter file.
+//
+// A medium that fails while it is read refuses the file with the system's
+// reason when the source tells it ("Cannot read the file: Input/output
+// error"), as a read error of the datum being read when it does not.
 //
 // Each datum is checked, in this order:
 // - a read error: an invalid token, a null byte, a failing medium, a value
@@ -74,9 +79,10 @@ struct LoadedData {
 Status ReadDataFile(ByteSource& source, LoadedData& data,
                     const ReadProgress& progress = {});
 
-// Tests that `path` names an existing file, opens it for reading and reads
-// it; the file is closed again on every path. A file that cannot be opened
-// gives the system's description of the failure.
+// Tests that `path` names something that exists ("File not exits." when
+// not), opens it for reading and reads it; the file is closed again on every
+// path. A file that cannot be opened gives the system's description of the
+// failure, a folder, a pipe or a device "Not a regular file".
 Status ReadDataFile(const std::string& path, LoadedData& data,
                     const ReadProgress& progress = {});
 
@@ -88,6 +94,11 @@ Status ReadDataFile(const std::string& path, LoadedData& data,
 // through it, so that both loaders accept and store the same values.
 StatusCode CheckDatum(long double major, long double minor, long double phi,
                       MarkerRecord& d);
+
+// The refusal of a source whose medium failed with the system's error
+// `error_number` (errno): for example "Cannot read the file: Input/output
+// error", a kReadError that names no datum. Both loaders give it.
+Status ReadFailure(int error_number);
 
 // The refusal of datum `datum` for a loader's code: for example
 // Refusal(StatusCode::kReadError, 5) says "Read error --- #5".

@@ -1,5 +1,8 @@
-// Byte-level reading of a data file: white space, number tokens, line ends
-// and the end of the file.
+// Byte-level reading of the loaders' sources, in blocks of at most 64 KiB,
+// for the data file (white space, number tokens, line ends) and for the
+// table import (lines of text): one block reader for both, which also
+// watches the source's stamp, tells the progress hook of each block and
+// starts again from the first byte.
 //
 // White space is any byte 1..32. A line ends at a line feed. The byte 26
 // (Ctrl-Z) ends the file: nothing at or after it is read. A null byte is
@@ -14,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "io/byte_source.h"
 
@@ -52,10 +56,22 @@ class DataReader {
   // behaves as at its end.
   bool Cancelled() const { return cancelled_; }
 
-  // True once a block was read from a source whose stamp is no longer the
-  // one given to WatchStamp; the reader has then failed, and nothing of that
-  // block is used.
+  // True once a block was read, or the end of the source met, while the
+  // source's stamp was no longer the one given to WatchStamp; the reader has
+  // then failed, and nothing of that block is used. A file cut while it is
+  // read ends early: its end is a change, never a shorter file.
   bool StampChanged() const { return stamp_changed_; }
+
+  // The system's error number of the read that failed (see
+  // ByteSource::ReadErrorNumber), or 0 when the medium has not failed, the
+  // source cannot tell why, or the failure was a change of stamp.
+  int ReadErrorNumber() const { return read_error_; }
+
+  // Compares the source's stamp with the watched one once more, unless the
+  // reader has already done so at the end of the source; a change makes the
+  // reader fail as StampChanged says. True when the stamp still holds (or
+  // none is watched).
+  bool StampHolds();
 
   // The number of bytes read over since the first byte.
   std::uint64_t Offset() const { return consumed_ + pos_; }
@@ -74,7 +90,21 @@ class DataReader {
   // when a null byte stands in the way.
   bool SkipLine();
 
-  // Starts again from the first byte; false when the medium fails.
+  // How ReadTextLine ended.
+  enum class TextLine {
+    kLine,      // at a line end, which was read over
+    kEnd,       // at the end of the source, a byte 26, a failure or a stop
+    kNullByte,  // at a null byte, which was read over
+    kTooLong,   // after `max_bytes` bytes, with more before the line end
+  };
+
+  // Reads a line of text into `line` (its bytes without the line end): up to
+  // a line feed, a carriage return and a line feed, or a carriage return
+  // alone. At most `max_bytes` bytes are kept.
+  TextLine ReadTextLine(std::string& line, std::size_t max_bytes);
+
+  // Starts again from the first byte; false when the medium fails. The stamp
+  // watched and the progress hook stay.
   bool Restart();
 
   // Compares the source's stamp with `stamp` after each block read, before
@@ -113,6 +143,8 @@ class DataReader {
   bool failed_ = false;
   bool cancelled_ = false;
   bool stamp_changed_ = false;
+  bool end_stamped_ = false;  // the stamp was compared at the end
+  int read_error_ = 0;
   std::optional<SourceStamp> stamp_;
   const ReadProgress* progress_ = nullptr;
   std::uint64_t total_ = 0;

@@ -1,0 +1,38 @@
+// A byte source that hands out at most a few bytes a read, so that tokens,
+// white space, line ends and byte order marks run across block ends.
+#ifndef ORVANE_PIECE_SOURCE_H_
+#define ORVANE_PIECE_SOURCE_H_
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "io/byte_source.h"
+
+namespace orvane::testing_support {
+
+// Holds a view of `bytes`, as MemorySource does; it has no stamp.
+class PieceSource : public ByteSource {
+ public:
+  PieceSource(std::string_view bytes, std::size_t piece)
+      : bytes_(bytes), piece_(piece) {}
+  std::ptrdiff_t Read(std::uint8_t* buffer, std::size_t capacity) override {
+    const std::size_t n = std::min({capacity, bytes_.size() - pos_, piece_});
+    std::copy_n(bytes_.data() + pos_, n, buffer);
+    pos_ += n;
+    return static_cast<std::ptrdiff_t>(n);
+  }
+  bool Rewind() override {
+    pos_ = 0;
+    return true;
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t piece_, pos_ = 0;
+};
+
+}  // namespace orvane::testing_support
+
+#endif  // ORVANE_PIECE_SOURCE_H_
