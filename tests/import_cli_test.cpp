@@ -1,6 +1,7 @@
 // orvane-cli --import as a user runs it on the tables other programs write.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "run_program.h"
@@ -97,6 +98,17 @@ TEST_F(ImportCli, RefusalsNameTheLineAndColumn) {
   EXPECT_NE(unknown.err.find("choose the columns"), std::string::npos);
   // Without --import a table is a data file, refused as it always was.
   EXPECT_EQ(Run("bad.csv").err, "bad.csv: Read error --- #1\n");
+}
+
+TEST_F(ImportCli, FoldersAndFailingMediaAreNamedAsSuch) {
+  ASSERT_TRUE(std::filesystem::create_directory(folder_.path() / "folder"));
+  const ProgramRun r = Run("--import folder /proc/self/mem");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "folder: Not a regular file\n"
+            "/proc/self/mem: Cannot read the file: Input/output error\n");
+  // A data file says the same.
+  EXPECT_EQ(Run("folder /proc/self/mem").err, r.err);
 }
 
 TEST_F(ImportCli, UsageErrors) {

@@ -1,18 +1,22 @@
 #include "io/table_import.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/analysis.h"
 #include "core/report.h"
 #include "io/open_pipeline.h"
+#include "piece_source.h"
 #include "temp_folder.h"
 
 namespace orvane {
@@ -445,6 +449,136 @@ TEST(TableImportRefusals, AStopAskedForEndsTheImport) {
   EXPECT_EQ(s.code(), StatusCode::kCancelled);
   EXPECT_EQ(s.message(), "Cancelled.");
   EXPECT_TRUE(data.measured.empty());
+}
+
+// A table that another program appends `extra` to at the first read after
+// the import went back to its beginning, as a file written to meanwhile. With
+// `stamped` its stamp is its size; without, it has none, and only the count
+// of rows tells the change.
+class GrowingSource : public ByteSource {
+ public:
+  GrowingSource(std::string text, std::string extra, bool stamped)
+      : text_(std::move(text)), extra_(std::move(extra)), stamped_(stamped) {}
+  std::ptrdiff_t Read(std::uint8_t* buffer, std::size_t capacity) override {
+    if (rewound_) text_ += std::exchange(extra_, {});
+    const std::size_t n = std::min(capacity, text_.size() - pos_);
+    std::memcpy(buffer, text_.data() + pos_, n);
+    pos_ += n;
+    return static_cast<std::ptrdiff_t>(n);
+  }
+  bool Rewind() override {
+    pos_ = 0;
+    rewound_ = true;
+    return true;
+  }
+  std::optional<SourceStamp> Stamp() override {
+    if (!stamped_) return std::nullopt;
+    return SourceStamp{text_.size(), 0, 0};
+  }
+
+ private:
+  std::string text_, extra_;
+  bool stamped_;
+  bool rewound_ = false;
+  std::size_t pos_ = 0;
+};
+
+TEST(TableImportChanges, RowsAddedBetweenThePassesAreNeverStored) {
+  // Without the refusal, the filling pass would store 200,000 rows past
+  // the ten it allocated for.
+  std::string table = "Major,Minor,Angle\n", extra;
+  for (int i = 0; i < 10; ++i) table += "3,2,30\n";
+  for (int i = 0; i < 200'000; ++i) extra += "4,2,45\n";
+  TableLayout layout;
+  layout.header = true;
+  layout.major_column = 0;
+  layout.minor_column = 1;
+  layout.angle_column = 2;
+  for (bool stamped : {true, false}) {
+    GrowingSource source(table, extra, stamped);
+    LoadedData data;
+    const Status s = ImportTable(source, layout, data);
+    EXPECT_EQ(s.code(), StatusCode::kReadError) << stamped;
+    EXPECT_EQ(s.message(), "The file changed while it was read.") << stamped;
+    EXPECT_TRUE(data.measured.empty()) << stamped;
+  }
+}
+
+TEST(TableImportBlocks, LinesAcrossBlockEndsReadAsWithinOne) {
+  // Whatever the blocks a source gives, a line ends, and a byte order mark
+  // is dropped, as within one block: the same layout, data and refusals.
+  using namespace std::string_literals;
+  const std::string tables[] = {
+      "\xEF\xBB\xBFMajor;Minor;Angle\r\n3,5;1,25;30\r\n4;2;45\r\n",
+      "R,phi\r2.5,30\r\r1.5,\"-10\"\r",
+      "a\tb\tphi\n3\t2\t30\n\n4\t2\t45",
+      "R,phi\n2,30\n3,40\x1a\n9,x\n",
+      "R,phi\n2,30\n3,4\0\n"s,
+      "R,phi\n2,30\n3,x\r\n",
+  };
+  for (const std::string& table : tables) {
+    MemorySource looked(table), read(table);
+    TablePreview whole;
+    LoadedData whole_data;
+    const Status found = PreviewTable(looked, {}, whole);
+    const Status imported = ImportTable(read, whole.layout, whole_data);
+    for (std::size_t piece : {1, 2, 3, 5}) {
+      testing_support::PieceSource looked_piece(table, piece),
+          read_piece(table, piece);
+      TablePreview preview;
+      LoadedData data;
+      EXPECT_EQ(PreviewTable(looked_piece, {}, preview).message(),
+                found.message())
+          << piece << ": " << table;
+      EXPECT_EQ(preview.layout, whole.layout) << piece << ": " << table;
+      EXPECT_EQ(preview.column_names, whole.column_names) << piece;
+      const Status s = ImportTable(read_piece, whole.layout, data);
+      EXPECT_EQ(s.message(), imported.message()) << piece << ": " << table;
+      ASSERT_EQ(data.measured.size(), whole_data.measured.size()) << piece;
+      EXPECT_EQ(std::memcmp(data.measured.data(), whole_data.measured.data(),
+                            data.measured.size() * sizeof(MarkerRecord)),
+                0)
+          << piece << ": " << table;
+    }
+  }
+}
+
+class TableImportFiles : public ::testing::Test {
+ protected:
+  testing_support::TempFolder folder_{"table_files"};
+};
+
+TEST_F(TableImportFiles, CutWhileCountingIsAChangeNotACutRow) {
+  // Cut a few bytes into the second block, before a row's orientation: read
+  // as a shorter table, its last row would have an empty Angle cell.
+  std::string table = "Major,Minor,Angle\n";
+  while (table.size() < 2 * kReadBlockBytes) table += "3.5,1.25,30\n";
+  const std::size_t cut = kReadBlockBytes - kReadBlockBytes % 12 + 18 + 9;
+  ASSERT_EQ(table.compare(cut - 9, 10, "3.5,1.25,3"), 0);
+  const std::string path = folder_.Write("cut.csv", table);
+  TableLayout layout;
+  ASSERT_TRUE(DetectTableLayout(path, {}, layout).ok());
+  LoadedData data;
+  const Status s =
+      ImportTable(path, layout, data, [&](std::uint64_t, std::uint64_t, int) {
+        EXPECT_EQ(::truncate(path.c_str(), static_cast<off_t>(cut)), 0);
+        return true;
+      });
+  EXPECT_EQ(s.message(), "The file changed while it was read.");
+  EXPECT_TRUE(data.measured.empty());
+}
+
+TEST_F(TableImportFiles, FoldersAndFailingMediaAsTheDataFileLoaderSaysThem) {
+  TableLayout layout;
+  EXPECT_EQ(DetectTableLayout(folder_.path().string(), {}, layout).message(),
+            "Not a regular file");
+  EXPECT_EQ(DetectTableLayout("/proc/self/mem", {}, layout).message(),
+            "Cannot read the file: Input/output error");
+  layout.ratio_column = 0;
+  layout.angle_column = 1;
+  LoadedData data;
+  EXPECT_EQ(ImportTable("/proc/self/mem", layout, data).message(),
+            "Cannot read the file: Input/output error");
 }
 
 // The import as the load stage of an Open: the same state and report as an

@@ -21,119 +21,100 @@ constexpr std::size_t kSampleLines = 64;
 // Column names in messages are cut to this many bytes.
 constexpr std::size_t kMaxNameBytes = 40;
 
-// Lines of a source, read in blocks. A line ends at a line feed, a carriage
-// return and line feed, or a carriage return alone. A byte order mark before
-// the first line is dropped; the byte 26 (Ctrl-Z) ends the source, as it
-// ends a data file.
-class LineReader {
+// The lines of a table, read by the loaders' block reader, which watches
+// the source's stamp, tells the progress hook and starts again. A line ends
+// at a line feed, a carriage return and line feed, or a carriage return
+// alone. A byte order mark before the first line is dropped; the byte 26
+// (Ctrl-Z) ends the source, as it ends a data file.
+class TableLines {
  public:
-  enum class Next { kLine, kEnd, kNullByte, kTooLong, kFailed, kCancelled };
+  enum class Next {
+    kLine,
+    kEnd,
+    kNullByte,
+    kTooLong,
+    kFailed,
+    kChanged,
+    kCancelled
+  };
 
-  explicit LineReader(ByteSource& source)
-      : source_(source), buffer_(new std::uint8_t[kReadBlockBytes]) {}
+  explicit TableLines(ByteSource& source) : reader_(source) {}
+
+  // Watches the source's stamp from `stamp` on, in this pass and the next.
+  void WatchStamp(const std::optional<SourceStamp>& stamp) {
+    reader_.WatchStamp(stamp);
+  }
+
+  // Tells `progress` (null or empty: none) of each block of pass `pass`, 1
+  // or 2, as of one read of `total` bytes: the counting pass fills the first
+  // half.
+  void SetProgress(const ReadProgress* progress, std::uint64_t total,
+                   int pass) {
+    const bool told = progress != nullptr && *progress;
+    user_progress_ = told ? progress : nullptr;
+    reader_.SetProgress(told ? &halves_ : nullptr, total, pass);
+  }
 
   Next ReadLine(std::string& line) {
     line.clear();
-    if (AtEnd()) return end_result();
+    // A null byte begins a line; it is refused as such.
+    if (reader_.AtEnd() && !reader_.AtNullByte()) return Ended();
     ++line_number_;
-    if (line_number_ == 1) SkipByteOrderMark();
-    for (int c = Peek(); c >= 0 && c != kEndOfFileByte; c = Peek()) {
-      ++pos_;
-      if (c == 0) return Next::kNullByte;
-      if (c == '\n') return Next::kLine;
-      if (c == '\r') {
-        if (Peek() == '\n') ++pos_;
-        return Next::kLine;
-      }
-      if (line.size() == kMaxLineBytes) return Next::kTooLong;
-      line.push_back(static_cast<char>(c));
+    // The first line may carry a byte order mark before its bytes.
+    const std::size_t mark = line_number_ == 1 ? kByteOrderMark.size() : 0;
+    const DataReader::TextLine read =
+        reader_.ReadTextLine(line, kMaxLineBytes + mark);
+    if (mark > 0 && line.compare(0, mark, kByteOrderMark) == 0) {
+      line.erase(0, mark);
     }
-    if (failed_) return Next::kFailed;
-    if (cancelled_) return Next::kCancelled;
+    if (line.size() > kMaxLineBytes) return Next::kTooLong;
+    switch (read) {
+      case DataReader::TextLine::kNullByte:
+        return Next::kNullByte;
+      case DataReader::TextLine::kTooLong:
+        return Next::kTooLong;
+      case DataReader::TextLine::kEnd:
+        // A last line without a line end is a line, unless the reading
+        // stopped short of the end.
+        if (reader_.Failed() || reader_.Cancelled()) return Ended();
+        return Next::kLine;
+      case DataReader::TextLine::kLine:
+        break;
+    }
     return Next::kLine;
   }
 
-  std::int64_t LineNumber() const { return line_number_; }
-  std::uint64_t Offset() const { return consumed_ + pos_; }
-  bool Failed() const { return failed_; }
-  bool Cancelled() const { return cancelled_; }
-
-  bool Restart() {
-    pos_ = len_ = 0;
-    consumed_ = 0;
-    line_number_ = 0;
-    ended_ = failed_ = cancelled_ = false;
-    if (!source_.Rewind()) {
-      ended_ = failed_ = true;
-      return false;
-    }
-    return true;
+  // Why the reading ended: kEnd at the end of the source.
+  Next Ended() {
+    if (reader_.Cancelled()) return Next::kCancelled;
+    if (reader_.StampChanged()) return Next::kChanged;
+    if (reader_.Failed()) return Next::kFailed;
+    return Next::kEnd;
   }
 
-  void SetProgress(const ReadProgress* progress, std::uint64_t total,
-                   int pass) {
-    progress_ = progress != nullptr && *progress ? progress : nullptr;
-    total_ = total;
-    pass_ = pass;
+  std::int64_t LineNumber() const { return line_number_; }
+  std::uint64_t Offset() const { return reader_.Offset(); }
+  int ReadErrorNumber() const { return reader_.ReadErrorNumber(); }
+  bool StampHolds() { return reader_.StampHolds(); }
+
+  bool Restart() {
+    line_number_ = 0;
+    return reader_.Restart();
   }
 
  private:
-  bool AtEnd() {
-    const int c = Peek();
-    return c < 0 || c == kEndOfFileByte;
-  }
-  Next end_result() const {
-    if (failed_) return Next::kFailed;
-    if (cancelled_) return Next::kCancelled;
-    return Next::kEnd;
-  }
-  void SkipByteOrderMark() {
-    // The three bytes may straddle a block only in a source that gives
-    // fewer than three bytes a read, which no file or buffer does.
-    if (pos_ + 3 <= len_ && buffer_[pos_] == 0xEF &&
-        buffer_[pos_ + 1] == 0xBB && buffer_[pos_ + 2] == 0xBF) {
-      pos_ += 3;
-    }
-  }
-  int Peek() {
-    if (pos_ == len_ && !Fill()) return -1;
-    return buffer_[pos_];
-  }
-  bool Fill() {
-    if (ended_) return false;
-    consumed_ += len_;
-    pos_ = len_ = 0;
-    const std::ptrdiff_t n = source_.Read(buffer_.get(), kReadBlockBytes);
-    if (n <= 0) {
-      ended_ = true;
-      failed_ = n < 0;
-      return false;
-    }
-    len_ = static_cast<std::size_t>(n);
-    // The two passes report as one read: the first fills the first half.
-    const std::uint64_t done = consumed_ + len_;
-    if (progress_ != nullptr &&
-        !(*progress_)(((pass_ - 1) * total_ + std::min(done, total_)) / 2,
-                      total_, 1)) {
-      len_ = 0;
-      ended_ = cancelled_ = true;
-      return false;
-    }
-    return true;
-  }
+  static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-  ByteSource& source_;
-  std::unique_ptr<std::uint8_t[]> buffer_;
-  std::size_t pos_ = 0;
-  std::size_t len_ = 0;
-  std::uint64_t consumed_ = 0;
+  DataReader reader_;
   std::int64_t line_number_ = 0;
-  bool ended_ = false;
-  bool failed_ = false;
-  bool cancelled_ = false;
-  const ReadProgress* progress_ = nullptr;
-  std::uint64_t total_ = 0;
-  int pass_ = 0;
+  const ReadProgress* user_progress_ = nullptr;
+  const ReadProgress halves_ = [this](std::uint64_t done, std::uint64_t total,
+                                      int pass) {
+    return (*user_progress_)(((static_cast<std::uint64_t>(pass) - 1) * total +
+                              std::min(done, total)) /
+                                 2,
+                             total, 1);
+  };
 };
 
 bool IsBlank(char c) {
@@ -396,21 +377,32 @@ Status CellRefusal(StatusCode code, std::int64_t line,
       datum);
 }
 
+// The refusal of a table whose bytes changed between or during the passes.
+Status Changed() {
+  return Status(StatusCode::kReadError, "The file changed while it was read.");
+}
+
 // The refusal for a line the reader could not give.
-Status ReaderRefusal(LineReader::Next next, std::int64_t line,
+Status ReaderRefusal(const TableLines& lines, TableLines::Next next,
                      std::int32_t datum) {
+  const std::int64_t line = lines.LineNumber();
   switch (next) {
-    case LineReader::Next::kNullByte:
+    case TableLines::Next::kNullByte:
       return LineRefusal(StatusCode::kReadError, line,
                          "a null byte: this is no text table", datum);
-    case LineReader::Next::kTooLong:
+    case TableLines::Next::kTooLong:
       return LineRefusal(StatusCode::kReadError, line,
                          "longer than " + std::to_string(kMaxLineBytes) +
                              " bytes: this is no measurement table",
                          datum);
-    case LineReader::Next::kCancelled:
+    case TableLines::Next::kCancelled:
       return Status(StatusCode::kCancelled, "Cancelled.");
+    case TableLines::Next::kChanged:
+      return Changed();
     default:
+      if (lines.ReadErrorNumber() != 0) {
+        return ReadFailure(lines.ReadErrorNumber());
+      }
       return LineRefusal(StatusCode::kReadError, line,
                          "the file cannot be read", datum);
   }
@@ -498,9 +490,10 @@ Status RowDatum(const std::vector<std::string>& cells, std::size_t width,
 }
 
 // One pass over the table. With `fill`, the data rows are stored into it
-// (its records already allocated for `count` of them); without, they are
-// counted into `count`. The column names of the header are kept in `names`.
-Status ReadRows(LineReader& reader, const TableLayout& layout, LoadedData* fill,
+// (its records already allocated for `count` of them, never more: a row
+// beyond them is a change of the source); without, they are counted into
+// `count`. The column names of the header are kept in `names`.
+Status ReadRows(TableLines& reader, const TableLayout& layout, LoadedData* fill,
                 std::int32_t& count, std::vector<std::string>& names) {
   std::string line;
   std::vector<std::string> cells;
@@ -510,10 +503,12 @@ Status ReadRows(LineReader& reader, const TableLayout& layout, LoadedData* fill,
   std::int32_t n = 0;
   names.clear();
   while (true) {
-    const LineReader::Next next = reader.ReadLine(line);
+    const TableLines::Next next = reader.ReadLine(line);
     const std::int64_t at = reader.LineNumber();
-    if (next == LineReader::Next::kEnd) break;
-    if (next != LineReader::Next::kLine) return ReaderRefusal(next, at, n + 1);
+    if (next == TableLines::Next::kEnd) break;
+    if (next != TableLines::Next::kLine) {
+      return ReaderRefusal(reader, next, n + 1);
+    }
     if (BlankLine(line)) continue;
     if (!SplitCells(line, layout.delimiter, cells)) {
       return LineRefusal(StatusCode::kReadError, at,
@@ -534,6 +529,7 @@ Status ReadRows(LineReader& reader, const TableLayout& layout, LoadedData* fill,
     if (n == std::numeric_limits<std::int32_t>::max() - 1) {
       return Refusal(StatusCode::kOutOfMemory, n);
     }
+    if (fill != nullptr && n == fill->count) return Changed();
     ++n;
     MarkerRecord scratch;
     MarkerRecord& d =
@@ -543,11 +539,6 @@ Status ReadRows(LineReader& reader, const TableLayout& layout, LoadedData* fill,
         !read.ok()) {
       return read;
     }
-  }
-  if (reader.Failed() || reader.Cancelled()) {
-    return ReaderRefusal(reader.Cancelled() ? LineReader::Next::kCancelled
-                                            : LineReader::Next::kFailed,
-                         reader.LineNumber(), n);
   }
   if (n == 0) {
     return Status(StatusCode::kReadError,
@@ -640,17 +631,16 @@ Status CheckLayout(const TableLayout& layout) {
 Status PreviewTable(ByteSource& source, const TableChoices& choices,
                     TablePreview& preview, std::size_t max_rows) {
   preview = TablePreview{};
-  LineReader reader(source);
+  TableLines reader(source);
+  reader.WatchStamp(source.Stamp());
   std::vector<std::string> sample;
   std::vector<std::int64_t> sample_lines;
   std::int64_t non_empty = 0;
   std::string line;
   while (true) {
-    const LineReader::Next next = reader.ReadLine(line);
-    if (next == LineReader::Next::kEnd) break;
-    if (next != LineReader::Next::kLine) {
-      return ReaderRefusal(next, reader.LineNumber(), 0);
-    }
+    const TableLines::Next next = reader.ReadLine(line);
+    if (next == TableLines::Next::kEnd) break;
+    if (next != TableLines::Next::kLine) return ReaderRefusal(reader, next, 0);
     if (BlankLine(line) || EmptyRowLine(line)) continue;
     ++non_empty;
     if (sample.size() < kSampleLines) {
@@ -814,12 +804,15 @@ Status ImportTable(ByteSource& source, const TableLayout& layout,
                    LoadedData& data, const ReadProgress& progress) {
   data = LoadedData{};
   if (Status valid = CheckLayout(layout); !valid.ok()) return valid;
-  LineReader reader(source);
+  TableLines reader(source);
   const std::optional<SourceStamp> stamp = source.Stamp();
   const std::uint64_t total = stamp ? stamp->size : 0;
   std::vector<std::string> names;
 
-  // Counting pass: every row is checked; nothing is stored.
+  // Counting pass: every row is checked; nothing is stored. The stamp is
+  // compared after each block and at the end of the source, in both passes,
+  // so that no byte of another version of the source is used.
+  reader.WatchStamp(stamp);
   reader.SetProgress(&progress, total, 1);
   std::int32_t n = 0;
   if (Status counted = ReadRows(reader, layout, nullptr, n, names);
@@ -836,19 +829,18 @@ Status ImportTable(ByteSource& source, const TableLayout& layout,
   }
   loaded.count = n;
 
-  // Filling pass, over a source of the same stamp; changed bytes meet the
-  // same checks, and a different count or end is refused.
-  const Status changed(StatusCode::kReadError,
-                       "The file changed while it was read.");
-  if (!reader.Restart() || source.Stamp() != stamp) return changed;
+  // Filling pass, over a source of the same stamp, into the records counted
+  // and no further; it must end where the counting pass ended, with as many
+  // rows.
+  if (!reader.Restart() || source.Stamp() != stamp) return Changed();
   reader.SetProgress(&progress, total, 2);
   std::int32_t again = 0;
   if (Status filled = ReadRows(reader, layout, &loaded, again, names);
       !filled.ok()) {
     return filled;
   }
-  if (again != n || reader.Offset() != end || source.Stamp() != stamp) {
-    return changed;
+  if (again != n || reader.Offset() != end || !reader.StampHolds()) {
+    return Changed();
   }
   data = std::move(loaded);
   return Status();
