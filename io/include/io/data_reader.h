@@ -4,11 +4,12 @@
 // watches the source's stamp, tells the progress hook of each block and
 // starts again from the first byte.
 //
-// White space is any byte 1..32. A line ends at a line feed. The byte 26
-// (Ctrl-Z) ends the file: nothing at or after it is read. A null byte is
-// not white space: text with null bytes is not a data file of this program
-// (a UTF-16 file, say, would otherwise read "30" as "3", then a blank), so
-// the reader stops at it and the loader refuses the file.
+// White space is any byte 1..32. A line of a data file ends at a line feed
+// (a table's line, read by ReadTextLine, at a carriage return too). The
+// byte 26 (Ctrl-Z) ends the file: nothing at or after it is read. A null
+// byte is not white space: text with null bytes is not a data file of this
+// program (a UTF-16 file, say, would otherwise read "30" as "3", then a
+// blank), so the reader stops at it and the loader refuses the file.
 #ifndef ORVANE_IO_DATA_READER_H_
 #define ORVANE_IO_DATA_READER_H_
 

@@ -20,10 +20,15 @@
 // modulo 180), so that a data file that holds phi printed exactly gives the
 // same single.
 //
-// Like the data file loader, the import reads its source twice (a counting
-// pass that checks every row, then a filling pass into data allocated once)
-// and never holds the source in memory; a source changed between the passes
-// is refused.
+// The import reads its source twice (a counting pass that checks every row,
+// then a filling pass into data allocated once), in blocks, through the data
+// file loader's block reader, and never holds the source in memory. The
+// source's stamp is compared after each block and at the end of each pass,
+// and the filling pass stores no more rows than were counted and must end
+// where the counting pass ended: a source changed (written to, or cut)
+// between or during the passes is refused with "The file changed while it
+// was read." A medium that fails gives the system's reason, as it does for
+// the data file loader.
 //
 // A refusal names the line and the column and says why, for example
 // "line 17, column Minor: not a number"; its datum is the number of the
