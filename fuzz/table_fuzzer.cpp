@@ -4,13 +4,16 @@
 // leaves each to be found); the rest is the table. Whatever the bytes, the
 // preview and the import must return a refusal with a message or data they
 // have checked, the import must read what the preview's layout says, and the
-// report of accepted data must show no NaN or infinity.
+// report of accepted data must show no NaN or infinity. Read a few bytes a
+// block, the table must give the same layout, data and refusals.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "../tests/piece_source.h"
 #include "fuzz_checks.h"
 #include "io/byte_source.h"
 #include "io/open_pipeline.h"
@@ -63,6 +66,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes,
   orvane::LoadedData data;
   const orvane::Status status =
       orvane::ImportTable(source, preview.layout, data);
+
+  // Lines, line ends and the byte order mark across block ends.
+  const std::size_t piece = 1 + size % 7;
+  orvane::testing_support::PieceSource looked_piece(text, piece);
+  orvane::TablePreview preview_piece;
+  const orvane::Status found_piece =
+      orvane::PreviewTable(looked_piece, choices, preview_piece);
+  if (found_piece.message() != found.message() ||
+      !(preview_piece.layout == preview.layout)) {
+    Fail("preview in pieces", found_piece.message() + " / " + found.message());
+  }
+  orvane::testing_support::PieceSource read_piece(text, piece);
+  orvane::LoadedData data_piece;
+  const orvane::Status status_piece =
+      orvane::ImportTable(read_piece, preview.layout, data_piece);
+  if (status_piece.message() != status.message() ||
+      data_piece.measured.size() != data.measured.size() ||
+      (!data.measured.empty() &&
+       std::memcmp(data_piece.measured.data(), data.measured.data(),
+                   data.measured.size() * sizeof(orvane::MarkerRecord)) != 0)) {
+    Fail("import in pieces", status_piece.message() + " / " + status.message());
+  }
   if (!status.ok()) {
     CheckRefusal(status, data);
     return 0;
