@@ -1,27 +1,9 @@
 #include "core/bootstrap_settings.h"
 
 #include <algorithm>
-#include <charconv>
+#include "core/digits.h"
 
 namespace orvane {
-namespace {
-
-// Digits only: no sign, no blank, no prefix, at least one digit.
-template <typename T>
-bool ParseDigits(std::string_view text, T& value) {
-  if (text.empty()) return false;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  T v{};
-  const auto [end, ec] =
-      std::from_chars(text.data(), text.data() + text.size(), v);
-  if (ec != std::errc() || end != text.data() + text.size()) return false;
-  value = v;
-  return true;
-}
-
-}  // namespace
 
 int KeptResamples(int resamples) {
   // In integers, so that no rounding of 0.95 can lose a solution.

@@ -9,13 +9,15 @@
 #include <string_view>
 #include <utility>
 
+#include "core/utf8_text.h"
 #include "io/number_token.h"
+#include "io/text_file.h"
 
 namespace orvane {
 namespace {
 
 // A line longer than this is no row of a measurement table.
-constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
+constexpr std::size_t kMaxLineBytes = kMaxTextBytes;
 // The lines looked at to tell the delimiter, the header and the roles.
 constexpr std::size_t kSampleLines = 64;
 // Column names in messages are cut to this many bytes.
@@ -319,47 +321,11 @@ ColumnRole RoleOfName(const std::string& word) {
 
 // The name a message gives a column: its header name, printable and cut,
 // or its number from 1.
-// The bytes of a well-formed UTF-8 sequence of two to four bytes at
-// `text[at]`, or 0.
-std::size_t Utf8Sequence(std::string_view text, std::size_t at) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  const std::size_t n = lead >= 0xC2 && lead <= 0xDF   ? 2
-                        : lead >= 0xE0 && lead <= 0xEF ? 3
-                        : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                       : 0;
-  if (n == 0 || at + n > text.size()) return 0;
-  for (std::size_t k = 1; k < n; ++k) {
-    if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 0;
-  }
-  const auto second = static_cast<unsigned char>(text[at + 1]);
-  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
-      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F)) {
-    return 0;  // overlong, a surrogate, or beyond U+10FFFF
-  }
-  return n;
-}
-
 std::string ColumnLabel(const std::vector<std::string>& names, int column) {
   if (column >= 0 && static_cast<std::size_t>(column) < names.size() &&
       !names[static_cast<std::size_t>(column)].empty()) {
-    // Printable text in well-formed UTF-8 whatever the table holds: other
-    // bytes show as '?'.
-    const std::string& name = names[static_cast<std::size_t>(column)];
-    std::string label;
-    for (std::size_t i = 0; i < name.size() && label.size() < kMaxNameBytes;) {
-      const auto u = static_cast<unsigned char>(name[i]);
-      if (u >= 32 && u < 127) {
-        label.push_back(name[i++]);
-      } else if (const std::size_t n = u >= 128 ? Utf8Sequence(name, i) : 0;
-                 n > 0) {
-        label.append(name, i, n);
-        i += n;
-      } else {
-        label.push_back('?');
-        ++i;
-      }
-    }
-    return label;
+    return PrintableText(names[static_cast<std::size_t>(column)],
+                         kMaxNameBytes);
   }
   return std::to_string(column + 1);
 }
