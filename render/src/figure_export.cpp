@@ -5,7 +5,10 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/digits.h"
 #include "core/number_format.h"
+#include "core/utf8_text.h"
+#include "io/text_file.h"
 
 namespace orvane {
 
@@ -22,14 +25,20 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
+// Quoted input in a message is cut to this many bytes.
+constexpr std::size_t kMaxQuotedBytes = 80;
+
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 Status Refused(const std::string& text) {
   return Status(StatusCode::kReadError, text);
 }
 
 // A length in millimetres: digits with at most one full stop, no sign, no
-// exponent, within the figure's limits.
+// exponent, within the figure's limits; leading zeros as in any whole
+// number.
 bool ParseMillimetres(std::string_view text, double& mm) {
-  if (text.empty() || text.size() > 12) return false;
+  if (text.empty()) return false;
   int dots = 0;
   for (const char c : text) {
     if (c == '.') {
@@ -85,12 +94,7 @@ Status SetFigureSetting(std::string_view key, std::string_view value,
     settings.height_mm = h;
   } else if (key == "dpi") {
     int dpi = 0;
-    bool digits = !value.empty() && value.size() <= 5;
-    for (const char c : value) digits = digits && c >= '0' && c <= '9';
-    if (digits) {
-      std::from_chars(value.data(), value.data() + value.size(), dpi);
-    }
-    if (!digits || dpi < kMinFigureDpi || dpi > kMaxFigureDpi) {
+    if (!ParseDigitsIn(value, kMinFigureDpi, kMaxFigureDpi, dpi)) {
       return Refused("dpi needs a whole number from " +
                      std::to_string(kMinFigureDpi) + " to " +
                      std::to_string(kMaxFigureDpi));
@@ -123,13 +127,22 @@ Status SetFigureSetting(std::string_view key, std::string_view value,
     if (!projection) return Refused("projection needs equal-area or elliott");
     settings.projection = projection;
   } else {
-    return Refused("unknown setting \"" + k + "\" (the settings are " +
-                   kFigureSettingNames + ")");
+    return Refused("unknown setting \"" + PrintableText(k, kMaxQuotedBytes) +
+                   "\" (the settings are " + kFigureSettingNames + ")");
   }
   return Status();
 }
 
 Status ParseFigureSettings(std::string_view text, FigureSettings& settings) {
+  // A byte-order mark of UTF-16 (or the null bytes of its ASCII) would show
+  // every character apart: say what the file is instead.
+  if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF") ||
+      (text.size() >= 2 && (text[0] == '\0') != (text[1] == '\0'))) {
+    return Refused("the file is UTF-16 text: a settings file is UTF-8");
+  }
+  if (text.starts_with(kUtf8ByteOrderMark)) {
+    text.remove_prefix(kUtf8ByteOrderMark.size());
+  }
   FigureSettings read = settings;
   int number = 0;
   for (std::size_t start = 0; start <= text.size();) {
@@ -140,9 +153,12 @@ Status ParseFigureSettings(std::string_view text, FigureSettings& settings) {
     start = end + 1;
     if (line.empty() || line.front() == '#') continue;
     const std::string where = "line " + std::to_string(number) + ": ";
+    if (line.find('\0') != std::string_view::npos) {
+      return Refused(where + "a null byte: this is no settings file");
+    }
     const std::size_t eq = line.find('=');
     if (eq == std::string_view::npos) {
-      return Refused(where + "\"" + std::string(line) +
+      return Refused(where + "\"" + PrintableText(line, kMaxQuotedBytes) +
                      "\" is not a setting: key = value");
     }
     const Status set = SetFigureSetting(Trim(line.substr(0, eq)),
@@ -154,25 +170,22 @@ Status ParseFigureSettings(std::string_view text, FigureSettings& settings) {
 }
 
 Status ReadFigureSettingsFile(const QString& path, FigureSettings& settings) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    return Status(StatusCode::kCannotOpen, QString("Cannot read \"%1\": %2")
-                                               .arg(path, file.errorString())
-                                               .toStdString());
+  const std::string shown = PrintableText(path.toStdString());
+  // A settings file is a few lines; anything larger than the longest text
+  // the loaders take is not one.
+  std::string bytes;
+  if (const Status read = ReadTextFileStart(
+          QFile::encodeName(path).toStdString(), kMaxTextBytes + 1, bytes);
+      !read.ok()) {
+    return Status(StatusCode::kCannotOpen,
+                  "Cannot read \"" + shown + "\": " + read.message());
   }
-  // A settings file is a few lines; anything far larger is not one.
-  const QByteArray bytes = file.read(64 * 1024 + 1);
-  if (bytes.size() > 64 * 1024) {
-    return Refused(QString("\"%1\" is too large for a settings file")
-                       .arg(path)
-                       .toStdString());
+  if (bytes.size() > kMaxTextBytes) {
+    return Refused("\"" + shown + "\" is too large for a settings file");
   }
-  const Status parsed = ParseFigureSettings(
-      std::string_view(bytes.constData(),
-                       static_cast<std::size_t>(bytes.size())),
-      settings);
+  const Status parsed = ParseFigureSettings(bytes, settings);
   if (parsed.ok()) return parsed;
-  return Refused(path.toStdString() + ": " + parsed.message());
+  return Refused(shown + ": " + parsed.message());
 }
 
 std::string FigureSettingsText(const FigureSettings& s) {
