@@ -7,6 +7,7 @@
 
 #include "chart/equal_area_chart.h"
 #include "chart/rf_phi_plot.h"
+#include "core/number_format.h"
 
 namespace orvane {
 namespace {
@@ -267,6 +268,18 @@ ContourRing ClipToConvex(const ContourRing& ring, const ContourRing& convex) {
     out = std::move(in);
   }
   return out;
+}
+
+std::string ConcentrationText(double k, std::string_view sep) {
+  // Two decimals down to 1, then one more for each power of ten below it
+  // (0.1 .. 1 has 3, 0.01 .. 0.1 has 4, ...): three significant digits.
+  // The bounds 1 / 10^n are the nearest doubles to 1e-n, as a k typed as
+  // 1e-4 is.
+  int decimals = 2;
+  for (double power = 1; decimals < 18 && k > 0 && k < 1 / power; power *= 10) {
+    ++decimals;
+  }
+  return FormatFixed(k, 5, decimals, sep);
 }
 
 std::vector<double> EqualStepLevels(double peak, int steps) {

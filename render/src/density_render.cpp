@@ -52,7 +52,7 @@ void DrawDensityBands(QPainter& painter, const DensityContours& contours,
 QString DensityNote(const DensityContours& contours, std::string_view sep) {
   return QString("Density contours, k = %1")
       .arg(QString::fromStdString(
-          FormatFixed(contours.concentration, 5, 2, sep)));
+          ConcentrationText(contours.concentration, sep)));
 }
 
 namespace {

@@ -11,6 +11,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "chart/chart_projection.h"
@@ -84,6 +86,23 @@ inline constexpr int kMinContourSteps = 2;
 inline constexpr int kMaxContourSteps = 20;
 inline constexpr int kDefaultContourSteps = 10;
 inline constexpr int kDefaultContourCells = 128;
+
+// The kernel concentrations k that may be asked for. A datum's kernel
+// exp(k (1 - cosh d)) falls below the highest level of the finest contours,
+// (1 - 1 / kMaxContourSteps) of its peak, only where k (cosh d - 1) reaches
+// -ln(1 - 1 / 20) = 0.0513; on the widest disc the chart draws (rho up to
+// ln 1000 + 0.5 = 7.41, cosh rho - 1 = 824) that needs k >= 6.2e-5: below
+// it even one datum at the centre fills every band over the whole plot and
+// nothing can be told apart. 1e-4 is the round value above; the density's
+// factors (k / 2 pi, the kernel's slope, 1 / k) are then far from
+// underflow. Above 1000 the kernel is narrower than any grid resolves.
+inline constexpr double kMinContourConcentration = 1e-4;
+inline constexpr double kMaxContourConcentration = 1000;
+
+// k as the contours' note gives it: two decimals, more where k needs them
+// for three significant digits ("23.39", "5.98", "0.400", "0.000100"),
+// with the decimal separator `sep`.
+std::string ConcentrationText(double k, std::string_view sep);
 
 struct ContourSettings {
   // The kernel's concentration k; 0: 40 / N^(1/3).
