@@ -11,36 +11,10 @@
 #include <thread>
 
 #include "cli/methods_json.h"
+#include "core/utf8_text.h"
 
 namespace orvane::cli {
 namespace {
-
-// Length of the valid UTF-8 sequence starting at s[i], or 0.
-std::size_t Utf8Length(std::string_view s, std::size_t i) {
-  const auto byte = [&](std::size_t k) {
-    return static_cast<unsigned char>(s[k]);
-  };
-  const unsigned c = byte(i);
-  std::size_t len;
-  unsigned min;
-  if (c >= 0xC2 && c <= 0xDF) {
-    len = 2, min = 0x80;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    len = 3, min = 0x800;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    len = 4, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + len > s.size()) return 0;
-  unsigned cp = c & (0xFF >> (len + 1));
-  for (std::size_t k = 1; k < len; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (byte(i + k) & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return len;
-}
 
 // The longest shortest decimal of a single is 15 bytes ("-1.17549435e-38").
 constexpr std::size_t kMaxFloatBytes = 24;
@@ -226,6 +200,12 @@ void AppendMatrix(BufferedOutput& out, const MinkowskiMatrix& m) {
 }  // namespace
 
 void WriteJsonString(BufferedOutput& out, std::string_view text) {
+  // A name that is not UTF-8 keeps its bytes as "\\xff" (JSON for \xff),
+  // so that the JSON stays UTF-8 and still tells the file.
+  if (!IsValidUtf8(text)) {
+    WriteJsonString(out, EscapeInvalidUtf8(text));
+    return;
+  }
   out.Put('"');
   for (std::size_t i = 0; i < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -238,17 +218,11 @@ void WriteJsonString(BufferedOutput& out, std::string_view text) {
       std::snprintf(buf, sizeof buf, "\\u%04x", c);
       out.Put(buf);
       ++i;
-    } else if (c < 0x80) {
-      out.Put(static_cast<char>(c));
-      ++i;
-    } else if (const std::size_t len = Utf8Length(text, i); len > 0) {
+    } else {
+      // ASCII, or a whole well-formed sequence.
+      const std::size_t len = c < 0x80 ? 1 : Utf8SequenceLength(text, i);
       out.Put(text.substr(i, len));
       i += len;
-    } else {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out.Put(buf);
-      ++i;
     }
   }
   out.Put('"');

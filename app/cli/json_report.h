@@ -38,8 +38,10 @@ void WriteJsonResult(BufferedOutput& out, std::string_view file,
 void WriteJsonError(BufferedOutput& out, std::string_view file,
                     std::string_view message);
 
-// Writes `text` as a JSON string: control characters and quotes escaped,
-// bytes that are not UTF-8 taken as Latin-1.
+// Writes `text` as a JSON string: control characters and quotes escaped;
+// a text that is not well-formed UTF-8 (a file name) has each stray byte
+// written as \xHH first (EscapeInvalidUtf8), so "bad\xff" reads back as
+// the text bad\xff. Well-formed text is written as it is.
 void WriteJsonString(BufferedOutput& out, std::string_view text);
 
 // Writes the shortest decimal that reads back to `v`; null if not finite.

@@ -1,6 +1,7 @@
 #include "io/results_csv.h"
 
 #include "core/number_format.h"
+#include "core/utf8_text.h"
 
 namespace orvane {
 namespace {
@@ -50,6 +51,11 @@ std::string SettingsNote(const AnalysisState& state) {
 }  // namespace
 
 void AppendCsvField(std::string& line, std::string_view text) {
+  // A file name that is not UTF-8 is written as the JSON writes it.
+  if (!IsValidUtf8(text)) {
+    AppendCsvField(line, EscapeInvalidUtf8(text));
+    return;
+  }
   // A leading '#' is quoted too, so that no row reads as a comment line.
   if (text.find_first_of(",\"\r\n") == std::string_view::npos &&
       (text.empty() || text.front() != '#')) {

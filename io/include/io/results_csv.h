@@ -2,7 +2,8 @@
 // scripts. Every single-precision figure is written as the shortest decimal
 // that reads back to the same single, with a full stop whatever the locale;
 // lines end with a line feed; a field holding a comma, a double quote or a
-// line break, or beginning with '#', is quoted, its quotes doubled.
+// line break, or beginning with '#', is quoted, its quotes doubled; bytes
+// of a file name that are not UTF-8 are written as \xHH.
 //
 // The summary of a file (a batch of files gives one row each):
 //   file,N,R_s,phi_s,R_min,R_max,phi_min,phi_max,outcome,message
@@ -35,7 +36,10 @@ inline constexpr const char* kDataCsvHeader =
     "number,a,b,phi,R,R_pre,phi_pre\n";
 inline constexpr const char* kRefusedOutcome = "refused";
 
-// Appends `text` as one CSV field, quoted when it must be.
+// Appends `text` as one CSV field, quoted when it must be. A text that is
+// not well-formed UTF-8 (a file name) has each stray byte written as \xHH,
+// as in the JSON (EscapeInvalidUtf8); well-formed text is kept byte for
+// byte.
 void AppendCsvField(std::string& line, std::string_view text);
 
 // The summary row of an analysed file (count >= 1), line feed included.
