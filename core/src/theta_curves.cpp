@@ -6,6 +6,7 @@
 
 #include "core/double_paths.h"
 #include "core/strain.h"
+#include "core/utf8_text.h"
 
 namespace orvane {
 namespace {
@@ -124,12 +125,23 @@ Status ParseThetaCurveRatios(std::string_view text,
     return c == ',' || c == ';' || c == ' ' || c == '\t';
   };
   std::vector<float> read;
+  // A comma or semicolon ends an item: one with no item before it (at the
+  // start, or after another) or none after it leaves an empty item.
+  bool item_open = true;  // no item yet since the last comma or semicolon
+  const Status empty_item = refused(
+      "an empty item: give initial ratios such as 1.25, 1.5, 2, 3, 5, "
+      "separated by commas");
   std::size_t i = 0;
   while (i < text.size()) {
     if (separator(text[i])) {
+      if (text[i] == ',' || text[i] == ';') {
+        if (item_open) return empty_item;
+        item_open = true;
+      }
       ++i;
       continue;
     }
+    item_open = false;
     std::size_t end = i;
     while (end < text.size() && !separator(text[end])) ++end;
     const std::string_view token = text.substr(i, end - i);
@@ -137,7 +149,7 @@ Status ParseThetaCurveRatios(std::string_view text,
     float value = 0;
     const auto [stop, error] =
         std::from_chars(token.data(), token.data() + token.size(), value);
-    const std::string quoted = "\"" + std::string(token) + "\"";
+    const std::string quoted = "\"" + PrintableText(token, 40) + "\"";
     if (error != std::errc() || stop != token.data() + token.size() ||
         !std::isfinite(value)) {
       return refused(quoted +
@@ -155,6 +167,8 @@ Status ParseThetaCurveRatios(std::string_view text,
     }
     read.push_back(value);
   }
+  // An empty text draws none; a trailing comma is an empty item.
+  if (item_open && !read.empty()) return empty_item;
   ratios = std::move(read);
   return Status();
 }
