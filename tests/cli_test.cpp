@@ -386,12 +386,14 @@ TEST_F(Cli, OptionRefusalsSayWhatIsAccepted) {
             "or .pdf\nTry 'orvane-cli --help'.\n");
   EXPECT_EQ(Exec("--bogus " + six).err,
             "orvane-cli: unknown option --bogus (the options are --json, "
-            "--csv, --methods, --resamples, --seed, --chart, --size, --plot, "
-            "--rf-scale, --theta-curves, --projection, --contours, "
-            "--contour-k, --contour-steps, --contour-data, --figure-size, "
-            "--dpi, --figure-style, --palette, --caption, --cloud, "
-            "--figure-settings, --import and its table options, --help and "
-            "--)\nTry 'orvane-cli --help'.\n");
+            "--csv, --methods, --resamples, --seed, --chart, --size, "
+            "--projection, --plot, --rf-scale, --theta-curves, --import, "
+            "--columns, --angle, --radians, --degrees, --delimiter, --header, "
+            "--no-header, --decimal-comma, --decimal-point, --help, "
+            "--version, --figure-size, --dpi, --figure-style, --palette, "
+            "--caption, --cloud, --contours, --contour-k, --contour-steps, "
+            "--contour-data, --figure-settings and --)\nTry 'orvane-cli "
+            "--help'.\n");
   EXPECT_EQ(Exec("--chart c.txt " + six).err,
             "orvane-cli: Invalid file extension. (.emf, .bmp, .svg, .png or "
             ".pdf)\nTry 'orvane-cli --help'.\n");
@@ -531,13 +533,13 @@ TEST_F(Cli, DensityContoursUnderTheMarkers) {
   const std::pair<std::string, std::string> cases[] = {
       {"--contours " + data, "orvane-cli: the contour options go with --chart"},
       {chart + "--contour-k 0 " + data,
-       "orvane-cli: --contour-k needs a number above 0 and at most 1000"},
+       "orvane-cli: --contour-k needs a number from 0.0001 to 1000"},
       {chart + "--contour-k 1e9 " + data,
-       "orvane-cli: --contour-k needs a number above 0 and at most 1000"},
+       "orvane-cli: --contour-k needs a number from 0.0001 to 1000"},
       {chart + "--contour-k nan " + data,
-       "orvane-cli: --contour-k needs a number above 0 and at most 1000"},
+       "orvane-cli: --contour-k needs a number from 0.0001 to 1000"},
       {chart + data + " --contour-k",
-       "orvane-cli: --contour-k needs a number above 0 and at most 1000"},
+       "orvane-cli: --contour-k needs a number from 0.0001 to 1000"},
       {chart + "--contour-steps 1 " + data,
        "orvane-cli: --contour-steps needs a whole number from 2 to 20"},
       {chart + "--contour-steps 5x " + data,

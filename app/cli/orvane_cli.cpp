@@ -1,6 +1,7 @@
 // orvane-cli: the analysis of data files without a window. It runs the same
 // load and analysis as the window's Open and prints the report, or one JSON
 // object per file.
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <clocale>
@@ -25,11 +26,14 @@
 #include "chart/equal_area_chart.h"
 #include "cli/buffered_output.h"
 #include "cli/json_report.h"
+#include "cli/options.h"
 #include "cli/plot_choice.h"
 #include "core/analysis.h"
 #include "core/bootstrap_settings.h"
+#include "core/digits.h"
 #include "core/methods.h"
 #include "core/number_format.h"
+#include "core/utf8_text.h"
 #include "io/open_pipeline.h"
 #include "io/results_csv.h"
 #include "io/table_import.h"
@@ -37,187 +41,6 @@
 #include "render/picture_export.h"
 
 namespace {
-
-constexpr const char* kUsage =
-    "Usage: orvane-cli [--json] FILE...\n"
-    "       orvane-cli --chart PICTURE [--size WxH] [--json] FILE\n"
-    "       orvane-cli --csv FILE...\n"
-    "       orvane-cli --import [TABLE OPTIONS] [--json | --csv] TABLE...\n"
-    "       orvane-cli --chart PICTURE [figure options] [--json] FILE\n"
-    "       orvane-cli --methods [--json] FILE...\n"
-    "       orvane-cli [--resamples N] [--seed S] [--json | --csv] FILE...\n"
-    "       orvane-cli --chart PICTURE --projection elliott FILE\n"
-    "       orvane-cli --chart PICTURE --contours [contour options] FILE\n"
-    "       orvane-cli --chart PICTURE --plot rfphi [--rf-scale log|linear]\n"
-    "                  [--theta-curves LIST] [--size WxH | figure options]"
-    " FILE\n"
-    "\n"
-    "Rf/phi strain analysis by the hyperbolic vector mean. Each FILE holds\n"
-    "one strain marker per line: major axis, minor axis and orientation of\n"
-    "the major axis in degrees, separated by white space.\n"
-    "\n"
-    "For each file the report is written to standard output: the data\n"
-    "block, the optimal strain and the 95% bootstrap confidence limits (or\n"
-    "the line that says why there are none). A refused file's message goes\n"
-    "to standard error and the remaining files are still analysed. With\n"
-    "fewer than five data the report has no confidence block and\n"
-    "\"Number of data < 5\" goes to standard error. These messages begin\n"
-    "with the file as given and a colon, for example\n"
-    "\"x.txt: Read error --- #1\". Each FILE is opened as given; the report\n"
-    "names it by its full path.\n"
-    "\n"
-    "Options:\n"
-    "  --json   write one JSON object per file and line instead: the data,\n"
-    "           the pre-strain data, the strain, both strain matrices, the\n"
-    "           bootstrap solutions, the report lines and the status texts;\n"
-    "           every single-precision value as the shortest decimal that\n"
-    "           reads back to it. A refused file gives {\"file\", \"error\"}.\n"
-    "  --csv    write a table instead, one row per file after a header row:\n"
-    "           file,N,R_s,phi_s,R_min,R_max,phi_min,phi_max,outcome,message\n"
-    "           with the figures as the shortest decimals that read back to\n"
-    "           them, always with a full stop. The limits are empty unless\n"
-    "           the outcome is \"limits\" (the others: \"null strain\",\n"
-    "           \"surrounds origin\", \"not run\" and \"refused\"); message\n"
-    "           holds why a file was refused, or the notices and warnings of\n"
-    "           its analysis. Messages still go to standard error.\n"
-    "  --methods\n"
-    "           after each report, a table of other estimators beside the\n"
-    "           hyperbolic vector mean's R_s and phi_s: the axial vector\n"
-    "           mean of phi, the harmonic mean of Rf, the fluctuation F of\n"
-    "           phi with Ramsay's R_s and R_i from the extreme ratios, and\n"
-    "           the chi-square test of uniformity of the retrodeformed\n"
-    "           orientations theta (its classes, degrees of freedom, 95%\n"
-    "           critical value and \"uniform\" or \"not uniform\"; not\n"
-    "           tested with fewer than 10 data). With --json each file's\n"
-    "           object ends with a \"methods\" object of the same figures:\n"
-    "           R_s, phi_s, axial_phi, axial_length, harmonic_R, Rf_max,\n"
-    "           Rf_min, F, F_below_90, ramsay_R_s, ramsay_R_i and\n"
-    "           uniformity {classes, df, chi2, critical, result, reason};\n"
-    "           a figure that does not exist (no axial mean when the\n"
-    "           doubled angles cancel, no test) is null. Not with --csv.\n"
-    "  --resamples N\n"
-    "           draw N bootstrap resamples, from 20 to 100000 (default\n"
-    "           200); the limits still span the 95% of the solutions\n"
-    "           nearest to the optimal strain (190 of 200, 475 of 500).\n"
-    "  --seed S the seed of the bootstrap's generator, from 0 to\n"
-    "           4294967295 (default 1). Both are written with digits only\n"
-    "           and go with the plain report, --json, --csv and --chart.\n"
-    "           Only the defaults, 200 resamples from the seed 1,\n"
-    "           reproduce the published figures of this method; other\n"
-    "           settings are named in the report's confidence block, the\n"
-    "           status text, the JSON's \"bootstrap\" (\"resamples\",\n"
-    "           \"seed\") and the CSV's message.\n"
-    "  --chart PICTURE\n"
-    "           also draw the equal-area chart of the analysed FILE into\n"
-    "           PICTURE, in the format of its extension: .emf (Enhanced\n"
-    "           Metafile), .bmp (32-bit bitmap), .svg, .png or .pdf. No\n"
-    "           display is needed. An existing PICTURE is replaced.\n"
-    "  --size WxH\n"
-    "           the chart's size: width, x, height, in whole pixels written\n"
-    "           with digits only, each from 120 to 16384 (default 640x362,\n"
-    "           the window's). The picture has the window's look, without\n"
-    "           the data grid's column.\n"
-    "  --projection equal-area|elliott\n"
-    "           the chart's projection: equal-area (the default), radius\n"
-    "           zeta = sqrt(R) - 1/sqrt(R) = 2 sinh(rho/2); or elliott\n"
-    "           (equidistant), radius rho = ln R, the disc reaching ln of\n"
-    "           the largest measured R + 0.5, and \"Elliott projection\"\n"
-    "           written in the lower left corner of the picture.\n"
-    "  --plot polar|rfphi\n"
-    "           the plot --chart draws: polar, the equal-area chart (the\n"
-    "           default), or rfphi, the Rf/phi plot: the orientation phi of\n"
-    "           the long axis from -90 to 90 degrees across, the axial ratio\n"
-    "           Rf upwards, the post-strain and pre-strain data, the optimal\n"
-    "           strain and its theta-curves (the strained shapes of the\n"
-    "           ellipses of one initial ratio Ri in every initial\n"
-    "           orientation). The size and figure options apply to both.\n"
-    "  --rf-scale log|linear\n"
-    "           the Rf axis of the Rf/phi plot: logarithmic (the default)\n"
-    "           or linear, from 1 to a round value above the largest Rf.\n"
-    "  --theta-curves LIST\n"
-    "           the initial ratios Ri of the theta-curves, separated by\n"
-    "           commas, each from 1 to 1000, at most 20 (default\n"
-    "           1.25,1.5,2,3,5; an empty LIST draws none).\n"
-    "  --import read each FILE as a measurement table: columns separated by\n"
-    "           commas, semicolons, tabs or blanks, a header row or none,\n"
-    "           quoted cells, decimal commas where the comma is no\n"
-    "           delimiter. The delimiter, the header, the columns and the\n"
-    "           angle convention are found from the table unless given:\n"
-    "  --columns ROLES\n"
-    "           the role of each column from the first, separated by\n"
-    "           commas: major, minor (full or semi-axes), R (the axial\n"
-    "           ratio alone), angle, or - for a column not used; for\n"
-    "           example -,-,major,minor,angle or R,angle. Found from the\n"
-    "           header names (Major/Minor/Angle, a/b/phi, R/Rf/phi,\n"
-    "           Max/Min/Phi, long/short, any case), else from the count of\n"
-    "           columns (three: major,minor,angle; two: R,angle).\n"
-    "  --angle CONVENTION\n"
-    "           how the table's orientations are measured: ccw-x\n"
-    "           (counter-clockwise from the x axis, the default), cw-x\n"
-    "           (clockwise from the x axis), cw-north (clockwise from north:\n"
-    "           azimuths; the default for a column named Azimuth) or\n"
-    "           ccw-north. They are converted to ccw-x.\n"
-    "  --radians\n"
-    "           the orientations are in radians (the default for a header\n"
-    "           such as \"phi (rad)\"); --degrees: in degrees.\n"
-    "  --delimiter comma|semicolon|tab|space\n"
-    "  --header, --no-header\n"
-    "           the first row names the columns, or is data.\n"
-    "  --decimal-comma, --decimal-point\n"
-    "           the decimal separator of the table's numbers.\n"
-    "  --help   show this text.\n"
-    "  --       end of options.\n"
-    "\n"
-    "Figure options (for print; any of them makes PICTURE a figure):\n"
-    "  --figure-size WxH\n"
-    "           the figure's size in millimetres, each from 32 to 1000\n"
-    "           (for example 85x60; default 169.3x95.8, the window's chart\n"
-    "           at 96 dpi).\n"
-    "  --dpi N  dots per inch of a .png or .bmp figure, from 96 to 1200\n"
-    "           (default 300), at most 16384 pixels a side. Markers, lines\n"
-    "           and text grow with it: the figure looks like the window's\n"
-    "           chart at any resolution. Vector figures (.svg, .pdf, .emf)\n"
-    "           keep the physical size and draw at 96.\n"
-    "  --figure-style\n"
-    "           a figure's legend (no check boxes, on white, only the\n"
-    "           series drawn) and labels on the iso-R circles.\n"
-    "  --palette standard|colour-blind\n"
-    "           the window's colours (default) or the Okabe-Ito colours.\n"
-    "  --caption\n"
-    "           a line under the chart: N, R_s and phi_s with their limits.\n"
-    "  --cloud below|above|outline\n"
-    "           the bootstrap solutions beneath the data (default), above\n"
-    "           them, or as the outline of the region they cover.\n"
-    "  --contours\n"
-    "           draw density contours of the data under the markers: at each\n"
-    "           point of the disc the sum over the data of exp(k (1 - cosh "
-    "d)),\n"
-    "           d the hyperbolic distance to the datum, in data per unit of\n"
-    "           hyperbolic area, filled in greys at equal steps from 0 to its\n"
-    "           peak (the first step left white), with a note of k.\n"
-    "  --contour-k K\n"
-    "           the kernel's concentration k, above 0 and at most 1000\n"
-    "           (default 40 / N^(1/3): wider for more data).\n"
-    "  --contour-steps N\n"
-    "           the number of equal steps from 0 to the peak, 2 to 20\n"
-    "           (default 10).\n"
-    "  --contour-data measured|pre-strain\n"
-    "           the density of the measured (default) or of the retrodeformed\n"
-    "           markers. The --contour options imply --contours.\n"
-    "  --figure-settings FILE\n"
-    "           read the figure's settings from FILE, one \"key = value\"\n"
-    "           a line (blank lines and lines beginning with # are skipped):\n"
-    "           figure-size = WxH, dpi = N, figure-style = yes|no,\n"
-    "           palette = standard|colour-blind, caption = yes|no,\n"
-    "           cloud = below|above|outline, projection = equal-area|elliott.\n"
-    "           Options given as well win.\n"
-    "\n"
-    "Numbers in the report use the decimal separator of the locale\n"
-    "(LC_NUMERIC); data files always use the full stop.\n"
-    "\n"
-    "Exit status: 0 when every file was analysed, 1 when a file was\n"
-    "refused or held no data or the output could not be written, 2 for a\n"
-    "usage error.\n";
 
 constexpr int kMinChartSide = orvane::kMinPictureSide;
 constexpr int kMaxChartSide = orvane::kMaxPictureSide;
@@ -362,10 +185,9 @@ bool ParseRoles(std::string_view text, std::vector<orvane::ColumnRole>& roles) {
   }
 }
 
-// A table option, into `table`: true when `arg` is one (taking its value
-// from argv[i + 1] and stepping i over it), with `error` set when it is
-// wrong.
-bool TableOption(const std::string& arg, int argc, char** argv, int& i,
+// A table option, into `table`, with its value (nullptr when none was
+// given); `error` is set when it is wrong.
+void TableOption(const std::string& arg, const char* value,
                  orvane::TableChoices& table, std::string& error) {
   using orvane::AngleReference;
   using orvane::AngleSense;
@@ -374,7 +196,6 @@ bool TableOption(const std::string& arg, int argc, char** argv, int& i,
     if (!table.convention) table.convention.emplace();
     return *table.convention;
   };
-  const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
   if (arg == "--columns") {
     std::vector<orvane::ColumnRole> roles;
     if (value == nullptr || !ParseRoles(value, roles)) {
@@ -383,7 +204,6 @@ bool TableOption(const std::string& arg, int argc, char** argv, int& i,
           "or -, separated by commas (for example major,minor,angle)";
     } else {
       table.roles = roles;
-      ++i;
     }
   } else if (arg == "--angle") {
     const std::string v = value ? value : "";
@@ -392,7 +212,6 @@ bool TableOption(const std::string& arg, int argc, char** argv, int& i,
                                                     : AngleReference::kXAxis;
       convention().sense = v.starts_with("cw") ? AngleSense::kClockwise
                                                : AngleSense::kCounterClockwise;
-      ++i;
     } else {
       error = "--angle needs ccw-x, cw-x, cw-north or ccw-north";
     }
@@ -411,17 +230,12 @@ bool TableOption(const std::string& arg, int argc, char** argv, int& i,
       table.delimiter = orvane::Delimiter::kWhiteSpace;
     } else {
       error = "--delimiter needs comma, semicolon, tab or space";
-      return true;
     }
-    ++i;
   } else if (arg == "--header" || arg == "--no-header") {
     table.header = arg == "--header";
   } else if (arg == "--decimal-comma" || arg == "--decimal-point") {
     table.decimal_comma = arg == "--decimal-comma";
-  } else {
-    return false;
   }
-  return true;
 }
 
 // Analyses one file; false when it was refused or held no data, or when
@@ -502,20 +316,9 @@ bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
   return ok;
 }
 
-// One side of the chart: digits only (no sign, no blank), from 16 to 16384.
+// One side of the chart: a whole number from kMinChartSide to kMaxChartSide.
 bool ParseSide(std::string_view text, int& side) {
-  if (text.empty()) return false;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  int value = 0;  // too many digits for an int: out of range as well
-  const std::errc ec =
-      std::from_chars(text.data(), text.data() + text.size(), value).ec;
-  if (ec != std::errc() || value < kMinChartSide || value > kMaxChartSide) {
-    return false;
-  }
-  side = value;
-  return true;
+  return orvane::ParseDigitsIn(text, kMinChartSide, kMaxChartSide, side);
 }
 
 // "WxH" (or "WXH"): digits, one 'x', digits.
@@ -531,50 +334,53 @@ bool ParseSize(std::string_view text, int& width, int& height) {
   return true;
 }
 
-// A density contour option, into `settings`: true when `arg` is one
-// (taking its value from argv[i + 1] and stepping i over it), with `error`
-// set when its value is wrong.
-bool ContourOption(const std::string& arg, int argc, char** argv, int& i,
+// "0.0001", "1000": a limit as the shortest text that reads back to it.
+std::string ShortestText(double v) {
+  char buffer[32];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v,
+                                       std::chars_format::fixed);
+  return ec == std::errc() ? std::string(buffer, end) : std::string();
+}
+
+// A density contour option, into `settings`, with its value (nullptr when
+// none was given); `error` is set when it is wrong.
+void ContourOption(const std::string& arg, const char* given,
                    orvane::ContourSettings& settings, std::string& error) {
-  const std::string_view value =
-      i + 1 < argc ? std::string_view(argv[i + 1]) : std::string_view();
+  const std::string_view value = given ? given : "";
   if (arg == "--contour-k") {
     double k = 0;
     const auto [end, ec] =
         std::from_chars(value.data(), value.data() + value.size(), k);
     if (value.empty() || ec != std::errc() ||
-        end != value.data() + value.size() || !(k > 0) || k > 1000) {
-      error = "--contour-k needs a number above 0 and at most 1000";
+        end != value.data() + value.size() ||
+        !(k >= orvane::kMinContourConcentration) ||
+        k > orvane::kMaxContourConcentration) {
+      error = "--contour-k needs a number from " +
+              ShortestText(orvane::kMinContourConcentration) + " to " +
+              ShortestText(orvane::kMaxContourConcentration);
     } else {
       settings.concentration = k;
-      ++i;
     }
   } else if (arg == "--contour-steps") {
-    int steps = 0;
-    const auto [end, ec] =
-        std::from_chars(value.data(), value.data() + value.size(), steps);
-    if (value.empty() || ec != std::errc() ||
-        end != value.data() + value.size() ||
-        steps < orvane::kMinContourSteps || steps > orvane::kMaxContourSteps) {
+    if (!orvane::ParseDigitsIn(value, orvane::kMinContourSteps,
+                               orvane::kMaxContourSteps, settings.steps)) {
       error = "--contour-steps needs a whole number from " +
               std::to_string(orvane::kMinContourSteps) + " to " +
               std::to_string(orvane::kMaxContourSteps);
-    } else {
-      settings.steps = steps;
-      ++i;
     }
   } else if (arg == "--contour-data") {
     if (value == "measured" || value == "pre-strain") {
       settings.data = value == "measured" ? orvane::DensityData::kMeasured
                                           : orvane::DensityData::kRetrodeformed;
-      ++i;
     } else {
       error = "--contour-data needs measured or pre-strain";
     }
-  } else {
-    return false;
   }
-  return true;
+}
+
+// Input quoted in a message: printable, and cut.
+std::string Quoted(std::string_view text) {
+  return orvane::PrintableText(text, 80);
 }
 
 int UsageError(const std::string& what) {
@@ -593,151 +399,192 @@ int main(int argc, char** argv) {
   bool options_ended = false;
   ChartRequest chart;
   chart.sep = sep;
-  bool size_given = false;
-  bool plot_options = false;  // --plot, --rf-scale or --theta-curves
   bool import = false;
   bool methods = false;
   orvane::TableChoices table;
-  bool table_options = false;
   std::string settings_file;
   orvane::BootstrapSettings bootstrap;
   // Figure options as given, applied over the settings file's.
   std::vector<std::pair<std::string, std::string>> figure_options;
   std::optional<orvane::ChartProjection> projection;
   std::vector<std::string> files;
+  // The options given, to refuse one given twice or against another.
+  std::vector<const orvane::cli::CliOption*> given;
+  auto was_given = [&given](std::string_view name) {
+    return std::any_of(given.begin(), given.end(),
+                       [name](const auto* o) { return name == o->name; });
+  };
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (!options_ended && arg == "--") {
-      options_ended = true;
-    } else if (!options_ended && (arg == "--help" || arg == "-h")) {
-      orvane::cli::BufferedOutput out(STDOUT_FILENO);
-      out.Put(kUsage);
-      return out.Close() ? 0 : OutputFailed(out);
-    } else if (!options_ended && (arg == "--json" || arg == "--csv")) {
-      const OutputForm asked =
-          arg == "--json" ? OutputForm::kJson : OutputForm::kCsv;
-      if (form != OutputForm::kReport && form != asked) {
-        return UsageError("--json and --csv exclude each other");
-      }
-      form = asked;
-    } else if (!options_ended && arg == "--chart") {
-      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-        return UsageError(
-            "--chart needs a picture file: .emf, .bmp, .svg, .png or .pdf");
-      }
-      chart.picture = argv[++i];
-    } else if (!options_ended && arg == "--size") {
-      if (i + 1 >= argc || !ParseSize(argv[i + 1], chart.width, chart.height)) {
-        return UsageError(
-            "--size needs WIDTHxHEIGHT in whole pixels, each from " +
-            std::to_string(kMinChartSide) + " to " +
-            std::to_string(kMaxChartSide) + " (for example 640x362)");
-      }
-      ++i;
-      size_given = true;
-    } else if (!options_ended && arg == "--resamples") {
-      if (i + 1 >= argc ||
-          !orvane::ParseResamples(argv[i + 1], bootstrap.resamples)) {
-        return UsageError("--resamples needs " + orvane::ResamplesRange() +
-                          ", written with digits only");
-      }
-      ++i;
-    } else if (!options_ended && arg == "--seed") {
-      if (i + 1 >= argc || !orvane::ParseSeed(argv[i + 1], bootstrap.seed)) {
-        return UsageError("--seed needs " + orvane::SeedRange() +
-                          ", written with digits only");
-      }
-      ++i;
-    } else if (!options_ended && arg == "--projection") {
-      projection =
-          i + 1 < argc ? orvane::ProjectionOfKey(argv[i + 1]) : std::nullopt;
-      if (!projection) {
-        return UsageError("--projection needs equal-area or elliott");
-      }
-      ++i;
-    } else if (std::string error;
-               !options_ended &&
-               orvane::cli::PlotOption(arg, argc, argv, i, chart.plot, error)) {
-      if (!error.empty()) return UsageError(error);
-      plot_options = true;
-    } else if (!options_ended && arg == "--import") {
-      import = true;
-    } else if (!options_ended && arg == "--methods") {
-      methods = true;
-    } else if (std::string error;
-               !options_ended &&
-               TableOption(arg, argc, argv, i, table, error)) {
-      if (!error.empty()) return UsageError(error);
-      table_options = true;
-    } else if (!options_ended && (arg == "--figure-size" || arg == "--dpi" ||
-                                  arg == "--palette" || arg == "--cloud")) {
-      if (i + 1 >= argc) {
-        orvane::FigureSettings unused;
-        return UsageError(
-            "--" +
-            orvane::SetFigureSetting(arg.substr(2), "", unused).message());
-      }
-      figure_options.emplace_back(arg.substr(2), argv[++i]);
-    } else if (!options_ended &&
-               (arg == "--figure-style" || arg == "--caption")) {
-      figure_options.emplace_back(arg.substr(2), "yes");
-    } else if (!options_ended && arg == "--contours") {
-      chart.plot.contours = true;
-    } else if (std::string error;
-               !options_ended &&
-               ContourOption(arg, argc, argv, i, chart.plot.contour_settings,
-                             error)) {
-      if (!error.empty()) return UsageError(error);
-      chart.plot.contours = true;
-    } else if (!options_ended && arg == "--figure-settings") {
-      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-        return UsageError("--figure-settings needs a settings file");
-      }
-      settings_file = argv[++i];
-      chart.figure = true;
-    } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
-      return UsageError(
-          "unknown option " + arg +
-          " (the options are --json, --csv, --methods, --resamples, "
-          "--seed, --chart, --size, --plot, --rf-scale, --theta-curves, "
-          "--projection, --contours, --contour-k, --contour-steps, "
-          "--contour-data, --figure-size, --dpi, --figure-style, "
-          "--palette, --caption, --cloud, --figure-settings, --import and "
-          "its table options, --help and --)");
-    } else {
+    if (options_ended || arg.size() <= 1 || arg[0] != '-') {
       files.push_back(arg);
+      continue;
     }
+    const orvane::cli::CliOption* option = orvane::cli::FindCliOption(arg);
+    if (option == nullptr) {
+      return UsageError("unknown option " + Quoted(arg) + " (the options are " +
+                        orvane::cli::OptionNames() + ")");
+    }
+    // A value given twice would lose one of them; a flag given twice asks
+    // for the same thing twice and loses nothing (and scripts that repeat
+    // --csv have always run).
+    if (option->argument != nullptr && was_given(option->name)) {
+      return UsageError(std::string(option->name) + " is given more than once");
+    }
+    if (option->excludes && was_given(option->excludes)) {
+      // Named in the order of --help, whichever came first.
+      const auto* other = orvane::cli::FindCliOption(option->excludes);
+      const bool first = option < other;
+      return UsageError(std::string(first ? option->name : other->name) +
+                        " and " + (first ? other->name : option->name) +
+                        " exclude each other");
+    }
+    given.push_back(option);
+    const char* value =
+        option->argument != nullptr && i + 1 < argc ? argv[++i] : nullptr;
+    const std::string name = option->name;
+    std::string error;
+    using orvane::cli::OptionId;
+    switch (option->id) {
+      case OptionId::kEndOfOptions:
+        options_ended = true;
+        break;
+      case OptionId::kHelp:
+      case OptionId::kVersion: {
+        orvane::cli::BufferedOutput out(STDOUT_FILENO);
+        out.Put(option->id == OptionId::kHelp ? orvane::cli::UsageText()
+                                              : orvane::cli::VersionText());
+        return out.Close() ? 0 : OutputFailed(out);
+      }
+      case OptionId::kJson:
+      case OptionId::kCsv:
+        form = option->id == OptionId::kJson ? OutputForm::kJson
+                                             : OutputForm::kCsv;
+        break;
+      case OptionId::kMethods:
+        methods = true;
+        break;
+      case OptionId::kResamples:
+        if (!value || !orvane::ParseResamples(value, bootstrap.resamples)) {
+          error = "--resamples needs " + orvane::ResamplesRange() +
+                  ", written with digits only";
+        }
+        break;
+      case OptionId::kSeed:
+        if (!value || !orvane::ParseSeed(value, bootstrap.seed)) {
+          error = "--seed needs " + orvane::SeedRange() +
+                  ", written with digits only";
+        }
+        break;
+      case OptionId::kChart:
+        if (!value || value[0] == '\0') {
+          error =
+              "--chart needs a picture file: .emf, .bmp, .svg, .png or .pdf";
+        } else {
+          chart.picture = value;
+        }
+        break;
+      case OptionId::kSize:
+        if (!value || !ParseSize(value, chart.width, chart.height)) {
+          error = "--size needs WIDTHxHEIGHT in whole pixels, each from " +
+                  std::to_string(kMinChartSide) + " to " +
+                  std::to_string(kMaxChartSide) + " (for example 640x362)";
+        }
+        break;
+      case OptionId::kProjection:
+        projection = value ? orvane::ProjectionOfKey(value) : std::nullopt;
+        if (!projection) error = "--projection needs equal-area or elliott";
+        break;
+      case OptionId::kPlot:
+      case OptionId::kRfScale:
+      case OptionId::kThetaCurves:
+        orvane::cli::PlotOption(name, value, chart.plot, error);
+        break;
+      case OptionId::kImport:
+        import = true;
+        break;
+      case OptionId::kColumns:
+      case OptionId::kAngle:
+      case OptionId::kRadians:
+      case OptionId::kDegrees:
+      case OptionId::kDelimiter:
+      case OptionId::kHeader:
+      case OptionId::kNoHeader:
+      case OptionId::kDecimalComma:
+      case OptionId::kDecimalPoint:
+        TableOption(name, value, table, error);
+        break;
+      case OptionId::kFigureSize:
+      case OptionId::kDpi:
+      case OptionId::kPalette:
+      case OptionId::kCloud:
+        if (!value) {
+          orvane::FigureSettings unused;
+          error =
+              "--" +
+              orvane::SetFigureSetting(name.substr(2), "", unused).message();
+        } else {
+          figure_options.emplace_back(name.substr(2), value);
+        }
+        break;
+      case OptionId::kFigureStyle:
+      case OptionId::kCaption:
+        figure_options.emplace_back(name.substr(2), "yes");
+        break;
+      case OptionId::kContours:
+        chart.plot.contours = true;
+        break;
+      case OptionId::kContourK:
+      case OptionId::kContourSteps:
+      case OptionId::kContourData:
+        ContourOption(name, value, chart.plot.contour_settings, error);
+        chart.plot.contours = true;
+        break;
+      case OptionId::kFigureSettings:
+        if (!value || value[0] == '\0') {
+          error = "--figure-settings needs a settings file";
+        } else {
+          settings_file = value;
+          chart.figure = true;
+        }
+        break;
+    }
+    if (!error.empty()) return UsageError(error);
   }
   if (files.empty()) return UsageError("no data file given");
   if (!chart.picture.empty() && files.size() != 1) {
     return UsageError("--chart draws the chart of one data file");
   }
-  if (methods && form == OutputForm::kCsv) {
-    return UsageError("--methods goes with the report or --json, not --csv");
-  }
-  if (table_options && !import) {
-    return UsageError("the table options go with --import");
-  }
-  if (size_given && chart.picture.empty()) {
-    return UsageError("--size goes with --chart");
-  }
-  if (projection && chart.picture.empty()) {
-    return UsageError("--projection goes with --chart");
-  }
-  if (chart.plot.contours && chart.picture.empty()) {
-    return UsageError("the contour options go with --chart");
-  }
-  if (plot_options && chart.picture.empty()) {
-    return UsageError("--plot, --rf-scale and --theta-curves go with --chart");
-  }
-  if (chart.plot.rf_phi_options && !chart.plot.rf_phi) {
-    return UsageError("--rf-scale and --theta-curves go with --plot rfphi");
+  // What each option given goes with.
+  const std::pair<unsigned, bool> needs[] = {
+      {orvane::cli::kNeedsNotCsv, form != OutputForm::kCsv},
+      {orvane::cli::kNeedsImport, import},
+      {orvane::cli::kNeedsChart, !chart.picture.empty()},
+      {orvane::cli::kNeedsRfPhiPlot, chart.plot.rf_phi},
+  };
+  for (const auto& [need, met] : needs) {
+    for (const orvane::cli::CliOption* o : given) {
+      if ((o->needs & need) == 0 || met) continue;
+      switch (need) {
+        case orvane::cli::kNeedsNotCsv:
+          return UsageError(std::string(o->family) +
+                            " with the report or --json, not --csv");
+        case orvane::cli::kNeedsImport:
+          return UsageError(std::string(o->family) + " with --import");
+        case orvane::cli::kNeedsChart:
+          return UsageError(std::string(o->family) + " with --chart");
+        default:
+          return UsageError(
+              orvane::cli::NamesNeeding(orvane::cli::kNeedsRfPhiPlot) +
+              " go with --plot rfphi");
+      }
+    }
   }
   if (!figure_options.empty()) chart.figure = true;
   if (chart.figure && chart.picture.empty()) {
     return UsageError("the figure options go with --chart");
   }
-  if (chart.figure && size_given) {
+  if (chart.figure && was_given("--size")) {
     return UsageError(
         "--size is the size of a plain picture; a figure's is --figure-size");
   }

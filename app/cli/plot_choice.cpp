@@ -5,14 +5,12 @@
 
 namespace orvane::cli {
 
-bool PlotOption(const std::string& arg, int argc, char** argv, int& i,
-                PlotChoice& choice, std::string& error) {
-  const std::string value = i + 1 < argc ? argv[i + 1] : "";
-  const bool has_value = i + 1 < argc;
+void PlotOption(const std::string& arg, const char* given, PlotChoice& choice,
+                std::string& error) {
+  const std::string value = given ? given : "";
   if (arg == "--plot") {
     if (value == "polar" || value == "rfphi") {
       choice.rf_phi = value == "rfphi";
-      ++i;
     } else {
       error = "--plot needs polar (the equal-area chart) or rfphi";
     }
@@ -20,27 +18,22 @@ bool PlotOption(const std::string& arg, int argc, char** argv, int& i,
     if (value == "log" || value == "linear") {
       choice.scale = value == "log" ? RfScale::kLogarithmic : RfScale::kLinear;
       choice.rf_phi_options = true;
-      ++i;
     } else {
       error = "--rf-scale needs log or linear";
     }
   } else if (arg == "--theta-curves") {
     const Status read =
-        has_value ? ParseThetaCurveRatios(value, choice.theta_ratios)
-                  : Status(StatusCode::kReadError, "no initial ratios given");
+        given ? ParseThetaCurveRatios(value, choice.theta_ratios)
+              : Status(StatusCode::kReadError, "no initial ratios given");
     if (read.ok()) {
       choice.rf_phi_options = true;
-      ++i;
     } else {
       error =
           "--theta-curves needs initial ratios Ri such as "
           "1.25,1.5,2,3,5: " +
           read.message();
     }
-  } else {
-    return false;
   }
-  return true;
 }
 
 ChosenPlot::ChosenPlot(const PlotChoice& choice, const AnalysisState& state,

@@ -29,11 +29,10 @@ struct PlotChoice {
   ContourSettings contour_settings;
 };
 
-// A plot option (--plot, --rf-scale, --theta-curves), into `choice`: true
-// when `arg` is one (taking its value from argv[i + 1] and stepping i over
-// it), with `error` set when its value is wrong.
-bool PlotOption(const std::string& arg, int argc, char** argv, int& i,
-                PlotChoice& choice, std::string& error);
+// A plot option (--plot, --rf-scale, --theta-curves), into `choice`, with
+// its value (nullptr when none was given); `error` is set when it is wrong.
+void PlotOption(const std::string& arg, const char* value, PlotChoice& choice,
+                std::string& error);
 
 // The plot chosen, filled with the analysis, as a picture for the writers.
 // `sep` is the decimal separator of its numbers.
