@@ -309,7 +309,7 @@ Status FileReplacement::CreateTemporary(TemporaryFile temporary, mode_t mode,
 Status FileReplacement::Commit() {
   if (file_ < 0) return SystemFailure(EBADF);
   // Whole on the disc before it takes the target's place.
-  if (::fsync(file_) != 0) {
+  if (::fdatasync(file_) != 0) {
     const int error_number = errno;
     Cancel();
     return SystemFailure(error_number);

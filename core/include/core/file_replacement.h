@@ -60,8 +60,8 @@ class FileReplacement {
   // after Commit or Cancel. The caller writes through it and never closes it.
   int descriptor() const { return file_; }
 
-  // Syncs the temporary file to the disc and renames it over the target. On
-  // failure the target is as it was, the temporary file is removed and the
+  // Syncs the temporary file's data to the disc and renames it over the target.
+  // On failure the target is as it was, the temporary file is removed and the
   // message is the system's reason. The replacement is over either way.
   Status Commit();
 
