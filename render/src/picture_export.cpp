@@ -1,9 +1,7 @@
 #include "render/picture_export.h"
 
-#include <QFileInfo>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <cerrno>
 #include <cstring>
@@ -12,6 +10,7 @@
 #include "render/chart_render.h"
 #include "render/emf_paint_engine.h"
 #include "render/plot_picture.h"
+#include "render/safe_save_file.h"
 #include "render/vector_fonts.h"
 
 namespace orvane {
@@ -259,23 +258,13 @@ Status SaveChartPictureFile(const PlotPicture& plot, QSize size,
   }
   if (Status limits = CheckPictureSize(size); !limits.ok()) return limits;
   auto failed = [&path](const QString& reason) {
-    return Status(
-        StatusCode::kWriteFailed,
-        QString("Cannot write \"%1\": %2").arg(path, reason).toStdString());
+    return CannotWrite(path, reason);
   };
-  if (QFileInfo(path).isDir()) {
-    return Status(StatusCode::kWriteFailed,
-                  QString("Cannot write \"%1\": it is a folder.")
-                      .arg(path)
-                      .toStdString());
-  }
   // The picture is drawn straight into the temporary file, so that no
   // copy of it is held in memory.
-  QSaveFile file(path);
-  errno = 0;
-  if (!file.open(QIODevice::WriteOnly)) {
-    return failed(WriteFailureReason(file.errorString(), errno));
-  }
+  SafeSaveFile save(path);
+  if (!save.Open()) return failed(save.ErrorString());
+  QFile& file = save.Device();
   const Status written =
       WriteChartPicture(plot, size, format, file, options, dots_per_inch);
   // What is still buffered goes to the disc now, so that a failure is seen
@@ -287,7 +276,7 @@ Status SaveChartPictureFile(const PlotPicture& plot, QSize size,
   const int flush_errno = errno;
   if (!written.ok() || !flushed) {
     const QString system = WriteFailureReason(file.errorString(), flush_errno);
-    file.cancelWriting();
+    save.Cancel();
     if (written.message() == kMessageNotDrawn) return written;
     QString reason =
         written.ok() ? system : QString::fromStdString(written.message());
@@ -297,10 +286,7 @@ Status SaveChartPictureFile(const PlotPicture& plot, QSize size,
     return failed(reason);
   }
   // The old file stays until the new one is whole on the disc.
-  errno = 0;
-  if (!file.commit()) {
-    return failed(WriteFailureReason(file.errorString(), errno));
-  }
+  if (!save.Commit()) return failed(save.ErrorString());
   return Status();
 }
 

@@ -12,10 +12,11 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include "window/text_save.h"
 
 namespace orvane {
 
@@ -203,7 +204,6 @@ Status FigureDialog::LoadSettingsFile(const QString& path) {
 }
 
 Status FigureDialog::SaveSettingsFile(const QString& path) const {
-  QSaveFile file(path);
   // The file names the projection the figure is drawn in, so that
   // orvane-cli draws a batch from it alike; the default equal-area one is
   // left unsaid, as in files written before there was a choice.
@@ -213,15 +213,8 @@ Status FigureDialog::SaveSettingsFile(const QString& path) const {
     settings.projection = projection;
   }
   const std::string text = FigureSettingsText(settings);
-  if (!file.open(QIODevice::WriteOnly) ||
-      file.write(text.data(), static_cast<qint64>(text.size())) !=
-          static_cast<qint64>(text.size()) ||
-      !file.commit()) {
-    return Status(StatusCode::kWriteFailed, QString("Cannot write \"%1\": %2")
-                                                .arg(path, file.errorString())
-                                                .toStdString());
-  }
-  return Status();
+  return SaveTextFile(path,
+                      [&text](const TextSink& sink) { return sink(text); });
 }
 
 void FigureDialog::ShowFailure(const Status& status) {

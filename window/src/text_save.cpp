@@ -1,20 +1,14 @@
 #include "window/text_save.h"
 
-#include <QFileInfo>
-#include <QSaveFile>
+#include "render/safe_save_file.h"
 
 namespace orvane {
 
 Status SaveTextFile(const QString& path,
                     const std::function<bool(const TextSink&)>& write) {
-  auto failed = [&path](const QString& reason) {
-    return Status(
-        StatusCode::kWriteFailed,
-        QString("Cannot write \"%1\": %2").arg(path, reason).toStdString());
-  };
-  if (QFileInfo(path).isDir()) return failed("it is a folder.");
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return failed(file.errorString());
+  SafeSaveFile save(path);
+  if (!save.Open()) return CannotWrite(path, save.ErrorString());
+  QFile& file = save.Device();
   const bool written = write([&file](std::string_view piece) {
     const auto size = static_cast<qint64>(piece.size());
     return file.write(piece.data(), size) == size;
@@ -23,10 +17,10 @@ Status SaveTextFile(const QString& path,
   // target, so that a full disc is seen here and named.
   if (!written || !file.flush() || file.error() != QFileDevice::NoError) {
     const QString reason = file.errorString();
-    file.cancelWriting();
-    return failed(reason);
+    save.Cancel();
+    return CannotWrite(path, reason);
   }
-  if (!file.commit()) return failed(file.errorString());
+  if (!save.Commit()) return CannotWrite(path, save.ErrorString());
   return Status();
 }
 
