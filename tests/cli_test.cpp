@@ -713,6 +713,87 @@ TEST_F(Cli, CsvOptionRules) {
   }
 }
 
+// One rule for every option: a value given twice, contradicting flags and
+// empty list items are refused; leading zeros are allowed in any whole
+// number; a quoted option, value or setting never carries a terminal's
+// controls; a settings pipe is refused, not waited on.
+TEST_F(Cli, OptionRulesAndQuotedInput) {
+  const std::string six = Write("six.txt", kSix);
+  const std::string png = (dir_ / "c.png").string();
+  const std::string usage = "\nTry 'orvane-cli --help'.\n";
+  const std::string fifo = (dir_ / "fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  Write("escape.txt", "dpi = 300\n\x1B]0;owned\x07\n");
+  Write("bom.txt",
+        "\xEF\xBB\xBF"
+        "dpi = 600\n");
+  const std::pair<std::string, std::string> refused[] = {
+      {"--chart " + png + " --chart b.png " + six,
+       "orvane-cli: --chart is given more than once"},
+      {"--seed 1 --seed 2 " + six,
+       "orvane-cli: --seed is given more than once"},
+      {"--import --radians --degrees " + six,
+       "orvane-cli: --radians and --degrees exclude each other"},
+      {"--chart " + png + " --plot rfphi --theta-curves 1,,2 " + six,
+       "orvane-cli: --theta-curves needs initial ratios Ri such as "
+       "1.25,1.5,2,3,5: an empty item: give initial ratios such as 1.25, 1.5, "
+       "2, 3, 5, separated by commas"},
+      {"--chart " + png + " --plot rfphi --theta-curves 1,2, " + six,
+       "orvane-cli: --theta-curves needs initial ratios Ri such as "
+       "1.25,1.5,2,3,5: an empty item: give initial ratios such as 1.25, 1.5, "
+       "2, 3, 5, separated by commas"},
+      {"--chart " + png + " --contour-k 9.9e-5 " + six,
+       "orvane-cli: --contour-k needs a number from 0.0001 to 1000"},
+      {"--chart " + png + " --contour-k 1e-323 " + six,
+       "orvane-cli: --contour-k needs a number from 0.0001 to 1000"},
+      {"\"$(printf -- '--x\\033[2J')\" " + six,
+       "orvane-cli: unknown option --x?[2J (the options"},
+      {"--chart " + png + " --figure-settings escape.txt " + six,
+       "orvane-cli: escape.txt: line 2: \"?]0;owned?\" is not a setting: key "
+       "= value"},
+      {"--chart " + png + " --figure-settings fifo " + six,
+       "orvane-cli: Cannot read \"fifo\": Not a regular file"},
+  };
+  for (const auto& [args, message] : refused) {
+    const RunResult r = Exec(args, InFolder());
+    EXPECT_EQ(r.status, 2) << args;
+    EXPECT_EQ(r.err.substr(0, message.size()), message) << args;
+    EXPECT_TRUE(r.err.ends_with(usage)) << r.err;
+  }
+  for (const std::string& args :
+       {"--json --json " + six, "--chart " + png + " --dpi 000096 " + six,
+        "--resamples 0000000200 " + six,
+        "--chart " + png + " --contour-steps 0004 " + six,
+        "--chart " + png + " --figure-settings bom.txt " + six}) {
+    const RunResult r = Exec(args, InFolder());
+    EXPECT_EQ(r.status, 0) << args << r.err;
+  }
+  const std::string svg = (dir_ / "k.svg").string();
+  ASSERT_EQ(Exec("--chart " + svg + " --contour-k 0.0001 " + six).status, 0);
+  EXPECT_NE(Slurp(svg).find("Density contours, k = 0.000100"),
+            std::string::npos);
+  const RunResult version = Exec("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "orvane-cli 1.0\n");
+}
+
+// A file name that is not UTF-8 is kept, byte by byte, as \xHH in the JSON
+// (which stays UTF-8) and in the CSV; a UTF-8 name is written as it is.
+TEST_F(Cli, FileNamesThatAreNotUtf8) {
+  Write("bad\xFF\xFE.txt", kSix);
+  Write("gr\xC3\xBCn.txt", kSix);
+  const RunResult json =
+      Exec("--json \"$(printf 'bad\\377\\376.txt')\"", InFolder());
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_EQ(json.out.rfind("{\"file\":\"bad\\\\xff\\\\xfe.txt\",", 0), 0u)
+      << json.out.substr(0, 40);
+  const RunResult csv = Exec(
+      "--csv \"$(printf 'bad\\377\\376.txt')\" gr\xC3\xBCn.txt", InFolder());
+  EXPECT_EQ(csv.status, 0) << csv.err;
+  EXPECT_NE(csv.out.find("\nbad\\xff\\xfe.txt,6,"), std::string::npos);
+  EXPECT_NE(csv.out.find("\ngr\xC3\xBCn.txt,6,"), std::string::npos);
+}
+
 namespace {
 
 class RfPhiCli : public Cli {};

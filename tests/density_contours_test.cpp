@@ -308,5 +308,21 @@ TEST(DiscContours, ChartHoldsNoneUnlessGiven) {
   EXPECT_EQ(chart.WithoutData().density_contours, nullptr);
 }
 
+// The note's k: the two decimals of before wherever they give three
+// significant digits, more below 1, so that no allowed k reads "0.00".
+TEST(ConcentrationNote, ThreeSignificantDigitsAtLeastTwoDecimals) {
+  const std::pair<double, const char*> cases[] = {
+      {1000, "1000.00"},       {23.39, "23.39"},
+      {5.976, "5.98"},         {2.5, "2.50"},
+      {0.4, "0.400"},          {0.09996, "0.1000"},
+      {0.0123456, "0.0123"},   {kMinContourConcentration, "0.000100"},
+      {0.00456789, "0.00457"},
+  };
+  for (const auto& [k, text] : cases) {
+    EXPECT_EQ(ConcentrationText(k, "."), text) << k;
+  }
+  EXPECT_EQ(ConcentrationText(0.004, ","), "0,00400");
+}
+
 }  // namespace
 }  // namespace orvane

@@ -3,6 +3,7 @@
 // caption, palette, cloud and settings.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QBuffer>
@@ -677,6 +678,48 @@ TEST(FigureSettingsFile, KeysValuesAndRefusals) {
       path.toStdString() + ": line 2: cloud needs below, above or outline");
   EXPECT_EQ(ReadFigureSettingsFile(dir.filePath("none.txt"), t).code(),
             StatusCode::kCannotOpen);
+}
+
+// What a settings file may hold besides settings: a byte-order mark is
+// skipped, UTF-16 is named, terminal controls never reach a message, and a
+// pipe is refused without waiting for a writer (the dialog's Load
+// Settings... reads through the same function).
+TEST(FigureSettingsFile, EncodingsControlsAndPipes) {
+  FigureSettings s;
+  ASSERT_TRUE(ParseFigureSettings("\xEF\xBB\xBF"
+                                  "dpi = 600\n",
+                                  s)
+                  .ok());
+  EXPECT_EQ(s.dpi, 600);
+  ASSERT_TRUE(ParseFigureSettings("dpi = 0000000300", s).ok());
+  EXPECT_EQ(s.dpi, 300);
+  ASSERT_TRUE(ParseFigureSettings("figure-size = 0000000000085x60", s).ok());
+  EXPECT_EQ(s.width_mm, 85);
+  const std::pair<std::string, std::string> refused[] = {
+      {std::string("\xFF\xFE"
+                   "d\0p\0i\0",
+                   9),
+       "the file is UTF-16 text: a settings file is UTF-8"},
+      {std::string("d\0p\0i\0", 6),
+       "the file is UTF-16 text: a settings file is UTF-8"},
+      {"dpi = 300\n\x1B[2J\x1B]0;title\x07",
+       "line 2: \"?[2J?]0;title?\" is not a setting: key = value"},
+      {"\xC2\x9B"
+       "31m = 1",
+       "line 1: unknown setting \"?31m\" (the settings are figure-size, dpi, "
+       "figure-style, palette, caption, cloud and projection)"},
+  };
+  for (const auto& [text, message] : refused) {
+    EXPECT_EQ(ParseFigureSettings(text, s).message(), message);
+  }
+  QTemporaryDir dir;
+  const QString fifo = dir.filePath("fifo");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  EXPECT_EQ(ReadFigureSettingsFile(fifo, s).message(),
+            "Cannot read \"" + fifo.toStdString() + "\": Not a regular file");
+  EXPECT_EQ(
+      ReadFigureSettingsFile(dir.path(), s).message(),
+      "Cannot read \"" + dir.path().toStdString() + "\": Not a regular file");
 }
 
 }  // namespace
