@@ -8,7 +8,7 @@ set(layers core io chart render window)
 set(allowed_core core)
 set(allowed_io core io)
 set(allowed_chart core chart)
-set(allowed_render core io chart render)
+set(allowed_render core chart render)
 set(allowed_window core io chart render window)
 
 # Qt's widget classes, and the Qt modules that only a window may use.

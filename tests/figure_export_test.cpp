@@ -19,6 +19,7 @@
 #include "core/hyperbolic.h"
 #include "core/number_format.h"
 #include "image_compare.h"
+#include "io/text_file.h"
 #include "render/chart_render.h"
 #include "render/figure_export.h"
 #include "render/picture_export.h"
@@ -26,6 +27,15 @@
 
 namespace orvane {
 namespace {
+
+// A settings file read as the dialog and orvane-cli read it.
+Status ReadSettingsFile(const QString& path, FigureSettings& settings) {
+  const std::string name = QFile::encodeName(path).toStdString();
+  std::string text;
+  Status read = ReadSmallTextFile(name, "a settings file", text);
+  if (read.ok()) read = ParseFigureSettingsFile(name, text, settings);
+  return read;
+}
 
 using testing_support::AnalysedChart;
 using testing_support::ColourDistance;
@@ -674,9 +684,9 @@ TEST(FigureSettingsFile, KeysValuesAndRefusals) {
   }
   FigureSettings t;
   EXPECT_EQ(
-      ReadFigureSettingsFile(path, t).message(),
+      ReadSettingsFile(path, t).message(),
       path.toStdString() + ": line 2: cloud needs below, above or outline");
-  EXPECT_EQ(ReadFigureSettingsFile(dir.filePath("none.txt"), t).code(),
+  EXPECT_EQ(ReadSettingsFile(dir.filePath("none.txt"), t).code(),
             StatusCode::kCannotOpen);
 }
 
@@ -715,10 +725,10 @@ TEST(FigureSettingsFile, EncodingsControlsAndPipes) {
   QTemporaryDir dir;
   const QString fifo = dir.filePath("fifo");
   ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-  EXPECT_EQ(ReadFigureSettingsFile(fifo, s).message(),
+  EXPECT_EQ(ReadSettingsFile(fifo, s).message(),
             "Cannot read \"" + fifo.toStdString() + "\": Not a regular file");
   EXPECT_EQ(
-      ReadFigureSettingsFile(dir.path(), s).message(),
+      ReadSettingsFile(dir.path(), s).message(),
       "Cannot read \"" + dir.path().toStdString() + "\": Not a regular file");
 }
 

@@ -37,6 +37,7 @@
 #include "io/open_pipeline.h"
 #include "io/results_csv.h"
 #include "io/table_import.h"
+#include "io/text_file.h"
 #include "render/figure_export.h"
 #include "render/picture_export.h"
 
@@ -589,8 +590,13 @@ int main(int argc, char** argv) {
         "--size is the size of a plain picture; a figure's is --figure-size");
   }
   if (!settings_file.empty()) {
-    const orvane::Status read = orvane::ReadFigureSettingsFile(
-        QString::fromLocal8Bit(settings_file.c_str()), chart.settings);
+    std::string text;
+    orvane::Status read =
+        orvane::ReadSmallTextFile(settings_file, "a settings file", text);
+    if (read.ok()) {
+      read =
+          orvane::ParseFigureSettingsFile(settings_file, text, chart.settings);
+    }
     if (!read.ok()) return UsageError(read.message());
   }
   for (const auto& [key, value] : figure_options) {

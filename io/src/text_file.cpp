@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/utf8_text.h"
 #include "io/byte_source.h"
 
 namespace orvane {
@@ -24,6 +25,23 @@ Status ReadTextFileStart(const std::string& path, std::size_t max_bytes,
   }
   read.resize(size);
   text = std::move(read);
+  return Status();
+}
+
+Status ReadSmallTextFile(const std::string& path, std::string_view what,
+                         std::string& text) {
+  const std::string shown = PrintableText(path);
+  std::string bytes;
+  if (const Status read = ReadTextFileStart(path, kMaxTextBytes + 1, bytes);
+      !read.ok()) {
+    return Status(StatusCode::kCannotOpen,
+                  "Cannot read \"" + shown + "\": " + read.message());
+  }
+  if (bytes.size() > kMaxTextBytes) {
+    return Status(StatusCode::kReadError,
+                  "\"" + shown + "\" is too large for " + std::string(what));
+  }
+  text = std::move(bytes);
   return Status();
 }
 

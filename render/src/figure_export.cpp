@@ -1,6 +1,5 @@
 #include "render/figure_export.h"
 
-#include <QFile>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -8,7 +7,6 @@
 #include "core/digits.h"
 #include "core/number_format.h"
 #include "core/utf8_text.h"
-#include "io/text_file.h"
 
 namespace orvane {
 
@@ -169,23 +167,11 @@ Status ParseFigureSettings(std::string_view text, FigureSettings& settings) {
   return Status();
 }
 
-Status ReadFigureSettingsFile(const QString& path, FigureSettings& settings) {
-  const std::string shown = PrintableText(path.toStdString());
-  // A settings file is a few lines; anything larger than the longest text
-  // the loaders take is not one.
-  std::string bytes;
-  if (const Status read = ReadTextFileStart(
-          QFile::encodeName(path).toStdString(), kMaxTextBytes + 1, bytes);
-      !read.ok()) {
-    return Status(StatusCode::kCannotOpen,
-                  "Cannot read \"" + shown + "\": " + read.message());
-  }
-  if (bytes.size() > kMaxTextBytes) {
-    return Refused("\"" + shown + "\" is too large for a settings file");
-  }
-  const Status parsed = ParseFigureSettings(bytes, settings);
+Status ParseFigureSettingsFile(const std::string& path, std::string_view text,
+                               FigureSettings& settings) {
+  const Status parsed = ParseFigureSettings(text, settings);
   if (parsed.ok()) return parsed;
-  return Refused(shown + ": " + parsed.message());
+  return Refused(PrintableText(path) + ": " + parsed.message());
 }
 
 std::string FigureSettingsText(const FigureSettings& s) {

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -16,6 +17,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "io/text_file.h"
 #include "window/text_save.h"
 
 namespace orvane {
@@ -198,7 +200,10 @@ Status FigureDialog::ExportTo(const QString& path) const {
 
 Status FigureDialog::LoadSettingsFile(const QString& path) {
   FigureSettings s = Settings();
-  const Status read = ReadFigureSettingsFile(path, s);
+  const std::string name = QFile::encodeName(path).toStdString();
+  std::string text;
+  Status read = ReadSmallTextFile(name, "a settings file", text);
+  if (read.ok()) read = ParseFigureSettingsFile(name, text, s);
   if (read.ok()) SetSettings(s);
   return read;
 }

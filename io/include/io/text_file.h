@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "core/status.h"
 
@@ -20,6 +21,13 @@ inline constexpr std::size_t kMaxTextBytes = std::size_t{1} << 20;
 // the system's reason, or "Not a regular file"); a failing read is
 // kReadError. Read max_bytes + 1 to tell a file that is too long.
 Status ReadTextFileStart(const std::string& path, std::size_t max_bytes,
+                         std::string& text);
+
+// Reads the whole of a small text file such as a figure's settings file,
+// of at most kMaxTextBytes. A refusal names the file, made printable:
+// "Cannot read \"NAME\": " and the reason (kCannotOpen), or "\"NAME\" is too
+// large for " and `what` ("a settings file"; kReadError).
+Status ReadSmallTextFile(const std::string& path, std::string_view what,
                          std::string& text);
 
 }  // namespace orvane

@@ -67,8 +67,10 @@ Status SetFigureSetting(std::string_view key, std::string_view value,
 // line that is not a setting is refused with a message that names it
 // ("line 3: ..."); the settings are then left as they were.
 Status ParseFigureSettings(std::string_view text, FigureSettings& settings);
-// The same from a file; a file that cannot be read is refused by name.
-Status ReadFigureSettingsFile(const QString& path, FigureSettings& settings);
+// The same for the text of the settings file `path` (as io's
+// ReadSmallTextFile reads it): a refusal names the file.
+Status ParseFigureSettingsFile(const std::string& path, std::string_view text,
+                               FigureSettings& settings);
 // The settings as the text of a settings file (a projection only where
 // one is set).
 std::string FigureSettingsText(const FigureSettings& settings);
