@@ -96,6 +96,13 @@ bool WriteChart(const ChartRequest& chart_request,
                                    QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", dir.toLocal8Bit());
   }
+  // Qt, fontconfig and the font files need descriptors of their own; with
+  // too few the text would come out as empty boxes, or Qt would abort.
+  if (const orvane::Status room = orvane::ReserveDescriptorsForPictures();
+      !room.ok()) {
+    WriteLine(stderr, room.message());
+    return false;
+  }
   int argc = 1;
   char name[] = "orvane-cli";
   char* argv[] = {name, nullptr};

@@ -1,8 +1,10 @@
 #include "render/chart_render.h"
 
+#include <sys/mman.h>
 #include <QFontMetrics>
 #include <QPaintEngine>
 #include <QPolygon>
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -14,8 +16,11 @@
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <utility>
 
+#include "render/bitmap_file.h"
 #include "render/density_render.h"
+#include "render/plot_picture.h"
 
 namespace orvane {
 
@@ -439,6 +444,7 @@ QImage StampOf(const MarkerShape& shape, const SeriesStyle& style,
   const int side = 2 * shape.extent + 1;
   if (ratio == 1.0) {
     QImage stamp(side, side, QImage::Format_ARGB32_Premultiplied);
+    if (stamp.isNull()) return stamp;  // no memory for it
     stamp.fill(Qt::transparent);
     const QRgb fill = style.fill ? ToQColor(*style.fill).rgba() : 0;
     const QRgb outline = style.outline ? ToQColor(*style.outline).rgba() : 0;
@@ -454,6 +460,7 @@ QImage StampOf(const MarkerShape& shape, const SeriesStyle& style,
   }
   const int device_side = static_cast<int>(std::ceil(side * ratio));
   QImage stamp(device_side, device_side, QImage::Format_ARGB32_Premultiplied);
+  if (stamp.isNull()) return stamp;  // no memory for it
   stamp.setDevicePixelRatio(ratio);
   stamp.fill(Qt::transparent);
   QPainter sp(&stamp);
@@ -467,17 +474,18 @@ QImage StampOf(const MarkerShape& shape, const SeriesStyle& style,
 }
 
 // Draws the marker at the pixel p: its stamp on a raster, its regions in a
-// vector picture.
-void FillMarker(QPainter& painter, const MarkerShape& shape,
+// vector picture. False when there was no memory for the stamp.
+bool FillMarker(QPainter& painter, const MarkerShape& shape,
                 const SeriesStyle& style, Pixel p, double scale = 1.0) {
   if (IsRaster(painter)) {
     const QImage stamp =
         StampOf(shape, style, painter.device()->devicePixelRatioF() * scale);
+    if (stamp.isNull()) return false;
     painter.save();
     painter.setOpacity(MarkerOpacity(style));
     painter.drawImage(p.x - shape.extent, p.y - shape.extent, stamp);
     painter.restore();
-    return;
+    return true;
   }
   painter.save();
   painter.translate(p.x + 0.5, p.y + 0.5);
@@ -489,6 +497,7 @@ void FillMarker(QPainter& painter, const MarkerShape& shape,
                      ToQColor(*style.outline, style.transparency));
   }
   painter.restore();
+  return true;
 }
 
 // The centre of the point's pixel.
@@ -548,17 +557,19 @@ void DrawLine(QPainter& painter, const PolarSeries& s, const SeriesStyle& style,
 }
 
 // `count` markers, the i-th at the pixel place(i), blended one by one in
-// that order.
+// that order. False, with none drawn, when there was no memory for the
+// stamp.
 template <typename Place>
-void DrawMarkersWith(QPainter& painter, const SeriesStyle& style,
+bool DrawMarkersWith(QPainter& painter, const SeriesStyle& style,
                      std::size_t count, const Place& place, double scale) {
-  if (style.marker == MarkerStyle::kNone || count == 0) return;
+  if (style.marker == MarkerStyle::kNone || count == 0) return true;
   const MarkerShape shape = ScaledMarkerShape(style, scale);
   if (IsRaster(painter)) {
     // The painter's transform carries the figure's scale: the stamp has the
     // device's pixels of the scaled marker.
     const QImage stamp =
         StampOf(shape, style, painter.device()->devicePixelRatioF() * scale);
+    if (stamp.isNull()) return false;
     painter.save();
     painter.setOpacity(MarkerOpacity(style));
     for (std::size_t i = 0; i < count; ++i) {
@@ -566,19 +577,20 @@ void DrawMarkersWith(QPainter& painter, const SeriesStyle& style,
       painter.drawImage(px.x - shape.extent, px.y - shape.extent, stamp);
     }
     painter.restore();
-    return;
+    return true;
   }
   for (std::size_t i = 0; i < count; ++i) {
     FillMarker(painter, shape, style, place(i));
   }
+  return true;
 }
 
 // Every marker of the series, blended one by one in point order.
-void DrawMarkers(QPainter& painter, const PolarSeries& s,
+bool DrawMarkers(QPainter& painter, const PolarSeries& s,
                  const SeriesStyle& style, const ChartLayout& layout,
                  double maximum, double scale) {
   const std::vector<PolarPoint>& points = s.Points();
-  DrawMarkersWith(
+  return DrawMarkersWith(
       painter, style, points.size(),
       [&](std::size_t i) {
         return PlacePoint(layout, maximum, points[i].angle, points[i].value);
@@ -615,15 +627,18 @@ void DrawCloudOutline(QPainter& painter, const PolarSeries& s,
   painter.restore();
 }
 
-void DrawSeries(QPainter& painter, const PolarSeries& s, const Frame& frame) {
+// The series' line and markers; false when there was no memory for an
+// image of them.
+bool DrawSeries(QPainter& painter, const PolarSeries& s, const Frame& frame) {
   const SeriesStyle style = frame.StyleOf(s);
   if (&s == &frame.chart.bootstrap &&
       frame.options.cloud == CloudDrawing::kOutline) {
     DrawCloudOutline(painter, s, style, frame.layout, frame.maximum);
-    return;
+    return true;
   }
   DrawLine(painter, s, style, frame.layout, frame.maximum, frame.scale);
-  DrawMarkers(painter, s, style, frame.layout, frame.maximum, frame.scale);
+  return DrawMarkers(painter, s, style, frame.layout, frame.maximum,
+                     frame.scale);
 }
 
 void DrawDisc(QPainter& painter, const EqualAreaChart& chart,
@@ -657,11 +672,11 @@ void DrawCheckBox(QPainter& painter, const PixelRect& r, bool checked) {
 
 }  // namespace
 
-void DrawLegendItems(QPainter& painter, const LegendLayout& layout,
+bool DrawLegendItems(QPainter& painter, const LegendLayout& layout,
                      const std::vector<LegendItem>& items, bool figure,
                      double scale) {
   const PixelRect& box = layout.box;
-  if (items.empty()) return;
+  if (items.empty()) return true;
   if (figure) {
     // White, framed in grey, without the shadow of a tooltip.
     painter.setPen(QPen(ToQColor(kFigureLegendFrame), 1));
@@ -688,25 +703,28 @@ void DrawLegendItems(QPainter& painter, const LegendLayout& layout,
       painter.drawLine(e.sample.left + 1, cy,
                        e.sample.left + e.sample.width - 2, cy);
     }
-    FillMarker(painter, ScaledMarkerShape(style, scale), style,
-               Pixel{e.sample.left + e.sample.width / 2, cy}, scale);
+    if (!FillMarker(painter, ScaledMarkerShape(style, scale), style,
+                    Pixel{e.sample.left + e.sample.width / 2, cy}, scale)) {
+      return false;
+    }
     painter.setPen(ToQColor(kBlack));
     painter.drawText(e.text_x, e.text_baseline,
                      QString::fromStdString(style.title));
   }
+  return true;
 }
 
 namespace {
 
-void DrawLegend(QPainter& painter, const LegendView& legend,
+bool DrawLegend(QPainter& painter, const LegendView& legend,
                 const Frame& frame) {
   std::vector<LegendItem> items;
   items.reserve(legend.series.size());
   for (const PolarSeries* s : legend.series) {
     items.push_back({frame.StyleOf(*s), s->Active()});
   }
-  DrawLegendItems(painter, legend.layout, items, frame.options.figure_style,
-                  frame.scale);
+  return DrawLegendItems(painter, legend.layout, items,
+                         frame.options.figure_style, frame.scale);
 }
 
 void DrawIsoRatioLabels(QPainter& painter, const Frame& frame) {
@@ -754,18 +772,20 @@ void DrawProjectionNote(QPainter& painter, const Frame& frame) {
   painter.drawText(plot.left, plot.top + plot.height - fm.descent(), note);
 }
 
-// The series alone on a transparent image of the chart's size.
+// The series alone on a transparent image of the chart's size; a null
+// image when there is no memory for it or its stamp.
 QImage SeriesLayer(const PolarSeries& s, const Frame& frame, QSize size,
                    qreal ratio = 1.0) {
   // The layer has as many pixels as the device it is drawn on.
   QImage image(static_cast<int>(std::ceil(size.width() * ratio)),
                static_cast<int>(std::ceil(size.height() * ratio)),
                QImage::Format_ARGB32_Premultiplied);
+  if (image.isNull()) return image;
   image.setDevicePixelRatio(ratio);
   image.fill(Qt::transparent);
   QPainter lp(&image);
   lp.setRenderHint(QPainter::Antialiasing, false);
-  DrawSeries(lp, s, frame);
+  if (!DrawSeries(lp, s, frame)) return QImage();
   return image;
 }
 
@@ -934,13 +954,14 @@ int PartsFor(std::size_t markers) {
 // pixel). The image is cut into bands of rows, one a thread; every band
 // takes the markers in order, so each pixel sees them in the order a
 // painter would draw them. False, with nothing drawn, when there is no
-// memory for the markers' positions.
+// memory for the markers' positions or their stamp.
 template <typename Place>
 bool BlendMarkersInto(QImage& image, const SeriesStyle& style,
                       std::size_t count, const Place& place, int ratio,
                       double scale) {
   const MarkerShape shape = ScaledMarkerShape(style, scale);
   const QImage stamp = StampOf(shape, style, ratio);
+  if (stamp.isNull()) return false;
   const std::vector<StampGroup> groups =
       StampGroups(stamp, MarkerOpacity(style));
   const int parts = PartsFor(count);
@@ -988,7 +1009,7 @@ QImage BlendedSeriesLayer(const PolarSeries& s, const Frame& frame, QSize size,
       frame.options.cloud == CloudDrawing::kOutline) {
     QPainter lp(&image);
     lp.setRenderHint(QPainter::Antialiasing, false);
-    DrawSeries(lp, s, frame);
+    if (!DrawSeries(lp, s, frame)) return QImage();
     return image;
   }
   if (style.line_visible) {
@@ -1004,9 +1025,11 @@ QImage BlendedSeriesLayer(const PolarSeries& s, const Frame& frame, QSize size,
         return PlacePoint(layout, maximum, points[i].angle, points[i].value);
       },
       ratio, frame.scale);
+  if (blended) return image;
   // Without room for the positions the painter draws the stamps, to the
-  // same pixels.
-  return blended ? image : SeriesLayer(s, frame, size, ratio);
+  // same pixels, on a layer of its own.
+  image = QImage();
+  return SeriesLayer(s, frame, size, ratio);
 }
 
 // The smallest rectangle holding every pixel that the layer covers.
@@ -1039,45 +1062,75 @@ std::vector<const PolarSeries*> DrawingOrder(const Frame& frame) {
   return list;
 }
 
+// Whether the PDF engine will have the memory to embed the image: it asks
+// for four bytes a pixel (the colours and the alpha apart), a bit a pixel
+// for a mask, and buffers for the compression, and where it cannot have
+// them it throws past every handler. So much address space is reserved
+// here and given back at once; nothing is touched.
+bool RoomToEmbedInPdf(const QImage& image) {
+  const std::size_t pixels = static_cast<std::size_t>(image.width()) *
+                             static_cast<std::size_t>(image.height());
+  const std::size_t bytes = pixels * 4 + pixels / 8 + (std::size_t{1} << 20);
+  void* room = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (room == MAP_FAILED) return false;
+  ::munmap(room, bytes);
+  return true;
+}
+
 }  // namespace
 
-void DrawLayerInPicture(QPainter& painter, QImage layer, PictureLayer kind,
+bool DrawLayerInPicture(QPainter& painter, QImage layer, PictureLayer kind,
                         qreal ratio,
-                        const std::function<void(QPainter&)>& beneath) {
+                        const std::function<bool(QPainter&)>& beneath) {
+  if (layer.isNull()) return false;
   if (kind == PictureLayer::kTransparent) {
+    const QPaintEngine* engine = painter.paintEngine();
+    if (engine != nullptr && engine->type() == QPaintEngine::Pdf &&
+        layer.format() != QImage::Format_RGB32) {
+      // The PDF engine embeds Format_RGB32 and Format_ARGB32 as they are
+      // and converts any other format whole to Format_ARGB32, on Qt's
+      // thread pool, which never finishes where no thread can be started.
+      // Converted here, a strip at a time, the pixels are the same.
+      layer = ConvertedOnThisThread(std::move(layer), QImage::Format_ARGB32);
+      if (layer.isNull() || !RoomToEmbedInPdf(layer)) return false;
+    }
     painter.drawImage(0, 0, layer);
-    return;
+    return true;
   }
   const QRect extent = CoveredExtent(layer);
-  if (extent.isEmpty()) return;
+  if (extent.isEmpty()) return true;
   // What lies beneath the series, drawn as the raster draws it, then the
   // series over it: opaque, and the same pixels as the screen shows.
   QImage ground(layer.size(), QImage::Format_RGB32);
+  if (ground.isNull()) return false;
   ground.setDevicePixelRatio(ratio);
   {
     QPainter gp(&ground);
     gp.setRenderHint(QPainter::Antialiasing, false);
-    beneath(gp);
+    if (!beneath(gp)) return false;
     gp.drawImage(0, 0, layer);
   }
   layer = QImage();
   QImage piece = ground.copy(extent);
+  if (piece.isNull()) return false;
   piece.setDevicePixelRatio(ratio);
   painter.drawImage(QPointF(extent.left() / ratio, extent.top() / ratio),
                     piece);
+  return true;
 }
 
 namespace {
 
 // A large series in a vector picture: one image instead of a shape for
-// every marker.
-void DrawPictureLayer(QPainter& painter, const Frame& frame,
+// every marker. False when there was no memory for an image of it.
+bool DrawPictureLayer(QPainter& painter, const Frame& frame,
                       const std::vector<const PolarSeries*>& order,
                       const std::vector<const PolarSeries*>& left_out,
                       const PolarSeries& series, QSize size,
                       PictureLayer kind) {
   const qreal ratio = frame.scale;
-  DrawLayerInPicture(
+  return DrawLayerInPicture(
       painter, SeriesLayer(series, frame, size, ratio), kind, ratio,
       [&](QPainter& gp) {
         gp.fillRect(QRect(QPoint(0, 0), size), ToQColor(0xFFFFFF));
@@ -1090,12 +1143,13 @@ void DrawPictureLayer(QPainter& painter, const Frame& frame,
               left_out.end()) {
             continue;
           }
-          DrawSeries(gp, *s, frame);
+          if (!DrawSeries(gp, *s, frame)) return false;
         }
+        return true;
       });
 }
 
-void Render(QPainter& painter, const EqualAreaChart& chart, QSize device_size,
+bool Render(QPainter& painter, const EqualAreaChart& chart, QSize device_size,
             ChartRenderCache* cache, const PictureLayer* picture,
             const ChartRenderOptions& options) {
   const double scale = ValidScale(options.scale);
@@ -1127,6 +1181,14 @@ void Render(QPainter& painter, const EqualAreaChart& chart, QSize device_size,
     }
   }
 
+  // A drawing without a cache (a picture) stops at the first image it
+  // cannot have; the window's, with its cache, draws the rest without it.
+  bool whole = true;
+  auto carry_on = [&whole, cache](bool drawn) {
+    whole = whole && drawn;
+    return drawn || cache != nullptr;
+  };
+
   if (cache) cache->Prune(chart);
   const std::vector<const PolarSeries*> order = DrawingOrder(frame);
   for (const PolarSeries* s : order) {
@@ -1134,6 +1196,7 @@ void Render(QPainter& painter, const EqualAreaChart& chart, QSize device_size,
     if (std::find(left_out.begin(), left_out.end(), s) != left_out.end()) {
       continue;
     }
+    bool drawn = true;
     if (cache && s->Count() > ChartRenderCache::kLayerThreshold) {
       ChartRenderCache::Layer& layer = cache->LayerFor(s);
       const qreal ratio = painter.device()->devicePixelRatioF() * scale;
@@ -1155,39 +1218,45 @@ void Render(QPainter& painter, const EqualAreaChart& chart, QSize device_size,
         cache->CountRebuild();
       }
       painter.drawImage(0, 0, layer.image);
+      drawn = !layer.image.isNull();
     } else if (picture && s->Count() > kPictureLayerThreshold) {
-      DrawPictureLayer(painter, frame, order, left_out, *s, size, *picture);
+      drawn =
+          DrawPictureLayer(painter, frame, order, left_out, *s, size, *picture);
     } else {
-      DrawSeries(painter, *s, frame);
+      drawn = DrawSeries(painter, *s, frame);
+    }
+    if (!carry_on(drawn)) {
+      painter.restore();
+      return false;
     }
   }
   if (options.figure_style) DrawIsoRatioLabels(painter, frame);
-  DrawLegend(painter, legend, frame);
+  if (!carry_on(DrawLegend(painter, legend, frame))) {
+    painter.restore();
+    return false;
+  }
   DrawCaption(painter, frame);
   DrawProjectionNote(painter, frame);
   painter.restore();
+  return whole;
 }
 
 }  // namespace
 
-void RenderChart(QPainter& painter, const EqualAreaChart& chart, QSize size,
+bool RenderChart(QPainter& painter, const EqualAreaChart& chart, QSize size,
                  ChartRenderCache* cache, const ChartRenderOptions& options) {
-  Render(painter, chart, size, cache, nullptr, options);
+  return Render(painter, chart, size, cache, nullptr, options);
 }
 
-void RenderChartPicture(QPainter& painter, const EqualAreaChart& chart,
+bool RenderChartPicture(QPainter& painter, const EqualAreaChart& chart,
                         QSize size, PictureLayer layer,
                         const ChartRenderOptions& options) {
-  Render(painter, chart, size, nullptr, &layer, options);
+  return Render(painter, chart, size, nullptr, &layer, options);
 }
 
 QImage RenderChartImage(const EqualAreaChart& chart, QSize size,
                         const ChartRenderOptions& options) {
-  QImage image(size, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  QPainter painter(&image);
-  RenderChart(painter, chart, size, nullptr, options);
-  return image;
+  return EqualAreaPicture(chart).Image(size, options);
 }
 
 PolarSeries* LegendCheckBoxAt(EqualAreaChart& chart, QSize size, int x, int y) {
@@ -1208,9 +1277,9 @@ PolarSeries* LegendCheckBoxAt(EqualAreaChart& chart, QSize size, int x, int y) {
   return nullptr;
 }
 
-void DrawMarkersAt(QPainter& painter, const SeriesStyle& style,
+bool DrawMarkersAt(QPainter& painter, const SeriesStyle& style,
                    const std::vector<Pixel>& at, double scale) {
-  DrawMarkersWith(
+  return DrawMarkersWith(
       painter, style, at.size(), [&at](std::size_t i) { return at[i]; }, scale);
 }
 
@@ -1232,7 +1301,7 @@ QImage MarkerLayerAt(const SeriesStyle& style, const std::vector<Pixel>& at,
   }
   QPainter lp(&image);
   lp.setRenderHint(QPainter::Antialiasing, false);
-  DrawMarkersAt(lp, style, at, scale);
+  if (!DrawMarkersAt(lp, style, at, scale)) return QImage();
   return image;
 }
 

@@ -10,7 +10,10 @@
 #include <QTextItem>
 #include <algorithm>
 #include <cmath>
+#include <new>
 
+#include "render/bitmap_file.h"
+#include "render/picture_memory.h"
 #include "render/vector_fonts.h"
 
 namespace orvane {
@@ -185,6 +188,7 @@ EmfPaintEngine::~EmfPaintEngine() = default;
 bool EmfPaintEngine::begin(QPaintDevice*) {
   memory_ = emf::MemorySink();
   error_.clear();
+  no_memory_ = false;
   emf::RecordSink* sink = &memory_;
   if (out_ != nullptr) {
     device_sink_ = std::make_unique<DeviceSink>(out_);
@@ -238,7 +242,10 @@ void EmfPaintEngine::GdiRun() {
 bool EmfPaintEngine::end() {
   EndGdiRun();
   const bool written = writer_->Finish();
-  if (!written) error_ = QString::fromStdString(writer_->Error());
+  // The first failure is the one reported.
+  if (!written && error_.isEmpty()) {
+    error_ = QString::fromStdString(writer_->Error());
+  }
   writer_.reset();
   device_sink_.reset();
   setActive(false);
@@ -354,7 +361,7 @@ void EmfPaintEngine::Stroke(const QPolygonF& polyline, bool closed) {
 void EmfPaintEngine::drawPath(const QPainterPath& path) {
   const bool fill = brush_.style() != Qt::NoBrush;
   const bool stroke = pen_.style() != Qt::NoPen;
-  if (!fill && !stroke) return;
+  if ((!fill && !stroke) || NoMemory()) return;
   const bool curved = HasCurves(path);
   const QRectF bounds = transform_.map(path).boundingRect();
   if ((fill && Translucent(brush_.color())) ||
@@ -458,6 +465,13 @@ void EmfPaintEngine::DrawBlended(const QPainterPath& path) {
                       pixels.width(), pixels.height(), png);
 }
 
+const std::vector<std::uint8_t>& EmfPaintEngine::MemoryLacks() {
+  if (error_.isEmpty()) error_ = kMessagePictureMemory;
+  no_memory_ = true;
+  static const std::vector<std::uint8_t> none;
+  return none;
+}
+
 const std::vector<std::uint8_t>& EmfPaintEngine::PngOf(const QPainterPath& path,
                                                        const QRect& area) {
   // The shape relative to the image, and the painter's state without the
@@ -476,6 +490,7 @@ const std::vector<std::uint8_t>& EmfPaintEngine::PngOf(const QPainterPath& path,
     }
   }
   QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
+  if (image.isNull()) return MemoryLacks();
   image.fill(Qt::transparent);
   {
     QPainter p(&image);
@@ -501,7 +516,8 @@ const std::vector<std::uint8_t>& EmfPaintEngine::PngOf(const QPainterPath& path,
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.convertToFormat(QImage::Format_ARGB32).save(&buffer, "PNG");
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    if (argb.isNull() || !argb.save(&buffer, "PNG")) return MemoryLacks();
     entry.png.assign(bytes.begin(), bytes.end());
   }
   if (pngs_.size() >= 8) pngs_.pop_back();
@@ -511,6 +527,7 @@ const std::vector<std::uint8_t>& EmfPaintEngine::PngOf(const QPainterPath& path,
 
 void EmfPaintEngine::drawPolygon(const QPointF* points, int count,
                                  PolygonDrawMode mode) {
+  if (NoMemory()) return;
   const bool translucent =
       (mode != PolylineMode && brush_.style() != Qt::NoBrush &&
        Translucent(brush_.color())) ||
@@ -550,13 +567,21 @@ void EmfPaintEngine::drawPixmap(const QRectF& r, const QPixmap& pm,
 
 void EmfPaintEngine::drawImage(const QRectF& r, const QImage& image,
                                const QRectF& sr, Qt::ImageConversionFlags) {
+  if (NoMemory()) return;
   GdiRun();
   const QRect source = sr.toAlignedRect().intersected(image.rect());
   const QRect dest = transform_.mapRect(r).toAlignedRect();
   if (source.isEmpty() || dest.isEmpty()) return;
   // Each pixel blended with white by its alpha and the painter's opacity,
   // as the engine blends every colour.
-  QImage bits = image.copy(source).convertToFormat(QImage::Format_ARGB32);
+  // Converted a strip at a time: Qt would share a large image's conversion
+  // among threads, and wait forever where none can be started.
+  QImage bits =
+      ConvertedOnThisThread(image.copy(source), QImage::Format_ARGB32);
+  if (bits.isNull()) {
+    MemoryLacks();
+    return;
+  }
   const int opacity = static_cast<int>(std::lround(opacity_ * 255));
   for (int y = 0; y < bits.height(); ++y) {
     auto* row = reinterpret_cast<QRgb*>(bits.scanLine(y));
@@ -567,14 +592,20 @@ void EmfPaintEngine::drawImage(const QRectF& r, const QImage& image,
       row[x] = qRgb(mix(qRed(c)), mix(qGreen(c)), mix(qBlue(c)));
     }
   }
-  writer_->StretchBits(dest.x(), dest.y(), dest.width(), dest.height(),
-                       bits.width(), bits.height(), bits.constBits(),
-                       bits.bytesPerLine());
+  try {
+    writer_->StretchBits(dest.x(), dest.y(), dest.width(), dest.height(),
+                         bits.width(), bits.height(), bits.constBits(),
+                         bits.bytesPerLine());
+  } catch (const std::bad_alloc&) {
+    // The record is built whole before it is written; an exception would
+    // not pass the painter that called this.
+    MemoryLacks();
+  }
 }
 
 void EmfPaintEngine::drawTextItem(const QPointF& p, const QTextItem& item) {
   const QString text = item.text();
-  if (text.isEmpty()) return;
+  if (text.isEmpty() || NoMemory()) return;
   GdiRun();
   const QFont font = item.font();
   const QFontMetricsF metrics(font);

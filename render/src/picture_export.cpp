@@ -1,14 +1,21 @@
 #include "render/picture_export.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSvgGenerator>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "render/bitmap_file.h"
 #include "render/chart_render.h"
 #include "render/emf_paint_engine.h"
+#include "render/picture_memory.h"
 #include "render/plot_picture.h"
 #include "render/safe_save_file.h"
 #include "render/vector_fonts.h"
@@ -60,14 +67,61 @@ QString WriteFailureReason(const QString& device_reason, int error_number) {
   return device_reason;
 }
 
+namespace {
+
+// Descriptors counted one by one; above this the rest of the limit counts
+// as free.
+constexpr int kDescriptorsScanned = 4096;
+
+// The descriptors below `limit` that are not open.
+rlim_t FreeDescriptors(rlim_t limit) {
+  const int scanned = static_cast<int>(
+      std::min<rlim_t>(limit, static_cast<rlim_t>(kDescriptorsScanned)));
+  rlim_t free = limit - static_cast<rlim_t>(scanned);
+  for (int fd = 0; fd < scanned; ++fd) {
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) ++free;
+  }
+  return free;
+}
+
+}  // namespace
+
+Status ReserveDescriptorsForPictures() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 ||
+      limit.rlim_cur == RLIM_INFINITY) {
+    return Status();
+  }
+  const rlim_t free = FreeDescriptors(limit.rlim_cur);
+  if (free >= kPictureDescriptors) return Status();
+  const rlim_t wanted = limit.rlim_cur + (kPictureDescriptors - free);
+  if (limit.rlim_max == RLIM_INFINITY || limit.rlim_max >= wanted) {
+    rlimit raised = limit;
+    raised.rlim_cur = wanted;
+    if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) return Status();
+  }
+  const rlim_t hard = std::max(limit.rlim_max, limit.rlim_cur);
+  return Status(
+      StatusCode::kWriteFailed,
+      QString("Too few file descriptors to draw a picture: it needs "
+              "%1 free, and the limit of %2 open files (ulimit -n) "
+              "leaves %3.")
+          .arg(kPictureDescriptors)
+          .arg(static_cast<qulonglong>(hard))
+          .arg(static_cast<qulonglong>(free + (hard - limit.rlim_cur)))
+          .toStdString());
+}
+
 QByteArray MetafileOf(const EqualAreaChart& chart, QSize size,
                       const ChartRenderOptions& options) {
   EmfDevice device(size.width(), size.height());
+  bool drawn = false;
   {
     QPainter painter(&device);
-    RenderChartPicture(painter, chart, size, PictureLayer::kOpaque, options);
+    drawn = RenderChartPicture(painter, chart, size, PictureLayer::kOpaque,
+                               options);
   }
-  if (!device.Ok()) return {};
+  if (!drawn || !device.Ok()) return {};
   const auto& bytes = device.Bytes();
   return QByteArray(reinterpret_cast<const char*>(bytes.data()),
                     static_cast<qsizetype>(bytes.size()));
@@ -75,7 +129,9 @@ QByteArray MetafileOf(const EqualAreaChart& chart, QSize size,
 
 QByteArray BitmapOf(const EqualAreaChart& chart, QSize size,
                     const ChartRenderOptions& options) {
-  return EncodeBitmap32(RenderChartImage(chart, size, options));
+  const QImage image = RenderChartImage(chart, size, options);
+  if (image.isNull()) return {};
+  return EncodeBitmap32(image);
 }
 
 namespace {
@@ -85,6 +141,24 @@ constexpr const char* kMessageUnwritten = "the data could not be written.";
 
 bool Informative(const QString& reason) {
   return !reason.isEmpty() && reason != "Unknown error";
+}
+
+constexpr const char* kMessageNoFont =
+    "No font could be loaded for the picture's text.";
+
+// Whether the faces that draw the pictures' text have the glyphs of its
+// letters and digits. Where fontconfig could not read its configuration or
+// open a font file (too few file descriptors, say), Qt draws every
+// character as an empty box, and a picture would go out without its text.
+bool FontsHaveTheirGlyphs() {
+  const QString sample = "Rf0123456789abcdefghijklmnopqrstuvwxyz";
+  for (const QFont& font : {LegendFont(), FigureTextFont()}) {
+    const QFontMetrics metrics(font);
+    for (const QChar c : sample) {
+      if (!metrics.inFont(c)) return false;
+    }
+  }
+  return true;
 }
 
 // Passes the writers' output on to the target, insisting on every byte.
@@ -137,8 +211,10 @@ QString WriteMetafile(const PlotPicture& plot, QSize size, QIODevice& out,
   EmfDevice device(size.width(), size.height(), &out);
   QPainter painter;
   if (!painter.begin(&device)) return kMessageNotDrawn;
-  plot.DrawPicture(painter, size, PictureLayer::kOpaque, options);
+  const bool drawn =
+      plot.DrawPicture(painter, size, PictureLayer::kOpaque, options);
   painter.end();
+  if (!drawn) return kMessagePictureMemory;
   return device.Ok() ? QString() : device.Error();
 }
 
@@ -154,7 +230,9 @@ QString WriteSvg(const PlotPicture& plot, QSize size, QIODevice& out,
   svg.setTitle(plot.Title());
   QPainter painter;
   if (!painter.begin(&svg)) return kMessageNotDrawn;
-  plot.DrawPicture(painter, size, PictureLayer::kTransparent, options);
+  if (!plot.DrawPicture(painter, size, PictureLayer::kTransparent, options)) {
+    return kMessagePictureMemory;
+  }
   if (!painter.end()) return kMessageNotDrawn;
   return fonts.Flush() ? QString() : QString(kMessageUnwritten);
 }
@@ -171,18 +249,28 @@ QString WritePdf(const PlotPicture& plot, QSize size, QIODevice& out,
   pdf.setCreator("Orvane");
   QPainter painter;
   if (!painter.begin(&pdf)) return kMessageNotDrawn;
-  plot.DrawPicture(painter, size, PictureLayer::kTransparent, options);
+  if (!plot.DrawPicture(painter, size, PictureLayer::kTransparent, options)) {
+    return kMessagePictureMemory;
+  }
   return painter.end() ? QString() : QString(kMessageNotDrawn);
 }
 
-QString WriteBytes(const QByteArray& bytes, QIODevice& out) {
-  if (bytes.isEmpty()) return kMessageNotDrawn;
-  return out.write(bytes) == bytes.size() ? QString() : out.errorString();
+// The BMP a strip of rows at a time, so that no copy of the picture is
+// held; a refused write leaves its reason with `out`.
+QString WriteBitmap(const PlotPicture& plot, QSize size, QIODevice& out,
+                    const ChartRenderOptions& options, double dpi) {
+  const QImage image = plot.Image(size, options);
+  if (image.isNull()) return kMessagePictureMemory;
+  // The resolution the figure was drawn at, 96 dpi for the screen's.
+  return WriteBitmap32(image, out, static_cast<int>(std::lround(dpi / 0.0254)))
+             ? QString()
+             : QString(kMessagePictureMemory);
 }
 
 QString WritePng(const PlotPicture& plot, QSize size, QIODevice& out,
                  const ChartRenderOptions& options, double dpi) {
   QImage image = plot.Image(size, options);
+  if (image.isNull()) return kMessagePictureMemory;
   const int per_metre = static_cast<int>(std::lround(dpi / 0.0254));
   image.setDotsPerMeterX(per_metre);
   image.setDotsPerMeterY(per_metre);
@@ -196,11 +284,7 @@ QString WritePicture(const PlotPicture& plot, QSize size, PictureFormat format,
     case PictureFormat::kEmf:
       return WriteMetafile(plot, size, out, options);
     case PictureFormat::kBmp:
-      // The resolution the figure was drawn at, 96 dpi for the screen's.
-      return WriteBytes(
-          EncodeBitmap32(plot.Image(size, options),
-                         static_cast<int>(std::lround(dpi / 0.0254))),
-          out);
+      return WriteBitmap(plot, size, out, options, dpi);
     case PictureFormat::kSvg:
       return WriteSvg(plot, size, out, options, dpi);
     case PictureFormat::kPng:
@@ -230,9 +314,17 @@ Status WriteChartPicture(const PlotPicture& plot, QSize size,
   if (format == PictureFormat::kInvalid) {
     return Status(StatusCode::kInvalidExtension, kMessageInvalidExtension);
   }
+  if (!FontsHaveTheirGlyphs()) {
+    return Status(StatusCode::kWriteFailed, kMessageNoFont);
+  }
   WholeWrites whole(out);
-  const QString reason =
-      WritePicture(plot, size, format, whole, options, dots_per_inch);
+  QString reason;
+  try {
+    reason = WritePicture(plot, size, format, whole, options, dots_per_inch);
+  } catch (const std::bad_alloc&) {
+    // A list of points, a path or a buffer of ours that could not grow.
+    reason = kMessagePictureMemory;
+  }
   if (whole.Failed()) {
     return Status(StatusCode::kWriteFailed, whole.errorString().toStdString());
   }

@@ -4,21 +4,23 @@ namespace orvane {
 
 QImage PlotPicture::Image(QSize size, const ChartRenderOptions& options) const {
   QImage image(size, QImage::Format_RGB32);
+  // A painter on a null image would warn at every call.
+  if (image.isNull()) return image;
   image.fill(Qt::white);
   QPainter painter(&image);
-  Draw(painter, size, options);
+  if (!Draw(painter, size, options)) return QImage();
   return image;
 }
 
-void EqualAreaPicture::Draw(QPainter& painter, QSize size,
+bool EqualAreaPicture::Draw(QPainter& painter, QSize size,
                             const ChartRenderOptions& options) const {
-  RenderChart(painter, chart_, size, nullptr, options);
+  return RenderChart(painter, chart_, size, nullptr, options);
 }
 
-void EqualAreaPicture::DrawPicture(QPainter& painter, QSize size,
+bool EqualAreaPicture::DrawPicture(QPainter& painter, QSize size,
                                    PictureLayer layer,
                                    const ChartRenderOptions& options) const {
-  RenderChartPicture(painter, chart_, size, layer, options);
+  return RenderChartPicture(painter, chart_, size, layer, options);
 }
 
 }  // namespace orvane

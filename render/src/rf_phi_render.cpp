@@ -143,33 +143,35 @@ void DrawGrid(QPainter& painter, const Scene& scene) {
 
 // The markers of a series: from a cached layer on the screen, as one
 // image in a vector picture when there are very many, else one by one.
-void DrawMarkerSeries(QPainter& painter, const RfPhiSeries& s,
+// False when there was no memory for an image of them.
+bool DrawMarkerSeries(QPainter& painter, const RfPhiSeries& s,
                       const Scene& scene, RfPhiRenderCache* cache,
                       const PictureLayer* picture);
 
-void DrawGround(QPainter& painter, const Scene& scene,
+bool DrawGround(QPainter& painter, const Scene& scene,
                 const RfPhiSeries& until) {
   painter.fillRect(QRect(QPoint(0, 0), scene.size), ToQColor(0xFFFFFF));
   DrawGrid(painter, scene);
   DrawRfPhiDensityContours(painter, scene.plot, scene.layout, scene.axis);
   for (const RfPhiSeries* s : scene.plot.SeriesList()) {
     if (s == &until) break;
-    DrawMarkerSeries(painter, *s, scene, nullptr, nullptr);
+    if (!DrawMarkerSeries(painter, *s, scene, nullptr, nullptr)) return false;
   }
+  return true;
 }
 
-void DrawMarkerSeries(QPainter& painter, const RfPhiSeries& s,
+bool DrawMarkerSeries(QPainter& painter, const RfPhiSeries& s,
                       const Scene& scene, RfPhiRenderCache* cache,
                       const PictureLayer* picture) {
-  if (!s.Active() || s.Count() == 0) return;
+  if (!s.Active() || s.Count() == 0) return true;
   const SeriesStyle style = RfPhiStyle(scene.plot, s, scene.options.palette);
   if (picture == nullptr && s.Count() > RfPhiRenderCache::kLayerThreshold) {
     const qreal ratio = painter.device()->devicePixelRatioF() * scene.scale;
     if (cache == nullptr) {
-      painter.drawImage(0, 0,
-                        MarkerLayerAt(style, PixelsOf(s, scene), scene.size,
-                                      ratio, scene.scale));
-      return;
+      const QImage layer = MarkerLayerAt(style, PixelsOf(s, scene), scene.size,
+                                         ratio, scene.scale);
+      painter.drawImage(0, 0, layer);
+      return !layer.isNull();
     }
     RfPhiRenderCache::Layer& layer = cache->LayerFor(&s);
     if (layer.revision != s.Revision() || layer.size != scene.size ||
@@ -189,20 +191,20 @@ void DrawMarkerSeries(QPainter& painter, const RfPhiSeries& s,
       cache->CountRebuild();
     }
     painter.drawImage(0, 0, layer.image);
-    return;
+    return !layer.image.isNull();
   }
   if (picture != nullptr && s.Count() > kPictureLayerThreshold) {
     const qreal ratio = scene.scale;
     // A metafile's bitmaps have no alpha that readers honour: there the
     // series goes in opaque over what lies beneath it.
-    DrawLayerInPicture(painter,
-                       MarkerLayerAt(style, PixelsOf(s, scene), scene.size,
-                                     ratio, scene.scale),
-                       *picture, ratio,
-                       [&](QPainter& gp) { DrawGround(gp, scene, s); });
-    return;
+    return DrawLayerInPicture(painter,
+                              MarkerLayerAt(style, PixelsOf(s, scene),
+                                            scene.size, ratio, scene.scale),
+                              *picture, ratio, [&](QPainter& gp) {
+                                return DrawGround(gp, scene, s);
+                              });
   }
-  DrawMarkersAt(painter, style, PixelsOf(s, scene), scene.scale);
+  return DrawMarkersAt(painter, style, PixelsOf(s, scene), scene.scale);
 }
 
 void DrawThetaCurves(QPainter& painter, const Scene& scene) {
@@ -345,7 +347,7 @@ void DrawCaption(QPainter& painter, const Scene& scene) {
   }
 }
 
-void Render(QPainter& painter, const RfPhiPlot& plot, QSize device_size,
+bool Render(QPainter& painter, const RfPhiPlot& plot, QSize device_size,
             RfPhiRenderCache* cache, const PictureLayer* picture,
             const ChartRenderOptions& options) {
   const Scene scene = MakeScene(plot, device_size, options);
@@ -356,23 +358,38 @@ void Render(QPainter& painter, const RfPhiPlot& plot, QSize device_size,
   painter.fillRect(QRect(QPoint(0, 0), scene.size), ToQColor(0xFFFFFF));
   painter.setClipRect(QRect(QPoint(0, 0), scene.size));
   DrawGrid(painter, scene);
+  // A drawing without a cache (a picture) stops at the first image it
+  // cannot have; the window's, with its cache, draws the rest without it.
+  bool whole = true;
+  auto drawn = [&](const RfPhiSeries& s) {
+    const bool ok = DrawMarkerSeries(painter, s, scene, cache, picture);
+    whole = whole && ok;
+    return ok || cache != nullptr;
+  };
+  auto stop = [&painter] {
+    painter.restore();
+    return false;
+  };
   // The density of the data under the markers, over the grid lines.
   DrawRfPhiDensityContours(painter, plot, scene.layout, scene.axis);
-  DrawMarkerSeries(painter, plot.retrodeformed, scene, cache, picture);
-  DrawMarkerSeries(painter, plot.measured, scene, cache, picture);
+  if (!drawn(plot.retrodeformed) || !drawn(plot.measured)) return stop();
   // The curves over the data, where they can be read against them; the
   // optimal strain, where every curve is centred, over the curves.
   DrawThetaCurves(painter, scene);
-  DrawMarkerSeries(painter, plot.optimal, scene, cache, picture);
-  DrawMarkerSeries(painter, plot.measured_highlight, scene, cache, picture);
-  DrawMarkerSeries(painter, plot.retrodeformed_highlight, scene, cache,
-                   picture);
+  if (!drawn(plot.optimal) || !drawn(plot.measured_highlight) ||
+      !drawn(plot.retrodeformed_highlight)) {
+    return stop();
+  }
   DrawAxes(painter, scene);
   DrawThetaCurveLabels(painter, scene);
-  DrawLegendItems(painter, scene.legend.layout, scene.legend.items,
-                  options.figure_style, scene.scale);
+  if (!DrawLegendItems(painter, scene.legend.layout, scene.legend.items,
+                       options.figure_style, scene.scale)) {
+    whole = false;
+    if (cache == nullptr) return stop();
+  }
   DrawCaption(painter, scene);
   painter.restore();
+  return whole;
 }
 
 }  // namespace
@@ -427,15 +444,15 @@ RfPhiLayout LayOutRfPhiPlot(const RfPhiPlot& plot, QSize size,
   return MakeScene(plot, size, options).layout;
 }
 
-void RenderRfPhiPlot(QPainter& painter, const RfPhiPlot& plot, QSize size,
+bool RenderRfPhiPlot(QPainter& painter, const RfPhiPlot& plot, QSize size,
                      RfPhiRenderCache* cache,
                      const ChartRenderOptions& options) {
-  Render(painter, plot, size, cache, nullptr, options);
+  return Render(painter, plot, size, cache, nullptr, options);
 }
 
-void RenderRfPhiPicture(QPainter& painter, const RfPhiPlot& plot, QSize size,
+bool RenderRfPhiPicture(QPainter& painter, const RfPhiPlot& plot, QSize size,
                         PictureLayer layer, const ChartRenderOptions& options) {
-  Render(painter, plot, size, nullptr, &layer, options);
+  return Render(painter, plot, size, nullptr, &layer, options);
 }
 
 std::optional<RfPhiEntry> RfPhiLegendEntryAt(const RfPhiPlot& plot, QSize size,
@@ -452,15 +469,15 @@ std::optional<RfPhiEntry> RfPhiLegendEntryAt(const RfPhiPlot& plot, QSize size,
   return std::nullopt;
 }
 
-void RfPhiPicture::Draw(QPainter& painter, QSize size,
+bool RfPhiPicture::Draw(QPainter& painter, QSize size,
                         const ChartRenderOptions& options) const {
-  RenderRfPhiPlot(painter, plot_, size, nullptr, options);
+  return RenderRfPhiPlot(painter, plot_, size, nullptr, options);
 }
 
-void RfPhiPicture::DrawPicture(QPainter& painter, QSize size,
+bool RfPhiPicture::DrawPicture(QPainter& painter, QSize size,
                                PictureLayer layer,
                                const ChartRenderOptions& options) const {
-  RenderRfPhiPicture(painter, plot_, size, layer, options);
+  return RenderRfPhiPicture(painter, plot_, size, layer, options);
 }
 
 }  // namespace orvane

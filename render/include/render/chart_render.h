@@ -154,31 +154,36 @@ MarkerShape MakeMarkerShape(const SeriesStyle& style, double scale = 1.0);
 
 // The marker as a raster draws it: its pixels in their colours, opaque, on
 // a transparent square of 2 extent + 1 chart pixels, `ratio` device pixels
-// each. A raster blends it at the series' opacity at every point.
+// each. A raster blends it at the series' opacity at every point. Null when
+// there is no memory for it.
 QImage MarkerStamp(const SeriesStyle& style, qreal ratio = 1.0);
 
 // The markers of one series at the chart pixels `at`, in that order, drawn
 // as the chart draws its series' markers: stamped and blended on a raster,
 // as shapes in a vector picture. Other plots of the program draw their
-// markers through it, so that every plot's markers look alike.
-void DrawMarkersAt(QPainter& painter, const SeriesStyle& style,
+// markers through it, so that every plot's markers look alike. False, with
+// none drawn, when there was no memory for the stamp.
+bool DrawMarkersAt(QPainter& painter, const SeriesStyle& style,
                    const std::vector<Pixel>& at, double scale = 1.0);
 
 // The same markers alone on a transparent layer of `size` chart pixels at
 // `ratio` device pixels a chart pixel; at a whole ratio the stamps are
 // blended straight into the layer's pixels (on several threads for large
-// series), to the pixels a painter would give.
+// series), to the pixels a painter would give. Null when there is no
+// memory for the layer or its stamp.
 QImage MarkerLayerAt(const SeriesStyle& style, const std::vector<Pixel>& at,
                      QSize size, qreal ratio, double scale = 1.0);
 
 // A legend drawn into `layout`: for each entry its check box (unless a
 // figure's), its marker and line sample and its title, on the tooltip
-// colour with a shadow, or on white framed in grey for a figure.
+// colour with a shadow, or on white framed in grey for a figure. False,
+// with the drawing stopped there, when there was no memory for a marker's
+// stamp.
 struct LegendItem {
   SeriesStyle style;
   bool checked = true;
 };
-void DrawLegendItems(QPainter& painter, const LegendLayout& layout,
+bool DrawLegendItems(QPainter& painter, const LegendLayout& layout,
                      const std::vector<LegendItem>& items, bool figure_style,
                      double scale = 1.0);
 
@@ -205,7 +210,11 @@ class ChartRenderCache {
 
 // Draws the whole chart, background to legend, at `size` pixels. A raster
 // painter may pass a cache (kept for one set of options: the screen's).
-void RenderChart(QPainter& painter, const EqualAreaChart& chart, QSize size,
+// False when an image the drawing needed (a layer, a marker's stamp) could
+// not be allocated: without a cache the drawing stops there, so that no
+// picture passes for whole without its data; with one (the window) the
+// rest is drawn without it.
+bool RenderChart(QPainter& painter, const EqualAreaChart& chart, QSize size,
                  ChartRenderCache* cache = nullptr,
                  const ChartRenderOptions& options = {});
 
@@ -231,17 +240,21 @@ enum class PictureLayer {
 // A large series' layer (the series alone on a transparent image of the
 // picture, `ratio` device pixels a pixel) in a vector picture: as it is
 // (kTransparent), or opaque over the pixels it covers, on what `beneath`
-// draws as the raster draws it (kOpaque).
-void DrawLayerInPicture(QPainter& painter, QImage layer, PictureLayer kind,
+// draws as the raster draws it (kOpaque). False, with nothing drawn, when
+// the layer is null or there was no memory for an image of it, or
+// `beneath` returned false.
+bool DrawLayerInPicture(QPainter& painter, QImage layer, PictureLayer kind,
                         qreal ratio,
-                        const std::function<void(QPainter&)>& beneath);
+                        const std::function<bool(QPainter&)>& beneath);
 
-// Draws the whole chart into a vector picture, large series as images.
-void RenderChartPicture(QPainter& painter, const EqualAreaChart& chart,
+// Draws the whole chart into a vector picture, large series as images;
+// false, with the drawing stopped there, as RenderChart without a cache.
+bool RenderChartPicture(QPainter& painter, const EqualAreaChart& chart,
                         QSize size, PictureLayer layer,
                         const ChartRenderOptions& options = {});
 
-// The chart as an image of `size` pixels (32 bits per pixel, no alpha).
+// The chart as an image of `size` pixels (32 bits per pixel, no alpha);
+// null when there is no memory for it or an image it needed.
 QImage RenderChartImage(const EqualAreaChart& chart, QSize size,
                         const ChartRenderOptions& options = {});
 

@@ -96,9 +96,15 @@ class EmfPaintEngine : public QPaintEngine {
   // PNG fallback.
   void DrawBlended(const QPainterPath& path);
   void DrawCurves(const QPainterPath& path);
-  // The PNG of the path as the screen draws it, at `area`.
+  // The PNG of the path as the screen draws it, at `area`; none, with the
+  // failure recorded, when there is no memory for its image.
   const std::vector<std::uint8_t>& PngOf(const QPainterPath& path,
                                          const QRect& area);
+  // Records that an image could not be allocated, after which nothing more
+  // is drawn: a metafile without part of its drawing is not written.
+  // Returns an empty PNG.
+  const std::vector<std::uint8_t>& MemoryLacks();
+  bool NoMemory() const { return no_memory_; }
 
   int width_, height_;
   QIODevice* out_;
@@ -106,6 +112,7 @@ class EmfPaintEngine : public QPaintEngine {
   std::unique_ptr<emf::RecordSink> device_sink_;
   std::unique_ptr<emf::RecordWriter> writer_;
   QString error_;
+  bool no_memory_ = false;
   QPen pen_;
   QBrush brush_;
   QTransform transform_;

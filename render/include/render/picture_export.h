@@ -58,7 +58,11 @@ Status SaveChartPictureFile(
 // images). A metafile needs a device that can seek back to where it began,
 // to complete its header. kWriteFailed with the reason when the device
 // refused the data or the picture could not be drawn; a metafile that would
-// exceed 4 GiB is refused so.
+// exceed 4 GiB is refused so. An image the picture needs (its raster, the
+// layer of a large series, an image of a writer) that cannot be allocated
+// stops the drawing and fails the whole picture with "Not enough memory to
+// draw the picture."; a picture is refused as well when the faces of its
+// text have no glyphs (no font could be loaded).
 Status WriteChartPicture(const EqualAreaChart& chart, QSize size,
                          PictureFormat format, QIODevice& out,
                          const ChartRenderOptions& options = {},
@@ -75,12 +79,27 @@ Status WriteChartPicture(const PlotPicture& plot, QSize size,
                          const ChartRenderOptions& options = {},
                          double dots_per_inch = 96);
 
-// The chart as an Enhanced Metafile (empty if it could not be made) and as
-// a 32-bit BMP.
+// The chart as an Enhanced Metafile and as a 32-bit BMP; empty if it could
+// not be made.
 QByteArray MetafileOf(const EqualAreaChart& chart, QSize size,
                       const ChartRenderOptions& options = {});
 QByteArray BitmapOf(const EqualAreaChart& chart, QSize size,
                     const ChartRenderOptions& options = {});
+
+// File descriptors a picture needs free when Qt starts: Qt's event
+// dispatcher, the file written, fontconfig's configuration files (a folder
+// and a file of it at once) and the font files. Four were measured to be
+// enough here; with fewer, fontconfig reads part of its configuration
+// (the text comes out in other metrics) or none (every character an empty
+// box), or Qt cannot load its platform plugin and aborts. The rest is a
+// margin for deeper configurations elsewhere.
+inline constexpr unsigned kPictureDescriptors = 16;
+
+// Makes sure that kPictureDescriptors descriptors are free, raising the
+// soft limit of open files towards the hard one where they are not. Call
+// it before Qt is started. kWriteFailed with a message that names the
+// limit when even the hard limit leaves too few.
+Status ReserveDescriptorsForPictures();
 
 // The text of a failed write, flush or rename: the system's text for the
 // error number where the device left none ("Unknown error").

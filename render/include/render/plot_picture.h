@@ -20,10 +20,13 @@ class PlotPicture {
  public:
   virtual ~PlotPicture() = default;
   // Draws the whole plot at `size` device pixels into a raster painter.
-  virtual void Draw(QPainter& painter, QSize size,
+  // False when an image the drawing needed could not be allocated: the
+  // drawing stopped there.
+  virtual bool Draw(QPainter& painter, QSize size,
                     const ChartRenderOptions& options) const = 0;
-  // Draws it into a vector picture, large series as images of `layer`.
-  virtual void DrawPicture(QPainter& painter, QSize size, PictureLayer layer,
+  // Draws it into a vector picture, large series as images of `layer`;
+  // false as Draw.
+  virtual bool DrawPicture(QPainter& painter, QSize size, PictureLayer layer,
                            const ChartRenderOptions& options) const = 0;
   // The title an SVG file records.
   virtual QString Title() const = 0;
@@ -32,7 +35,9 @@ class PlotPicture {
     return std::nullopt;
   }
 
-  // The plot as an image of `size` pixels (32 bits per pixel, no alpha).
+  // The plot as an image of `size` pixels (32 bits per pixel, no alpha);
+  // null when there is no memory for it or for an image its drawing
+  // needed.
   QImage Image(QSize size, const ChartRenderOptions& options) const;
 };
 
@@ -41,9 +46,9 @@ class EqualAreaPicture final : public PlotPicture {
  public:
   // The chart stays the caller's and must outlive this.
   explicit EqualAreaPicture(const EqualAreaChart& chart) : chart_(chart) {}
-  void Draw(QPainter& painter, QSize size,
+  bool Draw(QPainter& painter, QSize size,
             const ChartRenderOptions& options) const override;
-  void DrawPicture(QPainter& painter, QSize size, PictureLayer layer,
+  bool DrawPicture(QPainter& painter, QSize size, PictureLayer layer,
                    const ChartRenderOptions& options) const override;
   QString Title() const override { return "Orvane equal-area projection"; }
   std::optional<ChartProjection> Projection() const override {

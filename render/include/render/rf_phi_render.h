@@ -66,14 +66,15 @@ class RfPhiRenderCache {
 };
 
 // Draws the whole plot, background to legend, at `size` device pixels. A
-// raster painter may pass a cache (kept for one set of options).
-void RenderRfPhiPlot(QPainter& painter, const RfPhiPlot& plot, QSize size,
+// raster painter may pass a cache (kept for one set of options). False when
+// an image the drawing needed could not be allocated, as RenderChart.
+bool RenderRfPhiPlot(QPainter& painter, const RfPhiPlot& plot, QSize size,
                      RfPhiRenderCache* cache = nullptr,
                      const ChartRenderOptions& options = {});
 
 // The same into a vector picture: series of more than
-// kPictureLayerThreshold points as one image each.
-void RenderRfPhiPicture(QPainter& painter, const RfPhiPlot& plot, QSize size,
+// kPictureLayerThreshold points as one image each; false as above.
+bool RenderRfPhiPicture(QPainter& painter, const RfPhiPlot& plot, QSize size,
                         PictureLayer layer,
                         const ChartRenderOptions& options = {});
 
@@ -87,9 +88,9 @@ class RfPhiPicture final : public PlotPicture {
  public:
   // The plot stays the caller's and must outlive this.
   explicit RfPhiPicture(const RfPhiPlot& plot) : plot_(plot) {}
-  void Draw(QPainter& painter, QSize size,
+  bool Draw(QPainter& painter, QSize size,
             const ChartRenderOptions& options) const override;
-  void DrawPicture(QPainter& painter, QSize size, PictureLayer layer,
+  bool DrawPicture(QPainter& painter, QSize size, PictureLayer layer,
                    const ChartRenderOptions& options) const override;
   QString Title() const override { return "Orvane Rf/phi plot"; }
 
