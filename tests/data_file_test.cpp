@@ -28,6 +28,8 @@
 namespace orvane {
 namespace {
 
+using testing_support::PieceSource;
+
 // What ReadDataFile gives for `bytes`.
 struct Loaded {
   Status status;
@@ -195,35 +197,18 @@ TEST(LoaderRefusals, ValuesBeyondSinglePrecision) {
   ExpectRefused("3 2 -1e5000\n", "Read error --- #1", 1);
 }
 
-// A medium that fails after `good` bytes.
-class FailingSource : public ByteSource {
- public:
-  FailingSource(std::string bytes, std::size_t good)
-      : bytes_(std::move(bytes)), good_(good) {}
-  std::ptrdiff_t Read(std::uint8_t* buffer, std::size_t capacity) override {
-    if (pos_ >= good_) return -1;
-    const std::size_t n = std::min({capacity, good_ - pos_, std::size_t{4}});
-    std::copy_n(bytes_.data() + pos_, n, buffer);
-    pos_ += n;
-    return static_cast<std::ptrdiff_t>(n);
-  }
-  bool Rewind() override {
-    pos_ = 0;
-    return true;
-  }
-
- private:
-  std::string bytes_;
-  std::size_t good_, pos_ = 0;
-};
+// A medium that fails after `good` bytes, four bytes a read.
+PieceSource FailingSource(std::string_view bytes, std::size_t good) {
+  return PieceSource(bytes, 4, good);
+}
 
 TEST(LoaderRefusals, FailingMediumIsAReadError) {
-  FailingSource mid("3 2 30\n4 2 45\n5 1 0\n", 10);
+  PieceSource mid = FailingSource("3 2 30\n4 2 45\n5 1 0\n", 10);
   Loaded r = LoadFrom(mid);
   ASSERT_FALSE(r.status.ok());
   EXPECT_EQ(r.status.message(), "Read error --- #2");
   // A failure while testing for the end names the last datum read.
-  FailingSource at_end("3 2 30\n4 2 45\n", 14);
+  PieceSource at_end = FailingSource("3 2 30\n4 2 45\n", 14);
   r = LoadFrom(at_end);
   ASSERT_FALSE(r.status.ok());
   EXPECT_EQ(r.status.message(), "Read error --- #2");
@@ -455,27 +440,6 @@ TEST(LoaderRefusals, FillingPassMustEndWhereTheCountEnded) {
   EXPECT_TRUE(LoadFrom(same).status.ok());
 }
 
-// A source of unknown size that hands out its bytes a few at a time.
-class TrickleSource : public ByteSource {
- public:
-  explicit TrickleSource(std::string bytes) : bytes_(std::move(bytes)) {}
-  std::ptrdiff_t Read(std::uint8_t* buffer, std::size_t capacity) override {
-    const std::size_t n =
-        std::min({capacity, bytes_.size() - pos_, std::size_t{1000}});
-    std::copy_n(bytes_.data() + pos_, n, buffer);
-    pos_ += n;
-    return static_cast<std::ptrdiff_t>(n);
-  }
-  bool Rewind() override {
-    pos_ = 0;
-    return true;
-  }
-
- private:
-  std::string bytes_;
-  std::size_t pos_ = 0;
-};
-
 std::string ManyData(int count) {
   std::string text;
   for (int i = 0; i < count; ++i)
@@ -517,7 +481,7 @@ TEST(LoaderProgress, ReportsEachBlockOfBothPasses) {
 
   // A source of unknown size gives a total of 0; blocks are as the source
   // hands them out.
-  TrickleSource trickle(text);
+  PieceSource trickle(text, 1000);
   calls.clear();
   ASSERT_TRUE(
       ReadDataFile(trickle, data,
@@ -562,8 +526,6 @@ TEST(LoaderProgress, FalseCancelsTheRead) {
           .code(),
       StatusCode::kCancelled);
 }
-
-using testing_support::PieceSource;
 
 // A data file of `lines` lines, good data written in many ways, with now and
 // then a blank line, a long token, a control byte or a Ctrl-Z; when `spoil`,

@@ -12,13 +12,19 @@
 
 namespace orvane::testing_support {
 
-// Holds a view of `bytes`, as MemorySource does; it has no stamp.
+// Holds a view of `bytes`, as MemorySource does; it has no stamp. Given
+// `fail_after`, a failing medium: every read from that byte on is an error.
 class PieceSource : public ByteSource {
  public:
-  PieceSource(std::string_view bytes, std::size_t piece)
-      : bytes_(bytes), piece_(piece) {}
+  PieceSource(std::string_view bytes, std::size_t piece,
+              std::size_t fail_after = std::string_view::npos)
+      : bytes_(bytes),
+        piece_(piece),
+        end_(std::min(bytes.size(), fail_after)),
+        fails_(fail_after <= bytes.size()) {}
   std::ptrdiff_t Read(std::uint8_t* buffer, std::size_t capacity) override {
-    const std::size_t n = std::min({capacity, bytes_.size() - pos_, piece_});
+    if (fails_ && pos_ >= end_) return -1;
+    const std::size_t n = std::min({capacity, end_ - pos_, piece_});
     std::copy_n(bytes_.data() + pos_, n, buffer);
     pos_ += n;
     return static_cast<std::ptrdiff_t>(n);
@@ -30,7 +36,9 @@ class PieceSource : public ByteSource {
 
  private:
   std::string_view bytes_;
-  std::size_t piece_, pos_ = 0;
+  std::size_t piece_, end_;
+  bool fails_;
+  std::size_t pos_ = 0;
 };
 
 }  // namespace orvane::testing_support
