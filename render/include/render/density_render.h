@@ -36,8 +36,9 @@ QPainterPath DensityBandPath(const ContourBand& band, const PlotToPainter& map);
 void DrawDensityBands(QPainter& painter, const DensityContours& contours,
                       const PlotToPainter& map);
 
-// "Density contours, k = 0.40": the note that tells what the grey shows,
-// the number with the decimal separator `sep`.
+// "Density contours, k = 0.400": the note that tells what the grey shows,
+// k to three significant digits (at least two decimals) with the decimal
+// separator `sep`.
 QString DensityNote(const DensityContours& contours, std::string_view sep);
 
 // The polar chart's contours, when it holds any, over its disc at this

@@ -39,7 +39,10 @@ Status CheckPictureSize(QSize size);
 // Writes the chart at `size` pixels to `path` in the format of its
 // extension. The picture goes to a temporary file beside the target, which
 // replaces the target only once it is complete: a failure leaves no
-// half-written file and an existing file untouched. The status says why
+// half-written file and an existing file untouched. Only a regular file
+// is replaced; through a symbolic link, the file it reaches, which this
+// user must be able to open as the path is given, and the link stays.
+// The status says why
 // nothing was written: kInvalidExtension ("Invalid file extension.") or
 // kWriteFailed, with the path and the system's reason, or for a size
 // outside the limits above. A saved picture has no data grid over it, so
