@@ -535,9 +535,10 @@ TEST(TableImportBlocks, LinesAcrossBlockEndsReadAsWithinOne) {
       const Status s = ImportTable(read_piece, whole.layout, data);
       EXPECT_EQ(s.message(), imported.message()) << piece << ": " << table;
       ASSERT_EQ(data.measured.size(), whole_data.measured.size()) << piece;
-      EXPECT_EQ(std::memcmp(data.measured.data(), whole_data.measured.data(),
-                            data.measured.size() * sizeof(MarkerRecord)),
-                0)
+      // An empty vector may have no storage, which memcmp must not be given.
+      EXPECT_TRUE(data.measured.empty() ||
+                  std::memcmp(data.measured.data(), whole_data.measured.data(),
+                              data.measured.size() * sizeof(MarkerRecord)) == 0)
           << piece << ": " << table;
     }
   }
