@@ -650,7 +650,8 @@ TEST_F(Cli, CsvBatchSummary) {
                 ",6,1.7583694,20.124311,1.5325351,2.3577003,-0.9067383,"
                 "41.28179,limits,\n" +
                 bad +
-                ",,,,,,,,refused,Major axis is shorter than minor one.  #2\n" +
+                ",,,,,,,,refused,\"Major axis is shorter than minor one.  "
+                "#2\"\n" +
                 absent + ",,,,,,,,refused,File not exits.\n" + few +
                 ",3,1.7386003,3.356763,,,,,not run,Number of data < 5\n" +
                 empty + ",,,,,,,,refused,No data.\n");
@@ -669,8 +670,8 @@ TEST_F(Cli, CsvBatchSummary) {
   const RunResult none = Exec("--csv " + bad);
   EXPECT_EQ(none.status, 1);
   EXPECT_EQ(none.out, header + bad +
-                          ",,,,,,,,refused,Major axis is shorter than minor "
-                          "one.  #2\n");
+                          ",,,,,,,,refused,\"Major axis is shorter than minor "
+                          "one.  #2\"\n");
 }
 
 // The table's numbers take the full stop and the same digits under a

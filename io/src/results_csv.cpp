@@ -56,9 +56,10 @@ void AppendCsvField(std::string& line, std::string_view text) {
     AppendCsvField(line, EscapeInvalidUtf8(text));
     return;
   }
-  // A leading '#' is quoted too, so that no row reads as a comment line.
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos &&
-      (text.empty() || text.front() != '#')) {
+  // A '#' anywhere is quoted too: readers told that '#' starts a comment
+  // (pandas' comment="#", R's comment.char) cut an unquoted field there,
+  // and with it the row's figures.
+  if (text.find_first_of(",\"\r\n#") == std::string_view::npos) {
     line.append(text);
     return;
   }

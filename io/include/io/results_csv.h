@@ -1,8 +1,8 @@
 // The results of an analysis as comma-separated values, for spreadsheets and
 // scripts. Every single-precision figure is written as the shortest decimal
 // that reads back to the same single, with a full stop whatever the locale;
-// lines end with a line feed; a field holding a comma, a double quote or a
-// line break, or beginning with '#', is quoted, its quotes doubled; bytes
+// lines end with a line feed; a field holding a comma, a double quote, a
+// line break or a '#' is quoted, its quotes doubled; bytes
 // of a file name that are not UTF-8 are written as \xHH.
 //
 // The summary of a file (a batch of files gives one row each):
