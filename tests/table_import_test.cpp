@@ -320,6 +320,18 @@ TEST(TableImportRefusals, CellsThatAreNoNumbers) {
             "line 3, column Minor: not a number");
   EXPECT_EQ(Refused(head + "4,,30\n").message(),
             "line 3, column Minor: empty cell");
+  // A cell needs a digit before any exponent: "." is the missing-value
+  // mark of Stata and SAS, and none of these is 0 (a data file's grammar
+  // reads them so); "0." and ".5e1" are numbers.
+  for (const char* cell : {".", "-.", "+.", "e5", ".e2"}) {
+    EXPECT_EQ(Refused(head + "4,2," + cell + "\n").message(),
+              "line 3, column Angle: not a number")
+        << cell;
+  }
+  LoadedData data;
+  ASSERT_TRUE(Import(head + "4,2,0.\n5,1,.5e1\n", data).ok());
+  EXPECT_EQ(data.measured[2].phi, 0.0f);
+  EXPECT_EQ(data.measured[3].phi, 5.0f);
   EXPECT_EQ(Refused(head + "4,2,\"30\n").message(),
             "line 3: a quoted cell is not closed");
   EXPECT_EQ(Refused(head + "4,2,30,5\n").message(),

@@ -232,9 +232,19 @@ bool AllEmpty(const std::vector<std::string>& cells) {
 
 enum class CellValue { kNumber, kEmpty, kNotNumber };
 
+// Whether the cell shows a digit before any exponent. The data file's
+// grammar reads ".", "-." and "e5" as 0; in a table "." is the missing-value
+// mark of Stata and SAS, and none of them is a measurement.
+bool HasMantissaDigit(std::string_view cell) {
+  const std::string_view mantissa = cell.substr(0, cell.find_first_of("eE"));
+  return std::any_of(mantissa.begin(), mantissa.end(),
+                     [](char c) { return c >= '0' && c <= '9'; });
+}
+
 CellValue ParseCell(const std::string& cell, bool decimal_comma,
                     long double& value) {
   if (cell.empty()) return CellValue::kEmpty;
+  if (!HasMantissaDigit(cell)) return CellValue::kNotNumber;
   if (decimal_comma && cell.find(',') != std::string::npos) {
     if (cell.find('.') != std::string::npos) return CellValue::kNotNumber;
     std::string point(cell);
