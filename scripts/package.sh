@@ -10,8 +10,10 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 # dpkg-dev: dpkg-shlibdeps, which finds the package's dependencies, and
-# dpkg-buildflags; the validators of the desktop entry and AppStream data.
-bash scripts/install_packages.sh dpkg-dev desktop-file-utils appstream
+# dpkg-buildflags; the validators of the desktop entry and AppStream data;
+# gio, which answers which program opens a type of file.
+bash scripts/install_packages.sh dpkg-dev desktop-file-utils appstream \
+  libglib2.0-bin
 
 desktop-file-validate data/orvane.desktop
 appstreamcli validate --no-net data/org.example.orvane.metainfo.xml
@@ -44,6 +46,21 @@ for program in /usr/bin/orvane /usr/bin/orvane-cli; do
     exit 1
   fi
 done
+
+# The installed entry makes Orvane the default program of no type of file:
+# a double-clicked text file still opens where it did.
+for type in text/plain text/csv; do
+  if gio mime "$type" 2>&1 | grep -q orvane; then
+    echo "after installation gio mime $type names Orvane:" >&2
+    gio mime "$type" >&2
+    exit 1
+  fi
+done
+if grep -qs orvane /etc/mailcap; then
+  echo "after installation /etc/mailcap names Orvane:" >&2
+  grep orvane /etc/mailcap >&2
+  exit 1
+fi
 
 # The installed tool on the installed sample: the report, and the chart.
 report=$(/usr/bin/orvane-cli /usr/share/orvane/examples/sampledata.txt)

@@ -1,11 +1,21 @@
 #!/usr/bin/env bash
-# check_desktop_data.sh DESKTOP_ENTRY METAINFO: the menu entry and the
-# AppStream description pass desktop-file-validate and appstreamcli without
-# an error or a warning. Exits 77, which CTest counts as skipped, where the
-# validators are not installed.
+# check_desktop_data.sh DESKTOP_ENTRY METAINFO: the menu entry claims no
+# type of file, and it and the AppStream description pass
+# desktop-file-validate and appstreamcli without an error or a warning.
+# Exits 77, which CTest counts as skipped, where the validators are not
+# installed.
 set -uo pipefail
 desktop=$1
 metainfo=$2
+
+# The entry claims no type of file: with text/plain every text file, a
+# README included, would open in Orvane by default and be refused. "Open
+# With" lists the program without it.
+if grep -q '^MimeType=' "$desktop"; then
+  echo "$desktop: $(grep '^MimeType=' "$desktop"): Orvane would become the" \
+    "default program of those files"
+  exit 1
+fi
 
 missing=()
 command -v desktop-file-validate >/dev/null || missing+=(desktop-file-utils)
