@@ -46,13 +46,6 @@ namespace {
 constexpr int kMinChartSide = orvane::kMinPictureSide;
 constexpr int kMaxChartSide = orvane::kMaxPictureSide;
 
-// The full path the report names, as a file dialog would give it.
-std::string FullPath(const std::string& path) {
-  std::error_code ec;
-  const std::filesystem::path p = std::filesystem::absolute(path, ec);
-  return ec ? path : p.lexically_normal().string();
-}
-
 void WriteLine(FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);
   std::fputc('\n', stream);
@@ -135,7 +128,7 @@ class CommandLineOpen : public orvane::OpenFrontEnd {
   std::optional<std::string> ChooseFile() override { return file_; }
   orvane::BootstrapSettings Bootstrap() override { return bootstrap_; }
   std::string ReportName(const std::string& path) override {
-    return FullPath(path);
+    return orvane::FullPathOfFile(path);
   }
   orvane::Status Load(const std::string& path, orvane::LoadedData& data,
                       const orvane::ReadProgress& progress) override {

@@ -1,6 +1,8 @@
 #include "io/open_pipeline.h"
 
+#include <filesystem>
 #include <new>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -15,6 +17,17 @@ constexpr const char* kMessageFewerThanFive = "Number of data < 5";
 void OpenFrontEnd::RunStage(OpenStage, StageProgress&,
                             const std::function<void()>& work) {
   work();
+}
+
+std::string FullPathOfFile(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(path, ec);
+  if (ec) return path;
+  const fs::path normal = absolute.lexically_normal();
+  if (fs::equivalent(normal, absolute, ec) && !ec) return normal.string();
+  const fs::path canonical = fs::canonical(absolute, ec);
+  return ec ? absolute.string() : canonical.string();
 }
 
 std::string OpenFrontEnd::ReportName(const std::string& path) {

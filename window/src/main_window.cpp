@@ -212,7 +212,7 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
   }
 
   std::string ReportName(const std::string&) override {
-    return Chosen().toStdString();
+    return FullPathOfFile(Chosen().toStdString());
   }
 
   Status Load(const std::string& path, LoadedData& data,

@@ -58,6 +58,14 @@ struct OpenResult {
 
 // How a program takes part in an Open. Every hook but ChooseFile has a
 // default that does nothing special.
+
+// The full path of the file that `path` names, for a report: its absolute,
+// lexically normal form where that names the same file (as a file dialog
+// gives it), else its canonical path. Dropping "link/.." without the system
+// would name another file when "link" leads elsewhere: the system follows
+// the link before the "..". Where neither can be had, the absolute path.
+std::string FullPathOfFile(const std::string& path);
+
 class OpenFrontEnd {
  public:
   virtual ~OpenFrontEnd() = default;
@@ -66,7 +74,7 @@ class OpenFrontEnd {
   virtual std::optional<std::string> ChooseFile() = 0;
   // The name the report gives the chosen file: its path itself unless a
   // front end says otherwise (the command-line tool opens a path as the
-  // user typed it and names it by its full path).
+  // user typed it and names it by FullPathOfFile).
   virtual std::string ReportName(const std::string& path);
   // Reads the chosen file into `data` (the read stage's work): the data
   // file loader, unless the front end reads another kind of file, as the
