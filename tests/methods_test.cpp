@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <vector>
 
 #include "core/analysis.h"
 #include "core/hyperbolic.h"
+#include "core/report.h"
 #include "test_data.h"
 
 // This suite's allocations: with a limit set, any larger request fails as
@@ -194,6 +196,46 @@ TEST(Methods, ChiSquareOfThetaOnUniformAndClusteredSets) {
   u = ComputeMethods(WithTheta({-45, 1, 2, 3, 4, 5, 6, 7, 8, 9})).uniformity;
   EXPECT_FLOAT_EQ(u.chi_square, 6.4f);
   EXPECT_FALSE(u.uniform);
+}
+
+// Theta is measured from the strain's long axis: turning every marker of a
+// sample by the same angle turns the strain and the retrodeformed markers
+// with it, and leaves chi-square and its verdict as they were. 252 markers
+// of whole-degree orientations, turned by whole degrees, so that the turned
+// data are exact.
+TEST(Methods, ChiSquareOfThetaTurnsWithTheSample) {
+  std::uint32_t x = 11;
+  auto next = [&x] {
+    x = x * 1664525u + 1013904223u;
+    return (x >> 8) / 16777216.0;
+  };
+  std::vector<float> ratio, phi;
+  for (int i = 0; i < 252; ++i) {
+    ratio.push_back(static_cast<float>(1.2 + 2.0 * next()));
+    // Clustered about 25 degrees, as a strained sample's are.
+    phi.push_back(static_cast<float>(std::lround(25 + 60 * (next() - 0.5))));
+  }
+  auto chi_square_turned = [&](int angle) {
+    std::vector<float> turned;
+    for (const float p : phi) {
+      float t = p + static_cast<float>(angle);
+      while (t > 90) t -= 180;
+      while (t <= -90) t += 180;
+      turned.push_back(t);
+    }
+    AnalysisState s = Markers(ratio, turned);
+    Report report;
+    RunAnalysis(s, report, ".");
+    return ComputeMethods(s).uniformity;
+  };
+  const UniformityTest unturned = chi_square_turned(0);
+  ASSERT_TRUE(unturned.made());
+  for (int angle : {1, 3, 7, 10, 45, 90, -64, 179}) {
+    const UniformityTest u = chi_square_turned(angle);
+    EXPECT_EQ(u.chi_square, unturned.chi_square) << angle;
+    EXPECT_EQ(u.classes, unturned.classes) << angle;
+    EXPECT_EQ(u.uniform, unturned.uniform) << angle;
+  }
 }
 
 TEST(Methods, ThetaClassesAndTooFewData) {

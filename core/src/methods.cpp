@@ -66,9 +66,9 @@ LD LogGammaOfHalf(int df) {
 // class j holds -90 + j 180/k <= theta < -90 + (j + 1) 180/k. The estimate
 // by division is corrected by exact comparisons, theta k against the
 // integer bounds 180 j - 90 k, so that a theta on a bound always falls into
-// the class above it.
-int ClassOf(float theta, int k) {
-  const LD t = theta;
+// the class above it. Theta is the difference of two singles, which long
+// double holds exactly, and so does its product with k.
+int ClassOf(LD t, int k) {
   // Not negative, so truncation is the floor.
   int j = static_cast<int>((t + 90) * k / 180);
   j = std::clamp(j, 0, k - 1);
@@ -86,14 +86,22 @@ UniformityTest TestUniformity(const AnalysisState& state) {
                     : static_cast<int>(n / kLeastExpected);
   if (k < 2) return test;
   std::vector<std::int64_t> observed(static_cast<std::size_t>(k), 0);
+  // Theta is measured from the long axis of the strain, as the theta-curves
+  // are: the classes turn with the data, so that a rotation of the whole
+  // sample leaves the counts as they were.
+  // (A null strain has no long axis: its phi, 0, measures from x.)
+  const LD strain_phi =
+      std::isfinite(state.strain.phi) ? state.strain.phi : 0.0f;
   for (std::int64_t i = 1; i <= n; ++i) {
-    float theta = state.retrodeformed[static_cast<std::size_t>(i)].phi;
-    if (!std::isfinite(theta)) {
+    const float phi = state.retrodeformed[static_cast<std::size_t>(i)].phi;
+    if (!std::isfinite(phi)) {
       test.omission = UniformityOmission::kThetaNotFinite;
       return test;
     }
-    // Stored in (-90, 90]; the classes cover [-90, 90).
-    if (theta >= 90.0f) theta = ReducedOrientation(theta);
+    // Into [-90, 90), by whole turns of 180 degrees (exact).
+    LD theta = static_cast<LD>(phi) - strain_phi;
+    while (theta < -90) theta += 180;
+    while (theta >= 90) theta -= 180;
     ++observed[static_cast<std::size_t>(ClassOf(theta, k))];
   }
   const LD expected = static_cast<LD>(n) / k;

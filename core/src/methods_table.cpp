@@ -36,8 +36,9 @@ constexpr const char* kRamsayTip =
     "Ramsay (1967), Folding and Fracturing of Rocks; Dunnet (1969), "
     "Tectonophysics 7.";
 constexpr const char* kChiSquareTip =
-    "Pearson's chi-square test that the retrodeformed orientations theta "
-    "are uniform over [-90, 90): k equal classes (18, fewer when N < 90 so "
+    "Pearson's chi-square test that the retrodeformed orientations theta, "
+    "measured from the strain's long axis (theta = phi_i - phi_s), are "
+    "uniform over [-90, 90): k equal classes (18, fewer when N < 90 so "
     "that each expects at least five data), k - 1 degrees of freedom, and "
     "the 95 % point of chi-square; uniform when chi-square does not exceed "
     "it. Pearson (1900), Philosophical Magazine 50; Lisle (1985), Geological "

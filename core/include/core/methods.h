@@ -7,7 +7,7 @@
 // - the harmonic mean of the measured axial ratios, N / sum(1 / Rf);
 // - Ramsay's estimate from the extreme ratios and the fluctuation F of phi;
 // - Pearson's chi-square test of uniformity of the retrodeformed
-//   orientations theta;
+//   orientations theta, measured from the strain's long axis;
 // - the hyperbolic vector mean's own R_s and phi_s, as the report has them.
 //
 // Every sum is evaluated in extended precision (long double) in datum order;
@@ -33,7 +33,8 @@ enum class UniformityOmission {
 };
 
 // Pearson's chi-square test of the retrodeformed orientations theta against
-// a uniform distribution over [-90, 90) degrees.
+// a uniform distribution over [-90, 90) degrees, theta = phi - phi_s
+// measured from the strain's long axis as the theta-curves are.
 struct UniformityTest {
   UniformityOmission omission = UniformityOmission::kTooFewData;
   // Equal classes of theta: 18 of 10 degrees, or floor(N / 5) when N < 90,
@@ -85,9 +86,9 @@ struct MethodsSummary {
 };
 
 // The estimators of an analysed state: measured[1..count] (ratio and phi as
-// read), retrodeformed[1..count] (phi, the orientation theta before the
-// strain) and the optimal strain. A theta of exactly 90 degrees falls into
-// the class of -90. One pass over the data and one sort of their
+// read), retrodeformed[1..count] (phi, the orientation before the strain)
+// and the optimal strain; theta is the retrodeformed phi less phi_s,
+// reduced to [-90, 90). One pass over the data and one sort of their
 // orientations (for F), in 8 bytes a datum; count = 0 gives the empty
 // summary, a lack of memory an empty one whose status says so.
 MethodsSummary ComputeMethods(const AnalysisState& state);
