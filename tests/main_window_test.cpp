@@ -729,6 +729,32 @@ TEST_F(MainWindowTest, HighlightFromARowPress) {
   EXPECT_FALSE(chart.retrodeformed_highlight.Active());
 }
 
+// The highlight follows the current row when the keys move it, as the
+// status panel does.
+TEST_F(MainWindowTest, HighlightFollowsTheKeys) {
+  const QString six = Write("six.txt", kSix);
+  Open({Choose(six)});
+  const EqualAreaChart& chart = Chart()->Chart();
+  const AnalysisState& s = window_->State();
+  PressRow(1);
+  auto shows = [&](int i) {
+    EXPECT_EQ(chart.measured_highlight.Points()[0].value, s.measured[i].zeta)
+        << i;
+    EXPECT_EQ(Panel1().toStdString(), FormatGrid(s.retrodeformed[i].ratio, "."))
+        << i;
+  };
+  shows(1);
+  for (int i = 0; i < 4; ++i) QTest::keyClick(Grid(), Qt::Key_Down);
+  shows(5);
+  QTest::keyClick(Grid(), Qt::Key_Up);
+  shows(4);
+  // Below the data the last datum stays marked.
+  for (int i = 0; i < 4; ++i) QTest::keyClick(Grid(), Qt::Key_Down);
+  shows(6);
+  QTest::keyClick(Grid(), Qt::Key_Home, Qt::ControlModifier);
+  shows(1);
+}
+
 TEST_F(MainWindowTest, SaveChartFlow) {
   const QString six = Write("six.txt", kSix);
   Open({Choose(six)});

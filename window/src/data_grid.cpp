@@ -290,4 +290,12 @@ bool DataGrid::eventFilter(QObject* watched, QEvent* event) {
   return QTableView::eventFilter(watched, event);
 }
 
+void DataGrid::currentChanged(const QModelIndex& current,
+                              const QModelIndex& previous) {
+  QTableView::currentChanged(current, previous);
+  if (current.isValid() && current.row() != previous.row()) {
+    emit CurrentRowChanged(current.row() + 1);
+  }
+}
+
 }  // namespace orvane

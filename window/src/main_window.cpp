@@ -506,6 +506,8 @@ void MainWindow::BuildPages() {
           &MainWindow::onChartMouseReleased);
   connect(chart_, &ChartWidget::Resized, this, &MainWindow::onChartResized);
   connect(grid_, &DataGrid::Pressed, this, &MainWindow::onGridPressed);
+  connect(grid_, &DataGrid::CurrentRowChanged, this,
+          &MainWindow::onGridCurrentRowChanged);
   connect(grid_, &DataGrid::FittedWidthChanged, this,
           [this] { PlaceGridOverChart(chart_->size()); });
 }
@@ -1039,12 +1041,16 @@ void MainWindow::PlaceGridOverChart(QSize chart_size) {
 }
 
 void MainWindow::onGridPressed(Qt::MouseButton, QPoint grid_point) {
-  HighlightDatum(grid_point);
+  HighlightDatum(grid_->RowAt(grid_point));
 }
 
-void MainWindow::HighlightDatum(QPoint grid_point) {
+// The highlight follows the grid's current row, moved by the keys too.
+void MainWindow::onGridCurrentRowChanged(int row) {
+  HighlightDatum(row);
+}
+
+void MainWindow::HighlightDatum(int i) {
   if (state_.count <= 0) return;
-  const int i = grid_->RowAt(grid_point);
   // The header row and rows without a datum have nothing to show.
   if (i < 1 || i > state_.count) return;
   chart_->Chart().Highlight(state_, i);

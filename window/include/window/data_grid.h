@@ -94,9 +94,14 @@ class DataGrid : public QTableView {
   void Pressed(Qt::MouseButton button, QPoint grid_point);
   // FittedWidth() changed.
   void FittedWidthChanged(int width);
+  // The current cell moved to another grid row (1 = the first datum),
+  // however it moved: a click, the arrow keys, Page Up/Down, Home/End.
+  void CurrentRowChanged(int row);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void currentChanged(const QModelIndex& current,
+                      const QModelIndex& previous) override;
 
  private:
   // The row numbers' column follows the largest row number shown.

@@ -116,6 +116,7 @@ class MainWindow : public QMainWindow {
  private slots:
   void onChartMouseReleased(Qt::MouseButton button, QPoint position);
   void onGridPressed(Qt::MouseButton button, QPoint grid_point);
+  void onGridCurrentRowChanged(int row);
 
  private:
   class OpenSteps;
@@ -153,7 +154,10 @@ class MainWindow : public QMainWindow {
   void RebuildRecentMenu();
   // Enables the saves that have something to save.
   void UpdateSaveActions();
-  void HighlightDatum(QPoint grid_point);
+  // Marks datum `row` of the grid on both plots and shows its
+  // retrodeformed ratio; the header row and rows without a datum do
+  // nothing.
+  void HighlightDatum(int row);
   // Places the grid, at its fitted width, over the chart of `chart_size`.
   void PlaceGridOverChart(QSize chart_size);
   QString DecimalSeparator() const;
