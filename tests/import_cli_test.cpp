@@ -1,6 +1,7 @@
 // orvane-cli --import as a user runs it on the tables other programs write.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -77,6 +78,44 @@ TEST_F(ImportCli, TablesGiveTheFiguresOfTheHandConvertedFile) {
   EXPECT_NE(report.out.find("  file = " + detected + "\n"), std::string::npos);
   EXPECT_EQ(WithoutFileLine(report.out),
             WithoutFileLine(Run("'" + native + "'").out));
+}
+
+// ImageJ's grey values Min and Max come before the fitted ellipse's Major
+// and Minor, which are the axes; where Min and Max are all there is they
+// are taken, and standard error says so; a header that names no column
+// says how to name them.
+TEST_F(ImportCli, ColumnsNamedAsAxesWinAndGuessesAreSaid) {
+  const std::string rows[] = {"31.2,14.1,35.7", "28.5,12.25,41.1",
+                              "24,13.9,28",     "36.6,15,47.5",
+                              "22.8,11.4,33",   "26.1,13,178.25"};
+  std::string imagej = " ,Area,Mean,Min,Max,Major,Minor,Angle\n";
+  std::string guessed = "Max,Min,Angle\n";
+  std::string native;
+  for (const std::string& row : rows) {
+    imagej += "1,412,120,10,250," + row + "\n";
+    guessed += row + "\n";
+    std::string line = row;
+    std::replace(line.begin(), line.end(), ',', ' ');
+    native += line + "\n";
+  }
+  Write("imagej.csv", imagej);
+  Write("native.txt", native);
+  Write("guessed.csv", guessed);
+  const ProgramRun expected = Run("--json native.txt");
+  ASSERT_EQ(expected.status, 0) << expected.err;
+  const ProgramRun from_imagej = Run("--import --json imagej.csv");
+  EXPECT_EQ(from_imagej.err, "");
+  EXPECT_EQ(WithoutFileName(from_imagej.out), WithoutFileName(expected.out));
+  const ProgramRun from_guess = Run("--import --json guessed.csv");
+  EXPECT_EQ(from_guess.err,
+            "guessed.csv: The columns Min and Max are taken as the minor and "
+            "major axes: choose the columns if they hold anything else.\n");
+  EXPECT_EQ(WithoutFileName(from_guess.out), WithoutFileName(expected.out));
+  Write("unknown.csv", "foo,bar,baz\n3,2,30\n");
+  EXPECT_EQ(Run("--import unknown.csv").err,
+            "unknown.csv: No column of the header (foo, bar, baz) is known: "
+            "choose the columns. Give the columns with --columns, for example "
+            "--columns major,minor,angle or --columns -,-,a,b,phi.\n");
 }
 
 TEST_F(ImportCli, RefusalsNameTheLineAndColumn) {

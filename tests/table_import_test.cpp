@@ -262,15 +262,23 @@ TEST(TableImportConventions, HeaderNamesGiveTheRoles) {
   struct Case {
     const char* table;
     int major, minor, ratio, angle;
+    bool notice = false;  // Min and Max taken as the axes, and said so
   };
   const Case cases[] = {
       {"Major,Minor,Angle\n3,2,30\n", 0, 1, -1, 2},
       {"a;b;phi\n3;2;30\n", 0, 1, -1, 2},
       {"Rf\tphi\n3\t30\n", -1, -1, 0, 1},
       {"id,R,Phi\n1,3,30\n", -1, -1, 1, 2},
-      {"Phi,Max,Min\n30,3,2\n", 1, 2, -1, 0},
+      {"Phi,Max,Min\n30,3,2\n", 1, 2, -1, 0, true},
       {"LONG SHORT ORIENTATION\n3 2 30\n", 0, 1, -1, 2},
       {"\"Semi-major\",\"Semi-minor\",\"Angle (deg)\"\n3,2,30\n", 0, 1, -1, 2},
+      {"l.axis\ts.axis\tphi\n3\t2\t30\n", 0, 1, -1, 2},
+      // ImageJ's grey values Min and Max come before the fitted ellipse's
+      // axes, which win; beside R they are not axes either.
+      {" ,Area,Mean,Min,Max,X,Y,Perim.,Major,Minor,Angle\n"
+       "1,412,120,10,250,101,40,80,31.2,14.1,35.7\n",
+       8, 9, -1, 10},
+      {"R,Min,Max,phi\n3,1,2,30\n", -1, -1, 0, 3},
   };
   for (const Case& c : cases) {
     MemorySource source(c.table);
@@ -283,7 +291,13 @@ TEST(TableImportConventions, HeaderNamesGiveTheRoles) {
     EXPECT_EQ(preview.layout.ratio_column, c.ratio) << c.table;
     EXPECT_EQ(preview.layout.angle_column, c.angle) << c.table;
     EXPECT_EQ(preview.row_count, 1) << c.table;
+    EXPECT_EQ(!preview.notice.empty(), c.notice) << c.table;
   }
+  // Min and Max beside ImageJ's intensities are grey values, not axes.
+  MemorySource grey("Label,Mean,Min,Max,Angle\n1,100,3,250,30\n");
+  TablePreview grey_preview;
+  EXPECT_EQ(PreviewTable(grey, {}, grey_preview).message(),
+            "No column holds the major and minor axis or R.");
   // Names it does not know: the user is asked to choose.
   MemorySource unknown("foo,bar,baz\n3,2,30\n");
   TablePreview preview;

@@ -134,10 +134,22 @@ class CommandLineOpen : public orvane::OpenFrontEnd {
                       const orvane::ReadProgress& progress) override {
     if (!table_) return OpenFrontEnd::Load(path, data, progress);
     orvane::TableLayout layout;
-    if (orvane::Status found = orvane::DetectTableLayout(path, *table_, layout);
+    std::string notice;
+    if (orvane::Status found =
+            orvane::DetectTableLayout(path, *table_, layout, &notice);
         !found.ok()) {
+      // Columns the header does not name: say how to name them here.
+      if (!table_->roles && found.message().rfind("No column", 0) == 0) {
+        return orvane::Status(
+            found.code(),
+            found.message() +
+                " Give the columns with --columns, for example "
+                "--columns major,minor,angle or --columns -,-,a,b,phi.",
+            found.datum());
+      }
       return found;
     }
+    if (!notice.empty()) WriteLine(stderr, file_ + ": " + notice);
     return orvane::ImportTable(path, layout, data, progress);
   }
 

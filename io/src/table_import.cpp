@@ -306,14 +306,22 @@ HeaderName ReduceName(std::string_view name) {
   return reduced;
 }
 
-ColumnRole RoleOfName(const std::string& word) {
+// The role a header name gives its column. A weak name ("max", "min") is
+// an axis only where nothing better is named: ImageJ's measurements put
+// the grey values Min and Max before the fitted ellipse's Major and Minor.
+struct NamedRole {
+  ColumnRole role = ColumnRole::kIgnored;
+  bool weak = false;
+};
+
+NamedRole RoleOfName(const std::string& word) {
   static const char* const kMajor[] = {
       "major",     "majoraxis",     "a",
-      "max",       "long",          "longaxis",
+      "long",      "longaxis",      "laxis",
       "semimajor", "semimajoraxis", "majorsemiaxis"};
   static const char* const kMinor[] = {
       "minor",     "minoraxis",     "b",
-      "min",       "short",         "shortaxis",
+      "short",     "shortaxis",     "saxis",
       "semiminor", "semiminoraxis", "minorsemiaxis"};
   static const char* const kRatio[] = {"r", "rf", "ratio", "axialratio"};
   static const char* const kAngle[] = {"angle", "phi", "orientation", "theta",
@@ -322,11 +330,23 @@ ColumnRole RoleOfName(const std::string& word) {
     return std::any_of(std::begin(names), std::end(names),
                        [&word](const char* n) { return word == n; });
   };
-  if (in(kMajor)) return ColumnRole::kMajor;
-  if (in(kMinor)) return ColumnRole::kMinor;
-  if (in(kRatio)) return ColumnRole::kRatio;
-  if (in(kAngle)) return ColumnRole::kAngle;
-  return ColumnRole::kIgnored;
+  if (in(kMajor)) return {ColumnRole::kMajor, false};
+  if (in(kMinor)) return {ColumnRole::kMinor, false};
+  if (in(kRatio)) return {ColumnRole::kRatio, false};
+  if (in(kAngle)) return {ColumnRole::kAngle, false};
+  if (word == "max") return {ColumnRole::kMajor, true};
+  if (word == "min") return {ColumnRole::kMinor, true};
+  return {};
+}
+
+// Whether a header name says that the table holds grey values, as ImageJ's
+// intensity measurements do: then its Min and Max are grey values too.
+bool NamesIntensity(const std::string& word) {
+  static const char* const kIntensity[] = {"mean",   "median", "mode",
+                                           "stddev", "intden", "rawintden",
+                                           "skew",   "kurt"};
+  return std::any_of(std::begin(kIntensity), std::end(kIntensity),
+                     [&word](const char* n) { return word == n; });
 }
 
 // The name a message gives a column: its header name, printable and cut,
@@ -693,11 +713,37 @@ Status PreviewTable(ByteSource& source, const TableChoices& choices,
   } else if (layout.header) {
     roles.assign(width, ColumnRole::kIgnored);
     bool seen[5] = {};
+    std::vector<NamedRole> named(width);
+    bool intensities = false;
+    for (std::size_t c = 0; c < width; ++c) {
+      const std::string word = ReduceName(split.front()[c]).word;
+      named[c] = RoleOfName(word);
+      intensities = intensities || NamesIntensity(word);
+    }
+    auto seen_role = [&seen](ColumnRole role) {
+      return seen[static_cast<std::size_t>(role)];
+    };
+    // Min and Max are the axes only when no column is named as an axis or
+    // as R, and nothing in the header says that they are grey values.
+    bool strong_found = false;
+    for (const NamedRole& n : named) {
+      strong_found =
+          strong_found || (!n.weak && (n.role == ColumnRole::kMajor ||
+                                       n.role == ColumnRole::kMinor ||
+                                       n.role == ColumnRole::kRatio));
+    }
+    const bool take_weak = !strong_found && !intensities;
     for (std::size_t c = 0; c < width; ++c) {
       const HeaderName name = ReduceName(split.front()[c]);
-      const ColumnRole role = RoleOfName(name.word);
+      const ColumnRole role = named[c].role;
       const auto r = static_cast<std::size_t>(role);
       if (role == ColumnRole::kIgnored || seen[r]) continue;
+      if (named[c].weak && !take_weak) continue;
+      if (named[c].weak) {
+        preview.notice =
+            "The columns Min and Max are taken as the minor and major axes: "
+            "choose the columns if they hold anything else.";
+      }
       seen[r] = true;
       roles[c] = role;
       if (role == ColumnRole::kAngle && !choices.convention) {
@@ -713,11 +759,10 @@ Status PreviewTable(ByteSource& source, const TableChoices& choices,
     }
     // The axes win over R when a table gives both (as an aspect ratio
     // beside the fitted axes).
-    if (seen[static_cast<std::size_t>(ColumnRole::kMajor)] &&
-        seen[static_cast<std::size_t>(ColumnRole::kMinor)]) {
+    if (seen_role(ColumnRole::kMajor) && seen_role(ColumnRole::kMinor)) {
       std::replace(roles.begin(), roles.end(), ColumnRole::kRatio,
                    ColumnRole::kIgnored);
-    } else if (seen[static_cast<std::size_t>(ColumnRole::kRatio)]) {
+    } else if (seen_role(ColumnRole::kRatio)) {
       std::replace(roles.begin(), roles.end(), ColumnRole::kMajor,
                    ColumnRole::kIgnored);
       std::replace(roles.begin(), roles.end(), ColumnRole::kMinor,
@@ -832,13 +877,14 @@ Status ImportTable(const std::string& path, const TableLayout& layout,
 }
 
 Status DetectTableLayout(const std::string& path, const TableChoices& choices,
-                         TableLayout& layout) {
+                         TableLayout& layout, std::string* notice) {
   if (!FileExists(path)) return Refusal(StatusCode::kFileMissing, 0);
   FileSource file;
   if (Status opened = file.Open(path); !opened.ok()) return opened;
   TablePreview preview;
   const Status found = PreviewTable(file, choices, preview, 0);
   layout = preview.layout;
+  if (notice != nullptr) *notice = preview.notice;
   return found;
 }
 

@@ -167,7 +167,10 @@ void TableImportDialog::Refresh() {
   problem_ = found.ok() ? QString() : QString::fromStdString(found.message());
   ShowLayout();
   ShowPreview();
-  problem_label_->setText(problem_);
+  // A layout to check (Min and Max taken as the axes) is said there too,
+  // but does not stop the import.
+  problem_label_->setText(
+      problem_.isEmpty() ? QString::fromStdString(preview_.notice) : problem_);
   buttons_->button(QDialogButtonBox::Ok)->setEnabled(problem_.isEmpty());
 }
 

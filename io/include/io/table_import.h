@@ -112,6 +112,9 @@ struct TablePreview {
   std::vector<Row> rows;
   // The number of data rows of the whole table (empty rows not counted).
   std::int64_t row_count = 0;
+  // What the user should check in a layout that was found: columns Min and
+  // Max taken as the axes, which may be grey values. Empty when none.
+  std::string notice;
 };
 
 // Looks at the first lines of `source` (and counts its rows) and works out
@@ -141,9 +144,10 @@ Status ImportTable(ByteSource& source, const TableLayout& layout,
 Status ImportTable(const std::string& path, const TableLayout& layout,
                    LoadedData& data, const ReadProgress& progress = {});
 
-// The layout of the file `path`, detected but for `choices`.
+// The layout of the file `path`, detected but for `choices`, and the
+// preview's notice about it into `notice` when given.
 Status DetectTableLayout(const std::string& path, const TableChoices& choices,
-                         TableLayout& layout);
+                         TableLayout& layout, std::string* notice = nullptr);
 
 }  // namespace orvane
 
