@@ -184,6 +184,27 @@ TEST_F(Cli, LargeRatiosCarryAnAccuracyWarning) {
   EXPECT_EQ(usual.out.find("warnings"), std::string::npos);
 }
 
+// A file of two numbers a line is read as the format says, paired across
+// lines; the warning names the first such datum on standard error and in
+// the JSON, as the accuracy warning is given.
+TEST_F(Cli, DataAcrossLinesCarryAWarning) {
+  // Read as (5, 3, 40), (6, 2, 30), ... : the second number of every even
+  // line is ignored.
+  const std::string pairs = Write(
+      "pairs.txt", "5 3\n40 2\n6 2\n30 1\n4 3\n20 1\n7 2\n45 4\n3 2\n10 1\n");
+  const std::string warning =
+      "Datum 1 takes its numbers from more than one line: a data file reads "
+      "major, minor and phi across line ends, so a line of fewer than three "
+      "numbers is paired with the next. A table opens with File \u25B8 Import "
+      "Table... (orvane-cli --import).";
+  const RunResult r = Exec(pairs);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, pairs + ": " + warning + "\n");
+  const RunResult j = Exec("--json " + pairs);
+  EXPECT_NE(j.out.find(",\"warnings\":[\"" + warning + "\"]}"),
+            std::string::npos);
+}
+
 TEST_F(Cli, JsonHasEveryKey) {
   const std::string six = Write("six.txt", kSix);
   const std::string bad = Write("bad.txt", "3 2 x\n");

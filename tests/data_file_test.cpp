@@ -202,6 +202,42 @@ PieceSource FailingSource(std::string_view bytes, std::size_t good) {
   return PieceSource(bytes, 4, good);
 }
 
+// The format reads numbers across line ends and ignores the rest of a
+// line, and so it stays; but the first datum taken from more than one line
+// (a file of two numbers a line), and a line that goes on after a carriage
+// return alone (a file of old Mac line ends: one line, one datum), are
+// named in a warning, however the blocks fall.
+TEST(LoaderLines, DataFromMoreThanOneLineAreNamed) {
+  auto warnings_of = [](const std::string& text) {
+    std::vector<std::vector<std::string>> found;
+    for (std::size_t piece : {1u, 2u, 3u, 5u, 1u << 20}) {
+      PieceSource source(text, piece);
+      Loaded r = LoadFrom(source);
+      EXPECT_TRUE(r.status.ok()) << text;
+      found.push_back(r.data.warnings);
+    }
+    for (const auto& w : found) EXPECT_EQ(w, found.back()) << text;
+    return found.back();
+  };
+  EXPECT_TRUE(warnings_of("3 2 30\n4 2 45 note\r\n\n  5 1 0\r\n").empty());
+  const auto pairs = warnings_of("50 3\n40 2\n60 5\n30 1\n20 4\n45 5\n");
+  ASSERT_EQ(pairs.size(), 1u);
+  EXPECT_EQ(pairs[0],
+            "Datum 1 takes its numbers from more than one line: a data file "
+            "reads major, minor and phi across line ends, so a line of fewer "
+            "than three numbers is paired with the next. A table opens with "
+            "File \u25B8 Import Table... (orvane-cli --import).");
+  EXPECT_EQ(warnings_of("3 2 30\n4 2\n45\n5 1\n0\n")[0].rfind("Datum 2 ", 0),
+            0u);
+  const auto mac = warnings_of("3 2 30\r4 2 45\r5 1 0\r");
+  ASSERT_EQ(mac.size(), 1u);
+  EXPECT_EQ(mac[0].rfind("The line of datum 1 goes on after a carriage "
+                         "return, which a data file does not take for a "
+                         "line end",
+                         0),
+            0u);
+}
+
 TEST(LoaderRefusals, FailingMediumIsAReadError) {
   PieceSource mid = FailingSource("3 2 30\n4 2 45\n5 1 0\n", 10);
   Loaded r = LoadFrom(mid);

@@ -64,7 +64,7 @@ AnalysisResult RunAnalysis(AnalysisState& state, Report& report,
 
 std::vector<std::string> AnalysisWarnings(const AnalysisState& state,
                                           std::string_view sep) {
-  std::vector<std::string> warnings;
+  std::vector<std::string> warnings = state.reading_warnings;
   AppendBootstrapWarnings(state, warnings);
   const float largest = state.largest_ratio;
   if (state.count <= 0 || !(largest > kAccurateRatioLimit)) return warnings;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -41,14 +42,55 @@ bool OrientationToSingle(long double v, float& out) {
   return true;
 }
 
-// Reads one datum (three numbers, then the rest of the line that held the
+// How the lines of a file gave their data, where a user may not have meant
+// it: the first datum whose numbers came from more than one line, and the
+// first whose line went on after a carriage return alone (0: none).
+struct LineNotes {
+  std::int32_t across_lines = 0;
+  std::int32_t lone_carriage_return = 0;
+};
+
+// Reads datum `n` (three numbers, then the rest of the line that held the
 // third) and checks it.
-StatusCode ReadDatum(DataReader& reader, MarkerRecord& d) {
+StatusCode ReadDatum(DataReader& reader, std::int32_t n, MarkerRecord& d,
+                     LineNotes& notes) {
   long double major, minor, phi;
-  const bool read = reader.ReadNumber(major) && reader.ReadNumber(minor) &&
-                    reader.ReadNumber(phi) && reader.SkipLine();
+  bool read = reader.ReadNumber(major);
+  reader.ForgetLineEnds();
+  read = read && reader.ReadNumber(minor) && reader.ReadNumber(phi);
+  if (read && notes.across_lines == 0 && reader.LineFeedSkipped()) {
+    notes.across_lines = n;
+  }
+  read = read && reader.SkipLine();
+  if (read && notes.lone_carriage_return == 0 &&
+      reader.LoneCarriageReturnSkipped()) {
+    notes.lone_carriage_return = n;
+  }
   if (!read || reader.Failed()) return StatusCode::kReadError;
   return CheckDatum(major, minor, phi, d);
+}
+
+// The warnings of the notes, for the analysis to give beside its own.
+std::vector<std::string> LineWarnings(const LineNotes& notes) {
+  std::vector<std::string> warnings;
+  const char* const table =
+      " A table opens with File \u25B8 Import Table... (orvane-cli --import).";
+  if (notes.across_lines != 0) {
+    warnings.push_back(
+        "Datum " + std::to_string(notes.across_lines) +
+        " takes its numbers from more than one line: a data file reads "
+        "major, minor and phi across line ends, so a line of fewer than "
+        "three numbers is paired with the next." +
+        table);
+  }
+  if (notes.lone_carriage_return != 0) {
+    warnings.push_back(
+        "The line of datum " + std::to_string(notes.lone_carriage_return) +
+        " goes on after a carriage return, which a data file does not take "
+        "for a line end: what follows it on that line was not read." +
+        table);
+  }
+  return warnings;
 }
 
 // Moves to the next datum: false at the end of the data. White space after
@@ -182,6 +224,7 @@ Status ReadDataFile(ByteSource& source, LoadedData& data,
   reader.WatchStamp(stamp);
   StagedData staged;
   bool out_of_memory = false;
+  LineNotes notes;
   std::int32_t n = 0;
   while (NextDatum(reader)) {
     if (n == std::numeric_limits<std::int32_t>::max() - 1) {
@@ -189,7 +232,7 @@ Status ReadDataFile(ByteSource& source, LoadedData& data,
     }
     ++n;
     MarkerRecord d;
-    const StatusCode f = ReadDatum(reader, d);
+    const StatusCode f = ReadDatum(reader, n, d, notes);
     if (f != StatusCode::kOk) return refuse(f, n);
     if (!out_of_memory) {
       try {
@@ -219,6 +262,7 @@ Status ReadDataFile(ByteSource& source, LoadedData& data,
     return Refusal(StatusCode::kOutOfMemory, n);
   }
   loaded.count = n;
+  loaded.warnings = LineWarnings(notes);
   staged.MoveTo(loaded.measured.data() + 1);
   data = std::move(loaded);
   return Status();

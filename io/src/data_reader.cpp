@@ -1,5 +1,6 @@
 #include "io/data_reader.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "io/number_token.h"
@@ -50,9 +51,14 @@ bool DataReader::Fill() {
 
 void DataReader::SkipWhiteSpace() {
   for (;;) {
-    const std::uint8_t* p = Here();
+    const std::uint8_t* const begin = Here();
     const std::uint8_t* const end = BlockEnd();
+    const std::uint8_t* p = begin;
     while (p != end && IsWhiteSpace(*p)) ++p;
+    // Most runs are a blank or two: the look for a line feed costs little.
+    if (!line_feed_skipped_ && p != begin) {
+      line_feed_skipped_ = std::find(begin, p, '\n') != p;
+    }
     MoveTo(p);
     if (p != end || !Fill()) return;
   }
@@ -102,10 +108,17 @@ bool DataReader::ReadNumberAcrossBlocks(long double& value) {
 
 bool DataReader::SkipLine() {
   // A carriage return is read over like any other byte, so a line ends at
-  // its line feed whether or not a carriage return precedes it.
+  // its line feed whether or not a carriage return precedes it; one
+  // followed by anything else is noted. At a block's end, the byte after it
+  // is the next block's first.
+  bool carriage_return_last = false;
   for (;;) {
     const std::uint8_t* p = Here();
     const std::uint8_t* const end = BlockEnd();
+    if (carriage_return_last && p != end && *p != '\n') {
+      lone_cr_skipped_ = true;
+    }
+    carriage_return_last = false;
     while (p != end) {
       const std::uint8_t c = *p;
       if (c == 0 || c == kEndOfFileByte) {
@@ -116,6 +129,13 @@ bool DataReader::SkipLine() {
       if (c == '\n') {
         MoveTo(p);
         return true;
+      }
+      if (c == '\r') {
+        if (p == end) {
+          carriage_return_last = true;
+        } else if (*p != '\n') {
+          lone_cr_skipped_ = true;
+        }
       }
     }
     MoveTo(end);

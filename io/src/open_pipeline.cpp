@@ -55,6 +55,7 @@ BootstrapSettings OpenFrontEnd::Bootstrap() {
 void CommitLoadedData(AnalysisState& state, LoadedData&& data) {
   state.count = data.count;
   state.measured = std::move(data.measured);
+  state.reading_warnings = std::move(data.warnings);
   state.retrodeformed.assign(state.measured.size(), MarkerRecord{});
 }
 

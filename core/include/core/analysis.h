@@ -49,8 +49,9 @@ AnalysisResult RunAnalysis(AnalysisState& state, Report& report,
 inline constexpr float kAccurateRatioLimit = 100.0f;
 
 // The warnings of an analysis, for the user to read beside its figures:
-// none, or, when the largest axial ratio of the measured or retrodeformed
-// markers exceeds kAccurateRatioLimit, how far R_s may be off. Numbers use
+// those of the reading of its data, those of the bootstrap, and, when the
+// largest axial ratio of the measured or retrodeformed markers exceeds
+// kAccurateRatioLimit, how far R_s may be off. Numbers use
 // the decimal separator `sep`.
 std::vector<std::string> AnalysisWarnings(const AnalysisState& state,
                                           std::string_view sep);

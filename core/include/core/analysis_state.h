@@ -58,6 +58,10 @@ struct AnalysisState {
   std::int32_t count = 0;
   std::vector<MarkerRecord> measured;       // as measured (post-strain)
   std::vector<MarkerRecord> retrodeformed;  // before the strain (pre-strain)
+  // What the reading of the data noticed that the user should know (a
+  // datum taken from more than one line, say); given first among the
+  // analysis' warnings.
+  std::vector<std::string> reading_warnings;
   MarkerRecord strain;  // the optimal strain; major and minor stay zero
   // How the bootstrap draws: set before an analysis, it then names the
   // settings the bootstrap results were drawn with.

@@ -66,6 +66,10 @@ struct LoadedData {
   // phi as read (phi reduced when beyond +-360) and ratio = major / minor
   // (the quotient of the singles, rounded once); the other fields are zero.
   std::vector<MarkerRecord> measured;
+  // What the user should know of how the file's lines gave the data (a
+  // datum from more than one line, a line going on after a carriage return
+  // alone), said beside the analysis' warnings; empty for most files.
+  std::vector<std::string> warnings;
 };
 
 // Reads and checks the data of `source` into `data`. A refusal names the

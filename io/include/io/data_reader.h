@@ -91,6 +91,15 @@ class DataReader {
   // when a null byte stands in the way.
   bool SkipLine();
 
+  // Whether white space skipped since ForgetLineEnds() held a line feed:
+  // the numbers read since came from more than one line.
+  bool LineFeedSkipped() const { return line_feed_skipped_; }
+  // Whether a line skipped since held a carriage return that ends no line
+  // (one followed by anything but a line feed): a file whose lines end in
+  // carriage returns alone, whose lines after the first go unread.
+  bool LoneCarriageReturnSkipped() const { return lone_cr_skipped_; }
+  void ForgetLineEnds() { line_feed_skipped_ = lone_cr_skipped_ = false; }
+
   // How ReadTextLine ended.
   enum class TextLine {
     kLine,      // at a line end, which was read over
@@ -145,6 +154,8 @@ class DataReader {
   bool cancelled_ = false;
   bool stamp_changed_ = false;
   bool end_stamped_ = false;  // the stamp was compared at the end
+  bool line_feed_skipped_ = false;
+  bool lone_cr_skipped_ = false;
   int read_error_ = 0;
   std::optional<SourceStamp> stamp_;
   const ReadProgress* progress_ = nullptr;
