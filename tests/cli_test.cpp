@@ -828,6 +828,19 @@ namespace {
 
 class RfPhiCli : public Cli {};
 
+// The theta-curves' labels take the locale's decimal separator, as the
+// ticks do; the option's list is always written with full stops.
+TEST_F(RfPhiCli, CurveLabelsInTheLocale) {
+  const std::string six = Write("six.txt", kSix);
+  const fs::path svg = dir_ / "rf.svg";
+  const std::string args =
+      "--chart " + svg.string() + " --plot rfphi --theta-curves 1.25,2 " + six;
+  ASSERT_EQ(Exec(args, "LC_ALL=de_DE.UTF-8").status, 0);
+  EXPECT_NE(Slurp(svg).find(">Ri = 1,25<"), std::string::npos);
+  ASSERT_EQ(Exec(args).status, 0);
+  EXPECT_NE(Slurp(svg).find(">Ri = 1.25<"), std::string::npos);
+}
+
 TEST_F(RfPhiCli, PlotsInEveryFormatWithItsOptions) {
   const std::string six = Write("six.txt", kSix);
   const fs::path polar = dir_ / "polar.png", rf = dir_ / "rf.png";

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
@@ -17,6 +18,7 @@
 #include "window/about_box.h"
 #include "window/data_grid.h"
 #include "window/main_window.h"
+#include "window/rf_phi_page.h"
 
 namespace orvane {
 namespace {
@@ -59,6 +61,25 @@ TEST(DecimalComma, EveryNumberShownTakesTheComma) {
   const QString highlight = window.findChild<QLabel*>("statusLimits")->text();
   EXPECT_TRUE(highlight.contains(',')) << highlight.toStdString();
   EXPECT_FALSE(highlight.contains('.'));
+
+  // The theta-curves' ratios are written and read with the comma too,
+  // separated by semicolons; a list that could be read two ways is refused.
+  auto* ratios = window.findChild<QLineEdit*>("thetaRatios");
+  ASSERT_NE(ratios, nullptr);
+  EXPECT_EQ(ratios->text(), "1,25; 1,5; 2; 3; 5");
+  const RfPhiPlot& plot = window.findChild<RfPhiPage*>()->Plot();
+  auto enter = [ratios](const QString& text) {
+    ratios->setText(text);
+    QTest::keyClick(ratios, Qt::Key_Return);
+  };
+  enter("1,5; 2,5 4");
+  EXPECT_EQ(plot.ThetaCurveRatios(), (std::vector<float>{1.5f, 2.5f, 4}));
+  enter("1,5,2");
+  EXPECT_EQ(plot.ThetaCurveRatios(), (std::vector<float>{1.5f, 2.5f, 4}));
+  const QString message =
+      window.findChild<QLabel*>("thetaRatiosMessage")->text();
+  EXPECT_TRUE(message.contains("\"1,5,2\" is ambiguous"))
+      << message.toStdString();
 }
 
 // Accepts `path` in the next file dialog that opens.

@@ -192,6 +192,38 @@ TEST(ThetaCurveRatios, ReadsListsAndRefusesBadEntries) {
             "1.25, 1.5, 2, 3, 5");
 }
 
+// With a decimal comma, a comma within a number is its separator and the
+// items are separated by semicolons or blanks; what could be read two ways
+// is refused rather than guessed, and the list is written so.
+TEST(ThetaCurveRatios, DecimalCommaLists) {
+  std::vector<float> r;
+  ASSERT_TRUE(ParseThetaCurveRatios("1,25; 1,5;2 3\t5", r, ",").ok());
+  EXPECT_EQ(r, DefaultThetaCurveRatios());
+  ASSERT_TRUE(ParseThetaCurveRatios("1.5; 2,5", r, ",").ok());
+  EXPECT_EQ(r, (std::vector<float>{1.5f, 2.5f}));
+  for (const char* ambiguous :
+       {"1,5,2", "1, 2, 3", "1,5;,2", "1.000,5", ",5"}) {
+    r = {7};
+    const Status s = ParseThetaCurveRatios(ambiguous, r, ",");
+    EXPECT_FALSE(s.ok()) << ambiguous;
+    EXPECT_EQ(r, std::vector<float>{7}) << ambiguous;
+  }
+  EXPECT_NE(ParseThetaCurveRatios("1,5,2", r, ",")
+                .message()
+                .find("\"1,5,2\" is ambiguous: with a decimal comma, separate "
+                      "the initial ratios by semicolons or blanks, such as "
+                      "1,25; 1,5; 2; 3; 5"),
+            std::string::npos);
+  EXPECT_NE(
+      ParseThetaCurveRatios("1,5;;2", r, ",").message().find("empty item"),
+      std::string::npos);
+  EXPECT_EQ(ThetaCurveRatiosText(DefaultThetaCurveRatios(), ","),
+            "1,25; 1,5; 2; 3; 5");
+  // The full stop's lists are read as before.
+  ASSERT_TRUE(ParseThetaCurveRatios("1,5", r).ok());
+  EXPECT_EQ(r, (std::vector<float>{1, 5}));
+}
+
 }  // namespace
 }  // namespace orvane
 

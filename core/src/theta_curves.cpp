@@ -1,5 +1,6 @@
 #include "core/theta_curves.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -116,25 +117,32 @@ std::vector<ThetaCurve> ComputeThetaCurves(const MinkowskiMatrix& pre_to_post,
   return curves;
 }
 
-Status ParseThetaCurveRatios(std::string_view text,
-                             std::vector<float>& ratios) {
+Status ParseThetaCurveRatios(std::string_view text, std::vector<float>& ratios,
+                             std::string_view decimal_separator) {
   auto refused = [](const std::string& why) {
     return Status(StatusCode::kReadError, why);
   };
-  auto separator = [](char c) {
-    return c == ',' || c == ';' || c == ' ' || c == '\t';
+  // With a decimal comma the items are separated by semicolons or blanks,
+  // and a comma belongs to its number.
+  const bool comma = decimal_separator == ",";
+  const char* const example =
+      comma ? "1,25; 1,5; 2; 3; 5" : "1.25, 1.5, 2, 3, 5";
+  auto ends_item = [comma](char c) { return c == ';' || (!comma && c == ','); };
+  auto separator = [&ends_item](char c) {
+    return ends_item(c) || c == ' ' || c == '\t';
   };
   std::vector<float> read;
   // A comma or semicolon ends an item: one with no item before it (at the
   // start, or after another) or none after it leaves an empty item.
   bool item_open = true;  // no item yet since the last comma or semicolon
   const Status empty_item = refused(
-      "an empty item: give initial ratios such as 1.25, 1.5, 2, 3, 5, "
-      "separated by commas");
+      std::string("an empty item: give initial ratios such as ") + example +
+      (comma ? ", separated by semicolons or blanks"
+             : ", separated by commas"));
   std::size_t i = 0;
   while (i < text.size()) {
     if (separator(text[i])) {
-      if (text[i] == ',' || text[i] == ';') {
+      if (ends_item(text[i])) {
         if (item_open) return empty_item;
         item_open = true;
       }
@@ -144,17 +152,34 @@ Status ParseThetaCurveRatios(std::string_view text,
     item_open = false;
     std::size_t end = i;
     while (end < text.size() && !separator(text[end])) ++end;
-    const std::string_view token = text.substr(i, end - i);
+    std::string token(text.substr(i, end - i));
     i = end;
+    const std::string quoted = "\"" + PrintableText(token, 40) + "\"";
+    if (comma) {
+      // "1,5" is 1.5; "1,5,2" or "1," may be a list written with commas, and
+      // "1.000,5" mixes a grouping: none of them is read as a guess.
+      const std::size_t at = token.find(',');
+      if (at != std::string::npos) {
+        if (token.find(',', at + 1) != std::string::npos ||
+            token.find('.') != std::string::npos || at == 0 ||
+            at + 1 == token.size()) {
+          return refused(quoted +
+                         " is ambiguous: with a decimal comma, separate the "
+                         "initial ratios by semicolons or blanks, such as " +
+                         example);
+        }
+        token[at] = '.';
+      }
+    }
     float value = 0;
     const auto [stop, error] =
         std::from_chars(token.data(), token.data() + token.size(), value);
-    const std::string quoted = "\"" + PrintableText(token, 40) + "\"";
     if (error != std::errc() || stop != token.data() + token.size() ||
         !std::isfinite(value)) {
-      return refused(quoted +
-                     " is not a number: give initial ratios such as "
-                     "1.25, 1.5, 2, 3, 5 (with a full stop for decimals)");
+      return refused(quoted + " is not a number: give initial ratios such as " +
+                     example +
+                     (comma ? " (with a comma for decimals)"
+                            : " (with a full stop for decimals)"));
     }
     if (value < 1.0f || value > kMaxThetaCurveRatio) {
       return refused(quoted + " is out of range: an initial ratio Ri is " +
@@ -167,19 +192,24 @@ Status ParseThetaCurveRatios(std::string_view text,
     }
     read.push_back(value);
   }
-  // An empty text draws none; a trailing comma is an empty item.
+  // An empty text draws none; a trailing separator is an empty item.
   if (item_open && !read.empty()) return empty_item;
   ratios = std::move(read);
   return Status();
 }
 
-std::string ThetaCurveRatiosText(const std::vector<float>& ratios) {
+std::string ThetaCurveRatiosText(const std::vector<float>& ratios,
+                                 std::string_view decimal_separator) {
+  const bool comma = decimal_separator == ",";
   std::string text;
   for (const float r : ratios) {
     char buffer[32];
     const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, r);
-    if (!text.empty()) text += ", ";
-    if (error == std::errc()) text.append(buffer, end);
+    if (!text.empty()) text += comma ? "; " : ", ";
+    if (error != std::errc()) continue;
+    std::string number(buffer, end);
+    if (comma) std::replace(number.begin(), number.end(), '.', ',');
+    text += number;
   }
   return text;
 }

@@ -268,8 +268,8 @@ void DrawThetaCurveLabels(QPainter& painter, const Scene& scene) {
       }
     }
     if (top == nullptr) continue;
-    QString text =
-        QString::fromStdString(ThetaCurveRatiosText({curve.initial_ratio}));
+    QString text = QString::fromStdString(ThetaCurveRatiosText(
+        {curve.initial_ratio}, scene.plot.DecimalSeparator()));
     if (placed.empty()) text = "Ri = " + text;
     const Pixel at = PlaceShape(scene.layout, scene.axis, *top);
     const int width = fm.horizontalAdvance(text);

@@ -82,8 +82,9 @@ RfPhiPage::RfPhiPage(QWidget* parent) : QWidget(parent) {
   ratios_->setText(
       QString::fromStdString(ThetaCurveRatiosText(DefaultThetaCurveRatios())));
   ratios_->setToolTip(
-      "The initial axial ratios Ri of the theta-curves, separated by "
-      "commas (each from 1 to 1000); press Enter to draw them");
+      "The initial axial ratios Ri of the theta-curves, each from 1 to "
+      "1000, separated by commas (by semicolons or blanks where the decimal "
+      "separator is a comma); press Enter to draw them");
   ratios_label->setBuddy(ratios_);
   ratios_message_ = new QLabel(this);
   ratios_message_->setObjectName("thetaRatiosMessage");
@@ -145,6 +146,12 @@ void RfPhiPage::HideHighlight() {
 
 void RfPhiPage::SetDecimalSeparator(const QString& sep) {
   plot_->Plot().SetDecimalSeparator(sep.toStdString());
+  // The list of ratios in the same numbers, unless it holds one being put
+  // right.
+  if (ratios_message_->isHidden()) {
+    ratios_->setText(QString::fromStdString(ThetaCurveRatiosText(
+        plot_->Plot().ThetaCurveRatios(), sep.toStdString())));
+  }
   plot_->PlotChanged();
 }
 
@@ -160,8 +167,8 @@ void RfPhiPage::onShowRetrodeformed(bool on) {
 
 void RfPhiPage::onRatiosEdited() {
   std::vector<float> ratios;
-  const Status read =
-      ParseThetaCurveRatios(ratios_->text().toStdString(), ratios);
+  const Status read = ParseThetaCurveRatios(
+      ratios_->text().toStdString(), ratios, plot_->Plot().DecimalSeparator());
   if (!read.ok()) {
     // The curves drawn stay; the list stays as typed, to be put right.
     ratios_message_->setText(

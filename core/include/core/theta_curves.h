@@ -72,13 +72,19 @@ std::vector<ThetaCurve> ComputeThetaCurves(const MinkowskiMatrix& pre_to_post,
 // Reads a list of initial ratios such as "1.25, 1.5, 2, 3, 5": numbers with
 // a full stop as the decimal separator, separated by commas, semicolons or
 // blanks; each from 1 to kMaxThetaCurveRatio, at most kMaxThetaCurves of
-// them. An empty list is allowed (no curves). A refusal's message names the
-// first wrong entry; `ratios` is then left as it was.
-Status ParseThetaCurveRatios(std::string_view text, std::vector<float>& ratios);
+// them. With `decimal_separator` "," the list is "1,25; 1,5; 2; 3; 5": a
+// comma inside a number is its decimal separator (a full stop is read as
+// one too), items are separated by semicolons or blanks, and a token that
+// could be either ("1,5,2", "1,", "1.000,5") is refused as ambiguous. An
+// empty list is allowed (no curves). A refusal's message names the first
+// wrong entry; `ratios` is then left as it was.
+Status ParseThetaCurveRatios(std::string_view text, std::vector<float>& ratios,
+                             std::string_view decimal_separator = ".");
 
-// The list as "1.25, 1.5, 2, 3, 5": each ratio as the shortest decimal that
-// reads back to it.
-std::string ThetaCurveRatiosText(const std::vector<float>& ratios);
+// The list as "1.25, 1.5, 2, 3, 5" (with "," as the separator, "1,25; 1,5;
+// 2; 3; 5"): each ratio as the shortest decimal that reads back to it.
+std::string ThetaCurveRatiosText(const std::vector<float>& ratios,
+                                 std::string_view decimal_separator = ".");
 
 }  // namespace orvane
 
