@@ -61,6 +61,7 @@ using testing_support::Box;
 using testing_support::Cancel;
 using testing_support::Choose;
 using testing_support::ModalScript;
+using testing_support::Offers;
 
 // Types a bare name into the dialog's name field of folder `dir` and
 // presses Return.
@@ -910,21 +911,6 @@ QByteArray TableOf(const MainWindow& window) {
                     return true;
                   });
   return QByteArray::fromStdString(text);
-}
-
-// Checks what a save dialog offers, then chooses `path` in it.
-ModalScript::Handler Offers(const QString& folder, const QString& name,
-                            const QString& path) {
-  return [folder, name, path](QWidget* w) {
-    auto* dialog = qobject_cast<QFileDialog*>(w);
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(QDir(dialog->directory()).absolutePath(),
-              QDir(folder).absolutePath());
-    auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
-    ASSERT_NE(edit, nullptr);
-    EXPECT_EQ(edit->text(), name);
-    Choose(path)(w);
-  };
 }
 
 ModalScript::Handler CannotWrite() {

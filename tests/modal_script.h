@@ -8,7 +8,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
@@ -130,6 +132,21 @@ ModalScript::Handler Box(const QString& text,
     QAbstractButton* b = box->button(button);
     ASSERT_NE(b, nullptr);
     QMetaObject::invokeMethod(b, "click", Qt::QueuedConnection);
+  };
+}
+
+// Checks what a save dialog offers, then chooses `path` in it.
+ModalScript::Handler Offers(const QString& folder, const QString& name,
+                            const QString& path) {
+  return [folder, name, path](QWidget* w) {
+    auto* dialog = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(QDir(dialog->directory()).absolutePath(),
+              QDir(folder).absolutePath());
+    auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text(), name);
+    Choose(path)(w);
   };
 }
 

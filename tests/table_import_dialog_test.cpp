@@ -9,6 +9,7 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -32,6 +33,7 @@ namespace {
 using testing_support::Box;
 using testing_support::Choose;
 using testing_support::ModalScript;
+using testing_support::Offers;
 
 // Presses Import in the import dialog, after `check` has looked at it.
 ModalScript::Handler Import(
@@ -223,6 +225,47 @@ TEST_F(WindowImportTest, ImportGivesTheStateOfTheHandConvertedFile) {
   EXPECT_EQ(Report().mid(3), imported_report.mid(3));
   // The open dialog still offers the last data file opened, not the table.
   EXPECT_TRUE(window_->OpenFileName().endsWith("grains.txt"));
+}
+
+// An imported table is the source of the data held, after a data file
+// opened before it too: the saves are enabled and offer its name, the
+// results table names it, and a cancelled Open analyses its data again
+// under its name, whatever name the open dialog offers.
+TEST_F(WindowImportTest, TheTableIsTheSourceHeld) {
+  window_->openFile(
+      Write("six.txt", "3 2 30\n4 2 45\n5 1 40\n6 2 35\n2 1 38\n3 1 32\n"));
+  QApplication::processEvents();
+  const QString table = Write("grains.csv", ResultsTable(8));
+  {
+    ModalScript a({Choose(table), Import()});
+    window_->onImportTable();
+    QApplication::processEvents();
+  }
+  const QStringList head{"*** Data ***", "  file = " + table, "  N    = 8"};
+  ASSERT_EQ(Report().mid(0, 3), head);
+  EXPECT_TRUE(Find<QAction>(window_.get(), "saveReportAction")->isEnabled());
+  ASSERT_TRUE(Find<QAction>(window_.get(), "exportResultsAction")->isEnabled());
+  const QString folder = QFileInfo(table).absolutePath();
+  const QString csv = folder + "/out.csv";
+  {
+    ModalScript a({Offers(folder, "grains-results.csv", csv)});
+    window_->onExportResults();
+  }
+  QFile written(csv);
+  ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(written.readAll().startsWith("# file," + table.toUtf8() + "\n"));
+  {
+    ModalScript a({Offers(folder, "grains-report.txt", folder + "/r.txt")});
+    window_->onSaveReport();
+  }
+  {
+    ModalScript a({testing_support::Cancel()});
+    window_->onOpen();
+    QApplication::processEvents();
+  }
+  EXPECT_EQ(Report().mid(0, 3), head);
+  EXPECT_EQ(window_->windowTitle().toStdString(), "Orvane  [ grains.csv ]");
+  EXPECT_EQ(window_->State().count, 8);
 }
 
 TEST_F(WindowImportTest, RefusedOrCancelledImportChangesNothing) {

@@ -72,46 +72,34 @@ namespace {
 // The results that an analysis of the data held overwrites, kept to put
 // back when such a rerun is stopped. The per-datum fields need no copy: a
 // rerun computes the same values again.
-struct HeldResults {
-  explicit HeldResults(const AnalysisState& s)
-      : strain(s.strain),
-        bootstrap(s.bootstrap),
-        solutions(s.solutions),
-        pre_to_post(s.pre_to_post),
-        post_to_pre(s.post_to_pre),
-        radial_maximum(s.radial_maximum),
-        largest_ratio(s.largest_ratio),
-        outcome(s.outcome),
-        kept(s.kept),
-        bootstrap_cloud(s.bootstrap_cloud),
-        limits_summary(s.limits_summary),
-        limits(s.limits) {}
+// The results a rerun replaces, held whole to be put back when it does not
+// finish: the state but for its data, which the rerun analyses again and
+// keeps (moved aside for the copy, so that they are never copied).
+class HeldResults {
+ public:
+  explicit HeldResults(AnalysisState& s) {
+    std::vector<MarkerRecord> measured = std::move(s.measured);
+    std::vector<MarkerRecord> retrodeformed = std::move(s.retrodeformed);
+    s.measured.clear();
+    s.retrodeformed.clear();
+    try {
+      held_ = s;
+    } catch (...) {
+      s.measured = std::move(measured);
+      s.retrodeformed = std::move(retrodeformed);
+      throw;
+    }
+    s.measured = std::move(measured);
+    s.retrodeformed = std::move(retrodeformed);
+  }
   void PutBack(AnalysisState& s) {
-    s.strain = strain;
-    s.bootstrap = bootstrap;
-    s.solutions = std::move(solutions);
-    s.pre_to_post = pre_to_post;
-    s.post_to_pre = post_to_pre;
-    s.radial_maximum = radial_maximum;
-    s.largest_ratio = largest_ratio;
-    s.outcome = outcome;
-    s.kept = std::move(kept);
-    s.bootstrap_cloud = std::move(bootstrap_cloud);
-    s.limits_summary = std::move(limits_summary);
-    s.limits = limits;
+    held_.measured = std::move(s.measured);
+    held_.retrodeformed = std::move(s.retrodeformed);
+    s = std::move(held_);
   }
 
-  MarkerRecord strain;
-  BootstrapSettings bootstrap;
-  decltype(AnalysisState::solutions) solutions;
-  MinkowskiMatrix pre_to_post, post_to_pre;
-  double radial_maximum;
-  float largest_ratio;
-  ConfidenceOutcome outcome;
-  std::vector<BootstrapSolution> kept;
-  std::vector<PolarPoint> bootstrap_cloud;
-  std::string limits_summary;
-  ConfidenceLimits limits;
+ private:
+  AnalysisState held_;
 };
 
 Status OutOfMemory(std::int32_t count) {
@@ -172,7 +160,11 @@ OpenResult RunOpen(OpenFrontEnd& front_end, AnalysisState& state,
     }
     target = &fresh;
   } else {
-    held.emplace(state);
+    try {
+      held.emplace(state);
+    } catch (const std::bad_alloc&) {
+      return refuse(OutOfMemory(state.count));
+    }
   }
   target->bootstrap = bootstrap;
 

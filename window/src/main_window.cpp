@@ -187,7 +187,10 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
 
   std::optional<std::string> ChooseFile() override {
     if (rerun_) return std::nullopt;
-    if (layout_ != nullptr) return table_.toStdString();
+    if (layout_ != nullptr) {
+      chose_ = true;
+      return table_.toStdString();
+    }
     if (preset_ != nullptr) {
       // The file is opened by the name given, so that "link/../x.txt"
       // reads what it names; the report and the dialog show its full path.
@@ -200,6 +203,7 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
           QFileInfo(window_.open_file_name_).absolutePath());
       window_.open_dialog_->selectFile(
           QFileInfo(window_.open_file_name_).fileName());
+      chose_ = true;
       return opened.toStdString();
     }
     QFileDialog* dialog = window_.open_dialog_;
@@ -208,6 +212,7 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
       return std::nullopt;
     }
     window_.open_file_name_ = dialog->selectedFiles().first();
+    chose_ = true;
     return window_.open_file_name_.toStdString();
   }
 
@@ -283,7 +288,7 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
 
   void OnCommitted(const AnalysisState& state) override {
     TimingMark("grid: fill");
-    window_.held_name_ = Chosen();
+    window_.source_ = {Chosen(), FullPathOfFile(Chosen().toStdString())};
     window_.count_panel_->setText(QString("N : %1").arg(state.count));
     DataGrid& grid = *window_.grid_;
     grid.Model().SetData(&state.measured, state.count,
@@ -329,9 +334,14 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
   }
 
  private:
-  // The file read: the table imported, or the data file opened.
+  // The file read: the table imported, or the data file opened; without a
+  // choice (a rerun, a cancelled Open) the source of the data held, or
+  // before any data the name the open dialog offers.
   QString Chosen() const {
-    if (rerun_) return window_.held_name_;
+    if (!chose_) {
+      return window_.source_.path.isEmpty() ? window_.open_file_name_
+                                            : window_.source_.path;
+    }
     return layout_ != nullptr ? table_ : window_.open_file_name_;
   }
 
@@ -350,6 +360,7 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
   QString table_;
   const TableLayout* layout_ = nullptr;
   bool rerun_ = false;
+  bool chose_ = false;  // a file was chosen (not a rerun or a cancel)
   std::optional<EqualAreaChart> prepared_;
 };
 
@@ -679,7 +690,7 @@ void MainWindow::RunWork(const std::function<void()>& work, qint64 size_hint,
 
 void MainWindow::RunOpenCommand(const QString* preset) {
   OpenSteps steps(*this, preset);
-  std::string file_name = open_file_name_.toStdString();
+  std::string file_name = CurrentFileName();
   const OpenResult result = RunOpen(steps, state_, report_, file_name,
                                     DecimalSeparator().toStdString());
   if (result.chosen) {
@@ -720,8 +731,14 @@ void MainWindow::importTable(const QString& path) {
 void MainWindow::RunImportCommand(const QString& path,
                                   const TableLayout& layout) {
   OpenSteps steps(*this, path, layout);
-  std::string file_name = open_file_name_.toStdString();
+  std::string file_name = CurrentFileName();
   RunOpen(steps, state_, report_, file_name, DecimalSeparator().toStdString());
+  UpdateSaveActions();
+}
+
+std::string MainWindow::CurrentFileName() const {
+  return source_.path.isEmpty() ? open_file_name_.toStdString()
+                                : source_.report_name;
 }
 
 void MainWindow::onSaveChart() {
@@ -784,9 +801,9 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 QString MainWindow::AskSaveName(QFileDialog* dialog, const QString& suffix) {
-  // Offered: the data file's name with `suffix`, in the folder last chosen
-  // in this dialog (that exists), at first the data file's folder.
-  const QFileInfo data(open_file_name_);
+  // Offered: the source's name with `suffix`, in the folder last chosen in
+  // this dialog (that exists), at first the source's folder.
+  const QFileInfo data(source_.path.isEmpty() ? open_file_name_ : source_.path);
   const QString folder = dialog->property("lastFolder").toString();
   dialog->setDirectory(folder.isEmpty() || !QFileInfo(folder).isDir()
                            ? data.absolutePath()
@@ -823,7 +840,7 @@ void MainWindow::onExportResults() {
   if (state_.count <= 0) return;
   const QString name = AskSaveName(results_dialog_, "-results.csv");
   if (name.isEmpty()) return;
-  const std::string file = open_file_name_.toStdString();
+  const std::string file = CurrentFileName();
   Status saved;
   RunWork(
       [&] {
@@ -868,7 +885,7 @@ void MainWindow::onBootstrapSettings() {
   StoreBootstrapSettings(bootstrap_settings_);
   // Only a bootstrap depends on them: the data held are analysed again when
   // theirs was drawn otherwise.
-  if (state_.count >= 5 && !held_name_.isEmpty() &&
+  if (state_.count >= 5 && !source_.path.isEmpty() &&
       state_.bootstrap != bootstrap_settings_) {
     RerunAnalysis();
   }
@@ -876,7 +893,7 @@ void MainWindow::onBootstrapSettings() {
 
 void MainWindow::RerunAnalysis() {
   OpenSteps steps(*this, OpenSteps::Rerun{});
-  std::string file_name = held_name_.toStdString();
+  std::string file_name = CurrentFileName();
   RunOpen(steps, state_, report_, file_name, DecimalSeparator().toStdString());
   UpdateSaveActions();
 }

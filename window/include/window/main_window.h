@@ -170,10 +170,19 @@ class MainWindow : public QMainWindow {
   QString save_file_name_;
   QString save_folder_;
   FigureSettings figure_settings_;
-  // How the bootstrap of the next analysis draws (kept between sessions),
-  // and the name of the data held, which a rerun's report names.
+  // How the bootstrap of the next analysis draws (kept between sessions).
   BootstrapSettings bootstrap_settings_;
-  QString held_name_;
+  // The source of the data held: the data file or the table read, and the
+  // name the report gives it; empty before any data. Reruns (a cancelled
+  // Open, new bootstrap settings), the caption and the saves name it.
+  struct DataSource {
+    QString path;
+    std::string report_name;
+  };
+  DataSource source_;
+  // The name an Open's report starts from: the source's, or before any
+  // data the name the open dialog offers.
+  std::string CurrentFileName() const;
   AnalysisResult analysis_result_ = AnalysisResult::kNoData;
   AboutBox* about_ = nullptr;
   bool sized_ = false;
