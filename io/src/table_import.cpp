@@ -713,28 +713,26 @@ Status PreviewTable(ByteSource& source, const TableChoices& choices,
   } else if (layout.header) {
     roles.assign(width, ColumnRole::kIgnored);
     bool seen[5] = {};
+    std::vector<HeaderName> names(width);
     std::vector<NamedRole> named(width);
-    bool intensities = false;
+    // Min and Max are the axes only when no column is named as an axis or
+    // as R, and nothing in the header says that they are grey values.
+    bool take_weak = true;
     for (std::size_t c = 0; c < width; ++c) {
-      const std::string word = ReduceName(split.front()[c]).word;
-      named[c] = RoleOfName(word);
-      intensities = intensities || NamesIntensity(word);
+      names[c] = ReduceName(split.front()[c]);
+      named[c] = RoleOfName(names[c].word);
+      const bool names_size = named[c].role == ColumnRole::kMajor ||
+                              named[c].role == ColumnRole::kMinor ||
+                              named[c].role == ColumnRole::kRatio;
+      if ((names_size && !named[c].weak) || NamesIntensity(names[c].word)) {
+        take_weak = false;
+      }
     }
     auto seen_role = [&seen](ColumnRole role) {
       return seen[static_cast<std::size_t>(role)];
     };
-    // Min and Max are the axes only when no column is named as an axis or
-    // as R, and nothing in the header says that they are grey values.
-    bool strong_found = false;
-    for (const NamedRole& n : named) {
-      strong_found =
-          strong_found || (!n.weak && (n.role == ColumnRole::kMajor ||
-                                       n.role == ColumnRole::kMinor ||
-                                       n.role == ColumnRole::kRatio));
-    }
-    const bool take_weak = !strong_found && !intensities;
     for (std::size_t c = 0; c < width; ++c) {
-      const HeaderName name = ReduceName(split.front()[c]);
+      const HeaderName& name = names[c];
       const ColumnRole role = named[c].role;
       const auto r = static_cast<std::size_t>(role);
       if (role == ColumnRole::kIgnored || seen[r]) continue;
