@@ -21,6 +21,7 @@
 #include "render/bitmap_file.h"
 #include "render/density_render.h"
 #include "render/plot_picture.h"
+#include "render/true_geometry.h"
 
 namespace orvane {
 
@@ -410,6 +411,7 @@ struct Frame {
   double maximum = 0;
   const ChartRenderOptions& options;
   double scale = 1.0;
+  PlotMapping mapping = PlotMapping::Polar(layout, maximum);
   SeriesStyle StyleOf(const PolarSeries& s) const {
     SeriesStyle style = PaletteStyle(chart, s, options.palette);
     if (&s == &chart.bootstrap && options.cloud == CloudDrawing::kOutline) {
@@ -424,11 +426,8 @@ struct Frame {
   }
 };
 
-// Whether the painter draws into pixels (an image, a pixmap, the screen)
-// rather than into a vector picture.
 bool IsRaster(const QPainter& painter) {
-  const QPaintEngine* engine = painter.paintEngine();
-  return engine != nullptr && engine->type() == QPaintEngine::Raster;
+  return IsRasterPainter(painter);
 }
 
 // The opacity of a series' markers.
@@ -517,8 +516,30 @@ QPointF ExactPlace(const ChartLayout& layout, double maximum, double angle,
                  layout.cy - r * std::sin(t) + 0.5);
 }
 
+// An iso-R circle in a vector picture: a true circle about the centre, and
+// the outermost one's radius to the right, where its points go to the
+// centre and back.
+void DrawExactCircle(QPainter& painter, const PolarSeries& s,
+                     const PlotMapping& mapping) {
+  double value = 0;
+  bool radius = false;
+  for (const PolarPoint& p : s.Points()) {
+    value = std::max(value, p.value);
+    radius = radius || p.value <= 0;
+  }
+  const double r = value * mapping.PixelsPerUnit();
+  painter.drawEllipse(ToQPointF(mapping.Centre()), r, r);
+  if (radius) {
+    DrawExactPolyline(painter, {mapping.Exact(0, 0), mapping.Exact(0, value)},
+                      mapping.Frame());
+  }
+}
+
 void DrawLine(QPainter& painter, const PolarSeries& s, const SeriesStyle& style,
-              const ChartLayout& layout, double maximum, double scale) {
+              const Frame& frame) {
+  const ChartLayout& layout = frame.layout;
+  const double maximum = frame.maximum;
+  const double scale = frame.scale;
   const auto& pts = s.Points();
   if (!style.line_visible || pts.size() < 2) return;
   QPen pen(ToQColor(style.line_color), style.line_width);
@@ -526,6 +547,28 @@ void DrawLine(QPainter& painter, const PolarSeries& s, const SeriesStyle& style,
   pen.setJoinStyle(Qt::MiterJoin);
   painter.setPen(pen);
   painter.setBrush(Qt::NoBrush);
+  if (!IsRaster(painter)) {
+    // True geometry: circles as circles, lines through the exact places.
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const auto& circles = frame.chart.IsoRatioCircles();
+    const bool circle =
+        std::any_of(circles.begin(), circles.end(),
+                    [&s](const auto& c) { return c.get() == &s; });
+    if (circle) {
+      DrawExactCircle(painter, s, frame.mapping);
+    } else {
+      std::vector<PlotPosition> line;
+      line.reserve(pts.size());
+      for (const PolarPoint& p : pts) {
+        line.push_back(frame.mapping.Exact(p.angle, p.value));
+      }
+      DrawExactPolyline(painter, std::move(line), frame.mapping.Frame(),
+                        style.closed);
+    }
+    painter.restore();
+    return;
+  }
   if (scale != 1.0) {
     // Smooth lines on the finer pixels of a figure.
     QPolygonF polygon;
@@ -600,8 +643,34 @@ bool DrawMarkers(QPainter& painter, const PolarSeries& s,
 
 // The outline of the region the cloud's points cover.
 void DrawCloudOutline(QPainter& painter, const PolarSeries& s,
-                      const SeriesStyle& style, const ChartLayout& layout,
-                      double maximum) {
+                      const SeriesStyle& style, const Frame& frame) {
+  const ChartLayout& layout = frame.layout;
+  const double maximum = frame.maximum;
+  if (!IsRaster(painter)) {
+    std::vector<PlotPosition> points;
+    points.reserve(s.Count());
+    for (const PolarPoint& p : s.Points()) {
+      points.push_back(frame.mapping.Exact(p.angle, p.value));
+    }
+    const std::vector<PlotPosition> hull = ExactConvexHull(std::move(points));
+    if (hull.empty()) return;
+    QPen pen(ToQColor(style.line_color), style.line_width);
+    pen.setJoinStyle(Qt::RoundJoin);
+    pen.setCapStyle(Qt::RoundCap);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    if (hull.size() == 1) {
+      painter.drawPoint(ToQPointF(hull.front()));
+    } else {
+      QPolygonF polygon;
+      for (const PlotPosition& p : hull) polygon.append(ToQPointF(p));
+      painter.drawPolygon(polygon);
+    }
+    painter.restore();
+    return;
+  }
   std::vector<QPoint> points;
   points.reserve(s.Count());
   for (const PolarPoint& p : s.Points()) {
@@ -633,10 +702,19 @@ bool DrawSeries(QPainter& painter, const PolarSeries& s, const Frame& frame) {
   const SeriesStyle style = frame.StyleOf(s);
   if (&s == &frame.chart.bootstrap &&
       frame.options.cloud == CloudDrawing::kOutline) {
-    DrawCloudOutline(painter, s, style, frame.layout, frame.maximum);
+    DrawCloudOutline(painter, s, style, frame);
     return true;
   }
-  DrawLine(painter, s, style, frame.layout, frame.maximum, frame.scale);
+  DrawLine(painter, s, style, frame);
+  if (!IsRaster(painter)) {
+    std::vector<PlotPosition> at;
+    at.reserve(s.Count());
+    for (const PolarPoint& p : s.Points()) {
+      at.push_back(frame.mapping.Exact(p.angle, p.value));
+    }
+    DrawMarkerShapesAt(painter, style, at);
+    return true;
+  }
   return DrawMarkers(painter, s, style, frame.layout, frame.maximum,
                      frame.scale);
 }
@@ -653,6 +731,12 @@ void DrawDisc(QPainter& painter, const EqualAreaChart& chart,
                        : QBrush(Qt::NoBrush));
   painter.setPen(style.circle_outline ? QPen(ToQColor(kBlack), 1)
                                       : QPen(Qt::NoPen));
+  if (!IsRaster(painter)) {
+    // The circle through the centres of the screen's outline pixels.
+    painter.drawEllipse(QPointF(layout.cx + 0.5, layout.cy + 0.5),
+                        layout.radius, layout.radius);
+    return;
+  }
   painter.drawEllipse(rect);
 }
 
@@ -1015,7 +1099,7 @@ QImage BlendedSeriesLayer(const PolarSeries& s, const Frame& frame, QSize size,
   if (style.line_visible) {
     QPainter lp(&image);
     lp.setRenderHint(QPainter::Antialiasing, false);
-    DrawLine(lp, s, style, layout, maximum, frame.scale);
+    DrawLine(lp, s, style, frame);
   }
   if (style.marker == MarkerStyle::kNone || s.Count() == 0) return image;
   const std::vector<PolarPoint>& points = s.Points();

@@ -9,6 +9,7 @@
 
 #include "chart/equal_area_chart.h"
 #include "render/density_render.h"
+#include "render/true_geometry.h"
 
 namespace orvane {
 
@@ -106,6 +107,7 @@ struct Scene {
   RfAxis axis;
   RfPhiLegendView legend;
   RfPhiLayout layout;
+  PlotMapping mapping = PlotMapping::RfPhi(layout, axis);
 };
 
 Scene MakeScene(const RfPhiPlot& plot, QSize device_size,
@@ -128,6 +130,21 @@ std::vector<Pixel> PixelsOf(const RfPhiSeries& s, const Scene& scene) {
 void DrawGrid(QPainter& painter, const Scene& scene) {
   const PixelRect& f = scene.layout.plot;
   painter.setPen(QPen(ToQColor(kGridColour), 1));
+  if (!IsRasterPainter(painter)) {
+    // At the ticks' exact places, across the frame.
+    const PlotRect frame = scene.mapping.Frame();
+    for (const AxisTick& t : PhiTicks()) {
+      if (t.label.empty()) continue;
+      const double x = scene.mapping.Exact(t.value, 1).x;
+      painter.drawLine(QPointF(x, frame.top), QPointF(x, frame.bottom));
+    }
+    for (const AxisTick& t : scene.axis.ticks) {
+      if (t.label.empty()) continue;
+      const double y = scene.mapping.Exact(0, t.value).y;
+      painter.drawLine(QPointF(frame.left, y), QPointF(frame.right, y));
+    }
+    return;
+  }
   for (const AxisTick& t : PhiTicks()) {
     if (t.label.empty()) continue;
     const int x = static_cast<int>(std::lround(PhiToX(scene.layout, t.value)));
@@ -204,6 +221,15 @@ bool DrawMarkerSeries(QPainter& painter, const RfPhiSeries& s,
                                 return DrawGround(gp, scene, s);
                               });
   }
+  if (!IsRasterPainter(painter)) {
+    std::vector<PlotPosition> at;
+    at.reserve(s.Count());
+    for (const RfPhiPoint& p : s.Points()) {
+      at.push_back(scene.mapping.Exact(p.phi, p.ratio));
+    }
+    DrawMarkerShapesAt(painter, style, at);
+    return true;
+  }
   return DrawMarkersAt(painter, style, PixelsOf(s, scene), scene.scale);
 }
 
@@ -219,12 +245,21 @@ void DrawThetaCurves(QPainter& painter, const Scene& scene) {
   pen.setJoinStyle(Qt::RoundJoin);
   painter.setPen(pen);
   painter.setBrush(Qt::NoBrush);
-  const bool smooth = scene.scale != 1.0;
+  const bool exact = !IsRasterPainter(painter);
+  const bool smooth = scene.scale != 1.0 || exact;
   painter.setRenderHint(QPainter::Antialiasing, smooth);
   for (const ThetaCurve& curve : scene.plot.ThetaCurves()) {
     for (const std::vector<RfPhiPoint>& piece : curve.pieces) {
       if (piece.size() < 2) continue;  // Ri = 1: the strain's own point
-      if (smooth) {
+      if (exact) {
+        // Cut at the frame in the curve's own geometry.
+        std::vector<PlotPosition> line;
+        line.reserve(piece.size());
+        for (const RfPhiPoint& p : piece) {
+          line.push_back(scene.mapping.Exact(p.phi, p.ratio));
+        }
+        DrawExactPolyline(painter, std::move(line), scene.mapping.Frame());
+      } else if (smooth) {
         QPolygonF line;
         line.reserve(static_cast<int>(piece.size()));
         for (const RfPhiPoint& p : piece) {
@@ -297,12 +332,33 @@ void DrawAxes(QPainter& painter, const Scene& scene) {
   painter.setBrush(Qt::NoBrush);
   const QPen black(ToQColor(0x000000), 1);
   painter.setPen(black);
-  painter.drawRect(f.left, f.top, f.width, f.height);
+  if (!IsRasterPainter(painter)) {
+    // The frame and the ticks at their exact places; the labels as on the
+    // screen.
+    const PlotRect frame = scene.mapping.Frame();
+    painter.drawRect(QRectF(QPointF(frame.left, frame.top),
+                            QPointF(frame.right, frame.bottom)));
+    for (const AxisTick& t : PhiTicks()) {
+      const double x = scene.mapping.Exact(t.value, 1).x;
+      const int length = t.label.empty() ? kMinorTickLength : kTickLength;
+      painter.drawLine(QPointF(x, frame.bottom + 1),
+                       QPointF(x, frame.bottom + length));
+    }
+    for (const AxisTick& t : scene.axis.ticks) {
+      const double y = scene.mapping.Exact(0, t.value).y;
+      const int length = t.label.empty() ? kMinorTickLength : kTickLength;
+      painter.drawLine(QPointF(frame.left - length, y),
+                       QPointF(frame.left - 1, y));
+    }
+  } else {
+    painter.drawRect(f.left, f.top, f.width, f.height);
+  }
+  const bool raster = IsRasterPainter(painter);
   const int bottom = f.top + f.height;
   for (const AxisTick& t : PhiTicks()) {
     const int x = static_cast<int>(std::lround(PhiToX(scene.layout, t.value)));
     const int length = t.label.empty() ? kMinorTickLength : kTickLength;
-    painter.drawLine(x, bottom + 1, x, bottom + length);
+    if (raster) painter.drawLine(x, bottom + 1, x, bottom + length);
     if (t.label.empty()) continue;
     const QString text = TickText(t.label);
     painter.drawText(x - fm.horizontalAdvance(text) / 2,
@@ -312,7 +368,7 @@ void DrawAxes(QPainter& painter, const Scene& scene) {
     const int y =
         static_cast<int>(std::lround(RfToY(scene.layout, scene.axis, t.value)));
     const int length = t.label.empty() ? kMinorTickLength : kTickLength;
-    painter.drawLine(f.left - length, y, f.left - 1, y);
+    if (raster) painter.drawLine(f.left - length, y, f.left - 1, y);
     if (t.label.empty()) continue;
     const QString text = TickText(t.label);
     painter.drawText(

@@ -1,0 +1,86 @@
+// Where a datum goes on a plot: one mapping from the data's coordinates to
+// the plot's pixels for every kind of plot (the polar chart in either
+// projection, the Rf/phi plot on either scale), in two forms:
+//
+// - Exact: floating-point coordinates, the true geometry. A vector picture
+//   draws there, so that circles and curves stay smooth at any size.
+// - Snapped: the whole pixel the screen draws at, by the rounding the
+//   screen's chart has always used (so that its pixels stay as they are).
+//
+// Both are in the plot's own pixels, y downwards, with the convention of
+// the screen's raster: pixel (x, y) covers [x, x + 1) x [y, y + 1), so the
+// exact place of a datum snapped to pixel p lies within half a pixel of
+// p's centre (p.x + 0.5, p.y + 0.5). Lines the screen draws on whole pixels
+// (a frame, a tick) have their exact place at the centre of those pixels
+// too. Plain C++ (no Qt).
+#ifndef ORVANE_CHART_PLOT_MAPPING_H_
+#define ORVANE_CHART_PLOT_MAPPING_H_
+
+#include <vector>
+
+#include "chart/chart_geometry.h"
+#include "chart/rf_phi_plot.h"
+
+namespace orvane {
+
+struct PlotPosition {
+  double x = 0;
+  double y = 0;
+  bool operator==(const PlotPosition&) const = default;
+};
+
+// A rectangle in exact plot coordinates.
+struct PlotRect {
+  double left = 0, top = 0, right = 0, bottom = 0;
+  bool Contains(PlotPosition p) const {
+    return p.x >= left && p.x <= right && p.y >= top && p.y <= bottom;
+  }
+};
+
+class PlotMapping {
+ public:
+  // The polar chart: a datum is (angle in degrees, radial value) on the
+  // scale 0 .. maximum, which reaches the disc's edge.
+  static PlotMapping Polar(const ChartLayout& layout, double maximum);
+  // The Rf/phi plot: a datum is (phi in degrees, Rf) on the axis.
+  static PlotMapping RfPhi(const RfPhiLayout& layout, const RfAxis& axis);
+
+  PlotPosition Exact(double a, double b) const;
+  Pixel Snapped(double a, double b) const;
+
+  // The frame every layer of data is clipped to in a vector picture, in
+  // exact coordinates: the plotting area of the polar chart (the disc lies
+  // inside it), the frame of the Rf/phi plot (on the centres of its
+  // lines).
+  PlotRect Frame() const { return frame_; }
+
+  // The polar chart's centre and the pixels of one unit of the radial
+  // value (exact); zero for other plots.
+  PlotPosition Centre() const { return {cx_ + 0.5, cy_ + 0.5}; }
+  double PixelsPerUnit() const { return per_unit_; }
+
+ private:
+  enum class Kind { kPolar, kRfPhi };
+  PlotMapping() = default;
+  Kind kind_ = Kind::kPolar;
+  PlotRect frame_;
+  // Polar.
+  ChartLayout polar_;
+  double maximum_ = 1;
+  int cx_ = 0, cy_ = 0;
+  double per_unit_ = 0;
+  // Rf/phi.
+  RfPhiLayout rf_phi_;
+  RfAxis axis_;
+};
+
+// The pieces of a polyline that lie within `frame`, each a polyline of its
+// own: segments are cut where they cross the frame's edges, and a piece
+// ends where the line leaves the frame. Pieces of fewer than two points
+// are left out.
+std::vector<std::vector<PlotPosition>> ClipPolyline(
+    const std::vector<PlotPosition>& line, const PlotRect& frame);
+
+}  // namespace orvane
+
+#endif  // ORVANE_CHART_PLOT_MAPPING_H_
