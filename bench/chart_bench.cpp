@@ -44,7 +44,7 @@ void BM_FirstPaint(benchmark::State& state) {
   orvane::EqualAreaChart chart = LargeChart(state.range(0));
   QImage target(kSize, QImage::Format_RGB32);
   for (auto _ : state) {
-    orvane::ChartRenderCache cache;  // nothing drawn yet
+    orvane::PlotRenderCache cache;  // nothing drawn yet
     QPainter painter(&target);
     orvane::RenderChart(painter, chart, kSize, &cache);
   }
@@ -60,7 +60,7 @@ BENCHMARK(BM_FirstPaint)
 void BM_RepaintHighlight(benchmark::State& state) {
   orvane::EqualAreaChart chart = LargeChart(state.range(0));
   QImage target(kSize, QImage::Format_RGB32);
-  orvane::ChartRenderCache cache;
+  orvane::PlotRenderCache cache;
   {
     QPainter painter(&target);
     orvane::RenderChart(painter, chart, kSize, &cache);
@@ -85,7 +85,7 @@ BENCHMARK(BM_RepaintHighlight)
 void BM_RepaintLegendCheck(benchmark::State& state) {
   orvane::EqualAreaChart chart = LargeChart(state.range(0));
   QImage target(kSize, QImage::Format_RGB32);
-  orvane::ChartRenderCache cache;
+  orvane::PlotRenderCache cache;
   {
     QPainter painter(&target);
     orvane::RenderChart(painter, chart, kSize, &cache);
@@ -107,7 +107,7 @@ BENCHMARK(BM_RepaintLegendCheck)
 // A paint after the chart changed size: every cached layer is drawn anew.
 void BM_PaintAfterResize(benchmark::State& state) {
   orvane::EqualAreaChart chart = LargeChart(state.range(0));
-  orvane::ChartRenderCache cache;
+  orvane::PlotRenderCache cache;
   int k = 0;
   for (auto _ : state) {
     const QSize size = kSize + QSize(k % 2, k % 2);

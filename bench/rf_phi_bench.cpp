@@ -50,7 +50,7 @@ void BM_RfPhiFirstPaint(benchmark::State& state) {
   const orvane::RfPhiPlot plot = LargePlot(state.range(0));
   QImage target(kSize, QImage::Format_RGB32);
   for (auto _ : state) {
-    orvane::RfPhiRenderCache cache;
+    orvane::PlotRenderCache cache;
     QPainter painter(&target);
     orvane::RenderRfPhiPlot(painter, plot, kSize, &cache);
   }
@@ -66,7 +66,7 @@ BENCHMARK(BM_RfPhiFirstPaint)
 void BM_RfPhiRepaint(benchmark::State& state) {
   const orvane::RfPhiPlot plot = LargePlot(state.range(0));
   QImage target(kSize, QImage::Format_RGB32);
-  orvane::RfPhiRenderCache cache;
+  orvane::PlotRenderCache cache;
   {
     QPainter painter(&target);
     orvane::RenderRfPhiPlot(painter, plot, kSize, &cache);

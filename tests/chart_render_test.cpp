@@ -168,7 +168,7 @@ TEST(RenderCache, RepaintsReuseLargeSeries) {
   }
   AnalysisState s;
   EqualAreaChart chart = AnalysedChart(data, &s);
-  ChartRenderCache cache;
+  PlotRenderCache cache;
   QImage cached(kDesignSize, QImage::Format_RGB32);
   {
     QPainter p(&cached);
@@ -196,7 +196,7 @@ TEST(RenderCache, LayersHaveTheDevicePixelRatio) {
     data.push_back({1.5f + (i % 41) * 0.07f, 1, static_cast<float>(i % 90)});
   }
   const EqualAreaChart chart = AnalysedChart(data);
-  ChartRenderCache cache;
+  PlotRenderCache cache;
   QImage cached(kDesignSize * 2, QImage::Format_RGB32);
   cached.setDevicePixelRatio(2);
   {

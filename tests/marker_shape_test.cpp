@@ -330,7 +330,7 @@ TEST(MarkerLayers, BlendedLayerEqualsStampsDrawnOneByOne) {
     chart.retrodeformed.AddPolar(360 * next(), 4.5 * next());
     chart.measured.AddPolar(360 * next(), 1.2 * next());
   }
-  ChartRenderCache cache;
+  PlotRenderCache cache;
   QImage target(kDesignSize, QImage::Format_RGB32);
   {
     QPainter painter(&target);

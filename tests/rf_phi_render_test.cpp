@@ -210,7 +210,7 @@ TEST(RfPhiRender, LargeSeriesOnTheScreenAsOneCachedLayer) {
     many.push_back({1.2f + (i % 97) * 0.03f, 1, -89.0f + (i % 179)});
   }
   const RfPhiPlot plot = AnalysedPlot(many);
-  RfPhiRenderCache cache;
+  PlotRenderCache cache;
   QImage cached(kSize, QImage::Format_RGB32);
   for (int round = 0; round < 2; ++round) {
     cached.fill(Qt::white);

@@ -25,40 +25,6 @@
 
 namespace orvane {
 
-struct ChartRenderCache::Layer {
-  QImage image;
-  std::uint64_t revision = ~0ull;
-  int cx = -1, cy = -1, radius = -1;
-  QSize size;
-  qreal pixel_ratio = 0;  // device pixels per chart pixel
-  double maximum = 0;
-};
-
-ChartRenderCache::ChartRenderCache() = default;
-ChartRenderCache::~ChartRenderCache() = default;
-
-ChartRenderCache::Layer& ChartRenderCache::LayerFor(const PolarSeries* s) {
-  auto& slot = layers_[s];
-  if (!slot) slot = std::make_unique<Layer>();
-  return *slot;
-}
-
-const QImage* ChartRenderCache::LayerImage(const PolarSeries* s) const {
-  const auto it = layers_.find(s);
-  return it == layers_.end() ? nullptr : &it->second->image;
-}
-
-void ChartRenderCache::Prune(const EqualAreaChart& chart) {
-  const auto list = chart.SeriesList();
-  for (auto it = layers_.begin(); it != layers_.end();) {
-    if (std::find(list.begin(), list.end(), it->first) == list.end()) {
-      it = layers_.erase(it);
-    } else {
-      ++it;
-    }
-  }
-}
-
 QStringList ArialUnicodeFamilies() {
   return {"Arial Unicode MS", "Arial", "Liberation Sans", "DejaVu Sans"};
 }
@@ -1234,7 +1200,7 @@ bool DrawPictureLayer(QPainter& painter, const Frame& frame,
 }
 
 bool Render(QPainter& painter, const EqualAreaChart& chart, QSize device_size,
-            ChartRenderCache* cache, const PictureLayer* picture,
+            PlotRenderCache* cache, const PictureLayer* picture,
             const ChartRenderOptions& options) {
   const double scale = ValidScale(options.scale);
   const QSize size = LogicalSize(device_size, scale);
@@ -1273,7 +1239,10 @@ bool Render(QPainter& painter, const EqualAreaChart& chart, QSize device_size,
     return drawn || cache != nullptr;
   };
 
-  if (cache) cache->Prune(chart);
+  if (cache) {
+    const auto list = chart.SeriesList();
+    cache->Prune(std::vector<const void*>(list.begin(), list.end()));
+  }
   const std::vector<const PolarSeries*> order = DrawingOrder(frame);
   for (const PolarSeries* s : order) {
     if (!s->Active()) continue;
@@ -1281,28 +1250,22 @@ bool Render(QPainter& painter, const EqualAreaChart& chart, QSize device_size,
       continue;
     }
     bool drawn = true;
-    if (cache && s->Count() > ChartRenderCache::kLayerThreshold) {
-      ChartRenderCache::Layer& layer = cache->LayerFor(s);
+    if (cache && s->Count() > PlotRenderCache::kLayerThreshold) {
       const qreal ratio = painter.device()->devicePixelRatioF() * scale;
-      if (layer.revision != s->Revision() || layer.size != size ||
-          layer.pixel_ratio != ratio || layer.cx != layout.cx ||
-          layer.cy != layout.cy || layer.radius != layout.radius ||
-          layer.maximum != maximum) {
+      const PlotRenderCache::Key key{
+          s->Revision(),
+          size,
+          ratio,
+          {static_cast<double>(layout.cx), static_cast<double>(layout.cy),
+           static_cast<double>(layout.radius), maximum}};
+      const QImage& image = cache->Layer(s, key, [&] {
         const int whole = static_cast<int>(ratio);
-        layer.image = whole == ratio && whole >= 1
-                          ? BlendedSeriesLayer(*s, frame, size, whole)
-                          : SeriesLayer(*s, frame, size, ratio);
-        layer.revision = s->Revision();
-        layer.size = size;
-        layer.pixel_ratio = ratio;
-        layer.cx = layout.cx;
-        layer.cy = layout.cy;
-        layer.radius = layout.radius;
-        layer.maximum = maximum;
-        cache->CountRebuild();
-      }
-      painter.drawImage(0, 0, layer.image);
-      drawn = !layer.image.isNull();
+        return whole == ratio && whole >= 1
+                   ? BlendedSeriesLayer(*s, frame, size, whole)
+                   : SeriesLayer(*s, frame, size, ratio);
+      });
+      painter.drawImage(0, 0, image);
+      drawn = !image.isNull();
     } else if (picture && s->Count() > kPictureLayerThreshold) {
       drawn =
           DrawPictureLayer(painter, frame, order, left_out, *s, size, *picture);
@@ -1328,7 +1291,7 @@ bool Render(QPainter& painter, const EqualAreaChart& chart, QSize device_size,
 }  // namespace
 
 bool RenderChart(QPainter& painter, const EqualAreaChart& chart, QSize size,
-                 ChartRenderCache* cache, const ChartRenderOptions& options) {
+                 PlotRenderCache* cache, const ChartRenderOptions& options) {
   return Render(painter, chart, size, cache, nullptr, options);
 }
 

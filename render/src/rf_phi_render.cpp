@@ -13,26 +13,6 @@
 
 namespace orvane {
 
-struct RfPhiRenderCache::Layer {
-  QImage image;
-  std::uint64_t revision = ~0ull;
-  QSize size;
-  qreal pixel_ratio = 0;
-  PixelRect plot;
-  double maximum = 0;
-  RfScale scale = RfScale::kLogarithmic;
-  ChartPalette palette = ChartPalette::kStandard;
-};
-
-RfPhiRenderCache::RfPhiRenderCache() = default;
-RfPhiRenderCache::~RfPhiRenderCache() = default;
-
-RfPhiRenderCache::Layer& RfPhiRenderCache::LayerFor(const RfPhiSeries* s) {
-  auto& slot = layers_[s];
-  if (!slot) slot = std::make_unique<Layer>();
-  return *slot;
-}
-
 QString PhiAxisTitle() {
   return QString::fromUtf8("Long-axis orientation \u03c6 (\u00b0)");
 }
@@ -162,7 +142,7 @@ void DrawGrid(QPainter& painter, const Scene& scene) {
 // image in a vector picture when there are very many, else one by one.
 // False when there was no memory for an image of them.
 bool DrawMarkerSeries(QPainter& painter, const RfPhiSeries& s,
-                      const Scene& scene, RfPhiRenderCache* cache,
+                      const Scene& scene, PlotRenderCache* cache,
                       const PictureLayer* picture);
 
 bool DrawGround(QPainter& painter, const Scene& scene,
@@ -178,11 +158,11 @@ bool DrawGround(QPainter& painter, const Scene& scene,
 }
 
 bool DrawMarkerSeries(QPainter& painter, const RfPhiSeries& s,
-                      const Scene& scene, RfPhiRenderCache* cache,
+                      const Scene& scene, PlotRenderCache* cache,
                       const PictureLayer* picture) {
   if (!s.Active() || s.Count() == 0) return true;
   const SeriesStyle style = RfPhiStyle(scene.plot, s, scene.options.palette);
-  if (picture == nullptr && s.Count() > RfPhiRenderCache::kLayerThreshold) {
+  if (picture == nullptr && s.Count() > PlotRenderCache::kLayerThreshold) {
     const qreal ratio = painter.device()->devicePixelRatioF() * scene.scale;
     if (cache == nullptr) {
       const QImage layer = MarkerLayerAt(style, PixelsOf(s, scene), scene.size,
@@ -190,25 +170,22 @@ bool DrawMarkerSeries(QPainter& painter, const RfPhiSeries& s,
       painter.drawImage(0, 0, layer);
       return !layer.isNull();
     }
-    RfPhiRenderCache::Layer& layer = cache->LayerFor(&s);
-    if (layer.revision != s.Revision() || layer.size != scene.size ||
-        layer.pixel_ratio != ratio || !(layer.plot == scene.layout.plot) ||
-        layer.maximum != scene.axis.maximum ||
-        layer.scale != scene.axis.scale ||
-        layer.palette != scene.options.palette) {
-      layer.image = MarkerLayerAt(style, PixelsOf(s, scene), scene.size, ratio,
-                                  scene.scale);
-      layer.revision = s.Revision();
-      layer.size = scene.size;
-      layer.pixel_ratio = ratio;
-      layer.plot = scene.layout.plot;
-      layer.maximum = scene.axis.maximum;
-      layer.scale = scene.axis.scale;
-      layer.palette = scene.options.palette;
-      cache->CountRebuild();
-    }
-    painter.drawImage(0, 0, layer.image);
-    return !layer.image.isNull();
+    const PixelRect& f = scene.layout.plot;
+    const PlotRenderCache::Key key{
+        s.Revision(),
+        scene.size,
+        ratio,
+        {static_cast<double>(f.left), static_cast<double>(f.top),
+         static_cast<double>(f.width), static_cast<double>(f.height),
+         scene.axis.maximum,
+         static_cast<double>(static_cast<int>(scene.axis.scale) * 2 +
+                             static_cast<int>(scene.options.palette))}};
+    const QImage& image = cache->Layer(&s, key, [&] {
+      return MarkerLayerAt(style, PixelsOf(s, scene), scene.size, ratio,
+                           scene.scale);
+    });
+    painter.drawImage(0, 0, image);
+    return !image.isNull();
   }
   if (picture != nullptr && s.Count() > kPictureLayerThreshold) {
     const qreal ratio = scene.scale;
@@ -404,7 +381,7 @@ void DrawCaption(QPainter& painter, const Scene& scene) {
 }
 
 bool Render(QPainter& painter, const RfPhiPlot& plot, QSize device_size,
-            RfPhiRenderCache* cache, const PictureLayer* picture,
+            PlotRenderCache* cache, const PictureLayer* picture,
             const ChartRenderOptions& options) {
   const Scene scene = MakeScene(plot, device_size, options);
   painter.save();
@@ -501,7 +478,7 @@ RfPhiLayout LayOutRfPhiPlot(const RfPhiPlot& plot, QSize size,
 }
 
 bool RenderRfPhiPlot(QPainter& painter, const RfPhiPlot& plot, QSize size,
-                     RfPhiRenderCache* cache,
+                     PlotRenderCache* cache,
                      const ChartRenderOptions& options) {
   return Render(painter, plot, size, cache, nullptr, options);
 }

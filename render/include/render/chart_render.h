@@ -19,6 +19,7 @@
 
 #include "chart/chart_geometry.h"
 #include "chart/equal_area_chart.h"
+#include "render/plot_render_cache.h"
 
 namespace orvane {
 
@@ -187,27 +188,6 @@ bool DrawLegendItems(QPainter& painter, const LegendLayout& layout,
                      const std::vector<LegendItem>& items, bool figure_style,
                      double scale = 1.0);
 
-// Drawings of large series kept between repaints: a repaint that changes
-// only the highlight or a legend check reuses them.
-class ChartRenderCache {
- public:
-  ChartRenderCache();
-  ~ChartRenderCache();
-  // Series with more points than this are drawn into a cached layer.
-  static constexpr std::size_t kLayerThreshold = 2000;
-  struct Layer;
-  Layer& LayerFor(const PolarSeries* series);
-  void Prune(const EqualAreaChart& chart);
-  // The series' drawing as last painted, or nullptr.
-  const QImage* LayerImage(const PolarSeries* series) const;
-  int RebuiltLayers() const { return rebuilt_; }
-  void CountRebuild() { ++rebuilt_; }
-
- private:
-  std::map<const PolarSeries*, std::unique_ptr<Layer>> layers_;
-  int rebuilt_ = 0;
-};
-
 // Draws the whole chart, background to legend, at `size` pixels. A raster
 // painter may pass a cache (kept for one set of options: the screen's).
 // False when an image the drawing needed (a layer, a marker's stamp) could
@@ -215,7 +195,7 @@ class ChartRenderCache {
 // picture passes for whole without its data; with one (the window) the
 // rest is drawn without it.
 bool RenderChart(QPainter& painter, const EqualAreaChart& chart, QSize size,
-                 ChartRenderCache* cache = nullptr,
+                 PlotRenderCache* cache = nullptr,
                  const ChartRenderOptions& options = {});
 
 // Series with more points than this go into vector pictures as one image

@@ -47,29 +47,11 @@ RfPhiLayout LayOutRfPhiPlot(const RfPhiPlot& plot, QSize size,
 SeriesStyle RfPhiStyle(const RfPhiPlot& plot, const RfPhiSeries& series,
                        ChartPalette palette);
 
-// Drawings of large series kept between repaints of the window.
-class RfPhiRenderCache {
- public:
-  RfPhiRenderCache();
-  ~RfPhiRenderCache();
-  // Series with more points than this are drawn into a cached layer, as on
-  // the equal-area chart.
-  static constexpr std::size_t kLayerThreshold = 2000;
-  struct Layer;
-  Layer& LayerFor(const RfPhiSeries* series);
-  int RebuiltLayers() const { return rebuilt_; }
-  void CountRebuild() { ++rebuilt_; }
-
- private:
-  std::map<const RfPhiSeries*, std::unique_ptr<Layer>> layers_;
-  int rebuilt_ = 0;
-};
-
 // Draws the whole plot, background to legend, at `size` device pixels. A
 // raster painter may pass a cache (kept for one set of options). False when
 // an image the drawing needed could not be allocated, as RenderChart.
 bool RenderRfPhiPlot(QPainter& painter, const RfPhiPlot& plot, QSize size,
-                     RfPhiRenderCache* cache = nullptr,
+                     PlotRenderCache* cache = nullptr,
                      const ChartRenderOptions& options = {});
 
 // The same into a vector picture: series of more than

@@ -37,7 +37,7 @@ class ChartWidget : public QWidget {
 
  private:
   EqualAreaChart chart_;
-  ChartRenderCache cache_;
+  PlotRenderCache cache_;
 };
 
 }  // namespace orvane

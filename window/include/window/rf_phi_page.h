@@ -50,7 +50,7 @@ class RfPhiPlotWidget : public QWidget {
 
  private:
   RfPhiPlot plot_;
-  RfPhiRenderCache cache_;
+  PlotRenderCache cache_;
 };
 
 class RfPhiPage : public QWidget {
