@@ -145,6 +145,17 @@ bool RoundsClear(double v, double guard, int& rounded) {
 
 }  // namespace
 
+int LegendRowAt(const LegendLayout& legend, int x, int y) {
+  for (std::size_t i = 0; i < legend.entries.size(); ++i) {
+    const LegendEntryLayout& e = legend.entries[i];
+    const PixelRect row{e.check_box.left, e.sample.top,
+                        legend.box.left + legend.box.width - e.check_box.left,
+                        e.sample.height};
+    if (row.Contains(x, y)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
 Pixel PlacePointLibm(const ChartLayout& layout, double maximum, double angle,
                      double value) {
   const double r = PixelRadius(layout, maximum, value);

@@ -1308,20 +1308,30 @@ QImage RenderChartImage(const EqualAreaChart& chart, QSize size,
 
 PolarSeries* LegendCheckBoxAt(EqualAreaChart& chart, QSize size, int x, int y) {
   const LegendView legend = MeasureLegend(chart, size.width());
-  for (std::size_t i = 0; i < legend.series.size(); ++i) {
-    const LegendEntryLayout& e = legend.layout.entries[i];
-    // The whole row of the entry answers, not only the box itself.
-    const PixelRect row{
-        e.check_box.left, e.sample.top,
-        legend.layout.box.left + legend.layout.box.width - e.check_box.left,
-        e.sample.height};
-    if (row.Contains(x, y)) {
-      for (PolarSeries* s : chart.SeriesList()) {
-        if (s == legend.series[i]) return s;
-      }
-    }
+  const int row = LegendRowAt(legend.layout, x, y);
+  if (row < 0) return nullptr;
+  for (PolarSeries* s : chart.SeriesList()) {
+    if (s == legend.series[static_cast<std::size_t>(row)]) return s;
   }
   return nullptr;
+}
+
+bool EqualAreaScreen::Draw(QPainter& painter, QSize size,
+                           PlotRenderCache& cache) const {
+  return RenderChart(painter, chart_, size, &cache);
+}
+
+int EqualAreaScreen::LegendEntryAt(QSize size, int x, int y) const {
+  return LegendRowAt(MeasureLegend(chart_, size.width()).layout, x, y);
+}
+
+void EqualAreaScreen::ToggleLegendEntry(QSize size, int entry) {
+  const LegendView legend = MeasureLegend(chart_, size.width());
+  if (entry < 0 || entry >= static_cast<int>(legend.series.size())) return;
+  const PolarSeries* shown = legend.series[static_cast<std::size_t>(entry)];
+  for (PolarSeries* s : chart_.SeriesList()) {
+    if (s == shown) s->SetActive(!s->Active());
+  }
 }
 
 bool DrawMarkersAt(QPainter& painter, const SeriesStyle& style,

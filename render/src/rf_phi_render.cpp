@@ -491,15 +491,37 @@ bool RenderRfPhiPicture(QPainter& painter, const RfPhiPlot& plot, QSize size,
 std::optional<RfPhiEntry> RfPhiLegendEntryAt(const RfPhiPlot& plot, QSize size,
                                              int x, int y) {
   const RfPhiLegendView legend = MeasureRfPhiLegend(plot, size.width());
-  for (std::size_t i = 0; i < legend.entries.size(); ++i) {
-    const LegendEntryLayout& e = legend.layout.entries[i];
-    const PixelRect row{
-        e.check_box.left, e.sample.top,
-        legend.layout.box.left + legend.layout.box.width - e.check_box.left,
-        e.sample.height};
-    if (row.Contains(x, y)) return legend.entries[i];
+  const int row = LegendRowAt(legend.layout, x, y);
+  if (row < 0) return std::nullopt;
+  return legend.entries[static_cast<std::size_t>(row)];
+}
+
+bool RfPhiScreen::Draw(QPainter& painter, QSize size,
+                       PlotRenderCache& cache) const {
+  return RenderRfPhiPlot(painter, plot_, size, &cache);
+}
+
+int RfPhiScreen::LegendEntryAt(QSize size, int x, int y) const {
+  return LegendRowAt(MeasureRfPhiLegend(plot_, size.width()).layout, x, y);
+}
+
+void RfPhiScreen::ToggleLegendEntry(QSize size, int row) {
+  const RfPhiLegendView legend = MeasureRfPhiLegend(plot_, size.width());
+  if (row < 0 || row >= static_cast<int>(legend.entries.size())) return;
+  switch (legend.entries[static_cast<std::size_t>(row)]) {
+    case RfPhiEntry::kRetrodeformed:
+      plot_.retrodeformed.SetActive(!plot_.retrodeformed.Active());
+      break;
+    case RfPhiEntry::kMeasured:
+      plot_.measured.SetActive(!plot_.measured.Active());
+      break;
+    case RfPhiEntry::kOptimal:
+      plot_.optimal.SetActive(!plot_.optimal.Active());
+      break;
+    case RfPhiEntry::kThetaCurves:
+      plot_.SetShowThetaCurves(!plot_.ShowThetaCurves());
+      break;
   }
-  return std::nullopt;
 }
 
 bool RfPhiPicture::Draw(QPainter& painter, QSize size,

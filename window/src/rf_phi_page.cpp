@@ -5,8 +5,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QVBoxLayout>
 #include <new>
 
@@ -19,45 +17,9 @@ constexpr const char* kNoMemory = "Not enough memory to plot the data here.";
 
 }  // namespace
 
-RfPhiPlotWidget::RfPhiPlotWidget(QWidget* parent) : QWidget(parent) {
+RfPhiPlotWidget::RfPhiPlotWidget(QWidget* parent) : PlotWidget(parent) {
   setObjectName("rfPhiPlot");
-  setAttribute(Qt::WA_OpaquePaintEvent);
-  setMinimumSize(120, 80);
-}
-
-void RfPhiPlotWidget::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
-  RenderRfPhiPlot(painter, plot_, size(), &cache_);
-}
-
-void RfPhiPlotWidget::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) {
-    const QPoint p = event->position().toPoint();
-    if (const auto entry = RfPhiLegendEntryAt(plot_, size(), p.x(), p.y())) {
-      switch (*entry) {
-        case RfPhiEntry::kRetrodeformed:
-          plot_.retrodeformed.SetActive(!plot_.retrodeformed.Active());
-          break;
-        case RfPhiEntry::kMeasured:
-          plot_.measured.SetActive(!plot_.measured.Active());
-          break;
-        case RfPhiEntry::kOptimal:
-          plot_.optimal.SetActive(!plot_.optimal.Active());
-          break;
-        case RfPhiEntry::kThetaCurves:
-          plot_.SetShowThetaCurves(!plot_.ShowThetaCurves());
-          break;
-      }
-      update();
-      emit EntryToggled(*entry);
-    }
-  }
-  QWidget::mousePressEvent(event);
-}
-
-void RfPhiPlotWidget::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::RightButton) emit SaveRequested();
-  QWidget::mouseReleaseEvent(event);
+  SetPlot(&screen_);
 }
 
 RfPhiPage::RfPhiPage(QWidget* parent) : QWidget(parent) {
@@ -107,10 +69,12 @@ RfPhiPage::RfPhiPage(QWidget* parent) : QWidget(parent) {
           &RfPhiPage::onShowRetrodeformed);
   connect(ratios_, &QLineEdit::editingFinished, this,
           &RfPhiPage::onRatiosEdited);
-  connect(plot_, &RfPhiPlotWidget::EntryToggled, this,
-          &RfPhiPage::onEntryToggled);
-  connect(plot_, &RfPhiPlotWidget::SaveRequested, this,
-          &RfPhiPage::SaveRequested);
+  connect(plot_, &PlotWidget::LegendEntryToggled, this,
+          &RfPhiPage::onLegendEntryToggled);
+  connect(plot_, &PlotWidget::MouseReleased, this,
+          [this](Qt::MouseButton button) {
+            if (button == Qt::RightButton) emit SaveRequested();
+          });
 }
 
 void RfPhiPage::ShowAnalysis(const AnalysisState& state,
@@ -185,11 +149,9 @@ void RfPhiPage::onRatiosEdited() {
   plot_->PlotChanged();
 }
 
-void RfPhiPage::onEntryToggled(RfPhiEntry entry) {
-  if (entry == RfPhiEntry::kRetrodeformed) {
-    const QSignalBlocker quiet(show_retrodeformed_);
-    show_retrodeformed_->setChecked(plot_->Plot().retrodeformed.Active());
-  }
+void RfPhiPage::onLegendEntryToggled() {
+  const QSignalBlocker quiet(show_retrodeformed_);
+  show_retrodeformed_->setChecked(plot_->Plot().retrodeformed.Active());
 }
 
 }  // namespace orvane

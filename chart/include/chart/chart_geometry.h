@@ -60,6 +60,11 @@ LegendLayout LayOutLegend(int chart_width, const std::vector<int>& title_widths,
                           int text_height, int text_ascent,
                           bool check_boxes = true);
 
+// The entry of the legend whose row holds the pixel: the whole row from its
+// check box to the legend's right edge answers, not only the box itself.
+// -1 where no entry is.
+int LegendRowAt(const LegendLayout& legend, int x, int y);
+
 struct ChartLayout {
   int width = 0;
   int height = 0;

@@ -20,6 +20,7 @@
 #include "chart/chart_geometry.h"
 #include "chart/equal_area_chart.h"
 #include "render/plot_render_cache.h"
+#include "render/screen_plot.h"
 
 namespace orvane {
 
@@ -240,6 +241,20 @@ QImage RenderChartImage(const EqualAreaChart& chart, QSize size,
 
 // The legend entry whose check box contains the pixel, or nullptr.
 PolarSeries* LegendCheckBoxAt(EqualAreaChart& chart, QSize size, int x, int y);
+
+// The chart on the screen.
+class EqualAreaScreen final : public ScreenPlot {
+ public:
+  // The chart stays the caller's and must outlive this.
+  explicit EqualAreaScreen(EqualAreaChart& chart) : chart_(chart) {}
+  bool Draw(QPainter& painter, QSize size,
+            PlotRenderCache& cache) const override;
+  int LegendEntryAt(QSize size, int x, int y) const override;
+  void ToggleLegendEntry(QSize size, int entry) override;
+
+ private:
+  EqualAreaChart& chart_;
+};
 
 inline QColor ToQColor(Rgb rgb, int transparency = 0) {
   return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF,

@@ -65,6 +65,20 @@ bool RenderRfPhiPicture(QPainter& painter, const RfPhiPlot& plot, QSize size,
 std::optional<RfPhiEntry> RfPhiLegendEntryAt(const RfPhiPlot& plot, QSize size,
                                              int x, int y);
 
+// The plot on the screen.
+class RfPhiScreen final : public ScreenPlot {
+ public:
+  // The plot stays the caller's and must outlive this.
+  explicit RfPhiScreen(RfPhiPlot& plot) : plot_(plot) {}
+  bool Draw(QPainter& painter, QSize size,
+            PlotRenderCache& cache) const override;
+  int LegendEntryAt(QSize size, int x, int y) const override;
+  void ToggleLegendEntry(QSize size, int entry) override;
+
+ private:
+  RfPhiPlot& plot_;
+};
+
 // The plot for the picture writers.
 class RfPhiPicture final : public PlotPicture {
  public:

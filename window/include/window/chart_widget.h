@@ -1,18 +1,15 @@
-// The equal-area chart on screen. It paints the chart model through
-// the shared render function (with a cache of large series), toggles a
-// series when its legend check box is clicked, and reports mouse releases
-// and resizes to the window that owns it.
+// The equal-area chart on screen: the window's plot widget holding the
+// chart model.
 #ifndef ORVANE_WINDOW_CHART_WIDGET_H_
 #define ORVANE_WINDOW_CHART_WIDGET_H_
 
-#include <QWidget>
-
 #include "chart/equal_area_chart.h"
 #include "render/chart_render.h"
+#include "window/plot_widget.h"
 
 namespace orvane {
 
-class ChartWidget : public QWidget {
+class ChartWidget : public PlotWidget {
   Q_OBJECT
 
  public:
@@ -23,21 +20,9 @@ class ChartWidget : public QWidget {
   // Redraws after the chart's contents have changed.
   void ChartChanged() { update(); }
 
- signals:
-  // A mouse button was released over the chart.
-  void MouseReleased(Qt::MouseButton button, QPoint position);
-  // The chart changed size.
-  void Resized(QSize size);
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
-
  private:
   EqualAreaChart chart_;
-  PlotRenderCache cache_;
+  EqualAreaScreen screen_{chart_};
 };
 
 }  // namespace orvane

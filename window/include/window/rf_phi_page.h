@@ -15,6 +15,7 @@
 #include "core/analysis.h"
 #include "core/analysis_state.h"
 #include "render/rf_phi_render.h"
+#include "window/plot_widget.h"
 
 class QCheckBox;
 class QComboBox;
@@ -23,11 +24,8 @@ class QLineEdit;
 
 namespace orvane {
 
-// The plot on screen: it paints the plot through the shared render
-// function (with a cache of large series), toggles an entry when its
-// legend check box is clicked, and asks for a save on a right click, as
-// the equal-area chart does.
-class RfPhiPlotWidget : public QWidget {
+// The plot on screen: the window's plot widget holding the plot model.
+class RfPhiPlotWidget : public PlotWidget {
   Q_OBJECT
 
  public:
@@ -35,22 +33,10 @@ class RfPhiPlotWidget : public QWidget {
 
   RfPhiPlot& Plot() { return plot_; }
   const RfPhiPlot& Plot() const { return plot_; }
-  void PlotChanged() { update(); }
-
- signals:
-  // A legend check box changed what is shown.
-  void EntryToggled(RfPhiEntry entry);
-  // The right mouse button was released over the plot.
-  void SaveRequested();
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
   RfPhiPlot plot_;
-  PlotRenderCache cache_;
+  RfPhiScreen screen_{plot_};
 };
 
 class RfPhiPage : public QWidget {
@@ -78,7 +64,8 @@ class RfPhiPage : public QWidget {
   void onScaleChosen(int index);
   void onShowRetrodeformed(bool on);
   void onRatiosEdited();
-  void onEntryToggled(RfPhiEntry entry);
+  // The pre-strain check box follows the legend's.
+  void onLegendEntryToggled();
 
  private:
   RfPhiPlotWidget* plot_ = nullptr;
