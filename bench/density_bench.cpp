@@ -10,8 +10,11 @@
 
 namespace {
 
+// The chart's disc for the markers below: a little beyond the largest.
+const double kDiscRadius = orvane::ZetaOfR(1.5f * 4.0f) + 0.5;
+
 // n measured markers with ratios 1.6..6 and orientations spread over
-// -60..120 degrees, the chart's disc reaching a little beyond the largest.
+// -60..120 degrees.
 orvane::AnalysisState Markers(std::int64_t n) {
   orvane::AnalysisState state;
   state.count = static_cast<std::int32_t>(n);
@@ -27,7 +30,6 @@ orvane::AnalysisState Markers(std::int64_t n) {
     m.psi = static_cast<float>(2 * phi * orvane::kRadPerDeg);
     m.vector = orvane::HyperbolicVector(m.rho, m.psi);
   }
-  state.radial_maximum = orvane::ZetaOfR(1.5f * 4.0f) + 0.5;
   return state;
 }
 
@@ -38,7 +40,7 @@ void BM_DiscContours(benchmark::State& state) {
   std::int64_t bins = 0;
   for (auto _ : state) {
     orvane::DensityContours contours;
-    orvane::ComputeDiscContours(analysis, analysis.radial_maximum,
+    orvane::ComputeDiscContours(analysis, kDiscRadius,
                                 orvane::ChartProjection::kEqualArea, {},
                                 contours);
     benchmark::DoNotOptimize(contours.bands.data());

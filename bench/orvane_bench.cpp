@@ -61,8 +61,7 @@ void BM_Analysis(benchmark::State& state) {
   orvane::AnalysisState analysis;
   orvane::CommitLoadedData(analysis, std::move(data));
   for (auto _ : state) {
-    orvane::Report report;
-    benchmark::DoNotOptimize(orvane::RunAnalysis(analysis, report, "."));
+    benchmark::DoNotOptimize(orvane::RunAnalysis(analysis));
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
@@ -82,8 +81,7 @@ orvane::AnalysisState AnalysedState(std::int64_t n) {
   orvane::LoadedData data;
   if (!orvane::ReadDataFile(source, data).ok()) return analysis;
   orvane::CommitLoadedData(analysis, std::move(data));
-  orvane::Report report;
-  orvane::RunAnalysis(analysis, report, ".");
+  orvane::RunAnalysis(analysis);
   return analysis;
 }
 

@@ -37,8 +37,7 @@ const orvane::AnalysisState& Analysed(std::int64_t n) {
     d.ratio = d.major;
     d.phi = 180.0f * next() - 90.0f;
   }
-  orvane::Report report;
-  orvane::RunAnalysis(s, report, ".");
+  orvane::RunAnalysis(s);
   return s;
 }
 

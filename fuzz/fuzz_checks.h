@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "core/analysis.h"
+#include "core/analysis_report.h"
 #include "core/analysis_state.h"
 #include "core/report.h"
 #include "core/status.h"
@@ -66,7 +67,7 @@ inline void CheckAnalysis(LoadedData data) {
   AnalysisState state;
   CommitLoadedData(state, std::move(data));
   Report report;
-  RunAnalysis(state, report, ".");
+  WriteAnalysisReport(state, RunAnalysis(state), report, ".");
   for (const std::string& line : report.Lines()) {
     if (ShowsNonFinite(line)) Fail("report line", line);
   }

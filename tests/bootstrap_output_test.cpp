@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/analysis_report.h"
 #include "io/open_pipeline.h"
 #include "io/results_csv.h"
 #include "temp_folder.h"
@@ -74,7 +75,7 @@ TEST_F(BootstrapOpen, SettingsReachTheFileAndTheRerun) {
   std::string name = file_name_;
   ASSERT_TRUE(RunOpen(plain, fresh, fresh_report, name, ".").status.ok());
   EXPECT_EQ(report_.Lines(), fresh_report.Lines());
-  EXPECT_EQ(state_.limits_summary, fresh.limits_summary);
+  EXPECT_EQ(LimitsSummary(state_, "."), LimitsSummary(fresh, "."));
 }
 
 TEST_F(BootstrapOpen, SettingsOutsideTheLimitsRefuseTheOpen) {
@@ -97,13 +98,13 @@ TEST_F(BootstrapOpen, StoppedRerunKeepsTheSettingsOfTheResultsShown) {
   SettingsFrontEnd first(six_, {250, 9});
   ASSERT_TRUE(Open(first).status.ok());
   const std::vector<std::string> before = report_.Lines();
-  const std::string limits = state_.limits_summary;
+  const std::string limits = LimitsSummary(state_, ".");
   SettingsFrontEnd rerun(std::nullopt, {1000, 2});
   rerun.cancel_analysis = true;
   EXPECT_EQ(Open(rerun).status.code(), StatusCode::kCancelled);
   EXPECT_EQ(state_.bootstrap, (BootstrapSettings{250, 9}));
   EXPECT_EQ(state_.solutions.size(), 251u);
-  EXPECT_EQ(state_.limits_summary, limits);
+  EXPECT_EQ(LimitsSummary(state_, "."), limits);
   EXPECT_EQ(report_.Lines(), before);
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -47,8 +48,7 @@ std::vector<std::pair<double, double>> Expected(
 EqualAreaChart ElliottChart(const std::vector<testing_support::Ellipse>& data,
                             AnalysisState& state) {
   state = StateOf(data);
-  Report report;
-  const AnalysisResult r = RunAnalysis(state, report, ".");
+  const AnalysisResult r = RunAnalysis(state);
   EqualAreaChart chart;
   chart.SetProjection(ChartProjection::kElliott);
   chart.StartUp();
@@ -100,7 +100,7 @@ TEST(ChartProjection, ElliottPlotsRhoEverywhere) {
   ASSERT_EQ(chart.bootstrap.Count(), static_cast<std::size_t>(kBootstrapKept));
   std::vector<std::pair<double, double>> cloud;
   for (std::size_t k = 0; k < s.kept.size(); ++k) {
-    cloud.emplace_back(s.bootstrap_cloud[k].angle, s.kept[k].rho);
+    cloud.emplace_back(PlotAngle(s.kept[k].psi), s.kept[k].rho);
   }
   std::stable_sort(
       cloud.begin(), cloud.end(),
@@ -132,13 +132,51 @@ TEST(ChartProjection, RadialMaximumFollowsTheLargestMeasuredRatio) {
       ElliottChart({{4, 1, 10}, {2, 1, 20}, {3, 1, 0}}, s);
   EXPECT_NEAR(chart.RadialMaximum(), std::log(4.0) + 0.5, 1e-7);
   EXPECT_EQ(RadialMaximumFor(ChartProjection::kEqualArea, 4.0f), 2.0);
-  // The equal-area formula is the analysis' own.
-  EXPECT_EQ(RadialMaximumFor(ChartProjection::kEqualArea, MaxMeasuredRatio(s)),
-            s.radial_maximum);
   // A pre-strain point beyond the maximum is not clamped.
   for (const PolarPoint& p : chart.retrodeformed.Points()) {
     EXPECT_GE(p.value, 0.0);
   }
+}
+
+// The equal-area chart places the cloud and scales the disc exactly as the
+// analysis did when it held them: the zeta of each kept solution's
+// single-precision rho at psi x 180/pi formed with the double constant, and
+// the zeta of the largest measured R plus 0.5, both in extended precision.
+TEST(ChartProjection, EqualAreaCloudAndScaleAreTheAnalysisFigures) {
+  AnalysisState s = StateOf(kSixMarkers);
+  const AnalysisResult result = RunAnalysis(s);
+  ASSERT_FALSE(s.kept.empty());
+  EqualAreaChart chart;
+  chart.StartUp();
+  chart.ShowAnalysis(s, result);
+  std::vector<PolarPoint> cloud;
+  for (const BootstrapSolution& b : s.kept) {
+    const double angle = static_cast<double>(static_cast<long double>(b.psi) *
+                                             57.29577951308232L);
+    const float zeta = ZetaOfRho(b.rho);
+    cloud.push_back({angle, zeta});
+  }
+  std::stable_sort(cloud.begin(), cloud.end(),
+                   [](const PolarPoint& a, const PolarPoint& b) {
+                     return a.angle < b.angle;
+                   });
+  const std::vector<PolarPoint>& plotted = chart.bootstrap.Points();
+  ASSERT_EQ(plotted.size(), cloud.size());
+  for (std::size_t k = 0; k < cloud.size(); ++k) {
+    EXPECT_EQ(std::memcmp(&plotted[k], &cloud[k], sizeof(PolarPoint)), 0) << k;
+  }
+  const double radial_maximum = static_cast<double>(
+      static_cast<long double>(ZetaOfR(MaxMeasuredRatio(s))) + 0.5L);
+  EXPECT_EQ(chart.RadialMaximum(), radial_maximum);
+  // Retrodeformed markers further out than the measured ones, as a rerun
+  // on the data held finds them, leave the disc as it is.
+  AnalysisState crossed = StateOf({{3, 1, 0}, {3, 1, 0}, {3, 1, 90}});
+  chart.ShowAnalysis(crossed, RunAnalysis(crossed));
+  ASSERT_GT(crossed.largest_ratio, 3.0f);
+  chart.ShowAnalysis(crossed, RunAnalysis(crossed));
+  EXPECT_EQ(
+      chart.RadialMaximum(),
+      static_cast<double>(static_cast<long double>(ZetaOfR(3.0f)) + 0.5L));
 }
 
 TEST(ChartProjection, StartUpAndNoDataCharts) {

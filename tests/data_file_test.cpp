@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "core/analysis.h"
+#include "core/analysis_report.h"
 #include "core/number_format.h"
 #include "io/open_pipeline.h"
 #include "piece_source.h"
@@ -401,7 +402,7 @@ std::vector<std::string> AnalysisOf(const std::string& text) {
   AnalysisState state;
   CommitLoadedData(state, std::move(r.data));
   Report report;
-  RunAnalysis(state, report, ".");
+  WriteAnalysisReport(state, RunAnalysis(state), report, ".");
   return report.Lines();
 }
 

@@ -186,8 +186,7 @@ TEST(Placement, HalfPixelsAndOutOfRangeGoToTheLibrary) {
 TEST(Placement, EllipseOrientations) {
   // phi = 0 to the right, 45 degrees straight above, 90 to the left.
   AnalysisState s = StateOf({{3, 1, 0}, {3, 1, 45}, {3, 1, 90}});
-  Report report;
-  RunAnalysis(s, report, ".");
+  RunAnalysis(s);
   EqualAreaChart chart;
   chart.PlotMeasured(s);
   const ChartLayout l = Disc();
@@ -207,10 +206,9 @@ TEST(Placement, EllipseOrientations) {
 
 TEST(RadialScale, LargestMeasuredRatioOfFour) {
   AnalysisState s = StateOf({{4, 1, 10}, {2, 1, 30}, {3, 1, 20}});
-  Report report;
   EqualAreaChart chart;
   chart.StartUp();
-  chart.ShowAnalysis(s, RunAnalysis(s, report, "."));
+  chart.ShowAnalysis(s, RunAnalysis(s));
   EXPECT_EQ(chart.RadialMaximum(), 2.0);
   // The R = 4 circle at three quarters of the disc radius.
   EXPECT_EQ(Radius(*chart.IsoRatioCircles()[2]) / chart.RadialMaximum(), 0.75);
@@ -329,8 +327,7 @@ TEST(LargeData, BothPlotsHoldEveryDatum) {
                     static_cast<float>(i % 1799) * 0.1f - 90});
   }
   AnalysisState s = StateOf(data);
-  Report report;
-  const AnalysisResult result = RunAnalysis(s, report, ".");
+  const AnalysisResult result = RunAnalysis(s);
   for (ChartProjection projection :
        {ChartProjection::kEqualArea, ChartProjection::kElliott}) {
     EqualAreaChart chart;
@@ -371,10 +368,9 @@ std::vector<testing_support::Ellipse> SixData() {
 
 TEST(OpenSequence, SeriesAfterAnAnalysis) {
   AnalysisState s = StateOf(SixData());
-  Report report;
   EqualAreaChart chart;
   chart.StartUp();
-  chart.ShowAnalysis(s, RunAnalysis(s, report, "."));
+  chart.ShowAnalysis(s, RunAnalysis(s));
   EXPECT_EQ(chart.measured.Count(), 6u);
   EXPECT_EQ(chart.retrodeformed.Count(), 6u);
   ASSERT_EQ(chart.optimal.Count(), 1u);
@@ -384,7 +380,7 @@ TEST(OpenSequence, SeriesAfterAnAnalysis) {
             static_cast<int>(std::ceil(MaxAxialRatio(s))) - 1);
   // Opening again never accumulates circles.
   for (int k = 0; k < 5; ++k) {
-    chart.ShowAnalysis(s, RunAnalysis(s, report, "."));
+    chart.ShowAnalysis(s, RunAnalysis(s));
     EXPECT_EQ(chart.SeriesList().size(),
               6u + static_cast<std::size_t>(chart.IsoRatioCircleCount()));
   }
@@ -392,22 +388,21 @@ TEST(OpenSequence, SeriesAfterAnAnalysis) {
 
 TEST(OpenSequence, NoLeftoversFromAnEarlierFile) {
   AnalysisState s = StateOf(SixData());
-  Report report;
   EqualAreaChart chart;
   chart.StartUp();
-  chart.ShowAnalysis(s, RunAnalysis(s, report, "."));
+  chart.ShowAnalysis(s, RunAnalysis(s));
   ASSERT_EQ(chart.bootstrap.Count(), 190u);
   chart.bootstrap.SetActive(false);
   // Fewer than five data: no cloud of the earlier file stays.
   AnalysisState few = StateOf({{3, 2, 30}, {4, 2, 45}});
-  chart.ShowAnalysis(few, RunAnalysis(few, report, "."));
+  chart.ShowAnalysis(few, RunAnalysis(few));
   EXPECT_EQ(chart.bootstrap.Count(), 0u);
   EXPECT_FALSE(chart.bootstrap.Active());  // the user's check stays
-  chart.ShowAnalysis(s, RunAnalysis(s, report, "."));
+  chart.ShowAnalysis(s, RunAnalysis(s));
   EXPECT_TRUE(chart.bootstrap.Active());  // a new cloud shows again
   // No data: the start-up chart.
   AnalysisState none;
-  chart.ShowAnalysis(none, RunAnalysis(none, report, "."));
+  chart.ShowAnalysis(none, RunAnalysis(none));
   EXPECT_EQ(chart.measured.Count(), 0u);
   EXPECT_EQ(chart.optimal.Count(), 0u);
   EXPECT_EQ(chart.IsoRatioCircleCount(), 3);
@@ -416,18 +411,16 @@ TEST(OpenSequence, NoLeftoversFromAnEarlierFile) {
 
 TEST(OpenSequence, UserChecksPersist) {
   AnalysisState s = StateOf(SixData());
-  Report report;
   EqualAreaChart chart;
   chart.StartUp();
   chart.measured.SetActive(false);
-  chart.ShowAnalysis(s, RunAnalysis(s, report, "."));
+  chart.ShowAnalysis(s, RunAnalysis(s));
   EXPECT_FALSE(chart.measured.Active());
 }
 
 TEST(Highlight, BothPointsOfADatum) {
   AnalysisState s = StateOf(SixData());
-  Report report;
-  RunAnalysis(s, report, ".");
+  RunAnalysis(s);
   EqualAreaChart chart;
   chart.StartUp();
   chart.Highlight(s, 2);

@@ -454,7 +454,7 @@ TEST(FigureCaption, NumbersAndLimitsOfTheAnalysis) {
   AnalysedChart(kStrained, &state);
   const QString caption =
       FigureCaption(state, AnalysisResult::kBootstrapped, ".");
-  ASSERT_FALSE(state.limits_summary.empty());
+  ASSERT_EQ(state.outcome, ConfidenceOutcome::kLimits);
   EXPECT_TRUE(caption.startsWith("N = 10   R_s = ")) << caption.toStdString();
   EXPECT_TRUE(caption.contains("   phi_s = ")) << caption.toStdString();
   EXPECT_TRUE(caption.contains(" +")) << caption.toStdString();
@@ -552,7 +552,7 @@ TEST(FigureCloud, OutlineIsTheHullOfTheKeptSolutions) {
 
   AnalysisState state;
   const EqualAreaChart chart = AnalysedChart(kSixMarkers, &state);
-  ASSERT_FALSE(state.bootstrap_cloud.empty());
+  ASSERT_FALSE(state.kept.empty());
   FigureSettings s = Settings(96);
   const QImage markers = FigureImage(chart, s);
   s.cloud = CloudDrawing::kOutline;

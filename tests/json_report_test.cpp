@@ -162,7 +162,7 @@ void ExpectRecordsOf(std::size_t count) {
   report.Append("*** Data ***");
   CapturedOutput captured;
   WriteJsonResult(captured.out(), "many.txt", state,
-                  AnalysisResult::kFewerThanFive, report);
+                  AnalysisResult::kFewerThanFive, report, ".");
   const std::string text = captured.Text();
 
   std::string data = "\"data\":[";

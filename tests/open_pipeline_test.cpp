@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/analysis_report.h"
 #include "temp_folder.h"
 
 namespace orvane {
@@ -81,7 +82,7 @@ TEST_F(OpenPipeline, StagesRunInOrder) {
   EXPECT_EQ(file_name_, six);
   EXPECT_EQ(report_.Lines()[1], "  file = " + six);
   EXPECT_EQ(AnalysisNotice(r), "");
-  EXPECT_FALSE(state_.limits_summary.empty());
+  EXPECT_FALSE(LimitsSummary(state_, ".").empty());
 }
 
 TEST_F(OpenPipeline, RefusalChangesNothingButTheFileName) {
@@ -122,12 +123,12 @@ TEST_F(OpenPipeline, CancelledChoiceRerunsOnTheDataHeld) {
       Write("five.txt", "3 2 30\n4 2 45\n5 1 40\n6 2 35\n2 1 38\n"));
   Open(load);
   const std::vector<std::string> first = report_.Lines();
-  const std::string limits = state_.limits_summary;
+  const std::string limits = LimitsSummary(state_, ".");
   ScriptedFrontEnd again(std::nullopt);
   r = Open(again);
   EXPECT_EQ(r.analysis, AnalysisResult::kBootstrapped);
   EXPECT_EQ(report_.Lines(), first);
-  EXPECT_EQ(state_.limits_summary, limits);
+  EXPECT_EQ(LimitsSummary(state_, "."), limits);
   EXPECT_FALSE(limits.empty());
 }
 
@@ -166,7 +167,7 @@ class OpenPipelineStops : public OpenPipeline {
     other_ = Write("other.txt", "9 1 10\n8 1 12\n7 1 14\n6 1 16\n5 1 18\n");
   }
   Shown Now() const {
-    return {report_.Lines(), state_.limits_summary,
+    return {report_.Lines(), LimitsSummary(state_, "."),
             state_.strain,   state_.kept.size(),
             state_.count,    state_.measured[1].ratio};
   }
@@ -188,7 +189,7 @@ TEST_F(OpenPipelineStops, CancelledStagesChangeNothing) {
   rerun.cancel_in = OpenStage::kAnalyse;
   EXPECT_EQ(Open(rerun).status.code(), StatusCode::kCancelled);
   EXPECT_TRUE(Now() == before_);
-  EXPECT_EQ(state_.bootstrap_cloud.size(), 190u);
+  EXPECT_EQ(state_.kept.size(), 190u);
 }
 
 TEST_F(OpenPipelineStops, NoMemoryToShowTheResultsChangesNothing) {

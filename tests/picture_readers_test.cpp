@@ -301,8 +301,7 @@ TEST(PictureReaders, RfPhiPlotAxesAndLabelsAsTheScreenShows) {
     GTEST_SKIP() << "neither Inkscape nor LibreOffice is installed";
   }
   AnalysisState s = testing_support::StateOf(kData);
-  Report report;
-  const AnalysisResult result = RunAnalysis(s, report, ".");
+  const AnalysisResult result = RunAnalysis(s);
   RfPhiPlot plot;
   plot.ShowAnalysis(s, result);
   const RfPhiPicture picture(plot);

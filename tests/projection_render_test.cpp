@@ -26,8 +26,7 @@ const QSize kDesignSize(kDesignChartWidth, kDesignChartHeight);
 EqualAreaChart ChartOf(const std::vector<testing_support::Ellipse>& data,
                        ChartProjection projection) {
   AnalysisState s = StateOf(data);
-  Report report;
-  const AnalysisResult r = RunAnalysis(s, report, ".");
+  const AnalysisResult r = RunAnalysis(s);
   EqualAreaChart chart;
   chart.SetProjection(projection);
   chart.StartUp();

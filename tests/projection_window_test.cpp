@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "core/double_paths.h"
+#include "core/hyperbolic.h"
 #include "modal_script.h"
 #include "render/chart_render.h"
 #include "window/chart_widget.h"
@@ -162,7 +163,10 @@ TEST_F(ProjectionWindowTest, SwitchReplotsTheAnalysisHeld) {
   EXPECT_EQ(TabTitle(), "Equal-Area Projection");
   EXPECT_EQ(Model().measured.Points()[2].value,
             window_->State().measured[3].zeta);
-  EXPECT_EQ(Model().RadialMaximum(), window_->State().radial_maximum);
+  // The disc reaches the zeta of the largest measured R (6) plus 0.5.
+  EXPECT_EQ(
+      Model().RadialMaximum(),
+      static_cast<double>(static_cast<long double>(ZetaOfR(6.0f)) + 0.5L));
 }
 
 TEST_F(ProjectionWindowTest, RememberedForTheNextSession) {

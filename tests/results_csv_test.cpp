@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/analysis.h"
+#include "core/analysis_report.h"
 #include "core/number_format.h"
 #include "test_data.h"
 
@@ -36,10 +37,11 @@ AnalysisState AnalysedSix(Report* report_out = nullptr) {
                                  {2, 1, 20},
                                  {3, 1, 40},
                                  {2.5f, 1, 35}});
-  Report report;
-  EXPECT_EQ(RunAnalysis(state, report, "."), AnalysisResult::kBootstrapped);
+  const AnalysisResult result = RunAnalysis(state);
+  EXPECT_EQ(result, AnalysisResult::kBootstrapped);
   EXPECT_EQ(state.outcome, ConfidenceOutcome::kLimits);
-  if (report_out != nullptr) *report_out = report;
+  if (report_out != nullptr)
+    WriteAnalysisReport(state, result, *report_out, ".");
   return state;
 }
 
@@ -175,9 +177,7 @@ TEST(ResultsCsv, LimitsAreThoseOfTheReport) {
   // A later analysis without limits leaves none behind.
   AnalysisState again = state;
   again.count = 3;
-  Report short_report;
-  EXPECT_EQ(RunAnalysis(again, short_report, "."),
-            AnalysisResult::kFewerThanFive);
+  EXPECT_EQ(RunAnalysis(again), AnalysisResult::kFewerThanFive);
   EXPECT_EQ(again.limits.ratio_min, 0);
   EXPECT_EQ(again.limits.phi_max, 0);
 }
@@ -187,8 +187,7 @@ TEST(ResultsCsv, LimitsAreThoseOfTheReport) {
 TEST(ResultsCsv, SummaryRowsWithoutLimits) {
   AnalysisState circles =
       StateOf({{1, 1, 0}, {2, 2, 10}, {1, 1, 20}, {3, 3, 30}, {1, 1, 40}});
-  Report report;
-  ASSERT_EQ(RunAnalysis(circles, report, "."), AnalysisResult::kBootstrapped);
+  ASSERT_EQ(RunAnalysis(circles), AnalysisResult::kBootstrapped);
   ASSERT_EQ(circles.outcome, ConfidenceOutcome::kNullStrain);
   EXPECT_EQ(SummaryCsvRow("circles.txt", circles, ""),
             "circles.txt,5,1,0,,,,,null strain,\n");
@@ -228,8 +227,7 @@ TEST(ResultsCsv, WrittenInBoundedPiecesUntilTheSinkRefuses) {
                     static_cast<float>(i % 180 - 90)});
   }
   AnalysisState state = StateOf(data);
-  Report report;
-  RunAnalysis(state, report, ".");
+  RunAnalysis(state);
   const std::string whole = WholeCsv(state, "many.txt");
   std::string joined;
   std::size_t pieces = 0;
@@ -267,7 +265,8 @@ TEST(ResultsCsv, SameTextUnderADecimalComma) {
                                  {3, 1, 40},
                                  {2.5f, 1, 35}});
   Report report;
-  RunAnalysis(state, report, LocaleDecimalSeparator());
+  WriteAnalysisReport(state, RunAnalysis(state), report,
+                      LocaleDecimalSeparator());
   const std::string after = WholeCsv(state, "six.txt");
   std::setlocale(LC_ALL, "C");
   EXPECT_EQ(after, before);

@@ -104,8 +104,7 @@ TEST(RfPhiLayout, NarrowPictureGoesBelowTheLegend) {
 
 TEST(RfPhiPlot, ShowsAnAnalysisAndItsCurves) {
   AnalysisState s = StateOf({{3, 1, 135}, {2, 1, 20}, {4, 1, -95}, {3, 1, 40}});
-  Report report;
-  RunAnalysis(s, report, ".");
+  RunAnalysis(s);
   RfPhiPlot plot;
   plot.ShowAnalysis(s, AnalysisResult::kFewerThanFive);
   ASSERT_EQ(plot.measured.Count(), 4u);

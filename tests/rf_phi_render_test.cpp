@@ -24,8 +24,7 @@ const QSize kSize(640, 362);
 RfPhiPlot AnalysedPlot(const std::vector<testing_support::Ellipse>& data,
                        AnalysisState* out = nullptr) {
   AnalysisState s = testing_support::StateOf(data);
-  Report report;
-  const AnalysisResult r = RunAnalysis(s, report, ".");
+  const AnalysisResult r = RunAnalysis(s);
   RfPhiPlot plot;
   plot.ShowAnalysis(s, r);
   if (out) *out = s;

@@ -18,8 +18,7 @@ inline const std::vector<Ellipse> kSixMarkers = {
 inline EqualAreaChart AnalysedChart(const std::vector<Ellipse>& data,
                                     AnalysisState* out = nullptr) {
   AnalysisState s = StateOf(data);
-  Report report;
-  const AnalysisResult r = RunAnalysis(s, report, ".");
+  const AnalysisResult r = RunAnalysis(s);
   EqualAreaChart chart;
   chart.StartUp();
   chart.ShowAnalysis(s, r);

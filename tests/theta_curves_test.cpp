@@ -137,8 +137,7 @@ TEST(ThetaCurve, StrainedMarkersOfOneRatioLieOnItsCurve) {
     data.push_back({p.ratio, 1.0f, p.phi});
   }
   AnalysisState s = StateOf(data);
-  Report report;
-  RunAnalysis(s, report, ".");
+  RunAnalysis(s);
   ASSERT_NEAR(s.strain.ratio, 1.8f, 1e-4f);
   ASSERT_NEAR(s.strain.phi, 30.0f, 1e-3f);
   const ThetaCurve curve = ComputeThetaCurve(s.pre_to_post, 2.0f);
@@ -237,8 +236,7 @@ TEST(ThetaCurve, StrainedCirclesLieOnTheCurveOfRatioOne) {
   const RfPhiPoint strained = TensorStrained(1, 0, 2.4L, -50);
   for (int i = 0; i < 6; ++i) data.push_back({strained.ratio, 1, strained.phi});
   AnalysisState s = testing_support::StateOf(data);
-  Report report;
-  RunAnalysis(s, report, ".");
+  RunAnalysis(s);
   const ThetaCurve curve = ComputeThetaCurve(s.pre_to_post, 1.0f);
   ASSERT_EQ(curve.pieces.size(), 1u);
   ASSERT_EQ(curve.pieces[0].size(), 1u);

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "cli/methods_json.h"
+#include "core/analysis_report.h"
 #include "core/utf8_text.h"
 
 namespace orvane::cli {
@@ -245,7 +246,7 @@ void WriteJsonError(BufferedOutput& out, std::string_view file,
 
 void WriteJsonResult(BufferedOutput& out, std::string_view file,
                      const AnalysisState& state, AnalysisResult result,
-                     const Report& report,
+                     const Report& report, std::string_view sep,
                      const std::vector<std::string>& warnings,
                      const MethodsSummary* methods) {
   out.Put("{\"file\":");
@@ -312,7 +313,7 @@ void WriteJsonResult(BufferedOutput& out, std::string_view file,
   out.Put("],\"status\":[");
   WriteJsonString(out, "N : " + std::to_string(state.count));
   out.Put(',');
-  WriteJsonString(out, state.limits_summary);
+  WriteJsonString(out, LimitsSummary(state, sep));
   out.Put(']');
   if (!warnings.empty()) {
     out.Put(",\"warnings\":[");

@@ -24,13 +24,14 @@ namespace orvane::cli {
 // "kept"}, followed by "resamples" and "seed" when those are not the
 // defaults (200 and 1).
 // "status" holds the window's status bar texts: "N : " and the count, and
-// the limits on one line (empty when none were written). A "warnings" array
+// the limits on one line (LimitsSummary, with the decimal separator `sep`
+// as the report has; empty when none were written). A "warnings" array
 // follows only when there are warnings, so results without any keep their
 // form. With `methods` a "methods" object (cli/methods_json.h) ends it.
 // No line break.
 void WriteJsonResult(BufferedOutput& out, std::string_view file,
                      const AnalysisState& state, AnalysisResult result,
-                     const Report& report,
+                     const Report& report, std::string_view sep,
                      const std::vector<std::string>& warnings = {},
                      const MethodsSummary* methods = nullptr);
 

@@ -291,7 +291,7 @@ bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
       orvane::cli::WriteJsonError(out, file, notice);
     } else {
       orvane::cli::WriteJsonResult(out, file, state, opened.analysis, report,
-                                   warnings,
+                                   sep, warnings,
                                    methods_shown ? &summary : nullptr);
     }
     out.Put('\n');

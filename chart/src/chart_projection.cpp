@@ -7,6 +7,10 @@
 
 namespace orvane {
 
+double PlotAngle(float psi) {
+  return static_cast<double>(static_cast<long double>(psi) * kChartDegPerRad);
+}
+
 double RadiusOfRho(ChartProjection projection, double rho) {
   if (!(rho > 0)) return 0.0;
   if (projection == ChartProjection::kElliott) return rho;

@@ -258,12 +258,8 @@ std::vector<PolarPoint> PointsOf(ChartProjection projection,
 void EqualAreaChart::PlotMeasured(const AnalysisState& state) {
   measured.Clear();
   measured.AddPolar(PointsOf(projection_, state.measured, state.count));
-  // The analysis gives the equal-area maximum; the Elliott one follows the
-  // same largest measured R.
-  SetRadialMaximum(
-      projection_ == ChartProjection::kEqualArea
-          ? state.radial_maximum
-          : RadialMaximumFor(projection_, MaxMeasuredRatio(state)));
+  // In either projection the radial maximum follows the largest measured R.
+  SetRadialMaximum(RadialMaximumFor(projection_, MaxMeasuredRatio(state)));
 }
 
 void EqualAreaChart::PlotRetrodeformed(const AnalysisState& state) {
@@ -282,21 +278,16 @@ void EqualAreaChart::PlotOptimal(const AnalysisState& state) {
 
 void EqualAreaChart::PlotBootstrap(const AnalysisState& state) {
   bootstrap.Clear();
-  if (state.bootstrap_cloud.empty()) return;
+  if (state.kept.empty()) return;
   bootstrap.SetActive(true);
-  if (projection_ == ChartProjection::kEqualArea) {
-    for (const PolarPoint& p : state.bootstrap_cloud) {
-      bootstrap.AddPolar(p.angle, p.value);
-    }
-    return;
-  }
-  // Elliott: the cloud's points are the kept solutions in their order, at
-  // the same angles and at their rho.
-  const std::size_t n =
-      std::min(state.bootstrap_cloud.size(), state.kept.size());
-  for (std::size_t k = 0; k < n; ++k) {
-    bootstrap.AddPolar(state.bootstrap_cloud[k].angle,
-                       static_cast<double>(state.kept[k].rho));
+  // The kept solutions in their order, at the plot angle of psi and, on the
+  // equal-area chart, at the zeta of their single-precision rho (as the
+  // confidence stage places them), on the Elliott chart at rho itself.
+  for (const BootstrapSolution& b : state.kept) {
+    const double radius = projection_ == ChartProjection::kEqualArea
+                              ? static_cast<double>(ZetaOfRho(b.rho))
+                              : static_cast<double>(b.rho);
+    bootstrap.AddPolar(PlotAngle(b.psi), radius);
   }
 }
 

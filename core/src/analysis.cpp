@@ -30,27 +30,19 @@ void AppendBootstrapWarnings(const AnalysisState& state,
 
 }  // namespace
 
-AnalysisResult RunAnalysis(AnalysisState& state, Report& report,
-                           std::string_view sep, const CancelFlag* cancel) {
+AnalysisResult RunAnalysis(AnalysisState& state, const CancelFlag* cancel) {
   auto cancelled = [cancel] {
     return cancel != nullptr && cancel->load(std::memory_order_relaxed);
   };
   state.outcome = ConfidenceOutcome::kNotRun;
   state.kept.clear();
-  state.bootstrap_cloud.clear();
-  state.limits_summary.clear();
   state.limits = ConfidenceLimits{};
   if (state.count <= 0) return AnalysisResult::kNoData;
 
   DeriveMeasured(state);
-  // The radial maximum follows the measured data alone: the retrodeformed
-  // ones of a fresh load are all zero here and could not raise it, and those
-  // a rerun finds from its previous run must not.
-  state.radial_maximum = static_cast<double>(
-      static_cast<long double>(ZetaOfR(MaxMeasuredRatio(state))) + 0.5L);
   SetMeasuredVectors(state);
   if (cancelled()) return AnalysisResult::kCancelled;
-  ComputeOptimalStrain(state, report, sep);
+  ComputeOptimalStrain(state);
   BuildStrainMatrices(state);
   Retrodeform(state);
   state.largest_ratio = MaxAxialRatio(state);
@@ -58,7 +50,7 @@ AnalysisResult RunAnalysis(AnalysisState& state, Report& report,
 
   if (state.count < 5) return AnalysisResult::kFewerThanFive;
   if (!RunBootstrap(state, cancel)) return AnalysisResult::kCancelled;
-  ReportConfidenceLimits(state, report, sep);
+  ComputeConfidenceLimits(state);
   return AnalysisResult::kBootstrapped;
 }
 

@@ -21,8 +21,4 @@ const char* ConfidenceOutcomeName(ConfidenceOutcome outcome) {
   return "not run";
 }
 
-double PlotAngle(float psi) {
-  return static_cast<double>(static_cast<long double>(psi) * kChartDegPerRad);
-}
-
 }  // namespace orvane

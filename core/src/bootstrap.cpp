@@ -6,7 +6,6 @@
 
 #include <sys/mman.h>
 
-#include "core/number_format.h"
 #include "core/strain.h"
 #include "parallel.h"
 
@@ -303,12 +302,9 @@ void SortByDistance(std::vector<BootstrapSolution>& list) {
   if (list.size() > 1) QuickSort(list, 0, static_cast<int>(list.size()) - 1);
 }
 
-void ReportConfidenceLimits(AnalysisState& state, Report& report,
-                            std::string_view sep) {
+void ComputeConfidenceLimits(AnalysisState& state) {
   const MarkerRecord& s = state.strain;
   state.kept.clear();
-  state.bootstrap_cloud.clear();
-  state.limits_summary.clear();
   state.limits = ConfidenceLimits{};
 
   // The optimal strain's position in the plot and its direction.
@@ -317,7 +313,6 @@ void ReportConfidenceLimits(AnalysisState& state, Report& report,
       static_cast<float>(s.zeta * std::sin(static_cast<LD>(s.psi)))};
   const PlaneVectorLength l0 = PlaneLength(p0);
   if (l0.length == 0) {
-    report.Append("Null strain.");
     state.outcome = ConfidenceOutcome::kNullStrain;
     return;
   }
@@ -345,12 +340,10 @@ void ReportConfidenceLimits(AnalysisState& state, Report& report,
   SortByDistance(by_distance);
 
   state.kept.assign(by_distance.begin(), by_distance.begin() + kept);
-  state.bootstrap_cloud.reserve(static_cast<std::size_t>(kept));
   for (const BootstrapSolution& b : state.kept) {
     const float rho = b.rho;
     const float psi = b.psi;
     const float zeta = ZetaOfRho(rho);
-    state.bootstrap_cloud.push_back({PlotAngle(psi), zeta});
 
     const PlaneVector p = {
         static_cast<float>(std::cos(static_cast<LD>(psi)) * zeta),
@@ -377,39 +370,19 @@ void ReportConfidenceLimits(AnalysisState& state, Report& report,
     if (dev == 180.0f) dev_min = -180.0f;
   }
 
-  // Settings other than the defaults are named beside the figures, so that
-  // nobody takes them for those of the published method.
-  const std::string settings_note =
-      "  (" + BootstrapSettingsText(state.bootstrap) + ")";
   if (static_cast<LD>(x_min) * x_max < 0 &&
       static_cast<LD>(y_min) * y_max < 0) {
-    report.Append("Confidence region surrounds the origin.");
-    if (!state.bootstrap.IsDefault()) report.Append(settings_note);
     state.outcome = ConfidenceOutcome::kSurroundsOrigin;
     return;
   }
 
-  const LD r_s = s.ratio;
   const LD phi_s = s.phi;
-  const LD r_min = std::exp(static_cast<LD>(rho_min));
-  const LD r_max = std::exp(static_cast<LD>(rho_max));
-  auto F = [sep](LD v) { return FormatLimit(v, sep); };
-  const std::string line_a =
-      "  R_s = " + F(r_s) + " +" + F(r_max - r_s) + "/-" + F(r_s - r_min);
-  const std::string line_b =
-      "  phi_s = " + F(phi_s) + " +" + F(dev_max) + "/" + F(dev_min);
-  report.Append("");
-  report.Append("** 95% Confidence Limits **");
-  if (!state.bootstrap.IsDefault()) report.Append(settings_note);
-  report.Append(line_a);
-  report.Append("      min = " + F(r_min));
-  report.Append("      max = " + F(r_max));
-  report.Append(line_b);
-  report.Append("      min = " + F(phi_s + dev_min));
-  report.Append("      max = " + F(phi_s + dev_max));
-  state.limits_summary = line_a + "  " + line_b;
-  if (!state.bootstrap.IsDefault()) state.limits_summary += settings_note;
-  state.limits = {r_min, r_max, phi_s + dev_min, phi_s + dev_max};
+  state.limits.ratio_min = std::exp(static_cast<LD>(rho_min));
+  state.limits.ratio_max = std::exp(static_cast<LD>(rho_max));
+  state.limits.phi_min = phi_s + dev_min;
+  state.limits.phi_max = phi_s + dev_max;
+  state.limits.phi_deviation_min = dev_min;
+  state.limits.phi_deviation_max = dev_max;
   state.outcome = ConfidenceOutcome::kLimits;
 }
 

@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "core/double_paths.h"
-#include "core/number_format.h"
 #include "parallel.h"
 
 namespace orvane {
@@ -49,8 +48,7 @@ MinkowskiVector NormalisedMean(const VectorSum& sum) {
           static_cast<float>(sum[2] / n)};
 }
 
-void ComputeOptimalStrain(AnalysisState& state, Report& report,
-                          std::string_view sep) {
+void ComputeOptimalStrain(AnalysisState& state) {
   VectorSum sum{};
   for (std::int32_t i = 1; i <= state.count; ++i) {
     AddToSum(sum, state.measured[static_cast<size_t>(i)].vector);
@@ -58,16 +56,6 @@ void ComputeOptimalStrain(AnalysisState& state, Report& report,
   MarkerRecord& s = state.strain;
   s.vector = NormalisedMean(sum);
   DeriveFromVector(s);
-
-  report.Append("");
-  report.Append("*** Optimal Strain ***");
-  report.Append("  R_s    = " + FormatStrain(s.ratio, sep));
-  report.Append("  phi_s  = " + FormatStrain(s.phi, sep));
-  report.Append("  rho_s  = " + FormatStrain(s.rho, sep));
-  report.Append("  zeta_s = " + FormatStrain(s.zeta, sep));
-  // psi in degrees straight from psi, kept extended (not the rounded phi x 2).
-  report.Append("  psi_s  = " +
-                FormatStrain(static_cast<LD>(s.psi) * kDegPerRad, sep));
 }
 
 void BuildStrainMatrices(AnalysisState& state) {

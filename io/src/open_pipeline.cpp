@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/analysis_report.h"
+
 namespace orvane {
 namespace {
 
@@ -174,8 +176,8 @@ OpenResult RunOpen(OpenFrontEnd& front_end, AnalysisState& state,
   front_end.RunStage(OpenStage::kAnalyse, analysing, [&] {
     try {
       WriteDataBlock(next_report, file_name, target->count);
-      result.analysis =
-          RunAnalysis(*target, next_report, separator, &analysing.Flag());
+      result.analysis = RunAnalysis(*target, &analysing.Flag());
+      WriteAnalysisReport(*target, result.analysis, next_report, separator);
     } catch (const std::bad_alloc&) {
       out_of_memory = true;
     }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/analysis_report.h"
 #include "core/digits.h"
 #include "core/number_format.h"
 #include "core/utf8_text.h"
@@ -220,10 +221,11 @@ QString FigureCaption(const AnalysisState& state, AnalysisResult result,
                       const std::string& sep) {
   if (result == AnalysisResult::kNoData || state.count <= 0) return {};
   std::string text = "N = " + std::to_string(state.count);
-  if (!state.limits_summary.empty()) {
+  const std::string limits = LimitsSummary(state, sep);
+  if (!limits.empty()) {
     // "  R_s = ...    phi_s = ...": the two lines of the limits, each
     // after three blanks.
-    std::string_view rest = state.limits_summary;
+    std::string_view rest = limits;
     const std::size_t phi = rest.find("phi_s");
     text += "   " + std::string(Trim(rest.substr(0, phi)));
     if (phi != std::string_view::npos) {

@@ -34,6 +34,7 @@
 #include <thread>
 
 #include "chart/chart_geometry.h"
+#include "core/analysis_report.h"
 #include "core/methods.h"
 #include "core/number_format.h"
 #include "io/open_pipeline.h"
@@ -317,8 +318,8 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
     window_.ShowRfPhiContours();
     window_.analysis_result_ = result.analysis;
     window_.setWindowTitle(DataCaption(Chosen()));
-    window_.limits_panel_->setText(
-        QString::fromStdString(state.limits_summary));
+    window_.limits_panel_->setText(QString::fromStdString(
+        LimitsSummary(state, window_.DecimalSeparator().toStdString())));
     TimingMark("methods");
     window_.ShowMethods(state);
     TimingMark("methods shown");

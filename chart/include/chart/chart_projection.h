@@ -23,6 +23,21 @@ namespace orvane {
 
 enum class ChartProjection { kEqualArea, kElliott };
 
+// A point of a polar chart series: angle in degrees, radius in the chart's
+// projection.
+struct PolarPoint {
+  double angle = 0;
+  double value = 0;
+};
+
+// 180 / pi as the chart forms its angles: a double constant, so a different
+// long double from kDegPerRad of the report.
+inline constexpr long double kChartDegPerRad = 57.29577951308232L;
+
+// The chart angle of a direction psi (radians): psi x 180/pi degrees, formed
+// in extended precision with kChartDegPerRad.
+double PlotAngle(float psi);
+
 // The chart radius of a point at hyperbolic distance rho (>= 0), evaluated
 // in extended precision: 2 sinh(rho / 2) or rho. For a grid over the disc
 // (contours and the like); the plotted markers take their radii from the

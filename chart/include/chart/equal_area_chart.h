@@ -103,7 +103,7 @@ class EqualAreaChart {
   // (whether they are shown stays as it is).
   void ClearDataSeries();
   // The measured markers into their series, and the radial maximum from the
-  // largest measured R (the analysis' radial_maximum).
+  // largest measured R (RadialMaximumFor).
   void PlotMeasured(const AnalysisState& state);
   // The retrodeformed markers into their series.
   void PlotRetrodeformed(const AnalysisState& state);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/analysis_state.h"
+#include "chart/chart_projection.h"
 
 namespace orvane {
 

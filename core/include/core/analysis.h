@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "core/analysis_state.h"
-#include "core/report.h"
 
 namespace orvane {
 
@@ -24,13 +23,12 @@ enum class AnalysisResult {
 using CancelFlag = std::atomic<bool>;
 
 // Runs, on measured[1..count] with ratio and phi set: the derivation of rho,
-// psi and zeta, the chart's radial maximum, the hyperbolic vectors, the optimal
-// strain and its report block, the strain matrices, the retrodeformed
-// markers, the largest R of both datasets and, with five or more
-// data, the bootstrap and the confidence block. The bootstrap results of an
-// earlier run are cleared first, so nothing shown afterwards belongs to other
-// data. With count = 0 nothing runs. `sep` is the decimal separator of the
-// report.
+// psi and zeta, the hyperbolic vectors, the optimal strain, the strain
+// matrices, the retrodeformed markers, the largest R of both datasets and,
+// with five or more data, the bootstrap and the confidence limits. The
+// bootstrap results of an earlier run are cleared first, so nothing shown
+// afterwards belongs to other data. With count = 0 nothing runs. The report
+// of the results is written by WriteAnalysisReport (core/analysis_report.h).
 //
 // The analysis writes only the derived fields of the markers (rho, psi,
 // zeta, vector and the retrodeformed records), never the values read from
@@ -38,8 +36,7 @@ using CancelFlag = std::atomic<bool>;
 // writes the same values again. When `cancel` is set during the run, it
 // stops between its stages (and between resamples) and answers kCancelled.
 // Allocation failures are thrown as std::bad_alloc.
-AnalysisResult RunAnalysis(AnalysisState& state, Report& report,
-                           std::string_view sep,
+AnalysisResult RunAnalysis(AnalysisState& state,
                            const CancelFlag* cancel = nullptr);
 
 // Above this largest axial ratio the single-precision storage of the

@@ -1,7 +1,7 @@
 // The state of one analysis: the measured and retrodeformed ellipses, the
-// optimal strain, its Lorentz matrices and the bootstrap solutions, together
-// with the figures the chart draws from them, so that a window can plot the
-// results without recomputing anything.
+// optimal strain, its Lorentz matrices, the bootstrap solutions and the
+// confidence limits. It holds figures only; the chart and the texts of the
+// report and the status bar are formed from them where they are shown.
 #ifndef ORVANE_CORE_ANALYSIS_STATE_H_
 #define ORVANE_CORE_ANALYSIS_STATE_H_
 
@@ -40,14 +40,12 @@ const char* ConfidenceOutcomeName(ConfidenceOutcome outcome);
 struct ConfidenceLimits {
   long double ratio_min = 0;
   long double ratio_max = 0;
-  long double phi_min = 0;
-  long double phi_max = 0;
-};
-
-// A point of a polar chart series: angle in degrees, radius zeta.
-struct PolarPoint {
-  double angle = 0;
-  double value = 0;
+  long double phi_min = 0;  // phi_s + phi_deviation_min
+  long double phi_max = 0;  // phi_s + phi_deviation_max
+  // The least and the largest deviation of the kept solutions' orientation
+  // from phi_s, degrees, in the single precision they are found in.
+  float phi_deviation_min = 0;
+  float phi_deviation_max = 0;
 };
 
 struct AnalysisState {
@@ -73,9 +71,7 @@ struct AnalysisState {
   MinkowskiMatrix pre_to_post{};  // the strain as a Lorentz transformation
   MinkowskiMatrix post_to_pre{};  // its inverse, the retrodeformation
 
-  // Results of the last analysis, for the chart and the status bar.
-  // Radial maximum of the chart: zeta of the largest measured R, plus 0.5.
-  double radial_maximum = 3.0;
+  // Results of the last analysis.
   // Largest R over both datasets: the iso-R circles go up to it.
   float largest_ratio = 4.0f;
   ConfidenceOutcome outcome = ConfidenceOutcome::kNotRun;
@@ -83,24 +79,9 @@ struct AnalysisState {
   // nearest first (empty unless the confidence stage passed its null-strain
   // test).
   std::vector<BootstrapSolution> kept;
-  // Their chart points, in the same order.
-  std::vector<PolarPoint> bootstrap_cloud;
-  // Both limits on one line (line A, two blanks, line B of the confidence
-  // block; then, after two blanks, "(500 resamples, seed 7)" when the
-  // bootstrap settings are not the defaults), or empty when none were
-  // written.
-  std::string limits_summary;
-  // The limits of that line as numbers; zero when none were written.
+  // The confidence limits when the outcome is kLimits; zero otherwise.
   ConfidenceLimits limits;
 };
-
-// 180 / pi as the chart forms its angles: a double constant, so a different
-// long double from kDegPerRad of the report.
-inline constexpr long double kChartDegPerRad = 57.29577951308232L;
-
-// The chart angle of a direction psi (radians): psi x 180/pi degrees, formed
-// in extended precision with kChartDegPerRad.
-double PlotAngle(float psi);
 
 }  // namespace orvane
 

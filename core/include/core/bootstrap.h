@@ -7,11 +7,9 @@
 
 #include <atomic>
 #include <cstdint>
-#include <string_view>
 #include <vector>
 
 #include "core/analysis_state.h"
-#include "core/report.h"
 
 namespace orvane {
 
@@ -72,15 +70,11 @@ bool RunBootstrap(AnalysisState& state,
 // distances is that of this algorithm.
 void SortByDistance(std::vector<BootstrapSolution>& list);
 
-// The confidence stage: null-strain test, the KeptResamples nearest
-// solutions (into kept and bootstrap_cloud), the origin test, the confidence
-// block of the report (numbers in fixed(5, 3) with `sep`) and the status
-// text. Settings other than the defaults are named in a line
-// "  (500 resamples, seed 7)" after the block's title (or after the line
-// that the region surrounds the origin) and at the end of the status text.
-// Sets outcome. REQUIRES: RunBootstrap has filled solutions.
-void ReportConfidenceLimits(AnalysisState& state, Report& report,
-                            std::string_view sep);
+// The confidence stage: the null-strain test, the KeptResamples nearest
+// solutions (into kept, nearest first), the origin test and the limits of R
+// and phi over the kept solutions (into limits). Sets outcome.
+// REQUIRES: RunBootstrap has filled solutions.
+void ComputeConfidenceLimits(AnalysisState& state);
 
 }  // namespace orvane
 

@@ -4,10 +4,8 @@
 #define ORVANE_CORE_STRAIN_H_
 
 #include <array>
-#include <string_view>
 
 #include "core/analysis_state.h"
-#include "core/report.h"
 
 namespace orvane {
 
@@ -37,10 +35,8 @@ inline void AddToSum(VectorSum& sum, const MinkowskiVector& v) {
 MinkowskiVector NormalisedMean(const VectorSum& sum);
 
 // The optimal strain (state.strain) as the mean of measured[1..count].vector,
-// and the optimal-strain block appended to the report (numbers in
-// fixed(6, 3) with `sep`). REQUIRES: count >= 1.
-void ComputeOptimalStrain(AnalysisState& state, Report& report,
-                          std::string_view sep);
+// with its rho, psi, zeta, R and phi (DeriveFromVector). REQUIRES: count >= 1.
+void ComputeOptimalStrain(AnalysisState& state);
 
 // pre_to_post = rotation(+psi) . boost(rho) . rotation(-psi) from strain.psi
 // and strain.rho; post_to_pre its numerical inverse.
