@@ -9,7 +9,7 @@
 
 #include "io/open_pipeline.h"
 #include "io/results_csv.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace orvane {
 namespace {

@@ -11,7 +11,7 @@
 #include "core/analysis.h"
 #include "core/bootstrap.h"
 #include "core/strain.h"
-#include "test_data.h"
+#include "support/test_data.h"
 
 namespace orvane {
 namespace {

@@ -10,7 +10,7 @@
 #include "core/analysis.h"
 #include "core/double_paths.h"
 #include "core/strain.h"
-#include "test_data.h"
+#include "support/test_data.h"
 
 namespace orvane {
 namespace {

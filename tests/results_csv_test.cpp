@@ -20,7 +20,7 @@
 
 #include "core/analysis.h"
 #include "core/number_format.h"
-#include "test_data.h"
+#include "support/test_data.h"
 
 namespace orvane {
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "core/analysis.h"
-#include "test_data.h"
+#include "support/test_data.h"
 
 namespace orvane {
 namespace {

@@ -16,8 +16,8 @@
 #include "core/analysis.h"
 #include "core/report.h"
 #include "io/open_pipeline.h"
-#include "piece_source.h"
-#include "temp_folder.h"
+#include "support/piece_source.h"
+#include "support/temp_folder.h"
 
 namespace orvane {
 namespace {
