@@ -5,8 +5,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "run_program.h"
-#include "temp_folder.h"
+#include "support/file_bytes.h"
+#include "support/program_run.h"
+#include "support/temp_folder.h"
 
 namespace {
 

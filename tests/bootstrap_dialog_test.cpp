@@ -2,7 +2,7 @@
 // the rerun of the data held, the settings kept between sessions and the
 // status bar that names settings other than the defaults.
 #include "window/bootstrap_dialog.h"
-#include "window_fixture.h"
+#include "support/window_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@
 #include <QTest>
 #include <memory>
 
-#include "modal_script.h"
+#include "support/modal_script.h"
 #include "window/chart_widget.h"
 #include "window/main_window.h"
 

@@ -10,7 +10,7 @@
 #include "core/analysis_report.h"
 #include "io/open_pipeline.h"
 #include "io/results_csv.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace orvane {
 namespace {

@@ -12,12 +12,14 @@
 #include "core/analysis_report.h"
 #include "core/bootstrap.h"
 #include "core/strain.h"
-#include "test_data.h"
+#include "support/resample_definition.h"
+#include "support/test_data.h"
 
 namespace orvane {
 namespace {
 
 using testing_support::Ellipse;
+using testing_support::ExpectSolutionsFollowTheDefinition;
 using testing_support::StateOf;
 
 TEST(BootstrapSettings, KeptShareIsNinetyFivePercentRoundedDown) {
@@ -81,31 +83,6 @@ AnalysisState Analysed(const std::vector<Ellipse>& data,
   s.bootstrap = settings;
   WriteAnalysisReport(s, RunAnalysis(s), report, ".");
   return s;
-}
-
-// The resample means by their definition, one after the other: the stream
-// seeded with the settings' seed, resample k taking draws (k-1) n + 1 to
-// k n, an index 0 (the state 0) standing for datum n.
-void ExpectSolutionsFollowTheDefinition(const AnalysisState& s) {
-  const std::uint32_t n = static_cast<std::uint32_t>(s.count);
-  ASSERT_EQ(s.solutions.size(),
-            static_cast<std::size_t>(s.bootstrap.resamples) + 1);
-  RandomGenerator g;
-  g.Seed(s.bootstrap.seed);
-  for (int k = 1; k <= s.bootstrap.resamples; ++k) {
-    VectorSum sum{};
-    for (std::uint32_t j = 0; j < n; ++j) {
-      std::uint32_t i = g.NextIndex(n);
-      if (i == 0) i = n;
-      AddToSum(sum, s.measured[i].vector);
-    }
-    const MinkowskiVector mean = NormalisedMean(sum);
-    ASSERT_EQ(s.solutions[static_cast<std::size_t>(k)].vector, mean)
-        << "n " << n << ", resample " << k;
-    ASSERT_EQ(s.solutions[static_cast<std::size_t>(k)].distance,
-              HyperbolicDistance(mean, s.strain.vector))
-        << k;
-  }
 }
 
 TEST(BootstrapSettings, ResamplesFollowTheDefinitionForAnySettings) {

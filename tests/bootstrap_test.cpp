@@ -11,12 +11,14 @@
 #include "core/analysis_report.h"
 #include "core/double_paths.h"
 #include "core/strain.h"
-#include "test_data.h"
+#include "support/resample_definition.h"
+#include "support/test_data.h"
 
 namespace orvane {
 namespace {
 
 using testing_support::Ellipse;
+using testing_support::ExpectSolutionsFollowTheDefinition;
 using testing_support::StateOf;
 
 TEST(Generator, FirstStatesFromSeedOne) {
@@ -119,26 +121,6 @@ TEST(Resamples, StoredVectorsEqualTheResampleEvaluation) {
     EXPECT_EQ(s.solutions[k].psi, 0.0f);
     EXPECT_EQ(s.solutions[k].distance,
               HyperbolicDistance(s.solutions[k].vector, s.strain.vector));
-  }
-}
-
-// The resample means by their definition, one after the other on one
-// thread: a single stream seeded with 1, each resample taking the next n
-// draws and summing the drawn vectors in draw order.
-void ExpectSolutionsFollowTheDefinition(const AnalysisState& s) {
-  const std::uint32_t n = static_cast<std::uint32_t>(s.count);
-  RandomGenerator g;
-  g.Seed(1);
-  for (int k = 1; k <= kBootstrapResamples; ++k) {
-    VectorSum sum{};
-    for (std::uint32_t j = 0; j < n; ++j) {
-      AddToSum(sum, s.measured[g.NextIndex(n)].vector);
-    }
-    const MinkowskiVector mean = NormalisedMean(sum);
-    ASSERT_EQ(s.solutions[k].vector, mean) << "n " << n << ", resample " << k;
-    ASSERT_EQ(s.solutions[k].distance,
-              HyperbolicDistance(mean, s.strain.vector))
-        << k;
   }
 }
 

@@ -13,8 +13,8 @@
 #include "core/analysis.h"
 #include "core/double_paths.h"
 #include "core/strain.h"
-#include "test_chart.h"
-#include "test_data.h"
+#include "support/analysed_chart.h"
+#include "support/test_data.h"
 
 namespace orvane {
 namespace {

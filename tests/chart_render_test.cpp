@@ -16,13 +16,13 @@
 #include <thread>
 
 #include "core/analysis.h"
-#include "image_compare.h"
 #include "render/bitmap_file.h"
 #include "render/chart_render.h"
 #include "render/emf_paint_engine.h"
 #include "render/emf_records.h"
 #include "render/picture_export.h"
-#include "test_chart.h"
+#include "support/analysed_chart.h"
+#include "support/image_compare.h"
 
 namespace orvane {
 namespace {

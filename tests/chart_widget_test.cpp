@@ -5,9 +5,9 @@
 #include <QPixmap>
 #include <QtGlobal>
 
-#include "image_compare.h"
 #include "render/chart_render.h"
-#include "test_chart.h"
+#include "support/analysed_chart.h"
+#include "support/image_compare.h"
 #include "window/chart_widget.h"
 
 namespace orvane {

@@ -11,56 +11,33 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
+
+#include "support/file_bytes.h"
+#include "support/program_run.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct RunResult {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using RunResult = orvane::testing_support::ProgramRun;
+using orvane::testing_support::ReadWholeFile;
+using orvane::testing_support::RunProgram;
+using orvane::testing_support::TempFolder;
 
 class Cli : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orvane_cli_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::string Write(const std::string& name, const std::string& text) {
-    const fs::path p = dir_ / name;
-    std::ofstream(p, std::ios::binary) << text;
-    return p.string();
+    return folder_.Write(name, text);
   }
 
   // Runs the tool with `args` (already quoted) under `env`, its standard
   // output into `out` (a file of the test's folder unless given).
   RunResult Exec(const std::string& args, const std::string& env = "LC_ALL=C",
-                 fs::path out = {}) {
-    if (out.empty()) out = dir_ / "stdout";
-    const fs::path err = dir_ / "stderr";
-    const std::string cmd = "env " + env + " " + ORVANE_CLI + " " + args +
-                            " >" + out.string() + " 2>" + err.string();
-    const int raw = std::system(cmd.c_str());
-    RunResult r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    if (fs::is_regular_file(out)) r.out = Slurp(out);
-    r.err = Slurp(err);
-    return r;
+                 const std::string& out = {}) {
+    return RunProgram("env " + env + " " + ORVANE_CLI + " " + args, dir_, out);
   }
 
   // The environment that runs the tool in the test's folder, so that
@@ -69,7 +46,8 @@ class Cli : public ::testing::Test {
     return "LC_ALL=C sh -c 'cd " + dir_.string() + " && exec \"$0\" \"$@\"'";
   }
 
-  fs::path dir_;
+  TempFolder folder_{"cli"};
+  const fs::path dir_ = folder_.path();
 };
 
 // `n` data, one a line.
@@ -377,8 +355,9 @@ TEST_F(Cli, WriteFailuresAreReported) {
                           ") | head -c 1 >/dev/null";
   std::system(cmd.c_str());
   std::signal(SIGPIPE, old_handler);
-  EXPECT_EQ(Slurp(dir_ / "status"), std::to_string(128 + SIGPIPE) + "\n");
-  EXPECT_EQ(Slurp(dir_ / "err"), "");
+  EXPECT_EQ(ReadWholeFile(dir_ / "status"),
+            std::to_string(128 + SIGPIPE) + "\n");
+  EXPECT_EQ(ReadWholeFile(dir_ / "err"), "");
 }
 
 TEST_F(Cli, SizeIsStrict) {
@@ -451,9 +430,9 @@ TEST_F(Cli, FigureOptionsMakeAFigure) {
                      "colour-blind --caption --cloud outline " +
                      six);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(PngSize(Slurp(figure)), (std::pair<int, int>{1004, 709}));
+  EXPECT_EQ(PngSize(ReadWholeFile(figure)), (std::pair<int, int>{1004, 709}));
   // The PNG records 300 dpi: 11811 pixels a metre in its pHYs chunk.
-  EXPECT_NE(Slurp(figure).find(std::string("pHYs\0\0\x2e\x23", 8)),
+  EXPECT_NE(ReadWholeFile(figure).find(std::string("pHYs\0\0\x2e\x23", 8)),
             std::string::npos);
   // The settings file, and an option given as well wins over it.
   const std::string settings =
@@ -461,24 +440,24 @@ TEST_F(Cli, FigureOptionsMakeAFigure) {
   r = Exec("--chart " + figure.string() + " --figure-settings " + settings +
            " " + six);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(PngSize(Slurp(figure)), (std::pair<int, int>{502, 354}));
+  EXPECT_EQ(PngSize(ReadWholeFile(figure)), (std::pair<int, int>{502, 354}));
   r = Exec("--dpi 200 --chart " + figure.string() + " --figure-settings " +
            settings + " " + six);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(PngSize(Slurp(figure)), (std::pair<int, int>{669, 472}));
+  EXPECT_EQ(PngSize(ReadWholeFile(figure)), (std::pair<int, int>{669, 472}));
   // The same settings give the same file, bit for bit.
-  const std::string first = Slurp(figure);
+  const std::string first = ReadWholeFile(figure);
   EXPECT_EQ(Exec("--dpi 200 --chart " + figure.string() +
                  " --figure-settings " + settings + " " + six)
                 .status,
             0);
-  EXPECT_EQ(Slurp(figure), first);
+  EXPECT_EQ(ReadWholeFile(figure), first);
   // A vector figure has the physical size: 85 mm wide.
   const fs::path svg = dir_ / "figure.svg";
   r = Exec("--chart " + svg.string() + " --figure-settings " + settings + " " +
            six);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(Slurp(svg).find("width=\"84.9"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(svg).find("width=\"84.9"), std::string::npos);
 }
 
 TEST_F(Cli, FigureOptionRefusals) {
@@ -545,8 +524,9 @@ TEST_F(Cli, DensityContoursUnderTheMarkers) {
   // The report is the same; the picture gains the grey bands (vector paths)
   // and the note of k = 40 / 300^(1/3).
   EXPECT_EQ(with.out, without.out);
-  const std::string svg = Slurp(contoured);
-  EXPECT_GT(Occurrences(svg, "<path"), Occurrences(Slurp(plain), "<path"));
+  const std::string svg = ReadWholeFile(contoured);
+  EXPECT_GT(Occurrences(svg, "<path"),
+            Occurrences(ReadWholeFile(plain), "<path"));
   EXPECT_NE(svg.find("fill=\"#f0f0f0\""), std::string::npos);
   EXPECT_NE(svg.find("Density contours, k = 5.98"), std::string::npos);
   // Parameters, and the pre-strain data.
@@ -608,7 +588,7 @@ TEST_F(Cli, JsonIsStreamed) {
   ASSERT_GT(plain, 0);
   ASSERT_GT(json, 0);
   EXPECT_LT(json, plain + 12288) << "plain " << plain << " KiB";
-  const std::string line = Slurp(out);
+  const std::string line = ReadWholeFile(out);
   EXPECT_EQ(Occurrences(line, "{\"a\":"), static_cast<std::size_t>(kData));
   EXPECT_EQ(Occurrences(line, "\n"), 1u);
   ASSERT_GT(line.size(), 4u);
@@ -636,7 +616,7 @@ TEST_F(Cli, GoldenJson) {
     out.replace(p, prefix.size(), "@SOURCE@/");
   }
   const std::string expected =
-      Slurp(fs::path(source) / "tests/golden/expected.jsonl");
+      ReadWholeFile(fs::path(source) / "tests/golden/expected.jsonl");
   ASSERT_FALSE(expected.empty());
   std::istringstream got(out), want(expected);
   std::string g, w;
@@ -800,7 +780,7 @@ TEST_F(Cli, OptionRulesAndQuotedInput) {
   }
   const std::string svg = (dir_ / "k.svg").string();
   ASSERT_EQ(Exec("--chart " + svg + " --contour-k 0.0001 " + six).status, 0);
-  EXPECT_NE(Slurp(svg).find("Density contours, k = 0.000100"),
+  EXPECT_NE(ReadWholeFile(svg).find("Density contours, k = 0.000100"),
             std::string::npos);
   const RunResult version = Exec("--version");
   EXPECT_EQ(version.status, 0);
@@ -836,9 +816,9 @@ TEST_F(RfPhiCli, CurveLabelsInTheLocale) {
   const std::string args =
       "--chart " + svg.string() + " --plot rfphi --theta-curves 1.25,2 " + six;
   ASSERT_EQ(Exec(args, "LC_ALL=de_DE.UTF-8").status, 0);
-  EXPECT_NE(Slurp(svg).find(">Ri = 1,25<"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(svg).find(">Ri = 1,25<"), std::string::npos);
   ASSERT_EQ(Exec(args).status, 0);
-  EXPECT_NE(Slurp(svg).find(">Ri = 1.25<"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(svg).find(">Ri = 1.25<"), std::string::npos);
 }
 
 TEST_F(RfPhiCli, PlotsInEveryFormatWithItsOptions) {
@@ -847,60 +827,60 @@ TEST_F(RfPhiCli, PlotsInEveryFormatWithItsOptions) {
   ASSERT_EQ(Exec("--chart " + polar.string() + " " + six).status, 0);
   RunResult r = Exec("--chart " + rf.string() + " --plot rfphi " + six);
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(PngSize(Slurp(rf)), (std::pair<int, int>{640, 362}));
-  EXPECT_NE(Slurp(rf), Slurp(polar));
+  EXPECT_EQ(PngSize(ReadWholeFile(rf)), (std::pair<int, int>{640, 362}));
+  EXPECT_NE(ReadWholeFile(rf), ReadWholeFile(polar));
   // --plot polar is today's chart.
   const fs::path same = dir_ / "same.png";
   ASSERT_EQ(Exec("--chart " + same.string() + " --plot polar " + six).status,
             0);
-  EXPECT_EQ(Slurp(same), Slurp(polar));
+  EXPECT_EQ(ReadWholeFile(same), ReadWholeFile(polar));
   // The scale and the curves change the picture.
-  const std::string log_png = Slurp(rf);
+  const std::string log_png = ReadWholeFile(rf);
   ASSERT_EQ(
       Exec("--chart " + rf.string() + " --plot rfphi --rf-scale linear " + six)
           .status,
       0);
-  EXPECT_NE(Slurp(rf), log_png);
+  EXPECT_NE(ReadWholeFile(rf), log_png);
   ASSERT_EQ(Exec("--chart " + rf.string() +
                  " --plot rfphi --rf-scale log --theta-curves 1.5,4 " + six)
                 .status,
             0);
-  EXPECT_NE(Slurp(rf), log_png);
+  EXPECT_NE(ReadWholeFile(rf), log_png);
   ASSERT_EQ(Exec("--chart " + rf.string() +
                  " --plot rfphi --theta-curves 1.25,1.5,2,3,5 " + six)
                 .status,
             0);
-  EXPECT_EQ(Slurp(rf), log_png);
+  EXPECT_EQ(ReadWholeFile(rf), log_png);
   // Density contours under the markers, and the projection of the polar
   // chart, which this plot has not.
   ASSERT_EQ(
       Exec("--chart " + rf.string() + " --plot rfphi --contours " + six).status,
       0);
-  EXPECT_NE(Slurp(rf), log_png);
+  EXPECT_NE(ReadWholeFile(rf), log_png);
   ASSERT_EQ(Exec("--chart " + rf.string() +
                  " --plot rfphi --projection elliott " + six)
                 .status,
             0);
-  EXPECT_EQ(Slurp(rf), log_png);
+  EXPECT_EQ(ReadWholeFile(rf), log_png);
   // --size and the figure options.
   ASSERT_EQ(
       Exec("--chart " + rf.string() + " --plot rfphi --size 800x500 " + six)
           .status,
       0);
-  EXPECT_EQ(PngSize(Slurp(rf)), (std::pair<int, int>{800, 500}));
+  EXPECT_EQ(PngSize(ReadWholeFile(rf)), (std::pair<int, int>{800, 500}));
   r = Exec("--chart " + rf.string() +
            " --plot rfphi --figure-size 85x60 --dpi 300 --figure-style "
            "--palette colour-blind --caption " +
            six);
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(PngSize(Slurp(rf)), (std::pair<int, int>{1004, 709}));
+  EXPECT_EQ(PngSize(ReadWholeFile(rf)), (std::pair<int, int>{1004, 709}));
   for (const char* ext : {"svg", "pdf", "emf", "bmp"}) {
     const fs::path picture = dir_ / (std::string("rf.") + ext);
     r = Exec("--chart " + picture.string() + " --plot rfphi " + six);
     EXPECT_EQ(r.status, 0) << ext << ": " << r.err;
     EXPECT_GT(fs::file_size(picture), 1000u) << ext;
   }
-  EXPECT_NE(Slurp(dir_ / "rf.svg").find("Long-axis orientation"),
+  EXPECT_NE(ReadWholeFile(dir_ / "rf.svg").find("Long-axis orientation"),
             std::string::npos);
 }
 

@@ -23,8 +23,8 @@
 #include "core/analysis_report.h"
 #include "core/number_format.h"
 #include "io/open_pipeline.h"
-#include "piece_source.h"
-#include "temp_folder.h"
+#include "support/piece_source.h"
+#include "support/temp_folder.h"
 
 namespace orvane {
 namespace {

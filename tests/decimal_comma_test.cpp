@@ -14,7 +14,7 @@
 #include <QTimer>
 
 #include "core/number_format.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 #include "window/about_box.h"
 #include "window/data_grid.h"
 #include "window/main_window.h"

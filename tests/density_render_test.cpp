@@ -10,7 +10,7 @@
 #include "chart/density_contours.h"
 #include "render/chart_render.h"
 #include "render/density_render.h"
-#include "test_chart.h"
+#include "support/analysed_chart.h"
 
 namespace orvane {
 namespace {

@@ -12,11 +12,11 @@
 #include <cmath>
 #include <memory>
 
+#include "support/window_fixture.h"
 #include "window/chart_widget.h"
 #include "window/density_toggle.h"
 #include "window/main_window.h"
 #include "window/rf_phi_page.h"
-#include "window_fixture.h"
 
 namespace orvane {
 namespace {

@@ -12,7 +12,7 @@
 #include "chart/rf_phi_plot.h"
 #include "core/analysis.h"
 #include "core/strain.h"
-#include "test_data.h"
+#include "support/test_data.h"
 
 namespace orvane {
 namespace {

@@ -11,9 +11,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "image_compare.h"
 #include "render/figure_export.h"
-#include "test_chart.h"
+#include "support/analysed_chart.h"
+#include "support/image_compare.h"
 #include "window/figure_dialog.h"
 
 namespace orvane {

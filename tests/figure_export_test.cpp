@@ -18,12 +18,12 @@
 #include "core/analysis.h"
 #include "core/hyperbolic.h"
 #include "core/number_format.h"
-#include "image_compare.h"
 #include "io/text_file.h"
 #include "render/chart_render.h"
 #include "render/figure_export.h"
 #include "render/picture_export.h"
-#include "test_chart.h"
+#include "support/analysed_chart.h"
+#include "support/image_compare.h"
 
 namespace orvane {
 namespace {

@@ -5,13 +5,13 @@
 #include <filesystem>
 #include <string>
 
-#include "run_program.h"
-#include "temp_folder.h"
+#include "support/program_run.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 using orvane::testing_support::ProgramRun;
-using orvane::testing_support::RunCli;
+using orvane::testing_support::RunInFolder;
 using orvane::testing_support::TempFolder;
 
 class ImportCli : public ::testing::Test {
@@ -20,7 +20,7 @@ class ImportCli : public ::testing::Test {
     return folder_.Write(name, text);
   }
   ProgramRun Run(const std::string& args) {
-    return RunCli(args, folder_.path());
+    return RunInFolder(ORVANE_CLI " " + args, folder_.path());
   }
   // The output with the line that names the file taken out.
   static std::string WithoutFileLine(std::string out) {

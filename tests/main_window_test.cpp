@@ -44,9 +44,9 @@
 
 #include "core/number_format.h"
 #include "io/results_csv.h"
-#include "modal_script.h"
 #include "render/chart_render.h"
 #include "render/picture_export.h"
+#include "support/modal_script.h"
 #include "window/about_box.h"
 #include "window/chart_widget.h"
 #include "window/data_grid.h"

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "image_compare.h"
 #include "render/chart_render.h"
 #include "render/picture_export.h"
+#include "support/image_compare.h"
 
 namespace orvane {
 namespace {

@@ -19,7 +19,7 @@
 #include "render/emf_records.h"
 #include "render/picture_export.h"
 #include "render/vector_fonts.h"
-#include "test_chart.h"
+#include "support/analysed_chart.h"
 
 namespace orvane {
 namespace {

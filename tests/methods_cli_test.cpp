@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "run_program.h"
-#include "temp_folder.h"
+#include "support/program_run.h"
+#include "support/temp_folder.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <QTest>
 
 #include "core/number_format.h"
-#include "modal_script.h"
-#include "temp_folder.h"
+#include "support/modal_script.h"
+#include "support/temp_folder.h"
 #include "window/about_box.h"
 #include "window/main_window.h"
 #include "window/methods_page.h"

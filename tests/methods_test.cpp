@@ -15,7 +15,7 @@
 #include "core/analysis_report.h"
 #include "core/hyperbolic.h"
 #include "core/report.h"
-#include "test_data.h"
+#include "support/test_data.h"
 
 // This suite's allocations: with a limit set, any larger request fails as
 // a full memory would. (GCC takes the free() of memory from this

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/analysis_report.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace orvane {
 namespace {

@@ -14,11 +14,11 @@
 
 #include "chart/chart_geometry.h"
 #include "core/analysis.h"
-#include "image_compare.h"
 #include "render/chart_render.h"
 #include "render/picture_export.h"
 #include "render/rf_phi_render.h"
-#include "test_chart.h"
+#include "support/analysed_chart.h"
+#include "support/image_compare.h"
 
 namespace orvane {
 namespace {

@@ -4,14 +4,15 @@
 
 #include <string>
 
-#include "run_program.h"
-#include "temp_folder.h"
+#include "support/file_bytes.h"
+#include "support/program_run.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 using orvane::testing_support::ProgramRun;
 using orvane::testing_support::ReadWholeFile;
-using orvane::testing_support::RunCli;
+using orvane::testing_support::RunInFolder;
 using orvane::testing_support::TempFolder;
 
 const char* kSix = "3 2 30\n4 2 45\n5 1 40\n6 2 35\n2 1 38\n3 1 32\n";
@@ -22,7 +23,7 @@ class ProjectionCli : public ::testing::Test {
     return folder_.Write(name, text);
   }
   ProgramRun Run(const std::string& args) {
-    return RunCli(args, folder_.path());
+    return RunInFolder(ORVANE_CLI " " + args, folder_.path());
   }
   std::string Picture(const std::string& name) {
     return ReadWholeFile(folder_.path() / name);

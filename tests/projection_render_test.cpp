@@ -11,8 +11,8 @@
 #include "render/chart_render.h"
 #include "render/figure_export.h"
 #include "render/picture_export.h"
-#include "test_chart.h"
-#include "test_data.h"
+#include "support/analysed_chart.h"
+#include "support/test_data.h"
 
 namespace orvane {
 namespace {

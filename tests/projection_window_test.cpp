@@ -19,14 +19,14 @@
 
 #include "core/double_paths.h"
 #include "core/hyperbolic.h"
-#include "modal_script.h"
 #include "render/chart_render.h"
+#include "support/modal_script.h"
+#include "support/window_fixture.h"
 #include "window/chart_widget.h"
 #include "window/data_grid.h"
 #include "window/figure_dialog.h"
 #include "window/main_window.h"
 #include "window/projection_menu.h"
-#include "window_fixture.h"
 
 namespace orvane {
 namespace {

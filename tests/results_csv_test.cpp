@@ -21,7 +21,7 @@
 #include "core/analysis.h"
 #include "core/analysis_report.h"
 #include "core/number_format.h"
-#include "test_data.h"
+#include "support/test_data.h"
 
 namespace orvane {
 namespace {

@@ -11,15 +11,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "modal_script.h"
 #include "render/chart_render.h"
 #include "render/rf_phi_render.h"
+#include "support/modal_script.h"
+#include "support/window_fixture.h"
 #include "window/chart_widget.h"
 #include "window/data_grid.h"
 #include "window/figure_dialog.h"
 #include "window/main_window.h"
 #include "window/rf_phi_page.h"
-#include "window_fixture.h"
 
 namespace orvane {
 namespace {

@@ -11,10 +11,10 @@
 
 #include "chart/density_contours.h"
 #include "core/analysis.h"
-#include "image_compare.h"
 #include "render/figure_export.h"
 #include "render/picture_export.h"
-#include "test_data.h"
+#include "support/image_compare.h"
+#include "support/test_data.h"
 
 namespace orvane {
 namespace {

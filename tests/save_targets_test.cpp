@@ -14,9 +14,10 @@
 
 #include "render/figure_export.h"
 #include "render/picture_export.h"
-#include "run_program.h"
-#include "temp_folder.h"
-#include "test_chart.h"
+#include "support/analysed_chart.h"
+#include "support/file_bytes.h"
+#include "support/program_run.h"
+#include "support/temp_folder.h"
 #include "window/figure_dialog.h"
 #include "window/text_save.h"
 
@@ -135,8 +136,8 @@ TEST_F(SaveTargets, SignalActionsStayTheDefault) {
 TEST_F(SaveTargets, CliRefusesALinkToADevice) {
   fs::create_symlink(device_, dir() / "pic.png");
   folder_.Write("sample", "3 2 30\n4 2 45\n5 1 -10\n2 1 20\n3 1 40\n");
-  const auto r =
-      testing_support::RunCli("--chart pic.png sample", dir(), "LC_ALL=C");
+  const auto r = testing_support::RunInFolder(
+      ORVANE_CLI " --chart pic.png sample", dir(), "LC_ALL=C");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Cannot write \"pic.png\": it is not a regular file.\n");
   EXPECT_TRUE(fs::is_character_file(device_));

@@ -6,7 +6,7 @@
 
 #include "core/analysis.h"
 #include "core/analysis_report.h"
-#include "test_data.h"
+#include "support/test_data.h"
 
 namespace orvane {
 namespace {

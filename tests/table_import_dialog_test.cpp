@@ -23,7 +23,7 @@
 #include <deque>
 #include <functional>
 
-#include "modal_script.h"
+#include "support/modal_script.h"
 #include "window/main_window.h"
 #include "window/table_import_dialog.h"
 

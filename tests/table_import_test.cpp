@@ -17,8 +17,8 @@
 #include "core/analysis_report.h"
 #include "core/report.h"
 #include "io/open_pipeline.h"
-#include "piece_source.h"
-#include "temp_folder.h"
+#include "support/piece_source.h"
+#include "support/temp_folder.h"
 
 namespace orvane {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "core/analysis.h"
 #include "core/strain.h"
-#include "test_data.h"
+#include "support/test_data.h"
 
 namespace orvane {
 namespace {

@@ -11,7 +11,7 @@
 #include "core/analysis.h"
 #include "render/picture_export.h"
 #include "render/rf_phi_render.h"
-#include "test_data.h"
+#include "support/test_data.h"
 
 namespace orvane {
 namespace {
@@ -149,8 +149,7 @@ const std::vector<testing_support::Ellipse> kWeak = {
 
 TEST(VectorPictures, CirclesAreTrueAndNothingIsDrawnOutsideTheFrame) {
   AnalysisState state = testing_support::StateOf(kWeak);
-  Report report;
-  const AnalysisResult result = RunAnalysis(state, report, ".");
+  const AnalysisResult result = RunAnalysis(state);
 
   EqualAreaChart chart;
   chart.ShowAnalysis(state, result);

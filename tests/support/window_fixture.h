@@ -1,17 +1,14 @@
 // A main window shown on the test's screen, with settings of its own
 // (cleared before and after each test, see qt_test_main.cpp) and a folder
 // for the data files a test opens.
-#ifndef ORVANE_WINDOW_FIXTURE_H_
-#define ORVANE_WINDOW_FIXTURE_H_
+#ifndef ORVANE_TESTS_SUPPORT_WINDOW_FIXTURE_H_
+#define ORVANE_TESTS_SUPPORT_WINDOW_FIXTURE_H_
 
 #include <gtest/gtest.h>
 
 #include <QByteArray>
-#include <QFile>
-#include <QSettings>
 #include <QString>
 #include <QTemporaryDir>
-#include <QTest>
 #include <memory>
 
 #include "window/main_window.h"
@@ -20,29 +17,12 @@ namespace orvane::testing_support {
 
 class WindowTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    QSettings().clear();
-    ShowNewWindow();
-  }
-  void TearDown() override {
-    window_.reset();
-    QSettings().clear();
-  }
+  void SetUp() override;
+  void TearDown() override;
   // A new window in place of the one shown, as the next session starts.
-  void ShowNewWindow() {
-    window_.reset();
-    window_ = std::make_unique<MainWindow>();
-    window_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-  }
+  void ShowNewWindow();
   // Writes `text` to the file `name` of the test's folder; its path.
-  QString WriteData(const QString& name, const QByteArray& text) {
-    const QString path = dir_.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(text);
-    return path;
-  }
+  QString WriteData(const QString& name, const QByteArray& text);
   template <typename T>
   T* Child(const char* name) const {
     T* child = window_->findChild<T*>(name);
@@ -56,4 +36,4 @@ class WindowTest : public ::testing::Test {
 
 }  // namespace orvane::testing_support
 
-#endif  // ORVANE_WINDOW_FIXTURE_H_
+#endif  // ORVANE_TESTS_SUPPORT_WINDOW_FIXTURE_H_

@@ -1,20 +1,13 @@
-// Helpers that build analysis states from (a, b, phi) triples.
-#ifndef ORVANE_TEST_DATA_H_
-#define ORVANE_TEST_DATA_H_
+#include "support/test_data.h"
 
-#include <cmath>
-#include <vector>
-
-#include "core/analysis_state.h"
+#include <cstdint>
 
 namespace orvane::testing_support {
 
-struct Ellipse {
-  float major, minor, phi;
-};
+const std::vector<Ellipse> kSixMarkers = {
+    {3, 2, 30}, {4, 2, 45}, {5, 1, 40}, {6, 2, 35}, {2, 1, 38}, {2.5, 1, -60}};
 
-// A state as the loader leaves it: major, minor, phi and ratio = major / minor.
-inline AnalysisState StateOf(const std::vector<Ellipse>& data) {
+AnalysisState StateOf(const std::vector<Ellipse>& data) {
   AnalysisState s;
   s.count = static_cast<std::int32_t>(data.size());
   s.measured.assign(data.size() + 1, MarkerRecord{});
@@ -30,5 +23,3 @@ inline AnalysisState StateOf(const std::vector<Ellipse>& data) {
 }
 
 }  // namespace orvane::testing_support
-
-#endif  // ORVANE_TEST_DATA_H_
