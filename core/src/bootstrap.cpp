@@ -7,8 +7,8 @@
 #include <sys/mman.h>
 
 #include "core/number_format.h"
+#include "core/parallel.h"
 #include "core/strain.h"
-#include "parallel.h"
 
 namespace orvane {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "core/double_paths.h"
 #include "core/number_format.h"
-#include "parallel.h"
+#include "core/parallel.h"
 
 namespace orvane {
 namespace {
