@@ -7,11 +7,10 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <system_error>
-#include <thread>
 
 #include "cli/methods_json.h"
 #include "core/analysis_report.h"
+#include "core/parallel.h"
 #include "core/utf8_text.h"
 
 namespace orvane::cli {
@@ -116,7 +115,8 @@ constexpr std::size_t kBatchRecords = 8192;
 // `most` bytes. Large arrays are formatted in pairs of batches, the second
 // of each pair on a helper thread, and written in order: the text is the
 // same, and takes at most two batches beside the output's buffer. Should
-// the batches or the thread not be had, the records are written one by one.
+// the batches not be had, the records are written one by one; should the
+// thread not be had, this thread formats both batches.
 void AppendRecords(BufferedOutput& out,
                    const std::vector<MarkerRecord>& records, std::int32_t count,
                    RecordFormat format, std::size_t most) {
@@ -126,7 +126,10 @@ void AppendRecords(BufferedOutput& out,
       out.Commit(format(out.Reserve(most), records[i], i > 1));
     }
   };
-  if (n < 2 * kBatchRecords) return serial(1);
+  if (ThreadsFor(static_cast<std::int64_t>(n),
+                 static_cast<std::int64_t>(kBatchRecords)) < 2) {
+    return serial(1);
+  }
   std::unique_ptr<char[]> batch[2];
   try {
     batch[0].reset(new char[kBatchRecords * most]);
@@ -143,20 +146,11 @@ void AppendRecords(BufferedOutput& out,
   for (std::size_t first = 1; first <= n; first += 2 * kBatchRecords) {
     const std::size_t middle = std::min(first + kBatchRecords, n + 1);
     const std::size_t last = std::min(middle + kBatchRecords, n + 1);
+    char* first_end = batch[0].get();
     char* second_end = batch[1].get();
-    std::thread helper;
-    try {
-      helper = std::thread(
-          [&] { second_end = format_batch(batch[1].get(), middle, last); });
-    } catch (const std::system_error&) {
-      // No thread: this thread formats both batches.
-    }
-    const char* first_end = format_batch(batch[0].get(), first, middle);
-    if (helper.joinable()) {
-      helper.join();
-    } else {
-      second_end = format_batch(batch[1].get(), middle, last);
-    }
+    RunSideBySide(
+        true, [&] { first_end = format_batch(batch[0].get(), first, middle); },
+        [&] { second_end = format_batch(batch[1].get(), middle, last); });
     out.Put(std::string_view(
         batch[0].get(), static_cast<std::size_t>(first_end - batch[0].get())));
     out.Put(std::string_view(

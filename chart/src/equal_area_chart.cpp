@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/parallel.h"
 #include "core/strain.h"
-#include "side_by_side.h"
 
 namespace orvane {
 
@@ -248,8 +248,8 @@ std::vector<PolarPoint> PointsOf(ChartProjection projection,
   };
   const std::int32_t half = count / 2;
   RunSideBySide(
-      count >= kPointsInParallelFrom, [&] { compute(0, half); },
-      [&] { compute(half, count); });
+      ThreadsFor(count, kPointsInParallelFrom / 2) > 1,
+      [&] { compute(0, half); }, [&] { compute(half, count); });
   return points;
 }
 

@@ -6,9 +6,8 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
-#include <thread>
 
-#include "side_by_side.h"
+#include "core/parallel.h"
 
 namespace orvane {
 namespace {
@@ -224,25 +223,17 @@ std::vector<Pixel> PlaceShapes(const RfPhiLayout& layout, const RfAxis& axis,
                                const std::vector<RfPhiPoint>& shapes) {
   const RfMapping mapping(layout, axis);
   std::vector<Pixel> at(shapes.size());
-  auto work = [&](std::size_t first, std::size_t last) {
-    for (std::size_t i = first; i < last; ++i) at[i] = mapping.Place(shapes[i]);
-  };
-  constexpr std::size_t kThreaded = 100000;
-  const unsigned cores = std::thread::hardware_concurrency();
-  const std::size_t parts =
-      shapes.size() < kThreaded ? 1 : std::clamp(cores, 1u, 8u);
-  std::vector<std::thread> threads;
-  for (std::size_t k = 1; k < parts; ++k) {
-    const std::size_t first = shapes.size() * k / parts;
-    const std::size_t last = shapes.size() * (k + 1) / parts;
-    try {
-      threads.emplace_back(work, first, last);
-    } catch (const std::exception&) {
-      work(first, last);  // no thread to be had: this one does the part
-    }
-  }
-  work(0, shapes.size() / parts);
-  for (std::thread& t : threads) t.join();
+  // A shape is placed in a few operations: 50,000 a thread are worth it.
+  constexpr std::int64_t kShapesPerThread = 50000;
+  ParallelFor(
+      0, static_cast<std::int64_t>(shapes.size()),
+      [&](std::int64_t first, std::int64_t last) {
+        for (auto i = static_cast<std::size_t>(first);
+             i < static_cast<std::size_t>(last); ++i) {
+          at[i] = mapping.Place(shapes[i]);
+        }
+      },
+      kShapesPerThread);
   return at;
 }
 
@@ -324,7 +315,7 @@ void RfPhiPlot::ShowAnalysis(const AnalysisState& state,
     }
   };
   RunSideBySide(
-      state.count >= kPointsInParallelFrom,
+      ThreadsFor(state.count, kPointsInParallelFrom / 2) > 1,
       [&] { fill(state.measured, post_strain); },
       [&] { fill(state.retrodeformed, pre_strain); });
   measured.SetPoints(std::move(post_strain));

@@ -6,8 +6,8 @@
 
 #include <sys/mman.h>
 
+#include "core/parallel.h"
 #include "core/strain.h"
-#include "parallel.h"
 
 namespace orvane {
 namespace {

@@ -5,7 +5,7 @@
 #include <limits>
 #include <mutex>
 
-#include "parallel.h"
+#include "core/parallel.h"
 
 namespace orvane {
 namespace {

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "core/double_paths.h"
-#include "parallel.h"
+#include "core/parallel.h"
 
 namespace orvane {
 namespace {

@@ -15,9 +15,9 @@
 #include <new>
 #include <optional>
 #include <system_error>
-#include <thread>
 #include <utility>
 
+#include "core/parallel.h"
 #include "render/bitmap_file.h"
 #include "render/density_render.h"
 #include "render/plot_picture.h"
@@ -975,29 +975,8 @@ void BlendStamps(std::uint32_t* bits, int width, qsizetype stride,
   }
 }
 
-// Runs `work(k)` for k = 0 .. parts - 1, on as many threads.
-template <typename Work>
-void InParts(int parts, const Work& work) {
-  std::vector<std::thread> threads;
-  for (int k = 1; k < parts; ++k) {
-    try {
-      threads.emplace_back(work, k);
-    } catch (const std::exception&) {
-      work(k);  // no thread to be had: this one does the part
-    }
-  }
-  work(0);
-  for (std::thread& t : threads) t.join();
-}
-
-// Below this many markers a layer is drawn on one thread.
-constexpr std::size_t kThreadedMarkers = 20000;
-
-int PartsFor(std::size_t markers) {
-  if (markers < kThreadedMarkers) return 1;
-  const unsigned cores = std::thread::hardware_concurrency();
-  return static_cast<int>(std::clamp(cores, 1u, 8u));
-}
+// The fewest markers worth a thread of their own when a layer is blended.
+constexpr std::int64_t kMarkersPerThread = 10000;
 
 // Blends `count` markers of the style, the i-th at the chart pixel
 // place(i), in that order into `image` (`ratio` device pixels a chart
@@ -1014,14 +993,15 @@ bool BlendMarkersInto(QImage& image, const SeriesStyle& style,
   if (stamp.isNull()) return false;
   const std::vector<StampGroup> groups =
       StampGroups(stamp, MarkerOpacity(style));
-  const int parts = PartsFor(count);
+  const int parts =
+      ThreadsFor(static_cast<std::int64_t>(count), kMarkersPerThread);
   std::vector<Pixel> origins;
   try {
     origins.resize(count);
   } catch (const std::bad_alloc&) {
     return false;
   }
-  InParts(parts, [&](int k) {
+  RunInParts(parts, [&](int k) {
     const std::size_t first = count * k / parts;
     const std::size_t last = count * (k + 1) / parts;
     for (std::size_t i = first; i < last; ++i) {
@@ -1033,7 +1013,7 @@ bool BlendMarkersInto(QImage& image, const SeriesStyle& style,
   auto* bits = reinterpret_cast<std::uint32_t*>(image.bits());
   const qsizetype stride = image.bytesPerLine() / 4;
   const int rows = image.height();
-  InParts(parts, [&](int k) {
+  RunInParts(parts, [&](int k) {
     BlendStamps(bits, image.width(), stride, groups, stamp.height(), origins,
                 rows * k / parts, rows * (k + 1) / parts);
   });

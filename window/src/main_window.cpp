@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -20,7 +19,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QProgressDialog>
 #include <QShowEvent>
 #include <QSpacerItem>
 #include <QStatusBar>
@@ -30,13 +28,12 @@
 #include <QVBoxLayout>
 #include <new>
 #include <optional>
-#include <system_error>
-#include <thread>
 
 #include "chart/chart_geometry.h"
 #include "core/analysis_report.h"
 #include "core/methods.h"
 #include "core/number_format.h"
+#include "core/parallel.h"
 #include "io/open_pipeline.h"
 #include "io/results_csv.h"
 #include "render/chart_render.h"
@@ -44,6 +41,7 @@
 #include "render/program_icon.h"
 #include "timing_log.h"
 #include "window/about_box.h"
+#include "window/background_work.h"
 #include "window/bootstrap_dialog.h"
 #include "window/chart_widget.h"
 #include "window/data_grid.h"
@@ -73,6 +71,9 @@ constexpr int kStatusHeight = 19;
 constexpr int kMessageBoxMinWidth = 240;
 // Work on files larger than this runs behind a progress indication.
 constexpr qint64 kBackgroundBytes = 2'000'000;
+// The fewest points of the pre-strain data worth sorting on a thread of
+// their own, beside the other series.
+constexpr std::int64_t kSortedPointsPerThread = 20000;
 // The analysis needs about this much work per datum as reading a file does
 // per byte.
 constexpr qint64 kAnalysisBytesPerDatum = 24;
@@ -142,22 +143,21 @@ QString DraggedFile(const QMimeData* data) {
 // Puts the points of every series in order, the pre-strain data beside the
 // others on a thread of their own where one is to be had.
 void SortPoints(const EqualAreaChart& chart) {
-  std::thread beside;
-  try {
-    beside = std::thread([&chart] {
-      try {
-        chart.retrodeformed.Points();
-      } catch (const std::bad_alloc&) {
-        // Sorted in place then, below, with no buffer.
-      }
-    });
-  } catch (const std::system_error&) {
-    // No thread: all on this one.
-  }
-  for (const PolarSeries* s : chart.SeriesList()) {
-    if (s != &chart.retrodeformed || !beside.joinable()) s->Points();
-  }
-  if (beside.joinable()) beside.join();
+  const auto points = static_cast<std::int64_t>(chart.retrodeformed.Count());
+  RunSideBySide(
+      ThreadsFor(points, kSortedPointsPerThread) > 1,
+      [&chart] {
+        for (const PolarSeries* s : chart.SeriesList()) {
+          if (s != &chart.retrodeformed) s->Points();
+        }
+      },
+      [&chart] {
+        try {
+          chart.retrodeformed.Points();
+        } catch (const std::bad_alloc&) {
+          // Sorted in place then, below, with no buffer.
+        }
+      });
   chart.retrodeformed.Points();
 }
 
@@ -642,51 +642,7 @@ void MainWindow::RunWork(const std::function<void()>& work, qint64 size_hint,
     work();
     return;
   }
-  // The window keeps painting while the work runs on a worker thread; the
-  // modal progress box keeps every command away from the state until the
-  // work is done, and its Cancel button asks the work to stop.
-  QEventLoop loop;
-  std::thread worker;
-  try {
-    worker = std::thread([&work, &loop] {
-      work();
-      QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
-    });
-  } catch (const std::exception&) {
-    // No thread to be had (a process limit): the work runs here, and the
-    // window waits for it without repainting.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    work();
-    QApplication::restoreOverrideCursor();
-    return;
-  }
-  QProgressDialog box(what, "Cancel", 0, 0, this);
-  box.setObjectName("progressBox");
-  box.setWindowTitle(kTitle);
-  box.setWindowModality(Qt::ApplicationModal);
-  box.setMinimumDuration(0);
-  box.setAutoClose(false);
-  box.setAutoReset(false);
-  if (progress == nullptr) box.setCancelButton(nullptr);
-  connect(&box, &QProgressDialog::canceled, &box, [&box, progress] {
-    if (progress == nullptr) return;
-    progress->Cancel();
-    box.setLabelText("Cancelling…");
-  });
-  QTimer poll;
-  connect(&poll, &QTimer::timeout, &box, [&box, progress] {
-    const double f = progress ? progress->Fraction() : -1.0;
-    if (f >= 0) {
-      box.setMaximum(1000);
-      box.setValue(static_cast<int>(f * 1000));
-    }
-  });
-  poll.start(50);
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  box.show();
-  loop.exec();
-  worker.join();
-  QApplication::restoreOverrideCursor();
+  BackgroundWork(this, kTitle).Run(work, what, progress);
 }
 
 void MainWindow::RunOpenCommand(const QString* preset) {
