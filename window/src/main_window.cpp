@@ -36,6 +36,7 @@
 #include "core/parallel.h"
 #include "io/open_pipeline.h"
 #include "io/results_csv.h"
+#include "open_steps.h"
 #include "render/chart_render.h"
 #include "render/picture_export.h"
 #include "render/program_icon.h"
@@ -61,7 +62,6 @@
 namespace orvane {
 namespace {
 
-constexpr const char* kTitle = "Orvane";
 constexpr const char* kSampleName = "sampledata.txt";
 constexpr int kClientWidth = 648;
 constexpr int kClientHeight = 409;
@@ -71,18 +71,10 @@ constexpr int kStatusHeight = 19;
 constexpr int kMessageBoxMinWidth = 240;
 // Work on files larger than this runs behind a progress indication.
 constexpr qint64 kBackgroundBytes = 2'000'000;
-// The fewest points of the pre-strain data worth sorting on a thread of
-// their own, beside the other series.
-constexpr std::int64_t kSortedPointsPerThread = 20000;
-// The analysis needs about this much work per datum as reading a file does
-// per byte.
-constexpr qint64 kAnalysisBytesPerDatum = 24;
 // Saving a picture needs about this much per point of the chart.
 constexpr qint64 kPictureBytesPerPoint = 24;
 // Each datum's row of the results table takes about this many bytes.
 constexpr qint64 kResultsBytesPerDatum = 64;
-// Plotting the chart needs about this much per datum.
-constexpr qint64 kChartBytesPerDatum = 24;
 // The estimators of the Methods tab need about this much per datum.
 constexpr qint64 kMethodsBytesPerDatum = 8;
 
@@ -140,230 +132,7 @@ QString DraggedFile(const QMimeData* data) {
   return urls.first().toLocalFile();
 }
 
-// Puts the points of every series in order, the pre-strain data beside the
-// others on a thread of their own where one is to be had.
-void SortPoints(const EqualAreaChart& chart) {
-  const auto points = static_cast<std::int64_t>(chart.retrodeformed.Count());
-  RunSideBySide(
-      ThreadsFor(points, kSortedPointsPerThread) > 1,
-      [&chart] {
-        for (const PolarSeries* s : chart.SeriesList()) {
-          if (s != &chart.retrodeformed) s->Points();
-        }
-      },
-      [&chart] {
-        try {
-          chart.retrodeformed.Points();
-        } catch (const std::bad_alloc&) {
-          // Sorted in place then, below, with no buffer.
-        }
-      });
-  chart.retrodeformed.Points();
-}
-
-// The caption for a data file: "Orvane  [ name ]", the name without its
-// folder.
-QString DataCaption(const QString& path) {
-  return QString("Orvane  [ %1 ]").arg(QFileInfo(path).fileName());
-}
-
 }  // namespace
-
-// The window's part in the Open pipeline: the dialog (or a file given at
-// start), the progress indication for large files, and what each outcome
-// shows.
-class MainWindow::OpenSteps : public OpenFrontEnd {
- public:
-  OpenSteps(MainWindow& window, const QString* preset)
-      : window_(window), preset_(preset) {}
-  // A measurement table, read with `layout`; the open dialog is left as it
-  // is.
-  OpenSteps(MainWindow& window, const QString& table, const TableLayout& layout)
-      : window_(window), preset_(nullptr), table_(table), layout_(&layout) {}
-
-  // The data held, analysed again with no dialog.
-  struct Rerun {};
-  OpenSteps(MainWindow& window, Rerun)
-      : window_(window), preset_(nullptr), rerun_(true) {}
-
-  std::optional<std::string> ChooseFile() override {
-    if (rerun_) return std::nullopt;
-    if (layout_ != nullptr) {
-      chose_ = true;
-      return table_.toStdString();
-    }
-    if (preset_ != nullptr) {
-      // The file is opened by the name given, so that "link/../x.txt"
-      // reads what it names; the report and the dialog show its full path.
-      const QString& given = *preset_;
-      const QString opened = QDir::isAbsolutePath(given)
-                                 ? given
-                                 : QDir::currentPath() + '/' + given;
-      window_.open_file_name_ = QFileInfo(given).absoluteFilePath();
-      window_.open_dialog_->setDirectory(
-          QFileInfo(window_.open_file_name_).absolutePath());
-      window_.open_dialog_->selectFile(
-          QFileInfo(window_.open_file_name_).fileName());
-      chose_ = true;
-      return opened.toStdString();
-    }
-    QFileDialog* dialog = window_.open_dialog_;
-    if (dialog->exec() != QDialog::Accepted ||
-        dialog->selectedFiles().isEmpty()) {
-      return std::nullopt;
-    }
-    window_.open_file_name_ = dialog->selectedFiles().first();
-    chose_ = true;
-    return window_.open_file_name_.toStdString();
-  }
-
-  std::string ReportName(const std::string&) override {
-    return FullPathOfFile(Chosen().toStdString());
-  }
-
-  Status Load(const std::string& path, LoadedData& data,
-              const ReadProgress& progress) override {
-    if (layout_ == nullptr) return OpenFrontEnd::Load(path, data, progress);
-    return ImportTable(path, *layout_, data, progress);
-  }
-
-  void RunStage(OpenStage stage, StageProgress& progress,
-                const std::function<void()>& work) override {
-    TimingMark(stage == OpenStage::kRead ? "read: start" : "analysis: start");
-    RunStageWork(stage, progress, work);
-    TimingMark(stage == OpenStage::kRead ? "read: done" : "analysis: done");
-  }
-
-  void RunStageWork(OpenStage stage, StageProgress& progress,
-                    const std::function<void()>& work) {
-    if (stage == OpenStage::kRead) {
-      window_.RunWork(work, QFileInfo(Chosen()).size(), "Reading the data…",
-                      &progress);
-    } else {
-      // The bootstrap's share grows with the count of its resamples.
-      const qint64 resamples = window_.bootstrap_settings_.resamples;
-      window_.RunWork(work,
-                      static_cast<qint64>(window_.state_.count) *
-                          kAnalysisBytesPerDatum *
-                          std::max<qint64>(1, resamples / kBootstrapResamples),
-                      "Analysing the data…", &progress);
-    }
-  }
-
-  // The chart of the new results is built before anything is committed, so
-  // that a lack of memory leaves the chart shown as it was. Large data are
-  // plotted, and their points put in order, on the worker: the window
-  // keeps painting meanwhile.
-  void Prepare(const AnalysisState& next, const OpenResult& result) override {
-    TimingMark("chart: build");
-    prepared_.emplace(window_.chart_->Chart().WithoutData());
-    bool out_of_memory = false;
-    window_.RunWork(
-        [&] {
-          try {
-            prepared_->ShowAnalysis(next, result.analysis);
-            TimingMark("chart: plotted");
-            SortPoints(*prepared_);
-            TimingMark("chart: sorted");
-          } catch (const std::bad_alloc&) {
-            out_of_memory = true;
-          }
-        },
-        static_cast<qint64>(next.count) * kChartBytesPerDatum,
-        "Analysing the data…");
-    if (!out_of_memory) window_.density_contours_->Apply(*prepared_, next);
-    if (out_of_memory) {
-      prepared_.reset();
-      throw std::bad_alloc();
-    }
-    TimingMark("chart: built");
-  }
-
-  void OnRefused(const Status& status) override {
-    // A cancelled stage needs no message: the user asked for it.
-    if (status.code() == StatusCode::kCancelled) return;
-    window_.ShowMessage(QString::fromStdString(status.message()));
-  }
-
-  BootstrapSettings Bootstrap() override { return window_.bootstrap_settings_; }
-
-  void OnCommitted(const AnalysisState& state) override {
-    TimingMark("grid: fill");
-    window_.source_ = {Chosen(), FullPathOfFile(Chosen().toStdString())};
-    window_.count_panel_->setText(QString("N : %1").arg(state.count));
-    DataGrid& grid = *window_.grid_;
-    grid.Model().SetData(&state.measured, state.count,
-                         window_.DecimalSeparator());
-    grid.Model().SetRowCount(state.count + 1);
-    // The chart changes with the grid, before any event is handled: the
-    // new grid never shows beside the old chart.
-    ShowPreparedChart();
-    // Finding the widest cells reads every datum once: a tenth of a second
-    // for ten million, so large data go to the worker as the reading did.
-    DataGridModel::WidestTexts widest;
-    window_.RunWork([&] { widest = grid.Model().WidestCells(); },
-                    static_cast<qint64>(state.count) * sizeof(MarkerRecord),
-                    "Reading the data…");
-    grid.FitToData(widest);
-    TimingMark("grid: filled");
-  }
-
-  void OnAnalysed(const AnalysisState& state, const Report&,
-                  const OpenResult& result) override {
-    window_.ShowReport();
-    TimingMark("report shown");
-    ShowPreparedChart();
-    window_.rf_phi_page_->ShowAnalysis(state, result.analysis);
-    TimingMark("rfphi shown");
-    window_.ShowRfPhiContours();
-    window_.analysis_result_ = result.analysis;
-    window_.setWindowTitle(DataCaption(Chosen()));
-    window_.limits_panel_->setText(QString::fromStdString(
-        LimitsSummary(state, window_.DecimalSeparator().toStdString())));
-    TimingMark("methods");
-    window_.ShowMethods(state);
-    TimingMark("methods shown");
-    const std::string notice = AnalysisNotice(result);
-    if (!notice.empty()) window_.ShowMessage(QString::fromStdString(notice));
-    for (const std::string& warning :
-         AnalysisWarnings(state, window_.DecimalSeparator().toStdString())) {
-      QMessageBox box(QMessageBox::Warning, kTitle,
-                      QString::fromStdString(warning), QMessageBox::Ok,
-                      &window_);
-      box.exec();
-    }
-  }
-
- private:
-  // The file read: the table imported, or the data file opened; without a
-  // choice (a rerun, a cancelled Open) the source of the data held, or
-  // before any data the name the open dialog offers.
-  QString Chosen() const {
-    if (!chose_) {
-      return window_.source_.path.isEmpty() ? window_.open_file_name_
-                                            : window_.source_.path;
-    }
-    return layout_ != nullptr ? table_ : window_.open_file_name_;
-  }
-
-  // The chart built by Prepare replaces the one shown.
-  void ShowPreparedChart() {
-    if (!prepared_) return;
-    EqualAreaChart& chart = window_.chart_->Chart();
-    chart = std::move(*prepared_);
-    prepared_.reset();
-    chart.HideHighlight();
-    window_.chart_->ChartChanged();
-  }
-
-  MainWindow& window_;
-  const QString* preset_;
-  QString table_;
-  const TableLayout* layout_ = nullptr;
-  bool rerun_ = false;
-  bool chose_ = false;  // a file was chosen (not a rerun or a cancel)
-  std::optional<EqualAreaChart> prepared_;
-};
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   setObjectName("mainWindow");
@@ -985,7 +754,7 @@ void MainWindow::onProjectionChosen(ChartProjection projection) {
         try {
           next.emplace(
               shown.InProjection(projection, state_, analysis_result_));
-          SortPoints(*next);
+          SortChartPoints(*next);
         } catch (const std::bad_alloc&) {
           next.reset();
         }
