@@ -18,7 +18,12 @@ add_compile_options(-fmacro-prefix-map=${PROJECT_SOURCE_DIR}/=)
 option(ORVANE_WERROR "Treat compiler warnings as errors" OFF)
 add_library(orvane_warnings INTERFACE)
 add_library(orvane::warnings ALIAS orvane_warnings)
-target_compile_options(orvane_warnings INTERFACE -Wall -Wextra -Wpedantic)
+# Narrowing, shadowing, C casts and silent float-to-double promotion are
+# warned about: a narrowing the analysis intends is written as a static_cast
+# at its place, so that no precision is lost or gained unseen.
+target_compile_options(orvane_warnings INTERFACE -Wall -Wextra -Wpedantic
+                       -Wconversion -Wshadow -Wold-style-cast
+                       -Wdouble-promotion)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND
    CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
   # GCC 12 warns falsely about std::string concatenation (its bug 105329).

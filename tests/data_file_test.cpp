@@ -584,12 +584,13 @@ std::string RandomDataText(std::mt19937_64& rng, int lines, bool spoil) {
                                      "\t\t", "\r",   "\v",  "1e", "-1e5000"};
   std::string text;
   for (int i = 0; i < lines; ++i) {
-    const unsigned pick = rng() % 100;
+    const unsigned pick = static_cast<unsigned>(rng() % 100);
     if (pick == 0) {
       text += "\n";
       continue;
     }
-    const std::string major = std::to_string(1.5 + (rng() % 100000) / 997.0);
+    const std::string major =
+        std::to_string(1.5 + static_cast<double>(rng() % 100000) / 997.0);
     text += rng() % 20 == 0 ? std::string(40 + rng() % 16, '0') + major : major;
     text += rng() % 2 ? " " : "\t ";
     text += kMinor[rng() % std::size(kMinor)];

@@ -1204,9 +1204,9 @@ bool Render(QPainter& painter, const EqualAreaChart& chart, QSize device_size,
           layer.pixel_ratio != ratio || layer.cx != layout.cx ||
           layer.cy != layout.cy || layer.radius != layout.radius ||
           layer.maximum != maximum) {
-        const int whole = static_cast<int>(ratio);
-        layer.image = whole == ratio && whole >= 1
-                          ? BlendedSeriesLayer(*s, frame, size, whole)
+        const int whole_ratio = static_cast<int>(ratio);
+        layer.image = whole_ratio == ratio && whole_ratio >= 1
+                          ? BlendedSeriesLayer(*s, frame, size, whole_ratio)
                           : SeriesLayer(*s, frame, size, ratio);
         layer.revision = s->Revision();
         layer.size = size;
