@@ -471,7 +471,7 @@ TEST(TableImportRefusals, AStopAskedForEndsTheImport) {
   int calls = 0;
   const Status s = ImportTable(
       source, layout, data,
-      [&calls](std::uint64_t, std::uint64_t, int) { return ++calls < 2; });
+      [&calls](std::uint64_t, std::uint64_t) { return ++calls < 2; });
   EXPECT_EQ(s.code(), StatusCode::kCancelled);
   EXPECT_EQ(s.message(), "Cancelled.");
   EXPECT_TRUE(data.measured.empty());
@@ -587,7 +587,7 @@ TEST_F(TableImportFiles, CutWhileCountingIsAChangeNotACutRow) {
   ASSERT_TRUE(DetectTableLayout(path, {}, layout).ok());
   LoadedData data;
   const Status s =
-      ImportTable(path, layout, data, [&](std::uint64_t, std::uint64_t, int) {
+      ImportTable(path, layout, data, [&](std::uint64_t, std::uint64_t) {
         EXPECT_EQ(::truncate(path.c_str(), static_cast<off_t>(cut)), 0);
         return true;
       });
