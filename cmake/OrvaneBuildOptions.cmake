@@ -18,7 +18,20 @@ add_compile_options(-fmacro-prefix-map=${PROJECT_SOURCE_DIR}/=)
 option(ORVANE_WERROR "Treat compiler warnings as errors" OFF)
 add_library(orvane_warnings INTERFACE)
 add_library(orvane::warnings ALIAS orvane_warnings)
-target_compile_options(orvane_warnings INTERFACE -Wall -Wextra -Wpedantic)
+# Narrowing, shadowing, C casts and silent float-to-double promotion are
+# warned about: a narrowing the analysis intends is written as a static_cast
+# at its place, so that no precision is lost or gained unseen.
+target_compile_options(orvane_warnings INTERFACE -Wall -Wextra -Wpedantic
+                       -Wconversion -Wshadow -Wold-style-cast)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  target_compile_options(orvane_warnings INTERFACE -Wdouble-promotion)
+elseif(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  # clang's -Wconversion takes in the sign conversions, which GCC leaves out
+  # of it in C++, and its -Wdouble-promotion the float to long double
+  # widening that every evaluation of the analysis does on purpose: the
+  # fuzz build (clang) keeps GCC's set.
+  target_compile_options(orvane_warnings INTERFACE -Wno-sign-conversion)
+endif()
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND
    CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
   # GCC 12 warns falsely about std::string concatenation (its bug 105329).

@@ -35,8 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes,
   orvane::MemorySource again(text);
   orvane::LoadedData watched;
   const orvane::Status watched_status = orvane::ReadDataFile(
-      again, watched, [](std::uint64_t done, std::uint64_t total, int pass) {
-        if (done > total || (pass != 1 && pass != 2)) {
+      again, watched, [](std::uint64_t done, std::uint64_t total) {
+        if (done > total) {
           Fail("progress",
                std::to_string(done) + " of " + std::to_string(total));
         }

@@ -184,7 +184,8 @@ TEST(BootstrapSettings, OtherSettingsAreNamedBesideTheLimits) {
 TEST(BootstrapSettings, RegionAroundTheOriginNamesTheSettings) {
   std::vector<Ellipse> data;
   for (int i = 0; i < 24; ++i) {
-    data.push_back({2.0f + (i == 0 ? 0.2f : 0.0f), 1.0f, 7.5f * i});
+    data.push_back(
+        {2.0f + (i == 0 ? 0.2f : 0.0f), 1.0f, 7.5f * static_cast<float>(i)});
   }
   Report report;
   const AnalysisState s = Analysed(data, {400, 1}, report);

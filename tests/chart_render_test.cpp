@@ -164,7 +164,8 @@ TEST(RenderData, ValuesBeyondTheMaximumLieOutsideTheDisc) {
 TEST(RenderCache, RepaintsReuseLargeSeries) {
   std::vector<testing_support::Ellipse> data;
   for (int i = 0; i < 5000; ++i) {
-    data.push_back({1.5f + (i % 37) * 0.05f, 1, static_cast<float>(i % 80)});
+    data.push_back({1.5f + static_cast<float>(i % 37) * 0.05f, 1,
+                    static_cast<float>(i % 80)});
   }
   AnalysisState s;
   EqualAreaChart chart = AnalysedChart(data, &s);
@@ -193,7 +194,8 @@ TEST(RenderCache, RepaintsReuseLargeSeries) {
 TEST(RenderCache, LayersHaveTheDevicePixelRatio) {
   std::vector<testing_support::Ellipse> data;
   for (int i = 0; i < 3000; ++i) {
-    data.push_back({1.5f + (i % 41) * 0.07f, 1, static_cast<float>(i % 90)});
+    data.push_back({1.5f + static_cast<float>(i % 41) * 0.07f, 1,
+                    static_cast<float>(i % 90)});
   }
   const EqualAreaChart chart = AnalysedChart(data);
   PlotRenderCache cache;

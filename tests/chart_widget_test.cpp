@@ -23,7 +23,8 @@ TEST(ChartWidgetHiDpi, LargeSeriesAreAsSharpAsTheScreen) {
   ASSERT_TRUE(kScaled);
   std::vector<testing_support::Ellipse> data;
   for (int i = 0; i < 3000; ++i) {
-    data.push_back({1.5f + (i % 41) * 0.07f, 1, static_cast<float>(i % 90)});
+    data.push_back({1.5f + static_cast<float>(i % 41) * 0.07f, 1,
+                    static_cast<float>(i % 90)});
   }
   ChartWidget widget;
   widget.Chart() = AnalysedChart(data);

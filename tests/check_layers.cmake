@@ -1,8 +1,9 @@
 cmake_minimum_required(VERSION 3.20)
-# Checks the direction of the layers, core <- io <- chart <- render <- window
-# <- app: every project header that a layer includes belongs to that layer or
-# one below it; core, io and chart include no Qt header, and render none of
-# QtWidgets. Run as: cmake -DSOURCE_DIR=... -P check_layers.cmake
+# Checks the direction of the layers, core <- io and core <- chart <- render
+# <- window <- app, with io below window too: every project header that a
+# layer includes belongs to that layer or one below it; core, io and chart
+# include no Qt header, and render none of QtWidgets. Run as:
+# cmake -DSOURCE_DIR=... -P check_layers.cmake
 set(layers core io chart render window)
 # The layers each may include.
 set(allowed_core core)

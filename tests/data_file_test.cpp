@@ -486,29 +486,28 @@ std::string ManyData(int count) {
 
 struct ProgressCall {
   std::uint64_t done, total;
-  int pass;
 };
 
-TEST(LoaderProgress, ReportsEachBlockOfBothPasses) {
-  // The source is read once: every block is told once, as pass 1.
+TEST(LoaderProgress, ReportsEachBlockOnce) {
+  // The source is read once: every block is told once.
   const std::string text = ManyData(30000);  // about 480 KiB
   const std::uint64_t size = text.size();
   const std::uint64_t blocks = (size + kReadBlockBytes - 1) / kReadBlockBytes;
   std::vector<ProgressCall> calls;
   MemorySource source(text);
   LoadedData data;
-  const Status status = ReadDataFile(
-      source, data, [&](std::uint64_t done, std::uint64_t total, int pass) {
-        calls.push_back({done, total, pass});
+  const Status status =
+      ReadDataFile(source, data, [&](std::uint64_t done, std::uint64_t total) {
+        calls.push_back({done, total});
         return true;
       });
   ASSERT_TRUE(status.ok()) << status.message();
   ASSERT_EQ(calls.size(), blocks);
   for (std::size_t k = 0; k < calls.size(); ++k) {
-    const std::uint64_t in_pass = k % blocks + 1;
-    EXPECT_EQ(calls[k].pass, 1) << k;
     EXPECT_EQ(calls[k].total, size) << k;
-    EXPECT_EQ(calls[k].done, std::min(in_pass * kReadBlockBytes, size)) << k;
+    EXPECT_EQ(calls[k].done,
+              std::min<std::uint64_t>((k + 1) * kReadBlockBytes, size))
+        << k;
   }
   // The hook changes nothing of what is read.
   const Loaded plain = Load(text);
@@ -521,47 +520,40 @@ TEST(LoaderProgress, ReportsEachBlockOfBothPasses) {
   PieceSource trickle(text, 1000);
   calls.clear();
   ASSERT_TRUE(
-      ReadDataFile(trickle, data,
-                   [&](std::uint64_t done, std::uint64_t total, int pass) {
-                     calls.push_back({done, total, pass});
-                     return true;
-                   })
-          .ok());
+      ReadDataFile(trickle, data, [&](std::uint64_t done, std::uint64_t total) {
+        calls.push_back({done, total});
+        return true;
+      }).ok());
   ASSERT_EQ(calls.size(), (size + 999) / 1000);
   EXPECT_EQ(calls.back().done, size);
   EXPECT_EQ(calls.back().total, 0u);
-  EXPECT_EQ(calls.back().pass, 1);
 }
 
 TEST(LoaderProgress, FalseCancelsTheRead) {
   const std::string text = ManyData(30000);
   // The first block, and a later one.
-  for (int stop_pass : {1}) {
-    for (int stop_call : {1, 3}) {
-      int calls = 0;
-      MemorySource source(text);
-      LoadedData data;
-      const Status status = ReadDataFile(
-          source, data, [&](std::uint64_t, std::uint64_t, int pass) {
-            return pass != stop_pass || ++calls < stop_call;
-          });
-      // The cut block would read as a shorter file or a cut number: the
-      // stop outweighs it.
-      EXPECT_EQ(status.code(), StatusCode::kCancelled) << stop_pass;
-      EXPECT_EQ(status.message(), "Cancelled.");
-      EXPECT_EQ(status.datum(), 0);
-      EXPECT_EQ(data.count, 0);
-      EXPECT_TRUE(data.measured.empty());
-    }
+  for (int stop_call : {1, 3}) {
+    int calls = 0;
+    MemorySource source(text);
+    LoadedData data;
+    const Status status = ReadDataFile(
+        source, data,
+        [&](std::uint64_t, std::uint64_t) { return ++calls < stop_call; });
+    // The cut block would read as a shorter file or a cut number: the stop
+    // outweighs it.
+    EXPECT_EQ(status.code(), StatusCode::kCancelled) << stop_call;
+    EXPECT_EQ(status.message(), "Cancelled.");
+    EXPECT_EQ(status.datum(), 0);
+    EXPECT_EQ(data.count, 0);
+    EXPECT_TRUE(data.measured.empty());
   }
   // A stop where the file would have been refused is a stop too.
   MemorySource bad("3 2 30\n2 3 0\n");
   LoadedData data;
-  EXPECT_EQ(
-      ReadDataFile(bad, data,
-                   [](std::uint64_t, std::uint64_t, int) { return false; })
-          .code(),
-      StatusCode::kCancelled);
+  EXPECT_EQ(ReadDataFile(bad, data,
+                         [](std::uint64_t, std::uint64_t) { return false; })
+                .code(),
+            StatusCode::kCancelled);
 }
 
 // A data file of `lines` lines, good data written in many ways, with now and
@@ -585,12 +577,13 @@ std::string RandomDataText(std::mt19937_64& rng, int lines, bool spoil) {
                                      "\t\t", "\r",   "\v",  "1e", "-1e5000"};
   std::string text;
   for (int i = 0; i < lines; ++i) {
-    const unsigned pick = rng() % 100;
+    const unsigned pick = static_cast<unsigned>(rng() % 100);
     if (pick == 0) {
       text += "\n";
       continue;
     }
-    const std::string major = std::to_string(1.5 + (rng() % 100000) / 997.0);
+    const std::string major =
+        std::to_string(1.5 + static_cast<double>(rng() % 100000) / 997.0);
     text += rng() % 20 == 0 ? std::string(40 + rng() % 16, '0') + major : major;
     text += rng() % 2 ? " " : "\t ";
     text += kMinor[rng() % std::size(kMinor)];
@@ -818,16 +811,14 @@ TEST_F(LoaderFiles, FileChangedBetweenPassesIsRefused) {
   EXPECT_EQ(r.data.measured[2].phi, 33.75f);
 }
 
-TEST_F(LoaderFiles, FileCutDuringTheFillingPassIsRefused) {
-  // The whole file is in the first block when it is cut: what the pass read
-  // is whole, but the file is not what it read.
+TEST_F(LoaderFiles, FileCutWhileItIsReadIsRefused) {
+  // The whole file is in the first block when it is cut: what was read is
+  // whole, but the file is not what was read.
   const std::string path = Write("cut.txt", "3 2 30\n4 2 33.75\n");
   LoadedData data;
   const Status status =
-      ReadDataFile(path, data, [&](std::uint64_t, std::uint64_t, int pass) {
-        if (pass == 1) {
-          EXPECT_EQ(::truncate(path.c_str(), 7), 0);
-        }
+      ReadDataFile(path, data, [&](std::uint64_t, std::uint64_t) {
+        EXPECT_EQ(::truncate(path.c_str(), 7), 0);
         return true;
       });
   ASSERT_FALSE(status.ok());
@@ -846,7 +837,7 @@ TEST_F(LoaderFiles, FileCutAtABlockEndIsAChangeNotAShorterFile) {
   const std::string path = Write("cut.txt", text);
   LoadedData data;
   const Status status =
-      ReadDataFile(path, data, [&](std::uint64_t done, std::uint64_t, int) {
+      ReadDataFile(path, data, [&](std::uint64_t done, std::uint64_t) {
         if (done == kReadBlockBytes) {
           EXPECT_EQ(::truncate(path.c_str(), kReadBlockBytes), 0);
         }
@@ -861,21 +852,18 @@ TEST_F(LoaderFiles, ProgressOfAFile) {
   const std::string text = ManyData(10000);
   std::vector<ProgressCall> calls;
   LoadedData data;
-  ASSERT_TRUE(
-      ReadDataFile(Write("many.txt", text), data,
-                   [&](std::uint64_t done, std::uint64_t total, int pass) {
-                     calls.push_back({done, total, pass});
-                     return true;
-                   })
-          .ok());
+  ASSERT_TRUE(ReadDataFile(Write("many.txt", text), data,
+                           [&](std::uint64_t done, std::uint64_t total) {
+                             calls.push_back({done, total});
+                             return true;
+                           })
+                  .ok());
   ASSERT_FALSE(calls.empty());
-  EXPECT_EQ(calls.front().pass, 1);
-  EXPECT_EQ(calls.back().pass, 1);
   EXPECT_EQ(calls.back().done, text.size());
   EXPECT_EQ(calls.back().total, text.size());
   const Status stopped =
       ReadDataFile(Write("many.txt", text), data,
-                   [](std::uint64_t, std::uint64_t, int) { return false; });
+                   [](std::uint64_t, std::uint64_t) { return false; });
   EXPECT_EQ(stopped.code(), StatusCode::kCancelled);
   EXPECT_TRUE(data.measured.empty());
 }

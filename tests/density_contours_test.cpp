@@ -126,7 +126,9 @@ AnalysisState Analysed(int n, double rho0 = std::log(2.0)) {
   state.measured.assign(static_cast<std::size_t>(n) + 1, MarkerRecord{});
   state.retrodeformed.assign(static_cast<std::size_t>(n) + 1, MarkerRecord{});
   std::mt19937 gen(5);
-  auto uniform = [&gen] { return (gen() + 0.5) / 4294967296.0; };
+  auto uniform = [&gen] {
+    return (static_cast<double>(gen()) + 0.5) / 4294967296.0;
+  };
   for (int i = 1; i <= n; ++i) {
     MarkerRecord& m = state.measured[static_cast<std::size_t>(i)];
     m.rho = static_cast<float>(rho0 + 0.6 * (uniform() - 0.5));
@@ -217,7 +219,8 @@ TEST(DiscContours, FewDataOnAWideDiscGetAFinerGrid) {
   state.measured[1].vector = HyperbolicVector(std::log(2.0f), 0.7f);
   state.measured[2].vector = HyperbolicVector(std::log(1000.0f), 0.35f);
   DensityContours c;
-  ASSERT_TRUE(ComputeDiscContours(state, ZetaOfR(1000) + 0.5,
+  ASSERT_TRUE(ComputeDiscContours(state,
+                                  static_cast<double>(ZetaOfR(1000)) + 0.5,
                                   ChartProjection::kEqualArea, {}, c));
   EXPECT_EQ(c.settings.cells, 512);
   EXPECT_GT(c.peak, 0.5 * c.concentration / (2 * kPi));

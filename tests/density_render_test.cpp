@@ -103,7 +103,8 @@ TEST(ChartContours, GreyUnderTheMarkersWhiteWithout) {
   const double m = chart.RadialMaximum();
   // Near the middle of the data the darkest greys; far from them, on the
   // other side of the centre, white as before.
-  const Pixel near_peak = PlacePoint(l, m, 60.0, ZetaOfR(2.2f) + 0.05);
+  const Pixel near_peak =
+      PlacePoint(l, m, 60.0, static_cast<double>(ZetaOfR(2.2f)) + 0.05);
   const Pixel far = PlacePoint(l, m, 240.0, 0.8 * m);
   int darkest = 255;
   for (int dy = -6; dy <= 6; ++dy) {

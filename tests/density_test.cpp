@@ -25,7 +25,9 @@ MarkerRecord Marker(double rho, double psi) {
 // smaller one across the origin; the same cloud on every platform.
 std::vector<MarkerRecord> Cloud(int n, std::uint32_t seed = 7) {
   std::mt19937 gen(seed);
-  auto uniform = [&gen] { return (gen() + 0.5) / 4294967296.0; };
+  auto uniform = [&gen] {
+    return (static_cast<double>(gen()) + 0.5) / 4294967296.0;
+  };
   std::vector<MarkerRecord> data;
   for (int i = 0; i < n; ++i) {
     const bool second = i % 5 == 0;
@@ -142,7 +144,9 @@ TEST(Density, RotatingDataAndNodesTogetherChangesNothing) {
   const std::vector<HyperboloidPoint> nodes = PlaneNodes(3.0, 0.25);
   const DensityResult before = HyperbolicDensity(nodes, data);
   const double turn = 0.7;
-  for (MarkerRecord& m : data) m = Marker(m.rho, m.psi + turn);
+  for (MarkerRecord& m : data) {
+    m = Marker(m.rho, static_cast<double>(m.psi) + turn);
+  }
   std::vector<HyperboloidPoint> turned;
   for (const HyperboloidPoint& h : nodes) {
     const double rho = std::acosh(h[0]);

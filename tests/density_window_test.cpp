@@ -99,8 +99,9 @@ TEST_F(DensityWindowTest, BothPlotsAndEitherProjection) {
   EXPECT_DOUBLE_EQ(g.left, -90);
   EXPECT_NEAR(g.left + g.step_x * (g.columns - 1), 90, 1e-9);
   EXPECT_EQ(g.bottom, 0);
-  EXPECT_GE(g.bottom + g.step_y * (g.rows - 1),
-            std::log(window_->State().largest_ratio) - 1e-9);
+  EXPECT_GE(
+      g.bottom + g.step_y * (g.rows - 1),
+      static_cast<double>(std::log(window_->State().largest_ratio)) - 1e-9);
 
   const double equal_area_reach = Chart().RadialMaximum();
   ASSERT_NE(Chart().density_contours, nullptr);
@@ -145,7 +146,7 @@ TEST(DensityToggle, CancelSwitchesItOff) {
   state.measured.assign(4, MarkerRecord{});
   for (int i = 1; i <= 3; ++i) {
     state.measured[static_cast<std::size_t>(i)].vector =
-        HyperbolicVector(0.5f * i, 0.3f);
+        HyperbolicVector(0.5f * static_cast<float>(i), 0.3f);
   }
   EqualAreaChart chart;
   chart.StartUp();

@@ -426,7 +426,6 @@ TEST(Highlight, BothPointsOfADatum) {
   chart.Highlight(s, 2);
   ASSERT_EQ(chart.measured_highlight.Count(), 1u);
   EXPECT_TRUE(chart.measured_highlight.Active());
-  EXPECT_EQ(chart.measured_highlight.Transparency(), 50);
   EXPECT_EQ(chart.measured_highlight.Points()[0].value, s.measured[2].zeta);
   EXPECT_EQ(chart.retrodeformed_highlight.Points()[0].angle,
             PlotAngle(s.retrodeformed[2].psi));

@@ -50,7 +50,7 @@ EqualAreaChart LargeRatioChart() {
   EqualAreaChart chart;
   chart.StartUp();
   chart.CreateIsoRatioCircles(1000.0f);
-  chart.SetRadialMaximum(ZetaOfR(1000.0f) + 0.5);
+  chart.SetRadialMaximum(static_cast<double>(ZetaOfR(1000.0f)) + 0.5);
   chart.measured.AddPolar(30, ZetaOfR(1000.0f));
   return chart;
 }
@@ -79,7 +79,7 @@ TEST(IsoRatioThinning, CirclesAtLeastFourPixelsApartAtEverySize) {
     for (const float rmax : {30.0f, 101.0f, 400.0f, 1000.0f}) {
       EqualAreaChart chart;
       chart.CreateIsoRatioCircles(rmax);
-      chart.SetRadialMaximum(ZetaOfR(rmax) + 0.5);
+      chart.SetRadialMaximum(static_cast<double>(ZetaOfR(rmax)) + 0.5);
       const ChartLayout layout =
           LayOutChart(chart, QSize(side * 2, side), PictureOptions());
       const std::vector<bool> drawn = DrawnIsoRatioCircles(chart, layout);
@@ -92,8 +92,9 @@ TEST(IsoRatioThinning, CirclesAtLeastFourPixelsApartAtEverySize) {
         if (!drawn[i]) continue;
         const int r = chart.IsoRatios()[i];
         if (previous != 0) {
-          const double gap =
-              (ZetaOfR(float(r)) - ZetaOfR(float(previous))) * per_zeta;
+          const double gap = static_cast<double>(ZetaOfR(float(r)) -
+                                                 ZetaOfR(float(previous))) *
+                             per_zeta;
           // R = 2 and the outermost may be all there is room for.
           if (previous != 2 || i + 1 != drawn.size()) {
             EXPECT_GE(gap, kIsoRatioMinSpacing)
@@ -446,8 +447,8 @@ TEST(FigureStyle, IsoRatioLabelsThinnedLikeTheCircles) {
 
 // Ten markers of a clear strain, whose bootstrap gives limits.
 const std::vector<testing_support::Ellipse> kStrained = {
-    {3, 1, 28}, {3.2, 1, 32}, {2.8, 1, 30}, {3.1, 1, 29}, {2.9, 1, 31},
-    {3, 1, 33}, {3.3, 1, 27}, {2.7, 1, 30}, {3.4, 1, 31}, {2.6, 1, 29}};
+    {3, 1, 28}, {3.2f, 1, 32}, {2.8f, 1, 30}, {3.1f, 1, 29}, {2.9f, 1, 31},
+    {3, 1, 33}, {3.3f, 1, 27}, {2.7f, 1, 30}, {3.4f, 1, 31}, {2.6f, 1, 29}};
 
 TEST(FigureCaption, NumbersAndLimitsOfTheAnalysis) {
   AnalysisState state;

@@ -131,9 +131,9 @@ TEST(PictureReaders, VectorPicturesBlendMarkersAsTheScreenDoes) {
   }
   // Markers piled on each other: every blend of every pair shows.
   const std::vector<testing_support::Ellipse> crowded = {
-      {3, 2, 30},   {3.1, 2, 31}, {3.2, 2, 30},  {4, 2, 45},
-      {4.1, 2, 46}, {5, 1, 40},   {5.2, 1, 41},  {6, 2, 35},
-      {2, 1, 38},   {2.1, 1, 39}, {2.5, 1, -60}, {2.6, 1, -61}};
+      {3, 2, 30},    {3.1f, 2, 31}, {3.2f, 2, 30}, {4, 2, 45},
+      {4.1f, 2, 46}, {5, 1, 40},    {5.2f, 1, 41}, {6, 2, 35},
+      {2, 1, 38},    {2.1f, 1, 39}, {2.5, 1, -60}, {2.6f, 1, -61}};
   for (const QSize size : {kDesignSize, QSize(641, 363)}) {
     for (const auto* data : {&kData, &crowded}) {
       AnalysisState state;

@@ -84,7 +84,8 @@ TEST(RfPhiLayout, ManyShapesArePlacedAsEachAlone) {
       640, 362, LayOutLegend(640, {60}, 13, 10), PlotTextMetrics{});
   std::vector<RfPhiPoint> shapes;
   for (int i = 0; i < 250000; ++i) {
-    shapes.push_back({1.0f + (i % 1000) * 0.01f, -90.0f + (i % 181)});
+    shapes.push_back({1.0f + static_cast<float>(i % 1000) * 0.01f,
+                      -90.0f + static_cast<float>(i % 181)});
   }
   for (const RfScale scale : {RfScale::kLogarithmic, RfScale::kLinear}) {
     const RfAxis axis = MakeRfAxis(11, scale);

@@ -134,7 +134,7 @@ TEST(RfPhiRender, MarkersAndCurvesLieAtTheirShapes) {
   int grey = 0, tried = 0;
   for (const auto& piece : curve.pieces) {
     for (std::size_t i = 0; i < piece.size(); i += 5) {
-      if (piece[i].ratio > axis.maximum) continue;
+      if (static_cast<double>(piece[i].ratio) > axis.maximum) continue;
       const Pixel at = PlaceShape(l, axis, piece[i]);
       if (at.x <= l.plot.left || at.x >= l.plot.left + l.plot.width) continue;
       ++tried;
@@ -206,7 +206,8 @@ TEST(RfPhiRender, EmptyPlotStillHasItsAxes) {
 TEST(RfPhiRender, LargeSeriesOnTheScreenAsOneCachedLayer) {
   std::vector<testing_support::Ellipse> many;
   for (int i = 0; i < 5000; ++i) {
-    many.push_back({1.2f + (i % 97) * 0.03f, 1, -89.0f + (i % 179)});
+    many.push_back({1.2f + static_cast<float>(i % 97) * 0.03f, 1,
+                    -89.0f + static_cast<float>(i % 179)});
   }
   const RfPhiPlot plot = AnalysedPlot(many);
   PlotRenderCache cache;
@@ -270,7 +271,8 @@ TEST(RfPhiPictures, EveryFormatDrawsThePlot) {
 TEST(RfPhiPictures, ManyMarkersGoIntoVectorPicturesAsImages) {
   std::vector<testing_support::Ellipse> many;
   for (int i = 0; i < 120000; ++i) {
-    many.push_back({1.2f + (i % 97) * 0.03f, 1, -89.0f + (i % 179)});
+    many.push_back({1.2f + static_cast<float>(i % 97) * 0.03f, 1,
+                    -89.0f + static_cast<float>(i % 179)});
   }
   RfPhiPlot plot = AnalysedPlot(many);
   plot.SetShowRetrodeformed(false);

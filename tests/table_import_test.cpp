@@ -476,10 +476,38 @@ TEST(TableImportRefusals, AStopAskedForEndsTheImport) {
   int calls = 0;
   const Status s = ImportTable(
       source, layout, data,
-      [&calls](std::uint64_t, std::uint64_t, int) { return ++calls < 2; });
+      [&calls](std::uint64_t, std::uint64_t) { return ++calls < 2; });
   EXPECT_EQ(s.code(), StatusCode::kCancelled);
   EXPECT_EQ(s.message(), "Cancelled.");
   EXPECT_TRUE(data.measured.empty());
+}
+
+TEST(TableImportProgress, BothPassesAreToldAsOneRead) {
+  // Several blocks a pass: the counting pass climbs to half the size, the
+  // filling pass on from there to the whole, never back.
+  std::string table = "R,phi\n";
+  for (int i = 0; i < 40'000; ++i) table += "2.5,30\n";
+  MemorySource source(table);
+  TableLayout layout;
+  layout.header = true;
+  layout.ratio_column = 0;
+  layout.angle_column = 1;
+  LoadedData data;
+  std::vector<std::uint64_t> done;
+  ASSERT_TRUE(ImportTable(source, layout, data,
+                          [&](std::uint64_t bytes, std::uint64_t total) {
+                            EXPECT_EQ(total, table.size());
+                            done.push_back(bytes);
+                            return true;
+                          })
+                  .ok());
+  const std::size_t blocks =
+      (table.size() + kReadBlockBytes - 1) / kReadBlockBytes;
+  ASSERT_EQ(done.size(), 2 * blocks);
+  EXPECT_TRUE(std::is_sorted(done.begin(), done.end()));
+  EXPECT_EQ(done[blocks - 1], table.size() / 2);
+  EXPECT_GT(done[blocks], table.size() / 2);
+  EXPECT_EQ(done.back(), table.size());
 }
 
 // A table that another program appends `extra` to at the first read after
@@ -592,7 +620,7 @@ TEST_F(TableImportFiles, CutWhileCountingIsAChangeNotACutRow) {
   ASSERT_TRUE(DetectTableLayout(path, {}, layout).ok());
   LoadedData data;
   const Status s =
-      ImportTable(path, layout, data, [&](std::uint64_t, std::uint64_t, int) {
+      ImportTable(path, layout, data, [&](std::uint64_t, std::uint64_t) {
         EXPECT_EQ(::truncate(path.c_str(), static_cast<off_t>(cut)), 0);
         return true;
       });

@@ -59,9 +59,11 @@ double DistanceToCurve(const ThetaCurve& curve, const RfPhiPoint& p) {
   double best = std::numeric_limits<double>::infinity();
   for (const auto& piece : curve.pieces) {
     for (const RfPhiPoint& q : piece) {
-      double dphi = std::fabs(static_cast<double>(q.phi) - p.phi);
+      double dphi =
+          std::fabs(static_cast<double>(q.phi) - static_cast<double>(p.phi));
       dphi = std::min(dphi, 180 - dphi);
-      best = std::min(best, dphi + std::fabs(std::log(q.ratio / p.ratio)));
+      best = std::min(best, dphi + static_cast<double>(
+                                       std::fabs(std::log(q.ratio / p.ratio))));
     }
   }
   return best;

@@ -319,7 +319,6 @@ EqualAreaChart EqualAreaChart::WithoutData() const {
     PolarSeries& to = c.*series;
     to = PolarSeries(from.Style());
     to.SetActive(from.Active());
-    to.SetTransparency(from.Transparency());
   }
   c.measured_highlight = measured_highlight;
   c.retrodeformed_highlight = retrodeformed_highlight;
@@ -340,10 +339,7 @@ EqualAreaChart EqualAreaChart::InProjection(ChartProjection projection,
       highlighted_ <= state.count) {
     c.Highlight(state, highlighted_);
     c.measured_highlight.SetActive(measured_highlight.Active());
-    c.measured_highlight.SetTransparency(measured_highlight.Transparency());
     c.retrodeformed_highlight.SetActive(retrodeformed_highlight.Active());
-    c.retrodeformed_highlight.SetTransparency(
-        retrodeformed_highlight.Transparency());
   }
   return c;
 }
@@ -351,8 +347,6 @@ EqualAreaChart EqualAreaChart::InProjection(ChartProjection projection,
 void EqualAreaChart::StartUp() {
   CreateIsoRatioCircles(4.0f);
   ClearDataSeries();
-  measured_highlight.SetTransparency(0);
-  retrodeformed_highlight.SetTransparency(0);
   HideHighlight();
 }
 
@@ -368,12 +362,10 @@ void EqualAreaChart::Highlight(const AnalysisState& state, std::int32_t i) {
   const MarkerRecord& r = state.retrodeformed[static_cast<std::size_t>(i)];
   measured_highlight.Clear();
   measured_highlight.SetActive(true);
-  measured_highlight.SetTransparency(50);
   measured_highlight.AddPolar(PlotAngle(f.psi),
                               MarkerRadius(projection_, f.rho, f.zeta));
   retrodeformed_highlight.Clear();
   retrodeformed_highlight.SetActive(true);
-  retrodeformed_highlight.SetTransparency(50);
   retrodeformed_highlight.AddPolar(PlotAngle(r.psi),
                                    MarkerRadius(projection_, r.rho, r.zeta));
   highlighted_ = i;

@@ -59,7 +59,9 @@ void RfPhiSeries::SetPoints(std::vector<RfPhiPoint> points) {
   points_ = std::move(points);
   largest_ = 1;
   for (const RfPhiPoint& p : points_) {
-    if (p.ratio > largest_ && std::isfinite(p.ratio)) largest_ = p.ratio;
+    if (static_cast<double>(p.ratio) > largest_ && std::isfinite(p.ratio)) {
+      largest_ = p.ratio;
+    }
   }
   revision_ = NextRevision();
 }

@@ -190,9 +190,9 @@ double BinnedSources(std::span<const MarkerRecord> markers,
     if (b < 0) continue;
     const MinkowskiVector& v = markers[static_cast<std::size_t>(i)].vector;
     HyperboloidPoint& s = sum[static_cast<std::size_t>(b)];
-    s[0] += v[0];
-    s[1] += v[1];
-    s[2] += v[2];
+    s[0] += static_cast<double>(v[0]);
+    s[1] += static_cast<double>(v[1]);
+    s[2] += static_cast<double>(v[2]);
     count[static_cast<std::size_t>(b)] += 1;
   }
   std::vector<HyperboloidPoint> centroid(sum.size());
@@ -210,7 +210,9 @@ double BinnedSources(std::span<const MarkerRecord> markers,
     if (b < 0) continue;
     const HyperboloidPoint& c = centroid[static_cast<std::size_t>(b)];
     const MinkowskiVector& x = markers[static_cast<std::size_t>(i)].vector;
-    const double cosh_d = c[0] * x[0] - c[1] * x[1] - c[2] * x[2];
+    const double cosh_d = c[0] * static_cast<double>(x[0]) -
+                          c[1] * static_cast<double>(x[1]) -
+                          c[2] * static_cast<double>(x[2]);
     double& f = farthest[static_cast<std::size_t>(b)];
     f = std::max(f, cosh_d);
   }
@@ -301,7 +303,9 @@ DensityResult HyperbolicDensity(std::span<const HyperboloidPoint> nodes,
         result.density[static_cast<std::size_t>(i)] = scale * sum;
       }
       const std::int64_t now = done.fetch_add(end - g) + (end - g);
-      if (progress) progress(static_cast<double>(now) / total);
+      if (progress) {
+        progress(static_cast<double>(now) / static_cast<double>(total));
+      }
     }
   };
   // Each node costs one kernel per source: a few hundred nodes a thread

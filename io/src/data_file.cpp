@@ -220,7 +220,7 @@ Status ReadDataFile(ByteSource& source, LoadedData& data,
   // One pass: every datum is checked and its values go to the staging
   // chunks. Should they not fit in memory, the rest is still checked, so
   // that a bad datum is named before the lack of memory is.
-  reader.SetProgress(&progress, total, 1);
+  reader.SetProgress(&progress, total);
   reader.WatchStamp(stamp);
   StagedData staged;
   bool out_of_memory = false;

@@ -40,7 +40,7 @@ bool DataReader::Fill() {
     return false;
   }
   len_ = static_cast<std::size_t>(n);
-  if (progress_ != nullptr && !(*progress_)(consumed_ + len_, total_, pass_)) {
+  if (progress_ != nullptr && !(*progress_)(consumed_ + len_, total_)) {
     // Nothing of a block read after the stop is used.
     len_ = 0;
     ended_ = cancelled_ = true;

@@ -144,7 +144,7 @@ OpenResult RunOpen(OpenFrontEnd& front_end, AnalysisState& state,
     StageProgress reading;
     front_end.RunStage(OpenStage::kRead, reading, [&] {
       result.status = front_end.Load(
-          path, data, [&reading](std::uint64_t done, std::uint64_t total, int) {
+          path, data, [&reading](std::uint64_t done, std::uint64_t total) {
             if (total > 0) {
               reading.SetFraction(static_cast<double>(done) /
                                   static_cast<double>(total));

@@ -54,7 +54,8 @@ class TableLines {
                    int pass) {
     const bool told = progress != nullptr && *progress;
     user_progress_ = told ? progress : nullptr;
-    reader_.SetProgress(told ? &halves_ : nullptr, total, pass);
+    pass_ = pass;
+    reader_.SetProgress(told ? &halves_ : nullptr, total);
   }
 
   Next ReadLine(std::string& line) {
@@ -110,12 +111,12 @@ class TableLines {
   DataReader reader_;
   std::int64_t line_number_ = 0;
   const ReadProgress* user_progress_ = nullptr;
-  const ReadProgress halves_ = [this](std::uint64_t done, std::uint64_t total,
-                                      int pass) {
-    return (*user_progress_)(((static_cast<std::uint64_t>(pass) - 1) * total +
+  int pass_ = 1;
+  const ReadProgress halves_ = [this](std::uint64_t done, std::uint64_t total) {
+    return (*user_progress_)(((static_cast<std::uint64_t>(pass_) - 1) * total +
                               std::min(done, total)) /
                                  2,
-                             total, 1);
+                             total);
   };
 };
 

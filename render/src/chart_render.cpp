@@ -817,9 +817,9 @@ bool Render(QPainter& painter, const EqualAreaChart& chart, QSize device_size,
           {static_cast<double>(layout.cx), static_cast<double>(layout.cy),
            static_cast<double>(layout.radius), maximum}};
       const QImage& image = cache->Layer(s, key, [&] {
-        const int whole = static_cast<int>(ratio);
-        return whole == ratio && whole >= 1
-                   ? BlendedSeriesLayer(*s, frame, size, whole)
+        const int whole_ratio = static_cast<int>(ratio);
+        return whole_ratio == ratio && whole_ratio >= 1
+                   ? BlendedSeriesLayer(*s, frame, size, whole_ratio)
                    : SeriesLayer(*s, frame, size, ratio);
       });
       painter.drawImage(0, 0, image);

@@ -84,7 +84,8 @@ emf::PathF ToPathF(const QPainterPath& path) {
 }
 
 std::uint32_t ArgbOf(const QColor& c, qreal opacity) {
-  const int a = static_cast<int>(std::lround(c.alphaF() * opacity * 255));
+  const int a = static_cast<int>(
+      std::lround(static_cast<double>(c.alphaF()) * opacity * 255));
   return emf::Argb(static_cast<std::uint8_t>(std::clamp(a, 0, 255)),
                    static_cast<std::uint8_t>(c.red()),
                    static_cast<std::uint8_t>(c.green()),
@@ -252,13 +253,13 @@ bool EmfPaintEngine::end() {
   return written;
 }
 
-void EmfPaintEngine::updateState(const QPaintEngineState& state) {
-  const DirtyFlags flags = state.state();
-  if (flags & DirtyPen) pen_ = state.pen();
-  if (flags & DirtyBrush) brush_ = state.brush();
-  if (flags & DirtyTransform) transform_ = state.transform();
-  if (flags & DirtyOpacity) opacity_ = state.opacity();
-  if (flags & DirtyHints) hints_ = state.renderHints();
+void EmfPaintEngine::updateState(const QPaintEngineState& changed) {
+  const DirtyFlags flags = changed.state();
+  if (flags & DirtyPen) pen_ = changed.pen();
+  if (flags & DirtyBrush) brush_ = changed.brush();
+  if (flags & DirtyTransform) transform_ = changed.transform();
+  if (flags & DirtyOpacity) opacity_ = changed.opacity();
+  if (flags & DirtyHints) hints_ = changed.renderHints();
 }
 
 bool EmfPaintEngine::Translucent(const QColor& c) const {
@@ -266,7 +267,7 @@ bool EmfPaintEngine::Translucent(const QColor& c) const {
 }
 
 std::uint32_t EmfPaintEngine::Blend(const QColor& c) const {
-  const double a = c.alphaF() * opacity_;
+  const double a = static_cast<double>(c.alphaF()) * opacity_;
   auto mix = [a](int v) {
     return static_cast<std::uint8_t>(std::lround(v * a + 255 * (1 - a)));
   };

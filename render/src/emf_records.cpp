@@ -74,10 +74,10 @@ void RecordWriter::PlusRecord(std::uint16_t type, std::uint16_t flags,
                               const std::vector<std::uint8_t>& data) {
   const std::uint32_t padded =
       (static_cast<std::uint32_t>(data.size()) + 3) / 4 * 4;
-  plus_.push_back(type & 0xFF);
-  plus_.push_back(type >> 8);
-  plus_.push_back(flags & 0xFF);
-  plus_.push_back(flags >> 8);
+  plus_.push_back(static_cast<std::uint8_t>(type & 0xFF));
+  plus_.push_back(static_cast<std::uint8_t>(type >> 8));
+  plus_.push_back(static_cast<std::uint8_t>(flags & 0xFF));
+  plus_.push_back(static_cast<std::uint8_t>(flags >> 8));
   Put32(plus_, 12 + padded);
   Put32(plus_, padded);
   plus_.insert(plus_.end(), data.begin(), data.end());
@@ -248,12 +248,14 @@ void RecordWriter::StretchPng(int x, int y, int dest_width, int dest_height,
 }
 
 void RecordWriter::U32(std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) body_.push_back((v >> (8 * i)) & 0xFF);
+  for (int i = 0; i < 4; ++i) {
+    body_.push_back(static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF));
+  }
 }
 
 void RecordWriter::U16(std::uint16_t v) {
-  body_.push_back(v & 0xFF);
-  body_.push_back(v >> 8);
+  body_.push_back(static_cast<std::uint8_t>(v & 0xFF));
+  body_.push_back(static_cast<std::uint8_t>(v >> 8));
 }
 
 void RecordWriter::F32(float v) {

@@ -274,7 +274,8 @@ void DrawThetaCurveLabels(QPainter& painter, const Scene& scene) {
     for (const auto& piece : curve.pieces) {
       if (piece.size() < 2) continue;
       for (const RfPhiPoint& p : piece) {
-        if (p.ratio <= scene.axis.maximum && (!top || p.ratio > top->ratio)) {
+        if (static_cast<double>(p.ratio) <= scene.axis.maximum &&
+            (!top || p.ratio > top->ratio)) {
           top = &p;
         }
       }

@@ -241,7 +241,7 @@ void FigureDialog::onExport() {
   if (!folder_.isEmpty()) dialog.setDirectory(folder_);
   connect(&dialog, &QFileDialog::filterSelected, &dialog,
           [&dialog](const QString& filter) {
-            const int star = filter.indexOf("*.");
+            const qsizetype star = filter.indexOf("*.");
             dialog.setDefaultSuffix(star < 0 ? QString()
                                              : filter.mid(star + 2).chopped(1));
           });

@@ -341,7 +341,7 @@ void MainWindow::BuildDialogs() {
   // A name typed without an extension gets that of the selected type.
   connect(save_dialog_, &QFileDialog::filterSelected, this,
           [this](const QString& filter) {
-            const int star = filter.indexOf("*.");
+            const qsizetype star = filter.indexOf("*.");
             save_dialog_->setDefaultSuffix(
                 star < 0 ? QString() : filter.mid(star + 2).chopped(1));
           });
@@ -529,12 +529,13 @@ void MainWindow::dropEvent(QDropEvent* event) {
 QString MainWindow::AskSaveName(QFileDialog* dialog, const QString& suffix) {
   // Offered: the source's name with `suffix`, in the folder last chosen in
   // this dialog (that exists), at first the source's folder.
-  const QFileInfo data(source_.path.isEmpty() ? open_file_name_ : source_.path);
+  const QFileInfo source(source_.path.isEmpty() ? open_file_name_
+                                                : source_.path);
   const QString folder = dialog->property("lastFolder").toString();
   dialog->setDirectory(folder.isEmpty() || !QFileInfo(folder).isDir()
-                           ? data.absolutePath()
+                           ? source.absolutePath()
                            : folder);
-  dialog->selectFile(data.completeBaseName() + suffix);
+  dialog->selectFile(source.completeBaseName() + suffix);
   if (dialog->exec() != QDialog::Accepted ||
       dialog->selectedFiles().isEmpty()) {
     return QString();

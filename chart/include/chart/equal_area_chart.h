@@ -132,7 +132,7 @@ class EqualAreaChart {
                               const AnalysisState& state,
                               AnalysisResult result) const;
   // The chart as the window creates it: three circles (R = 2, 3, 4), the
-  // data series empty, the highlight series hidden (transparency 0).
+  // data series empty, the highlight series hidden.
   void StartUp();
   // No data: the data series emptied, the start-up circles and scale.
   void ShowStartUp();

@@ -69,10 +69,6 @@ class PolarSeries {
 
   bool Active() const { return active_; }
   void SetActive(bool on);
-  // The area transparency: it applies to filled areas only, and no series
-  // fills one, so it changes nothing that is drawn.
-  int Transparency() const { return area_transparency_; }
-  void SetTransparency(int percent) { area_transparency_ = percent; }
 
   // Changes with every change of points or style (not of Active), so that
   // a painter can cache what it drew. Revisions are never reused, not even
@@ -85,7 +81,6 @@ class PolarSeries {
   mutable std::vector<PolarPoint> points_;
   mutable bool sorted_ = true;
   bool active_ = true;
-  int area_transparency_ = 0;
   static std::uint64_t NextRevision();
   std::uint64_t revision_ = NextRevision();
 };

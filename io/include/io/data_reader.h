@@ -29,12 +29,11 @@ inline constexpr int kEndOfFileByte = 26;
 inline constexpr std::size_t kReadBlockBytes = std::size_t{1} << 16;
 
 // Told, after each block of at most 64 KiB is read (a file and a buffer give
-// full blocks but the last), how many bytes of the source have been read,
-// the size of the source (0 when unknown) and the pass, which is always 1:
-// the source is read once. Returning false stops the read. It is called on
-// the thread that reads.
-using ReadProgress = std::function<bool(std::uint64_t bytes_done,
-                                        std::uint64_t bytes_total, int pass)>;
+// full blocks but the last), how many bytes of the source have been read and
+// the size of the source (0 when unknown). Returning false stops the read.
+// It is called on the thread that reads.
+using ReadProgress =
+    std::function<bool(std::uint64_t bytes_done, std::uint64_t bytes_total)>;
 
 class DataReader {
  public:
@@ -122,12 +121,10 @@ class DataReader {
   void WatchStamp(const std::optional<SourceStamp>& stamp) { stamp_ = stamp; }
 
   // Calls `progress` (which must outlive the reading; null or empty: none)
-  // after each block read, with `total` and `pass` as its last arguments.
-  void SetProgress(const ReadProgress* progress, std::uint64_t total,
-                   int pass) {
+  // after each block read, with `total` as its last argument.
+  void SetProgress(const ReadProgress* progress, std::uint64_t total) {
     progress_ = progress != nullptr && *progress ? progress : nullptr;
     total_ = total;
-    pass_ = pass;
   }
 
  private:
@@ -160,7 +157,6 @@ class DataReader {
   std::optional<SourceStamp> stamp_;
   const ReadProgress* progress_ = nullptr;
   std::uint64_t total_ = 0;
-  int pass_ = 0;
 };
 
 }  // namespace orvane

@@ -136,7 +136,8 @@ Status CheckLayout(const TableLayout& layout);
 
 // Reads the data of `source` with `layout` into `data`, checked as a data
 // file's data are. A refusal leaves `data` empty. `progress` works as it
-// does for ReadDataFile.
+// does for ReadDataFile, the two passes told as one read of the source: the
+// counting pass up to half its size, the filling pass the rest.
 Status ImportTable(ByteSource& source, const TableLayout& layout,
                    LoadedData& data, const ReadProgress& progress = {});
 

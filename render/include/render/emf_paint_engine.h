@@ -64,7 +64,7 @@ class EmfPaintEngine : public QPaintEngine {
 
   bool begin(QPaintDevice* device) override;
   bool end() override;
-  void updateState(const QPaintEngineState& state) override;
+  void updateState(const QPaintEngineState& changed) override;
   void drawPath(const QPainterPath& path) override;
   void drawPolygon(const QPointF* points, int count,
                    PolygonDrawMode mode) override;
