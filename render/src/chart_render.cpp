@@ -182,33 +182,17 @@ std::vector<IsoRatioLabel> IsoRatioLabels(const EqualAreaChart& chart,
 }
 
 std::vector<QPoint> ConvexHull(std::vector<QPoint> points) {
+  std::vector<PlotPosition> exact;
+  exact.reserve(points.size());
+  for (const QPoint& p : points) exact.push_back({1.0 * p.x(), 1.0 * p.y()});
+  std::vector<QPoint> hull;
+  for (const PlotPosition& p : ExactConvexHull(std::move(exact))) {
+    hull.emplace_back(static_cast<int>(p.x), static_cast<int>(p.y));
+  }
+  // Start from the lowest (largest y), leftmost corner.
   auto less = [](QPoint a, QPoint b) {
     return a.y() > b.y() || (a.y() == b.y() && a.x() < b.x());
   };
-  std::sort(points.begin(), points.end(), [](QPoint a, QPoint b) {
-    return a.x() < b.x() || (a.x() == b.x() && a.y() < b.y());
-  });
-  points.erase(std::unique(points.begin(), points.end()), points.end());
-  if (points.size() < 3) return points;
-  // Andrew's monotone chain, in y-down pixels: the turn is measured with y
-  // pointing up, so that the corners go counter-clockwise on the screen.
-  auto cross = [](QPoint o, QPoint a, QPoint b) {
-    const long long ax = a.x() - o.x(), ay = o.y() - a.y();
-    const long long bx = b.x() - o.x(), by = o.y() - b.y();
-    return ax * by - ay * bx;
-  };
-  std::vector<QPoint> hull(2 * points.size());
-  std::size_t k = 0;
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    while (k >= 2 && cross(hull[k - 2], hull[k - 1], points[i]) <= 0) --k;
-    hull[k++] = points[i];
-  }
-  for (std::size_t i = points.size() - 1, t = k + 1; i > 0; --i) {
-    while (k >= t && cross(hull[k - 2], hull[k - 1], points[i - 1]) <= 0) --k;
-    hull[k++] = points[i - 1];
-  }
-  hull.resize(k - 1);
-  // Start from the lowest (largest y), leftmost corner.
   std::rotate(hull.begin(), std::min_element(hull.begin(), hull.end(), less),
               hull.end());
   return hull;
@@ -247,11 +231,6 @@ struct Frame {
 
 bool IsRaster(const QPainter& painter) {
   return IsRasterPainter(painter);
-}
-
-// The centre of the point's pixel.
-QPointF PixelCentre(Pixel p) {
-  return QPointF(p.x + 0.5, p.y + 0.5);
 }
 
 // The centre of the point's place, unrounded: a figure drawn at a larger
@@ -362,43 +341,30 @@ bool DrawMarkers(QPainter& painter, const PolarSeries& s,
       scale);
 }
 
-// The outline of the region the cloud's points cover.
+// The outline of the region the cloud's points cover: through the exact
+// places in a vector picture, through the centres of the points' pixels on
+// a raster.
 void DrawCloudOutline(QPainter& painter, const PolarSeries& s,
                       const SeriesStyle& style, const Frame& frame) {
-  const ChartLayout& layout = frame.layout;
-  const double maximum = frame.maximum;
+  std::vector<PlotPosition> hull;
   if (!IsRaster(painter)) {
     std::vector<PlotPosition> points;
     points.reserve(s.Count());
     for (const PolarPoint& p : s.Points()) {
       points.push_back(frame.mapping.Exact(p.angle, p.value));
     }
-    const std::vector<PlotPosition> hull = ExactConvexHull(std::move(points));
-    if (hull.empty()) return;
-    QPen pen(ToQColor(style.line_color), style.line_width);
-    pen.setJoinStyle(Qt::RoundJoin);
-    pen.setCapStyle(Qt::RoundCap);
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
-    if (hull.size() == 1) {
-      painter.drawPoint(ToQPointF(hull.front()));
-    } else {
-      QPolygonF polygon;
-      for (const PlotPosition& p : hull) polygon.append(ToQPointF(p));
-      painter.drawPolygon(polygon);
+    hull = ExactConvexHull(std::move(points));
+  } else {
+    std::vector<QPoint> points;
+    points.reserve(s.Count());
+    for (const PolarPoint& p : s.Points()) {
+      const Pixel px = frame.mapping.Snapped(p.angle, p.value);
+      points.emplace_back(px.x, px.y);
     }
-    painter.restore();
-    return;
+    for (const QPoint& p : ConvexHull(std::move(points))) {
+      hull.push_back({p.x() + 0.5, p.y() + 0.5});
+    }
   }
-  std::vector<QPoint> points;
-  points.reserve(s.Count());
-  for (const PolarPoint& p : s.Points()) {
-    const Pixel px = PlacePoint(layout, maximum, p.angle, p.value);
-    points.emplace_back(px.x, px.y);
-  }
-  const std::vector<QPoint> hull = ConvexHull(std::move(points));
   if (hull.empty()) return;
   QPen pen(ToQColor(style.line_color), style.line_width);
   pen.setJoinStyle(Qt::RoundJoin);
@@ -408,7 +374,7 @@ void DrawCloudOutline(QPainter& painter, const PolarSeries& s,
   painter.setPen(pen);
   painter.setBrush(Qt::NoBrush);
   QPolygonF polygon;
-  for (const QPoint& p : hull) polygon.append(PixelCentre({p.x(), p.y()}));
+  for (const PlotPosition& p : hull) polygon.append(ToQPointF(p));
   if (hull.size() == 1) {
     painter.drawPoint(polygon.front());
   } else {
