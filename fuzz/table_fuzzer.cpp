@@ -13,7 +13,7 @@
 #include <string_view>
 #include <utility>
 
-#include "../tests/piece_source.h"
+#include "support/piece_source.h"
 #include "fuzz_checks.h"
 #include "io/byte_source.h"
 #include "io/open_pipeline.h"
