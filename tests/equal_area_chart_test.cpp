@@ -456,12 +456,13 @@ TEST(Layout, DiscCentredInThePlottingArea) {
     EXPECT_GT(legend.entries[i].check_box.top,
               legend.entries[i - 1].check_box.top);
   }
-  const ChartLayout l = LayOutChart(640, 362, legend);
+  constexpr int kGridColumn = 221;  // the window's data grid
+  const ChartLayout l = LayOutChart(640, 362, legend, kGridColumn);
   EXPECT_EQ(l.cx, l.plot.left + l.plot.width / 2);
   EXPECT_EQ(l.cy, l.plot.top + l.plot.height / 2);
   EXPECT_EQ(l.radius, std::min(l.plot.width, l.plot.height) / 2);
   // The disc stays clear of the legend column.
-  EXPECT_LE(l.cx + l.radius, 640 - kGridWidth);
+  EXPECT_LE(l.cx + l.radius, 640 - kGridColumn);
   EXPECT_GT(l.radius, 150);
 }
 

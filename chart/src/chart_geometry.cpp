@@ -40,17 +40,18 @@ LegendLayout LayOutLegend(int chart_width, const std::vector<int>& title_widths,
 }
 
 ChartLayout LayOutChart(int width, int height, const LegendLayout& legend,
-                        bool grid_column, int footer) {
+                        int grid_column_width, int footer) {
   ChartLayout l;
   l.width = width;
   l.height = height;
   const int legend_column = legend.box.width + kLegendShadow + 2 * kChartMargin;
-  const int column =
-      grid_column ? std::max(kGridWidth, legend_column) : legend_column;
+  const int column = grid_column_width > 0
+                         ? std::max(grid_column_width, legend_column)
+                         : legend_column;
   const int plot_height = std::max(0, height - footer - 2 * kChartMargin);
   l.plot = {kChartMargin, kChartMargin,
             std::max(0, width - column - 2 * kChartMargin), plot_height};
-  if (!grid_column) {
+  if (grid_column_width <= 0) {
     const int legend_bottom =
         legend.box.height > 0
             ? legend.box.top + legend.box.height + kLegendShadow

@@ -110,7 +110,7 @@ ChartLayout LayOutChart(const EqualAreaChart& chart, QSize size,
   const QSize logical = LogicalSize(size, ValidScale(options.scale));
   return LayOutChart(logical.width(), logical.height(),
                      MeasureLegend(chart, logical.width(), options).layout,
-                     options.grid_column,
+                     options.grid_column ? kDataGridWidth : 0,
                      FooterHeight(options, logical.width()));
 }
 
@@ -735,11 +735,11 @@ bool Render(QPainter& painter, const EqualAreaChart& chart, QSize device_size,
   painter.fillRect(QRect(QPoint(0, 0), size), ToQColor(0xFFFFFF));
 
   const LegendView legend = MeasureLegend(chart, size.width(), options);
-  const Frame frame{
-      chart,
-      LayOutChart(size.width(), size.height(), legend.layout,
-                  options.grid_column, FooterHeight(options, size.width())),
-      chart.RadialMaximum(), options, scale};
+  const Frame frame{chart,
+                    LayOutChart(size.width(), size.height(), legend.layout,
+                                options.grid_column ? kDataGridWidth : 0,
+                                FooterHeight(options, size.width())),
+                    chart.RadialMaximum(), options, scale};
   const ChartLayout& layout = frame.layout;
   const double maximum = frame.maximum;
   painter.setClipRect(QRect(QPoint(0, 0), size));

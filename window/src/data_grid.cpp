@@ -262,7 +262,7 @@ void DataGrid::FitRowNumbers() {
 }
 
 void DataGrid::UpdateFittedWidth() {
-  int width = kGridWidth + row_numbers_width_ - kGridColumnWidth;
+  int width = kDataGridWidth + row_numbers_width_ - kGridColumnWidth;
   for (int w : column_widths_) width += w - kGridColumnWidth;
   if (width == fitted_width_) return;
   fitted_width_ = width;

@@ -29,9 +29,6 @@ inline constexpr int kDesignChartHeight = 362;
 
 // Pixel metrics of the chart.
 inline constexpr int kChartMargin = 4;  // around the plot area and legend
-// The width of the data grid, which lies over the chart's right-hand side
-// below the legend: the disc keeps clear of this column.
-inline constexpr int kGridWidth = 221;
 inline constexpr int kLegendTop = 3;
 inline constexpr int kLegendPadding = 4;
 inline constexpr int kLegendSpacing = 2;  // between entries
@@ -75,12 +72,14 @@ struct ChartLayout {
 };
 
 // The disc is a true circle centred in the plotting area. On the screen
-// (`grid_column`) the plotting area keeps clear of the data grid's column.
+// the plotting area keeps clear of a column of `grid_column_width` pixels at
+// the right, where the window's data grid lies over the chart below the
+// legend.
 // A saved picture has no grid: its plotting area is the chart left of the
 // legend, or below it where that gives the larger disc (a narrow picture).
 // `footer` pixels at the bottom are kept for a caption line.
 ChartLayout LayOutChart(int width, int height, const LegendLayout& legend,
-                        bool grid_column = true, int footer = 0);
+                        int grid_column_width = 0, int footer = 0);
 
 // The pixel of the point (angle in degrees, value) for the radial scale
 // 0 .. maximum: r = value / maximum x D, x = cx + round(r cos angle),

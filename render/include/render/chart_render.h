@@ -44,6 +44,11 @@ enum class ChartPalette {
   kColourBlind,  // the Okabe-Ito colours, told apart with any colour vision
 };
 
+// The width of the window's data grid, which lies over the screen's chart
+// at its right-hand side below the legend: the screen's disc keeps clear of
+// this column.
+inline constexpr int kDataGridWidth = 221;
+
 // How RenderChart draws: the default is the screen's chart.
 struct ChartRenderOptions {
   // Pixels of the drawing per screen pixel: markers, lines and text grow

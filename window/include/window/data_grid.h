@@ -14,6 +14,7 @@
 
 #include "chart/chart_geometry.h"
 #include "core/hyperbolic.h"
+#include "render/chart_render.h"
 
 namespace orvane {
 
@@ -63,12 +64,12 @@ class DataGridModel : public QAbstractTableModel {
 // the right edge, its top at H div 5 but at least 112, down to the bottom;
 // `row_count` rows of 20 pixels fit in it; hidden when no row fits.
 struct GridPlacement {
-  int left = 0, top = 0, width = kGridWidth, height = 0;
+  int left = 0, top = 0, width = kDataGridWidth, height = 0;
   int row_count = 0;
   bool visible = false;
 };
 GridPlacement PlaceGrid(int chart_width, int chart_height,
-                        int grid_width = kGridWidth);
+                        int grid_width = kDataGridWidth);
 
 class DataGrid : public QTableView {
   Q_OBJECT
@@ -114,7 +115,7 @@ class DataGrid : public QTableView {
   DataGridModel model_;
   std::array<int, kGridColumns - 1> column_widths_;
   int row_numbers_width_ = kGridColumnWidth;
-  int fitted_width_ = kGridWidth;
+  int fitted_width_ = kDataGridWidth;
 };
 
 }  // namespace orvane
