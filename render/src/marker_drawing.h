@@ -86,9 +86,14 @@ bool DrawMarkersWith(QPainter& painter, const SeriesStyle& style,
     painter.restore();
     return true;
   }
+  // A vector picture: each marker's regions at the centre of its pixel.
+  std::vector<PlotPosition> at;
+  at.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
-    FillMarker(painter, shape, style, place(i));
+    const Pixel px = place(i);
+    at.push_back({px.x + 0.5, px.y + 0.5});
   }
+  DrawMarkerShapesAt(painter, style, at);
   return true;
 }
 

@@ -207,16 +207,7 @@ bool FillMarker(QPainter& painter, const MarkerShape& shape,
     painter.restore();
     return true;
   }
-  painter.save();
-  painter.translate(p.x + 0.5, p.y + 0.5);
-  if (!shape.fill.isEmpty()) {
-    painter.fillPath(shape.fill, ToQColor(*style.fill, style.transparency));
-  }
-  if (!shape.outline.isEmpty()) {
-    painter.fillPath(shape.outline,
-                     ToQColor(*style.outline, style.transparency));
-  }
-  painter.restore();
+  DrawMarkerShapesAt(painter, style, {{p.x + 0.5, p.y + 0.5}});
   return true;
 }
 
