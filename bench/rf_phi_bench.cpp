@@ -14,7 +14,7 @@
 #include "core/strain.h"
 #include "core/theta_curves.h"
 #include "render/picture_export.h"
-#include "render/rf_phi_render.h"
+#include "render/plot_render.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ void BM_RfPhiFirstPaint(benchmark::State& state) {
   for (auto _ : state) {
     orvane::PlotRenderCache cache;
     QPainter painter(&target);
-    orvane::RenderRfPhiPlot(painter, plot, kSize, &cache);
+    orvane::RenderPlot(painter, orvane::ModelOf(plot, kSize, {}), &cache);
   }
 }
 BENCHMARK(BM_RfPhiFirstPaint)
@@ -69,11 +69,11 @@ void BM_RfPhiRepaint(benchmark::State& state) {
   orvane::PlotRenderCache cache;
   {
     QPainter painter(&target);
-    orvane::RenderRfPhiPlot(painter, plot, kSize, &cache);
+    orvane::RenderPlot(painter, orvane::ModelOf(plot, kSize, {}), &cache);
   }
   for (auto _ : state) {
     QPainter painter(&target);
-    orvane::RenderRfPhiPlot(painter, plot, kSize, &cache);
+    orvane::RenderPlot(painter, orvane::ModelOf(plot, kSize, {}), &cache);
   }
 }
 BENCHMARK(BM_RfPhiRepaint)
@@ -100,7 +100,7 @@ void BM_RfPhiSvg(benchmark::State& state) {
     QBuffer out;
     out.open(QIODevice::WriteOnly);
     benchmark::DoNotOptimize(orvane::WriteChartPicture(
-        orvane::RfPhiPicture(plot), kSize, orvane::PictureFormat::kSvg, out,
+        orvane::ModelPicture(plot), kSize, orvane::PictureFormat::kSvg, out,
         orvane::PictureOptions()));
   }
 }

@@ -485,12 +485,12 @@ TEST(FigureCaption, NumbersAndLimitsOfTheAnalysis) {
   };
   // A narrow figure breaks the caption between its parts, each line
   // within the chart.
-  const QStringList lines = CaptionLines(caption, 321);
+  const QStringList lines = CaptionLines(caption.toStdString(), 321);
   ASSERT_EQ(lines.size(), 2);
   EXPECT_EQ(lines.join("   "), caption);
   EXPECT_TRUE(lines[1].startsWith("phi_s = "));
-  EXPECT_EQ(CaptionLines(caption, 640), QStringList{caption});
-  EXPECT_TRUE(CaptionLines({}, 640).isEmpty());
+  EXPECT_EQ(CaptionLines(caption.toStdString(), 640), QStringList{caption});
+  EXPECT_TRUE(CaptionLines(std::string(), 640).isEmpty());
   EXPECT_EQ(dark_rows(without, 288 - 14), 0);
   EXPECT_GT(dark_rows(with, 288 - 14), 50);
   const ChartRenderOptions o =

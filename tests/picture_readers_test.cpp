@@ -13,10 +13,11 @@
 #include <string>
 
 #include "chart/chart_geometry.h"
+#include "chart/rf_phi_plot.h"
 #include "core/analysis.h"
 #include "render/chart_render.h"
 #include "render/picture_export.h"
-#include "render/rf_phi_render.h"
+#include "render/plot_render.h"
 #include "support/analysed_chart.h"
 #include "support/image_compare.h"
 
@@ -304,17 +305,21 @@ TEST(PictureReaders, RfPhiPlotAxesAndLabelsAsTheScreenShows) {
   const AnalysisResult result = RunAnalysis(s);
   RfPhiPlot plot;
   plot.ShowAnalysis(s, result);
-  const RfPhiPicture picture(plot);
+  const ModelPicture picture(plot);
   const QImage ours = picture.Image(kDesignSize, PictureOptions());
-  const RfPhiLayout l = LayOutRfPhiPlot(plot, kDesignSize, PictureOptions());
+  const RfPhiLayout l = LayOutRfPhiPlot(
+      plot, {kDesignSize.width(), kDesignSize.height(), PictureOptions()},
+      QtTextMeasure());
   const QFontMetrics fm(LegendFont());
   // The boxes where text is drawn: the titles and the tick labels.
   std::vector<QRect> text;
-  const int title = fm.horizontalAdvance(PhiAxisTitle());
+  const int title =
+      fm.horizontalAdvance(QString::fromStdString(PhiAxisTitle()));
   text.emplace_back(l.phi_title_x - title / 2,
                     l.phi_title_baseline - fm.ascent(), title, fm.ascent());
   text.emplace_back(l.rf_title_x, l.rf_title_baseline - fm.ascent(),
-                    fm.horizontalAdvance(RfAxisTitle()), fm.ascent());
+                    fm.horizontalAdvance(QString::fromStdString(RfAxisTitle())),
+                    fm.ascent());
   for (const double phi : {-90.0, -30.0, 30.0, 90.0}) {
     const int x = static_cast<int>(std::lround(PhiToX(l, phi)));
     text.emplace_back(x - 8, l.plot.top + l.plot.height + kTickLength + 2, 17,

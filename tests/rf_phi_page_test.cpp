@@ -11,8 +11,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "chart/rf_phi_plot.h"
 #include "render/chart_render.h"
-#include "render/rf_phi_render.h"
+#include "render/plot_render.h"
 #include "support/modal_script.h"
 #include "support/window_fixture.h"
 #include "window/chart_widget.h"
@@ -106,8 +107,8 @@ TEST_F(RfPhiPageTest, ControlsChangeThePlot) {
 TEST_F(RfPhiPageTest, LegendCheckBoxesToggleAndFollowTheControls) {
   ShowTab();
   RfPhiPlotWidget* w = PlotWidget();
-  const RfPhiLegendView legend = MeasureRfPhiLegend(w->Plot(), w->width());
-  ASSERT_EQ(legend.entries.size(), 4u);
+  const LegendLayer legend = *ModelOf(w->Plot(), w->size(), {}).Legend();
+  ASSERT_EQ(legend.items.size(), 4u);
   auto click = [&](std::size_t i) {
     const PixelRect& box = legend.layout.entries[i].check_box;
     QTest::mouseClick(
@@ -158,7 +159,7 @@ TEST_F(RfPhiPageTest, SaveChartSavesThePlotOfTheTabShown) {
   const QImage saved = QImage(rf).convertToFormat(QImage::Format_RGB32);
   EXPECT_EQ(saved.size(), PlotWidget()->size());
   EXPECT_EQ(saved,
-            RfPhiPicture(Plot()).Image(PlotWidget()->size(), PictureOptions()));
+            ModelPicture(Plot()).Image(PlotWidget()->size(), PictureOptions()));
   // Export Figure draws the same plot.
   const QString figure = dir_.filePath("figure.svg");
   {

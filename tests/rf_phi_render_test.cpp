@@ -1,6 +1,7 @@
 // The Rf/phi plot as drawn: its frame, axes, markers and curves at the
 // places the plot model gives, and the same plot in every picture format.
-#include "render/rf_phi_render.h"
+#include "chart/rf_phi_plot.h"
+#include "render/plot_render.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +37,7 @@ const std::vector<testing_support::Ellipse> kData = {
 
 QImage Draw(const RfPhiPlot& plot, QSize size = kSize,
             const ChartRenderOptions& options = PictureOptions()) {
-  return RfPhiPicture(plot).Image(size, options);
+  return ModelPicture(plot).Image(size, options);
 }
 
 bool Dark(QRgb c) {
@@ -58,7 +59,8 @@ bool InkIn(const QImage& image, const QRect& r) {
 TEST(RfPhiRender, FrameAxesAndTitlesWhereTheLayoutPutsThem) {
   const RfPhiPlot plot = AnalysedPlot(kData);
   const QImage image = Draw(plot);
-  const RfPhiLayout l = LayOutRfPhiPlot(plot, kSize, PictureOptions());
+  const RfPhiLayout l = LayOutRfPhiPlot(
+      plot, {kSize.width(), kSize.height(), PictureOptions()}, QtTextMeasure());
   const PixelRect& f = l.plot;
   ASSERT_GT(f.width, 300);
   // The frame: black at the middle of each side.
@@ -84,19 +86,21 @@ TEST(RfPhiRender, FrameAxesAndTitlesWhereTheLayoutPutsThem) {
   // Both axis titles: the phi title centred under the labels, "Rf" at the
   // left.
   const QFontMetrics fm(LegendFont());
-  const int title_width = fm.horizontalAdvance(PhiAxisTitle());
+  const int title_width =
+      fm.horizontalAdvance(QString::fromStdString(PhiAxisTitle()));
   EXPECT_TRUE(InkIn(image, QRect(l.phi_title_x - title_width / 2,
                                  l.phi_title_baseline - fm.ascent(),
                                  title_width, fm.ascent())));
   EXPECT_FALSE(
       InkIn(image, QRect(l.phi_title_x + title_width / 2 + 2,
                          l.phi_title_baseline - fm.ascent(), 20, fm.ascent())));
-  EXPECT_TRUE(
-      InkIn(image, QRect(l.rf_title_x, l.rf_title_baseline - fm.ascent(),
-                         fm.horizontalAdvance(RfAxisTitle()), fm.ascent())));
+  EXPECT_TRUE(InkIn(
+      image, QRect(l.rf_title_x, l.rf_title_baseline - fm.ascent(),
+                   fm.horizontalAdvance(QString::fromStdString(RfAxisTitle())),
+                   fm.ascent())));
   // The legend at the top right, in the tooltip colour.
-  const RfPhiLegendView legend = MeasureRfPhiLegend(plot, kSize.width());
-  ASSERT_EQ(legend.entries.size(), 4u);
+  const LegendLayer legend = *ModelOf(plot, kSize, {}).Legend();
+  ASSERT_EQ(legend.items.size(), 4u);
   EXPECT_EQ(image.pixel(legend.layout.box.left + 2, legend.layout.box.top + 2),
             qRgb(0xFF, 0xFF, 0xE1));
   EXPECT_GT(legend.layout.box.left, f.left + f.width);
@@ -109,7 +113,9 @@ TEST(RfPhiRender, MarkersAndCurvesLieAtTheirShapes) {
   for (const RfScale scale : {RfScale::kLogarithmic, RfScale::kLinear}) {
     plot.SetScale(scale);
     const QImage image = Draw(plot);
-    const RfPhiLayout l = LayOutRfPhiPlot(plot, kSize, PictureOptions());
+    const RfPhiLayout l =
+        LayOutRfPhiPlot(plot, {kSize.width(), kSize.height(), PictureOptions()},
+                        QtTextMeasure());
     const RfAxis axis = plot.Axis();
     // A hollow square's outline 3 pixels left of each measured shape.
     for (const RfPhiPoint& p : plot.measured.Points()) {
@@ -128,7 +134,8 @@ TEST(RfPhiRender, MarkersAndCurvesLieAtTheirShapes) {
   plot.measured.SetActive(false);
   plot.optimal.SetActive(false);
   const QImage image = Draw(plot);
-  const RfPhiLayout l = LayOutRfPhiPlot(plot, kSize, PictureOptions());
+  const RfPhiLayout l = LayOutRfPhiPlot(
+      plot, {kSize.width(), kSize.height(), PictureOptions()}, QtTextMeasure());
   const RfAxis axis = plot.Axis();
   const ThetaCurve& curve = plot.ThetaCurves().at(3);  // Ri = 3
   int grey = 0, tried = 0;
@@ -150,22 +157,30 @@ TEST(RfPhiRender, FigureLegendListsWhatIsDrawn) {
   ChartRenderOptions figure = PictureOptions();
   figure.figure_style = true;
   plot.SetShowRetrodeformed(false);
-  RfPhiLegendView legend = MeasureRfPhiLegend(plot, 640, figure);
-  EXPECT_EQ(legend.entries, (std::vector<RfPhiEntry>{
-                                RfPhiEntry::kMeasured, RfPhiEntry::kOptimal,
-                                RfPhiEntry::kThetaCurves}));
+  auto legend = [&plot](const ChartRenderOptions& options) {
+    return *ModelOf(plot, kSize, options).Legend();
+  };
+  std::vector<int> ids;
+  for (const LegendItem& item : legend(figure).items) ids.push_back(item.id);
+  EXPECT_EQ(ids,
+            (std::vector<int>{static_cast<int>(RfPhiEntry::kMeasured),
+                              static_cast<int>(RfPhiEntry::kOptimal),
+                              static_cast<int>(RfPhiEntry::kThetaCurves)}));
   plot.SetThetaCurveRatios({});
-  legend = MeasureRfPhiLegend(plot, 640, figure);
-  EXPECT_EQ(legend.entries.size(), 2u);
+  EXPECT_EQ(legend(figure).items.size(), 2u);
   // The screen lists all four with their check boxes.
-  legend = MeasureRfPhiLegend(plot, 640);
-  ASSERT_EQ(legend.entries.size(), 4u);
-  EXPECT_FALSE(legend.items[0].checked);
-  const LegendEntryLayout& row = legend.layout.entries[0];
-  EXPECT_EQ(RfPhiLegendEntryAt(plot, kSize, row.check_box.left + 2,
-                               row.check_box.top + 2),
-            RfPhiEntry::kRetrodeformed);
-  EXPECT_EQ(RfPhiLegendEntryAt(plot, kSize, 5, 5), std::nullopt);
+  const LegendLayer screen = legend({});
+  ASSERT_EQ(screen.items.size(), 4u);
+  EXPECT_FALSE(screen.items[0].checked);
+  const LegendEntryLayout& row = screen.layout.entries[0];
+  ModelScreen on_screen(plot);
+  EXPECT_EQ(on_screen.LegendEntryAt(kSize, row.check_box.left + 2,
+                                    row.check_box.top + 2),
+            0);
+  EXPECT_EQ(on_screen.LegendEntryAt(kSize, 5, 5), -1);
+  // A click on the entry shows the pre-strain markers.
+  on_screen.ToggleLegendEntry(kSize, 0);
+  EXPECT_TRUE(plot.retrodeformed.Active());
 }
 
 // The density of the data in greys under the markers and over the white
@@ -198,7 +213,8 @@ TEST(RfPhiRender, DensityContoursUnderTheMarkers) {
 TEST(RfPhiRender, EmptyPlotStillHasItsAxes) {
   const RfPhiPlot plot;
   const QImage image = Draw(plot);
-  const RfPhiLayout l = LayOutRfPhiPlot(plot, kSize, PictureOptions());
+  const RfPhiLayout l = LayOutRfPhiPlot(
+      plot, {kSize.width(), kSize.height(), PictureOptions()}, QtTextMeasure());
   EXPECT_EQ(image.pixel(l.plot.left, l.plot.top + 10), qRgb(0, 0, 0));
   EXPECT_EQ(plot.Axis().maximum, 2);
 }
@@ -215,7 +231,7 @@ TEST(RfPhiRender, LargeSeriesOnTheScreenAsOneCachedLayer) {
   for (int round = 0; round < 2; ++round) {
     cached.fill(Qt::white);
     QPainter painter(&cached);
-    RenderRfPhiPlot(painter, plot, kSize, &cache);
+    RenderPlot(painter, ModelOf(plot, kSize, {}), &cache);
   }
   EXPECT_EQ(cache.RebuiltLayers(), 2);  // pre- and post-strain, once each
   // Without a cache the layers are drawn afresh to the same picture.
@@ -223,14 +239,14 @@ TEST(RfPhiRender, LargeSeriesOnTheScreenAsOneCachedLayer) {
   fresh.fill(Qt::white);
   {
     QPainter painter(&fresh);
-    RenderRfPhiPlot(painter, plot, kSize);
+    RenderPlot(painter, ModelOf(plot, kSize, {}));
   }
   EXPECT_EQ(testing_support::DifferingPixels(cached, fresh, 0), 0);
 }
 
 TEST(RfPhiPictures, EveryFormatDrawsThePlot) {
   const RfPhiPlot plot = AnalysedPlot(kData);
-  const RfPhiPicture picture(plot);
+  const ModelPicture picture(plot);
   const QImage ours = Draw(plot);
   QTemporaryDir dir;
   for (const char* ext : {"png", "bmp", "svg", "pdf", "emf"}) {
@@ -278,14 +294,14 @@ TEST(RfPhiPictures, ManyMarkersGoIntoVectorPicturesAsImages) {
   plot.SetShowRetrodeformed(false);
   QBuffer svg;
   svg.open(QIODevice::WriteOnly);
-  ASSERT_TRUE(WriteChartPicture(RfPhiPicture(plot), kSize, PictureFormat::kSvg,
+  ASSERT_TRUE(WriteChartPicture(ModelPicture(plot), kSize, PictureFormat::kSvg,
                                 svg, PictureOptions())
                   .ok());
   // Shapes for 1.2 x 10^5 markers would take megabytes.
   EXPECT_LT(svg.data().size(), 2'000'000);
   QBuffer emf;
   emf.open(QIODevice::ReadWrite);
-  ASSERT_TRUE(WriteChartPicture(RfPhiPicture(plot), kSize, PictureFormat::kEmf,
+  ASSERT_TRUE(WriteChartPicture(ModelPicture(plot), kSize, PictureFormat::kEmf,
                                 emf, PictureOptions())
                   .ok());
   EXPECT_LT(emf.data().size(), 4'000'000);

@@ -8,9 +8,10 @@
 #include <cmath>
 
 #include "chart/plot_mapping.h"
+#include "chart/rf_phi_plot.h"
 #include "core/analysis.h"
 #include "render/picture_export.h"
-#include "render/rf_phi_render.h"
+#include "render/plot_render.h"
 #include "support/test_data.h"
 
 namespace orvane {
@@ -169,15 +170,18 @@ TEST(VectorPictures, CirclesAreTrueAndNothingIsDrawnOutsideTheFrame) {
   plot.ShowAnalysis(state, result);
   // The theta-curves, in their colour.
   const SvgGeometry rf_phi = GeometryOf(
-      Svg(RfPhiPicture(plot)), ToQColor(ThetaCurveStyle().line_color).name());
+      Svg(ModelPicture(plot)), ToQColor(ThetaCurveStyle().line_color).name());
   const PlotRect frame =
-      PlotMapping::RfPhi(LayOutRfPhiPlot(plot, kSize, PictureOptions()),
-                         plot.Axis())
+      PlotMapping::RfPhi(
+          LayOutRfPhiPlot(plot,
+                          {kSize.width(), kSize.height(), PictureOptions()},
+                          QtTextMeasure()),
+          plot.Axis())
           .Frame();
   ASSERT_FALSE(rf_phi.polyline_points.empty());
   // The legend's sample of the curves lies beside the frame.
   const PixelRect legend =
-      MeasureRfPhiLegend(plot, kSize.width(), PictureOptions()).layout.box;
+      ModelOf(plot, kSize, PictureOptions()).Legend()->layout.box;
   bool on_top_edge = false, fractional = false;
   for (const PlotPosition& p : rf_phi.polyline_points) {
     if (p.x >= legend.left && p.y <= legend.top + legend.height) continue;

@@ -1,7 +1,7 @@
 #include "cli/plot_choice.h"
 
 #include "core/theta_curves.h"
-#include "render/rf_phi_render.h"
+#include "render/plot_render.h"
 
 namespace orvane::cli {
 
@@ -47,7 +47,7 @@ ChosenPlot::ChosenPlot(const PlotChoice& choice, const AnalysisState& state,
       rf_phi_.density_contours =
           RfPhiDensityContours(rf_phi_, state, choice.contour_settings);
     }
-    picture_ = std::make_unique<RfPhiPicture>(rf_phi_);
+    picture_ = std::make_unique<ModelPicture>(rf_phi_);
   } else {
     chart_.SetProjection(choice.projection);
     chart_.StartUp();

@@ -394,4 +394,10 @@ std::shared_ptr<const DensityContours> RfPhiDensityContours(
   return contours;
 }
 
+std::string DensityNoteText(const DensityContours& contours,
+                            std::string_view sep) {
+  return "Density contours, k = " +
+         ConcentrationText(contours.concentration, sep);
+}
+
 }  // namespace orvane

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "core/parallel.h"
 #include "core/strain.h"
@@ -374,6 +375,38 @@ void EqualAreaChart::Highlight(const AnalysisState& state, std::int32_t i) {
 void EqualAreaChart::HideHighlight() {
   measured_highlight.SetActive(false);
   retrodeformed_highlight.SetActive(false);
+}
+
+SeriesStyle PaletteStyle(const EqualAreaChart& chart, const PolarSeries& series,
+                         ChartPalette palette) {
+  SeriesStyle style = series.Style();
+  if (palette == ChartPalette::kStandard) return style;
+  // Okabe and Ito's colours: sky blue, orange, blue, vermillion, reddish
+  // purple and yellow, with black outlines for the highlight.
+  constexpr Rgb kSkyBlue = 0x56B4E9, kOrange = 0xE69F00, kBlue = 0x0072B2,
+                kVermillion = 0xD55E00, kPurple = 0xCC79A7, kYellow = 0xF0E442,
+                kDark = 0x000000;
+  auto colour = [&style](Rgb main, std::optional<Rgb> fill,
+                         std::optional<Rgb> outline) {
+    style.color = main;
+    style.line_color = main;
+    if (style.fill) style.fill = fill ? *fill : main;
+    if (style.outline) style.outline = outline ? *outline : main;
+  };
+  if (&series == &chart.bootstrap) {
+    colour(kSkyBlue, kSkyBlue, std::nullopt);
+  } else if (&series == &chart.retrodeformed) {
+    colour(kOrange, kOrange, std::nullopt);
+  } else if (&series == &chart.measured) {
+    colour(kBlue, std::nullopt, kBlue);
+  } else if (&series == &chart.optimal) {
+    colour(kVermillion, std::nullopt, kVermillion);
+  } else if (&series == &chart.measured_highlight) {
+    colour(kPurple, kPurple, kDark);
+  } else if (&series == &chart.retrodeformed_highlight) {
+    colour(kYellow, kYellow, kDark);
+  }
+  return style;
 }
 
 }  // namespace orvane

@@ -174,71 +174,6 @@ RfPhiLayout LayOutRfPhiPlot(int width, int height, const LegendLayout& legend,
   return l;
 }
 
-double PhiToX(const RfPhiLayout& layout, double phi) {
-  return layout.plot.left + (phi + 90) / 180 * layout.plot.width;
-}
-
-namespace {
-
-// The mapping of RfToY with the axis' own logarithm taken once.
-class RfMapping {
- public:
-  RfMapping(const RfPhiLayout& layout, const RfAxis& axis)
-      : layout_(layout),
-        log_(axis.scale == RfScale::kLogarithmic),
-        top_(log_ ? std::log(axis.maximum) : axis.maximum - 1) {}
-  double Y(double ratio) const {
-    double t;
-    if (log_) {
-      t = ratio > 0 ? std::log(ratio) / top_ : -1;
-    } else {
-      t = (ratio - 1) / top_;
-    }
-    // Far off the plot stays far off, without overflowing a pixel.
-    t = std::clamp(t, -100.0, 100.0);
-    if (!std::isfinite(t)) t = -100;
-    return layout_.plot.top + layout_.plot.height - t * layout_.plot.height;
-  }
-  Pixel Place(const RfPhiPoint& shape) const {
-    return {static_cast<int>(std::lround(PhiToX(layout_, shape.phi))),
-            static_cast<int>(std::lround(Y(shape.ratio)))};
-  }
-
- private:
-  const RfPhiLayout& layout_;
-  bool log_;
-  double top_;
-};
-
-}  // namespace
-
-double RfToY(const RfPhiLayout& layout, const RfAxis& axis, double ratio) {
-  return RfMapping(layout, axis).Y(ratio);
-}
-
-Pixel PlaceShape(const RfPhiLayout& layout, const RfAxis& axis,
-                 const RfPhiPoint& shape) {
-  return RfMapping(layout, axis).Place(shape);
-}
-
-std::vector<Pixel> PlaceShapes(const RfPhiLayout& layout, const RfAxis& axis,
-                               const std::vector<RfPhiPoint>& shapes) {
-  const RfMapping mapping(layout, axis);
-  std::vector<Pixel> at(shapes.size());
-  // A shape is placed in a few operations: 50,000 a thread are worth it.
-  constexpr std::int64_t kShapesPerThread = 50000;
-  ParallelFor(
-      0, static_cast<std::int64_t>(shapes.size()),
-      [&](std::int64_t first, std::int64_t last) {
-        for (auto i = static_cast<std::size_t>(first);
-             i < static_cast<std::size_t>(last); ++i) {
-          at[i] = mapping.Place(shapes[i]);
-        }
-      },
-      kShapesPerThread);
-  return at;
-}
-
 SeriesStyle ThetaCurveStyle() {
   SeriesStyle s;
   s.title = "\u03b8-curves";
@@ -339,6 +274,416 @@ double RfPhiPlot::LargestShownRatio() const {
 
 RfAxis RfPhiPlot::Axis() const {
   return MakeRfAxis(LargestShownRatio(), scale_, separator_);
+}
+
+}  // namespace orvane
+
+// ---------------------------------------------------------------------------
+// The plot as a model to draw.
+
+namespace orvane {
+
+std::string PhiAxisTitle() {
+  return "Long-axis orientation \xCF\x86 (\xC2\xB0)";
+}
+
+std::string RfAxisTitle() {
+  return "Rf";
+}
+
+namespace {
+
+constexpr Rgb kBlack = 0x000000;
+constexpr Rgb kGridColour = 0xE6E6E6;
+constexpr Rgb kCurveLabelColour = 0x505050;
+constexpr Rgb kDensityNoteColour = 0x404040;
+
+// The series of the equal-area chart whose roles the plot's series play:
+// the palette colours them alike on both plots.
+const EqualAreaChart& Roles() {
+  static const EqualAreaChart roles;
+  return roles;
+}
+
+TextFace FaceOf(const ChartRenderOptions& options) {
+  return options.figure_style ? TextFace::kFigure : TextFace::kScreen;
+}
+
+// Tick labels with a true minus sign.
+std::string TickText(const std::string& label) {
+  if (!label.empty() && label.front() == '-') {
+    return "\xE2\x88\x92" + label.substr(1);
+  }
+  return label;
+}
+
+PlotTextMetrics MetricsOf(const RfAxis& axis, TextFace face,
+                          const TextMeasure& measure) {
+  const FaceMetrics fm = measure.Metrics(face);
+  PlotTextMetrics m;
+  m.height = fm.height;
+  m.ascent = fm.ascent;
+  m.widest_rf_label = 0;
+  for (const AxisTick& t : axis.ticks) {
+    if (t.label.empty()) continue;
+    m.widest_rf_label =
+        std::max(m.widest_rf_label, measure.Width(face, TickText(t.label)));
+  }
+  m.phi_label_half = (measure.Width(face, TickText("-90")) + 1) / 2;
+  m.rf_title_width = measure.Width(face, RfAxisTitle());
+  return m;
+}
+
+// The legend: on the screen all four entries, with check boxes; on a
+// figure only what is drawn.
+LegendLayer MakeLegend(const RfPhiPlot& plot, int width,
+                       const ChartRenderOptions& options,
+                       const TextMeasure& measure) {
+  LegendLayer legend;
+  legend.figure_style = options.figure_style;
+  const TextFace face = FaceOf(options);
+  std::vector<int> widths;
+  auto add = [&](RfPhiEntry entry, const SeriesStyle& style, bool checked,
+                 bool drawn) {
+    if (options.figure_style && !drawn) return;
+    legend.items.push_back({style, checked, static_cast<int>(entry)});
+    widths.push_back(measure.Width(face, style.title));
+  };
+  const std::pair<RfPhiEntry, const RfPhiSeries*> series[] = {
+      {RfPhiEntry::kRetrodeformed, &plot.retrodeformed},
+      {RfPhiEntry::kMeasured, &plot.measured},
+      {RfPhiEntry::kOptimal, &plot.optimal}};
+  for (const auto& [entry, s] : series) {
+    add(entry, RfPhiStyle(plot, *s, options.palette), s->Active(),
+        s->Active() && s->Count() > 0);
+  }
+  add(RfPhiEntry::kThetaCurves, ThetaCurveStyle(), plot.ShowThetaCurves(),
+      plot.ShowThetaCurves() && !plot.ThetaCurves().empty());
+  const FaceMetrics fm = measure.Metrics(face);
+  legend.layout =
+      LayOutLegend(width, widths, fm.height, fm.ascent, !options.figure_style);
+  return legend;
+}
+
+// Everything the layers are laid out from.
+struct Scene {
+  double scale = 1;
+  Pixel size;  // the plot's own pixels
+  RfAxis axis;
+  LegendLayer legend;
+  std::vector<std::string> caption;
+  RfPhiLayout layout;
+};
+
+Scene MakeScene(const RfPhiPlot& plot, const PlotCanvas& canvas,
+                const TextMeasure& measure) {
+  Scene scene;
+  scene.scale = ValidScale(canvas.options.scale);
+  scene.size = OwnSize(canvas.width, canvas.height, scene.scale);
+  scene.axis = plot.Axis();
+  scene.legend = MakeLegend(plot, scene.size.x, canvas.options, measure);
+  scene.caption = CaptionLines(canvas.options.caption, scene.size.x, measure);
+  scene.layout =
+      LayOutRfPhiPlot(scene.size.x, scene.size.y, scene.legend.layout,
+                      MetricsOf(scene.axis, FaceOf(canvas.options), measure),
+                      CaptionHeight(scene.caption.size(), measure));
+  return scene;
+}
+
+// The grid lines at the labelled ticks, across the frame.
+LineLayer Grid(const Scene& scene) {
+  LineLayer grid;
+  grid.colour = kGridColour;
+  for (const AxisTick& t : PhiTicks()) {
+    if (t.label.empty()) continue;
+    grid.lines.push_back(
+        {{t.value, scene.axis.maximum, 0, 0}, {t.value, 1, 0, 0}});
+  }
+  for (const AxisTick& t : scene.axis.ticks) {
+    if (t.label.empty()) continue;
+    grid.lines.push_back({{-90, t.value, 0, 0}, {90, t.value, 0, 0}});
+  }
+  return grid;
+}
+
+MarkerLayer Markers(const RfPhiPlot& plot, const RfPhiSeries& s,
+                    const Scene& scene, const ChartRenderOptions& options) {
+  MarkerLayer m;
+  m.style = RfPhiStyle(plot, s, options.palette);
+  m.count = s.Count();
+  m.source = &s;
+  m.revision = s.Revision();
+  const PixelRect& f = scene.layout.plot;
+  m.placement = {static_cast<double>(f.left),
+                 static_cast<double>(f.top),
+                 static_cast<double>(f.width),
+                 static_cast<double>(f.height),
+                 scene.axis.maximum,
+                 static_cast<double>(static_cast<int>(scene.axis.scale) * 2 +
+                                     static_cast<int>(options.palette))};
+  const RfPhiSeries* series = &s;
+  const RfPhiLayout layout = scene.layout;
+  const RfAxis axis = scene.axis;
+  m.pixels = [series, layout, axis] {
+    return PlaceShapes(layout, axis, series->Points());
+  };
+  m.places = [series, layout, axis] {
+    const PlotMapping mapping = PlotMapping::RfPhi(layout, axis);
+    std::vector<PlotPosition> at;
+    at.reserve(series->Count());
+    for (const RfPhiPoint& p : series->Points()) {
+      at.push_back(mapping.Exact(p.phi, p.ratio));
+    }
+    return at;
+  };
+  return m;
+}
+
+LineLayer ThetaCurveLines(const RfPhiPlot& plot) {
+  const SeriesStyle style = ThetaCurveStyle();
+  LineLayer curves;
+  curves.colour = style.line_color;
+  curves.width = style.line_width;
+  curves.raster = LineLayer::Raster::kSmoothWhenScaled;
+  curves.round_joins = true;
+  curves.clip = true;
+  for (const ThetaCurve& curve : plot.ThetaCurves()) {
+    for (const std::vector<RfPhiPoint>& piece : curve.pieces) {
+      if (piece.size() < 2) continue;  // Ri = 1: the strain's own point
+      std::vector<PlotVertex> line;
+      line.reserve(piece.size());
+      for (const RfPhiPoint& p : piece) line.push_back({p.phi, p.ratio, 0, 0});
+      curves.lines.push_back(std::move(line));
+    }
+  }
+  return curves;
+}
+
+// The frame of the data.
+LineLayer FrameLines(const Scene& scene) {
+  LineLayer axes;
+  axes.closed = true;
+  const double top = scene.axis.maximum;
+  axes.lines.push_back(
+      {{-90, 1, 0, 0}, {90, 1, 0, 0}, {90, top, 0, 0}, {-90, top, 0, 0}});
+  return axes;
+}
+
+// The ticks outside the frame.
+LineLayer Ticks(const Scene& scene) {
+  LineLayer ticks;
+  for (const AxisTick& t : PhiTicks()) {
+    const double length = t.label.empty() ? kMinorTickLength : kTickLength;
+    ticks.lines.push_back({{t.value, 1, 0, 1}, {t.value, 1, 0, length}});
+  }
+  for (const AxisTick& t : scene.axis.ticks) {
+    const double length = t.label.empty() ? kMinorTickLength : kTickLength;
+    ticks.lines.push_back({{-90, t.value, -length, 0}, {-90, t.value, -1, 0}});
+  }
+  return ticks;
+}
+
+TextLayer AxisText(const Scene& scene, TextFace face,
+                   const TextMeasure& measure) {
+  const FaceMetrics fm = measure.Metrics(face);
+  const PlotMapping mapping = PlotMapping::RfPhi(scene.layout, scene.axis);
+  const PixelRect& f = scene.layout.plot;
+  TextLayer text{face, kBlack, {}};
+  const int bottom = f.top + f.height;
+  for (const AxisTick& t : PhiTicks()) {
+    if (t.label.empty()) continue;
+    const int x = mapping.Snapped(t.value, 1).x;
+    std::string label = TickText(t.label);
+    const int width = measure.Width(face, label);
+    text.items.push_back({std::move(label), x - width / 2,
+                          bottom + kTickLength + kTickLabelGap + fm.ascent});
+  }
+  for (const AxisTick& t : scene.axis.ticks) {
+    if (t.label.empty()) continue;
+    const int y = mapping.Snapped(-90, t.value).y;
+    std::string label = TickText(t.label);
+    const int width = measure.Width(face, label);
+    text.items.push_back({std::move(label),
+                          f.left - kTickLength - kTickLabelGap - width,
+                          y - fm.height / 2 + fm.ascent});
+  }
+  std::string phi_title = PhiAxisTitle();
+  const int title_width = measure.Width(face, phi_title);
+  text.items.push_back({std::move(phi_title),
+                        scene.layout.phi_title_x - title_width / 2,
+                        scene.layout.phi_title_baseline});
+  text.items.push_back(
+      {RfAxisTitle(), scene.layout.rf_title_x, scene.layout.rf_title_baseline});
+  return text;
+}
+
+// A box of whole pixels, its edges inclusive.
+struct Box {
+  int left, top, right, bottom;
+  bool Within(const Box& o) const {
+    return left >= o.left && right <= o.right && top >= o.top &&
+           bottom <= o.bottom;
+  }
+  bool Meets(const Box& o) const {
+    return left <= o.right && o.left <= right && top <= o.bottom &&
+           o.top <= bottom;
+  }
+};
+
+// Each curve's initial ratio at its highest point inside the frame ("Ri =
+// 1.25" at the first), left out where it would touch a label before it.
+TextLayer ThetaCurveLabels(const RfPhiPlot& plot, const Scene& scene,
+                           TextFace face, const TextMeasure& measure) {
+  TextLayer text{face, kCurveLabelColour, {}};
+  const FaceMetrics fm = measure.Metrics(face);
+  const PixelRect& f = scene.layout.plot;
+  const Box frame{f.left + 1, f.top + 1, f.left + f.width - 1,
+                  f.top + f.height - 1};
+  const PlotMapping mapping = PlotMapping::RfPhi(scene.layout, scene.axis);
+  std::vector<Box> placed;
+  for (const ThetaCurve& curve : plot.ThetaCurves()) {
+    const RfPhiPoint* top = nullptr;
+    for (const auto& piece : curve.pieces) {
+      if (piece.size() < 2) continue;
+      for (const RfPhiPoint& p : piece) {
+        if (static_cast<double>(p.ratio) <= scene.axis.maximum &&
+            (!top || p.ratio > top->ratio)) {
+          top = &p;
+        }
+      }
+    }
+    if (top == nullptr) continue;
+    std::string label =
+        ThetaCurveRatiosText({curve.initial_ratio}, plot.DecimalSeparator());
+    if (placed.empty()) label = "Ri = " + label;
+    const Pixel at = mapping.Snapped(top->phi, top->ratio);
+    const int width = measure.Width(face, label);
+    int left = at.x - width / 2;
+    int box_top = at.y - 2 - fm.height;
+    if (box_top < frame.top) box_top = at.y + 3;
+    left = std::clamp(left, frame.left + 1,
+                      std::max(frame.left + 1, frame.right - 1 - width));
+    const Box box{left, box_top, left + width - 1, box_top + fm.height - 1};
+    if (width <= 0 || fm.height <= 0 || !box.Within(frame)) continue;
+    const bool touches =
+        std::any_of(placed.begin(), placed.end(), [&box](const Box& r) {
+          return Box{r.left - 2, r.top - 1, r.right + 2, r.bottom + 1}.Meets(
+              box);
+        });
+    if (touches) continue;
+    placed.push_back(box);
+    text.items.push_back({std::move(label), box.left, box.top + fm.ascent});
+  }
+  return text;
+}
+
+TextLayer Caption(const Scene& scene, const TextMeasure& measure) {
+  TextLayer text{TextFace::kFigure, kBlack, {}};
+  const FaceMetrics fm = measure.Metrics(TextFace::kFigure);
+  const int lines = static_cast<int>(scene.caption.size());
+  const int centre = scene.layout.plot.left + scene.layout.plot.width / 2;
+  int baseline =
+      scene.layout.height - kChartMargin - fm.descent - (lines - 1) * fm.height;
+  for (const std::string& line : scene.caption) {
+    const int width = measure.Width(TextFace::kFigure, line);
+    const int left = std::clamp(
+        centre - width / 2, kChartMargin,
+        std::max(kChartMargin, scene.layout.width - kChartMargin - width));
+    text.items.push_back({line, left, baseline});
+    baseline += fm.height;
+  }
+  return text;
+}
+
+}  // namespace
+
+RfPhiLayout LayOutRfPhiPlot(const RfPhiPlot& plot, const PlotCanvas& canvas,
+                            const TextMeasure& measure) {
+  return MakeScene(plot, canvas, measure).layout;
+}
+
+SeriesStyle RfPhiStyle(const RfPhiPlot& plot, const RfPhiSeries& series,
+                       ChartPalette palette) {
+  const EqualAreaChart& roles = Roles();
+  const PolarSeries* role = &roles.measured;
+  if (&series == &plot.retrodeformed) role = &roles.retrodeformed;
+  if (&series == &plot.optimal) role = &roles.optimal;
+  if (&series == &plot.measured_highlight) role = &roles.measured_highlight;
+  if (&series == &plot.retrodeformed_highlight) {
+    role = &roles.retrodeformed_highlight;
+  }
+  SeriesStyle style = PaletteStyle(roles, *role, palette);
+  // As on the chart: once the strain is shown its legend sample carries the
+  // line behind the cross.
+  if (&series == &plot.optimal && series.Count() > 0) style.line_visible = true;
+  return style;
+}
+
+PlotModel RfPhiPlot::Model(const PlotCanvas& canvas,
+                           const TextMeasure& measure) const {
+  Scene scene = MakeScene(*this, canvas, measure);
+  const ChartRenderOptions& options = canvas.options;
+  const TextFace face = FaceOf(options);
+  PlotModel model;
+  model.width = scene.size.x;
+  model.height = scene.size.y;
+  model.scale = scene.scale;
+  model.mapping = PlotMapping::RfPhi(scene.layout, scene.axis);
+  auto& layers = model.layers;
+  layers.emplace_back(Grid(scene));
+  // The density of the data under the markers, over the grid lines, with
+  // its note at the bottom left of the frame.
+  const PixelRect& f = scene.layout.plot;
+  if (density_contours != nullptr && f.width > 0 && f.height > 0) {
+    layers.emplace_back(BandLayer{density_contours, true});
+    if (!density_contours->bands.empty()) {
+      const FaceMetrics fm = measure.Metrics(TextFace::kFigure);
+      layers.emplace_back(
+          TextLayer{TextFace::kFigure,
+                    kDensityNoteColour,
+                    {{DensityNoteText(*density_contours, DecimalSeparator()),
+                      f.left + 2, f.top + f.height - fm.descent - 1}}});
+    }
+  }
+  auto markers = [&](const RfPhiSeries& s) {
+    if (s.Active() && s.Count() > 0) {
+      layers.emplace_back(Markers(*this, s, scene, options));
+    }
+  };
+  markers(retrodeformed);
+  markers(measured);
+  // The curves over the data, where they can be read against them; the
+  // optimal strain, where every curve is centred, over the curves.
+  if (ShowThetaCurves()) layers.emplace_back(ThetaCurveLines(*this));
+  markers(optimal);
+  markers(measured_highlight);
+  markers(retrodeformed_highlight);
+  layers.emplace_back(FrameLines(scene));
+  layers.emplace_back(Ticks(scene));
+  layers.emplace_back(AxisText(scene, face, measure));
+  if (ShowThetaCurves()) {
+    layers.emplace_back(ThetaCurveLabels(*this, scene, face, measure));
+  }
+  layers.emplace_back(std::move(scene.legend));
+  if (!scene.caption.empty()) layers.emplace_back(Caption(scene, measure));
+  return model;
+}
+
+void RfPhiPlot::ToggleLegendEntry(int id) {
+  switch (static_cast<RfPhiEntry>(id)) {
+    case RfPhiEntry::kRetrodeformed:
+      retrodeformed.SetActive(!retrodeformed.Active());
+      break;
+    case RfPhiEntry::kMeasured:
+      measured.SetActive(!measured.Active());
+      break;
+    case RfPhiEntry::kOptimal:
+      optimal.SetActive(!optimal.Active());
+      break;
+    case RfPhiEntry::kThetaCurves:
+      SetShowThetaCurves(!ShowThetaCurves());
+      break;
+  }
 }
 
 }  // namespace orvane

@@ -22,6 +22,7 @@
 #include "render/bitmap_file.h"
 #include "render/density_render.h"
 #include "render/plot_picture.h"
+#include "render/plot_render.h"
 #include "render/true_geometry.h"
 
 namespace orvane {
@@ -48,18 +49,11 @@ QString ProjectionNote(ChartProjection projection) {
   return QString("%1 projection").arg(ProjectionTitle(projection));
 }
 
-QStringList CaptionLines(const QString& caption, int width) {
+QStringList CaptionLines(const std::string& caption, int width) {
   QStringList lines;
-  if (caption.isEmpty()) return lines;
-  const QFontMetrics fm(FigureTextFont());
-  const int room = width - 2 * kChartMargin;
-  for (const QString& part : caption.split("   ")) {
-    const QString joined = lines.isEmpty() ? part : lines.back() + "   " + part;
-    if (!lines.isEmpty() && fm.horizontalAdvance(joined) <= room) {
-      lines.back() = joined;
-    } else {
-      lines.push_back(part);
-    }
+  for (const std::string& line :
+       CaptionLines(caption, width, QtTextMeasure())) {
+    lines.push_back(QString::fromStdString(line));
   }
   return lines;
 }
@@ -95,12 +89,8 @@ int FooterHeight(const ChartRenderOptions& options, int width) {
 
 // The chart's size in its own pixels: the drawing's size over the scale.
 QSize LogicalSize(QSize size, double scale) {
-  return QSize(static_cast<int>(std::ceil(size.width() / scale - 1e-9)),
-               static_cast<int>(std::ceil(size.height() / scale - 1e-9)));
-}
-
-double ValidScale(double scale) {
-  return scale > 0 && std::isfinite(scale) ? scale : 1.0;
+  const Pixel own = OwnSize(size.width(), size.height(), scale);
+  return QSize(own.x, own.y);
 }
 
 }  // namespace
@@ -112,38 +102,6 @@ ChartLayout LayOutChart(const EqualAreaChart& chart, QSize size,
                      MeasureLegend(chart, logical.width(), options).layout,
                      options.grid_column ? kDataGridWidth : 0,
                      FooterHeight(options, logical.width()));
-}
-
-SeriesStyle PaletteStyle(const EqualAreaChart& chart, const PolarSeries& series,
-                         ChartPalette palette) {
-  SeriesStyle style = series.Style();
-  if (palette == ChartPalette::kStandard) return style;
-  // Okabe and Ito's colours: sky blue, orange, blue, vermillion, reddish
-  // purple and yellow, with black outlines for the highlight.
-  constexpr Rgb kSkyBlue = 0x56B4E9, kOrange = 0xE69F00, kBlue = 0x0072B2,
-                kVermillion = 0xD55E00, kPurple = 0xCC79A7, kYellow = 0xF0E442,
-                kDark = 0x000000;
-  auto colour = [&style](Rgb main, std::optional<Rgb> fill,
-                         std::optional<Rgb> outline) {
-    style.color = main;
-    style.line_color = main;
-    if (style.fill) style.fill = fill ? *fill : main;
-    if (style.outline) style.outline = outline ? *outline : main;
-  };
-  if (&series == &chart.bootstrap) {
-    colour(kSkyBlue, kSkyBlue, std::nullopt);
-  } else if (&series == &chart.retrodeformed) {
-    colour(kOrange, kOrange, std::nullopt);
-  } else if (&series == &chart.measured) {
-    colour(kBlue, std::nullopt, kBlue);
-  } else if (&series == &chart.optimal) {
-    colour(kVermillion, std::nullopt, kVermillion);
-  } else if (&series == &chart.measured_highlight) {
-    colour(kPurple, kPurple, kDark);
-  } else if (&series == &chart.retrodeformed_highlight) {
-    colour(kYellow, kYellow, kDark);
-  }
-  return style;
 }
 
 std::vector<bool> DrawnIsoRatioCircles(const EqualAreaChart& chart,

@@ -50,9 +50,7 @@ void DrawDensityBands(QPainter& painter, const DensityContours& contours,
 }
 
 QString DensityNote(const DensityContours& contours, std::string_view sep) {
-  return QString("Density contours, k = %1")
-      .arg(QString::fromStdString(
-          ConcentrationText(contours.concentration, sep)));
+  return QString::fromStdString(DensityNoteText(contours, sep));
 }
 
 namespace {

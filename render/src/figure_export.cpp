@@ -213,7 +213,7 @@ ChartRenderOptions FigureRenderOptions(const FigureSettings& settings,
   o.figure_style = settings.figure_style;
   o.palette = settings.palette;
   o.cloud = settings.cloud;
-  if (settings.caption) o.caption = caption;
+  if (settings.caption) o.caption = caption.toStdString();
   return o;
 }
 

@@ -594,7 +594,7 @@ void MainWindow::onSaveReport() {
 
 void MainWindow::onExportFigure() {
   // The figure of the plot shown: the Rf/phi plot on its tab, else the chart.
-  const RfPhiPicture rf_phi(rf_phi_page_->Plot());
+  const ModelPicture rf_phi(rf_phi_page_->Plot());
   const QString caption =
       FigureCaption(state_, analysis_result_, DecimalSeparator().toStdString());
   FigureDialog dialog =
@@ -700,7 +700,7 @@ void MainWindow::SaveChartPicture() {
     s->Points();
     points += static_cast<qint64>(s->Count());
   }
-  const RfPhiPicture rf_phi_picture(rf_phi_page_->Plot());
+  const ModelPicture rf_phi_picture(rf_phi_page_->Plot());
   Status saved;
   RunWork(
       [&] {

@@ -179,6 +179,12 @@ std::shared_ptr<const DensityContours> RfPhiDensityContours(
     const ContourSettings& settings, const std::atomic<bool>* cancel = nullptr,
     const DensityProgress& progress = {});
 
+// "Density contours, k = 0.400": the note that tells what the grey shows,
+// k to three significant digits (at least two decimals) with the decimal
+// separator `sep`.
+std::string DensityNoteText(const DensityContours& contours,
+                            std::string_view sep);
+
 }  // namespace orvane
 
 #endif  // ORVANE_CHART_DENSITY_CONTOURS_H_

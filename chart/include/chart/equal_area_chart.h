@@ -11,6 +11,7 @@
 
 #include "chart/chart_projection.h"
 #include "chart/density_contours.h"
+#include "chart/plot_model.h"
 #include "chart/polar_series.h"
 #include "core/analysis.h"
 #include "core/analysis_state.h"
@@ -160,6 +161,10 @@ SeriesStyle OptimalStyle();
 SeriesStyle MeasuredHighlightStyle();
 SeriesStyle RetrodeformedHighlightStyle();
 SeriesStyle IsoRatioCircleStyle();
+
+// The style a series is drawn with in the palette.
+SeriesStyle PaletteStyle(const EqualAreaChart& chart, const PolarSeries& series,
+                         ChartPalette palette);
 
 }  // namespace orvane
 

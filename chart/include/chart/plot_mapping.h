@@ -16,12 +16,59 @@
 #ifndef ORVANE_CHART_PLOT_MAPPING_H_
 #define ORVANE_CHART_PLOT_MAPPING_H_
 
+#include <string>
 #include <vector>
 
 #include "chart/chart_geometry.h"
-#include "chart/rf_phi_plot.h"
+#include "core/theta_curves.h"
 
 namespace orvane {
+
+// The Rf/phi plot's axes and frame, which its mapping places data by.
+enum class RfScale { kLogarithmic, kLinear };
+
+// A tick of an axis: its value and, for a labelled (major) tick, the text.
+struct AxisTick {
+  double value = 0;
+  std::string label;  // empty: a minor tick
+  bool operator==(const AxisTick&) const = default;
+};
+
+// The Rf axis from 1 to `maximum`.
+struct RfAxis {
+  RfScale scale = RfScale::kLogarithmic;
+  double maximum = 10;
+  std::vector<AxisTick> ticks;
+};
+
+struct RfPhiLayout {
+  int width = 0;
+  int height = 0;
+  PixelRect plot;  // the frame of the data: phi -90 at its left edge, 90 at
+                   // its right; Rf 1 at its bottom, the maximum at its top
+  // Baselines and centres of the axis titles.
+  int phi_title_x = 0;  // centre of "Long-axis orientation phi"
+  int phi_title_baseline = 0;
+  // "Rf", level (every reader of a metafile draws level text alike), left
+  // of the tick labels at the middle of the frame: its left end and
+  // baseline.
+  int rf_title_x = 0;
+  int rf_title_baseline = 0;
+};
+
+// Where a shape lies: x from phi (degrees), y from Rf on the axis, as
+// unrounded pixel coordinates of the frame (y grows downwards). Rf below 1
+// lies below the frame, above the maximum above it.
+double PhiToX(const RfPhiLayout& layout, double phi);
+double RfToY(const RfPhiLayout& layout, const RfAxis& axis, double ratio);
+// The pixel of a shape: the coordinates above, rounded to the nearest.
+Pixel PlaceShape(const RfPhiLayout& layout, const RfAxis& axis,
+                 const RfPhiPoint& shape);
+
+// The pixels of many shapes, in their order, as PlaceShape places them; on
+// several threads for large series.
+std::vector<Pixel> PlaceShapes(const RfPhiLayout& layout, const RfAxis& axis,
+                               const std::vector<RfPhiPoint>& shapes);
 
 struct PlotPosition {
   double x = 0;
@@ -39,6 +86,9 @@ struct PlotRect {
 
 class PlotMapping {
  public:
+  // Maps nothing: every place is the origin of a plot of no size.
+  PlotMapping() = default;
+
   // The polar chart: a datum is (angle in degrees, radial value) on the
   // scale 0 .. maximum, which reaches the disc's edge.
   static PlotMapping Polar(const ChartLayout& layout, double maximum);
@@ -61,7 +111,6 @@ class PlotMapping {
 
  private:
   enum class Kind { kPolar, kRfPhi };
-  PlotMapping() = default;
   Kind kind_ = Kind::kPolar;
   PlotRect frame_;
   // Polar.

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "chart/chart_geometry.h"
+#include "chart/plot_mapping.h"
+#include "chart/plot_model.h"
 #include "chart/polar_series.h"
 #include "core/analysis.h"
 #include "core/analysis_state.h"
@@ -21,8 +23,6 @@
 namespace orvane {
 
 struct DensityContours;
-
-enum class RfScale { kLogarithmic, kLinear };
 
 // One series of markers: the shapes in the order of the data.
 class RfPhiSeries {
@@ -50,20 +50,6 @@ class RfPhiSeries {
   bool active_ = true;
   double largest_ = 1;
   std::uint64_t revision_;
-};
-
-// A tick of an axis: its value and, for a labelled (major) tick, the text.
-struct AxisTick {
-  double value = 0;
-  std::string label;  // empty: a minor tick
-  bool operator==(const AxisTick&) const = default;
-};
-
-// The Rf axis from 1 to `maximum`.
-struct RfAxis {
-  RfScale scale = RfScale::kLogarithmic;
-  double maximum = 10;
-  std::vector<AxisTick> ticks;
 };
 
 // The axis for data whose largest Rf is `largest`, with numbers written
@@ -95,21 +81,6 @@ inline constexpr int kMinorTickLength = 2;
 inline constexpr int kTickLabelGap = 2;  // between a tick and its label
 inline constexpr int kAxisTitleGap = 4;  // between labels and the title
 
-struct RfPhiLayout {
-  int width = 0;
-  int height = 0;
-  PixelRect plot;  // the frame of the data: phi -90 at its left edge, 90 at
-                   // its right; Rf 1 at its bottom, the maximum at its top
-  // Baselines and centres of the axis titles.
-  int phi_title_x = 0;  // centre of "Long-axis orientation phi"
-  int phi_title_baseline = 0;
-  // "Rf", level (every reader of a metafile draws level text alike), left
-  // of the tick labels at the middle of the frame: its left end and
-  // baseline.
-  int rf_title_x = 0;
-  int rf_title_baseline = 0;
-};
-
 // The frame of the data left of the legend (or below it where a narrow
 // picture leaves more room there), with room at the left for the Rf tick
 // labels and title and at the bottom for the phi tick labels and title;
@@ -117,25 +88,20 @@ struct RfPhiLayout {
 RfPhiLayout LayOutRfPhiPlot(int width, int height, const LegendLayout& legend,
                             const PlotTextMetrics& metrics, int footer = 0);
 
-// Where a shape lies: x from phi (degrees), y from Rf on the axis, as
-// unrounded pixel coordinates of the frame (y grows downwards). Rf below 1
-// lies below the frame, above the maximum above it.
-double PhiToX(const RfPhiLayout& layout, double phi);
-double RfToY(const RfPhiLayout& layout, const RfAxis& axis, double ratio);
-// The pixel of a shape: the coordinates above, rounded to the nearest.
-Pixel PlaceShape(const RfPhiLayout& layout, const RfAxis& axis,
-                 const RfPhiPoint& shape);
-
-// The pixels of many shapes, in their order, as PlaceShape places them; on
-// several threads for large series.
-std::vector<Pixel> PlaceShapes(const RfPhiLayout& layout, const RfAxis& axis,
-                               const std::vector<RfPhiPoint>& shapes);
-
 // The plot: three series of markers, drawn in this order (pre-strain,
 // post-strain, optimal strain), and the theta-curves.
-class RfPhiPlot {
+class RfPhiPlot final : public PlotSource {
  public:
   RfPhiPlot();
+
+  // The plot to draw on `canvas`: the grid, the density contours, the
+  // markers, the theta-curves over the data and under the optimal strain,
+  // the axes, the curves' labels, the legend and the caption.
+  PlotModel Model(const PlotCanvas& canvas,
+                  const TextMeasure& measure) const override;
+  // `id` is an RfPhiEntry.
+  void ToggleLegendEntry(int id) override;
+  std::string Title() const override { return "Orvane Rf/phi plot"; }
 
   // Density contours of the data under the markers (chart/density_contours.h),
   // or none. A new analysis and Clear() remove them.
@@ -198,6 +164,22 @@ class RfPhiPlot {
   RfScale scale_ = RfScale::kLogarithmic;
   std::string separator_ = ".";
 };
+
+// What a legend entry of the plot stands for: its id in the model's legend.
+enum class RfPhiEntry { kRetrodeformed, kMeasured, kOptimal, kThetaCurves };
+
+// The axis titles: "Long-axis orientation \u03c6 (\u00b0)" and "Rf".
+std::string PhiAxisTitle();
+std::string RfAxisTitle();
+
+// The style a series of the plot is drawn with in the palette.
+SeriesStyle RfPhiStyle(const RfPhiPlot& plot, const RfPhiSeries& series,
+                       ChartPalette palette);
+
+// The plot's layout on `canvas` (in the plot's own pixels, the size over
+// the scale).
+RfPhiLayout LayOutRfPhiPlot(const RfPhiPlot& plot, const PlotCanvas& canvas,
+                            const TextMeasure& measure);
 
 // The style of the theta-curves (a grey line; no markers) and their title
 // in the legend.

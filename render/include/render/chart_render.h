@@ -19,6 +19,7 @@
 
 #include "chart/chart_geometry.h"
 #include "chart/equal_area_chart.h"
+#include "chart/plot_model.h"
 #include "render/markers.h"
 #include "render/plot_render_cache.h"
 #include "render/screen_plot.h"
@@ -32,47 +33,10 @@ QStringList ArialUnicodeFamilies();
 // The legend font: 11 pixels of ArialUnicodeFamilies().
 QFont LegendFont();
 
-// How the bootstrap cloud is drawn.
-enum class CloudDrawing {
-  kBelow,    // markers beneath the data (the screen)
-  kAbove,    // markers over the measured and pre-strain data
-  kOutline,  // the outline of the region the kept solutions cover
-};
-
-enum class ChartPalette {
-  kStandard,     // the screen's colours
-  kColourBlind,  // the Okabe-Ito colours, told apart with any colour vision
-};
-
 // The width of the window's data grid, which lies over the screen's chart
 // at its right-hand side below the legend: the screen's disc keeps clear of
 // this column.
 inline constexpr int kDataGridWidth = 221;
-
-// How RenderChart draws: the default is the screen's chart.
-struct ChartRenderOptions {
-  // Pixels of the drawing per screen pixel: markers, lines and text grow
-  // with it, and the chart is laid out at its size divided by the scale, so
-  // that it looks like the screen's chart at any size.
-  double scale = 1.0;
-  // The screen keeps the data grid's column clear; a saved picture has no
-  // grid over it.
-  bool grid_column = true;
-  // A figure's look: a legend without check boxes and on white, listing the
-  // series drawn; labels on the iso-R circles.
-  bool figure_style = false;
-  CloudDrawing cloud = CloudDrawing::kBelow;
-  ChartPalette palette = ChartPalette::kStandard;
-  // A line under the disc (empty: none).
-  QString caption;
-};
-
-// The options of a saved picture with the screen's look.
-inline ChartRenderOptions PictureOptions() {
-  ChartRenderOptions o;
-  o.grid_column = false;
-  return o;
-}
 
 // The face of a figure's own text (the caption, the iso-R labels): the
 // legend font without hinting, so that the text is as wide on every device
@@ -81,7 +45,7 @@ QFont FigureTextFont();
 
 // The caption in lines that fit a chart of `width` pixels: its parts,
 // separated by three blanks, joined while they fit; empty for no caption.
-QStringList CaptionLines(const QString& caption, int width);
+QStringList CaptionLines(const std::string& caption, int width);
 
 // The note a chart in `projection` carries in the lower left corner of its
 // plotting area: "Elliott projection"; none (empty) for the equal-area
@@ -99,10 +63,6 @@ LegendView MeasureLegend(const EqualAreaChart& chart, int width,
 
 ChartLayout LayOutChart(const EqualAreaChart& chart, QSize size,
                         const ChartRenderOptions& options = {});
-
-// The style a series is drawn with in the palette.
-SeriesStyle PaletteStyle(const EqualAreaChart& chart, const PolarSeries& series,
-                         ChartPalette palette);
 
 // The iso-R circles drawn at this layout: a flag per circle of the chart.
 std::vector<bool> DrawnIsoRatioCircles(const EqualAreaChart& chart,
@@ -129,10 +89,6 @@ std::vector<QPoint> ConvexHull(std::vector<QPoint> points);
 // colour with a shadow, or on white framed in grey for a figure. False,
 // with the drawing stopped there, when there was no memory for a marker's
 // stamp.
-struct LegendItem {
-  SeriesStyle style;
-  bool checked = true;
-};
 bool DrawLegendItems(QPainter& painter, const LegendLayout& layout,
                      const std::vector<LegendItem>& items, bool figure_style,
                      double scale = 1.0);

@@ -14,7 +14,7 @@
 #include "chart/rf_phi_plot.h"
 #include "core/analysis.h"
 #include "core/analysis_state.h"
-#include "render/rf_phi_render.h"
+#include "render/plot_render.h"
 #include "window/plot_widget.h"
 
 class QCheckBox;
@@ -36,7 +36,7 @@ class RfPhiPlotWidget : public PlotWidget {
 
  private:
   RfPhiPlot plot_;
-  RfPhiScreen screen_{plot_};
+  ModelScreen screen_{plot_};
 };
 
 class RfPhiPage : public QWidget {

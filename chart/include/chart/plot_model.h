@@ -1,0 +1,223 @@
+// A plot as data, ready to draw: its mapping from the data's coordinates to
+// the plot's pixels, and its layers in drawing order (markers, lines and
+// curves, filled density bands, text, the legend). Every plot of the
+// program builds one of these for a size and a look, with the text metrics
+// of the device it is drawn on, and render/plot_render draws any of them on
+// the screen, into a raster or into a vector picture. A new kind of plot is
+// a mapping, its styles and the code here that lays out its layers. Plain
+// C++ (no Qt).
+#ifndef ORVANE_CHART_PLOT_MODEL_H_
+#define ORVANE_CHART_PLOT_MODEL_H_
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "chart/chart_geometry.h"
+#include "chart/chart_projection.h"
+#include "chart/plot_mapping.h"
+#include "chart/polar_series.h"
+
+namespace orvane {
+
+struct DensityContours;
+
+// How the bootstrap cloud is drawn.
+enum class CloudDrawing {
+  kBelow,    // markers beneath the data (the screen)
+  kAbove,    // markers over the measured and pre-strain data
+  kOutline,  // the outline of the region the kept solutions cover
+};
+
+enum class ChartPalette {
+  kStandard,     // the screen's colours
+  kColourBlind,  // the Okabe-Ito colours, told apart with any colour vision
+};
+
+// How a plot is drawn: the default is the screen's look.
+struct ChartRenderOptions {
+  // Pixels of the drawing per screen pixel: markers, lines and text grow
+  // with it, and the plot is laid out at its size divided by the scale, so
+  // that it looks like the screen's plot at any size.
+  double scale = 1.0;
+  // The screen keeps the data grid's column clear; a saved picture has no
+  // grid over it.
+  bool grid_column = true;
+  // A figure's look: a legend without check boxes and on white, listing the
+  // series drawn; labels on the iso-R circles.
+  bool figure_style = false;
+  CloudDrawing cloud = CloudDrawing::kBelow;
+  ChartPalette palette = ChartPalette::kStandard;
+  // A line under the plot (UTF-8; empty: none).
+  std::string caption;
+};
+
+// The options of a saved picture with the screen's look.
+inline ChartRenderOptions PictureOptions() {
+  ChartRenderOptions o;
+  o.grid_column = false;
+  return o;
+}
+
+// A scale that is a finite number above zero, else 1.
+double ValidScale(double scale);
+
+// The plot's size in its own pixels: the drawing's size over the scale.
+Pixel OwnSize(int width, int height, double scale);
+
+// The two faces of a plot's text: the screen's (the legend's, hinted) and
+// a figure's own (the same face without hinting, so that text is as wide
+// on every device and at every scale as it was measured).
+enum class TextFace { kScreen, kFigure };
+
+struct FaceMetrics {
+  int height = 13;
+  int ascent = 10;
+  int descent = 3;
+};
+
+// Measures text as the device draws it; the render layer gives the one of
+// its fonts.
+class TextMeasure {
+ public:
+  virtual ~TextMeasure() = default;
+  virtual FaceMetrics Metrics(TextFace face) const = 0;
+  // The advance of the UTF-8 text.
+  virtual int Width(TextFace face, std::string_view text) const = 0;
+};
+
+// The caption in lines that fit a plot `width` pixels wide: its parts,
+// separated by three blanks, joined while they fit in the figure's face;
+// none for no caption.
+std::vector<std::string> CaptionLines(const std::string& caption, int width,
+                                      const TextMeasure& measure);
+
+// The pixels a caption of these lines keeps at the bottom of a plot.
+int CaptionHeight(std::size_t lines, const TextMeasure& measure);
+
+// A point of a line: a place in the data's coordinates (a, b) as the
+// mapping takes them, moved by (dx, dy) of the plot's pixels (a tick's
+// length, say).
+struct PlotVertex {
+  double a = 0;
+  double b = 0;
+  double dx = 0;
+  double dy = 0;
+};
+
+// The markers of one series. The points stay the series' own: the layer
+// places them through the functions, on the screen's whole pixels or at
+// their exact places, when they are drawn.
+struct MarkerLayer {
+  SeriesStyle style;
+  std::size_t count = 0;
+  // What a drawing of the markers kept between repaints depends on: the
+  // series, its revision, and the numbers that place and colour its
+  // points at this layout.
+  const void* source = nullptr;
+  std::uint64_t revision = 0;
+  std::array<double, 6> placement{};
+  std::function<std::vector<Pixel>()> pixels;
+  std::function<std::vector<PlotPosition>()> places;
+};
+
+// Lines through vertices.
+struct LineLayer {
+  enum class Raster {
+    kWholePixels,       // on whole pixels at every scale, without smoothing
+    kSmoothWhenScaled,  // smoothed at the exact places on a scaled plot
+  };
+  Rgb colour = 0x000000;
+  int width = 1;
+  Raster raster = Raster::kWholePixels;
+  bool round_joins = false;  // flat caps and round joins
+  bool closed = false;       // each line returns to its first vertex
+  bool clip = false;         // cut at the mapping's frame
+  std::vector<std::vector<PlotVertex>> lines;
+};
+
+// Filled density contours, each band over the one before, in the mapping's
+// coordinates: a contour's point (x, y) is the datum (x, e^y) (the
+// orientation and the logarithm of the ratio).
+struct BandLayer {
+  std::shared_ptr<const DensityContours> contours;
+  bool clip = false;  // cut at the mapping's frame
+};
+
+// Text at whole pixels of the plot: each item's left end and baseline.
+struct TextItem {
+  std::string text;  // UTF-8
+  int x = 0;
+  int baseline = 0;
+};
+struct TextLayer {
+  TextFace face = TextFace::kScreen;
+  Rgb colour = 0x000000;
+  std::vector<TextItem> items;
+};
+
+// An entry of a legend: the style of its sample and title, whether what it
+// stands for is shown, and the plot's own number for it (what a click on
+// the entry toggles).
+struct LegendItem {
+  SeriesStyle style;
+  bool checked = true;
+  int id = -1;
+};
+struct LegendLayer {
+  LegendLayout layout;
+  std::vector<LegendItem> items;
+  bool figure_style = false;  // on white without check boxes
+};
+
+using PlotLayer =
+    std::variant<MarkerLayer, LineLayer, BandLayer, TextLayer, LegendLayer>;
+
+struct PlotModel {
+  // The size in the plot's own pixels, and device pixels per plot pixel.
+  int width = 0;
+  int height = 0;
+  double scale = 1;
+  Rgb background = 0xFFFFFF;
+  PlotMapping mapping;
+  std::vector<PlotLayer> layers;
+
+  // The legend, where the plot has one.
+  const LegendLayer* Legend() const;
+};
+
+// Where a plot is drawn: device pixels and the look.
+struct PlotCanvas {
+  int width = 0;
+  int height = 0;
+  ChartRenderOptions options;
+};
+
+// A kind of plot as the window, the picture writers and the figures see
+// it: it builds its model for a canvas, and a click on a legend entry
+// shows or hides what the entry stands for.
+class PlotSource {
+ public:
+  virtual ~PlotSource() = default;
+  virtual PlotModel Model(const PlotCanvas& canvas,
+                          const TextMeasure& measure) const = 0;
+  // Shows what the legend entry `id` stands for when hidden, hides it when
+  // shown.
+  virtual void ToggleLegendEntry(int id) = 0;
+  // The title an SVG file records.
+  virtual std::string Title() const = 0;
+  // The projection of a polar chart; none for other plots.
+  virtual std::optional<ChartProjection> Projection() const {
+    return std::nullopt;
+  }
+};
+
+}  // namespace orvane
+
+#endif  // ORVANE_CHART_PLOT_MODEL_H_

@@ -1,0 +1,57 @@
+#include "chart/plot_model.h"
+
+#include <cmath>
+
+namespace orvane {
+
+double ValidScale(double scale) {
+  return scale > 0 && std::isfinite(scale) ? scale : 1.0;
+}
+
+Pixel OwnSize(int width, int height, double scale) {
+  return {static_cast<int>(std::ceil(width / scale - 1e-9)),
+          static_cast<int>(std::ceil(height / scale - 1e-9))};
+}
+
+std::vector<std::string> CaptionLines(const std::string& caption, int width,
+                                      const TextMeasure& measure) {
+  std::vector<std::string> lines;
+  if (caption.empty()) return lines;
+  const int room = width - 2 * kChartMargin;
+  static constexpr std::string_view kSeparator = "   ";
+  std::size_t from = 0;
+  while (true) {
+    const std::size_t at = caption.find(kSeparator, from);
+    std::string part = caption.substr(
+        from, at == std::string::npos ? std::string::npos : at - from);
+    if (!lines.empty()) {
+      std::string joined = lines.back() + std::string(kSeparator) + part;
+      if (measure.Width(TextFace::kFigure, joined) <= room) {
+        lines.back() = std::move(joined);
+        part.clear();
+      } else {
+        lines.push_back(std::move(part));
+      }
+    } else {
+      lines.push_back(std::move(part));
+    }
+    if (at == std::string::npos) break;
+    from = at + kSeparator.size();
+  }
+  return lines;
+}
+
+int CaptionHeight(std::size_t lines, const TextMeasure& measure) {
+  if (lines == 0) return 0;
+  return static_cast<int>(lines) * measure.Metrics(TextFace::kFigure).height +
+         2 * kChartMargin;
+}
+
+const LegendLayer* PlotModel::Legend() const {
+  for (const PlotLayer& layer : layers) {
+    if (const auto* legend = std::get_if<LegendLayer>(&layer)) return legend;
+  }
+  return nullptr;
+}
+
+}  // namespace orvane

@@ -1,0 +1,86 @@
+// The one render path of every plot built as a model (chart/plot_model.h):
+// the window, bitmaps and vector pictures all draw a model here, so that a
+// new kind of plot needs no drawing code of its own. A raster keeps the
+// screen's whole pixels (markers stamped, lines on pixels); a vector
+// picture gets the true geometry: markers and lines at their exact places,
+// lines cut at the plot's frame, large series as one image.
+#ifndef ORVANE_RENDER_PLOT_RENDER_H_
+#define ORVANE_RENDER_PLOT_RENDER_H_
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QSize>
+
+#include "chart/plot_model.h"
+#include "render/chart_render.h"
+#include "render/plot_picture.h"
+#include "render/plot_render_cache.h"
+#include "render/screen_plot.h"
+
+namespace orvane {
+
+// The font of a face: the legend font, or the figure's face of it.
+QFont FaceFont(TextFace face);
+
+// Text as the program's fonts draw it.
+class QtTextMeasure final : public TextMeasure {
+ public:
+  QtTextMeasure();
+  FaceMetrics Metrics(TextFace face) const override;
+  int Width(TextFace face, std::string_view text) const override;
+
+ private:
+  QFontMetrics screen_;
+  QFontMetrics figure_;
+};
+
+// The plot's model for a drawing of `size` device pixels with `options`.
+PlotModel ModelOf(const PlotSource& source, QSize size,
+                  const ChartRenderOptions& options);
+
+// Draws the model, background to the last layer. A raster painter may pass
+// a cache of its large series' layers (the window); a vector picture
+// passes how it carries a large series' image. False when an image the
+// drawing needed could not be allocated: without a cache the drawing stops
+// there, so that no picture passes for whole without its data; with one
+// the rest is drawn without it.
+bool RenderPlot(QPainter& painter, const PlotModel& model,
+                PlotRenderCache* cache = nullptr,
+                const PictureLayer* picture = nullptr);
+
+// Any plot on the screen.
+class ModelScreen final : public ScreenPlot {
+ public:
+  // The source stays the caller's and must outlive this.
+  explicit ModelScreen(PlotSource& source) : source_(source) {}
+  bool Draw(QPainter& painter, QSize size,
+            PlotRenderCache& cache) const override;
+  int LegendEntryAt(QSize size, int x, int y) const override;
+  void ToggleLegendEntry(QSize size, int entry) override;
+
+ private:
+  PlotSource& source_;
+};
+
+// Any plot for the picture writers.
+class ModelPicture final : public PlotPicture {
+ public:
+  // The source stays the caller's and must outlive this.
+  explicit ModelPicture(const PlotSource& source) : source_(source) {}
+  bool Draw(QPainter& painter, QSize size,
+            const ChartRenderOptions& options) const override;
+  bool DrawPicture(QPainter& painter, QSize size, PictureLayer layer,
+                   const ChartRenderOptions& options) const override;
+  QString Title() const override;
+  std::optional<ChartProjection> Projection() const override {
+    return source_.Projection();
+  }
+
+ private:
+  const PlotSource& source_;
+};
+
+}  // namespace orvane
+
+#endif  // ORVANE_RENDER_PLOT_RENDER_H_
