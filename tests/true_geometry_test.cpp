@@ -154,7 +154,7 @@ TEST(VectorPictures, CirclesAreTrueAndNothingIsDrawnOutsideTheFrame) {
 
   EqualAreaChart chart;
   chart.ShowAnalysis(state, result);
-  const SvgGeometry polar = GeometryOf(Svg(EqualAreaPicture(chart)));
+  const SvgGeometry polar = GeometryOf(Svg(ModelPicture(chart)));
   const ChartLayout layout = LayOutChart(chart, kSize, PictureOptions());
   // The disc and one circle per iso-R ratio, about the disc's centre,
   // between the pixels of the screen.

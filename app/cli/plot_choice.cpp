@@ -56,7 +56,7 @@ ChosenPlot::ChosenPlot(const PlotChoice& choice, const AnalysisState& state,
       chart_.density_contours =
           ChartDensityContours(chart_, state, choice.contour_settings);
     }
-    picture_ = std::make_unique<EqualAreaPicture>(chart_);
+    picture_ = std::make_unique<ModelPicture>(chart_);
   }
 }
 

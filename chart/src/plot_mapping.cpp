@@ -14,25 +14,34 @@ double PhiToX(const RfPhiLayout& layout, double phi) {
 
 namespace {
 
+// Where Rf lies on the frame `plot`: `top` is the axis' maximum as the
+// scale measures it (its logarithm, or its excess over 1).
+double RfY(const PixelRect& plot, bool log, double top, double ratio) {
+  double t;
+  if (log) {
+    t = ratio > 0 ? std::log(ratio) / top : -1;
+  } else {
+    t = (ratio - 1) / top;
+  }
+  // Far off the plot stays far off, without overflowing a pixel.
+  t = std::clamp(t, -100.0, 100.0);
+  if (!std::isfinite(t)) t = -100;
+  return plot.top + plot.height - t * plot.height;
+}
+
+double RfTop(const RfAxis& axis) {
+  return axis.scale == RfScale::kLogarithmic ? std::log(axis.maximum)
+                                             : axis.maximum - 1;
+}
+
 // The mapping of RfToY with the axis' own logarithm taken once.
 class RfMapping {
  public:
   RfMapping(const RfPhiLayout& layout, const RfAxis& axis)
       : layout_(layout),
         log_(axis.scale == RfScale::kLogarithmic),
-        top_(log_ ? std::log(axis.maximum) : axis.maximum - 1) {}
-  double Y(double ratio) const {
-    double t;
-    if (log_) {
-      t = ratio > 0 ? std::log(ratio) / top_ : -1;
-    } else {
-      t = (ratio - 1) / top_;
-    }
-    // Far off the plot stays far off, without overflowing a pixel.
-    t = std::clamp(t, -100.0, 100.0);
-    if (!std::isfinite(t)) t = -100;
-    return layout_.plot.top + layout_.plot.height - t * layout_.plot.height;
-  }
+        top_(RfTop(axis)) {}
+  double Y(double ratio) const { return RfY(layout_.plot, log_, top_, ratio); }
   Pixel Place(const RfPhiPoint& shape) const {
     return {static_cast<int>(std::lround(PhiToX(layout_, shape.phi))),
             static_cast<int>(std::lround(Y(shape.ratio)))};
@@ -92,7 +101,8 @@ PlotMapping PlotMapping::RfPhi(const RfPhiLayout& layout, const RfAxis& axis) {
   PlotMapping m;
   m.kind_ = Kind::kRfPhi;
   m.rf_phi_ = layout;
-  m.axis_ = axis;
+  m.rf_log_ = axis.scale == RfScale::kLogarithmic;
+  m.rf_top_ = RfTop(axis);
   const PixelRect& f = layout.plot;
   // The frame's lines cover the pixels of its left and top edges and those
   // one past its width and height; their centres bound the data.
@@ -109,14 +119,16 @@ PlotPosition PlotMapping::Exact(double a, double b) const {
     const double t = a * kRadiansPerDegree;
     return {cx_ + r * std::cos(t) + 0.5, cy_ - r * std::sin(t) + 0.5};
   }
-  return {PhiToX(rf_phi_, a) + 0.5, RfToY(rf_phi_, axis_, b) + 0.5};
+  return {PhiToX(rf_phi_, a) + 0.5,
+          RfY(rf_phi_.plot, rf_log_, rf_top_, b) + 0.5};
 }
 
 Pixel PlotMapping::Snapped(double a, double b) const {
   if (kind_ == Kind::kPolar) return PlacePoint(polar_, maximum_, a, b);
   // As PlaceShape, without narrowing the place to a shape's floats.
-  return {static_cast<int>(std::lround(PhiToX(rf_phi_, a))),
-          static_cast<int>(std::lround(RfToY(rf_phi_, axis_, b)))};
+  return {
+      static_cast<int>(std::lround(PhiToX(rf_phi_, a))),
+      static_cast<int>(std::lround(RfY(rf_phi_.plot, rf_log_, rf_top_, b)))};
 }
 
 namespace {
@@ -184,6 +196,48 @@ std::vector<std::vector<PlotPosition>> ClipPolyline(
   }
   close_piece();
   return pieces;
+}
+
+std::vector<PlotPosition> ExactConvexHull(std::vector<PlotPosition> points) {
+  std::sort(points.begin(), points.end(), [](PlotPosition a, PlotPosition b) {
+    return a.x < b.x || (a.x == b.x && a.y < b.y);
+  });
+  points.erase(std::unique(points.begin(), points.end()), points.end());
+  if (points.size() < 3) return points;
+  // Andrew's monotone chain, with y pointing up for the turn (the plot's
+  // y grows downwards), so that the corners go counter-clockwise.
+  auto cross = [](PlotPosition o, PlotPosition a, PlotPosition b) {
+    return (a.x - o.x) * (o.y - b.y) - (o.y - a.y) * (b.x - o.x);
+  };
+  std::vector<PlotPosition> hull(2 * points.size());
+  std::size_t k = 0;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    while (k >= 2 && cross(hull[k - 2], hull[k - 1], points[i]) <= 0) --k;
+    hull[k++] = points[i];
+  }
+  for (std::size_t i = points.size() - 1, t = k + 1; i > 0; --i) {
+    while (k >= t && cross(hull[k - 2], hull[k - 1], points[i - 1]) <= 0) --k;
+    hull[k++] = points[i - 1];
+  }
+  hull.resize(k - 1);
+  return hull;
+}
+
+std::vector<Pixel> PixelHull(std::vector<Pixel> points) {
+  std::vector<PlotPosition> exact;
+  exact.reserve(points.size());
+  for (const Pixel& p : points) exact.push_back({1.0 * p.x, 1.0 * p.y});
+  std::vector<Pixel> hull;
+  for (const PlotPosition& p : ExactConvexHull(std::move(exact))) {
+    hull.push_back({static_cast<int>(p.x), static_cast<int>(p.y)});
+  }
+  // Start from the lowest (largest y), leftmost corner.
+  auto less = [](Pixel a, Pixel b) {
+    return a.y > b.y || (a.y == b.y && a.x < b.x);
+  };
+  std::rotate(hull.begin(), std::min_element(hull.begin(), hull.end(), less),
+              hull.end());
+  return hull;
 }
 
 }  // namespace orvane

@@ -413,6 +413,7 @@ MarkerLayer Markers(const RfPhiPlot& plot, const RfPhiSeries& s,
   m.count = s.Count();
   m.source = &s;
   m.revision = s.Revision();
+  m.own_layer = true;
   const PixelRect& f = scene.layout.plot;
   m.placement = {static_cast<double>(f.left),
                  static_cast<double>(f.top),
@@ -421,20 +422,15 @@ MarkerLayer Markers(const RfPhiPlot& plot, const RfPhiSeries& s,
                  scene.axis.maximum,
                  static_cast<double>(static_cast<int>(scene.axis.scale) * 2 +
                                      static_cast<int>(options.palette))};
-  const RfPhiSeries* series = &s;
-  const RfPhiLayout layout = scene.layout;
-  const RfAxis axis = scene.axis;
-  m.pixels = [series, layout, axis] {
-    return PlaceShapes(layout, axis, series->Points());
+  const std::vector<RfPhiPoint>* points = &s.Points();
+  const PlotMapping mapping = PlotMapping::RfPhi(scene.layout, scene.axis);
+  m.pixel = [points, mapping](std::size_t i) {
+    const RfPhiPoint& p = (*points)[i];
+    return mapping.Snapped(p.phi, p.ratio);
   };
-  m.places = [series, layout, axis] {
-    const PlotMapping mapping = PlotMapping::RfPhi(layout, axis);
-    std::vector<PlotPosition> at;
-    at.reserve(series->Count());
-    for (const RfPhiPoint& p : series->Points()) {
-      at.push_back(mapping.Exact(p.phi, p.ratio));
-    }
-    return at;
+  m.place = [points, mapping](std::size_t i) {
+    const RfPhiPoint& p = (*points)[i];
+    return mapping.Exact(p.phi, p.ratio);
   };
   return m;
 }
@@ -445,8 +441,8 @@ LineLayer ThetaCurveLines(const RfPhiPlot& plot) {
   curves.colour = style.line_color;
   curves.width = style.line_width;
   curves.raster = LineLayer::Raster::kSmoothWhenScaled;
-  curves.round_joins = true;
-  curves.clip = true;
+  curves.ends = LineLayer::Ends::kFlatRound;
+  curves.clip = LineLayer::Clip::kAlways;
   for (const ThetaCurve& curve : plot.ThetaCurves()) {
     for (const std::vector<RfPhiPoint>& piece : curve.pieces) {
       if (piece.size() < 2) continue;  // Ri = 1: the strain's own point
@@ -629,13 +625,15 @@ PlotModel RfPhiPlot::Model(const PlotCanvas& canvas,
   model.height = scene.size.y;
   model.scale = scene.scale;
   model.mapping = PlotMapping::RfPhi(scene.layout, scene.axis);
+  for (const RfPhiSeries* s : SeriesList()) model.series.push_back(s);
   auto& layers = model.layers;
   layers.emplace_back(Grid(scene));
   // The density of the data under the markers, over the grid lines, with
   // its note at the bottom left of the frame.
   const PixelRect& f = scene.layout.plot;
   if (density_contours != nullptr && f.width > 0 && f.height > 0) {
-    layers.emplace_back(BandLayer{density_contours, true});
+    layers.emplace_back(
+        BandLayer{density_contours, BandLayer::Coordinates::kLogRatio, true});
     if (!density_contours->bands.empty()) {
       const FaceMetrics fm = measure.Metrics(TextFace::kFigure);
       layers.emplace_back(

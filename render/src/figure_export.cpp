@@ -8,6 +8,7 @@
 #include "core/digits.h"
 #include "core/number_format.h"
 #include "core/utf8_text.h"
+#include "render/plot_render.h"
 
 namespace orvane {
 
@@ -241,7 +242,7 @@ QString FigureCaption(const AnalysisState& state, AnalysisResult result,
 Status SaveFigureFile(const EqualAreaChart& chart,
                       const FigureSettings& settings, const QString& caption,
                       const QString& path) {
-  return SaveFigureFile(EqualAreaPicture(chart), settings, caption, path);
+  return SaveFigureFile(ModelPicture(chart), settings, caption, path);
 }
 
 Status SaveFigureFile(const PlotPicture& plot, const FigureSettings& settings,

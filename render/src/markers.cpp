@@ -335,13 +335,13 @@ void BlendStamps(std::uint32_t* bits, int width, qsizetype stride,
 }
 
 bool DrawMarkersAt(QPainter& painter, const SeriesStyle& style,
-                   const std::vector<Pixel>& at, double scale) {
-  return DrawMarkersWith(
-      painter, style, at.size(), [&at](std::size_t i) { return at[i]; }, scale);
+                   std::size_t count, const PixelOf& pixel, double scale) {
+  return DrawMarkersWith(painter, style, count, pixel, scale);
 }
 
-QImage MarkerLayerAt(const SeriesStyle& style, const std::vector<Pixel>& at,
-                     QSize size, qreal ratio, double scale) {
+QImage MarkerLayerAt(const SeriesStyle& style, std::size_t count,
+                     const PixelOf& pixel, QSize size, qreal ratio,
+                     double scale) {
   const int whole = static_cast<int>(ratio);
   QImage image(static_cast<int>(std::ceil(size.width() * ratio)),
                static_cast<int>(std::ceil(size.height() * ratio)),
@@ -349,16 +349,14 @@ QImage MarkerLayerAt(const SeriesStyle& style, const std::vector<Pixel>& at,
   if (image.isNull()) return image;  // no memory for it: nothing drawn
   image.setDevicePixelRatio(ratio);
   image.fill(Qt::transparent);
-  if (style.marker == MarkerStyle::kNone || at.empty()) return image;
+  if (style.marker == MarkerStyle::kNone || count == 0) return image;
   if (whole == ratio && whole >= 1 &&
-      BlendMarkersInto(
-          image, style, at.size(), [&at](std::size_t i) { return at[i]; },
-          whole, scale)) {
+      BlendMarkersInto(image, style, count, pixel, whole, scale)) {
     return image;
   }
   QPainter lp(&image);
   lp.setRenderHint(QPainter::Antialiasing, false);
-  if (!DrawMarkersAt(lp, style, at, scale)) return QImage();
+  if (!DrawMarkersAt(lp, style, count, pixel, scale)) return QImage();
   return image;
 }
 

@@ -17,6 +17,7 @@
 #include "render/emf_paint_engine.h"
 #include "render/picture_memory.h"
 #include "render/plot_picture.h"
+#include "render/plot_render.h"
 #include "render/safe_save_file.h"
 #include "render/vector_fonts.h"
 
@@ -303,7 +304,7 @@ Status WriteChartPicture(const EqualAreaChart& chart, QSize size,
                          PictureFormat format, QIODevice& out,
                          const ChartRenderOptions& options,
                          double dots_per_inch) {
-  return WriteChartPicture(EqualAreaPicture(chart), size, format, out, options,
+  return WriteChartPicture(ModelPicture(chart), size, format, out, options,
                            dots_per_inch);
 }
 
@@ -336,7 +337,7 @@ Status SaveChartPictureFile(const EqualAreaChart& chart, QSize size,
                             const QString& path,
                             const ChartRenderOptions& options,
                             double dots_per_inch) {
-  return SaveChartPictureFile(EqualAreaPicture(chart), size, path, options,
+  return SaveChartPictureFile(ModelPicture(chart), size, path, options,
                               dots_per_inch);
 }
 

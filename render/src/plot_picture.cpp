@@ -12,15 +12,4 @@ QImage PlotPicture::Image(QSize size, const ChartRenderOptions& options) const {
   return image;
 }
 
-bool EqualAreaPicture::Draw(QPainter& painter, QSize size,
-                            const ChartRenderOptions& options) const {
-  return RenderChart(painter, chart_, size, nullptr, options);
-}
-
-bool EqualAreaPicture::DrawPicture(QPainter& painter, QSize size,
-                                   PictureLayer layer,
-                                   const ChartRenderOptions& options) const {
-  return RenderChartPicture(painter, chart_, size, layer, options);
-}
-
 }  // namespace orvane

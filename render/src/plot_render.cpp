@@ -36,7 +36,8 @@ int QtTextMeasure::Width(TextFace face, std::string_view text) const {
 
 PlotModel ModelOf(const PlotSource& source, QSize size,
                   const ChartRenderOptions& options) {
-  return source.Model({size.width(), size.height(), options}, QtTextMeasure());
+  return source.Model({size.width(), size.height(), options, kDataGridWidth},
+                      QtTextMeasure());
 }
 
 namespace {
@@ -51,66 +52,126 @@ QRect RasterFrame(const PlotMapping& mapping) {
                       static_cast<int>(std::floor(f.bottom))));
 }
 
-PlotPosition ExactPlace(const PlotMapping& mapping, const PlotVertex& v) {
+PlotPosition ExactPlace(const PlotMapping& mapping, const LineLayer& layer,
+                        const PlotVertex& v) {
+  if (layer.pixels) return {v.a + v.dx, v.b + v.dy};
   const PlotPosition p = mapping.Exact(v.a, v.b);
   return {p.x + v.dx, p.y + v.dy};
 }
 
-QPoint SnappedPlace(const PlotMapping& mapping, const PlotVertex& v) {
-  const Pixel p = mapping.Snapped(v.a, v.b);
+QPoint SnappedPlace(const PlotMapping& mapping, const LineLayer& layer,
+                    const PlotVertex& v) {
+  const Pixel p = layer.pixels ? Pixel{static_cast<int>(std::floor(v.a)),
+                                       static_cast<int>(std::floor(v.b))}
+                               : mapping.Snapped(v.a, v.b);
   return QPoint(p.x + static_cast<int>(std::lround(v.dx)),
                 p.y + static_cast<int>(std::lround(v.dy)));
 }
 
+QPen LinePen(const LineLayer& layer) {
+  QPen pen(ToQColor(layer.colour), layer.width);
+  switch (layer.ends) {
+    case LineLayer::Ends::kSquare:
+      break;
+    case LineLayer::Ends::kSquareMiter:
+      pen.setCapStyle(Qt::SquareCap);
+      pen.setJoinStyle(Qt::MiterJoin);
+      break;
+    case LineLayer::Ends::kFlatRound:
+      pen.setCapStyle(Qt::FlatCap);
+      pen.setJoinStyle(Qt::RoundJoin);
+      break;
+    case LineLayer::Ends::kRound:
+      pen.setCapStyle(Qt::RoundCap);
+      pen.setJoinStyle(Qt::RoundJoin);
+      break;
+  }
+  return pen;
+}
+
+// A rectangle of whole pixels as the screen outlines it: the four corners
+// of a closed line, its sides level and upright.
+bool IsPixelRectangle(const QPolygon& p) {
+  return p.size() == 4 && p[0].y() == p[1].y() && p[1].x() == p[2].x() &&
+         p[2].y() == p[3].y() && p[3].x() == p[0].x();
+}
+
+// A polar chart's circle as a circle, and its radius where it has one.
+void DrawTrueCircle(QPainter& painter, const PlotMapping& mapping,
+                    const LineLayer::TrueCircle& circle) {
+  const double r = circle.value * mapping.PixelsPerUnit();
+  painter.drawEllipse(ToQPointF(mapping.Centre()), r, r);
+  if (circle.radius) {
+    DrawExactPolyline(painter,
+                      {mapping.Exact(0, 0), mapping.Exact(0, circle.value)},
+                      mapping.Frame());
+  }
+}
+
 void DrawLines(QPainter& painter, const PlotModel& model,
                const LineLayer& layer) {
+  const bool exact = !IsRasterPainter(painter);
+  if ((layer.device == PlotDevice::kRaster && exact) ||
+      (layer.device == PlotDevice::kVector && !exact)) {
+    return;
+  }
   painter.save();
   const PlotMapping& mapping = model.mapping;
-  if (layer.clip) painter.setClipRect(RasterFrame(mapping), Qt::IntersectClip);
-  QPen pen(ToQColor(layer.colour), layer.width);
-  if (layer.round_joins) {
-    pen.setCapStyle(Qt::FlatCap);
-    pen.setJoinStyle(Qt::RoundJoin);
+  const bool clip = layer.clip == LineLayer::Clip::kAlways ||
+                    (layer.clip == LineLayer::Clip::kVector && exact);
+  if (layer.clip == LineLayer::Clip::kAlways) {
+    painter.setClipRect(RasterFrame(mapping), Qt::IntersectClip);
   }
-  painter.setPen(pen);
+  painter.setPen(LinePen(layer));
   painter.setBrush(Qt::NoBrush);
-  const bool exact = !IsRasterPainter(painter);
-  const bool smooth = layer.raster == LineLayer::Raster::kSmoothWhenScaled &&
-                      (exact || model.scale != 1.0);
+  const bool smooth = layer.raster == LineLayer::Raster::kSmooth ||
+                      (layer.raster == LineLayer::Raster::kSmoothWhenScaled &&
+                       (exact || model.scale != 1.0));
   painter.setRenderHint(QPainter::Antialiasing, smooth);
+  if (exact && layer.circle) {
+    DrawTrueCircle(painter, mapping, *layer.circle);
+    painter.restore();
+    return;
+  }
   // Lines the screen draws on whole pixels stay segments and rectangles
   // there, as the screen has always drawn them.
   const bool whole = layer.raster == LineLayer::Raster::kWholePixels;
   for (const std::vector<PlotVertex>& line : layer.lines) {
-    if (line.size() < 2) continue;
+    if (line.empty()) continue;
     if (exact || smooth) {
       std::vector<PlotPosition> at;
       at.reserve(line.size());
-      for (const PlotVertex& v : line) at.push_back(ExactPlace(mapping, v));
-      if (exact && layer.clip) {
+      for (const PlotVertex& v : line) {
+        at.push_back(ExactPlace(mapping, layer, v));
+      }
+      if (at.size() == 1) {
+        painter.drawPoint(ToQPointF(at.front()));
+      } else if (exact && clip) {
         // Cut in the line's own geometry: an SVG reader is given no clip.
         DrawExactPolyline(painter, std::move(at), mapping.Frame(),
                           layer.closed);
-        continue;
-      }
-      QPolygonF polygon;
-      polygon.reserve(static_cast<int>(at.size()));
-      for (const PlotPosition& p : at) polygon.append(ToQPointF(p));
-      if (layer.closed) {
-        painter.drawPolygon(polygon);
-      } else if (whole && polygon.size() == 2) {
-        painter.drawLine(polygon[0], polygon[1]);
       } else {
-        painter.drawPolyline(polygon);
+        QPolygonF polygon;
+        polygon.reserve(static_cast<int>(at.size()));
+        for (const PlotPosition& p : at) polygon.append(ToQPointF(p));
+        if (layer.closed) {
+          painter.drawPolygon(polygon);
+        } else if (whole && polygon.size() == 2) {
+          painter.drawLine(polygon[0], polygon[1]);
+        } else {
+          painter.drawPolyline(polygon);
+        }
       }
       continue;
     }
     QPolygon polygon;
     polygon.reserve(static_cast<int>(line.size()));
-    for (const PlotVertex& v : line) polygon.append(SnappedPlace(mapping, v));
-    if (layer.closed && whole && polygon.size() == 4 &&
-        polygon[0].y() == polygon[1].y() && polygon[1].x() == polygon[2].x() &&
-        polygon[2].y() == polygon[3].y() && polygon[3].x() == polygon[0].x()) {
+    for (const PlotVertex& v : line) {
+      polygon.append(SnappedPlace(mapping, layer, v));
+    }
+    if (polygon.size() == 1) {
+      painter.drawPoint(polygon.front());
+    } else if (layer.closed && whole && IsPixelRectangle(polygon)) {
       const int left = std::min(polygon[0].x(), polygon[2].x());
       const int top = std::min(polygon[0].y(), polygon[2].y());
       painter.drawRect(left, top, std::abs(polygon[2].x() - polygon[0].x()),
@@ -126,15 +187,43 @@ void DrawLines(QPainter& painter, const PlotModel& model,
   painter.restore();
 }
 
+void DrawCircle(QPainter& painter, const PlotModel& model,
+                const CircleLayer& layer) {
+  if (layer.radius <= 0) return;
+  painter.setBrush(layer.fill ? QBrush(ToQColor(*layer.fill))
+                              : QBrush(Qt::NoBrush));
+  painter.setPen(layer.outline ? QPen(ToQColor(*layer.outline), 1)
+                               : QPen(Qt::NoPen));
+  if (!IsRasterPainter(painter)) {
+    // The circle through the centres of the screen's outline pixels.
+    const PlotPosition c = model.mapping.Exact(layer.centre.a, layer.centre.b);
+    painter.drawEllipse(QPointF(c.x + layer.centre.dx, c.y + layer.centre.dy),
+                        layer.radius, layer.radius);
+    return;
+  }
+  const Pixel c = model.mapping.Snapped(layer.centre.a, layer.centre.b);
+  const int r = layer.radius;
+  painter.drawEllipse(QRect(
+      c.x + static_cast<int>(std::lround(layer.centre.dx)) - r,
+      c.y + static_cast<int>(std::lround(layer.centre.dy)) - r, 2 * r, 2 * r));
+}
+
 void DrawBands(QPainter& painter, const PlotModel& model,
                const BandLayer& layer) {
   if (layer.contours == nullptr) return;
   painter.save();
   const PlotMapping& mapping = model.mapping;
   if (layer.clip) painter.setClipRect(RasterFrame(mapping), Qt::IntersectClip);
-  const PlotToPainter map = [&mapping](const PlotPoint& p) {
-    return ToQPointF(mapping.Exact(p.x, std::exp(p.y)));
-  };
+  const PlotToPainter map =
+      layer.coordinates == BandLayer::Coordinates::kCartesian
+          ? PlotToPainter([&mapping](const PlotPoint& p) {
+              const PlotPosition c = mapping.Centre();
+              const double scale = mapping.PixelsPerUnit();
+              return QPointF(c.x + p.x * scale, c.y - p.y * scale);
+            })
+          : PlotToPainter([&mapping](const PlotPoint& p) {
+              return ToQPointF(mapping.Exact(p.x, std::exp(p.y)));
+            });
   if (layer.clip && !IsRasterPainter(painter)) {
     // Cut in the bands' own geometry, as the lines are.
     const PlotRect f = mapping.Frame();
@@ -188,10 +277,11 @@ bool DrawMarkers(QPainter& painter, const PlotModel& model, std::size_t index,
   const auto& layer = std::get<MarkerLayer>(model.layers[index]);
   if (layer.count == 0) return true;
   const QSize size(model.width, model.height);
-  if (picture == nullptr && layer.count > PlotRenderCache::kLayerThreshold) {
+  if (picture == nullptr && layer.count > PlotRenderCache::kLayerThreshold &&
+      (cache != nullptr || layer.own_layer)) {
     const qreal ratio = painter.device()->devicePixelRatioF() * model.scale;
     auto draw = [&] {
-      return MarkerLayerAt(layer.style, layer.pixels(), size, ratio,
+      return MarkerLayerAt(layer.style, layer.count, layer.pixel, size, ratio,
                            model.scale);
     };
     if (cache == nullptr) {
@@ -211,15 +301,20 @@ bool DrawMarkers(QPainter& painter, const PlotModel& model, std::size_t index,
     // series goes in opaque over what lies beneath it.
     return DrawLayerInPicture(
         painter,
-        MarkerLayerAt(layer.style, layer.pixels(), size, ratio, model.scale),
+        MarkerLayerAt(layer.style, layer.count, layer.pixel, size, ratio,
+                      model.scale),
         *picture, ratio,
         [&](QPainter& ground) { return DrawGround(ground, model, index); });
   }
   if (!IsRasterPainter(painter)) {
-    DrawMarkerShapesAt(painter, layer.style, layer.places());
+    if (layer.style.marker == MarkerStyle::kNone) return true;
+    std::vector<PlotPosition> at(layer.count);
+    for (std::size_t i = 0; i < layer.count; ++i) at[i] = layer.place(i);
+    DrawMarkerShapesAt(painter, layer.style, at);
     return true;
   }
-  return DrawMarkersAt(painter, layer.style, layer.pixels(), model.scale);
+  return DrawMarkersAt(painter, layer.style, layer.count, layer.pixel,
+                       model.scale);
 }
 
 bool DrawLayer(QPainter& painter, const PlotModel& model, std::size_t index,
@@ -230,6 +325,8 @@ bool DrawLayer(QPainter& painter, const PlotModel& model, std::size_t index,
   }
   if (const auto* lines = std::get_if<LineLayer>(&layer)) {
     DrawLines(painter, model, *lines);
+  } else if (const auto* circle = std::get_if<CircleLayer>(&layer)) {
+    DrawCircle(painter, model, *circle);
   } else if (const auto* bands = std::get_if<BandLayer>(&layer)) {
     DrawBands(painter, model, *bands);
   } else if (const auto* text = std::get_if<TextLayer>(&layer)) {
@@ -252,6 +349,7 @@ bool RenderPlot(QPainter& painter, const PlotModel& model,
   const QRect all(0, 0, model.width, model.height);
   painter.fillRect(all, ToQColor(model.background));
   painter.setClipRect(all);
+  if (cache != nullptr) cache->Prune(model.series);
   bool whole = true;
   for (std::size_t i = 0; i < model.layers.size(); ++i) {
     if (DrawLayer(painter, model, i, cache, picture)) continue;

@@ -58,29 +58,4 @@ void DrawMarkerShapesAt(QPainter& painter, const SeriesStyle& style,
   }
 }
 
-std::vector<PlotPosition> ExactConvexHull(std::vector<PlotPosition> points) {
-  std::sort(points.begin(), points.end(), [](PlotPosition a, PlotPosition b) {
-    return a.x < b.x || (a.x == b.x && a.y < b.y);
-  });
-  points.erase(std::unique(points.begin(), points.end()), points.end());
-  if (points.size() < 3) return points;
-  // Andrew's monotone chain, with y pointing up for the turn (the plot's
-  // y grows downwards), so that the corners go counter-clockwise.
-  auto cross = [](PlotPosition o, PlotPosition a, PlotPosition b) {
-    return (a.x - o.x) * (o.y - b.y) - (o.y - a.y) * (b.x - o.x);
-  };
-  std::vector<PlotPosition> hull(2 * points.size());
-  std::size_t k = 0;
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    while (k >= 2 && cross(hull[k - 2], hull[k - 1], points[i]) <= 0) --k;
-    hull[k++] = points[i];
-  }
-  for (std::size_t i = points.size() - 1, t = k + 1; i > 0; --i) {
-    while (k >= t && cross(hull[k - 2], hull[k - 1], points[i - 1]) <= 0) --k;
-    hull[k++] = points[i - 1];
-  }
-  hull.resize(k - 1);
-  return hull;
-}
-
 }  // namespace orvane

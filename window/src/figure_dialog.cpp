@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "io/text_file.h"
+#include "render/plot_render.h"
 #include "window/text_save.h"
 
 namespace orvane {
@@ -32,7 +33,7 @@ constexpr int kPreviewHeight = 300;
 FigureDialog::FigureDialog(const EqualAreaChart& chart, const QString& caption,
                            const FigureSettings& settings, QWidget* parent)
     : QDialog(parent),
-      own_plot_(std::make_unique<EqualAreaPicture>(chart)),
+      own_plot_(std::make_unique<ModelPicture>(chart)),
       plot_(*own_plot_),
       caption_(caption) {
   Build(settings);

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "chart/chart_projection.h"
@@ -50,9 +52,21 @@ inline constexpr double kInitialRadialMaximum = 3.0;
 
 // The chart: six series by their role, drawn in this order, then the iso-R
 // circles.
-class EqualAreaChart {
+class EqualAreaChart final : public PlotSource {
  public:
   EqualAreaChart();
+
+  // The chart to draw on `canvas`: the disc, the density contours, the
+  // series in drawing order with the iso-R circles, the circles' labels on
+  // a figure, the legend, the caption and the projection's note.
+  PlotModel Model(const PlotCanvas& canvas,
+                  const TextMeasure& measure) const override;
+  // `id` is the series' place in SeriesList().
+  void ToggleLegendEntry(int id) override;
+  std::string Title() const override { return "Orvane equal-area projection"; }
+  std::optional<ChartProjection> PolarProjection() const override {
+    return projection_;
+  }
 
   PolarSeries bootstrap;           // the 190 kept bootstrap solutions
   PolarSeries retrodeformed;       // the markers before the strain (pre-strain)
@@ -165,6 +179,47 @@ SeriesStyle IsoRatioCircleStyle();
 // The style a series is drawn with in the palette.
 SeriesStyle PaletteStyle(const EqualAreaChart& chart, const PolarSeries& series,
                          ChartPalette palette);
+
+// The style a series is drawn with: its palette's colours, and the
+// bootstrap cloud as a line where it is drawn as an outline.
+SeriesStyle ChartSeriesStyle(const EqualAreaChart& chart,
+                             const PolarSeries& series,
+                             const ChartRenderOptions& options);
+
+// The note a chart in `projection` carries in the lower left corner of its
+// plotting area: "Elliott projection"; none (empty) for the equal-area
+// projection, the default.
+std::string ProjectionNoteText(ChartProjection projection);
+
+// The legend entries (series shown in the legend, in list order) and their
+// layout for a chart of the given width.
+struct LegendView {
+  std::vector<const PolarSeries*> series;
+  LegendLayout layout;
+};
+LegendView MeasureLegend(const EqualAreaChart& chart, int width,
+                         const ChartRenderOptions& options,
+                         const TextMeasure& measure);
+
+// The chart's layout on `canvas`, in its own pixels.
+ChartLayout LayOutChart(const EqualAreaChart& chart, const PlotCanvas& canvas,
+                        const TextMeasure& measure);
+
+// The iso-R circles drawn at this layout: a flag per circle of the chart.
+std::vector<bool> DrawnIsoRatioCircles(const EqualAreaChart& chart,
+                                       const ChartLayout& layout);
+
+// The labels of the drawn iso-R circles on a figure, where the circles
+// cross the radius to the right: "R = 2" at the first, the bare ratio at
+// the others, each left out where it would touch the label before it.
+struct IsoRatioLabelBox {
+  int ratio = 0;
+  std::string text;
+  PixelRect box;  // in chart pixels
+};
+std::vector<IsoRatioLabelBox> PlaceIsoRatioLabels(const EqualAreaChart& chart,
+                                                  const ChartLayout& layout,
+                                                  const TextMeasure& measure);
 
 }  // namespace orvane
 

@@ -120,7 +120,8 @@ class PlotMapping {
   double per_unit_ = 0;
   // Rf/phi.
   RfPhiLayout rf_phi_;
-  RfAxis axis_;
+  bool rf_log_ = true;
+  double rf_top_ = 1;
 };
 
 // The pieces of a polyline that lie within `frame`, each a polyline of its
@@ -129,6 +130,14 @@ class PlotMapping {
 // are left out.
 std::vector<std::vector<PlotPosition>> ClipPolyline(
     const std::vector<PlotPosition>& line, const PlotRect& frame);
+
+// The corners of the smallest convex polygon around the points, counter-
+// clockwise on the screen; fewer than three distinct points come back as
+// they are (duplicates removed).
+std::vector<PlotPosition> ExactConvexHull(std::vector<PlotPosition> points);
+
+// The same for whole pixels, from the lowest-leftmost corner.
+std::vector<Pixel> PixelHull(std::vector<Pixel> points);
 
 }  // namespace orvane
 

@@ -112,8 +112,8 @@ struct PlotVertex {
 };
 
 // The markers of one series. The points stay the series' own: the layer
-// places them through the functions, on the screen's whole pixels or at
-// their exact places, when they are drawn.
+// places the i-th of them, on the screen's whole pixels or at its exact
+// place, when it is drawn (on several threads for large series).
 struct MarkerLayer {
   SeriesStyle style;
   std::size_t count = 0;
@@ -123,30 +123,77 @@ struct MarkerLayer {
   const void* source = nullptr;
   std::uint64_t revision = 0;
   std::array<double, 6> placement{};
-  std::function<std::vector<Pixel>()> pixels;
-  std::function<std::vector<PlotPosition>()> places;
+  // A large series is blended on a layer of its own, then drawn, on every
+  // raster (as the screen does with its cache), not marker by marker where
+  // no cache is kept.
+  bool own_layer = false;
+  std::function<Pixel(std::size_t)> pixel;
+  std::function<PlotPosition(std::size_t)> place;
 };
+
+// Which devices draw a layer.
+enum class PlotDevice { kAny, kRaster, kVector };
 
 // Lines through vertices.
 struct LineLayer {
   enum class Raster {
     kWholePixels,       // on whole pixels at every scale, without smoothing
     kSmoothWhenScaled,  // smoothed at the exact places on a scaled plot
+    kSmooth,            // smoothed at the exact places at every scale
+  };
+  enum class Ends {
+    kSquare,       // square caps, bevelled joins
+    kSquareMiter,  // square caps, mitred joins
+    kFlatRound,    // flat caps, round joins
+    kRound,        // round caps and joins
+  };
+  enum class Clip {
+    kNone,
+    kVector,  // cut at the mapping's frame in a vector picture only
+    kAlways,  // cut at the frame on every device
+  };
+  // In a vector picture a polar chart's circle of this radial value about
+  // the centre, drawn as a true circle instead of its vertices, with the
+  // radius to angle 0 where `radius` says so.
+  struct TrueCircle {
+    double value = 0;
+    bool radius = false;
   };
   Rgb colour = 0x000000;
   int width = 1;
   Raster raster = Raster::kWholePixels;
-  bool round_joins = false;  // flat caps and round joins
-  bool closed = false;       // each line returns to its first vertex
-  bool clip = false;         // cut at the mapping's frame
+  Ends ends = Ends::kSquare;
+  Clip clip = Clip::kNone;
+  PlotDevice device = PlotDevice::kAny;
+  bool closed = false;  // each line returns to its first vertex
+  // The vertices are exact places in the plot's pixels, (a, b) = (x, y),
+  // rather than data.
+  bool pixels = false;
+  std::optional<TrueCircle> circle;
+  // A line of one vertex is a dot.
   std::vector<std::vector<PlotVertex>> lines;
 };
 
-// Filled density contours, each band over the one before, in the mapping's
-// coordinates: a contour's point (x, y) is the datum (x, e^y) (the
-// orientation and the logarithm of the ratio).
+// A filled circle of a whole number of pixels about a place of the data,
+// outlined or not.
+struct CircleLayer {
+  PlotVertex centre;
+  int radius = 0;  // pixels
+  std::optional<Rgb> fill;
+  std::optional<Rgb> outline;  // one pixel wide
+};
+
+// Filled density contours, each band over the one before.
 struct BandLayer {
+  enum class Coordinates {
+    // A contour's point (x, y) is the datum (x, e^y): the orientation and
+    // the logarithm of the ratio.
+    kLogRatio,
+    // (x, y) in the radial unit about a polar chart's centre, y upwards.
+    kCartesian,
+  };
   std::shared_ptr<const DensityContours> contours;
+  Coordinates coordinates = Coordinates::kLogRatio;
   bool clip = false;  // cut at the mapping's frame
 };
 
@@ -176,8 +223,8 @@ struct LegendLayer {
   bool figure_style = false;  // on white without check boxes
 };
 
-using PlotLayer =
-    std::variant<MarkerLayer, LineLayer, BandLayer, TextLayer, LegendLayer>;
+using PlotLayer = std::variant<MarkerLayer, LineLayer, CircleLayer, BandLayer,
+                               TextLayer, LegendLayer>;
 
 struct PlotModel {
   // The size in the plot's own pixels, and device pixels per plot pixel.
@@ -187,6 +234,9 @@ struct PlotModel {
   Rgb background = 0xFFFFFF;
   PlotMapping mapping;
   std::vector<PlotLayer> layers;
+  // Every series whose drawing a cache may keep, shown or not: the cache
+  // forgets the drawings of others.
+  std::vector<const void*> series;
 
   // The legend, where the plot has one.
   const LegendLayer* Legend() const;
@@ -197,6 +247,9 @@ struct PlotCanvas {
   int width = 0;
   int height = 0;
   ChartRenderOptions options;
+  // The pixels at the right that the window's data grid covers below the
+  // legend, where options.grid_column keeps them clear.
+  int grid_column_width = 0;
 };
 
 // A kind of plot as the window, the picture writers and the figures see
@@ -213,7 +266,7 @@ class PlotSource {
   // The title an SVG file records.
   virtual std::string Title() const = 0;
   // The projection of a polar chart; none for other plots.
-  virtual std::optional<ChartProjection> Projection() const {
+  virtual std::optional<ChartProjection> PolarProjection() const {
     return std::nullopt;
   }
 };

@@ -1,5 +1,7 @@
-// Drawing the equal-area chart into any QPainter: the screen, bitmaps and
-// vector pictures all go through RenderChart, so a picture shows exactly
+// The plots' fonts and legend drawing, the images of large series in vector
+// pictures, and the equal-area chart's entry points for Qt callers: its
+// layout measured with the program's fonts, and its drawing through the
+// one render path (render/plot_render.h), so that a picture shows exactly
 // what the window shows.
 #ifndef ORVANE_RENDER_CHART_RENDER_H_
 #define ORVANE_RENDER_CHART_RENDER_H_
@@ -52,21 +54,13 @@ QStringList CaptionLines(const std::string& caption, int width);
 // projection, the default.
 QString ProjectionNote(ChartProjection projection);
 
-// The legend entries (series shown in the legend, in list order) and their
-// layout for a chart of the given width.
-struct LegendView {
-  std::vector<const PolarSeries*> series;
-  LegendLayout layout;
-};
+// The chart's legend and layout measured with the program's fonts; the
+// screen's layout keeps kDataGridWidth clear unless the options say not.
 LegendView MeasureLegend(const EqualAreaChart& chart, int width,
                          const ChartRenderOptions& options = {});
 
 ChartLayout LayOutChart(const EqualAreaChart& chart, QSize size,
                         const ChartRenderOptions& options = {});
-
-// The iso-R circles drawn at this layout: a flag per circle of the chart.
-std::vector<bool> DrawnIsoRatioCircles(const EqualAreaChart& chart,
-                                       const ChartLayout& layout);
 
 // The labels of the drawn iso-R circles on a figure, where the circles
 // cross the radius to the right: "R = 2" at the first, the bare ratio at
@@ -93,12 +87,9 @@ bool DrawLegendItems(QPainter& painter, const LegendLayout& layout,
                      const std::vector<LegendItem>& items, bool figure_style,
                      double scale = 1.0);
 
-// Draws the whole chart, background to legend, at `size` pixels. A raster
-// painter may pass a cache (kept for one set of options: the screen's).
-// False when an image the drawing needed (a layer, a marker's stamp) could
-// not be allocated: without a cache the drawing stops there, so that no
-// picture passes for whole without its data; with one (the window) the
-// rest is drawn without it.
+// Draws the whole chart, background to legend, at `size` pixels, through
+// RenderPlot (render/plot_render.h): a raster painter may pass a cache;
+// false as RenderPlot.
 bool RenderChart(QPainter& painter, const EqualAreaChart& chart, QSize size,
                  PlotRenderCache* cache = nullptr,
                  const ChartRenderOptions& options = {});
@@ -145,20 +136,6 @@ QImage RenderChartImage(const EqualAreaChart& chart, QSize size,
 
 // The legend entry whose check box contains the pixel, or nullptr.
 PolarSeries* LegendCheckBoxAt(EqualAreaChart& chart, QSize size, int x, int y);
-
-// The chart on the screen.
-class EqualAreaScreen final : public ScreenPlot {
- public:
-  // The chart stays the caller's and must outlive this.
-  explicit EqualAreaScreen(EqualAreaChart& chart) : chart_(chart) {}
-  bool Draw(QPainter& painter, QSize size,
-            PlotRenderCache& cache) const override;
-  int LegendEntryAt(QSize size, int x, int y) const override;
-  void ToggleLegendEntry(QSize size, int entry) override;
-
- private:
-  EqualAreaChart& chart_;
-};
 
 inline QColor ToQColor(Rgb rgb, int transparency = 0) {
   return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF,

@@ -99,7 +99,7 @@ QString FigureCaption(const AnalysisState& state, AnalysisResult result,
 Status SaveFigureFile(const EqualAreaChart& chart,
                       const FigureSettings& settings, const QString& caption,
                       const QString& path);
-// The same for any plot (the chart's is this with EqualAreaPicture).
+// The same for any plot (the chart's is this with ModelPicture).
 Status SaveFigureFile(const PlotPicture& plot, const FigureSettings& settings,
                       const QString& caption, const QString& path);
 

@@ -10,6 +10,7 @@
 #include <QSize>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <vector>
 
 #include "chart/chart_geometry.h"
@@ -59,21 +60,26 @@ MarkerShape MakeMarkerShape(const SeriesStyle& style, double scale = 1.0);
 // there is no memory for it.
 QImage MarkerStamp(const SeriesStyle& style, qreal ratio = 1.0);
 
-// The markers of one series at the chart pixels `at`, in that order, drawn
+// Where the i-th marker of a series lies, on a plot's whole pixels.
+using PixelOf = std::function<Pixel(std::size_t)>;
+
+// The `count` markers of one series at the plot pixels pixel(i), in that
+// order, drawn
 // as the chart draws its series' markers: stamped and blended on a raster,
 // as shapes in a vector picture. Other plots of the program draw their
 // markers through it, so that every plot's markers look alike. False, with
 // none drawn, when there was no memory for the stamp.
 bool DrawMarkersAt(QPainter& painter, const SeriesStyle& style,
-                   const std::vector<Pixel>& at, double scale = 1.0);
+                   std::size_t count, const PixelOf& pixel, double scale = 1.0);
 
 // The same markers alone on a transparent layer of `size` chart pixels at
 // `ratio` device pixels a chart pixel; at a whole ratio the stamps are
 // blended straight into the layer's pixels (on several threads for large
 // series), to the pixels a painter would give. Null when there is no
 // memory for the layer or its stamp.
-QImage MarkerLayerAt(const SeriesStyle& style, const std::vector<Pixel>& at,
-                     QSize size, qreal ratio, double scale = 1.0);
+QImage MarkerLayerAt(const SeriesStyle& style, std::size_t count,
+                     const PixelOf& pixel, QSize size, qreal ratio,
+                     double scale = 1.0);
 
 }  // namespace orvane
 

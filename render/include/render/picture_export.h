@@ -72,7 +72,7 @@ Status WriteChartPicture(const EqualAreaChart& chart, QSize size,
                          double dots_per_inch = 96);
 
 // The same for any plot: the equal-area chart's functions above are these
-// with EqualAreaPicture.
+// with ModelPicture.
 Status SaveChartPictureFile(
     const PlotPicture& plot, QSize size, const QString& path,
     const ChartRenderOptions& options = PictureOptions(),

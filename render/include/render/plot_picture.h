@@ -41,25 +41,6 @@ class PlotPicture {
   QImage Image(QSize size, const ChartRenderOptions& options) const;
 };
 
-// The equal-area chart as a picture: RenderChart and RenderChartPicture.
-class EqualAreaPicture final : public PlotPicture {
- public:
-  // The chart stays the caller's and must outlive this.
-  explicit EqualAreaPicture(const EqualAreaChart& chart) : chart_(chart) {}
-  bool Draw(QPainter& painter, QSize size,
-            const ChartRenderOptions& options) const override;
-  bool DrawPicture(QPainter& painter, QSize size, PictureLayer layer,
-                   const ChartRenderOptions& options) const override;
-  QString Title() const override { return "Orvane equal-area projection"; }
-  std::optional<ChartProjection> Projection() const override {
-    return chart_.Projection();
-  }
-  const EqualAreaChart& Chart() const { return chart_; }
-
- private:
-  const EqualAreaChart& chart_;
-};
-
 }  // namespace orvane
 
 #endif  // ORVANE_RENDER_PLOT_PICTURE_H_

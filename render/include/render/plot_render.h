@@ -74,7 +74,7 @@ class ModelPicture final : public PlotPicture {
                    const ChartRenderOptions& options) const override;
   QString Title() const override;
   std::optional<ChartProjection> Projection() const override {
-    return source_.Projection();
+    return source_.PolarProjection();
   }
 
  private:

@@ -33,11 +33,6 @@ void DrawExactPolyline(QPainter& painter, std::vector<PlotPosition> line,
 void DrawMarkerShapesAt(QPainter& painter, const SeriesStyle& style,
                         const std::vector<PlotPosition>& at);
 
-// The corners of the smallest convex polygon around the points, counter-
-// clockwise on the screen; fewer than three distinct points come back as
-// they are (duplicates removed).
-std::vector<PlotPosition> ExactConvexHull(std::vector<PlotPosition> points);
-
 }  // namespace orvane
 
 #endif  // ORVANE_RENDER_TRUE_GEOMETRY_H_

@@ -5,6 +5,7 @@
 
 #include "chart/equal_area_chart.h"
 #include "render/chart_render.h"
+#include "render/plot_render.h"
 #include "window/plot_widget.h"
 
 namespace orvane {
@@ -22,7 +23,7 @@ class ChartWidget : public PlotWidget {
 
  private:
   EqualAreaChart chart_;
-  EqualAreaScreen screen_{chart_};
+  ModelScreen screen_{chart_};
 };
 
 }  // namespace orvane
