@@ -79,22 +79,29 @@ TEST(RfPhiLayout, MapsTheAxesOntoTheFrame) {
             (Pixel{l.plot.left + l.plot.width, l.plot.top}));
 }
 
-TEST(RfPhiLayout, ManyShapesArePlacedAsEachAlone) {
+// The plot's mapping places every shape on PlaceShape's pixel, its exact
+// place within half a pixel of that pixel's centre, off the frame too.
+TEST(RfPhiLayout, TheMappingPlacesShapesAsPlaceShape) {
   const RfPhiLayout l = LayOutRfPhiPlot(
       640, 362, LayOutLegend(640, {60}, 13, 10), PlotTextMetrics{});
   std::vector<RfPhiPoint> shapes;
-  for (int i = 0; i < 250000; ++i) {
-    shapes.push_back({1.0f + static_cast<float>(i % 1000) * 0.01f,
-                      -90.0f + static_cast<float>(i % 181)});
+  for (int i = 0; i < 20000; ++i) {
+    shapes.push_back({1.0f + static_cast<float>(i % 1000) * 0.0137f,
+                      -90.0f + static_cast<float>(i % 1801) * 0.1f});
   }
+  shapes.push_back({0.0f, 45.0f});
+  shapes.push_back({1e30f, -90.0f});
+  shapes.push_back({0.5f, 89.99f});
   for (const RfScale scale : {RfScale::kLogarithmic, RfScale::kLinear}) {
     const RfAxis axis = MakeRfAxis(11, scale);
-    const std::vector<Pixel> at = PlaceShapes(l, axis, shapes);
-    ASSERT_EQ(at.size(), shapes.size());
-    for (std::size_t i = 0; i < shapes.size(); i += 997) {
-      ASSERT_EQ(at[i], PlaceShape(l, axis, shapes[i])) << i;
+    const PlotMapping mapping = PlotMapping::RfPhi(l, axis);
+    for (const RfPhiPoint& p : shapes) {
+      const Pixel at = mapping.Snapped(p.phi, p.ratio);
+      ASSERT_EQ(at, PlaceShape(l, axis, p)) << p.ratio << " " << p.phi;
+      const PlotPosition exact = mapping.Exact(p.phi, p.ratio);
+      ASSERT_LE(std::abs(exact.x - (at.x + 0.5)), 0.5);
+      ASSERT_LE(std::abs(exact.y - (at.y + 0.5)), 0.5);
     }
-    EXPECT_EQ(at.back(), PlaceShape(l, axis, shapes.back()));
   }
 }
 

@@ -193,5 +193,128 @@ TEST(VectorPictures, CirclesAreTrueAndNothingIsDrawnOutsideTheFrame) {
   EXPECT_TRUE(fractional);
 }
 
+// A plot type of the tests' own, made of a cartesian mapping and styled
+// layers and nothing else: the frame, a line running out of it, markers,
+// and a legend entry that hides them.
+class ScatterPlot final : public PlotSource {
+ public:
+  static constexpr Rgb kLine = 0x00A000;
+  static constexpr int kLegendId = 7;
+  bool shown = true;
+  std::vector<PlotPosition> points = {{2, 3}, {5, 10}, {8, 40}};
+
+  PlotModel Model(const PlotCanvas& canvas,
+                  const TextMeasure& measure) const override {
+    PlotModel m;
+    m.scale = ValidScale(canvas.options.scale);
+    const Pixel own = OwnSize(canvas.width, canvas.height, m.scale);
+    m.width = own.x;
+    m.height = own.y;
+    m.mapping = PlotMapping::Cartesian({40, 20, own.x - 160, own.y - 60},
+                                       {0, 10, false}, {1, 100, true});
+    LineLayer frame;
+    frame.closed = true;
+    frame.lines = {
+        {{0, 1, 0, 0}, {10, 1, 0, 0}, {10, 100, 0, 0}, {0, 100, 0, 0}}};
+    LineLayer diagonal;
+    diagonal.colour = kLine;
+    diagonal.width = 2;
+    diagonal.raster = LineLayer::Raster::kSmoothWhenScaled;
+    diagonal.clip = LineLayer::Clip::kAlways;
+    diagonal.lines = {{{-5, 0.1, 0, 0}, {15, 1000, 0, 0}}};
+    m.layers = {frame, diagonal};
+    if (shown) {
+      MarkerLayer dots;
+      dots.style = Style();
+      dots.count = points.size();
+      dots.source = this;
+      const PlotMapping mapping = m.mapping;
+      dots.pixel = [this, mapping](std::size_t i) {
+        return mapping.Snapped(points[i].x, points[i].y);
+      };
+      dots.place = [this, mapping](std::size_t i) {
+        return mapping.Exact(points[i].x, points[i].y);
+      };
+      m.layers.push_back(dots);
+    }
+    const FaceMetrics fm = measure.Metrics(TextFace::kScreen);
+    LegendLayer legend;
+    legend.items = {{Style(), shown, kLegendId}};
+    legend.layout =
+        LayOutLegend(own.x, {measure.Width(TextFace::kScreen, Style().title)},
+                     fm.height, fm.ascent);
+    m.layers.push_back(legend);
+    return m;
+  }
+  void ToggleLegendEntry(int id) override {
+    if (id == kLegendId) shown = !shown;
+  }
+  std::string Title() const override { return "Scatter"; }
+
+  static SeriesStyle Style() {
+    SeriesStyle style;
+    style.title = "Grains";
+    style.marker = MarkerStyle::kSquare;
+    style.half_width = style.half_height = 3;
+    style.color = 0xFF0000;
+    style.fill = 0xFF0000;
+    return style;
+  }
+};
+
+bool IsLine(QRgb c) {
+  return qGreen(c) > qRed(c) + 60 && qGreen(c) > qBlue(c) + 60;
+}
+
+// The one render path draws a plot it has never seen: markers on their
+// pixels at any scale, the line cut at the frame on a raster and in SVG,
+// and a click on its legend entry hides the markers.
+TEST(PlotModels, ANewPlotIsAMappingAndStyledLayers) {
+  ScatterPlot plot;
+  for (const int scale : {1, 2}) {
+    ChartRenderOptions options = PictureOptions();
+    options.scale = scale;
+    const QImage image =
+        ModelPicture(plot).Image(QSize(400 * scale, 300 * scale), options);
+    const PlotModel model = ModelOf(plot, image.size(), options);
+    for (const PlotPosition& p : plot.points) {
+      const Pixel at = model.mapping.Snapped(p.x, p.y);
+      EXPECT_EQ(image.pixel(at.x * scale + scale / 2, at.y * scale) & 0xFFFFFF,
+                0xFF0000u)
+          << scale;
+    }
+    const QRect frame(40 * scale, 20 * scale, 241 * scale, 241 * scale);
+    int inside = 0, outside = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        if (IsLine(image.pixel(x, y)))
+          ++(frame.contains(x, y) ? inside : outside);
+      }
+    }
+    EXPECT_GT(inside, 150 * scale) << scale;
+    EXPECT_EQ(outside, 0) << scale;
+  }
+  const SvgGeometry svg =
+      GeometryOf(Svg(ModelPicture(plot)), ToQColor(ScatterPlot::kLine).name());
+  const PlotRect frame = ModelOf(plot, kSize, PictureOptions()).mapping.Frame();
+  ASSERT_EQ(svg.polyline_points.size(), 2u);
+  for (const PlotPosition& p : svg.polyline_points) {
+    EXPECT_TRUE(frame.Contains(p)) << p.x << "," << p.y;
+  }
+
+  ModelScreen screen(plot);
+  const LegendEntryLayout row =
+      ModelOf(plot, kSize, {}).Legend()->layout.entries.at(0);
+  ASSERT_EQ(screen.LegendEntryAt(kSize, row.check_box.left + 1,
+                                 row.check_box.top + 1),
+            0);
+  screen.ToggleLegendEntry(kSize, 0);
+  EXPECT_FALSE(plot.shown);
+  const QImage hidden = ModelPicture(plot).Image(kSize, PictureOptions());
+  const Pixel at = ModelOf(plot, kSize, PictureOptions())
+                       .mapping.Snapped(plot.points[1].x, plot.points[1].y);
+  EXPECT_NE(hidden.pixel(at.x, at.y) & 0xFFFFFF, 0xFF0000u);
+}
+
 }  // namespace
 }  // namespace orvane

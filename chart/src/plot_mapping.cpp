@@ -4,8 +4,6 @@
 #include <cmath>
 #include <cstdint>
 
-#include "core/parallel.h"
-
 namespace orvane {
 
 double PhiToX(const RfPhiLayout& layout, double phi) {
@@ -64,24 +62,6 @@ Pixel PlaceShape(const RfPhiLayout& layout, const RfAxis& axis,
   return RfMapping(layout, axis).Place(shape);
 }
 
-std::vector<Pixel> PlaceShapes(const RfPhiLayout& layout, const RfAxis& axis,
-                               const std::vector<RfPhiPoint>& shapes) {
-  const RfMapping mapping(layout, axis);
-  std::vector<Pixel> at(shapes.size());
-  // A shape is placed in a few operations: 50,000 a thread are worth it.
-  constexpr std::int64_t kShapesPerThread = 50000;
-  ParallelFor(
-      0, static_cast<std::int64_t>(shapes.size()),
-      [&](std::int64_t first, std::int64_t last) {
-        for (auto i = static_cast<std::size_t>(first);
-             i < static_cast<std::size_t>(last); ++i) {
-          at[i] = mapping.Place(shapes[i]);
-        }
-      },
-      kShapesPerThread);
-  return at;
-}
-
 PlotMapping PlotMapping::Polar(const ChartLayout& layout, double maximum) {
   PlotMapping m;
   m.kind_ = Kind::kPolar;
@@ -111,7 +91,45 @@ PlotMapping PlotMapping::RfPhi(const RfPhiLayout& layout, const RfAxis& axis) {
   return m;
 }
 
+PlotMapping PlotMapping::Cartesian(const PixelRect& plot, const AxisRange& x,
+                                   const AxisRange& y) {
+  PlotMapping m;
+  m.kind_ = Kind::kCartesian;
+  m.plot_ = plot;
+  m.x_ = x;
+  m.y_ = y;
+  m.frame_ = {plot.left + 0.5, plot.top + 0.5, plot.left + plot.width + 0.5,
+              plot.top + plot.height + 0.5};
+  return m;
+}
+
+namespace {
+
+// How far across the axis' range the value lies: 0 at its start, 1 at its
+// end; far off stays far off, without overflowing a pixel.
+double RangeFraction(const AxisRange& range, double v) {
+  double t = range.logarithmic
+                 ? std::log(v / range.from) / std::log(range.to / range.from)
+                 : (v - range.from) / (range.to - range.from);
+  t = std::clamp(t, -100.0, 100.0);
+  if (!std::isfinite(t)) t = -100;
+  return t;
+}
+
+}  // namespace
+
+double PlotMapping::CartesianX(double a) const {
+  return plot_.left + RangeFraction(x_, a) * plot_.width;
+}
+
+double PlotMapping::CartesianY(double b) const {
+  return plot_.top + plot_.height - RangeFraction(y_, b) * plot_.height;
+}
+
 PlotPosition PlotMapping::Exact(double a, double b) const {
+  if (kind_ == Kind::kCartesian) {
+    return {CartesianX(a) + 0.5, CartesianY(b) + 0.5};
+  }
   if (kind_ == Kind::kPolar) {
     // As PlacePoint, unrounded.
     const double r = b <= 0 ? 0.0 : b / maximum_ * polar_.radius;
@@ -125,6 +143,10 @@ PlotPosition PlotMapping::Exact(double a, double b) const {
 
 Pixel PlotMapping::Snapped(double a, double b) const {
   if (kind_ == Kind::kPolar) return PlacePoint(polar_, maximum_, a, b);
+  if (kind_ == Kind::kCartesian) {
+    return {static_cast<int>(std::lround(CartesianX(a))),
+            static_cast<int>(std::lround(CartesianY(b)))};
+  }
   // As PlaceShape, without narrowing the place to a shape's floats.
   return {
       static_cast<int>(std::lround(PhiToX(rf_phi_, a))),

@@ -248,14 +248,4 @@ QImage RenderChartImage(const EqualAreaChart& chart, QSize size,
   return ModelPicture(chart).Image(size, options);
 }
 
-PolarSeries* LegendCheckBoxAt(EqualAreaChart& chart, QSize size, int x, int y) {
-  const LegendView legend = MeasureLegend(chart, size.width());
-  const int row = LegendRowAt(legend.layout, x, y);
-  if (row < 0) return nullptr;
-  for (PolarSeries* s : chart.SeriesList()) {
-    if (s == legend.series[static_cast<std::size_t>(row)]) return s;
-  }
-  return nullptr;
-}
-
 }  // namespace orvane

@@ -4,7 +4,7 @@ namespace orvane {
 
 ChartWidget::ChartWidget(QWidget* parent) : PlotWidget(parent) {
   setObjectName("chart");
-  SetPlot(&screen_);
+  SetPlot(&chart_);
 }
 
 }  // namespace orvane

@@ -12,8 +12,8 @@ PlotWidget::PlotWidget(QWidget* parent) : QWidget(parent) {
   setMinimumSize(120, 80);
 }
 
-void PlotWidget::SetPlot(ScreenPlot* plot) {
-  plot_ = plot;
+void PlotWidget::SetPlot(PlotSource* plot) {
+  plot_ = plot != nullptr ? std::make_unique<ModelScreen>(*plot) : nullptr;
   update();
 }
 

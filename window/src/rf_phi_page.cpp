@@ -19,7 +19,7 @@ constexpr const char* kNoMemory = "Not enough memory to plot the data here.";
 
 RfPhiPlotWidget::RfPhiPlotWidget(QWidget* parent) : PlotWidget(parent) {
   setObjectName("rfPhiPlot");
-  SetPlot(&screen_);
+  SetPlot(&plot_);
 }
 
 RfPhiPage::RfPhiPage(QWidget* parent) : QWidget(parent) {

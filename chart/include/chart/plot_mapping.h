@@ -1,6 +1,7 @@
 // Where a datum goes on a plot: one mapping from the data's coordinates to
 // the plot's pixels for every kind of plot (the polar chart in either
-// projection, the Rf/phi plot on either scale), in two forms:
+// projection, the Rf/phi plot on either scale, any cartesian plot on linear
+// or logarithmic axes), in two forms:
 //
 // - Exact: floating-point coordinates, the true geometry. A vector picture
 //   draws there, so that circles and curves stay smooth at any size.
@@ -65,11 +66,6 @@ double RfToY(const RfPhiLayout& layout, const RfAxis& axis, double ratio);
 Pixel PlaceShape(const RfPhiLayout& layout, const RfAxis& axis,
                  const RfPhiPoint& shape);
 
-// The pixels of many shapes, in their order, as PlaceShape places them; on
-// several threads for large series.
-std::vector<Pixel> PlaceShapes(const RfPhiLayout& layout, const RfAxis& axis,
-                               const std::vector<RfPhiPoint>& shapes);
-
 struct PlotPosition {
   double x = 0;
   double y = 0;
@@ -84,6 +80,15 @@ struct PlotRect {
   }
 };
 
+// The data range of a cartesian plot's axis, the first value at the
+// frame's left (or bottom) edge, the second at its right (or top) edge, on
+// a linear or a logarithmic scale (both values above zero).
+struct AxisRange {
+  double from = 0;
+  double to = 1;
+  bool logarithmic = false;
+};
+
 class PlotMapping {
  public:
   // Maps nothing: every place is the origin of a plot of no size.
@@ -94,6 +99,10 @@ class PlotMapping {
   static PlotMapping Polar(const ChartLayout& layout, double maximum);
   // The Rf/phi plot: a datum is (phi in degrees, Rf) on the axis.
   static PlotMapping RfPhi(const RfPhiLayout& layout, const RfAxis& axis);
+  // Any plot of x across and y upwards in the frame `plot` (the pixels of
+  // its left and top edges and those one past its width and height).
+  static PlotMapping Cartesian(const PixelRect& plot, const AxisRange& x,
+                               const AxisRange& y);
 
   PlotPosition Exact(double a, double b) const;
   Pixel Snapped(double a, double b) const;
@@ -110,7 +119,7 @@ class PlotMapping {
   double PixelsPerUnit() const { return per_unit_; }
 
  private:
-  enum class Kind { kPolar, kRfPhi };
+  enum class Kind { kPolar, kRfPhi, kCartesian };
   Kind kind_ = Kind::kPolar;
   PlotRect frame_;
   // Polar.
@@ -122,6 +131,12 @@ class PlotMapping {
   RfPhiLayout rf_phi_;
   bool rf_log_ = true;
   double rf_top_ = 1;
+  // Cartesian.
+  PixelRect plot_;
+  AxisRange x_, y_;
+  // The unrounded place of a datum in the plot's pixels.
+  double CartesianX(double a) const;
+  double CartesianY(double b) const;
 };
 
 // The pieces of a polyline that lie within `frame`, each a polyline of its

@@ -24,7 +24,6 @@
 #include "chart/plot_model.h"
 #include "render/markers.h"
 #include "render/plot_render_cache.h"
-#include "render/screen_plot.h"
 
 namespace orvane {
 
@@ -133,9 +132,6 @@ bool RenderChartPicture(QPainter& painter, const EqualAreaChart& chart,
 // null when there is no memory for it or an image it needed.
 QImage RenderChartImage(const EqualAreaChart& chart, QSize size,
                         const ChartRenderOptions& options = {});
-
-// The legend entry whose check box contains the pixel, or nullptr.
-PolarSeries* LegendCheckBoxAt(EqualAreaChart& chart, QSize size, int x, int y);
 
 inline QColor ToQColor(Rgb rgb, int transparency = 0) {
   return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF,

@@ -15,8 +15,6 @@
 
 #include "chart/chart_geometry.h"
 #include "chart/density_contours.h"
-#include "chart/equal_area_chart.h"
-#include "chart/rf_phi_plot.h"
 
 namespace orvane {
 
@@ -40,18 +38,6 @@ void DrawDensityBands(QPainter& painter, const DensityContours& contours,
 // k to three significant digits (at least two decimals) with the decimal
 // separator `sep`.
 QString DensityNote(const DensityContours& contours, std::string_view sep);
-
-// The polar chart's contours, when it holds any, over its disc at this
-// layout and radial scale, with their note at the bottom left of the
-// plotting area. Nothing when the chart holds none.
-void DrawChartDensityContours(QPainter& painter, const EqualAreaChart& chart,
-                              const ChartLayout& layout, double maximum);
-
-// The Rf/phi plot's contours, when it holds any, in its frame at this
-// layout and Rf axis (x = phi, y = ln Rf mapped as the markers are), with
-// their note at the bottom left of the frame. Nothing when it holds none.
-void DrawRfPhiDensityContours(QPainter& painter, const RfPhiPlot& plot,
-                              const RfPhiLayout& layout, const RfAxis& axis);
 
 }  // namespace orvane
 

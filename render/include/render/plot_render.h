@@ -16,7 +16,6 @@
 #include "render/chart_render.h"
 #include "render/plot_picture.h"
 #include "render/plot_render_cache.h"
-#include "render/screen_plot.h"
 
 namespace orvane {
 
@@ -49,15 +48,20 @@ bool RenderPlot(QPainter& painter, const PlotModel& model,
                 PlotRenderCache* cache = nullptr,
                 const PictureLayer* picture = nullptr);
 
-// Any plot on the screen.
-class ModelScreen final : public ScreenPlot {
+// Any plot as the window shows it: drawn with a cache of its large series,
+// with a legend whose entries a click shows or hides.
+class ModelScreen {
  public:
   // The source stays the caller's and must outlive this.
   explicit ModelScreen(PlotSource& source) : source_(source) {}
-  bool Draw(QPainter& painter, QSize size,
-            PlotRenderCache& cache) const override;
-  int LegendEntryAt(QSize size, int x, int y) const override;
-  void ToggleLegendEntry(QSize size, int entry) override;
+  // Draws the whole plot at `size` pixels; false when an image the drawing
+  // needed could not be allocated (the rest was drawn without it).
+  bool Draw(QPainter& painter, QSize size, PlotRenderCache& cache) const;
+  // The legend entry, numbered from 0 in the legend's order, whose row
+  // holds the pixel of a plot of `size`; -1 where there is none.
+  int LegendEntryAt(QSize size, int x, int y) const;
+  // Shows what the entry stands for when hidden, hides it when shown.
+  void ToggleLegendEntry(QSize size, int entry);
 
  private:
   PlotSource& source_;

@@ -23,7 +23,6 @@ class ChartWidget : public PlotWidget {
 
  private:
   EqualAreaChart chart_;
-  ModelScreen screen_{chart_};
 };
 
 }  // namespace orvane

@@ -8,8 +8,11 @@
 #include <QByteArray>
 #include <QWidget>
 
+#include <memory>
+
+#include "chart/plot_model.h"
+#include "render/plot_render.h"
 #include "render/plot_render_cache.h"
-#include "render/screen_plot.h"
 
 namespace orvane {
 
@@ -20,7 +23,7 @@ class PlotWidget : public QWidget {
   explicit PlotWidget(QWidget* parent = nullptr);
 
   // The plot shown (none: a white widget); it stays the caller's.
-  void SetPlot(ScreenPlot* plot);
+  void SetPlot(PlotSource* plot);
   // Redraws after the plot's contents have changed.
   void PlotChanged() { update(); }
 
@@ -39,7 +42,7 @@ class PlotWidget : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  ScreenPlot* plot_ = nullptr;
+  std::unique_ptr<ModelScreen> plot_;
   PlotRenderCache cache_;
 };
 

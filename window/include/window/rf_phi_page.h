@@ -36,7 +36,6 @@ class RfPhiPlotWidget : public PlotWidget {
 
  private:
   RfPhiPlot plot_;
-  ModelScreen screen_{plot_};
 };
 
 class RfPhiPage : public QWidget {
