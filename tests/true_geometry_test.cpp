@@ -226,15 +226,10 @@ class ScatterPlot final : public PlotSource {
     if (shown) {
       MarkerLayer dots;
       dots.style = Style();
-      dots.count = points.size();
       dots.source = this;
-      const PlotMapping mapping = m.mapping;
-      dots.pixel = [this, mapping](std::size_t i) {
-        return mapping.Snapped(points[i].x, points[i].y);
-      };
-      dots.place = [this, mapping](std::size_t i) {
-        return mapping.Exact(points[i].x, points[i].y);
-      };
+      PlaceMarkers(dots, points, m.mapping, [](const PlotPosition& p) {
+        return std::pair<double, double>(p.x, p.y);
+      });
       m.layers.push_back(dots);
     }
     const FaceMetrics fm = measure.Metrics(TextFace::kScreen);

@@ -89,12 +89,8 @@ void AddSeries(PlotModel& model, const EqualAreaChart& chart,
   }
   const std::vector<PolarPoint>& points = s.Points();
   if (style.line_visible && points.size() >= 2) {
-    LineLayer line;
-    line.colour = style.line_color;
-    line.width = style.line_width;
-    line.raster = LineLayer::Raster::kSmoothWhenScaled;
-    line.ends = LineLayer::Ends::kSquareMiter;
-    line.clip = LineLayer::Clip::kVector;
+    LineLayer line = SeriesLine(style, LineLayer::Ends::kSquareMiter,
+                                LineLayer::Clip::kVector);
     line.closed = style.closed;
     std::vector<PlotVertex> vertices;
     vertices.reserve(points.size());
@@ -116,7 +112,6 @@ void AddSeries(PlotModel& model, const EqualAreaChart& chart,
   if (style.marker == MarkerStyle::kNone || s.Count() == 0) return;
   MarkerLayer m;
   m.style = style;
-  m.count = s.Count();
   m.source = &s;
   m.revision = s.Revision();
   m.placement = {static_cast<double>(layout.cx),
@@ -125,16 +120,9 @@ void AddSeries(PlotModel& model, const EqualAreaChart& chart,
                  chart.RadialMaximum(),
                  0,
                  0};
-  const std::vector<PolarPoint>* shown = &points;
-  const PlotMapping mapping = model.mapping;
-  m.pixel = [shown, mapping](std::size_t i) {
-    const PolarPoint& p = (*shown)[i];
-    return mapping.Snapped(p.angle, p.value);
-  };
-  m.place = [shown, mapping](std::size_t i) {
-    const PolarPoint& p = (*shown)[i];
-    return mapping.Exact(p.angle, p.value);
-  };
+  PlaceMarkers(m, points, model.mapping, [](const PolarPoint& p) {
+    return std::pair<double, double>(p.angle, p.value);
+  });
   model.layers.emplace_back(std::move(m));
 }
 

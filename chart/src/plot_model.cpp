@@ -47,6 +47,17 @@ int CaptionHeight(std::size_t lines, const TextMeasure& measure) {
          2 * kChartMargin;
 }
 
+LineLayer SeriesLine(const SeriesStyle& style, LineLayer::Ends ends,
+                     LineLayer::Clip clip) {
+  LineLayer line;
+  line.colour = style.line_color;
+  line.width = style.line_width;
+  line.raster = LineLayer::Raster::kSmoothWhenScaled;
+  line.ends = ends;
+  line.clip = clip;
+  return line;
+}
+
 const LegendLayer* PlotModel::Legend() const {
   for (const PlotLayer& layer : layers) {
     if (const auto* legend = std::get_if<LegendLayer>(&layer)) return legend;

@@ -410,7 +410,6 @@ MarkerLayer Markers(const RfPhiPlot& plot, const RfPhiSeries& s,
                     const Scene& scene, const ChartRenderOptions& options) {
   MarkerLayer m;
   m.style = RfPhiStyle(plot, s, options.palette);
-  m.count = s.Count();
   m.source = &s;
   m.revision = s.Revision();
   m.own_layer = true;
@@ -422,27 +421,16 @@ MarkerLayer Markers(const RfPhiPlot& plot, const RfPhiSeries& s,
                  scene.axis.maximum,
                  static_cast<double>(static_cast<int>(scene.axis.scale) * 2 +
                                      static_cast<int>(options.palette))};
-  const std::vector<RfPhiPoint>* points = &s.Points();
-  const PlotMapping mapping = PlotMapping::RfPhi(scene.layout, scene.axis);
-  m.pixel = [points, mapping](std::size_t i) {
-    const RfPhiPoint& p = (*points)[i];
-    return mapping.Snapped(p.phi, p.ratio);
-  };
-  m.place = [points, mapping](std::size_t i) {
-    const RfPhiPoint& p = (*points)[i];
-    return mapping.Exact(p.phi, p.ratio);
-  };
+  PlaceMarkers(m, s.Points(), PlotMapping::RfPhi(scene.layout, scene.axis),
+               [](const RfPhiPoint& p) {
+                 return std::pair<double, double>(p.phi, p.ratio);
+               });
   return m;
 }
 
 LineLayer ThetaCurveLines(const RfPhiPlot& plot) {
-  const SeriesStyle style = ThetaCurveStyle();
-  LineLayer curves;
-  curves.colour = style.line_color;
-  curves.width = style.line_width;
-  curves.raster = LineLayer::Raster::kSmoothWhenScaled;
-  curves.ends = LineLayer::Ends::kFlatRound;
-  curves.clip = LineLayer::Clip::kAlways;
+  LineLayer curves = SeriesLine(ThetaCurveStyle(), LineLayer::Ends::kFlatRound,
+                                LineLayer::Clip::kAlways);
   for (const ThetaCurve& curve : plot.ThetaCurves()) {
     for (const std::vector<RfPhiPoint>& piece : curve.pieces) {
       if (piece.size() < 2) continue;  // Ri = 1: the strain's own point

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -131,6 +132,24 @@ struct MarkerLayer {
   std::function<PlotPosition(std::size_t)> place;
 };
 
+// The markers of `points` (which stay the caller's and must outlive the
+// layer) placed through the mapping: `coordinates(point)` gives a point's
+// two data coordinates (a, b) as the mapping takes them.
+template <typename Point, typename Coordinates>
+void PlaceMarkers(MarkerLayer& layer, const std::vector<Point>& points,
+                  const PlotMapping& mapping, Coordinates coordinates) {
+  layer.count = points.size();
+  const std::vector<Point>* shown = &points;
+  layer.pixel = [shown, mapping, coordinates](std::size_t i) {
+    const auto [a, b] = coordinates((*shown)[i]);
+    return mapping.Snapped(a, b);
+  };
+  layer.place = [shown, mapping, coordinates](std::size_t i) {
+    const auto [a, b] = coordinates((*shown)[i]);
+    return mapping.Exact(a, b);
+  };
+}
+
 // Which devices draw a layer.
 enum class PlotDevice { kAny, kRaster, kVector };
 
@@ -173,6 +192,11 @@ struct LineLayer {
   // A line of one vertex is a dot.
   std::vector<std::vector<PlotVertex>> lines;
 };
+
+// The line of a series in its style: its colour and width, smoothed on a
+// scaled plot, with these ends, cut at the frame as `clip` says.
+LineLayer SeriesLine(const SeriesStyle& style, LineLayer::Ends ends,
+                     LineLayer::Clip clip);
 
 // A filled circle of a whole number of pixels about a place of the data,
 // outlined or not.
