@@ -808,19 +808,6 @@ namespace {
 
 class RfPhiCli : public Cli {};
 
-// The theta-curves' labels take the locale's decimal separator, as the
-// ticks do; the option's list is always written with full stops.
-TEST_F(RfPhiCli, CurveLabelsInTheLocale) {
-  const std::string six = Write("six.txt", kSix);
-  const fs::path svg = dir_ / "rf.svg";
-  const std::string args =
-      "--chart " + svg.string() + " --plot rfphi --theta-curves 1.25,2 " + six;
-  ASSERT_EQ(Exec(args, "LC_ALL=de_DE.UTF-8").status, 0);
-  EXPECT_NE(ReadWholeFile(svg).find(">Ri = 1,25<"), std::string::npos);
-  ASSERT_EQ(Exec(args).status, 0);
-  EXPECT_NE(ReadWholeFile(svg).find(">Ri = 1.25<"), std::string::npos);
-}
-
 TEST_F(RfPhiCli, PlotsInEveryFormatWithItsOptions) {
   const std::string six = Write("six.txt", kSix);
   const fs::path polar = dir_ / "polar.png", rf = dir_ / "rf.png";
@@ -882,33 +869,6 @@ TEST_F(RfPhiCli, PlotsInEveryFormatWithItsOptions) {
   }
   EXPECT_NE(ReadWholeFile(dir_ / "rf.svg").find("Long-axis orientation"),
             std::string::npos);
-}
-
-TEST_F(RfPhiCli, OptionRefusals) {
-  const std::string six = Write("six.txt", kSix);
-  const std::string rf = (dir_ / "rf.png").string();
-  struct Case {
-    std::string args, message;
-  } cases[] = {
-      {"--chart " + rf + " --plot bogus", "--plot needs polar"},
-      {"--chart " + rf + " --plot", "--plot needs polar"},
-      {"--chart " + rf + " --plot rfphi --rf-scale ln", "log or linear"},
-      {"--chart " + rf + " --plot rfphi --theta-curves 0.5,2",
-       "\"0.5\" is out of range"},
-      {"--chart " + rf + " --plot rfphi --theta-curves 2,x",
-       "\"x\" is not a number"},
-      {"--chart " + rf + " --rf-scale linear", "go with --plot rfphi"},
-      {"--plot rfphi", "go with --chart"},
-  };
-  for (const Case& c : cases) {
-    const RunResult r = Exec(c.args + " " + six);
-    EXPECT_EQ(r.status, 2) << c.args;
-    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << r.err;
-    EXPECT_FALSE(fs::exists(rf)) << c.args;
-  }
-  const RunResult help = Exec("--help");
-  EXPECT_NE(help.out.find("--plot polar|rfphi"), std::string::npos);
-  EXPECT_NE(help.out.find("--theta-curves LIST"), std::string::npos);
 }
 
 }  // namespace

@@ -69,6 +69,7 @@ void AddCloudOutline(PlotModel& model, const PolarSeries& s,
   raster.lines.push_back(std::move(corners));
   model.layers.emplace_back(std::move(raster));
   outline.device = PlotDevice::kVector;
+  outline.clip = LineLayer::Clip::kVector;
   std::vector<PlotVertex> exact;
   for (const PlotPosition& p : ExactConvexHull(std::move(places))) {
     exact.push_back({p.x, p.y, 0, 0});

@@ -10,7 +10,7 @@
 
 namespace orvane {
 
-std::uint64_t PolarSeries::NextRevision() {
+std::uint64_t NextSeriesRevision() {
   static std::atomic<std::uint64_t> last{0};
   return ++last;
 }
@@ -23,7 +23,7 @@ void PolarSeries::AddPolar(double angle, double value) {
     sorted_ = false;
   }
   points_.push_back({angle, value});
-  revision_ = NextRevision();
+  revision_ = NextSeriesRevision();
 }
 
 void PolarSeries::AddPolar(std::vector<PolarPoint>&& points) {
@@ -42,13 +42,13 @@ void PolarSeries::AddPolar(std::vector<PolarPoint>&& points) {
   const auto from =
       points_.begin() + static_cast<std::ptrdiff_t>(first > 0 ? first - 1 : 0);
   if (sorted_ && !std::is_sorted(from, points_.end(), before)) sorted_ = false;
-  revision_ = NextRevision();
+  revision_ = NextSeriesRevision();
 }
 
 void PolarSeries::Clear() {
   points_.clear();
   sorted_ = true;
-  revision_ = NextRevision();
+  revision_ = NextSeriesRevision();
 }
 
 namespace {

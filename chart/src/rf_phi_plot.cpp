@@ -3,7 +3,6 @@
 #include "chart/equal_area_chart.h"
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <cmath>
 
@@ -11,11 +10,6 @@
 
 namespace orvane {
 namespace {
-
-std::uint64_t NextRevision() {
-  static std::atomic<std::uint64_t> last{0};
-  return ++last;
-}
 
 // A decimal value m x 10^e (m whole) as the double nearest to it, so that
 // the shortest decimal of the double is the value's own digits.
@@ -53,7 +47,7 @@ float PlotPhi(float phi) {
 }  // namespace
 
 RfPhiSeries::RfPhiSeries(SeriesStyle style)
-    : style_(std::move(style)), revision_(NextRevision()) {}
+    : style_(std::move(style)), revision_(NextSeriesRevision()) {}
 
 void RfPhiSeries::SetPoints(std::vector<RfPhiPoint> points) {
   points_ = std::move(points);
@@ -63,7 +57,7 @@ void RfPhiSeries::SetPoints(std::vector<RfPhiPoint> points) {
       largest_ = p.ratio;
     }
   }
-  revision_ = NextRevision();
+  revision_ = NextSeriesRevision();
 }
 
 RfAxis MakeRfAxis(double largest, RfScale scale, const std::string& sep) {

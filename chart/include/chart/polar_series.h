@@ -17,6 +17,11 @@ using Rgb = std::uint32_t;
 
 enum class MarkerStyle { kNone, kCircle, kDiamond, kSquare, kCross };
 
+// A revision for a series of any plot that has changed: one counter for
+// every series of the program, never reused, so that a drawing cached for
+// one series never matches another's.
+std::uint64_t NextSeriesRevision();
+
 struct SeriesStyle {
   std::string title;
   bool show_in_legend = true;
@@ -52,7 +57,7 @@ class PolarSeries {
 
   const SeriesStyle& Style() const { return style_; }
   SeriesStyle& MutableStyle() {
-    revision_ = NextRevision();
+    revision_ = NextSeriesRevision();
     return style_;
   }
 
@@ -81,8 +86,7 @@ class PolarSeries {
   mutable std::vector<PolarPoint> points_;
   mutable bool sorted_ = true;
   bool active_ = true;
-  static std::uint64_t NextRevision();
-  std::uint64_t revision_ = NextRevision();
+  std::uint64_t revision_ = NextSeriesRevision();
 };
 
 }  // namespace orvane
