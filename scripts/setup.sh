@@ -6,6 +6,7 @@ packages=(
   cmake g++ make pkg-config locales
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-svg-dev libgl-dev
+  libgdal-dev gdal-bin
   fonts-dejavu-core fonts-liberation2
 )
 

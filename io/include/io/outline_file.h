@@ -1,0 +1,73 @@
+// Grain outlines as people trace them, read into ellipses of their moments
+// (io/outline_ellipse.h): the vector files every GIS writes, through GDAL's
+// OGR (Shapefile, GeoPackage, GeoJSON, KML, and CSV with a WKT geometry
+// column, among the others GDAL reads), and a plain vertex table of the
+// columns id, x, y (a header row naming them, one row per vertex, the rows
+// of a grain in the order of its outline).
+//
+// Each polygon is a grain (each part of a multipolygon one of its own), its
+// holes subtracted. Points, lines, features without a geometry and
+// outlines that bound no region (fewer than 3 distinct vertices, no area,
+// a ring crossing itself or another) are skipped and counted, the first
+// few named with the reason. No Qt.
+#ifndef ORVANE_IO_OUTLINE_FILE_H_
+#define ORVANE_IO_OUTLINE_FILE_H_
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "core/status.h"
+#include "io/data_file.h"
+#include "io/outline_ellipse.h"
+
+namespace orvane {
+
+// A grain read: its name in the file ("feature 12", "feature 12, part 2",
+// "grain A7") and its ellipse.
+struct GrainRecord {
+  std::string name;
+  GrainEllipse ellipse;
+};
+
+// At most this many skipped grains are named.
+inline constexpr std::size_t kSkippedGrainsNamed = 5;
+
+struct OutlineReading {
+  std::vector<GrainRecord> grains;
+  std::size_t skipped = 0;
+  // The first skipped, "feature 3: a line", in file order.
+  std::vector<std::string> skipped_named;
+  // What the user should know of the file beside the analysis: the layer
+  // read where there are several, coordinates in degrees.
+  std::vector<std::string> warnings;
+};
+
+// Reads the outlines of `path` (of its layer `layer`, or its first where
+// that is empty). A file that is missing, unreadable, of no kind GDAL reads,
+// without the layer asked for, or without a single grain is refused with a
+// message that says so.
+Status ReadOutlineFile(const std::string& path, const std::string& layer,
+                       OutlineReading& reading);
+
+// The count of skipped grains and the first named, as one line: "2 outlines
+// were skipped: feature 3: a line; feature 9: self-intersecting." Empty
+// when none was.
+std::string SkippedGrainsText(const OutlineReading& reading);
+
+// The grains' ellipses as the data of an analysis, each major, minor and
+// angle checked and rounded as a data file's are; the skipped grains and
+// the reading's warnings become the data's warnings. A grain the checks
+// refuse refuses the whole, naming the grain.
+Status OutlineData(const OutlineReading& reading, LoadedData& data);
+
+// The ellipses as a CSV table: a header "id,x,y,area,major,minor,angle",
+// then a row a grain, the numbers as the shortest decimals that read back
+// to them. False, with the system's reason in `error`, when the file could
+// not be written.
+bool WriteEllipseTable(const OutlineReading& reading, const std::string& path,
+                       std::string& error);
+
+}  // namespace orvane
+
+#endif  // ORVANE_IO_OUTLINE_FILE_H_
