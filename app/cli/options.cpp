@@ -11,6 +11,8 @@ constexpr const char* kUsageHead =
     "       orvane-cli --chart PICTURE [--size WxH] [--json] FILE\n"
     "       orvane-cli --csv FILE...\n"
     "       orvane-cli --import [TABLE OPTIONS] [--json | --csv] TABLE...\n"
+    "       orvane-cli --outlines [--layer NAME] [--export-ellipses OUT.csv]\n"
+    "                  [--json | --csv] OUTLINES...\n"
     "       orvane-cli --chart PICTURE [figure options] [--json] FILE\n"
     "       orvane-cli --methods [--json] FILE...\n"
     "       orvane-cli [--resamples N] [--seed S] [--json | --csv] FILE...\n"
@@ -170,7 +172,8 @@ constexpr CliOption kOptions[] = {
              "commas, semicolons, tabs or blanks, a header row or none,\n"
              "quoted cells, decimal commas where the comma is no\n"
              "delimiter. The delimiter, the header, the columns and the\n"
-             "angle convention are found from the table unless given:"},
+             "angle convention are found from the table unless given:",
+     .excludes = "--outlines"},
     {.id = OptionId::kColumns,
      .name = "--columns",
      .argument = "ROLES",
@@ -238,6 +241,33 @@ constexpr CliOption kOptions[] = {
      .needs = kNeedsImport,
      .family = "the table options go",
      .excludes = "--decimal-comma"},
+    {.id = OptionId::kOutlines,
+     .name = "--outlines",
+     .help = "read each FILE as grain outlines: a Shapefile, GeoPackage,\n"
+             "GeoJSON, KML or any other vector file GDAL reads (a CSV\n"
+             "with a WKT column too), or a vertex table with the columns\n"
+             "id,x,y (a row a vertex, a grain's rows in outline order).\n"
+             "Each polygon is a grain, its holes subtracted, analysed as\n"
+             "the ellipse of its second moments (the same area and\n"
+             "inertia: a = 4 sqrt(l1), b = 4 sqrt(l2), l1 >= l2 the\n"
+             "eigenvalues of the central moments; phi counter-clockwise\n"
+             "from x with y up). Points, lines and outlines that bound no\n"
+             "region are skipped, counted and the first named.",
+     .excludes = "--import"},
+    {.id = OptionId::kLayer,
+     .name = "--layer",
+     .argument = "NAME",
+     .help = "the layer of a file that holds several (default: the\n"
+             "first).",
+     .needs = kNeedsOutlines,
+     .family = "--layer and --export-ellipses go"},
+    {.id = OptionId::kExportEllipses,
+     .name = "--export-ellipses",
+     .argument = "OUT.csv",
+     .help = "also write the grains' ellipses to OUT.csv: a row a grain\n"
+             "with id, x, y (the centroid), area, major, minor, angle.",
+     .needs = kNeedsOutlines,
+     .family = "--layer and --export-ellipses go"},
     {.id = OptionId::kHelp,
      .name = "--help",
      .help = "show this text.",

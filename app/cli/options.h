@@ -33,6 +33,9 @@ enum class OptionId {
   kNoHeader,
   kDecimalComma,
   kDecimalPoint,
+  kOutlines,
+  kLayer,
+  kExportEllipses,
   kHelp,
   kVersion,
   kEndOfOptions,
@@ -60,6 +63,7 @@ inline constexpr unsigned kNeedsChart = 1;      // --chart
 inline constexpr unsigned kNeedsImport = 2;     // --import
 inline constexpr unsigned kNeedsRfPhiPlot = 4;  // --plot rfphi
 inline constexpr unsigned kNeedsNotCsv = 8;     // the report or --json
+inline constexpr unsigned kNeedsOutlines = 16;  // --outlines
 
 struct CliOption {
   OptionId id;

@@ -35,6 +35,7 @@
 #include "core/number_format.h"
 #include "core/utf8_text.h"
 #include "io/open_pipeline.h"
+#include "io/outline_file.h"
 #include "io/results_csv.h"
 #include "io/table_import.h"
 #include "io/text_file.h"
@@ -118,13 +119,23 @@ bool WriteChart(const ChartRequest& chart_request,
 // The tool's part in the Open pipeline: the file named on the command line
 // is the file chosen and opened as given (through any symbolic link, before
 // a ".." that follows it), named in the report by its full path.
-// With table choices the file is read as a measurement table.
+// With table choices the file is read as a measurement table, with outline
+// choices as grain outlines.
+struct OutlineChoices {
+  std::string layer;            // empty: the first
+  std::string export_ellipses;  // empty: none written
+};
+
 class CommandLineOpen : public orvane::OpenFrontEnd {
  public:
   CommandLineOpen(const std::string& file,
                   const std::optional<orvane::TableChoices>& table,
+                  const std::optional<OutlineChoices>& outlines,
                   const orvane::BootstrapSettings& bootstrap)
-      : file_(file), table_(table), bootstrap_(bootstrap) {}
+      : file_(file),
+        table_(table),
+        outlines_(outlines),
+        bootstrap_(bootstrap) {}
   std::optional<std::string> ChooseFile() override { return file_; }
   orvane::BootstrapSettings Bootstrap() override { return bootstrap_; }
   std::string ReportName(const std::string& path) override {
@@ -132,6 +143,7 @@ class CommandLineOpen : public orvane::OpenFrontEnd {
   }
   orvane::Status Load(const std::string& path, orvane::LoadedData& data,
                       const orvane::ReadProgress& progress) override {
+    if (outlines_) return LoadOutlines(path, data);
     if (!table_) return OpenFrontEnd::Load(path, data, progress);
     orvane::TableLayout layout;
     std::string notice;
@@ -154,8 +166,26 @@ class CommandLineOpen : public orvane::OpenFrontEnd {
   }
 
  private:
+  orvane::Status LoadOutlines(const std::string& path,
+                              orvane::LoadedData& data) {
+    orvane::OutlineReading reading;
+    if (orvane::Status read =
+            orvane::ReadOutlineFile(path, outlines_->layer, reading);
+        !read.ok()) {
+      return read;
+    }
+    const std::string& out = outlines_->export_ellipses;
+    if (std::string error;
+        !out.empty() && !orvane::WriteEllipseTable(reading, out, error)) {
+      return orvane::Status(orvane::StatusCode::kWriteFailed,
+                            "Cannot write " + out + ": " + error);
+    }
+    return orvane::OutlineData(reading, data);
+  }
+
   std::string file_;
   std::optional<orvane::TableChoices> table_;
+  std::optional<OutlineChoices> outlines_;
   orvane::BootstrapSettings bootstrap_;
 };
 
@@ -257,13 +287,14 @@ void TableOption(const std::string& arg, const char* value,
 bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
                  OutputForm form, const std::string& sep,
                  const ChartRequest& chart,
-                 const std::optional<orvane::TableChoices>& table, bool methods,
+                 const std::optional<orvane::TableChoices>& table,
+                 const std::optional<OutlineChoices>& outlines, bool methods,
                  const orvane::BootstrapSettings& bootstrap) {
   const bool json = form == OutputForm::kJson;
   const bool csv = form == OutputForm::kCsv;
   orvane::AnalysisState state;
   orvane::Report report;
-  CommandLineOpen front_end(file, table, bootstrap);
+  CommandLineOpen front_end(file, table, outlines, bootstrap);
   std::string file_name;
   const orvane::OpenResult opened =
       orvane::RunOpen(front_end, state, report, file_name, sep);
@@ -413,6 +444,8 @@ int main(int argc, char** argv) {
   ChartRequest chart;
   chart.sep = sep;
   bool import = false;
+  std::optional<OutlineChoices> outlines;
+  OutlineChoices outline_choices;
   bool methods = false;
   orvane::TableChoices table;
   std::string settings_file;
@@ -516,6 +549,23 @@ int main(int argc, char** argv) {
       case OptionId::kImport:
         import = true;
         break;
+      case OptionId::kOutlines:
+        outlines = OutlineChoices();
+        break;
+      case OptionId::kLayer:
+        if (!value || value[0] == '\0') {
+          error = "--layer needs the name of a layer";
+        } else {
+          outline_choices.layer = value;
+        }
+        break;
+      case OptionId::kExportEllipses:
+        if (!value || value[0] == '\0') {
+          error = "--export-ellipses needs a file to write the ellipses to";
+        } else {
+          outline_choices.export_ellipses = value;
+        }
+        break;
       case OptionId::kColumns:
       case OptionId::kAngle:
       case OptionId::kRadians:
@@ -565,6 +615,10 @@ int main(int argc, char** argv) {
     if (!error.empty()) return UsageError(error);
   }
   if (files.empty()) return UsageError("no data file given");
+  if (outlines) *outlines = outline_choices;
+  if (!outline_choices.export_ellipses.empty() && files.size() != 1) {
+    return UsageError("--export-ellipses writes the ellipses of one file");
+  }
   if (!chart.picture.empty() && files.size() != 1) {
     return UsageError("--chart draws the chart of one data file");
   }
@@ -572,6 +626,7 @@ int main(int argc, char** argv) {
   const std::pair<unsigned, bool> needs[] = {
       {orvane::cli::kNeedsNotCsv, form != OutputForm::kCsv},
       {orvane::cli::kNeedsImport, import},
+      {orvane::cli::kNeedsOutlines, outlines.has_value()},
       {orvane::cli::kNeedsChart, !chart.picture.empty()},
       {orvane::cli::kNeedsRfPhiPlot, chart.plot.rf_phi},
   };
@@ -584,6 +639,8 @@ int main(int argc, char** argv) {
                             " with the report or --json, not --csv");
         case orvane::cli::kNeedsImport:
           return UsageError(std::string(o->family) + " with --import");
+        case orvane::cli::kNeedsOutlines:
+          return UsageError(std::string(o->family) + " with --outlines");
         case orvane::cli::kNeedsChart:
           return UsageError(std::string(o->family) + " with --chart");
         default:
@@ -632,7 +689,7 @@ int main(int argc, char** argv) {
   for (const std::string& file : files) {
     all_analysed = AnalyseFile(out, file, form, sep, chart,
                                import ? std::optional(table) : std::nullopt,
-                               methods, bootstrap) &&
+                               outlines, methods, bootstrap) &&
                    all_analysed;
     if (out.failed()) return OutputFailed(out);
   }

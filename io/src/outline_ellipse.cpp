@@ -232,7 +232,12 @@ RegionMoments MomentsOf(const GrainOutline& outline) {
 
 GrainEllipse EllipseOfMoments(const RegionMoments& m) {
   const double mean = (m.mu_xx + m.mu_yy) / 2;
-  const double spread = std::hypot((m.mu_xx - m.mu_yy) / 2, m.mu_xy);
+  // A product moment below what double coordinates can tell from none
+  // (the residue of the sums' rounding, as for a rectangle along the axes)
+  // is none, so that such a grain lies at 0 degrees rather than at 1e-19.
+  const double mu_xy =
+      std::abs(m.mu_xy) <= 1e-15 * (m.mu_xx + m.mu_yy) ? 0.0 : m.mu_xy;
+  const double spread = std::hypot((m.mu_xx - m.mu_yy) / 2, mu_xy);
   GrainEllipse e;
   e.cx = m.cx;
   e.cy = m.cy;
@@ -240,8 +245,7 @@ GrainEllipse EllipseOfMoments(const RegionMoments& m) {
   e.major = 4 * std::sqrt(std::max(mean + spread, 0.0));
   e.minor = 4 * std::sqrt(std::max(mean - spread, 0.0));
   constexpr double kDegreesPerRadian = 57.295779513082320876798;
-  e.angle =
-      0.5 * std::atan2(2 * m.mu_xy, m.mu_xx - m.mu_yy) * kDegreesPerRadian;
+  e.angle = 0.5 * std::atan2(2 * mu_xy, m.mu_xx - m.mu_yy) * kDegreesPerRadian;
   // atan2 of -0 gives -180 degrees: the same axis as 90.
   if (e.angle <= -90) e.angle += 180;
   return e;
