@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 #include <string>
 
@@ -83,13 +84,73 @@ TEST_F(OutlineCli, GrainsAreAnalysedAsTheirMomentEllipses) {
       << csv.out;
 }
 
+// Six grains labelled 1 to 6 in a binary PGM (a format GDAL reads): full
+// axes 44 and 22 pixels at 10, 20, ... 60 degrees, y upwards.
+std::string LabelImage() {
+  constexpr int kWidth = 390, kHeight = 70;
+  std::string pgm = "P5\n390 70\n255\n";
+  for (int r = 0; r < kHeight; ++r) {
+    for (int c = 0; c < kWidth; ++c) {
+      char value = 0;
+      for (int g = 1; g <= 6; ++g) {
+        const double t = g * 10 * std::numbers::pi / 180;
+        const double dx = c + 0.5 - (g * 60 - 20), dy = -(r + 0.5) + 35;
+        const double u = (dx * std::cos(t) + dy * std::sin(t)) / 22;
+        const double v = (-dx * std::sin(t) + dy * std::cos(t)) / 11;
+        if (u * u + v * v <= 1) value = static_cast<char>(g);
+      }
+      pgm += value;
+    }
+  }
+  return pgm;
+}
+
+TEST_F(OutlineCli, LabelImagesGiveTheirGrains) {
+  folder_.Write("grains.pgm", LabelImage());
+  const ProgramRun r =
+      Run("--label-image --pixel-size 0.1 --export-ellipses e.csv grains.pgm");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("N    = 6"), std::string::npos) << r.out;
+  const std::string table = ReadWholeFile(folder_.path() / "e.csv");
+  std::size_t at = table.find('\n') + 1;
+  for (int g = 1; g <= 6; ++g) {
+    const std::string row = table.substr(at, table.find('\n', at) - at);
+    at = table.find('\n', at) + 1;
+    double v[6];
+    ASSERT_EQ(std::sscanf(row.c_str(), "label %*d,%lf,%lf,%lf,%lf,%lf,%lf",
+                          &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]),
+              6)
+        << row;
+    EXPECT_NEAR(v[0], (g * 60 - 20) * 0.1, 0.05) << row;
+    EXPECT_NEAR(v[3] / v[4], 2, 0.04) << row;
+    EXPECT_NEAR(v[5], 10 * g, 1.0) << row;
+  }
+  const ProgramRun small = Run("--label-image --min-pixels 2000 grains.pgm");
+  EXPECT_EQ(small.status, 1);
+  EXPECT_NE(small.err.find("The image holds no grain. 6 outlines were "
+                           "skipped: label 1: 7"),
+            std::string::npos)
+      << small.err;
+}
+
 TEST_F(OutlineCli, RefusalsSayWhatIsWrong) {
   folder_.Write("grains.geojson", Grains());
   const struct {
     std::string args, message;
   } cases[] = {
-      {"--layer x grains.geojson",
-       "--layer and --export-ellipses go with --outlines"},
+      {"--layer x grains.geojson", "--layer goes with --outlines"},
+      {"--export-ellipses e.csv grains.geojson",
+       "--export-ellipses goes with --outlines or --label-image"},
+      {"--label-image --layer x grains.geojson",
+       "--layer goes with --outlines"},
+      {"--pixel-size 2 grains.geojson",
+       "--pixel-size and --min-pixels go with --label-image"},
+      {"--label-image --min-pixels 0 grains.geojson",
+       "--min-pixels needs a whole number"},
+      {"--label-image --pixel-size -1 grains.geojson",
+       "--pixel-size needs the side of a pixel"},
+      {"--label-image --outlines grains.geojson",
+       "--outlines and --label-image exclude each other"},
       {"--outlines --import grains.geojson",
        "--import and --outlines exclude each other"},
       {"--outlines --export-ellipses e.csv grains.geojson grains.geojson",

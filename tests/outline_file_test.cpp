@@ -5,9 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <gdal_priv.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <numbers>
 #include <string>
+#include <vector>
 
 #include "support/file_bytes.h"
 #include "support/temp_folder.h"
@@ -199,6 +204,113 @@ TEST(OutlineFiles, KmlIsInDegreesAndRefusalsSayWhy) {
       ReadOutlineFile(folder.Write("b.csv", "id,x,y\nA,0,0\nA,1,x\n"), "", r);
   EXPECT_EQ(bad_row.message(),
             "line 3: a vertex needs an id and the numbers x and y");
+}
+
+// A label image of drawn ellipses (y upwards, so a row r lies at y =
+// -(r + 1/2)): full axes, orientation and centre of each.
+struct DrawnEllipse {
+  double major, minor, angle, cx, cy;
+};
+
+const DrawnEllipse kDrawn[] = {{80, 30, 30, 60, -60},
+                               {60, 24, -50, 170, -70},
+                               {50, 40, 90, 270, -120},
+                               {40, 30, 0, 5, -200},   // cut by the border
+                               {3, 3, 0, 200, -220}};  // 7 pixels
+
+// Writes the image of kDrawn, labelled 1, 2, ... (or all `binary`), in
+// the format of GDAL's driver `format`, with the geotransform where one is
+// given; the pixels of each label counted into `counts`.
+void WriteLabelImage(const std::string& path, const char* format, bool binary,
+                     const double* geotransform,
+                     std::vector<long>* counts = nullptr) {
+  constexpr int kWidth = 320, kHeight = 240;
+  std::vector<GByte> pixels(kWidth * kHeight, 0);
+  if (counts) counts->assign(std::size(kDrawn), 0);
+  for (int r = 0; r < kHeight; ++r) {
+    for (int c = 0; c < kWidth; ++c) {
+      for (std::size_t k = 0; k < std::size(kDrawn); ++k) {
+        const DrawnEllipse& e = kDrawn[k];
+        const double t = e.angle * std::numbers::pi / 180;
+        const double dx = c + 0.5 - e.cx, dy = -(r + 0.5) - e.cy;
+        const double u = (dx * std::cos(t) + dy * std::sin(t)) / (e.major / 2);
+        const double v = (-dx * std::sin(t) + dy * std::cos(t)) / (e.minor / 2);
+        if (u * u + v * v > 1) continue;
+        pixels[static_cast<std::size_t>(r * kWidth + c)] =
+            binary ? 255 : static_cast<GByte>(k + 1);
+        if (counts) ++(*counts)[k];
+      }
+    }
+  }
+  GDALAllRegister();
+  GDALDriver* memory = GetGDALDriverManager()->GetDriverByName("MEM");
+  GDALDataset* image =
+      memory->Create("", kWidth, kHeight, 1, GDT_Byte, nullptr);
+  ASSERT_EQ(image->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, kWidth, kHeight,
+                                              pixels.data(), kWidth, kHeight,
+                                              GDT_Byte, 0, 0, nullptr),
+            CE_None);
+  if (geotransform) {
+    double g[6];
+    std::copy(geotransform, geotransform + 6, g);
+    image->SetGeoTransform(g);
+  }
+  GDALDataset* copy =
+      GetGDALDriverManager()->GetDriverByName(format)->CreateCopy(
+          path.c_str(), image, FALSE, nullptr, nullptr, nullptr);
+  ASSERT_NE(copy, nullptr);
+  GDALClose(copy);
+  GDALClose(image);
+}
+
+TEST(LabelImages, DrawnEllipsesComeBackInTheirUnits) {
+  TempFolder folder("label_images");
+  for (const bool binary : {false, true}) {
+    const std::string png =
+        (folder.path() / (binary ? "b.png" : "l.png")).string();
+    WriteLabelImage(png, "PNG", binary, nullptr);
+    OutlineReading r;
+    ASSERT_TRUE(ReadLabelImage(png, {}, r).ok())
+        << ReadLabelImage(png, {}, r).message();
+    ASSERT_EQ(r.grains.size(), 3u) << binary;
+    for (std::size_t k = 0; k < 3; ++k) {
+      const GrainEllipse& e = r.grains[k].ellipse;
+      const DrawnEllipse& d = kDrawn[k];
+      EXPECT_NEAR(e.major / e.minor, d.major / d.minor,
+                  0.02 * d.major / d.minor)
+          << k;
+      const double turn = std::remainder(e.angle - d.angle, 180.0);
+      EXPECT_LT(std::abs(turn), 1.0) << k << " " << e.angle;
+      EXPECT_NEAR(e.cx, d.cx, 0.5) << k;
+      EXPECT_NEAR(e.cy, d.cy, 0.5) << k;
+    }
+    EXPECT_EQ(r.skipped, 2u);
+    EXPECT_EQ(r.skipped_named[0], binary ? "component 4: touches the border"
+                                         : "label 4: touches the border");
+    EXPECT_EQ(r.grains[0].name, binary ? "component 1" : "label 1");
+  }
+  // A GeoTIFF's geotransform gives the map's units; a pixel size given
+  // wins over it.
+  const double transform[6] = {1000, 0.01, 0, 2000, 0, -0.01};
+  const std::string tif = (folder.path() / "g.tif").string();
+  std::vector<long> counts;
+  WriteLabelImage(tif, "GTiff", false, transform, &counts);
+  OutlineReading geo;
+  ASSERT_TRUE(ReadLabelImage(tif, {}, geo).ok());
+  EXPECT_NEAR(geo.grains[0].ellipse.area, static_cast<double>(counts[0]) * 1e-4,
+              1e-12);
+  EXPECT_NEAR(geo.grains[0].ellipse.cx, 1000 + 0.01 * kDrawn[0].cx, 0.005);
+  EXPECT_NEAR(geo.grains[0].ellipse.cy, 2000 + 0.01 * kDrawn[0].cy, 0.005);
+  EXPECT_NEAR(geo.grains[0].ellipse.angle, kDrawn[0].angle, 1.0);
+  OutlineReading sized;
+  ASSERT_TRUE(
+      ReadLabelImage(tif, {.pixel_size = 0.5, .min_pixels = 20}, sized).ok());
+  EXPECT_NEAR(sized.grains[0].ellipse.area,
+              static_cast<double>(counts[0]) * 0.25, 1e-9);
+  // A minimum above the largest grain leaves none.
+  const Status none = ReadLabelImage(tif, {.min_pixels = 100000}, sized);
+  EXPECT_EQ(none.message().rfind("The image holds no grain. 5 outlines", 0), 0u)
+      << none.message();
 }
 
 }  // namespace

@@ -13,6 +13,8 @@ constexpr const char* kUsageHead =
     "       orvane-cli --import [TABLE OPTIONS] [--json | --csv] TABLE...\n"
     "       orvane-cli --outlines [--layer NAME] [--export-ellipses OUT.csv]\n"
     "                  [--json | --csv] OUTLINES...\n"
+    "       orvane-cli --label-image [--pixel-size S] [--min-pixels N]\n"
+    "                  [--export-ellipses OUT.csv] [--json | --csv] IMAGE...\n"
     "       orvane-cli --chart PICTURE [figure options] [--json] FILE\n"
     "       orvane-cli --methods [--json] FILE...\n"
     "       orvane-cli [--resamples N] [--seed S] [--json | --csv] FILE...\n"
@@ -254,20 +256,43 @@ constexpr CliOption kOptions[] = {
              "from x with y up). Points, lines and outlines that bound no\n"
              "region are skipped, counted and the first named.",
      .excludes = "--import"},
+    {.id = OptionId::kLabelImage,
+     .name = "--label-image",
+     .help = "read each FILE as a label or binary image (TIFF, GeoTIFF,\n"
+             "PNG or any other raster GDAL reads; the first band, 8 to 32\n"
+             "bits): each non-zero value of a label image is a grain, and\n"
+             "each 8-connected component of a binary one (0 and one other\n"
+             "value). A grain is the ellipse of its pixels' moments, each\n"
+             "pixel a square, y upwards. Grains touching the border or of\n"
+             "fewer pixels than --min-pixels are left out and counted.",
+     .excludes = "--outlines"},
+    {.id = OptionId::kPixelSize,
+     .name = "--pixel-size",
+     .argument = "S",
+     .help = "the side of a pixel in the units wanted (default: a\n"
+             "GeoTIFF's own, else 1: pixels).",
+     .needs = kNeedsLabelImage,
+     .family = "--pixel-size and --min-pixels go"},
+    {.id = OptionId::kMinPixels,
+     .name = "--min-pixels",
+     .argument = "N",
+     .help = "the fewest pixels of a grain, 1 to 10^9 (default 20).",
+     .needs = kNeedsLabelImage,
+     .family = "--pixel-size and --min-pixels go"},
     {.id = OptionId::kLayer,
      .name = "--layer",
      .argument = "NAME",
-     .help = "the layer of a file that holds several (default: the\n"
-             "first).",
+     .help = "the layer of an outline file that holds several\n"
+             "(default: the first).",
      .needs = kNeedsOutlines,
-     .family = "--layer and --export-ellipses go"},
+     .family = "--layer goes"},
     {.id = OptionId::kExportEllipses,
      .name = "--export-ellipses",
      .argument = "OUT.csv",
      .help = "also write the grains' ellipses to OUT.csv: a row a grain\n"
              "with id, x, y (the centroid), area, major, minor, angle.",
-     .needs = kNeedsOutlines,
-     .family = "--layer and --export-ellipses go"},
+     .needs = kNeedsGrains,
+     .family = "--export-ellipses goes"},
     {.id = OptionId::kHelp,
      .name = "--help",
      .help = "show this text.",

@@ -36,6 +36,9 @@ enum class OptionId {
   kOutlines,
   kLayer,
   kExportEllipses,
+  kLabelImage,
+  kPixelSize,
+  kMinPixels,
   kHelp,
   kVersion,
   kEndOfOptions,
@@ -59,11 +62,13 @@ enum class OptionGroup {
 };
 
 // What an option goes with, as bits: refused without it.
-inline constexpr unsigned kNeedsChart = 1;      // --chart
-inline constexpr unsigned kNeedsImport = 2;     // --import
-inline constexpr unsigned kNeedsRfPhiPlot = 4;  // --plot rfphi
-inline constexpr unsigned kNeedsNotCsv = 8;     // the report or --json
-inline constexpr unsigned kNeedsOutlines = 16;  // --outlines
+inline constexpr unsigned kNeedsChart = 1;        // --chart
+inline constexpr unsigned kNeedsImport = 2;       // --import
+inline constexpr unsigned kNeedsRfPhiPlot = 4;    // --plot rfphi
+inline constexpr unsigned kNeedsNotCsv = 8;       // the report or --json
+inline constexpr unsigned kNeedsOutlines = 16;    // --outlines
+inline constexpr unsigned kNeedsLabelImage = 32;  // --label-image
+inline constexpr unsigned kNeedsGrains = 64;      // --outlines or --label-image
 
 struct CliOption {
   OptionId id;

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -124,6 +125,8 @@ bool WriteChart(const ChartRequest& chart_request,
 struct OutlineChoices {
   std::string layer;            // empty: the first
   std::string export_ellipses;  // empty: none written
+  // A label image rather than outlines, read so.
+  std::optional<orvane::LabelImageOptions> image;
 };
 
 class CommandLineOpen : public orvane::OpenFrontEnd {
@@ -170,7 +173,9 @@ class CommandLineOpen : public orvane::OpenFrontEnd {
                               orvane::LoadedData& data) {
     orvane::OutlineReading reading;
     if (orvane::Status read =
-            orvane::ReadOutlineFile(path, outlines_->layer, reading);
+            outlines_->image
+                ? orvane::ReadLabelImage(path, *outlines_->image, reading)
+                : orvane::ReadOutlineFile(path, outlines_->layer, reading);
         !read.ok()) {
       return read;
     }
@@ -446,6 +451,8 @@ int main(int argc, char** argv) {
   bool import = false;
   std::optional<OutlineChoices> outlines;
   OutlineChoices outline_choices;
+  bool label_image = false;
+  orvane::LabelImageOptions image_options;
   bool methods = false;
   orvane::TableChoices table;
   std::string settings_file;
@@ -552,6 +559,32 @@ int main(int argc, char** argv) {
       case OptionId::kOutlines:
         outlines = OutlineChoices();
         break;
+      case OptionId::kLabelImage:
+        label_image = true;
+        break;
+      case OptionId::kPixelSize: {
+        double size = 0;
+        const char* end = value ? value + std::strlen(value) : nullptr;
+        if (!value || std::from_chars(value, end, size).ptr != end ||
+            !(size > 0) || !std::isfinite(size)) {
+          error = "--pixel-size needs the side of a pixel, a number above 0";
+        } else {
+          image_options.pixel_size = size;
+        }
+        break;
+      }
+      case OptionId::kMinPixels: {
+        long count = 0;
+        const char* end = value ? value + std::strlen(value) : nullptr;
+        if (!value || value[0] < '0' || value[0] > '9' ||
+            std::from_chars(value, end, count).ptr != end || count < 1 ||
+            count > 1000000000) {
+          error = "--min-pixels needs a whole number from 1 to 1000000000";
+        } else {
+          image_options.min_pixels = count;
+        }
+        break;
+      }
       case OptionId::kLayer:
         if (!value || value[0] == '\0') {
           error = "--layer needs the name of a layer";
@@ -615,6 +648,17 @@ int main(int argc, char** argv) {
     if (!error.empty()) return UsageError(error);
   }
   if (files.empty()) return UsageError("no data file given");
+  if (import && label_image) {
+    return UsageError("--import and --label-image exclude each other");
+  }
+  const bool outline_file = outlines.has_value();
+  if (outline_file && label_image) {
+    return UsageError("--outlines and --label-image exclude each other");
+  }
+  if (label_image) {
+    outline_choices.image = image_options;
+    outlines = outline_choices;
+  }
   if (outlines) *outlines = outline_choices;
   if (!outline_choices.export_ellipses.empty() && files.size() != 1) {
     return UsageError("--export-ellipses writes the ellipses of one file");
@@ -626,7 +670,9 @@ int main(int argc, char** argv) {
   const std::pair<unsigned, bool> needs[] = {
       {orvane::cli::kNeedsNotCsv, form != OutputForm::kCsv},
       {orvane::cli::kNeedsImport, import},
-      {orvane::cli::kNeedsOutlines, outlines.has_value()},
+      {orvane::cli::kNeedsOutlines, outline_file},
+      {orvane::cli::kNeedsLabelImage, label_image},
+      {orvane::cli::kNeedsGrains, outline_file || label_image},
       {orvane::cli::kNeedsChart, !chart.picture.empty()},
       {orvane::cli::kNeedsRfPhiPlot, chart.plot.rf_phi},
   };
@@ -641,6 +687,11 @@ int main(int argc, char** argv) {
           return UsageError(std::string(o->family) + " with --import");
         case orvane::cli::kNeedsOutlines:
           return UsageError(std::string(o->family) + " with --outlines");
+        case orvane::cli::kNeedsLabelImage:
+          return UsageError(std::string(o->family) + " with --label-image");
+        case orvane::cli::kNeedsGrains:
+          return UsageError(std::string(o->family) +
+                            " with --outlines or --label-image");
         case orvane::cli::kNeedsChart:
           return UsageError(std::string(o->family) + " with --chart");
         default:

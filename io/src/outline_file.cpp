@@ -1,7 +1,7 @@
 #include "io/outline_file.h"
 
-#include <cpl_error.h>
-#include <gdal_priv.h>
+#include "grain_reading.h"
+
 #include <ogr_geometry.h>
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
@@ -26,40 +26,12 @@
 namespace orvane {
 namespace {
 
-// GDAL's drivers registered once, and its messages kept off the standard
-// error while a file is read: they come back as the refusal's words.
-class QuietGdal {
- public:
-  QuietGdal() {
-    static std::once_flag registered;
-    std::call_once(registered, [] { GDALAllRegister(); });
-    CPLPushErrorHandler(CPLQuietErrorHandler);
-    CPLErrorReset();
-  }
-  ~QuietGdal() { CPLPopErrorHandler(); }
-  QuietGdal(const QuietGdal&) = delete;
-  QuietGdal& operator=(const QuietGdal&) = delete;
-
-  static std::string LastMessage() {
-    const char* message = CPLGetLastErrorMsg();
-    return message != nullptr ? message : "";
-  }
-};
-
-void Skip(OutlineReading& reading, const std::string& name,
-          const std::string& why) {
-  ++reading.skipped;
-  if (reading.skipped_named.size() < kSkippedGrainsNamed) {
-    reading.skipped_named.push_back(name + ": " + why);
-  }
-}
-
 // The outline as a grain, or skipped with the reason.
 void AddOutline(OutlineReading& reading, std::string name,
                 const GrainOutline& outline) {
   const OutlineFault fault = CheckOutline(outline);
   if (fault != OutlineFault::kNone) {
-    Skip(reading, name, OutlineFaultText(fault));
+    SkipGrain(reading, name, OutlineFaultText(fault));
     return;
   }
   reading.grains.push_back(
@@ -79,7 +51,7 @@ void AddPolygon(OutlineReading& reading, const std::string& name,
                 const OGRPolygon& polygon) {
   const OGRLinearRing* outer = polygon.getExteriorRing();
   if (outer == nullptr) {
-    Skip(reading, name, "an empty polygon");
+    SkipGrain(reading, name, "an empty polygon");
     return;
   }
   GrainOutline outline{RingOf(*outer), {}};
@@ -92,7 +64,7 @@ void AddPolygon(OutlineReading& reading, const std::string& name,
 void AddGeometry(OutlineReading& reading, const std::string& name,
                  const OGRGeometry* geometry) {
   if (geometry == nullptr || geometry->IsEmpty()) {
-    Skip(reading, name, "no geometry");
+    SkipGrain(reading, name, "no geometry");
     return;
   }
   // Curved rings (arcs) as the straight pieces GDAL approximates them by.
@@ -117,16 +89,16 @@ void AddGeometry(OutlineReading& reading, const std::string& name,
     }
     case wkbPoint:
     case wkbMultiPoint:
-      Skip(reading, name, "a point");
+      SkipGrain(reading, name, "a point");
       return;
     case wkbLineString:
     case wkbMultiLineString:
-      Skip(reading, name, "a line");
+      SkipGrain(reading, name, "a line");
       return;
     default:
-      Skip(reading, name,
-           std::string("a ") +
-               OGRGeometryTypeToName(geometry->getGeometryType()));
+      SkipGrain(reading, name,
+                std::string("a ") +
+                    OGRGeometryTypeToName(geometry->getGeometryType()));
       return;
   }
 }

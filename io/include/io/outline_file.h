@@ -50,6 +50,27 @@ struct OutlineReading {
 Status ReadOutlineFile(const std::string& path, const std::string& layer,
                        OutlineReading& reading);
 
+// How a label image gives its grains.
+struct LabelImageOptions {
+  // The side of a pixel in the units wanted, overriding a GeoTIFF's
+  // geotransform; 0: the geotransform's, or 1 (pixels) without one.
+  double pixel_size = 0;
+  // Grains of fewer pixels are left out.
+  long min_pixels = 20;
+};
+
+// Reads a label or binary image (TIFF, GeoTIFF, PNG and any other raster
+// GDAL reads; its first band, 8 to 32 bits): in a label image each
+// non-zero value is a grain, in a binary image (no value but 0 and one
+// other) each 8-connected component of the non-zero pixels. A grain's
+// moments are those of its pixels as squares (each adds 1/12 of its side
+// squared to mu_xx and mu_yy about its centre), with y upwards: image rows
+// run downwards, and a geotransform maps the pixels to its coordinates.
+// Grains touching the image's border and grains below the minimum are left
+// out, counted and the first named.
+Status ReadLabelImage(const std::string& path, const LabelImageOptions& options,
+                      OutlineReading& reading);
+
 // The count of skipped grains and the first named, as one line: "2 outlines
 // were skipped: feature 3: a line; feature 9: self-intersecting." Empty
 // when none was.

@@ -1,0 +1,276 @@
+// Grains from a label or binary image: the moments of each grain's pixels.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <new>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "grain_reading.h"
+#include "io/outline_file.h"
+
+namespace orvane {
+namespace {
+
+// The sums of a grain's pixel centres, in pixels (x right, y down).
+struct PixelSums {
+  long count = 0;
+  long double x = 0, y = 0, xx = 0, yy = 0, xy = 0;
+  bool border = false;
+
+  void Add(long column, long row, bool on_border) {
+    const long double cx = column + 0.5L, cy = row + 0.5L;
+    ++count;
+    x += cx;
+    y += cy;
+    xx += cx * cx;
+    yy += cy * cy;
+    xy += cx * cy;
+    border = border || on_border;
+  }
+  void Add(const PixelSums& o) {
+    count += o.count;
+    x += o.x;
+    y += o.y;
+    xx += o.xx;
+    yy += o.yy;
+    xy += o.xy;
+    border = border || o.border;
+  }
+};
+
+// The grain's moments in the coordinates the affine map (x, y) -> (g0 + g1
+// x + g2 y, g3 + g4 x + g5 y) gives its pixels.
+RegionMoments MomentsOfPixels(const PixelSums& s, const double g[6]) {
+  const long double n = static_cast<long double>(s.count);
+  const long double mx = s.x / n, my = s.y / n;
+  // Each pixel a unit square: 1/12 about its own centre.
+  const long double sxx = s.xx / n - mx * mx + 1.0L / 12;
+  const long double syy = s.yy / n - my * my + 1.0L / 12;
+  const long double sxy = s.xy / n - mx * my;
+  RegionMoments m;
+  m.area =
+      static_cast<double>(n * std::abs(static_cast<long double>(g[1]) * g[5] -
+                                       static_cast<long double>(g[2]) * g[4]));
+  m.cx = static_cast<double>(g[0] + g[1] * mx + g[2] * my);
+  m.cy = static_cast<double>(g[3] + g[4] * mx + g[5] * my);
+  // A S A^T with A = [[g1, g2], [g4, g5]].
+  const long double a = g[1], b = g[2], c = g[4], d = g[5];
+  m.mu_xx = static_cast<double>(a * a * sxx + 2 * a * b * sxy + b * b * syy);
+  m.mu_yy = static_cast<double>(c * c * sxx + 2 * c * d * sxy + d * d * syy);
+  m.mu_xy =
+      static_cast<double>(a * c * sxx + (a * d + b * c) * sxy + b * d * syy);
+  return m;
+}
+
+// Connected components of the non-zero pixels (8 neighbours), one row at a
+// time: provisional labels joined through a union-find, each gathering the
+// sums of its pixels, merged into their roots at the end.
+class Components {
+ public:
+  explicit Components(long width)
+      : above_(static_cast<std::size_t>(width), -1),
+        here_(static_cast<std::size_t>(width), -1) {}
+
+  void AddRow(const std::vector<std::uint32_t>& row, long r, long height) {
+    const long width = static_cast<long>(row.size());
+    for (long c = 0; c < width; ++c) {
+      const auto i = static_cast<std::size_t>(c);
+      if (row[i] == 0) {
+        here_[i] = -1;
+        continue;
+      }
+      long label = -1;
+      auto meet = [&](long other) {
+        if (other < 0) return;
+        if (label < 0) {
+          label = Root(other);
+        } else {
+          label = Join(label, other);
+        }
+      };
+      if (c > 0) meet(here_[i - 1]);
+      if (c > 0) meet(above_[i - 1]);
+      meet(above_[i]);
+      if (c + 1 < width) meet(above_[i + 1]);
+      if (label < 0) {
+        label = static_cast<long>(parent_.size());
+        parent_.push_back(label);
+        sums_.emplace_back();
+      }
+      here_[i] = label;
+      sums_[static_cast<std::size_t>(label)].Add(
+          c, r, c == 0 || r == 0 || c == width - 1 || r == height - 1);
+    }
+    std::swap(above_, here_);
+  }
+
+  // The components in the order their first pixel comes in the raster.
+  std::vector<PixelSums> Result() {
+    std::vector<PixelSums> out;
+    std::vector<long> index(parent_.size(), -1);
+    for (std::size_t l = 0; l < parent_.size(); ++l) {
+      const auto root = static_cast<std::size_t>(Root(static_cast<long>(l)));
+      if (index[root] < 0) {
+        index[root] = static_cast<long>(out.size());
+        out.emplace_back();
+      }
+      out[static_cast<std::size_t>(index[root])].Add(sums_[l]);
+    }
+    return out;
+  }
+
+ private:
+  long Root(long l) {
+    while (parent_[static_cast<std::size_t>(l)] != l) {
+      auto& p = parent_[static_cast<std::size_t>(l)];
+      p = parent_[static_cast<std::size_t>(p)];
+      l = p;
+    }
+    return l;
+  }
+  // The smaller root of the two becomes the root of both.
+  long Join(long a, long b) {
+    a = Root(a);
+    b = Root(b);
+    if (a > b) std::swap(a, b);
+    parent_[static_cast<std::size_t>(b)] = a;
+    return a;
+  }
+
+  std::vector<long> above_, here_;
+  std::vector<long> parent_;
+  std::vector<PixelSums> sums_;
+};
+
+}  // namespace
+
+Status ReadLabelImage(const std::string& path, const LabelImageOptions& options,
+                      OutlineReading& reading) {
+  reading = OutlineReading();
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    if (errno == ENOENT) return Refusal(StatusCode::kFileMissing, 0);
+    return ReadFailure(errno);
+  }
+  const QuietGdal quiet;
+  GDALDatasetUniquePtr image(
+      GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY,
+                        nullptr, nullptr, nullptr));
+  if (image == nullptr) {
+    const std::string why = QuietGdal::LastMessage();
+    return Status(StatusCode::kReadError,
+                  "Not an image that can be read" +
+                      (why.empty() ? std::string(".") : ": " + why));
+  }
+  if (image->GetRasterCount() < 1) {
+    return Status(StatusCode::kReadError, "The image has no band.");
+  }
+  GDALRasterBand* band = image->GetRasterBand(1);
+  switch (band->GetRasterDataType()) {
+    case GDT_Byte:
+    case GDT_UInt16:
+    case GDT_Int16:
+    case GDT_UInt32:
+    case GDT_Int32:
+      break;
+    default:
+      return Status(StatusCode::kReadError,
+                    "The image's values are not whole numbers of 8 to 32 "
+                    "bits, as labels are.");
+  }
+  const long width = image->GetRasterXSize();
+  const long height = image->GetRasterYSize();
+  // Pixels to coordinates: the pixel size asked for, else the image's own
+  // geotransform, else pixels; y upwards in each.
+  double g[6] = {0, 1, 0, 0, 0, -1};
+  if (options.pixel_size > 0) {
+    g[1] = options.pixel_size;
+    g[5] = -options.pixel_size;
+  } else if (double own[6]; image->GetGeoTransform(own) == CE_None) {
+    std::copy(own, own + 6, g);
+  }
+  std::vector<std::uint32_t> row;
+  try {
+    row.resize(static_cast<std::size_t>(width));
+  } catch (const std::bad_alloc&) {
+    return Refusal(StatusCode::kOutOfMemory, 0);
+  }
+  auto read_row = [&](long r) {
+    return band->RasterIO(GF_Read, 0, static_cast<int>(r),
+                          static_cast<int>(width), 1, row.data(),
+                          static_cast<int>(width), 1, GDT_UInt32, 0, 0,
+                          nullptr) == CE_None;
+  };
+  // A binary image has no value but 0 and one other; a label image more.
+  std::uint32_t first = 0;
+  bool labels = false;
+  for (long r = 0; r < height && !labels; ++r) {
+    if (!read_row(r)) {
+      return Status(StatusCode::kReadError,
+                    "The image could not be read: " + QuietGdal::LastMessage());
+    }
+    for (const std::uint32_t v : row) {
+      if (v == 0) continue;
+      if (first == 0) first = v;
+      if (v != first) {
+        labels = true;
+        break;
+      }
+    }
+  }
+  std::vector<std::pair<std::string, PixelSums>> grains;
+  std::map<std::uint32_t, PixelSums> by_label;
+  Components components(width);
+  for (long r = 0; r < height; ++r) {
+    if (!read_row(r)) {
+      return Status(StatusCode::kReadError,
+                    "The image could not be read: " + QuietGdal::LastMessage());
+    }
+    if (!labels) {
+      components.AddRow(row, r, height);
+      continue;
+    }
+    for (long c = 0; c < width; ++c) {
+      const std::uint32_t v = row[static_cast<std::size_t>(c)];
+      if (v == 0) continue;
+      by_label[v].Add(c, r,
+                      c == 0 || r == 0 || c == width - 1 || r == height - 1);
+    }
+  }
+  if (labels) {
+    for (const auto& [label, sums] : by_label) {
+      grains.push_back({"label " + std::to_string(label), sums});
+    }
+  } else {
+    const std::vector<PixelSums> found = components.Result();
+    for (std::size_t k = 0; k < found.size(); ++k) {
+      grains.push_back({"component " + std::to_string(k + 1), found[k]});
+    }
+  }
+  for (const auto& [name, sums] : grains) {
+    if (sums.border) {
+      SkipGrain(reading, name, "touches the border");
+    } else if (sums.count < options.min_pixels) {
+      SkipGrain(reading, name,
+                std::to_string(sums.count) + " pixels, fewer than " +
+                    std::to_string(options.min_pixels));
+    } else {
+      reading.grains.push_back(
+          {name, EllipseOfMoments(MomentsOfPixels(sums, g))});
+    }
+  }
+  if (reading.grains.empty()) {
+    std::string why = "The image holds no grain.";
+    if (reading.skipped > 0) why += " " + SkippedGrainsText(reading);
+    return Status(StatusCode::kReadError, why);
+  }
+  return Status();
+}
+
+}  // namespace orvane
