@@ -30,6 +30,7 @@ set(icon_sizes 16 22 24 32 48 64 128 256 512)
 set(expected
   bin/orvane
   bin/orvane-cli
+  lib/orvane/orvane_gis.so
   share/applications/orvane.desktop
   share/icons/hicolor/scalable/apps/orvane.svg
   share/metainfo/org.example.orvane.metainfo.xml

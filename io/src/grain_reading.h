@@ -1,37 +1,26 @@
-// What the readers of grains share: GDAL opened quietly, and the count of
-// the grains they leave out.
+// What the readers of grains share: the check of the path, and the count
+// of the grains they leave out.
 #ifndef ORVANE_IO_SRC_GRAIN_READING_H_
 #define ORVANE_IO_SRC_GRAIN_READING_H_
 
-#include <cpl_error.h>
-#include <gdal_priv.h>
+#include <sys/stat.h>
 
-#include <mutex>
+#include <cerrno>
 #include <string>
 
+#include "io/data_file.h"
 #include "io/outline_file.h"
 
 namespace orvane {
 
-// GDAL's drivers registered once, and its messages kept off the standard
-// error while a file is read: they come back as the refusal's words.
-class QuietGdal {
- public:
-  QuietGdal() {
-    static std::once_flag registered;
-    std::call_once(registered, [] { GDALAllRegister(); });
-    CPLPushErrorHandler(CPLQuietErrorHandler);
-    CPLErrorReset();
-  }
-  ~QuietGdal() { CPLPopErrorHandler(); }
-  QuietGdal(const QuietGdal&) = delete;
-  QuietGdal& operator=(const QuietGdal&) = delete;
-
-  static std::string LastMessage() {
-    const char* message = CPLGetLastErrorMsg();
-    return message != nullptr ? message : "";
-  }
-};
+// Whether `path` names something to read: "File not exits." where nothing
+// is, the system's reason where it cannot be examined; `info` says what it
+// is.
+inline Status StatOfGrainFile(const std::string& path, struct stat& info) {
+  if (::stat(path.c_str(), &info) == 0) return Status();
+  if (errno == ENOENT) return Refusal(StatusCode::kFileMissing, 0);
+  return ReadFailure(errno);
+}
 
 // A grain left out, counted, and named among the first few.
 inline void SkipGrain(OutlineReading& reading, const std::string& name,

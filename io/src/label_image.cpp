@@ -6,11 +6,13 @@
 #include <cmath>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <new>
 #include <numeric>
 #include <string>
 #include <vector>
 
+#include "gis_loader.h"
 #include "grain_reading.h"
 #include "io/outline_file.h"
 
@@ -154,101 +156,85 @@ Status ReadLabelImage(const std::string& path, const LabelImageOptions& options,
                       OutlineReading& reading) {
   reading = OutlineReading();
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
-    if (errno == ENOENT) return Refusal(StatusCode::kFileMissing, 0);
-    return ReadFailure(errno);
+  if (Status found = StatOfGrainFile(path, info); !found.ok()) return found;
+  const GisModule& module = LoadGisModule();
+  if (!module.error.empty()) {
+    return Status(StatusCode::kReadError, module.error);
   }
-  const QuietGdal quiet;
-  GDALDatasetUniquePtr image(
-      GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY,
-                        nullptr, nullptr, nullptr));
-  if (image == nullptr) {
-    const std::string why = QuietGdal::LastMessage();
-    return Status(StatusCode::kReadError,
-                  "Not an image that can be read" +
-                      (why.empty() ? std::string(".") : ": " + why));
-  }
-  if (image->GetRasterCount() < 1) {
-    return Status(StatusCode::kReadError, "The image has no band.");
-  }
-  GDALRasterBand* band = image->GetRasterBand(1);
-  switch (band->GetRasterDataType()) {
-    case GDT_Byte:
-    case GDT_UInt16:
-    case GDT_Int16:
-    case GDT_UInt32:
-    case GDT_Int32:
-      break;
-    default:
-      return Status(StatusCode::kReadError,
-                    "The image's values are not whole numbers of 8 to 32 "
-                    "bits, as labels are.");
-  }
-  const long width = image->GetRasterXSize();
-  const long height = image->GetRasterYSize();
-  // Pixels to coordinates: the pixel size asked for, else the image's own
-  // geotransform, else pixels; y upwards in each.
-  double g[6] = {0, 1, 0, 0, 0, -1};
-  if (options.pixel_size > 0) {
-    g[1] = options.pixel_size;
-    g[5] = -options.pixel_size;
-  } else if (double own[6]; image->GetGeoTransform(own) == CE_None) {
-    std::copy(own, own + 6, g);
-  }
-  std::vector<std::uint32_t> row;
-  try {
-    row.resize(static_cast<std::size_t>(width));
-  } catch (const std::bad_alloc&) {
-    return Refusal(StatusCode::kOutOfMemory, 0);
-  }
-  auto read_row = [&](long r) {
-    return band->RasterIO(GF_Read, 0, static_cast<int>(r),
-                          static_cast<int>(width), 1, row.data(),
-                          static_cast<int>(width), 1, GDT_UInt32, 0, 0,
-                          nullptr) == CE_None;
-  };
-  // A binary image has no value but 0 and one other; a label image more.
-  std::uint32_t first = 0;
-  bool labels = false;
-  for (long r = 0; r < height && !labels; ++r) {
-    if (!read_row(r)) {
-      return Status(StatusCode::kReadError,
-                    "The image could not be read: " + QuietGdal::LastMessage());
+  // The image is read twice: first to tell a binary image (no value but 0
+  // and one other) from a label image, then for the grains' sums.
+  struct Pass {
+    long width = 0, height = 0;
+    // Pixels to coordinates, y upwards: the pixel size asked for, else the
+    // image's own geotransform, else pixels.
+    double g[6] = {0, 1, 0, 0, 0, -1};
+    double pixel_size = 0;
+    bool counting = true;
+    std::uint32_t first = 0;
+    bool labels = false;
+    std::map<std::uint32_t, PixelSums> by_label;
+    std::unique_ptr<Components> components;
+    std::vector<std::uint32_t> values;
+  } pass;
+  pass.pixel_size = options.pixel_size;
+  OrvaneGisRasterSink sink;
+  sink.context = &pass;
+  sink.size = [](void* c, long width, long height, const double* own) {
+    auto* p = static_cast<Pass*>(c);
+    p->width = width;
+    p->height = height;
+    if (p->pixel_size > 0) {
+      p->g[1] = p->pixel_size;
+      p->g[5] = -p->pixel_size;
+    } else if (own != nullptr) {
+      std::copy(own, own + 6, p->g);
     }
-    for (const std::uint32_t v : row) {
-      if (v == 0) continue;
-      if (first == 0) first = v;
-      if (v != first) {
-        labels = true;
-        break;
+    if (!p->counting && !p->labels) {
+      p->components = std::make_unique<Components>(width);
+    }
+  };
+  sink.row = [](void* c, long r, const std::uint32_t* row) {
+    auto* p = static_cast<Pass*>(c);
+    if (p->counting) {
+      for (long i = 0; i < p->width && !p->labels; ++i) {
+        const std::uint32_t v = row[i];
+        if (v == 0) continue;
+        if (p->first == 0) p->first = v;
+        p->labels = v != p->first;
       }
+      return;
+    }
+    if (!p->labels) {
+      p->values.assign(row, row + p->width);
+      p->components->AddRow(p->values, r, p->height);
+      return;
+    }
+    for (long col = 0; col < p->width; ++col) {
+      const std::uint32_t v = row[col];
+      if (v == 0) continue;
+      p->by_label[v].Add(
+          col, r,
+          col == 0 || r == 0 || col == p->width - 1 || r == p->height - 1);
+    }
+  };
+  char error[1024] = "";
+  for (const bool counting : {true, false}) {
+    pass.counting = counting;
+    try {
+      if (module.read_raster(path.c_str(), &sink, error, sizeof error) == 0) {
+        return Status(StatusCode::kReadError, error);
+      }
+    } catch (const std::bad_alloc&) {
+      return Refusal(StatusCode::kOutOfMemory, 0);
     }
   }
   std::vector<std::pair<std::string, PixelSums>> grains;
-  std::map<std::uint32_t, PixelSums> by_label;
-  Components components(width);
-  for (long r = 0; r < height; ++r) {
-    if (!read_row(r)) {
-      return Status(StatusCode::kReadError,
-                    "The image could not be read: " + QuietGdal::LastMessage());
-    }
-    if (!labels) {
-      components.AddRow(row, r, height);
-      continue;
-    }
-    for (long c = 0; c < width; ++c) {
-      const std::uint32_t v = row[static_cast<std::size_t>(c)];
-      if (v == 0) continue;
-      by_label[v].Add(c, r,
-                      c == 0 || r == 0 || c == width - 1 || r == height - 1);
-    }
-  }
-  if (labels) {
-    for (const auto& [label, sums] : by_label) {
+  if (pass.labels) {
+    for (const auto& [label, sums] : pass.by_label) {
       grains.push_back({"label " + std::to_string(label), sums});
     }
-  } else {
-    const std::vector<PixelSums> found = components.Result();
+  } else if (pass.components) {
+    const std::vector<PixelSums> found = pass.components->Result();
     for (std::size_t k = 0; k < found.size(); ++k) {
       grains.push_back({"component " + std::to_string(k + 1), found[k]});
     }
@@ -262,7 +248,7 @@ Status ReadLabelImage(const std::string& path, const LabelImageOptions& options,
                     std::to_string(options.min_pixels));
     } else {
       reading.grains.push_back(
-          {name, EllipseOfMoments(MomentsOfPixels(sums, g))});
+          {name, EllipseOfMoments(MomentsOfPixels(sums, pass.g))});
     }
   }
   if (reading.grains.empty()) {

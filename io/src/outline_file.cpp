@@ -1,10 +1,5 @@
 #include "io/outline_file.h"
 
-#include "grain_reading.h"
-
-#include <ogr_geometry.h>
-#include <ogr_spatialref.h>
-#include <ogrsf_frmts.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +18,9 @@
 #include <mutex>
 #include <new>
 
+#include "gis_loader.h"
+#include "grain_reading.h"
+
 namespace orvane {
 namespace {
 
@@ -36,71 +34,6 @@ void AddOutline(OutlineReading& reading, std::string name,
   }
   reading.grains.push_back(
       {std::move(name), EllipseOfMoments(MomentsOf(outline))});
-}
-
-OutlineRing RingOf(const OGRLinearRing& ring) {
-  OutlineRing out;
-  out.reserve(static_cast<std::size_t>(ring.getNumPoints()));
-  for (int i = 0; i < ring.getNumPoints(); ++i) {
-    out.push_back({ring.getX(i), ring.getY(i)});
-  }
-  return out;
-}
-
-void AddPolygon(OutlineReading& reading, const std::string& name,
-                const OGRPolygon& polygon) {
-  const OGRLinearRing* outer = polygon.getExteriorRing();
-  if (outer == nullptr) {
-    SkipGrain(reading, name, "an empty polygon");
-    return;
-  }
-  GrainOutline outline{RingOf(*outer), {}};
-  for (int k = 0; k < polygon.getNumInteriorRings(); ++k) {
-    outline.holes.push_back(RingOf(*polygon.getInteriorRing(k)));
-  }
-  AddOutline(reading, name, outline);
-}
-
-void AddGeometry(OutlineReading& reading, const std::string& name,
-                 const OGRGeometry* geometry) {
-  if (geometry == nullptr || geometry->IsEmpty()) {
-    SkipGrain(reading, name, "no geometry");
-    return;
-  }
-  // Curved rings (arcs) as the straight pieces GDAL approximates them by.
-  std::unique_ptr<OGRGeometry> linear;
-  if (geometry->hasCurveGeometry()) {
-    linear.reset(geometry->getLinearGeometry());
-    if (linear != nullptr) geometry = linear.get();
-  }
-  switch (wkbFlatten(geometry->getGeometryType())) {
-    case wkbPolygon:
-      AddPolygon(reading, name, *geometry->toPolygon());
-      return;
-    case wkbMultiPolygon: {
-      const OGRMultiPolygon* parts = geometry->toMultiPolygon();
-      const int count = parts->getNumGeometries();
-      for (int k = 0; k < count; ++k) {
-        AddPolygon(reading,
-                   count == 1 ? name : name + ", part " + std::to_string(k + 1),
-                   *parts->getGeometryRef(k));
-      }
-      return;
-    }
-    case wkbPoint:
-    case wkbMultiPoint:
-      SkipGrain(reading, name, "a point");
-      return;
-    case wkbLineString:
-    case wkbMultiLineString:
-      SkipGrain(reading, name, "a line");
-      return;
-    default:
-      SkipGrain(reading, name,
-                std::string("a ") +
-                    OGRGeometryTypeToName(geometry->getGeometryType()));
-      return;
-  }
 }
 
 std::string Lower(std::string text) {
@@ -188,61 +121,54 @@ Status ReadVertexTable(std::ifstream& in, std::size_t id_column,
   return Status();
 }
 
+// The polygons of a vector file, through Orvane's GDAL module.
 Status ReadWithGdal(const std::string& path, const std::string& layer_name,
                     OutlineReading& reading) {
-  const QuietGdal quiet;
-  GDALDatasetUniquePtr dataset(
-      GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY,
-                        nullptr, nullptr, nullptr));
-  if (dataset == nullptr) {
-    std::string why = QuietGdal::LastMessage();
-    return Status(StatusCode::kReadError,
-                  "Not a file of outlines that can be read" +
-                      (why.empty() ? std::string(".") : ": " + why));
+  const GisModule& module = LoadGisModule();
+  if (!module.error.empty()) {
+    return Status(StatusCode::kReadError, module.error);
   }
-  OGRLayer* layer = nullptr;
-  if (layer_name.empty()) {
-    if (dataset->GetLayerCount() < 1) {
-      return Status(StatusCode::kReadError, "The file holds no layer.");
+  struct Polygon {
+    OutlineReading* reading;
+    std::string name;
+    GrainOutline outline;
+    bool outer = true;
+  } polygon{&reading, {}, {}, true};
+  OrvaneGisOutlineSink sink;
+  sink.context = &polygon;
+  sink.grain = [](void* c, const char* name) {
+    auto* p = static_cast<Polygon*>(c);
+    p->name = name;
+    p->outline = GrainOutline();
+    p->outer = true;
+  };
+  sink.ring = [](void* c, const double* xy, long count) {
+    auto* p = static_cast<Polygon*>(c);
+    OutlineRing ring(static_cast<std::size_t>(count));
+    for (std::size_t i = 0; i < ring.size(); ++i) {
+      ring[i] = {xy[2 * i], xy[2 * i + 1]};
     }
-    layer = dataset->GetLayer(0);
-    if (dataset->GetLayerCount() > 1) {
-      reading.warnings.push_back("The file holds " +
-                                 std::to_string(dataset->GetLayerCount()) +
-                                 " layers; the first, " + layer->GetName() +
-                                 ", was read (another is chosen by its name).");
+    if (p->outer) {
+      p->outline.outer = std::move(ring);
+      p->outer = false;
+    } else {
+      p->outline.holes.push_back(std::move(ring));
     }
-  } else {
-    layer = dataset->GetLayerByName(layer_name.c_str());
-    if (layer == nullptr) {
-      std::string names;
-      for (int i = 0; i < dataset->GetLayerCount(); ++i) {
-        names +=
-            (i > 0 ? ", " : "") + std::string(dataset->GetLayer(i)->GetName());
-      }
-      return Status(
-          StatusCode::kReadError,
-          "The file has no layer " + layer_name + " (it has " + names + ").");
-    }
-  }
-  // Degrees where the layer says so and every vertex could be one (GeoJSON
-  // says so of every file, also of outlines in an image's pixels).
-  OGREnvelope extent;
-  if (const OGRSpatialReference* srs = layer->GetSpatialRef();
-      srs != nullptr && srs->IsGeographic() &&
-      layer->GetExtent(&extent, TRUE) == OGRERR_NONE && extent.MinX >= -180 &&
-      extent.MaxX <= 180 && extent.MinY >= -90 && extent.MaxY <= 90) {
-    reading.warnings.push_back(
-        "The outlines are in degrees of longitude and latitude, which "
-        "distort their shapes: project them to a plane first.");
-  }
-  for (const auto& feature : *layer) {
-    AddGeometry(reading, "feature " + std::to_string(feature->GetFID()),
-                feature->GetGeometryRef());
-  }
-  if (CPLGetLastErrorType() >= CE_Failure) {
-    return Status(StatusCode::kReadError, "The file could not be read whole: " +
-                                              QuietGdal::LastMessage());
+  };
+  sink.done = [](void* c) {
+    auto* p = static_cast<Polygon*>(c);
+    AddOutline(*p->reading, p->name, p->outline);
+  };
+  sink.skip = [](void* c, const char* name, const char* why) {
+    SkipGrain(*static_cast<Polygon*>(c)->reading, name, why);
+  };
+  sink.warning = [](void* c, const char* text) {
+    static_cast<Polygon*>(c)->reading->warnings.push_back(text);
+  };
+  char error[1024] = "";
+  if (module.read_outlines(path.c_str(), layer_name.c_str(), &sink, error,
+                           sizeof error) == 0) {
+    return Status(StatusCode::kReadError, error);
   }
   return Status();
 }
@@ -259,10 +185,7 @@ Status ReadOutlineFile(const std::string& path, const std::string& layer,
                        OutlineReading& reading) {
   reading = OutlineReading();
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
-    if (errno == ENOENT) return Refusal(StatusCode::kFileMissing, 0);
-    return ReadFailure(errno);
-  }
+  if (Status found = StatOfGrainFile(path, info); !found.ok()) return found;
   Status read;
   std::ifstream in;
   std::string first;
