@@ -51,6 +51,13 @@ const char* kPolygons = R"({"type": "FeatureCollection", "features": [
   "coordinates": [[[1000000,2000000],[1000000,2000003],[1000007,2000003],[1000007,2000000],[1000000,2000000]]]}}
 ]})";
 
+// Reads the outlines of `path`, failing the test with the refusal.
+void ReadOk(const std::string& path, const std::string& layer,
+            OutlineReading& r) {
+  const Status read = ReadOutlineFile(path, layer, r);
+  ASSERT_TRUE(read.ok()) << path << ": " << read.message();
+}
+
 void ExpectSameEllipses(const OutlineReading& a, const OutlineReading& b) {
   ASSERT_EQ(a.grains.size(), b.grains.size());
   for (std::size_t i = 0; i < a.grains.size(); ++i) {
@@ -68,8 +75,7 @@ TEST(OutlineFiles, GeoJsonGrainsAndWhatIsSkipped) {
   TempFolder folder("outlines");
   const std::string path = folder.Write("grains.geojson", kGeoJson);
   OutlineReading r;
-  ASSERT_TRUE(ReadOutlineFile(path, "", r).ok())
-      << ReadOutlineFile(path, "", r).message();
+  ASSERT_NO_FATAL_FAILURE(ReadOk(path, "", r));
   ASSERT_EQ(r.grains.size(), 4u);
   EXPECT_EQ(r.grains[0].name, "feature 0");
   EXPECT_EQ(r.grains[2].name, "feature 4, part 1");
@@ -104,8 +110,7 @@ TEST(OutlineFiles, EveryFormatReadsTheSame) {
   TempFolder folder("outline_formats");
   const std::string json = folder.Write("p.geojson", kPolygons);
   OutlineReading expected;
-  ASSERT_TRUE(ReadOutlineFile(json, "", expected).ok())
-      << ReadOutlineFile(json, "", expected).message();
+  ASSERT_NO_FATAL_FAILURE(ReadOk(json, "", expected));
   ASSERT_EQ(expected.grains.size(), 3u);
 
   if (std::system("command -v ogr2ogr > /dev/null") != 0) {
@@ -121,8 +126,7 @@ TEST(OutlineFiles, EveryFormatReadsTheSame) {
               0)
         << target;
     OutlineReading r;
-    ASSERT_TRUE(ReadOutlineFile(out, "", r).ok())
-        << ReadOutlineFile(out, "", r).message() << target;
+    ASSERT_NO_FATAL_FAILURE(ReadOk(out, "", r)) << target;
     ExpectSameEllipses(expected, r);
   }
   // The GeoPackage's layer by its name, and one it has not.
@@ -139,8 +143,7 @@ TEST(OutlineFiles, EveryFormatReadsTheSame) {
       "C,1000000,2000000\nC,1000000,2000003\nC,1000007,2000003\n"
       "C,1000007,2000000\nD,0,0\nD,1,1\n");
   OutlineReading table;
-  ASSERT_TRUE(ReadOutlineFile(vertices, "", table).ok())
-      << ReadOutlineFile(vertices, "", table).message();
+  ASSERT_NO_FATAL_FAILURE(ReadOk(vertices, "", table));
   EXPECT_EQ(table.grains[2].name, "grain C");
   EXPECT_EQ(
       table.skipped_named,
@@ -160,8 +163,7 @@ TEST(OutlineFiles, EveryFormatReadsTheSame) {
       "c,\"POLYGON ((1000000 2000000,1000000 2000003,1000007 2000003,"
       "1000007 2000000,1000000 2000000))\"\n");
   OutlineReading from_wkt;
-  ASSERT_TRUE(ReadOutlineFile(wkt, "", from_wkt).ok())
-      << ReadOutlineFile(wkt, "", from_wkt).message();
+  ASSERT_NO_FATAL_FAILURE(ReadOk(wkt, "", from_wkt));
   from_wkt.grains.erase(from_wkt.grains.begin());
   ExpectSameEllipses(expected, from_wkt);
 }
@@ -176,8 +178,7 @@ TEST(OutlineFiles, KmlIsInDegreesAndRefusalsSayWhy) {
 </coordinates></LinearRing></outerBoundaryIs></Polygon>
 </Placemark></Document></kml>)");
   OutlineReading r;
-  ASSERT_TRUE(ReadOutlineFile(kml, "", r).ok())
-      << ReadOutlineFile(kml, "", r).message();
+  ASSERT_NO_FATAL_FAILURE(ReadOk(kml, "", r));
   ASSERT_EQ(r.grains.size(), 1u);
   ASSERT_EQ(r.warnings.size(), 1u);
   EXPECT_NE(r.warnings[0].find("degrees of longitude and latitude"),

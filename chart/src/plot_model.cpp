@@ -24,14 +24,12 @@ std::vector<std::string> CaptionLines(const std::string& caption, int width,
     const std::size_t at = caption.find(kSeparator, from);
     std::string part = caption.substr(
         from, at == std::string::npos ? std::string::npos : at - from);
-    if (!lines.empty()) {
-      std::string joined = lines.back() + std::string(kSeparator) + part;
-      if (measure.Width(TextFace::kFigure, joined) <= room) {
-        lines.back() = std::move(joined);
-        part.clear();
-      } else {
-        lines.push_back(std::move(part));
-      }
+    // Joined to the line before while the two fit the room.
+    std::string joined = lines.empty()
+                             ? std::string()
+                             : lines.back() + std::string(kSeparator) + part;
+    if (!lines.empty() && measure.Width(TextFace::kFigure, joined) <= room) {
+      lines.back() = std::move(joined);
     } else {
       lines.push_back(std::move(part));
     }

@@ -1,12 +1,11 @@
 #include "chart/rf_phi_plot.h"
 
 #include "chart/equal_area_chart.h"
+#include "core/parallel.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-
-#include "core/parallel.h"
 
 namespace orvane {
 namespace {

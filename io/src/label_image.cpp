@@ -79,8 +79,8 @@ class Components {
       : above_(static_cast<std::size_t>(width), -1),
         here_(static_cast<std::size_t>(width), -1) {}
 
-  void AddRow(const std::vector<std::uint32_t>& row, long r, long height) {
-    const long width = static_cast<long>(row.size());
+  void AddRow(const std::uint32_t* row, long r, long height) {
+    const long width = static_cast<long>(here_.size());
     for (long c = 0; c < width; ++c) {
       const auto i = static_cast<std::size_t>(c);
       if (row[i] == 0) {
@@ -161,26 +161,23 @@ Status ReadLabelImage(const std::string& path, const LabelImageOptions& options,
   if (!module.error.empty()) {
     return Status(StatusCode::kReadError, module.error);
   }
-  // The image is read twice: first to tell a binary image (no value but 0
-  // and one other) from a label image, then for the grains' sums.
-  struct Pass {
+  // One read gathers both: the sums of each value (a label image's grains)
+  // and of each connected component of the non-zero pixels (a binary
+  // image's, where no value but 0 and one other occurs).
+  struct Gathered {
     long width = 0, height = 0;
     // Pixels to coordinates, y upwards: the pixel size asked for, else the
     // image's own geotransform, else pixels.
     double g[6] = {0, 1, 0, 0, 0, -1};
     double pixel_size = 0;
-    bool counting = true;
-    std::uint32_t first = 0;
-    bool labels = false;
     std::map<std::uint32_t, PixelSums> by_label;
     std::unique_ptr<Components> components;
-    std::vector<std::uint32_t> values;
-  } pass;
-  pass.pixel_size = options.pixel_size;
+  } gathered;
+  gathered.pixel_size = options.pixel_size;
   OrvaneGisRasterSink sink;
-  sink.context = &pass;
+  sink.context = &gathered;
   sink.size = [](void* c, long width, long height, const double* own) {
-    auto* p = static_cast<Pass*>(c);
+    auto* p = static_cast<Gathered*>(c);
     p->width = width;
     p->height = height;
     if (p->pixel_size > 0) {
@@ -189,26 +186,11 @@ Status ReadLabelImage(const std::string& path, const LabelImageOptions& options,
     } else if (own != nullptr) {
       std::copy(own, own + 6, p->g);
     }
-    if (!p->counting && !p->labels) {
-      p->components = std::make_unique<Components>(width);
-    }
+    p->components = std::make_unique<Components>(width);
   };
   sink.row = [](void* c, long r, const std::uint32_t* row) {
-    auto* p = static_cast<Pass*>(c);
-    if (p->counting) {
-      for (long i = 0; i < p->width && !p->labels; ++i) {
-        const std::uint32_t v = row[i];
-        if (v == 0) continue;
-        if (p->first == 0) p->first = v;
-        p->labels = v != p->first;
-      }
-      return;
-    }
-    if (!p->labels) {
-      p->values.assign(row, row + p->width);
-      p->components->AddRow(p->values, r, p->height);
-      return;
-    }
+    auto* p = static_cast<Gathered*>(c);
+    p->components->AddRow(row, r, p->height);
     for (long col = 0; col < p->width; ++col) {
       const std::uint32_t v = row[col];
       if (v == 0) continue;
@@ -218,23 +200,20 @@ Status ReadLabelImage(const std::string& path, const LabelImageOptions& options,
     }
   };
   char error[1024] = "";
-  for (const bool counting : {true, false}) {
-    pass.counting = counting;
-    try {
-      if (module.read_raster(path.c_str(), &sink, error, sizeof error) == 0) {
-        return Status(StatusCode::kReadError, error);
-      }
-    } catch (const std::bad_alloc&) {
-      return Refusal(StatusCode::kOutOfMemory, 0);
+  try {
+    if (module.read_raster(path.c_str(), &sink, error, sizeof error) == 0) {
+      return Status(StatusCode::kReadError, error);
     }
+  } catch (const std::bad_alloc&) {
+    return Refusal(StatusCode::kOutOfMemory, 0);
   }
   std::vector<std::pair<std::string, PixelSums>> grains;
-  if (pass.labels) {
-    for (const auto& [label, sums] : pass.by_label) {
+  if (gathered.by_label.size() > 1) {
+    for (const auto& [label, sums] : gathered.by_label) {
       grains.push_back({"label " + std::to_string(label), sums});
     }
-  } else if (pass.components) {
-    const std::vector<PixelSums> found = pass.components->Result();
+  } else if (gathered.components) {
+    const std::vector<PixelSums> found = gathered.components->Result();
     for (std::size_t k = 0; k < found.size(); ++k) {
       grains.push_back({"component " + std::to_string(k + 1), found[k]});
     }
@@ -248,7 +227,7 @@ Status ReadLabelImage(const std::string& path, const LabelImageOptions& options,
                     std::to_string(options.min_pixels));
     } else {
       reading.grains.push_back(
-          {name, EllipseOfMoments(MomentsOfPixels(sums, pass.g))});
+          {name, EllipseOfMoments(MomentsOfPixels(sums, gathered.g))});
     }
   }
   if (reading.grains.empty()) {

@@ -168,7 +168,7 @@ std::string OutlineFaultText(OutlineFault fault) {
   return {};
 }
 
-OutlineFault CheckOutline(const GrainOutline& outline) {
+OutlineFault CheckOutline(const GrainOutline& outline, RegionMoments* moments) {
   if (!Finite(outline.outer) ||
       !std::all_of(outline.holes.begin(), outline.holes.end(), Finite)) {
     return OutlineFault::kNotFinite;
@@ -194,6 +194,7 @@ OutlineFault CheckOutline(const GrainOutline& outline) {
   const double extent = std::max(right - left, high - low);
   if (!(m.area > 1e-12 * extent * extent)) return OutlineFault::kZeroArea;
   if (SelfIntersecting(rings)) return OutlineFault::kSelfIntersecting;
+  if (moments != nullptr) *moments = m;
   return OutlineFault::kNone;
 }
 

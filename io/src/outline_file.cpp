@@ -27,13 +27,13 @@ namespace {
 // The outline as a grain, or skipped with the reason.
 void AddOutline(OutlineReading& reading, std::string name,
                 const GrainOutline& outline) {
-  const OutlineFault fault = CheckOutline(outline);
+  RegionMoments moments;
+  const OutlineFault fault = CheckOutline(outline, &moments);
   if (fault != OutlineFault::kNone) {
     SkipGrain(reading, name, OutlineFaultText(fault));
     return;
   }
-  reading.grains.push_back(
-      {std::move(name), EllipseOfMoments(MomentsOf(outline))});
+  reading.grains.push_back({std::move(name), EllipseOfMoments(moments)});
 }
 
 std::string Lower(std::string text) {

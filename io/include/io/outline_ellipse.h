@@ -83,8 +83,11 @@ enum class OutlineFault {
 // "self-intersecting", "a coordinate is not a number".
 std::string OutlineFaultText(OutlineFault fault);
 
-// The outline's fault, kNone when it bounds a region this program measures.
-OutlineFault CheckOutline(const GrainOutline& outline);
+// The outline's fault, kNone when it bounds a region this program measures;
+// then its moments into `moments` where one is given, so that they need
+// not be summed again.
+OutlineFault CheckOutline(const GrainOutline& outline,
+                          RegionMoments* moments = nullptr);
 
 // The region's moments. The outline must have passed CheckOutline.
 RegionMoments MomentsOf(const GrainOutline& outline);
