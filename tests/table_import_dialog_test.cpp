@@ -203,9 +203,17 @@ TEST_F(WindowImportTest, ImportGivesTheStateOfTheHandConvertedFile) {
     QApplication::processEvents();
   }
   EXPECT_EQ(window_->windowTitle().toStdString(), "Orvane  [ grains.csv ]");
-  EXPECT_EQ(Report().mid(0, 3),
-            (QStringList{"*** Data ***", "  file = " + table, "  N    = 8"}));
+  // ImageJ's X, Y and Area come with the data, and the data block says
+  // their ranges.
+  EXPECT_EQ(Report().mid(0, 6),
+            (QStringList{"*** Data ***", "  file = " + table, "  N    = 8",
+                         "  x    = 3 .. 24", "  y    = 20 .. 20",
+                         "  area = 400 .. 400, total 3200"}));
   const AnalysisState imported = window_->State();
+  ASSERT_EQ(imported.places.x.size(), 9u);
+  EXPECT_EQ(imported.places.x[8], 24.0);
+  EXPECT_EQ(imported.places.y[1], 20.0);
+  EXPECT_EQ(imported.places.area[5], 400.0);
   const QStringList imported_report = Report();
 
   QByteArray native;
@@ -222,7 +230,8 @@ TEST_F(WindowImportTest, ImportGivesTheStateOfTheHandConvertedFile) {
             0);
   EXPECT_EQ(std::memcmp(&opened.strain, &imported.strain, sizeof opened.strain),
             0);
-  EXPECT_EQ(Report().mid(3), imported_report.mid(3));
+  EXPECT_TRUE(opened.places.Empty());
+  EXPECT_EQ(Report().mid(3), imported_report.mid(6));
   // The open dialog still offers the last data file opened, not the table.
   EXPECT_TRUE(window_->OpenFileName().endsWith("grains.txt"));
 }

@@ -39,6 +39,15 @@ class RecordWriter {
       p_ = std::to_chars(p_, p_ + kMaxFloatBytes, v).ptr;
     }
   }
+  // A double (a centroid, an area), the shortest decimal that reads back
+  // to it; a double needs at most kMaxFloatBytes too.
+  void Double(double v) {
+    if (!std::isfinite(v)) {
+      Text("null");
+    } else {
+      p_ = std::to_chars(p_, p_ + kMaxFloatBytes, v).ptr;
+    }
+  }
   void Vector(const MinkowskiVector& x) {
     Char('[');
     Float(x[0]);
@@ -81,9 +90,11 @@ char* FormatPoint(char* p, const MarkerRecord& d, bool comma) {
 }
 
 // {"a","b","ph","R","rh","ps","zt","x"}, the fields of a measured datum,
-// after a comma when `comma`; at most kDatumBytes.
-constexpr std::size_t kDatumBytes = RecordBytes(10, 80);
-char* FormatDatum(char* p, const MarkerRecord& d, bool comma) {
+// and "centroid" and "area" where the data give datum i's, after a comma
+// when `comma`; at most kDatumBytes.
+constexpr std::size_t kDatumBytes = RecordBytes(13, 110);
+char* FormatDatum(char* p, const MarkerRecord& d, const MarkerPlaces& places,
+                  std::size_t i, bool comma) {
   RecordWriter w(p);
   if (comma) w.Char(',');
   w.Text("{\"a\":");
@@ -102,28 +113,38 @@ char* FormatDatum(char* p, const MarkerRecord& d, bool comma) {
   w.Float(d.zeta);
   w.Text(",\"x\":");
   w.Vector(d.vector);
+  if (places.HasCentroids()) {
+    w.Text(",\"centroid\":[");
+    w.Double(places.x[i]);
+    w.Char(',');
+    w.Double(places.y[i]);
+    w.Char(']');
+  }
+  if (places.HasAreas()) {
+    w.Text(",\"area\":");
+    w.Double(places.area[i]);
+  }
   w.Char('}');
   return w.end();
 }
 
-using RecordFormat = char* (*)(char*, const MarkerRecord&, bool);
-
 // Records per batch when two threads share the formatting.
 constexpr std::size_t kBatchRecords = 8192;
 
-// Writes records[1..count], comma-separated, each by `format` in at most
-// `most` bytes. Large arrays are formatted in pairs of batches, the second
-// of each pair on a helper thread, and written in order: the text is the
-// same, and takes at most two batches beside the output's buffer. Should
-// the batches not be had, the records are written one by one; should the
-// thread not be had, this thread formats both batches.
-void AppendRecords(BufferedOutput& out,
-                   const std::vector<MarkerRecord>& records, std::int32_t count,
-                   RecordFormat format, std::size_t most) {
+// Writes records 1..count, comma-separated, each by `format(p, i)` (record
+// i from p on, after a comma when i > 1) in at most `most` bytes. Large arrays
+// are formatted in pairs of batches, the second of each pair on a helper
+// thread, and written in order: the text is the same, and takes at most two
+// batches beside the output's buffer. Should the batches not be had, the
+// records are written one by one; should the thread not be had, this thread
+// formats both batches.
+template <typename Format>
+void AppendRecords(BufferedOutput& out, std::int32_t count, Format format,
+                   std::size_t most) {
   const auto n = static_cast<std::size_t>(count);
   auto serial = [&](std::size_t first) {
     for (std::size_t i = first; i <= n; ++i) {
-      out.Commit(format(out.Reserve(most), records[i], i > 1));
+      out.Commit(format(out.Reserve(most), i));
     }
   };
   if (ThreadsFor(static_cast<std::int64_t>(n),
@@ -139,7 +160,7 @@ void AppendRecords(BufferedOutput& out,
   }
   auto format_batch = [&](char* p, std::size_t first, std::size_t last) {
     for (std::size_t i = first; i < last; ++i) {
-      p = format(p, records[i], i > 1);
+      p = format(p, i);
     }
     return p;
   };
@@ -249,10 +270,19 @@ void WriteJsonResult(BufferedOutput& out, std::string_view file,
   out.Put(std::to_string(state.count));
 
   out.Put(",\"data\":[");
-  AppendRecords(out, state.measured, state.count, FormatDatum, kDatumBytes);
+  AppendRecords(
+      out, state.count,
+      [&state](char* p, std::size_t i) {
+        return FormatDatum(p, state.measured[i], state.places, i, i > 1);
+      },
+      kDatumBytes);
   out.Put("],\"pre\":[");
-  AppendRecords(out, state.retrodeformed, state.count, FormatPoint,
-                kPointBytes);
+  AppendRecords(
+      out, state.count,
+      [&state](char* p, std::size_t i) {
+        return FormatPoint(p, state.retrodeformed[i], i > 1);
+      },
+      kPointBytes);
   out.Put("],\"strain\":");
   AppendPoint(out, state.strain);
   out.Put(",\"Q_I2F\":");

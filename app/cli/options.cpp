@@ -181,10 +181,11 @@ constexpr CliOption kOptions[] = {
      .argument = "ROLES",
      .help = "the role of each column from the first, separated by\n"
              "commas: major, minor (full or semi-axes), R (the axial\n"
-             "ratio alone), angle, or - for a column not used; for\n"
-             "example -,-,major,minor,angle or R,angle. Found from the\n"
-             "header names (Major/Minor/Angle, a/b/phi, R/Rf/phi,\n"
-             "Max/Min/Phi, long/short, any case), else from the count of\n"
+             "ratio alone), angle, x and y (the marker's centroid), area,\n"
+             "or - for a column not used; for example\n"
+             "-,-,major,minor,angle or R,angle. Found from the header\n"
+             "names (Major/Minor/Angle, a/b/phi, R/Rf/phi, Max/Min/Phi,\n"
+             "long/short, X/Y/Area, any case), else from the count of\n"
              "columns (three: major,minor,angle; two: R,angle).",
      .needs = kNeedsImport,
      .family = "the table options go"},

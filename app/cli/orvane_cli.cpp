@@ -207,8 +207,8 @@ std::string JoinedMessages(const std::string& notice,
   return text;
 }
 
-// "major,minor,angle", "R,angle", "-,-,major,minor,angle": the roles of the
-// columns from the first.
+// "major,minor,angle", "R,angle", "-,-,major,minor,angle", "x,y,area,a,b,
+// angle": the roles of the columns from the first.
 bool ParseRoles(std::string_view text, std::vector<orvane::ColumnRole>& roles) {
   roles.clear();
   while (true) {
@@ -223,6 +223,12 @@ bool ParseRoles(std::string_view text, std::vector<orvane::ColumnRole>& roles) {
       roles.push_back(orvane::ColumnRole::kRatio);
     } else if (word == "angle" || word == "phi") {
       roles.push_back(orvane::ColumnRole::kAngle);
+    } else if (word == "x") {
+      roles.push_back(orvane::ColumnRole::kX);
+    } else if (word == "y") {
+      roles.push_back(orvane::ColumnRole::kY);
+    } else if (word == "area") {
+      roles.push_back(orvane::ColumnRole::kArea);
     } else if (word == "-") {
       roles.push_back(orvane::ColumnRole::kIgnored);
     } else {

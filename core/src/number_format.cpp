@@ -43,6 +43,28 @@ ShortestDecimal FormatShortest(float v) {
   return d;
 }
 
+ShortestDecimal FormatShortestDouble(double v) {
+  ShortestDecimal d;
+  if (!std::isfinite(v)) return d;
+  const auto r = std::to_chars(d.text, d.text + sizeof d.text, v);
+  d.size = static_cast<std::size_t>(r.ptr - d.text);
+  return d;
+}
+
+std::string FormatPlace(double v, std::string_view sep) {
+  if (std::isnan(v)) return "NAN";
+  if (std::isinf(v)) return v > 0 ? "INF" : "-INF";
+  char buffer[40];
+  const auto r = std::to_chars(buffer, buffer + sizeof buffer, v,
+                               std::chars_format::general, 10);
+  std::string text(buffer, r.ptr);
+  // The general form, like printf's %g, keeps no trailing zeros.
+  if (const std::size_t point = text.find('.'); point != std::string::npos) {
+    text.replace(point, 1, sep);
+  }
+  return text;
+}
+
 std::string LocaleDecimalSeparator() {
   const char* point = std::localeconv()->decimal_point;
   return point != nullptr && *point != '\0' ? point : ".";

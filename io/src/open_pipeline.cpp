@@ -1,12 +1,15 @@
 #include "io/open_pipeline.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <new>
+#include <numeric>
 #include <system_error>
 #include <utility>
 #include <vector>
 
 #include "core/analysis_report.h"
+#include "core/number_format.h"
 
 namespace orvane {
 namespace {
@@ -57,50 +60,82 @@ BootstrapSettings OpenFrontEnd::Bootstrap() {
 void CommitLoadedData(AnalysisState& state, LoadedData&& data) {
   state.count = data.count;
   state.measured = std::move(data.measured);
+  state.places = std::move(data.places);
   state.reading_warnings = std::move(data.warnings);
   state.retrodeformed.assign(state.measured.size(), MarkerRecord{});
 }
 
-void WriteDataBlock(Report& report, const std::string& path,
-                    std::int32_t count) {
+void WriteDataBlock(Report& report, const std::string& path, std::int32_t count,
+                    const MarkerPlaces& places, std::string_view sep) {
   report.Clear();
   report.Append("*** Data ***");
   report.Append("  file = " + path);
   report.Append("  N    = " + std::to_string(count));
+  if (count <= 0) return;
+  // The least and largest of values[1..count], and their sum.
+  auto range = [&](const std::vector<double>& values, const char* name,
+                   bool total) {
+    if (values.size() <= static_cast<std::size_t>(count)) return;
+    const auto first = values.begin() + 1;
+    const auto last = first + count;
+    const auto [low, high] = std::minmax_element(first, last);
+    std::string line = std::string("  ") + name + " = " +
+                       FormatPlace(*low, sep) + " .. " +
+                       FormatPlace(*high, sep);
+    if (total) {
+      line += ", total " +
+              FormatPlace(
+                  static_cast<double>(std::accumulate(first, last, 0.0L)), sep);
+    }
+    report.Append(line);
+  };
+  range(places.x, "x   ", false);
+  range(places.y, "y   ", false);
+  range(places.area, "area", true);
 }
 
 namespace {
 
-// The results that an analysis of the data held overwrites, kept to put
-// back when such a rerun is stopped. The per-datum fields need no copy: a
-// rerun computes the same values again.
 // The results a rerun replaces, held whole to be put back when it does not
 // finish: the state but for its data, which the rerun analyses again and
 // keeps (moved aside for the copy, so that they are never copied).
 class HeldResults {
  public:
   explicit HeldResults(AnalysisState& s) {
-    std::vector<MarkerRecord> measured = std::move(s.measured);
-    std::vector<MarkerRecord> retrodeformed = std::move(s.retrodeformed);
-    s.measured.clear();
-    s.retrodeformed.clear();
+    Data data = TakeData(s);
     try {
       held_ = s;
     } catch (...) {
-      s.measured = std::move(measured);
-      s.retrodeformed = std::move(retrodeformed);
+      PutData(s, std::move(data));
       throw;
     }
-    s.measured = std::move(measured);
-    s.retrodeformed = std::move(retrodeformed);
+    PutData(s, std::move(data));
   }
   void PutBack(AnalysisState& s) {
-    held_.measured = std::move(s.measured);
-    held_.retrodeformed = std::move(s.retrodeformed);
+    PutData(held_, TakeData(s));
     s = std::move(held_);
   }
 
  private:
+  struct Data {
+    std::vector<MarkerRecord> measured;
+    std::vector<MarkerRecord> retrodeformed;
+    MarkerPlaces places;
+  };
+  static Data TakeData(AnalysisState& s) {
+    Data data{std::move(s.measured), std::move(s.retrodeformed),
+              std::move(s.places)};
+    s.measured.clear();
+    s.retrodeformed.clear();
+    s.places = MarkerPlaces();
+    return data;
+  }
+  static void PutData(AnalysisState& s, Data&& data) {
+    s.measured = std::move(data.measured);
+    s.retrodeformed = std::move(data.retrodeformed);
+    s.places = std::move(data.places);
+  }
+
   AnalysisState held_;
 };
 
@@ -175,7 +210,8 @@ OpenResult RunOpen(OpenFrontEnd& front_end, AnalysisState& state,
   bool out_of_memory = false;
   front_end.RunStage(OpenStage::kAnalyse, analysing, [&] {
     try {
-      WriteDataBlock(next_report, file_name, target->count);
+      WriteDataBlock(next_report, file_name, target->count, target->places,
+                     separator);
       result.analysis = RunAnalysis(*target, &analysing.Flag());
       WriteAnalysisReport(*target, result.analysis, next_report, separator);
     } catch (const std::bad_alloc&) {

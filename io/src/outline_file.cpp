@@ -232,11 +232,18 @@ Status OutlineData(const OutlineReading& reading, LoadedData& data) {
   }
   try {
     data.measured.assign(n + 1, MarkerRecord{});
+    data.places.x.assign(n + 1, 0.0);
+    data.places.y.assign(n + 1, 0.0);
+    data.places.area.assign(n + 1, 0.0);
   } catch (const std::bad_alloc&) {
+    data = LoadedData();
     return Refusal(StatusCode::kOutOfMemory, 0);
   }
   for (std::size_t i = 0; i < n; ++i) {
     const GrainEllipse& e = reading.grains[i].ellipse;
+    data.places.x[i + 1] = e.cx;
+    data.places.y[i + 1] = e.cy;
+    data.places.area[i + 1] = e.area;
     const StatusCode code =
         CheckDatum(e.major, e.minor, e.angle, data.measured[i + 1]);
     if (code != StatusCode::kOk) {

@@ -1,5 +1,7 @@
 #include "io/results_csv.h"
 
+#include <cstring>
+
 #include "core/number_format.h"
 #include "core/utf8_text.h"
 
@@ -112,16 +114,36 @@ bool WriteResultsCsv(std::string_view file, const AnalysisState& state,
     piece.append("# resamples," + std::to_string(state.bootstrap.resamples) +
                  "\n# seed," + std::to_string(state.bootstrap.seed) + "\n");
   }
-  piece.append(kDataCsvHeader);
-  piece.reserve(piece_size + 128);
+  const MarkerPlaces& places = state.places;
+  if (places.Empty()) {
+    piece.append(kDataCsvHeader);
+  } else {
+    // The header without its line end, then the columns the data give.
+    piece.append(kDataCsvHeader, std::strlen(kDataCsvHeader) - 1);
+    if (places.HasCentroids()) piece.append(",x,y");
+    if (places.HasAreas()) piece.append(",area");
+    piece.push_back('\n');
+  }
+  piece.reserve(piece_size + 256);
   for (std::int32_t i = 1; i <= state.count; ++i) {
-    const MarkerRecord& d = state.measured[static_cast<std::size_t>(i)];
-    const MarkerRecord& pre = state.retrodeformed[static_cast<std::size_t>(i)];
+    const auto slot = static_cast<std::size_t>(i);
+    const MarkerRecord& d = state.measured[slot];
+    const MarkerRecord& pre = state.retrodeformed[slot];
     piece.append(std::to_string(i));
     for (const float v :
          {d.major, d.minor, d.phi, d.ratio, pre.ratio, pre.phi}) {
       piece.push_back(',');
       AppendNumber(piece, v);
+    }
+    if (places.HasCentroids()) {
+      for (const double v : {places.x[slot], places.y[slot]}) {
+        piece.push_back(',');
+        piece.append(FormatShortestDouble(v).view());
+      }
+    }
+    if (places.HasAreas()) {
+      piece.push_back(',');
+      piece.append(FormatShortestDouble(places.area[slot]).view());
     }
     piece.push_back('\n');
     if (piece.size() >= piece_size) {

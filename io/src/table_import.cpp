@@ -327,6 +327,8 @@ NamedRole RoleOfName(const std::string& word) {
   static const char* const kRatio[] = {"r", "rf", "ratio", "axialratio"};
   static const char* const kAngle[] = {"angle", "phi", "orientation", "theta",
                                        "azimuth"};
+  static const char* const kX[] = {"x", "cx", "centroidx", "xcentroid"};
+  static const char* const kY[] = {"y", "cy", "centroidy", "ycentroid"};
   auto in = [&word](const auto& names) {
     return std::any_of(std::begin(names), std::end(names),
                        [&word](const char* n) { return word == n; });
@@ -335,6 +337,9 @@ NamedRole RoleOfName(const std::string& word) {
   if (in(kMinor)) return {ColumnRole::kMinor, false};
   if (in(kRatio)) return {ColumnRole::kRatio, false};
   if (in(kAngle)) return {ColumnRole::kAngle, false};
+  if (in(kX)) return {ColumnRole::kX, false};
+  if (in(kY)) return {ColumnRole::kY, false};
+  if (word == "area") return {ColumnRole::kArea, false};
   if (word == "max") return {ColumnRole::kMajor, true};
   if (word == "min") return {ColumnRole::kMinor, true};
   return {};
@@ -411,17 +416,26 @@ bool AxisFitsSingle(long double v) {
          (v == 0 || std::fabs(f) >= std::numeric_limits<float>::min());
 }
 
+// A row's centroid and area, where the layout reads them.
+struct RowPlace {
+  double x = 0;
+  double y = 0;
+  double area = 0;
+};
+
 // Reads the datum of a data row's cells as a table of `width` cells (that of
 // the header, or of the row at line `width_line`) with `layout` holds it:
 // the row at line `at`, datum `n`; `names` are the header's.
 Status RowDatum(const std::vector<std::string>& cells, std::size_t width,
                 std::int64_t width_line, const TableLayout& layout,
                 const std::vector<std::string>& names, std::int64_t at,
-                std::int32_t n, MarkerRecord& d) {
+                std::int32_t n, MarkerRecord& d, RowPlace& place) {
   const bool by_ratio = layout.ratio_column >= 0;
-  const int needed = std::max({layout.major_column, layout.minor_column,
-                               layout.ratio_column, layout.angle_column}) +
-                     1;
+  const int needed =
+      std::max({layout.major_column, layout.minor_column, layout.ratio_column,
+                layout.angle_column, layout.x_column, layout.y_column,
+                layout.area_column}) +
+      1;
   // A row may close with empty cells beyond the width, but it holds no
   // more filled cells and no fewer cells than the width: a cell missing or
   // split in two would shift the columns.
@@ -454,6 +468,26 @@ Status RowDatum(const std::vector<std::string>& cells, std::size_t width,
           StatusCode::kReadError, at, ColumnLabel(names, columns[k]),
           v == CellValue::kEmpty ? "empty cell" : "not a number", n);
     }
+  }
+  // The centroid and the area, when read, are finite numbers of any size.
+  double* const place_values[3] = {&place.x, &place.y, &place.area};
+  const int place_columns[3] = {layout.x_column, layout.y_column,
+                                layout.area_column};
+  for (int k = 0; k < 3; ++k) {
+    if (place_columns[k] < 0) continue;
+    const std::string& cell = cells[static_cast<std::size_t>(place_columns[k])];
+    long double value = 0;
+    const CellValue v = ParseCell(cell, layout.decimal_comma, value);
+    const double stored = static_cast<double>(value);
+    if (v != CellValue::kNumber || !std::isfinite(stored)) {
+      return CellRefusal(
+          StatusCode::kReadError, at, ColumnLabel(names, place_columns[k]),
+          v == CellValue::kEmpty    ? "empty cell"
+          : v == CellValue::kNumber ? "beyond the range of double precision"
+                                    : "not a number",
+          n);
+    }
+    *place_values[k] = stored;
   }
   const long double phi = ToNativeOrientation(values[2], layout.convention);
   const StatusCode code = CheckDatum(values[0], values[1], phi, d);
@@ -529,12 +563,21 @@ Status ReadRows(TableLines& reader, const TableLayout& layout, LoadedData* fill,
     if (fill != nullptr && n == fill->count) return Changed();
     ++n;
     MarkerRecord scratch;
-    MarkerRecord& d =
-        fill != nullptr ? fill->measured[static_cast<std::size_t>(n)] : scratch;
+    const auto slot = static_cast<std::size_t>(n);
+    MarkerRecord& d = fill != nullptr ? fill->measured[slot] : scratch;
+    RowPlace place;
     if (Status read =
-            RowDatum(cells, width, width_line, layout, names, at, n, d);
+            RowDatum(cells, width, width_line, layout, names, at, n, d, place);
         !read.ok()) {
       return read;
+    }
+    if (fill != nullptr) {
+      MarkerPlaces& places = fill->places;
+      if (places.HasCentroids()) {
+        places.x[slot] = place.x;
+        places.y[slot] = place.y;
+      }
+      if (places.HasAreas()) places.area[slot] = place.area;
     }
   }
   if (n == 0) {
@@ -607,10 +650,18 @@ Status CheckLayout(const TableLayout& layout) {
                   layout.major_column < 0 ? "No column holds the major axis."
                                           : "No column holds the minor axis.");
   }
+  if ((layout.x_column >= 0) != (layout.y_column >= 0)) {
+    return Status(StatusCode::kReadError,
+                  layout.x_column < 0 ? "No column holds the centroid's x."
+                                      : "No column holds the centroid's y.");
+  }
   const int used[] = {layout.major_column, layout.minor_column,
-                      layout.ratio_column, layout.angle_column};
-  for (int i = 0; i < 4; ++i) {
-    for (int j = i + 1; j < 4; ++j) {
+                      layout.ratio_column, layout.angle_column,
+                      layout.x_column,     layout.y_column,
+                      layout.area_column};
+  constexpr int kUsed = static_cast<int>(std::size(used));
+  for (int i = 0; i < kUsed; ++i) {
+    for (int j = i + 1; j < kUsed; ++j) {
       if (used[i] >= 0 && used[i] == used[j]) {
         return Status(
             StatusCode::kReadError,
@@ -713,7 +764,7 @@ Status PreviewTable(ByteSource& source, const TableChoices& choices,
     roles = *choices.roles;
   } else if (layout.header) {
     roles.assign(width, ColumnRole::kIgnored);
-    bool seen[5] = {};
+    bool seen[8] = {};
     std::vector<HeaderName> names(width);
     std::vector<NamedRole> named(width);
     // Min and Max are the axes only when no column is named as an axis or
@@ -767,6 +818,13 @@ Status PreviewTable(ByteSource& source, const TableChoices& choices,
       std::replace(roles.begin(), roles.end(), ColumnRole::kMinor,
                    ColumnRole::kIgnored);
     }
+    // A lone x or y column is no centroid.
+    if (seen_role(ColumnRole::kX) != seen_role(ColumnRole::kY)) {
+      std::replace(roles.begin(), roles.end(), ColumnRole::kX,
+                   ColumnRole::kIgnored);
+      std::replace(roles.begin(), roles.end(), ColumnRole::kY,
+                   ColumnRole::kIgnored);
+    }
   } else if (width >= 3) {
     roles = {ColumnRole::kMajor, ColumnRole::kMinor, ColumnRole::kAngle};
   } else if (width == 2) {
@@ -787,6 +845,15 @@ Status PreviewTable(ByteSource& source, const TableChoices& choices,
         break;
       case ColumnRole::kAngle:
         if (layout.angle_column < 0) layout.angle_column = column;
+        break;
+      case ColumnRole::kX:
+        if (layout.x_column < 0) layout.x_column = column;
+        break;
+      case ColumnRole::kY:
+        if (layout.y_column < 0) layout.y_column = column;
+        break;
+      case ColumnRole::kArea:
+        if (layout.area_column < 0) layout.area_column = column;
         break;
       case ColumnRole::kIgnored:
         break;
@@ -815,9 +882,10 @@ Status PreviewRowDatum(const TablePreview& preview, std::size_t row,
   const std::vector<std::string> none;
   const std::int64_t width_line =
       preview.rows.empty() ? 0 : preview.rows.front().line;
+  RowPlace place;
   return RowDatum(r.cells, preview.column_names.size(), width_line, layout,
                   layout.header ? preview.column_names : none, r.line,
-                  static_cast<std::int32_t>(row + 1), d);
+                  static_cast<std::int32_t>(row + 1), d, place);
 }
 
 Status ImportTable(ByteSource& source, const TableLayout& layout,
@@ -843,7 +911,13 @@ Status ImportTable(ByteSource& source, const TableLayout& layout,
 
   LoadedData loaded;
   try {
-    loaded.measured.assign(static_cast<std::size_t>(n) + 1, MarkerRecord{});
+    const auto slots = static_cast<std::size_t>(n) + 1;
+    loaded.measured.assign(slots, MarkerRecord{});
+    if (layout.x_column >= 0) {
+      loaded.places.x.assign(slots, 0.0);
+      loaded.places.y.assign(slots, 0.0);
+    }
+    if (layout.area_column >= 0) loaded.places.area.assign(slots, 0.0);
   } catch (const std::bad_alloc&) {
     return Refusal(StatusCode::kOutOfMemory, n);
   }

@@ -15,6 +15,20 @@
 
 namespace orvane {
 
+// Where each marker lies and how large it is, when its source says so:
+// grain outlines and label images give both, a table the columns it has
+// (ImageJ's X, Y and Area). Each list is empty when the data do not give
+// it, or holds count + 1 values, slot 0 zero, slot i datum i's, in the
+// source's own units (map coordinates kept in double).
+struct MarkerPlaces {
+  std::vector<double> x;  // the centroid, with y
+  std::vector<double> y;
+  std::vector<double> area;
+  bool HasCentroids() const { return !x.empty(); }
+  bool HasAreas() const { return !area.empty(); }
+  bool Empty() const { return x.empty() && area.empty(); }
+};
+
 // One bootstrap solution.
 struct BootstrapSolution {
   float rho = 0;             // hyperbolic polar radius of the solution
@@ -56,6 +70,8 @@ struct AnalysisState {
   std::int32_t count = 0;
   std::vector<MarkerRecord> measured;       // as measured (post-strain)
   std::vector<MarkerRecord> retrodeformed;  // before the strain (pre-strain)
+  // The markers' centroids and areas, when the data give them.
+  MarkerPlaces places;
   // What the reading of the data noticed that the user should know (a
   // datum taken from more than one line, say); given first among the
   // analysis' warnings.

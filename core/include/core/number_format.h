@@ -33,6 +33,14 @@ struct ShortestDecimal {
   std::string_view view() const { return {text, size}; }
 };
 ShortestDecimal FormatShortest(float v);
+// The same for a double (a grain's centroid and area, kept in double so
+// that map coordinates keep their metres).
+ShortestDecimal FormatShortestDouble(double v);
+
+// A grain's coordinate or area for people to read: at most ten
+// significant digits, trailing zeros dropped, the separator `sep`; in
+// exponent form ("1.5e-07") only beyond the range of fixed digits.
+std::string FormatPlace(double v, std::string_view sep);
 
 // The decimal separator of the user's locale settings (LC_NUMERIC, after
 // the program has called setlocale(LC_ALL, ""), as QApplication does): the

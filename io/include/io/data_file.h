@@ -45,6 +45,7 @@
 #include <string>
 #include <vector>
 
+#include "core/analysis_state.h"
 #include "core/hyperbolic.h"
 #include "core/status.h"
 #include "io/byte_source.h"
@@ -66,6 +67,9 @@ struct LoadedData {
   // phi as read (phi reduced when beyond +-360) and ratio = major / minor
   // (the quotient of the singles, rounded once); the other fields are zero.
   std::vector<MarkerRecord> measured;
+  // The markers' centroids and areas where the source gives them (grain
+  // outlines, label images, a table's X, Y and Area); a data file gives none.
+  MarkerPlaces places;
   // What the user should know of how the file's lines gave the data (a
   // datum from more than one line, a line going on after a carriage return
   // alone), said beside the analysis' warnings; empty for most files.

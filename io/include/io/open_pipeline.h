@@ -124,9 +124,13 @@ std::string AnalysisNotice(const OpenResult& result);
 void CommitLoadedData(AnalysisState& state, LoadedData&& data);
 
 // Clears the report and writes its data block: "*** Data ***", the file's
-// full path and the number of data.
-void WriteDataBlock(Report& report, const std::string& path,
-                    std::int32_t count);
+// full path and the number of data; then, for data that give them, where
+// the markers lie and how large they are, each as its least and largest
+// value ("  x    = 12.5 .. 980.1", "  y    = ...", and "  area = 2.1 ..
+// 40.5, total 350.2"), in the decimal separator `sep`.
+void WriteDataBlock(Report& report, const std::string& path, std::int32_t count,
+                    const MarkerPlaces& places = {},
+                    std::string_view sep = ".");
 
 }  // namespace orvane
 

@@ -77,7 +77,8 @@ Status ReadLabelImage(const std::string& path, const LabelImageOptions& options,
 std::string SkippedGrainsText(const OutlineReading& reading);
 
 // The grains' ellipses as the data of an analysis, each major, minor and
-// angle checked and rounded as a data file's are; the skipped grains and
+// angle checked and rounded as a data file's are, with their centroids and
+// areas; the skipped grains and
 // the reading's warnings become the data's warnings. A grain the checks
 // refuse refuses the whole, naming the grain.
 Status OutlineData(const OutlineReading& reading, LoadedData& data);

@@ -17,7 +17,9 @@
 // ("# file,...", "# N,...", ... "# outcome,...", then "# resamples,..." and
 // "# seed,..." when the message would name them), then a header row and one
 // row per datum: its number, the measured a, b, phi and R, and R and phi
-// retrodeformed by the optimal strain.
+// retrodeformed by the optimal strain; then, for data that give them, the
+// centroid x,y and the area (the header names them), as the shortest
+// decimals that read back to the doubles.
 #ifndef ORVANE_IO_RESULTS_CSV_H_
 #define ORVANE_IO_RESULTS_CSV_H_
 

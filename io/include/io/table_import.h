@@ -51,7 +51,18 @@ namespace orvane {
 
 enum class Delimiter { kComma, kSemicolon, kTab, kWhiteSpace };
 
-enum class ColumnRole { kIgnored, kMajor, kMinor, kRatio, kAngle };
+// A column's role. kX, kY and kArea carry a marker's centroid and area
+// beside its ellipse (ImageJ's X, Y and Area), in the table's own units.
+enum class ColumnRole {
+  kIgnored,
+  kMajor,
+  kMinor,
+  kRatio,
+  kAngle,
+  kX,
+  kY,
+  kArea
+};
 
 enum class AngleReference { kXAxis, kNorth };
 enum class AngleSense { kCounterClockwise, kClockwise };
@@ -83,6 +94,10 @@ struct TableLayout {
   int minor_column = -1;
   int ratio_column = -1;  // R alone; -1 when the axes are given
   int angle_column = -1;
+  // The centroid (both or neither) and the area; -1 when not read.
+  int x_column = -1;
+  int y_column = -1;
+  int area_column = -1;
   AngleConvention convention;
   bool operator==(const TableLayout&) const = default;
 };
@@ -131,7 +146,7 @@ Status PreviewRowDatum(const TablePreview& preview, std::size_t row,
                        MarkerRecord& d);
 
 // Checks that `layout` names the columns it needs: the major and minor axis
-// or R, and the orientation, each once.
+// or R, and the orientation, each once; and x and y together, if at all.
 Status CheckLayout(const TableLayout& layout);
 
 // Reads the data of `source` with `layout` into `data`, checked as a data
