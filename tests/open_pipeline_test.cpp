@@ -192,6 +192,34 @@ TEST_F(OpenPipelineStops, CancelledStagesChangeNothing) {
   EXPECT_EQ(state_.kept.size(), 190u);
 }
 
+// Where the markers lie stays with the data through reruns, stopped or not,
+// and the data block gives its ranges.
+TEST_F(OpenPipelineStops, ReRunsKeepTheMarkersCentroidsAndAreas) {
+  state_.places.x = {0, 1, 2, 3, 4, 5, 6.5};
+  state_.places.y = {0, -1, -2, -3, -4, -5, -6};
+  state_.places.area = {0, 10, 10, 10, 10, 10, 12.25};
+  const MarkerPlaces places = state_.places;
+  ScriptedFrontEnd stopped(std::nullopt);
+  stopped.cancel_in = OpenStage::kAnalyse;
+  EXPECT_EQ(Open(stopped).status.code(), StatusCode::kCancelled);
+  ScriptedFrontEnd rerun(std::nullopt);
+  ASSERT_TRUE(Open(rerun).status.ok());
+  EXPECT_EQ(state_.places.x, places.x);
+  EXPECT_EQ(state_.places.y, places.y);
+  EXPECT_EQ(state_.places.area, places.area);
+  const std::vector<std::string> block(report_.Lines().begin() + 3,
+                                       report_.Lines().begin() + 6);
+  EXPECT_EQ(block,
+            (std::vector<std::string>{"  x    = 1 .. 6.5", "  y    = -6 .. -1",
+                                      "  area = 10 .. 12.25, total "
+                                      "62.25"}));
+  // A data file gives none.
+  ScriptedFrontEnd other(other_);
+  ASSERT_TRUE(Open(other).status.ok());
+  EXPECT_TRUE(state_.places.Empty());
+  EXPECT_EQ(report_.Lines()[3], "");
+}
+
 TEST_F(OpenPipelineStops, NoMemoryToShowTheResultsChangesNothing) {
   ScriptedFrontEnd front_end(other_);
   front_end.no_memory_to_show = true;

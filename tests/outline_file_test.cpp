@@ -93,6 +93,10 @@ TEST(OutlineFiles, GeoJsonGrainsAndWhatIsSkipped) {
   EXPECT_EQ(data.count, 4);
   EXPECT_FLOAT_EQ(data.measured[1].major,
                   static_cast<float>(r.grains[0].ellipse.major));
+  // Each datum keeps its grain's centroid and area, in double.
+  EXPECT_EQ(data.places.x[1], r.grains[0].ellipse.cx);
+  EXPECT_EQ(data.places.y[4], r.grains[3].ellipse.cy);
+  EXPECT_EQ(data.places.area[1], 31.0);
   ASSERT_EQ(data.warnings.size(), 1u);
   EXPECT_EQ(data.warnings[0], SkippedGrainsText(r));
   // The ellipses as a table.

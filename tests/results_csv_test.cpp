@@ -99,6 +99,29 @@ TEST(ResultsCsv, SampleTableExactText) {
             "6,2.5,1,35,2.5,1.7023497,54.712498\n");
 }
 
+// Data that give their centroids and areas get columns for them, in the
+// shortest decimals that read back to the doubles; a centroid alone gets
+// its two.
+TEST(ResultsCsv, CentroidAndAreaColumnsWhereTheDataGiveThem) {
+  AnalysisState state = AnalysedSix();
+  state.places.x = {0, 612345.125, 2, 3, 4, 5, 6};
+  state.places.y = {0, 0.1, 2, 3, 4, 5, 6};
+  state.places.area = {0, 1e-7, 1, 1, 1, 1, 2.5};
+  std::string csv = WholeCsv(state, "/data/six.txt");
+  const std::size_t header = csv.find("number,");
+  EXPECT_EQ(csv.substr(header, csv.find('\n', header) - header),
+            "number,a,b,phi,R,R_pre,phi_pre,x,y,area");
+  EXPECT_NE(
+      csv.find("\n1,3,2,30,1.5,1.262212,-88.283585,612345.125,0.1,1e-07\n"),
+      std::string::npos);
+  EXPECT_NE(csv.find("\n6,2.5,1,35,2.5,1.7023497,54.712498,6,6,2.5\n"),
+            std::string::npos);
+  state.places.area.clear();
+  csv = WholeCsv(state, "/data/six.txt");
+  EXPECT_NE(csv.find("phi_pre,x,y\n"), std::string::npos);
+  EXPECT_NE(csv.find("54.712498,6,6\n"), std::string::npos);
+}
+
 // Each figure of the table, parsed back, is the single the analysis holds:
 // the comment block's figures and every datum's six values.
 TEST(ResultsCsv, EveryFigureReadsBackToItsSingle) {

@@ -119,7 +119,37 @@ TEST(TableImportRealTables, ImageAnalysisResultsWithExtraColumns) {
   EXPECT_EQ(layout.angle_column, 7);
   EXPECT_EQ(layout.ratio_column, -1);  // AR beside the axes is not used
   EXPECT_EQ(layout.convention, AngleConvention{});
+  // The centroid and the area come with the data.
+  EXPECT_EQ(layout.x_column, 3);
+  EXPECT_EQ(layout.y_column, 4);
+  EXPECT_EQ(layout.area_column, 1);
+  ASSERT_EQ(data.places.x.size(), 8u);
+  EXPECT_EQ(data.places.x[2], 150.75);
+  EXPECT_EQ(data.places.y[7], 10.5);
+  EXPECT_EQ(data.places.area[4], 511.0);
   ExpectSameAnalysis(std::move(data), LoadNative(native));
+}
+
+// A centroid needs both its columns: a lone x is no centroid, and chosen
+// alone it is refused. Its cells are numbers of any size, in double.
+TEST(TableImportRealTables, CentroidsAndAreas) {
+  LoadedData data = Imported("x,Major,Minor,Angle\n5,3,2,30\n");
+  EXPECT_TRUE(data.places.Empty());
+  TableChoices choices;
+  choices.roles = {ColumnRole::kX,     ColumnRole::kY,     ColumnRole::kArea,
+                   ColumnRole::kMajor, ColumnRole::kMinor, ColumnRole::kAngle};
+  data = Imported("1e300,-612345.0625,0.5,3,2,30\n", choices);
+  EXPECT_EQ(data.places.x[1], 1e300);
+  EXPECT_EQ(data.places.y[1], -612345.0625);
+  EXPECT_EQ(data.places.area[1], 0.5);
+  EXPECT_EQ(Import("1,,2,3,2,30\n", data, choices).message(),
+            "line 1, column 2: empty cell");
+  EXPECT_EQ(Import("1,2,1e400,3,2,30\n", data, choices).message(),
+            "line 1, column 3: beyond the range of double precision");
+  choices.roles = {ColumnRole::kX, ColumnRole::kMajor, ColumnRole::kMinor,
+                   ColumnRole::kAngle};
+  EXPECT_EQ(Import("1,3,2,30\n", data, choices).message(),
+            "No column holds the centroid's y.");
 }
 
 TEST(TableImportRealTables, RatioAndOrientationWithCrlf) {

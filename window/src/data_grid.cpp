@@ -26,10 +26,17 @@ void DataGridModel::SetRowCount(int rows) {
 }
 
 void DataGridModel::SetData(const std::vector<MarkerRecord>* data, int ndat,
-                            QString separator) {
+                            QString separator, const MarkerPlaces* places) {
   beginResetModel();
   data_ = data;
   ndat_ = ndat;
+  places_ = places;
+  fields_ = {Field::kMajor, Field::kMinor, Field::kAngle, Field::kRatio};
+  if (places != nullptr && places->HasCentroids()) {
+    fields_.push_back(Field::kX);
+    fields_.push_back(Field::kY);
+  }
+  if (places != nullptr && places->HasAreas()) fields_.push_back(Field::kArea);
   separator_ = separator.toStdString();
   endResetModel();
 }
@@ -72,7 +79,7 @@ std::string WidestPattern(float v, const std::string& separator) {
 }  // namespace
 
 DataGridModel::WidestTexts DataGridModel::WidestCells() const {
-  WidestTexts widest;
+  WidestTexts widest(fields_.size());
   if (data_ == nullptr || ndat_ <= 0) return widest;
   std::array<ColumnRange, kGridColumns - 1> range;
   const std::size_t end =
@@ -98,7 +105,32 @@ DataGridModel::WidestTexts DataGridModel::WidestCells() const {
       candidates << QString::fromStdString(FormatGrid(-kInf, "."));
     }
   }
+  // A centroid or an area has up to ten significant digits, so its widest
+  // text need not be an extreme's: the longest text of the extremes and of
+  // an even sample of the values stands for the column.
+  for (std::size_t c = range.size(); c < fields_.size(); ++c) {
+    const std::vector<double>& values = PlaceValues(fields_[c]);
+    const std::size_t n = std::min(values.size(), end);
+    if (n <= 1) continue;
+    const auto [low, high] =
+        std::minmax_element(values.begin() + 1, values.begin() + n);
+    std::string longest = FormatPlace(*low, separator_);
+    auto keep = [&](double v) {
+      std::string text = FormatPlace(v, separator_);
+      if (text.size() > longest.size()) longest = std::move(text);
+    };
+    keep(*high);
+    const std::size_t step = std::max<std::size_t>(1, n / 4096);
+    for (std::size_t i = 1; i < n; i += step) keep(values[i]);
+    widest[c] << QString::fromStdString(longest);
+  }
   return widest;
+}
+
+const std::vector<double>& DataGridModel::PlaceValues(Field field) const {
+  return field == Field::kX   ? places_->x
+         : field == Field::kY ? places_->y
+                              : places_->area;
 }
 
 int DataGridModel::rowCount(const QModelIndex& parent) const {
@@ -106,7 +138,7 @@ int DataGridModel::rowCount(const QModelIndex& parent) const {
 }
 
 int DataGridModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : kGridColumns - 1;
+  return parent.isValid() ? 0 : static_cast<int>(fields_.size());
 }
 
 QVariant DataGridModel::data(const QModelIndex& index, int role) const {
@@ -120,17 +152,35 @@ QVariant DataGridModel::data(const QModelIndex& index, int role) const {
       static_cast<std::size_t>(datum) >= data_->size()) {
     return QString();  // rows below the data are blank
   }
-  const MarkerRecord& d = (*data_)[static_cast<std::size_t>(datum)];
-  const float values[] = {d.major, d.minor, d.phi, d.ratio};
-  return QString::fromStdString(FormatGrid(values[index.column()], separator_));
+  const auto slot = static_cast<std::size_t>(datum);
+  const MarkerRecord& d = (*data_)[slot];
+  switch (FieldOf(index.column())) {
+    case Field::kMajor:
+      return QString::fromStdString(FormatGrid(d.major, separator_));
+    case Field::kMinor:
+      return QString::fromStdString(FormatGrid(d.minor, separator_));
+    case Field::kAngle:
+      return QString::fromStdString(FormatGrid(d.phi, separator_));
+    case Field::kRatio:
+      return QString::fromStdString(FormatGrid(d.ratio, separator_));
+    default: {
+      const std::vector<double>& values = PlaceValues(FieldOf(index.column()));
+      return slot < values.size()
+                 ? QString::fromStdString(FormatPlace(values[slot], separator_))
+                 : QString();
+    }
+  }
 }
 
 QVariant DataGridModel::headerData(int section, Qt::Orientation orientation,
                                    int role) const {
   if (role != Qt::DisplayRole) return {};
   if (orientation == Qt::Horizontal) {
-    static const char* const kTitles[] = {"major", "minor", "angle", "R"};
-    return section >= 0 && section < 4 ? QString(kTitles[section]) : QString();
+    static const char* const kTitles[] = {"major", "minor", "angle", "R",
+                                          "x",     "y",     "area"};
+    return section >= 0 && section < columnCount()
+               ? QString(kTitles[static_cast<int>(FieldOf(section))])
+               : QString();
   }
   return QString::number(section + 1);
 }
@@ -183,7 +233,7 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(this) {
   viewport()->installEventFilter(this);
   rows->viewport()->installEventFilter(this);
   columns->viewport()->installEventFilter(this);
-  column_widths_.fill(kGridColumnWidth);
+  column_widths_.assign(kGridColumns - 1, kGridColumnWidth);
   connect(&model_, &QAbstractItemModel::modelReset, this,
           &DataGrid::FitRowNumbers);
 }
@@ -232,7 +282,8 @@ QString WithWidestDigits(const QString& text, const QFont& font) {
 
 void DataGrid::FitToData(const DataGridModel::WidestTexts& widest) {
   QHeaderView* columns = horizontalHeader();
-  for (int c = 0; c < kGridColumns - 1; ++c) {
+  column_widths_.assign(widest.size(), kGridColumnWidth);
+  for (int c = 0; c < static_cast<int>(widest.size()); ++c) {
     int width = std::max(
         kGridColumnWidth,
         HeaderWidthFor(
@@ -263,7 +314,10 @@ void DataGrid::FitRowNumbers() {
 
 void DataGrid::UpdateFittedWidth() {
   int width = kDataGridWidth + row_numbers_width_ - kGridColumnWidth;
-  for (int w : column_widths_) width += w - kGridColumnWidth;
+  for (std::size_t c = 0; c < column_widths_.size() && c < kGridColumns - 1;
+       ++c) {
+    width += column_widths_[c] - kGridColumnWidth;
+  }
   if (width == fitted_width_) return;
   fitted_width_ = width;
   emit FittedWidthChanged(width);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "chart/chart_geometry.h"
+#include "core/analysis_state.h"
 #include "core/hyperbolic.h"
 #include "render/chart_render.h"
 
@@ -24,7 +25,8 @@ inline constexpr int kGridRowHeight = 20;
 inline constexpr int kGridMinTop = 112;
 
 // Rows 1 .. RowCount - 1 of the grid (the header row 0 is the view's
-// header), columns 1 .. 4 ("major", "minor", "angle", "R"); column 0 is the
+// header), columns 1 .. 4 ("major", "minor", "angle", "R"), then "x" and "y"
+// (the centroid) and "area" where the data give them; column 0 is the
 // vertical header with the row numbers.
 class DataGridModel : public QAbstractTableModel {
   Q_OBJECT
@@ -35,15 +37,16 @@ class DataGridModel : public QAbstractTableModel {
   // The grid's row count, header row included (at least 1).
   int RowCount() const { return row_count_; }
   void SetRowCount(int rows);
-  // The data shown in rows 1 .. n; rows below them are blank.
+  // The data shown in rows 1 .. n; rows below them are blank. `places`,
+  // when given, adds the columns of the centroids and areas it holds.
   void SetData(const std::vector<MarkerRecord>* data, int ndat,
-               QString separator);
+               QString separator, const MarkerPlaces* places = nullptr);
   // For each data column, a few texts the widest of which is as wide as any
   // cell of the column once every digit is drawn as wide as the font's
   // widest digit (none without data). Found from the column's extremes in
   // one pass over the data, without formatting every cell; it only reads
   // the data, so a worker thread may run it.
-  using WidestTexts = std::array<QStringList, kGridColumns - 1>;
+  using WidestTexts = std::vector<QStringList>;  // one list a column
   WidestTexts WidestCells() const;
 
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -54,8 +57,19 @@ class DataGridModel : public QAbstractTableModel {
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
  private:
+  // What column `column` (from 0) shows.
+  enum class Field { kMajor, kMinor, kAngle, kRatio, kX, kY, kArea };
+  Field FieldOf(int column) const {
+    return fields_[static_cast<std::size_t>(column)];
+  }
+  // The centroids' x or y, or the areas, for a field of a place.
+  const std::vector<double>& PlaceValues(Field field) const;
+
   int row_count_ = 1;
   const std::vector<MarkerRecord>* data_ = nullptr;
+  const MarkerPlaces* places_ = nullptr;
+  std::vector<Field> fields_{Field::kMajor, Field::kMinor, Field::kAngle,
+                             Field::kRatio};
   int ndat_ = 0;
   std::string separator_ = ".";  // converted once, not per cell
 };
@@ -86,7 +100,9 @@ class DataGrid : public QTableView {
   // columns go.
   void FitToData(const DataGridModel::WidestTexts& widest);
   // The width the grid wants: 221 pixels with columns of 39, more by what
-  // the columns and the row numbers need beyond that.
+  // the four columns of the ellipses and the row numbers need beyond that.
+  // The columns of centroids and areas lie beyond, reached by scrolling, so
+  // that the chart keeps its size.
   int FittedWidth() const { return fitted_width_; }
 
  signals:
@@ -113,7 +129,7 @@ class DataGrid : public QTableView {
   int HeaderWidthFor(const QHeaderView* header, const QString& text) const;
 
   DataGridModel model_;
-  std::array<int, kGridColumns - 1> column_widths_;
+  std::vector<int> column_widths_;
   int row_numbers_width_ = kGridColumnWidth;
   int fitted_width_ = kDataGridWidth;
 };
