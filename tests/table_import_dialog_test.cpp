@@ -111,6 +111,9 @@ TEST_F(TableImportDialogTest, ShowsWhatItFoundAndTheRowsAsRead) {
   EXPECT_EQ(Find<QComboBox>(&d, "minorColumnBox")->currentText(), "6: Minor");
   EXPECT_EQ(Find<QComboBox>(&d, "ratioColumnBox")->currentText(), "(none)");
   EXPECT_EQ(Find<QComboBox>(&d, "angleColumnBox")->currentText(), "7: Angle");
+  EXPECT_EQ(Find<QComboBox>(&d, "xColumnBox")->currentText(), "3: X");
+  EXPECT_EQ(Find<QComboBox>(&d, "yColumnBox")->currentText(), "4: Y");
+  EXPECT_EQ(Find<QComboBox>(&d, "areaColumnBox")->currentText(), "2: Area");
   EXPECT_EQ(Find<QComboBox>(&d, "referenceBox")->currentText(),
             "from the x axis");
   EXPECT_EQ(Find<QTableWidget>(&d, "previewTable")->rowCount(), 20);
@@ -127,6 +130,10 @@ TEST_F(TableImportDialogTest, ShowsWhatItFoundAndTheRowsAsRead) {
   EXPECT_EQ(Cell(d, 0, 8), "4.5");  // the cell itself
   EXPECT_TRUE(CanImport(d));
   EXPECT_EQ(d.Layout().major_column, 4);
+  // The area left out by choice: the layout reads no area.
+  Pick(Find<QComboBox>(&d, "areaColumnBox"), 0);
+  EXPECT_EQ(d.Layout().area_column, -1);
+  EXPECT_EQ(d.Layout().x_column, 2);
 }
 
 TEST_F(TableImportDialogTest, EditingTheChoicesReadsTheRowsAgain) {

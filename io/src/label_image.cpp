@@ -172,8 +172,13 @@ Status ReadLabelImage(const std::string& path, const LabelImageOptions& options,
     double pixel_size = 0;
     std::map<std::uint32_t, PixelSums> by_label;
     std::unique_ptr<Components> components;
+    // The labels of every step-th pixel of every step-th row, where asked.
+    bool keep_raster = false;
+    long step = 1;
+    LabelRaster raster;
   } gathered;
   gathered.pixel_size = options.pixel_size;
+  gathered.keep_raster = options.keep_raster;
   OrvaneGisRasterSink sink;
   sink.context = &gathered;
   sink.size = [](void* c, long width, long height, const double* own) {
@@ -187,10 +192,30 @@ Status ReadLabelImage(const std::string& path, const LabelImageOptions& options,
       std::copy(own, own + 6, p->g);
     }
     p->components = std::make_unique<Components>(width);
+    if (p->keep_raster && width > 0 && height > 0) {
+      p->step =
+          (std::max(width, height) + kLabelRasterSide - 1) / kLabelRasterSide;
+      LabelRaster& r = p->raster;
+      r.width = (width + p->step - 1) / p->step;
+      r.height = (height + p->step - 1) / p->step;
+      r.labels.assign(static_cast<std::size_t>(r.width * r.height), 0);
+      const auto step = static_cast<double>(p->step);
+      const double t[6] = {p->g[0], p->g[1] * step, p->g[2] * step,
+                           p->g[3], p->g[4] * step, p->g[5] * step};
+      std::copy(t, t + 6, r.transform);
+    }
   };
   sink.row = [](void* c, long r, const std::uint32_t* row) {
     auto* p = static_cast<Gathered*>(c);
     p->components->AddRow(row, r, p->height);
+    if (!p->raster.labels.empty() && r % p->step == 0) {
+      std::uint32_t* kept = p->raster.labels.data() +
+                            static_cast<std::size_t>(r / p->step) *
+                                static_cast<std::size_t>(p->raster.width);
+      for (long col = 0; col < p->raster.width; ++col) {
+        kept[col] = row[col * p->step];
+      }
+    }
     for (long col = 0; col < p->width; ++col) {
       const std::uint32_t v = row[col];
       if (v == 0) continue;
@@ -230,6 +255,7 @@ Status ReadLabelImage(const std::string& path, const LabelImageOptions& options,
           {name, EllipseOfMoments(MomentsOfPixels(sums, gathered.g))});
     }
   }
+  reading.raster = std::move(gathered.raster);
   if (reading.grains.empty()) {
     std::string why = "The image holds no grain.";
     if (reading.skipped > 0) why += " " + SkippedGrainsText(reading);

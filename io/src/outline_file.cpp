@@ -24,9 +24,10 @@
 namespace orvane {
 namespace {
 
-// The outline as a grain, or skipped with the reason.
+// The outline as a grain, or skipped with the reason; the outline itself
+// kept beside the grain where `keep` asks for it.
 void AddOutline(OutlineReading& reading, std::string name,
-                const GrainOutline& outline) {
+                GrainOutline&& outline, bool keep) {
   RegionMoments moments;
   const OutlineFault fault = CheckOutline(outline, &moments);
   if (fault != OutlineFault::kNone) {
@@ -34,6 +35,7 @@ void AddOutline(OutlineReading& reading, std::string name,
     return;
   }
   reading.grains.push_back({std::move(name), EllipseOfMoments(moments)});
+  if (keep) reading.outlines.push_back(std::move(outline));
 }
 
 std::string Lower(std::string text) {
@@ -93,7 +95,7 @@ bool ParseCoordinate(const std::string& text, double& value) {
 // A vertex table: the grains in the order of their first row.
 Status ReadVertexTable(std::ifstream& in, std::size_t id_column,
                        std::size_t x_column, std::size_t y_column,
-                       OutlineReading& reading) {
+                       OutlineReading& reading, bool keep) {
   std::map<std::string, std::size_t> index;
   std::vector<std::pair<std::string, OutlineRing>> rings;
   std::string line;
@@ -116,14 +118,14 @@ Status ReadVertexTable(std::ifstream& in, std::size_t id_column,
   }
   if (in.bad()) return ReadFailure(errno);
   for (auto& [id, ring] : rings) {
-    AddOutline(reading, "grain " + id, GrainOutline{std::move(ring), {}});
+    AddOutline(reading, "grain " + id, GrainOutline{std::move(ring), {}}, keep);
   }
   return Status();
 }
 
 // The polygons of a vector file, through Orvane's GDAL module.
 Status ReadWithGdal(const std::string& path, const std::string& layer_name,
-                    OutlineReading& reading) {
+                    OutlineReading& reading, bool keep) {
   const GisModule& module = LoadGisModule();
   if (!module.error.empty()) {
     return Status(StatusCode::kReadError, module.error);
@@ -133,7 +135,8 @@ Status ReadWithGdal(const std::string& path, const std::string& layer_name,
     std::string name;
     GrainOutline outline;
     bool outer = true;
-  } polygon{&reading, {}, {}, true};
+    bool keep = false;
+  } polygon{&reading, {}, {}, true, keep};
   OrvaneGisOutlineSink sink;
   sink.context = &polygon;
   sink.grain = [](void* c, const char* name) {
@@ -157,7 +160,7 @@ Status ReadWithGdal(const std::string& path, const std::string& layer_name,
   };
   sink.done = [](void* c) {
     auto* p = static_cast<Polygon*>(c);
-    AddOutline(*p->reading, p->name, p->outline);
+    AddOutline(*p->reading, p->name, std::move(p->outline), p->keep);
   };
   sink.skip = [](void* c, const char* name, const char* why) {
     SkipGrain(*static_cast<Polygon*>(c)->reading, name, why);
@@ -182,7 +185,7 @@ std::string Shortest(double v) {
 }  // namespace
 
 Status ReadOutlineFile(const std::string& path, const std::string& layer,
-                       OutlineReading& reading) {
+                       OutlineReading& reading, bool keep_outlines) {
   reading = OutlineReading();
   struct stat info {};
   if (Status found = StatOfGrainFile(path, info); !found.ok()) return found;
@@ -196,10 +199,10 @@ Status ReadOutlineFile(const std::string& path, const std::string& layer,
   }
   std::size_t id = 0, x = 0, y = 0;
   if (in.is_open() && IsVertexHeader(Fields(first), id, x, y)) {
-    read = ReadVertexTable(in, id, x, y, reading);
+    read = ReadVertexTable(in, id, x, y, reading, keep_outlines);
   } else {
     in.close();
-    read = ReadWithGdal(path, layer, reading);
+    read = ReadWithGdal(path, layer, reading, keep_outlines);
   }
   if (!read.ok()) return read;
   if (reading.grains.empty()) {

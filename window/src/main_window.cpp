@@ -48,6 +48,7 @@
 #include "window/data_grid.h"
 #include "window/density_toggle.h"
 #include "window/figure_dialog.h"
+#include "window/grain_import_dialog.h"
 #include "window/methods_page.h"
 #include "window/projection_menu.h"
 #include "window/recent_files.h"
@@ -124,6 +125,52 @@ QFileDialog* TextSaveDialog(QWidget* parent, const char* name,
   return dialog;
 }
 
+// An import dialog for a file of one kind.
+QFileDialog* ImportFileDialog(QWidget* parent, const char* name,
+                              const QString& title, const QString& filter) {
+  auto* dialog = new QFileDialog(parent, title);
+  dialog->setObjectName(name);
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  dialog->setFileMode(QFileDialog::ExistingFile);
+  dialog->setNameFilters({filter, "All files (*)"});
+  HideCompletionWithDialog(dialog);
+  return dialog;
+}
+
+// How a file of grains was imported, as the recent files keep it.
+QVariantMap GrainImportSettings(const GrainImport& how) {
+  QVariantMap map;
+  if (how.source == GrainSource::kOutlines) {
+    map.insert("kind", "outlines");
+    map.insert("layer", QString::fromStdString(how.layer));
+  } else {
+    map.insert("kind", "labelImage");
+    map.insert("pixelSize", how.image.pixel_size);
+    map.insert("minPixels", static_cast<qlonglong>(how.image.min_pixels));
+  }
+  return map;
+}
+
+// The import the recent files kept, or nothing for a data file (or
+// settings of no kind this program writes).
+std::optional<GrainImport> GrainImportOfSettings(const QVariantMap& map) {
+  GrainImport how;
+  const QString kind = map.value("kind").toString();
+  if (kind == "outlines") {
+    how.source = GrainSource::kOutlines;
+    how.layer = map.value("layer").toString().toStdString();
+  } else if (kind == "labelImage") {
+    how.source = GrainSource::kLabelImage;
+    how.image.pixel_size = map.value("pixelSize", 0.0).toDouble();
+    how.image.min_pixels =
+        static_cast<long>(map.value("minPixels", 20).toLongLong());
+  } else {
+    return std::nullopt;
+  }
+  return how;
+}
+
 // The one local file of a drag, or empty when it carries anything else.
 QString DraggedFile(const QMimeData* data) {
   if (data == nullptr || !data->hasUrls()) return QString();
@@ -166,6 +213,10 @@ void MainWindow::BuildMenu() {
   QAction* import = file->addAction("&Import Table...");
   import->setObjectName("importTableAction");
   import->setShortcut(QKeySequence("Ctrl+I"));
+  QAction* outlines = file->addAction("Import &Outlines...");
+  outlines->setObjectName("importOutlinesAction");
+  QAction* label_image = file->addAction("Import &Label Image...");
+  label_image->setObjectName("importLabelImageAction");
   recent_menu_ = file->addMenu("Recent &Files");
   recent_menu_->setObjectName("recentMenu");
   RebuildRecentMenu();
@@ -214,6 +265,9 @@ void MainWindow::BuildMenu() {
   version->setObjectName("versionAction");
   connect(open, &QAction::triggered, this, &MainWindow::onOpen);
   connect(import, &QAction::triggered, this, &MainWindow::onImportTable);
+  connect(outlines, &QAction::triggered, this, &MainWindow::onImportOutlines);
+  connect(label_image, &QAction::triggered, this,
+          &MainWindow::onImportLabelImage);
   connect(save, &QAction::triggered, this, &MainWindow::onSaveChart);
   connect(figure, &QAction::triggered, this, &MainWindow::onExportFigure);
   connect(export_results_, &QAction::triggered, this,
@@ -325,6 +379,12 @@ void MainWindow::BuildDialogs() {
   import_dialog_->setNameFilters(
       {"Tables (*.csv *.tsv *.tab *.txt *.dat)", "All files (*)"});
   HideCompletionWithDialog(import_dialog_);
+  outlines_dialog_ =
+      ImportFileDialog(this, "outlinesDialog", "Import grain outlines",
+                       "Outlines (*.shp *.gpkg *.geojson *.json *.kml *.csv)");
+  label_image_dialog_ =
+      ImportFileDialog(this, "labelImageDialog", "Import label image",
+                       "Images (*.tif *.tiff *.png)");
 
   save_dialog_ = new QFileDialog(this);
   save_dialog_->setObjectName("saveDialog");
@@ -356,7 +416,8 @@ void MainWindow::StartUp() {
   report_.Clear();
   ShowReport();
   ShowMethods(state_);
-  grid_->Model().SetData(&state_.measured, state_.count, DecimalSeparator());
+  grid_->Model().SetData(&state_.measured, state_.count, DecimalSeparator(),
+                         &state_.places);
   UpdateSaveActions();
 }
 
@@ -462,6 +523,48 @@ void MainWindow::RunImportCommand(const QString& path,
   UpdateSaveActions();
 }
 
+void MainWindow::onImportOutlines() {
+  if (outlines_dialog_->exec() != QDialog::Accepted ||
+      outlines_dialog_->selectedFiles().isEmpty()) {
+    return;
+  }
+  importGrains(outlines_dialog_->selectedFiles().first(),
+               GrainSource::kOutlines);
+}
+
+void MainWindow::onImportLabelImage() {
+  if (label_image_dialog_->exec() != QDialog::Accepted ||
+      label_image_dialog_->selectedFiles().isEmpty()) {
+    return;
+  }
+  importGrains(label_image_dialog_->selectedFiles().first(),
+               GrainSource::kLabelImage);
+}
+
+void MainWindow::importGrains(const QString& path, GrainSource source) {
+  const QString full = QFileInfo(path).absoluteFilePath();
+  GrainImport how;
+  {
+    GrainImportDialog dialog(full, source, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    how = dialog.Import();
+  }
+  RunGrainImportCommand(full, how);
+}
+
+void MainWindow::RunGrainImportCommand(const QString& path,
+                                       const GrainImport& how) {
+  OpenSteps steps(*this, path, how);
+  std::string file_name = CurrentFileName();
+  const OpenResult result = RunOpen(steps, state_, report_, file_name,
+                                    DecimalSeparator().toStdString());
+  if (result.chosen && result.status.ok()) {
+    RecentFiles::Add(path, GrainImportSettings(how));
+    RebuildRecentMenu();
+  }
+  UpdateSaveActions();
+}
+
 std::string MainWindow::CurrentFileName() const {
   return source_.path.isEmpty() ? open_file_name_.toStdString()
                                 : source_.report_name;
@@ -478,6 +581,12 @@ void MainWindow::onOpenRecent(const QString& path) {
     ShowMessage(QString("\"%1\" no longer exists. It is taken off the recent "
                         "files.")
                     .arg(path));
+    return;
+  }
+  // An imported file is imported again as it was, without the dialog.
+  if (const std::optional<GrainImport> how =
+          GrainImportOfSettings(RecentFiles::ImportOf(path))) {
+    RunGrainImportCommand(path, *how);
     return;
   }
   openFile(path);

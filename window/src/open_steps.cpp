@@ -56,9 +56,9 @@ void SortChartPoints(const EqualAreaChart& chart) {
 
 std::optional<std::string> MainWindow::OpenSteps::ChooseFile() {
   if (rerun_) return std::nullopt;
-  if (layout_ != nullptr) {
+  if (layout_ != nullptr || grains_ != nullptr) {
     chose_ = true;
-    return table_.toStdString();
+    return imported_.toStdString();
   }
   if (preset_ != nullptr) {
     // The file is opened by the name given, so that "link/../x.txt"
@@ -90,6 +90,7 @@ std::string MainWindow::OpenSteps::ReportName(const std::string&) {
 
 Status MainWindow::OpenSteps::Load(const std::string& path, LoadedData& data,
                                    const ReadProgress& progress) {
+  if (grains_ != nullptr) return LoadGrains(path, *grains_, data);
   if (layout_ == nullptr) return OpenFrontEnd::Load(path, data, progress);
   return ImportTable(path, *layout_, data, progress);
 }
@@ -155,8 +156,8 @@ void MainWindow::OpenSteps::OnCommitted(const AnalysisState& state) {
   window_.source_ = {Chosen(), FullPathOfFile(Chosen().toStdString())};
   window_.count_panel_->setText(QString("N : %1").arg(state.count));
   DataGrid& grid = *window_.grid_;
-  grid.Model().SetData(&state.measured, state.count,
-                       window_.DecimalSeparator());
+  grid.Model().SetData(&state.measured, state.count, window_.DecimalSeparator(),
+                       &state.places);
   grid.Model().SetRowCount(state.count + 1);
   // The chart changes with the grid, before any event is handled: the
   // new grid never shows beside the old chart.
@@ -202,7 +203,8 @@ QString MainWindow::OpenSteps::Chosen() const {
     return window_.source_.path.isEmpty() ? window_.open_file_name_
                                           : window_.source_.path;
   }
-  return layout_ != nullptr ? table_ : window_.open_file_name_;
+  return layout_ != nullptr || grains_ != nullptr ? imported_
+                                                  : window_.open_file_name_;
 }
 
 void MainWindow::OpenSteps::ShowPreparedChart() {

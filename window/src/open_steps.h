@@ -10,6 +10,7 @@
 
 #include "chart/equal_area_chart.h"
 #include "io/open_pipeline.h"
+#include "window/grain_import_dialog.h"
 #include "window/main_window.h"
 
 namespace orvane {
@@ -33,7 +34,10 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
   // A measurement table, read with `layout`; the open dialog is left as it
   // is.
   OpenSteps(MainWindow& window, const QString& table, const TableLayout& layout)
-      : window_(window), preset_(nullptr), table_(table), layout_(&layout) {}
+      : window_(window), preset_(nullptr), imported_(table), layout_(&layout) {}
+  // A file of grains (outlines or a label image), read as `grains` says.
+  OpenSteps(MainWindow& window, const QString& file, const GrainImport& grains)
+      : window_(window), preset_(nullptr), imported_(file), grains_(&grains) {}
 
   // The data held, analysed again with no dialog.
   struct Rerun {};
@@ -69,7 +73,8 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
                   const OpenResult& result) override;
 
  private:
-  // The file read: the table imported, or the data file opened; without a
+  // The file read: the table or grains imported, or the data file opened;
+  // without a
   // choice (a rerun, a cancelled Open) the source of the data held, or
   // before any data the name the open dialog offers.
   QString Chosen() const;
@@ -79,8 +84,11 @@ class MainWindow::OpenSteps : public OpenFrontEnd {
 
   MainWindow& window_;
   const QString* preset_;
-  QString table_;
+  // The table or the file of grains imported, read with `layout_` or
+  // `grains_`.
+  QString imported_;
   const TableLayout* layout_ = nullptr;
+  const GrainImport* grains_ = nullptr;
   bool rerun_ = false;
   bool chose_ = false;  // a file was chosen (not a rerun or a cancel)
   std::optional<EqualAreaChart> prepared_;

@@ -59,10 +59,16 @@ TableImportDialog::TableImportDialog(const QString& path, QWidget* parent)
   minor_ = Choice(columns, "minorColumnBox", {});
   ratio_ = Choice(columns, "ratioColumnBox", {});
   angle_ = Choice(columns, "angleColumnBox", {});
+  x_ = Choice(columns, "xColumnBox", {});
+  y_ = Choice(columns, "yColumnBox", {});
+  area_ = Choice(columns, "areaColumnBox", {});
   columns_form->addRow("Major axis:", major_);
   columns_form->addRow("Minor axis:", minor_);
   columns_form->addRow("or R alone:", ratio_);
   columns_form->addRow("Orientation:", angle_);
+  columns_form->addRow("Centroid x:", x_);
+  columns_form->addRow("Centroid y:", y_);
+  columns_form->addRow("Area:", area_);
 
   auto* angles = new QGroupBox("Orientation measured", this);
   auto* angles_form = new QFormLayout(angles);
@@ -124,7 +130,7 @@ TableImportDialog::TableImportDialog(const QString& path, QWidget* parent)
     choices_.decimal_comma = checked;
     Refresh();
   });
-  for (QComboBox* box : {major_, minor_, ratio_, angle_}) {
+  for (QComboBox* box : {major_, minor_, ratio_, angle_, x_, y_, area_}) {
     connect(box, &QComboBox::activated, this, [this] {
       choices_.roles = RolesShown();
       Refresh();
@@ -146,10 +152,10 @@ std::vector<ColumnRole> TableImportDialog::RolesShown() const {
   std::vector<ColumnRole> roles(preview_.column_names.size(),
                                 ColumnRole::kIgnored);
   const std::pair<QComboBox*, ColumnRole> boxes[] = {
-      {major_, ColumnRole::kMajor},
-      {minor_, ColumnRole::kMinor},
-      {ratio_, ColumnRole::kRatio},
-      {angle_, ColumnRole::kAngle}};
+      {major_, ColumnRole::kMajor}, {minor_, ColumnRole::kMinor},
+      {ratio_, ColumnRole::kRatio}, {angle_, ColumnRole::kAngle},
+      {x_, ColumnRole::kX},         {y_, ColumnRole::kY},
+      {area_, ColumnRole::kArea}};
   for (const auto& [box, role] : boxes) {
     const int column = box->currentData().toInt();
     if (column >= 0 && static_cast<std::size_t>(column) < roles.size() &&
@@ -180,10 +186,11 @@ void TableImportDialog::ShowLayout() {
   header_->setChecked(layout.header);
   decimal_comma_->setChecked(layout.decimal_comma);
   decimal_comma_->setEnabled(layout.delimiter != Delimiter::kComma);
-  const std::pair<QComboBox*, int> boxes[] = {{major_, layout.major_column},
-                                              {minor_, layout.minor_column},
-                                              {ratio_, layout.ratio_column},
-                                              {angle_, layout.angle_column}};
+  const std::pair<QComboBox*, int> boxes[] = {
+      {major_, layout.major_column}, {minor_, layout.minor_column},
+      {ratio_, layout.ratio_column}, {angle_, layout.angle_column},
+      {x_, layout.x_column},         {y_, layout.y_column},
+      {area_, layout.area_column}};
   for (const auto& [box, column] : boxes) {
     box->clear();
     box->addItem("(none)", -1);
@@ -217,6 +224,9 @@ void TableImportDialog::ShowPreview() {
     if (column == layout.minor_column) name += " [minor]";
     if (column == layout.ratio_column) name += " [R]";
     if (column == layout.angle_column) name += " [angle]";
+    if (column == layout.x_column) name += " [x]";
+    if (column == layout.y_column) name += " [y]";
+    if (column == layout.area_column) name += " [area]";
     headers << name;
   }
   table_->setHorizontalHeaderLabels(headers);

@@ -14,6 +14,7 @@
 #define ORVANE_IO_OUTLINE_FILE_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,21 @@ struct GrainRecord {
   GrainEllipse ellipse;
 };
 
+// A label image's labels downsampled for a look at the grains: every
+// step-th pixel of every step-th row, top row first, 0 where no grain is.
+// `transform` maps a pixel corner (column, row) of this raster to the
+// image's coordinates as the grains have them, y upwards:
+//   x = t0 + t1 column + t2 row,  y = t3 + t4 column + t5 row.
+struct LabelRaster {
+  long width = 0;
+  long height = 0;
+  std::vector<std::uint32_t> labels;
+  double transform[6] = {0, 1, 0, 0, 0, -1};
+};
+
+// A downsampled raster is at most this many pixels on a side.
+inline constexpr long kLabelRasterSide = 1024;
+
 // At most this many skipped grains are named.
 inline constexpr std::size_t kSkippedGrainsNamed = 5;
 
@@ -41,14 +57,19 @@ struct OutlineReading {
   // What the user should know of the file beside the analysis: the layer
   // read where there are several, coordinates in degrees.
   std::vector<std::string> warnings;
+  // Only where asked for, to draw the grains: each grain's outline, in the
+  // order of `grains`, and a label image's downsampled labels.
+  std::vector<GrainOutline> outlines;
+  LabelRaster raster;
 };
 
 // Reads the outlines of `path` (of its layer `layer`, or its first where
 // that is empty). A file that is missing, unreadable, of no kind GDAL reads,
 // without the layer asked for, or without a single grain is refused with a
-// message that says so.
+// message that says so. With `keep_outlines` the outlines of the grains
+// are kept in `reading.outlines`.
 Status ReadOutlineFile(const std::string& path, const std::string& layer,
-                       OutlineReading& reading);
+                       OutlineReading& reading, bool keep_outlines = false);
 
 // How a label image gives its grains.
 struct LabelImageOptions {
@@ -57,6 +78,8 @@ struct LabelImageOptions {
   double pixel_size = 0;
   // Grains of fewer pixels are left out.
   long min_pixels = 20;
+  // The labels downsampled into `OutlineReading::raster`, to draw them.
+  bool keep_raster = false;
 };
 
 // Reads a label or binary image (TIFF, GeoTIFF, PNG and any other raster

@@ -3,10 +3,12 @@
 // pipeline through the shared loader and analysis code; this class only
 // asks, shows and saves. Tests find its widgets by their object names
 // ("chart", "dataGrid", "report", "pages", "statusCount", "statusLimits",
-// "openDialog", "importDialog", "saveDialog", "resultsDialog",
+// "openDialog", "importDialog", "outlinesDialog", "labelImageDialog",
+// "saveDialog", "resultsDialog",
 // "reportDialog", the menus "fileMenu", "recentMenu", "editMenu", "viewMenu",
 // "analysisMenu", "helpMenu"
-// and the actions "openAction", "importTableAction", "saveChartAction",
+// and the actions "openAction", "importTableAction", "importOutlinesAction",
+// "importLabelImageAction", "saveChartAction",
 // "exportFigureAction", "exportResultsAction", "saveReportAction",
 // "clearRecentAction", "exitAction", "versionAction",
 // "bootstrapSettingsAction"; the figure dialog "figureDialog", the
@@ -47,6 +49,8 @@ class MethodsPage;
 class ProjectionMenu;
 class DensityContoursToggle;
 class RfPhiPage;
+enum class GrainSource;
+struct GrainImport;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -80,6 +84,15 @@ class MainWindow : public QMainWindow {
   void onImportTable();
   // The import dialog for the table `path`, as if it had been chosen.
   void importTable(const QString& path);
+  // File > Import Outlines... and File > Import Label Image...: the file
+  // dialog, then the grain import dialog (a preview of the grains and the
+  // options of the reading), then the Open pipeline reading the grains; a
+  // cancelled dialog changes nothing. The file joins the recent files with
+  // its options, and opening it from there imports it the same way.
+  void onImportOutlines();
+  void onImportLabelImage();
+  // The grain import dialog for `path`, as if it had been chosen.
+  void importGrains(const QString& path, GrainSource source);
   // File > Save Chart, and a right click on the chart.
   void onSaveChart();
   // File > Export Results...: the results as CSV (io/results_csv.h).
@@ -134,6 +147,8 @@ class MainWindow : public QMainWindow {
   void RerunAnalysis();
   // The Open pipeline reading the table `path` with `layout`.
   void RunImportCommand(const QString& path, const TableLayout& layout);
+  // The Open pipeline reading the grains of `path` as `how` says.
+  void RunGrainImportCommand(const QString& path, const GrainImport& how);
   // Shows a message in a modal information box with an OK button.
   void ShowMessage(const QString& text);
   // Runs `work` to its end; large data go to a worker thread behind a
@@ -203,6 +218,8 @@ class MainWindow : public QMainWindow {
   QLabel* limits_panel_ = nullptr;
   QFileDialog* open_dialog_ = nullptr;
   QFileDialog* import_dialog_ = nullptr;
+  QFileDialog* outlines_dialog_ = nullptr;
+  QFileDialog* label_image_dialog_ = nullptr;
   QFileDialog* save_dialog_ = nullptr;
   QFileDialog* results_dialog_ = nullptr;
   QFileDialog* report_dialog_ = nullptr;

@@ -1,12 +1,13 @@
 // What the window remembers between sessions, in the user's settings
 // (QSettings of the organisation and application names): the data files
-// opened last, for File > Recent Files, and the folder the open dialog was
-// last used in.
+// opened last, for File > Recent Files, with how each imported file was
+// read, and the folder the open dialog was last used in.
 #ifndef ORVANE_WINDOW_RECENT_FILES_H_
 #define ORVANE_WINDOW_RECENT_FILES_H_
 
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 namespace orvane {
 
@@ -20,6 +21,12 @@ class RecentFiles {
   // Puts `path` (made absolute) first, dropping an older entry of the same
   // path and the oldest beyond kLimit, and stores the list.
   static void Add(const QString& path);
+  // The same for a file that is imported rather than opened: `import` says
+  // how it was read (empty for a data file) and is kept beside the entry,
+  // as long as it is on the list.
+  static void Add(const QString& path, const QVariantMap& import);
+  // How the entry `path` was imported; empty for a data file.
+  static QVariantMap ImportOf(const QString& path);
   static void Remove(const QString& path);
   static void Clear();
 

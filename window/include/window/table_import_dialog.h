@@ -7,7 +7,8 @@
 // rows. OK is offered only while the table can be read with the layout
 // shown. Tests find its widgets by their object names ("delimiterBox",
 // "headerCheck", "decimalCommaCheck", "majorColumnBox", "minorColumnBox",
-// "ratioColumnBox", "angleColumnBox", "referenceBox", "senseBox", "unitBox",
+// "ratioColumnBox", "angleColumnBox", "xColumnBox", "yColumnBox",
+// "areaColumnBox", "referenceBox", "senseBox", "unitBox",
 // "previewTable", "rowCountLabel", "problemLabel", "buttons").
 #ifndef ORVANE_WINDOW_TABLE_IMPORT_DIALOG_H_
 #define ORVANE_WINDOW_TABLE_IMPORT_DIALOG_H_
@@ -43,7 +44,7 @@ class TableImportDialog : public QDialog {
   // Puts the found layout into the controls, without calling Refresh.
   void ShowLayout();
   void ShowPreview();
-  // The roles of the columns as the four column boxes give them.
+  // The roles of the columns as the column boxes give them.
   std::vector<ColumnRole> RolesShown() const;
 
   QString path_;
@@ -58,6 +59,10 @@ class TableImportDialog : public QDialog {
   QComboBox* minor_ = nullptr;
   QComboBox* ratio_ = nullptr;
   QComboBox* angle_ = nullptr;
+  // The centroid's x and y, and the area (none where the table has none).
+  QComboBox* x_ = nullptr;
+  QComboBox* y_ = nullptr;
+  QComboBox* area_ = nullptr;
   QComboBox* reference_ = nullptr;
   QComboBox* sense_ = nullptr;
   QComboBox* unit_ = nullptr;
