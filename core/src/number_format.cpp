@@ -34,7 +34,10 @@ Decimal ExactDigits(long double v) {
 
 }  // namespace
 
-ShortestDecimal FormatShortest(float v) {
+namespace {
+
+template <typename Real>
+ShortestDecimal ShortestOf(Real v) {
   ShortestDecimal d;
   if (!std::isfinite(v)) return d;
   // std::to_chars ignores the locale and gives the shortest round trip.
@@ -43,12 +46,14 @@ ShortestDecimal FormatShortest(float v) {
   return d;
 }
 
+}  // namespace
+
+ShortestDecimal FormatShortest(float v) {
+  return ShortestOf(v);
+}
+
 ShortestDecimal FormatShortestDouble(double v) {
-  ShortestDecimal d;
-  if (!std::isfinite(v)) return d;
-  const auto r = std::to_chars(d.text, d.text + sizeof d.text, v);
-  d.size = static_cast<std::size_t>(r.ptr - d.text);
-  return d;
+  return ShortestOf(v);
 }
 
 std::string FormatPlace(double v, std::string_view sep) {

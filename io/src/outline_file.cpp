@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <charconv>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +18,7 @@
 #include <mutex>
 #include <new>
 
+#include "core/number_format.h"
 #include "gis_loader.h"
 #include "grain_reading.h"
 
@@ -177,9 +178,8 @@ Status ReadWithGdal(const std::string& path, const std::string& layer_name,
 }
 
 std::string Shortest(double v) {
-  char buffer[32];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, v);
-  return error == std::errc() ? std::string(buffer, end) : "nan";
+  const ShortestDecimal d = FormatShortestDouble(v);
+  return d.size > 0 ? std::string(d.view()) : "nan";
 }
 
 }  // namespace
