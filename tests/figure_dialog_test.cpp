@@ -7,6 +7,7 @@
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -58,6 +59,29 @@ TEST_F(FigureDialogTest, ControlsShowAndSetTheSettings) {
   EXPECT_EQ(dialog_.Settings().dpi, kMaxFigureDpi);
   Child<QDoubleSpinBox>("figureHeight")->setValue(1);
   EXPECT_EQ(dialog_.Settings().height_mm, kMinFigureSideMm);
+}
+
+// The settings last used come back in the next session, but for the
+// projection, which is the window's; a stored text that no longer reads
+// gives the defaults.
+TEST(FigureSettingsKept, BetweenSessions) {
+  QSettings().clear();
+  EXPECT_EQ(LoadFigureSettings(), FigureSettings());
+  FigureSettings s;
+  s.width_mm = 85;
+  s.height_mm = 60;
+  s.dpi = 600;
+  s.figure_style = true;
+  s.palette = ChartPalette::kColourBlind;
+  s.cloud = CloudDrawing::kOutline;
+  s.projection = ChartProjection::kElliott;
+  StoreFigureSettings(s);
+  s.projection.reset();
+  EXPECT_EQ(LoadFigureSettings(), s);
+  QSettings().setValue("figureSettings", "dpi = 5000\n");
+  EXPECT_EQ(LoadFigureSettings(), FigureSettings());
+  StoreFigureSettings(FigureSettings());
+  EXPECT_FALSE(QSettings().contains("figureSettings"));
 }
 
 TEST_F(FigureDialogTest, PreviewFollowsEveryChange) {

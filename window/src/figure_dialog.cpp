@@ -13,9 +13,12 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 #include "io/text_file.h"
 #include "render/plot_render.h"
@@ -27,8 +30,30 @@ namespace {
 
 constexpr int kPreviewWidth = 480;
 constexpr int kPreviewHeight = 300;
+constexpr const char* kFigureSettingsKey = "figureSettings";
 
 }  // namespace
+
+FigureSettings LoadFigureSettings() {
+  const std::string text =
+      QSettings().value(kFigureSettingsKey).toString().toStdString();
+  FigureSettings read;
+  if (!ParseFigureSettings(text, read).ok()) return FigureSettings{};
+  read.projection.reset();
+  return read;
+}
+
+void StoreFigureSettings(const FigureSettings& settings) {
+  FigureSettings kept = settings;
+  kept.projection.reset();
+  QSettings stored;
+  if (kept == FigureSettings{}) {
+    stored.remove(kFigureSettingsKey);
+  } else {
+    stored.setValue(kFigureSettingsKey,
+                    QString::fromStdString(FigureSettingsText(kept)));
+  }
+}
 
 FigureDialog::FigureDialog(const EqualAreaChart& chart, const QString& caption,
                            const FigureSettings& settings, QWidget* parent)
@@ -182,16 +207,24 @@ void FigureDialog::onChanged() {
 void FigureDialog::UpdatePreviewNow() {
   timer_->stop();
   // The figure at the screen's resolution: what every format shows, at
-  // the scale of the window's chart.
+  // the scale of the window's chart, drawn in the screen's own device
+  // pixels so that a high-density screen shows it sharp.
   const FigureSettings s = Settings();
+  const double ratio = std::max(1.0, devicePixelRatioF());
   const QSize size = FigurePixelSize(s, PictureFormat::kSvg);
+  ChartRenderOptions options =
+      FigureRenderOptions(s, PictureFormat::kSvg, caption_);
+  options.scale *= ratio;
   preview_ =
-      plot_.Image(size, FigureRenderOptions(s, PictureFormat::kSvg, caption_));
-  const QSize box = preview_label_->size() - QSize(4, 4);
-  const QImage shown =
+      plot_.Image(QSize(static_cast<int>(std::lround(size.width() * ratio)),
+                        static_cast<int>(std::lround(size.height() * ratio))),
+                  options);
+  const QSize box = (preview_label_->size() - QSize(4, 4)) * ratio;
+  QImage shown =
       preview_.width() > box.width() || preview_.height() > box.height()
           ? preview_.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)
           : preview_;
+  shown.setDevicePixelRatio(ratio);
   preview_label_->setPixmap(QPixmap::fromImage(shown));
 }
 

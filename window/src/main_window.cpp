@@ -189,6 +189,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   setFont(FontOfPixels({"Tahoma", "DejaVu Sans", "Liberation Sans"}, 11));
   setAcceptDrops(true);
   bootstrap_settings_ = LoadBootstrapSettings();
+  figure_settings_ = LoadFigureSettings();
   BuildMenu();
   BuildStatusBar();
   BuildPages();
@@ -712,6 +713,7 @@ void MainWindow::onExportFigure() {
           : FigureDialog(chart_->Chart(), caption, figure_settings_, this);
   dialog.exec();
   figure_settings_ = dialog.Settings();
+  StoreFigureSettings(figure_settings_);
 }
 
 void MainWindow::onBootstrapSettings() {

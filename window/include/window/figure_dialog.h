@@ -27,6 +27,13 @@ class QTimer;
 
 namespace orvane {
 
+// The figure settings the dialog last used, kept between sessions in the
+// user's settings as the text of a settings file (the projection left
+// out: a figure takes the window's); the defaults where none are kept or
+// what is kept is no longer valid.
+FigureSettings LoadFigureSettings();
+void StoreFigureSettings(const FigureSettings& settings);
+
 class FigureDialog : public QDialog {
   Q_OBJECT
 
@@ -41,7 +48,9 @@ class FigureDialog : public QDialog {
 
   FigureSettings Settings() const;
   void SetSettings(const FigureSettings& settings);
-  // The preview as last drawn: the figure at the screen's resolution.
+  // The preview as last drawn: the figure at the screen's resolution, in
+  // as many device pixels per screen pixel as the dialog's screen has (so
+  // that it is sharp on a high-density screen too).
   const QImage& Preview() const { return preview_; }
   // Draws the preview now rather than after the pending changes settle.
   void UpdatePreviewNow();
