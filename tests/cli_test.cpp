@@ -401,7 +401,8 @@ TEST_F(Cli, OptionRefusalsSayWhatIsAccepted) {
             "--label-image, --pixel-size, --min-pixels, --layer, "
             "--export-ellipses, --help, "
             "--version, --figure-size, --dpi, --figure-style, --palette, "
-            "--caption, --cloud, --contours, --contour-k, --contour-steps, "
+            "--caption, --cloud, --legend, --contours, --contour-k, "
+            "--contour-steps, "
             "--contour-data, --figure-settings and --)\nTry 'orvane-cli "
             "--help'.\n");
   EXPECT_EQ(Exec("--chart c.txt " + six).err,
@@ -460,6 +461,13 @@ TEST_F(Cli, FigureOptionsMakeAFigure) {
            six);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(ReadWholeFile(svg).find("width=\"84.9"), std::string::npos);
+  // The smallest figure keeps its plot; standard error says what went.
+  r = Exec("--chart " + svg.string() + " --figure-size 32x32 " + six);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, svg.string() +
+                       ": The legend is left out: beside the plot it would "
+                       "leave the plot too small, inside it it would cover "
+                       "more than a quarter of it.\n");
 }
 
 TEST_F(Cli, FigureOptionRefusals) {
@@ -478,6 +486,8 @@ TEST_F(Cli, FigureOptionRefusals) {
        "orvane-cli: --palette needs standard or colour-blind"},
       {chart + "--cloud hull " + six,
        "orvane-cli: --cloud needs below, above or outline"},
+      {chart + "--legend left " + six,
+       "orvane-cli: --legend needs outside, inside or none"},
       {"--caption " + six, "orvane-cli: the figure options go with --chart"},
       {chart + "--size 640x362 --dpi 300 " + six,
        "orvane-cli: --size is the size of a plain picture; a figure's is "
@@ -496,7 +506,7 @@ TEST_F(Cli, FigureOptionRefusals) {
   EXPECT_EQ(r.err, "orvane-cli: " + bad +
                        ": line 2: unknown setting \"lines\" (the settings are "
                        "figure-size, dpi, figure-style, palette, caption, "
-                       "cloud and projection)" +
+                       "cloud, legend and projection)" +
                        usage);
   EXPECT_FALSE(fs::exists(dir_ / "f.png"));
   // Too many pixels for a figure: refused when it is drawn, status 1.

@@ -22,6 +22,7 @@
 #include "render/chart_render.h"
 #include "render/figure_export.h"
 #include "render/picture_export.h"
+#include "render/plot_render.h"
 #include "support/analysed_chart.h"
 #include "support/image_compare.h"
 
@@ -622,6 +623,61 @@ TEST(FigureCloud, AboveTheDataCoversTheMarkers) {
   EXPECT_GT(qBlue(below), qGreen(below));
 }
 
+// A figure keeps its plot at every accepted size: where the legend and
+// the caption do not fit beside it they move or go, and the notes say
+// so; where they fit, the figure is laid out as before.
+TEST(FigureFit, EverySizeKeepsItsPlotAndSaysWhatItLeftOut) {
+  const EqualAreaChart chart = AnalysedChart(kSixMarkers);
+  const ModelPicture picture(chart);
+  const QString caption = "N = 6   R_s = 2.000 +0.100/-0.100   phi_s = 30.000";
+  FigureSettings s;
+  s.figure_style = true;
+  s.caption = true;
+  auto layout = [&](const FigureSettings& settings, bool fit = true) {
+    ChartRenderOptions o =
+        FigureRenderOptions(settings, PictureFormat::kSvg, caption);
+    o.fit_figure = fit;
+    return LayOutChart(chart, FigurePixelSize(settings, PictureFormat::kSvg),
+                       o);
+  };
+  // The window's size: nothing moves.
+  EXPECT_TRUE(FigureNotes(picture, s, caption).empty());
+  const ChartLayout roomy = layout(s);
+  EXPECT_EQ(roomy.plot, layout(s, false).plot);
+  // The smallest: the disc stays, the legend goes and says so.
+  s.width_mm = s.height_mm = kMinFigureSideMm;
+  const ChartLayout small = layout(s);
+  EXPECT_EQ(layout(s, false).radius, 0);
+  EXPECT_GE(2 * small.radius, kLeastPlotShare * small.height - 1);
+  EXPECT_EQ(FigureNotes(picture, s, caption),
+            std::vector<std::string>{
+                "The legend is left out: beside the plot it would leave the "
+                "plot too small, inside it it would cover more than a quarter "
+                "of it."});
+  // Inside a single column's plot, where the fewest data are, within its
+  // frame and on at most a quarter of it.
+  s.width_mm = 85;
+  s.height_mm = 60;
+  s.legend = LegendPlacement::kInside;
+  const QSize size = FigurePixelSize(s, PictureFormat::kSvg);
+  const PlotModel model = ModelOf(
+      chart, size, FigureRenderOptions(s, PictureFormat::kSvg, caption));
+  ASSERT_NE(model.Legend(), nullptr);
+  const PixelRect box = model.Legend()->layout.box;
+  const PixelRect plot = layout(s).plot;
+  EXPECT_GE(box.left, plot.left);
+  EXPECT_GE(box.top, plot.top);
+  EXPECT_LE(box.left + box.width, plot.left + plot.width);
+  EXPECT_LE(box.top + box.height, plot.top + plot.height);
+  EXPECT_LE(4 * box.width * box.height, plot.width * plot.height);
+  EXPECT_EQ(plot.width, size.width() - 2 * kChartMargin);
+  s.legend = LegendPlacement::kNone;
+  EXPECT_EQ(
+      ModelOf(chart, size, FigureRenderOptions(s, PictureFormat::kSvg, caption))
+          .Legend(),
+      nullptr);
+}
+
 TEST(FigureSettingsFile, KeysValuesAndRefusals) {
   FigureSettings s;
   const Status ok = ParseFigureSettings(
@@ -632,7 +688,8 @@ TEST(FigureSettingsFile, KeysValuesAndRefusals) {
       "  figure-style = yes\n"
       "palette = colour-blind\n"
       "caption = yes\n"
-      "cloud = outline",
+      "cloud = outline\n"
+      "legend = inside",
       s);
   ASSERT_TRUE(ok.ok()) << ok.message();
   EXPECT_EQ(s.width_mm, 85);
@@ -642,6 +699,7 @@ TEST(FigureSettingsFile, KeysValuesAndRefusals) {
   EXPECT_EQ(s.palette, ChartPalette::kColourBlind);
   EXPECT_TRUE(s.caption);
   EXPECT_EQ(s.cloud, CloudDrawing::kOutline);
+  EXPECT_EQ(s.legend, LegendPlacement::kInside);
   // What the settings write reads back the same.
   FigureSettings back;
   ASSERT_TRUE(ParseFigureSettings(FigureSettingsText(s), back).ok());
@@ -650,7 +708,7 @@ TEST(FigureSettingsFile, KeysValuesAndRefusals) {
   const std::pair<const char*, const char*> refused[] = {
       {"dpi = 300\ncolour = red\n",
        "line 2: unknown setting \"colour\" (the settings are figure-size, dpi, "
-       "figure-style, palette, caption, cloud and projection)"},
+       "figure-style, palette, caption, cloud, legend and projection)"},
       {"\n\ndpi = 3OO\n", "line 3: dpi needs a whole number from 96 to 1200"},
       {"dpi = 95", "line 1: dpi needs a whole number from 96 to 1200"},
       {"dpi = 1201", "line 1: dpi needs a whole number from 96 to 1200"},
@@ -666,6 +724,7 @@ TEST(FigureSettingsFile, KeysValuesAndRefusals) {
       {"caption = true", "line 1: caption needs yes or no"},
       {"palette = grey", "line 1: palette needs standard or colour-blind"},
       {"cloud = hull", "line 1: cloud needs below, above or outline"},
+      {"legend = left", "line 1: legend needs outside, inside or none"},
       {"dpi 300", "line 1: \"dpi 300\" is not a setting: key = value"},
   };
   for (const auto& [text, message] : refused) {
@@ -718,7 +777,7 @@ TEST(FigureSettingsFile, EncodingsControlsAndPipes) {
       {"\xC2\x9B"
        "31m = 1",
        "line 1: unknown setting \"?31m\" (the settings are figure-size, dpi, "
-       "figure-style, palette, caption, cloud and projection)"},
+       "figure-style, palette, caption, cloud, legend and projection)"},
   };
   for (const auto& [text, message] : refused) {
     EXPECT_EQ(ParseFigureSettings(text, s).message(), message);

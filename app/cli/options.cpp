@@ -350,6 +350,18 @@ constexpr CliOption kOptions[] = {
      .group = OptionGroup::kFigure,
      .needs = kNeedsChart,
      .family = "the figure options go"},
+    {.id = OptionId::kLegend,
+     .name = "--legend",
+     .argument = "outside|inside|none",
+     .help = "the legend beside the plot (default), inside its frame in\n"
+             "the corner with the fewest data, or none. Where the legend\n"
+             "beside it or the caption would leave the plot less than 40 %\n"
+             "of the figure's smaller side, the legend goes inside, or out\n"
+             "where it would cover more than a quarter of the plot, and the\n"
+             "caption is left out; standard error says so.",
+     .group = OptionGroup::kFigure,
+     .needs = kNeedsChart,
+     .family = "the figure options go"},
     {.id = OptionId::kContours,
      .name = "--contours",
      .help = "draw density contours of the data under the markers: at each\n"
@@ -393,7 +405,8 @@ constexpr CliOption kOptions[] = {
              "a line (blank lines and lines beginning with # are skipped):\n"
              "figure-size = WxH, dpi = N, figure-style = yes|no,\n"
              "palette = standard|colour-blind, caption = yes|no,\n"
-             "cloud = below|above|outline, projection = equal-area|elliott.\n"
+             "cloud = below|above|outline, legend = outside|inside|none,\n"
+             "projection = equal-area|elliott.\n"
              "Options given as well win. The file is UTF-8 text (a leading\n"
              "byte-order mark is skipped) of at most 1 MiB, a regular file.",
      .group = OptionGroup::kFigure,

@@ -48,6 +48,7 @@ enum class OptionId {
   kPalette,
   kCaption,
   kCloud,
+  kLegend,
   kContours,
   kContourK,
   kContourSteps,

@@ -105,15 +105,21 @@ bool WriteChart(const ChartRequest& chart_request,
   const orvane::cli::ChosenPlot plot(chart_request.plot, state, result,
                                      chart_request.sep);
   const QString path = QString::fromStdString(chart_request.picture);
+  std::vector<std::string> notes;
   const orvane::Status saved =
       chart_request.figure
           ? orvane::SaveFigureFile(
                 plot.Picture(), chart_request.settings,
-                orvane::FigureCaption(state, result, chart_request.sep), path)
+                orvane::FigureCaption(state, result, chart_request.sep), path,
+                &notes)
           : orvane::SaveChartPictureFile(
                 plot.Picture(),
                 QSize(chart_request.width, chart_request.height), path);
   if (!saved.ok()) WriteLine(stderr, saved.message());
+  // What the figure left out or moved to keep its plot large enough.
+  for (const std::string& note : notes) {
+    WriteLine(stderr, chart_request.picture + ": " + note);
+  }
   return saved.ok();
 }
 
@@ -620,6 +626,7 @@ int main(int argc, char** argv) {
       case OptionId::kDpi:
       case OptionId::kPalette:
       case OptionId::kCloud:
+      case OptionId::kLegend:
         if (!value) {
           orvane::FigureSettings unused;
           error =

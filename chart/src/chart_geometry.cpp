@@ -44,7 +44,10 @@ ChartLayout LayOutChart(int width, int height, const LegendLayout& legend,
   ChartLayout l;
   l.width = width;
   l.height = height;
-  const int legend_column = legend.box.width + kLegendShadow + 2 * kChartMargin;
+  // No legend (a figure's inside the plot, or none) keeps no column.
+  const int legend_column =
+      legend.box.width > 0 ? legend.box.width + kLegendShadow + 2 * kChartMargin
+                           : 0;
   const int column = grid_column_width > 0
                          ? std::max(grid_column_width, legend_column)
                          : legend_column;

@@ -169,16 +169,49 @@ LegendView MeasureLegend(const EqualAreaChart& chart, int width,
   return view;
 }
 
-ChartLayout LayOutChart(const EqualAreaChart& chart, const PlotCanvas& canvas,
-                        const TextMeasure& measure) {
+namespace {
+
+// The legend, the caption and the layout of a chart on a canvas, with a
+// figure's legend and caption fitted to it.
+struct ChartScene {
+  LegendView legend;
+  LegendPlacement placement = LegendPlacement::kOutside;
+  std::vector<std::string> caption;
+  ChartLayout layout;
+  std::vector<std::string> notes;
+};
+
+ChartScene MakeScene(const EqualAreaChart& chart, const PlotCanvas& canvas,
+                     const TextMeasure& measure) {
   const ChartRenderOptions& options = canvas.options;
   const Pixel size =
       OwnSize(canvas.width, canvas.height, ValidScale(options.scale));
-  return LayOutChart(
-      size.x, size.y, MeasureLegend(chart, size.x, options, measure).layout,
-      options.grid_column ? canvas.grid_column_width : 0,
-      CaptionHeight(CaptionLines(options.caption, size.x, measure).size(),
-                    measure));
+  ChartScene scene;
+  scene.legend = MeasureLegend(chart, size.x, options, measure);
+  scene.caption = CaptionLines(options.caption, size.x, measure);
+  const int grid = options.grid_column ? canvas.grid_column_width : 0;
+  auto lay_out = [&](LegendPlacement placement, bool caption) {
+    return LayOutChart(
+        size.x, size.y,
+        placement == LegendPlacement::kOutside ? scene.legend.layout
+                                               : LegendLayout{},
+        grid, caption ? CaptionHeight(scene.caption.size(), measure) : 0);
+  };
+  FigureFit fit = FitFigure(
+      options, size.x, size.y, scene.legend.layout.box, !scene.caption.empty(),
+      [&](LegendPlacement p, bool c) { return lay_out(p, c).plot; });
+  scene.placement = fit.legend;
+  if (!fit.caption) scene.caption.clear();
+  scene.layout = lay_out(scene.placement, fit.caption);
+  scene.notes = std::move(fit.notes);
+  return scene;
+}
+
+}  // namespace
+
+ChartLayout LayOutChart(const EqualAreaChart& chart, const PlotCanvas& canvas,
+                        const TextMeasure& measure) {
+  return MakeScene(chart, canvas, measure).layout;
 }
 
 std::vector<bool> DrawnIsoRatioCircles(const EqualAreaChart& chart,
@@ -224,13 +257,11 @@ PlotModel EqualAreaChart::Model(const PlotCanvas& canvas,
   const Pixel size = OwnSize(canvas.width, canvas.height, model.scale);
   model.width = size.x;
   model.height = size.y;
-  const LegendView legend = MeasureLegend(*this, size.x, options, measure);
-  const std::vector<std::string> caption =
-      CaptionLines(options.caption, size.x, measure);
-  const ChartLayout layout =
-      LayOutChart(size.x, size.y, legend.layout,
-                  options.grid_column ? canvas.grid_column_width : 0,
-                  CaptionHeight(caption.size(), measure));
+  ChartScene scene = MakeScene(*this, canvas, measure);
+  model.notes = std::move(scene.notes);
+  LegendView& legend = scene.legend;
+  const std::vector<std::string>& caption = scene.caption;
+  const ChartLayout& layout = scene.layout;
   const double maximum = RadialMaximum();
   model.mapping = PlotMapping::Polar(layout, maximum);
   for (const PolarSeries* s : SeriesList()) model.series.push_back(s);
@@ -289,16 +320,27 @@ PlotModel EqualAreaChart::Model(const PlotCanvas& canvas,
     layers.emplace_back(std::move(labels));
   }
 
-  LegendLayer legend_layer;
-  legend_layer.layout = legend.layout;
-  legend_layer.figure_style = options.figure_style;
-  const std::vector<const PolarSeries*> list = SeriesList();
-  for (const PolarSeries* s : legend.series) {
-    const auto id = std::find(list.begin(), list.end(), s) - list.begin();
-    legend_layer.items.push_back({ChartSeriesStyle(*this, *s, options),
-                                  s->Active(), static_cast<int>(id)});
+  if (scene.placement != LegendPlacement::kNone) {
+    LegendLayer legend_layer;
+    legend_layer.layout = legend.layout;
+    if (scene.placement == LegendPlacement::kInside) {
+      std::vector<const MarkerLayer*> markers;
+      for (const PlotLayer& layer : layers) {
+        if (const auto* m = std::get_if<MarkerLayer>(&layer)) {
+          markers.push_back(m);
+        }
+      }
+      PlaceLegendInside(legend_layer.layout, layout.plot, markers);
+    }
+    legend_layer.figure_style = options.figure_style;
+    const std::vector<const PolarSeries*> list = SeriesList();
+    for (const PolarSeries* s : legend.series) {
+      const auto id = std::find(list.begin(), list.end(), s) - list.begin();
+      legend_layer.items.push_back({ChartSeriesStyle(*this, *s, options),
+                                    s->Active(), static_cast<int>(id)});
+    }
+    layers.emplace_back(std::move(legend_layer));
   }
-  layers.emplace_back(std::move(legend_layer));
 
   if (!caption.empty()) {
     // Each line under the disc, centred on it where there is room.

@@ -1,5 +1,7 @@
 #include "chart/plot_model.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace orvane {
@@ -54,6 +56,93 @@ LineLayer SeriesLine(const SeriesStyle& style, LineLayer::Ends ends,
   line.ends = ends;
   line.clip = clip;
   return line;
+}
+
+FigureFit FitFigure(
+    const ChartRenderOptions& options, int width, int height,
+    const PixelRect& legend_box, bool has_caption,
+    const std::function<PixelRect(LegendPlacement, bool)>& plot_frame) {
+  FigureFit fit;
+  fit.legend = options.legend;
+  fit.caption = has_caption;
+  if (!options.fit_figure) return fit;
+  const double least = kLeastPlotShare * std::min(width, height);
+  auto fits = [&] {
+    const PixelRect f = plot_frame(fit.legend, fit.caption);
+    return std::min(f.width, f.height) >= least;
+  };
+  const bool asked_outside = fit.legend == LegendPlacement::kOutside;
+  if (asked_outside && !fits()) fit.legend = LegendPlacement::kInside;
+  if (fit.caption && !fits()) {
+    fit.caption = false;
+    fit.notes.push_back(
+        "The caption is left out: with it the plot would be too small.");
+  }
+  if (fit.legend == LegendPlacement::kInside) {
+    const PixelRect f = plot_frame(fit.legend, fit.caption);
+    const double area = static_cast<double>(legend_box.width) *
+                        static_cast<double>(legend_box.height);
+    if (legend_box.width > f.width || legend_box.height > f.height ||
+        4 * area > static_cast<double>(f.width) * f.height) {
+      fit.legend = LegendPlacement::kNone;
+      fit.notes.insert(fit.notes.begin(),
+                       asked_outside
+                           ? "The legend is left out: beside the plot it "
+                             "would leave the plot too small, inside it it "
+                             "would cover more than a quarter of it."
+                           : "The legend is left out: it would cover more "
+                             "than a quarter of the plot.");
+    } else if (asked_outside) {
+      fit.notes.insert(fit.notes.begin(),
+                       "The legend is drawn inside the plot: beside it the "
+                       "plot would be too small.");
+    }
+  }
+  return fit;
+}
+
+void MoveLegend(LegendLayout& legend, int left, int top) {
+  const int dx = left - legend.box.left;
+  const int dy = top - legend.box.top;
+  auto move = [dx, dy](PixelRect& r) {
+    r.left += dx;
+    r.top += dy;
+  };
+  move(legend.box);
+  for (LegendEntryLayout& e : legend.entries) {
+    move(e.check_box);
+    move(e.sample);
+    e.text_x += dx;
+    e.text_baseline += dy;
+  }
+}
+
+void PlaceLegendInside(LegendLayout& legend, const PixelRect& frame,
+                       const std::vector<const MarkerLayer*>& markers) {
+  // The box and its shadow, a margin in from the frame.
+  const int w = legend.box.width + kLegendShadow;
+  const int h = legend.box.height + kLegendShadow;
+  const int right = frame.left + frame.width - kChartMargin - w;
+  const int bottom = frame.top + frame.height - kChartMargin - h;
+  const int left = frame.left + kChartMargin;
+  const int top = frame.top + kChartMargin;
+  const std::array<Pixel, 4> corners = {Pixel{right, top}, Pixel{left, top},
+                                        Pixel{right, bottom},
+                                        Pixel{left, bottom}};
+  std::array<std::size_t, 4> covered{};
+  for (const MarkerLayer* layer : markers) {
+    for (std::size_t i = 0; i < layer->count; ++i) {
+      const Pixel p = layer->pixel(i);
+      for (std::size_t c = 0; c < corners.size(); ++c) {
+        if (PixelRect{corners[c].x, corners[c].y, w, h}.Contains(p.x, p.y)) {
+          ++covered[c];
+        }
+      }
+    }
+  }
+  const std::size_t best = static_cast<std::size_t>(
+      std::min_element(covered.begin(), covered.end()) - covered.begin());
+  MoveLegend(legend, corners[best].x, corners[best].y);
 }
 
 const LegendLayer* PlotModel::Legend() const {

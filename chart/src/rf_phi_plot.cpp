@@ -364,8 +364,10 @@ struct Scene {
   Pixel size;  // the plot's own pixels
   RfAxis axis;
   LegendLayer legend;
+  LegendPlacement placement = LegendPlacement::kOutside;
   std::vector<std::string> caption;
   RfPhiLayout layout;
+  std::vector<std::string> notes;  // what a figure left out or moved
 };
 
 Scene MakeScene(const RfPhiPlot& plot, const PlotCanvas& canvas,
@@ -376,10 +378,23 @@ Scene MakeScene(const RfPhiPlot& plot, const PlotCanvas& canvas,
   scene.axis = plot.Axis();
   scene.legend = MakeLegend(plot, scene.size.x, canvas.options, measure);
   scene.caption = CaptionLines(canvas.options.caption, scene.size.x, measure);
-  scene.layout =
-      LayOutRfPhiPlot(scene.size.x, scene.size.y, scene.legend.layout,
-                      MetricsOf(scene.axis, FaceOf(canvas.options), measure),
-                      CaptionHeight(scene.caption.size(), measure));
+  const PlotTextMetrics metrics =
+      MetricsOf(scene.axis, FaceOf(canvas.options), measure);
+  auto lay_out = [&](LegendPlacement placement, bool caption) {
+    return LayOutRfPhiPlot(
+        scene.size.x, scene.size.y,
+        placement == LegendPlacement::kOutside ? scene.legend.layout
+                                               : LegendLayout{},
+        metrics, caption ? CaptionHeight(scene.caption.size(), measure) : 0);
+  };
+  FigureFit fit =
+      FitFigure(canvas.options, scene.size.x, scene.size.y,
+                scene.legend.layout.box, !scene.caption.empty(),
+                [&](LegendPlacement p, bool c) { return lay_out(p, c).plot; });
+  scene.placement = fit.legend;
+  if (!fit.caption) scene.caption.clear();
+  scene.layout = lay_out(scene.placement, fit.caption);
+  scene.notes = std::move(fit.notes);
   return scene;
 }
 
@@ -602,6 +617,7 @@ PlotModel RfPhiPlot::Model(const PlotCanvas& canvas,
   const ChartRenderOptions& options = canvas.options;
   const TextFace face = FaceOf(options);
   PlotModel model;
+  model.notes = std::move(scene.notes);
   model.width = scene.size.x;
   model.height = scene.size.y;
   model.scale = scene.scale;
@@ -643,7 +659,16 @@ PlotModel RfPhiPlot::Model(const PlotCanvas& canvas,
   if (ShowThetaCurves()) {
     layers.emplace_back(ThetaCurveLabels(*this, scene, face, measure));
   }
-  layers.emplace_back(std::move(scene.legend));
+  if (scene.placement == LegendPlacement::kInside) {
+    std::vector<const MarkerLayer*> shown;
+    for (const PlotLayer& layer : layers) {
+      if (const auto* m = std::get_if<MarkerLayer>(&layer)) shown.push_back(m);
+    }
+    PlaceLegendInside(scene.legend.layout, scene.layout.plot, shown);
+  }
+  if (scene.placement != LegendPlacement::kNone) {
+    layers.emplace_back(std::move(scene.legend));
+  }
   if (!scene.caption.empty()) layers.emplace_back(Caption(scene, measure));
   return model;
 }

@@ -122,6 +122,16 @@ Status SetFigureSetting(std::string_view key, std::string_view value,
     } else {
       return Refused("cloud needs below, above or outline");
     }
+  } else if (key == "legend") {
+    if (value == "outside") {
+      settings.legend = LegendPlacement::kOutside;
+    } else if (value == "inside") {
+      settings.legend = LegendPlacement::kInside;
+    } else if (value == "none") {
+      settings.legend = LegendPlacement::kNone;
+    } else {
+      return Refused("legend needs outside, inside or none");
+    }
   } else if (key == "projection") {
     const std::optional<ChartProjection> projection = ProjectionOfKey(value);
     if (!projection) return Refused("projection needs equal-area or elliott");
@@ -188,6 +198,9 @@ std::string FigureSettingsText(const FigureSettings& s) {
                                                   : "standard") +
          "\n" + "caption = " + yes_no(s.caption) + "\n" + "cloud = " + cloud +
          "\n" +
+         (s.legend == LegendPlacement::kInside ? "legend = inside\n"
+          : s.legend == LegendPlacement::kNone ? "legend = none\n"
+                                               : "") +
          (s.projection ? std::string("projection = ") +
                              ProjectionKey(*s.projection) + "\n"
                        : std::string());
@@ -214,6 +227,8 @@ ChartRenderOptions FigureRenderOptions(const FigureSettings& settings,
   o.figure_style = settings.figure_style;
   o.palette = settings.palette;
   o.cloud = settings.cloud;
+  o.legend = settings.legend;
+  o.fit_figure = true;
   if (settings.caption) o.caption = caption.toStdString();
   return o;
 }
@@ -241,12 +256,21 @@ QString FigureCaption(const AnalysisState& state, AnalysisResult result,
 
 Status SaveFigureFile(const EqualAreaChart& chart,
                       const FigureSettings& settings, const QString& caption,
-                      const QString& path) {
-  return SaveFigureFile(ModelPicture(chart), settings, caption, path);
+                      const QString& path, std::vector<std::string>* notes) {
+  return SaveFigureFile(ModelPicture(chart), settings, caption, path, notes);
+}
+
+std::vector<std::string> FigureNotes(const PlotPicture& plot,
+                                     const FigureSettings& settings,
+                                     const QString& caption,
+                                     PictureFormat format) {
+  return plot.Notes(FigurePixelSize(settings, format),
+                    FigureRenderOptions(settings, format, caption));
 }
 
 Status SaveFigureFile(const PlotPicture& plot, const FigureSettings& settings,
-                      const QString& caption, const QString& path) {
+                      const QString& caption, const QString& path,
+                      std::vector<std::string>* notes) {
   const PictureFormat format = PictureFormatOf(path.toStdString());
   if (format == PictureFormat::kInvalid) {
     return Status(StatusCode::kInvalidExtension, kMessageInvalidExtension);
@@ -261,9 +285,13 @@ Status SaveFigureFile(const PlotPicture& plot, const FigureSettings& settings,
                       .arg(kMaxPictureSide)
                       .toStdString());
   }
-  return SaveChartPictureFile(plot, size, path,
-                              FigureRenderOptions(settings, format, caption),
-                              FigureDpi(settings, format));
+  const Status saved = SaveChartPictureFile(
+      plot, size, path, FigureRenderOptions(settings, format, caption),
+      FigureDpi(settings, format));
+  if (saved.ok() && notes != nullptr) {
+    *notes = FigureNotes(plot, settings, caption, format);
+  }
+  return saved;
 }
 
 }  // namespace orvane

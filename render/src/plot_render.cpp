@@ -394,6 +394,11 @@ bool ModelPicture::DrawPicture(QPainter& painter, QSize size,
   return RenderPlot(painter, ModelOf(source_, size, options), nullptr, &layer);
 }
 
+std::vector<std::string> ModelPicture::Notes(
+    QSize size, const ChartRenderOptions& options) const {
+  return ModelOf(source_, size, options).notes;
+}
+
 QString ModelPicture::Title() const {
   return QString::fromStdString(source_.Title());
 }

@@ -104,6 +104,13 @@ void FigureDialog::Build(const FigureSettings& settings) {
   cloud_->addItem("Above the data", static_cast<int>(CloudDrawing::kAbove));
   cloud_->addItem("Outline of the region",
                   static_cast<int>(CloudDrawing::kOutline));
+  legend_ = new QComboBox(this);
+  legend_->setObjectName("figureLegend");
+  legend_->addItem("Beside the plot",
+                   static_cast<int>(LegendPlacement::kOutside));
+  legend_->addItem("Inside, where the fewest data are",
+                   static_cast<int>(LegendPlacement::kInside));
+  legend_->addItem("None", static_cast<int>(LegendPlacement::kNone));
 
   auto* size_row = new QHBoxLayout;
   size_row->addWidget(width_);
@@ -114,11 +121,17 @@ void FigureDialog::Build(const FigureSettings& settings) {
   form->addRow("Raster resolution:", dpi_);
   form->addRow("Palette:", palette_);
   form->addRow("Bootstrap solutions:", cloud_);
+  form->addRow("Legend:", legend_);
   form->addRow(style_);
   form->addRow(caption_box_);
   pixels_ = new QLabel(this);
   pixels_->setObjectName("figurePixels");
   form->addRow(pixels_);
+  // What the figure leaves out or moves to keep its plot large enough.
+  notes_ = new QLabel(this);
+  notes_->setObjectName("figureNotes");
+  notes_->setWordWrap(true);
+  form->addRow(notes_);
 
   preview_label_ = new QLabel(this);
   preview_label_->setObjectName("figurePreview");
@@ -160,7 +173,7 @@ void FigureDialog::Build(const FigureSettings& settings) {
   for (QCheckBox* box : {style_, caption_box_}) {
     connect(box, &QCheckBox::toggled, this, &FigureDialog::onChanged);
   }
-  for (QComboBox* box : {palette_, cloud_}) {
+  for (QComboBox* box : {palette_, cloud_, legend_}) {
     connect(box, &QComboBox::currentIndexChanged, this,
             &FigureDialog::onChanged);
   }
@@ -180,6 +193,7 @@ FigureSettings FigureDialog::Settings() const {
   s.palette = static_cast<ChartPalette>(palette_->currentData().toInt());
   s.caption = caption_box_->isChecked();
   s.cloud = static_cast<CloudDrawing>(cloud_->currentData().toInt());
+  s.legend = static_cast<LegendPlacement>(legend_->currentData().toInt());
   return s;
 }
 
@@ -191,6 +205,7 @@ void FigureDialog::SetSettings(const FigureSettings& s) {
   palette_->setCurrentIndex(palette_->findData(static_cast<int>(s.palette)));
   caption_box_->setChecked(s.caption);
   cloud_->setCurrentIndex(cloud_->findData(static_cast<int>(s.cloud)));
+  legend_->setCurrentIndex(legend_->findData(static_cast<int>(s.legend)));
   onChanged();
 }
 
@@ -226,6 +241,11 @@ void FigureDialog::UpdatePreviewNow() {
           : preview_;
   shown.setDevicePixelRatio(ratio);
   preview_label_->setPixmap(QPixmap::fromImage(shown));
+  QStringList notes;
+  for (const std::string& note : FigureNotes(plot_, s, caption_)) {
+    notes << QString::fromStdString(note);
+  }
+  notes_->setText(notes.join('\n'));
 }
 
 Status FigureDialog::ExportTo(const QString& path) const {

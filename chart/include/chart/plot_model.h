@@ -42,6 +42,13 @@ enum class ChartPalette {
 };
 
 // How a plot is drawn: the default is the screen's look.
+// Where a plot's legend goes.
+enum class LegendPlacement {
+  kOutside,  // beside the plot, at the top right (the screen's)
+  kInside,   // in the corner of the plot's frame that covers the fewest data
+  kNone,     // nowhere
+};
+
 struct ChartRenderOptions {
   // Pixels of the drawing per screen pixel: markers, lines and text grow
   // with it, and the plot is laid out at its size divided by the scale, so
@@ -57,7 +64,17 @@ struct ChartRenderOptions {
   ChartPalette palette = ChartPalette::kStandard;
   // A line under the plot (UTF-8; empty: none).
   std::string caption;
+  LegendPlacement legend = LegendPlacement::kOutside;
+  // A figure keeps its plot large enough at every size: where the legend
+  // beside it, or the caption, would leave the plot frame's smaller side
+  // below kLeastPlotShare of the figure's, the legend goes inside the
+  // frame, and out where it would cover more than a quarter of it, and the
+  // caption is left out; the model's notes say so.
+  bool fit_figure = false;
 };
+
+// The least share of a figure's smaller side that its plot frame keeps.
+inline constexpr double kLeastPlotShare = 0.4;
 
 // The options of a saved picture with the screen's look.
 inline ChartRenderOptions PictureOptions() {
@@ -101,6 +118,35 @@ std::vector<std::string> CaptionLines(const std::string& caption, int width,
 
 // The pixels a caption of these lines keeps at the bottom of a plot.
 int CaptionHeight(std::size_t lines, const TextMeasure& measure);
+
+// How a figure's legend and caption fit beside its plot (see
+// ChartRenderOptions::fit_figure).
+struct FigureFit {
+  LegendPlacement legend = LegendPlacement::kOutside;
+  bool caption = true;
+  std::vector<std::string> notes;
+};
+
+// Fits the legend (of box `legend_box`) and the caption of a figure of
+// `width` x `height` own pixels: `plot_frame(placement, caption)` gives
+// the plot's frame laid out so. Without options.fit_figure the options
+// stand as given.
+FigureFit FitFigure(
+    const ChartRenderOptions& options, int width, int height,
+    const PixelRect& legend_box, bool has_caption,
+    const std::function<PixelRect(LegendPlacement, bool)>& plot_frame);
+
+// Moves a laid-out legend so that its box's top left corner is at (left,
+// top).
+void MoveLegend(LegendLayout& legend, int left, int top);
+
+struct MarkerLayer;
+
+// Moves the legend into the corner of `frame` where its box covers the
+// fewest markers of `markers`: top right on a tie, then top left, bottom
+// right, bottom left.
+void PlaceLegendInside(LegendLayout& legend, const PixelRect& frame,
+                       const std::vector<const MarkerLayer*>& markers);
 
 // A point of a line: a place in the data's coordinates (a, b) as the
 // mapping takes them, moved by (dx, dy) of the plot's pixels (a tick's
@@ -261,6 +307,9 @@ struct PlotModel {
   // Every series whose drawing a cache may keep, shown or not: the cache
   // forgets the drawings of others.
   std::vector<const void*> series;
+  // What a figure left out or moved to keep its plot large enough, one
+  // sentence each ("The legend is drawn inside the plot: ...").
+  std::vector<std::string> notes;
 
   // The legend, where the plot has one.
   const LegendLayer* Legend() const;

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "chart/equal_area_chart.h"
 #include "core/analysis.h"
@@ -43,6 +44,9 @@ struct FigureSettings {
   ChartPalette palette = ChartPalette::kStandard;
   bool caption = false;
   CloudDrawing cloud = CloudDrawing::kBelow;
+  // Beside the plot, inside its frame where it covers the fewest data, or
+  // none.
+  LegendPlacement legend = LegendPlacement::kOutside;
   // The chart's projection, where the settings name one; none: the chart's
   // own (the window's View menu). orvane-cli plots the chart in it.
   std::optional<ChartProjection> projection;
@@ -52,12 +56,14 @@ struct FigureSettings {
 // The setting names, as in a settings file and as orvane-cli's options
 // without their leading "--".
 inline constexpr const char* kFigureSettingNames =
-    "figure-size, dpi, figure-style, palette, caption, cloud and projection";
+    "figure-size, dpi, figure-style, palette, caption, cloud, legend and "
+    "projection";
 
 // Sets one setting from its text: "figure-size" WxH in millimetres (for
 // example 85x60 or 85.5x60), "dpi" a whole number, "figure-style" and
 // "caption" yes or no, "palette" standard or colour-blind, "cloud" below,
-// above or outline, "projection" equal-area or elliott. A refusal's message
+// above or outline, "legend" outside, inside or none, "projection"
+// equal-area or elliott. A refusal's message
 // names the setting and its values.
 Status SetFigureSetting(std::string_view key, std::string_view value,
                         FigureSettings& settings);
@@ -72,7 +78,7 @@ Status ParseFigureSettings(std::string_view text, FigureSettings& settings);
 Status ParseFigureSettingsFile(const std::string& path, std::string_view text,
                                FigureSettings& settings);
 // The settings as the text of a settings file (a projection only where
-// one is set).
+// one is set, the legend only where it is not beside the plot).
 std::string FigureSettingsText(const FigureSettings& settings);
 
 // The figure's size in pixels for a picture of this format: the physical
@@ -95,13 +101,23 @@ QString FigureCaption(const AnalysisState& state, AnalysisResult result,
 
 // Writes the figure to `path` in the format of its extension, as
 // SaveChartPictureFile does; a figure of more than kMaxPictureSide pixels a
-// side is refused with a message that says so.
+// side is refused with a message that says so. Every figure keeps its plot
+// large enough (ChartRenderOptions::fit_figure): what it left out or moved
+// for that goes into `notes` when given.
 Status SaveFigureFile(const EqualAreaChart& chart,
                       const FigureSettings& settings, const QString& caption,
-                      const QString& path);
+                      const QString& path,
+                      std::vector<std::string>* notes = nullptr);
 // The same for any plot (the chart's is this with ModelPicture).
 Status SaveFigureFile(const PlotPicture& plot, const FigureSettings& settings,
-                      const QString& caption, const QString& path);
+                      const QString& caption, const QString& path,
+                      std::vector<std::string>* notes = nullptr);
+
+// What the figure of these settings, in this format, leaves out or moves
+// to keep its plot large enough, one sentence each.
+std::vector<std::string> FigureNotes(
+    const PlotPicture& plot, const FigureSettings& settings,
+    const QString& caption, PictureFormat format = PictureFormat::kSvg);
 
 }  // namespace orvane
 

@@ -10,6 +10,8 @@
 #include <QSize>
 #include <QString>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "chart/equal_area_chart.h"
 #include "render/chart_render.h"
@@ -33,6 +35,14 @@ class PlotPicture {
   // The projection of a polar chart; none for other plots.
   virtual std::optional<ChartProjection> Projection() const {
     return std::nullopt;
+  }
+
+  // What a figure of `size` pixels with these options left out or moved
+  // to keep its plot large enough, one sentence each; none for a plot
+  // that never does.
+  virtual std::vector<std::string> Notes(
+      QSize /*size*/, const ChartRenderOptions& /*options*/) const {
+    return {};
   }
 
   // The plot as an image of `size` pixels (32 bits per pixel, no alpha);

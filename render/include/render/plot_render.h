@@ -80,6 +80,8 @@ class ModelPicture final : public PlotPicture {
   std::optional<ChartProjection> Projection() const override {
     return source_.PolarProjection();
   }
+  std::vector<std::string> Notes(
+      QSize size, const ChartRenderOptions& options) const override;
 
  private:
   const PlotSource& source_;

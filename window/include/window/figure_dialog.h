@@ -3,8 +3,9 @@
 // to a settings file (the same file orvane-cli --figure-settings reads).
 // Tests find its widgets by their object names ("figureWidth",
 // "figureHeight", "figureDpi", "figureStyle", "figurePalette",
-// "figureCaption", "figureCloud", "figurePreview", "figurePixels",
-// "figureExport", "figureLoadSettings", "figureSaveSettings").
+// "figureCaption", "figureCloud", "figureLegend", "figurePreview",
+// "figurePixels", "figureNotes", "figureExport", "figureLoadSettings",
+// "figureSaveSettings").
 #ifndef ORVANE_WINDOW_FIGURE_DIALOG_H_
 #define ORVANE_WINDOW_FIGURE_DIALOG_H_
 
@@ -80,6 +81,8 @@ class FigureDialog : public QDialog {
   QComboBox* palette_ = nullptr;
   QCheckBox* caption_box_ = nullptr;
   QComboBox* cloud_ = nullptr;
+  QComboBox* legend_ = nullptr;
+  QLabel* notes_ = nullptr;
   QLabel* preview_label_ = nullptr;
   QLabel* pixels_ = nullptr;
   QTimer* timer_ = nullptr;
