@@ -457,8 +457,14 @@ TEST(FigureCaption, NumbersAndLimitsOfTheAnalysis) {
   const QString caption =
       FigureCaption(state, AnalysisResult::kBootstrapped, ".");
   ASSERT_EQ(state.outcome, ConfidenceOutcome::kLimits);
-  EXPECT_TRUE(caption.startsWith("N = 10   R_s = ")) << caption.toStdString();
-  EXPECT_TRUE(caption.contains("   phi_s = ")) << caption.toStdString();
+  // Set as print sets it: a subscript s, the Greek phi, a true minus sign.
+  EXPECT_TRUE(caption.startsWith(QString::fromUtf8("N = 10   R\u209B = ")))
+      << caption.toStdString();
+  EXPECT_TRUE(caption.contains(QString::fromUtf8("   \u03C6\u209B = ")))
+      << caption.toStdString();
+  EXPECT_TRUE(caption.contains(QString::fromUtf8("/\u2212")))
+      << caption.toStdString();
+  EXPECT_FALSE(caption.contains('-')) << caption.toStdString();
   EXPECT_TRUE(caption.contains(" +")) << caption.toStdString();
   EXPECT_FALSE(caption.contains("    "));
   // Without limits: the strain alone, in the locale's separator.
@@ -466,8 +472,8 @@ TEST(FigureCaption, NumbersAndLimitsOfTheAnalysis) {
   AnalysedChart({{3, 2, 30}, {4, 2, 45}, {5, 1, 40}}, &few);
   EXPECT_EQ(FigureCaption(few, AnalysisResult::kFewerThanFive, ","),
             QString::fromStdString(
-                "N = 3   R_s = " + FormatStrain(few.strain.ratio, ",") +
-                "   phi_s = " + FormatStrain(few.strain.phi, ",")));
+                "N = 3   R\u209B = " + FormatStrain(few.strain.ratio, ",") +
+                "   \u03C6\u209B = " + FormatStrain(few.strain.phi, ",")));
   EXPECT_TRUE(
       FigureCaption(AnalysisState(), AnalysisResult::kNoData, ".").isEmpty());
   // Drawn under the disc, which keeps clear of it.
@@ -486,10 +492,10 @@ TEST(FigureCaption, NumbersAndLimitsOfTheAnalysis) {
   };
   // A narrow figure breaks the caption between its parts, each line
   // within the chart.
-  const QStringList lines = CaptionLines(caption.toStdString(), 321);
+  const QStringList lines = CaptionLines(caption.toStdString(), 260);
   ASSERT_EQ(lines.size(), 2);
   EXPECT_EQ(lines.join("   "), caption);
-  EXPECT_TRUE(lines[1].startsWith("phi_s = "));
+  EXPECT_TRUE(lines[1].startsWith(QString::fromUtf8("\u03C6\u209B = ")));
   EXPECT_EQ(CaptionLines(caption.toStdString(), 640), QStringList{caption});
   EXPECT_TRUE(CaptionLines(std::string(), 640).isEmpty());
   EXPECT_EQ(dark_rows(without, 288 - 14), 0);

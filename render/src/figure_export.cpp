@@ -233,6 +233,34 @@ ChartRenderOptions FigureRenderOptions(const FigureSettings& settings,
   return o;
 }
 
+namespace {
+
+// A caption set as print sets it: R and phi with a subscript s (U+209B),
+// phi as the Greek letter, and a true minus sign (U+2212) for the hyphen
+// before a number.
+std::string Typeset(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::string_view rest(text.data() + i, text.size() - i);
+    if (rest.starts_with("phi_s")) {
+      out += "\xCF\x86\xE2\x82\x9B";
+      i += 4;
+    } else if (rest.starts_with("R_s")) {
+      out += "R\xE2\x82\x9B";
+      i += 2;
+    } else if (text[i] == '-' && i + 1 < text.size() && text[i + 1] >= '0' &&
+               text[i + 1] <= '9' &&
+               (i == 0 || text[i - 1] == ' ' || text[i - 1] == '/')) {
+      out += "\xE2\x88\x92";
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 QString FigureCaption(const AnalysisState& state, AnalysisResult result,
                       const std::string& sep) {
   if (result == AnalysisResult::kNoData || state.count <= 0) return {};
@@ -251,7 +279,7 @@ QString FigureCaption(const AnalysisState& state, AnalysisResult result,
     text += "   R_s = " + FormatStrain(state.strain.ratio, sep) +
             "   phi_s = " + FormatStrain(state.strain.phi, sep);
   }
-  return QString::fromStdString(text);
+  return QString::fromStdString(Typeset(text));
 }
 
 Status SaveFigureFile(const EqualAreaChart& chart,

@@ -95,8 +95,8 @@ void FigureDialog::Build(const FigureSettings& settings) {
   palette_->addItem("Standard", static_cast<int>(ChartPalette::kStandard));
   palette_->addItem("Colour-blind safe (Okabe-Ito)",
                     static_cast<int>(ChartPalette::kColourBlind));
-  caption_box_ =
-      new QCheckBox("Caption: N, R_s and phi_s with their limits", this);
+  caption_box_ = new QCheckBox(
+      "Caption: N, R\u209B and \u03C6\u209B with their limits", this);
   caption_box_->setObjectName("figureCaption");
   cloud_ = new QComboBox(this);
   cloud_->setObjectName("figureCloud");

@@ -94,8 +94,9 @@ ChartRenderOptions FigureRenderOptions(const FigureSettings& settings,
                                        const QString& caption);
 
 // The caption of an analysis: N, R_s and phi_s with their confidence
-// limits where there are any ("N = 252   R_s = 1.628 +0.039/-0.039
-// phi_s = 25.736 +1.086/-1.246"); empty without data.
+// limits where there are any, set typographically ("N = 252   Rₛ = 1.628
+// +0.039/−0.039   φₛ = 25.736 +1.086/−1.246": a subscript s, the Greek
+// phi, a true minus sign); empty without data.
 QString FigureCaption(const AnalysisState& state, AnalysisResult result,
                       const std::string& sep);
 
