@@ -656,10 +656,12 @@ TEST(FigureFit, EverySizeKeepsItsPlotAndSaysWhatItLeftOut) {
   EXPECT_EQ(layout(s, false).radius, 0);
   EXPECT_GE(2 * small.radius, kLeastPlotShare * small.height - 1);
   EXPECT_EQ(FigureNotes(picture, s, caption),
-            std::vector<std::string>{
+            (std::vector<std::string>{
                 "The legend is left out: beside the plot it would leave the "
                 "plot too small, inside it it would cover more than a quarter "
-                "of it."});
+                "of it.",
+                "The caption is left out: a line of it is wider than the "
+                "figure."}));
   // Inside a single column's plot, where the fewest data are, within its
   // frame and on at most a quarter of it.
   s.width_mm = 85;

@@ -198,7 +198,7 @@ ChartScene MakeScene(const EqualAreaChart& chart, const PlotCanvas& canvas,
         grid, caption ? CaptionHeight(scene.caption.size(), measure) : 0);
   };
   FigureFit fit = FitFigure(
-      options, size.x, size.y, scene.legend.layout.box, !scene.caption.empty(),
+      options, size.x, size.y, scene.legend.layout.box, scene.caption, measure,
       [&](LegendPlacement p, bool c) { return lay_out(p, c).plot; });
   scene.placement = fit.legend;
   if (!fit.caption) scene.caption.clear();

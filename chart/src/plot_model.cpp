@@ -60,12 +60,22 @@ LineLayer SeriesLine(const SeriesStyle& style, LineLayer::Ends ends,
 
 FigureFit FitFigure(
     const ChartRenderOptions& options, int width, int height,
-    const PixelRect& legend_box, bool has_caption,
+    const PixelRect& legend_box, const std::vector<std::string>& caption,
+    const TextMeasure& measure,
     const std::function<PixelRect(LegendPlacement, bool)>& plot_frame) {
   FigureFit fit;
   fit.legend = options.legend;
-  fit.caption = has_caption;
+  fit.caption = !caption.empty();
   if (!options.fit_figure) return fit;
+  const bool too_wide =
+      std::any_of(caption.begin(), caption.end(), [&](const std::string& l) {
+        return measure.Width(TextFace::kFigure, l) > width - 2 * kChartMargin;
+      });
+  if (too_wide) {
+    fit.caption = false;
+    fit.notes.push_back(
+        "The caption is left out: a line of it is wider than the figure.");
+  }
   const double least = kLeastPlotShare * std::min(width, height);
   auto fits = [&] {
     const PixelRect f = plot_frame(fit.legend, fit.caption);

@@ -389,7 +389,7 @@ Scene MakeScene(const RfPhiPlot& plot, const PlotCanvas& canvas,
   };
   FigureFit fit =
       FitFigure(canvas.options, scene.size.x, scene.size.y,
-                scene.legend.layout.box, !scene.caption.empty(),
+                scene.legend.layout.box, scene.caption, measure,
                 [&](LegendPlacement p, bool c) { return lay_out(p, c).plot; });
   scene.placement = fit.legend;
   if (!fit.caption) scene.caption.clear();

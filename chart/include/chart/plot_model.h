@@ -127,13 +127,15 @@ struct FigureFit {
   std::vector<std::string> notes;
 };
 
-// Fits the legend (of box `legend_box`) and the caption of a figure of
-// `width` x `height` own pixels: `plot_frame(placement, caption)` gives
-// the plot's frame laid out so. Without options.fit_figure the options
-// stand as given.
+// Fits the legend (of box `legend_box`) and the caption (of lines
+// `caption`) of a figure of `width` x `height` own pixels:
+// `plot_frame(placement, caption)` gives the plot's frame laid out so. A
+// caption with a line wider than the figure is left out too. Without
+// options.fit_figure the options stand as given.
 FigureFit FitFigure(
     const ChartRenderOptions& options, int width, int height,
-    const PixelRect& legend_box, bool has_caption,
+    const PixelRect& legend_box, const std::vector<std::string>& caption,
+    const TextMeasure& measure,
     const std::function<PixelRect(LegendPlacement, bool)>& plot_frame);
 
 // Moves a laid-out legend so that its box's top left corner is at (left,
