@@ -395,7 +395,8 @@ TEST_F(Cli, OptionRefusalsSayWhatIsAccepted) {
   EXPECT_EQ(Exec("--bogus " + six).err,
             "orvane-cli: unknown option --bogus (the options are --json, "
             "--csv, --methods, --resamples, --seed, --chart, --size, "
-            "--projection, --plot, --rf-scale, --theta-curves, --import, "
+            "--projection, --plot, --panels, --rf-scale, --theta-curves, "
+            "--import, "
             "--columns, --angle, --radians, --degrees, --delimiter, --header, "
             "--no-header, --decimal-comma, --decimal-point, --outlines, "
             "--label-image, --pixel-size, --min-pixels, --layer, "

@@ -15,12 +15,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "chart/rf_phi_plot.h"
 #include "core/analysis.h"
 #include "core/hyperbolic.h"
 #include "core/number_format.h"
 #include "io/text_file.h"
 #include "render/chart_render.h"
 #include "render/figure_export.h"
+#include "render/panel_picture.h"
 #include "render/picture_export.h"
 #include "render/plot_render.h"
 #include "support/analysed_chart.h"
@@ -684,6 +686,50 @@ TEST(FigureFit, EverySizeKeepsItsPlotAndSaysWhatItLeftOut) {
       ModelOf(chart, size, FigureRenderOptions(s, PictureFormat::kSvg, caption))
           .Legend(),
       nullptr);
+}
+
+// Both plots of one analysis side by side: each panel is its plot drawn
+// alone at its share of the figure, below a strip with its label; the
+// first carries the legend, and the caption runs once under both.
+TEST(FigurePanels, EachPanelIsItsPlotDrawnAlone) {
+  AnalysisState state;
+  const EqualAreaChart chart = AnalysedChart(kSixMarkers, &state);
+  RfPhiPlot rf_phi;
+  rf_phi.ShowAnalysis(state, AnalysisResult::kBootstrapped);
+  const ModelPicture polar_picture(chart), rf_phi_picture(rf_phi);
+  const PanelPicture panels({&polar_picture, &rf_phi_picture});
+  ChartRenderOptions o = PictureOptions();
+  o.figure_style = true;
+  const QImage image = panels.Image(QSize(800, 300), o);
+  const int strip =
+      QtTextMeasure().Metrics(TextFace::kFigure).height + 2 * kChartMargin;
+  ChartRenderOptions second = o;
+  second.legend = LegendPlacement::kNone;
+  EXPECT_EQ(DifferingPixels(image.copy(0, strip, 400, 300 - strip),
+                            polar_picture.Image(QSize(400, 300 - strip), o), 0),
+            0);
+  EXPECT_EQ(
+      DifferingPixels(image.copy(400, strip, 400, 300 - strip),
+                      rf_phi_picture.Image(QSize(400, 300 - strip), second), 0),
+      0);
+  // The labels in the strip, at each panel's left.
+  auto dark = [&](int left) {
+    int n = 0;
+    for (int y = 0; y < strip; ++y) {
+      for (int x = left; x < left + 30; ++x)
+        n += qGray(image.pixel(x, y)) < 128;
+    }
+    return n;
+  };
+  EXPECT_GT(dark(0), 10);
+  EXPECT_GT(dark(400), 10);
+  EXPECT_EQ(panels.Title(),
+            "(a) " + polar_picture.Title() + ", (b) " + rf_phi_picture.Title());
+  // What a panel leaves out is said with its label.
+  o.fit_figure = true;
+  const std::vector<std::string> notes = panels.Notes(QSize(242, 121), o);
+  ASSERT_FALSE(notes.empty());
+  EXPECT_EQ(notes.front().substr(0, 4), "(a) ");
 }
 
 TEST(FigureSettingsFile, KeysValuesAndRefusals) {

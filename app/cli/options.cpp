@@ -152,7 +152,18 @@ constexpr CliOption kOptions[] = {
              "ellipses of one initial ratio Ri in every initial\n"
              "orientation). The size and figure options apply to both.",
      .needs = kNeedsChart,
-     .family = "--plot, --rf-scale and --theta-curves go"},
+     .family = "--plot, --rf-scale and --theta-curves go",
+     .excludes = "--panels"},
+    {.id = OptionId::kPanels,
+     .name = "--panels",
+     .argument = "polar,rfphi",
+     .help = "draw both plots side by side in one picture, in the order\n"
+             "given (polar,rfphi or rfphi,polar), labelled (a) and (b):\n"
+             "the first with the legend, the caption under both. The\n"
+             "Rf/phi and projection options apply to their panel.",
+     .needs = kNeedsChart,
+     .family = "--plot, --rf-scale and --theta-curves go",
+     .excludes = "--plot"},
     {.id = OptionId::kRfScale,
      .name = "--rf-scale",
      .argument = "log|linear",

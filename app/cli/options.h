@@ -21,6 +21,7 @@ enum class OptionId {
   kSize,
   kProjection,
   kPlot,
+  kPanels,
   kRfScale,
   kThetaCurves,
   kImport,

@@ -561,6 +561,7 @@ int main(int argc, char** argv) {
         if (!projection) error = "--projection needs equal-area or elliott";
         break;
       case OptionId::kPlot:
+      case OptionId::kPanels:
       case OptionId::kRfScale:
       case OptionId::kThetaCurves:
         orvane::cli::PlotOption(name, value, chart.plot, error);
@@ -687,7 +688,8 @@ int main(int argc, char** argv) {
       {orvane::cli::kNeedsLabelImage, label_image},
       {orvane::cli::kNeedsGrains, outline_file || label_image},
       {orvane::cli::kNeedsChart, !chart.picture.empty()},
-      {orvane::cli::kNeedsRfPhiPlot, chart.plot.rf_phi},
+      {orvane::cli::kNeedsRfPhiPlot,
+       chart.plot.rf_phi || !chart.plot.panels.empty()},
   };
   for (const auto& [need, met] : needs) {
     for (const orvane::cli::CliOption* o : given) {

@@ -1,6 +1,7 @@
 #include "cli/plot_choice.h"
 
 #include "core/theta_curves.h"
+#include "render/panel_picture.h"
 #include "render/plot_render.h"
 
 namespace orvane::cli {
@@ -13,6 +14,14 @@ void PlotOption(const std::string& arg, const char* given, PlotChoice& choice,
       choice.rf_phi = value == "rfphi";
     } else {
       error = "--plot needs polar (the equal-area chart) or rfphi";
+    }
+  } else if (arg == "--panels") {
+    if (value == "polar,rfphi") {
+      choice.panels = {"polar", "rfphi"};
+    } else if (value == "rfphi,polar") {
+      choice.panels = {"rfphi", "polar"};
+    } else {
+      error = "--panels needs polar,rfphi or rfphi,polar";
     }
   } else if (arg == "--rf-scale") {
     if (value == "log" || value == "linear") {
@@ -38,7 +47,8 @@ void PlotOption(const std::string& arg, const char* given, PlotChoice& choice,
 
 ChosenPlot::ChosenPlot(const PlotChoice& choice, const AnalysisState& state,
                        AnalysisResult result, const std::string& sep) {
-  if (choice.rf_phi) {
+  const bool panels = !choice.panels.empty();
+  if (choice.rf_phi || panels) {
     rf_phi_.SetScale(choice.scale);
     rf_phi_.SetDecimalSeparator(sep);
     rf_phi_.SetThetaCurveRatios(choice.theta_ratios);
@@ -47,8 +57,9 @@ ChosenPlot::ChosenPlot(const PlotChoice& choice, const AnalysisState& state,
       rf_phi_.density_contours =
           RfPhiDensityContours(rf_phi_, state, choice.contour_settings);
     }
-    picture_ = std::make_unique<ModelPicture>(rf_phi_);
-  } else {
+    rf_phi_picture_ = std::make_unique<ModelPicture>(rf_phi_);
+  }
+  if (!choice.rf_phi || panels) {
     chart_.SetProjection(choice.projection);
     chart_.StartUp();
     chart_.ShowAnalysis(state, result);
@@ -56,8 +67,21 @@ ChosenPlot::ChosenPlot(const PlotChoice& choice, const AnalysisState& state,
       chart_.density_contours =
           ChartDensityContours(chart_, state, choice.contour_settings);
     }
-    picture_ = std::make_unique<ModelPicture>(chart_);
+    chart_picture_ = std::make_unique<ModelPicture>(chart_);
   }
+  if (panels) {
+    std::vector<const PlotPicture*> shown;
+    for (const std::string& name : choice.panels) {
+      shown.push_back(name == "polar" ? chart_picture_.get()
+                                      : rf_phi_picture_.get());
+    }
+    picture_ = std::make_unique<PanelPicture>(std::move(shown));
+  }
+}
+
+const PlotPicture& ChosenPlot::Picture() const {
+  if (picture_) return *picture_;
+  return chart_picture_ ? *chart_picture_ : *rf_phi_picture_;
 }
 
 }  // namespace orvane::cli

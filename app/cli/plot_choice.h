@@ -20,6 +20,9 @@ namespace orvane::cli {
 
 struct PlotChoice {
   bool rf_phi = false;  // --plot rfphi
+  // --panels: the plots side by side in one picture, in this order (the
+  // first, "polar" or "rfphi", then the other); empty: one plot.
+  std::vector<std::string> panels;
   RfScale scale = RfScale::kLogarithmic;
   std::vector<float> theta_ratios = DefaultThetaCurveRatios();
   bool rf_phi_options = false;  // --rf-scale or --theta-curves was given
@@ -29,8 +32,10 @@ struct PlotChoice {
   ContourSettings contour_settings;
 };
 
-// A plot option (--plot, --rf-scale, --theta-curves), into `choice`, with
-// its value (nullptr when none was given); `error` is set when it is wrong.
+// A plot option (--plot, --panels, --rf-scale, --theta-curves), into
+// `choice`, with
+// its value (nullptr when none was given); `error` is set when it is
+// wrong.
 void PlotOption(const std::string& arg, const char* value, PlotChoice& choice,
                 std::string& error);
 
@@ -40,11 +45,13 @@ class ChosenPlot {
  public:
   ChosenPlot(const PlotChoice& choice, const AnalysisState& state,
              AnalysisResult result, const std::string& sep);
-  const PlotPicture& Picture() const { return *picture_; }
+  const PlotPicture& Picture() const;
 
  private:
   EqualAreaChart chart_;
   RfPhiPlot rf_phi_;
+  std::unique_ptr<PlotPicture> chart_picture_;
+  std::unique_ptr<PlotPicture> rf_phi_picture_;
   std::unique_ptr<PlotPicture> picture_;
 };
 

@@ -82,7 +82,12 @@ FigureFit FitFigure(
     return std::min(f.width, f.height) >= least;
   };
   const bool asked_outside = fit.legend == LegendPlacement::kOutside;
-  if (asked_outside && !fits()) fit.legend = LegendPlacement::kInside;
+  // A legend wider than the figure fits nowhere beside the plot.
+  const bool legend_too_wide =
+      legend_box.width + kLegendShadow + 2 * kChartMargin > width;
+  if (asked_outside && (legend_too_wide || !fits())) {
+    fit.legend = LegendPlacement::kInside;
+  }
   if (fit.caption && !fits()) {
     fit.caption = false;
     fit.notes.push_back(
