@@ -12,7 +12,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "chart/rf_phi_plot.h"
 #include "render/figure_export.h"
+#include "render/panel_picture.h"
+#include "render/plot_render.h"
 #include "support/analysed_chart.h"
 #include "support/image_compare.h"
 #include "window/figure_dialog.h"
@@ -105,6 +108,30 @@ TEST_F(FigureDialogTest, PreviewFollowsEveryChange) {
   const QLabel* shown = Child<QLabel>("figurePreview");
   EXPECT_LE(shown->pixmap().width(), shown->width());
   EXPECT_LE(shown->pixmap().height(), shown->height());
+}
+
+// Panels are offered where the window has both plots; chosen, the preview
+// is the panels' figure.
+TEST_F(FigureDialogTest, PanelsWhereOffered) {
+  auto* box = Child<QCheckBox>("figurePanels");
+  EXPECT_TRUE(box->isHidden());
+  RfPhiPlot rf_phi;
+  const ModelPicture chart(chart_), rf(rf_phi);
+  const PanelPicture panels({&chart, &rf});
+  dialog_.OfferPanels(panels);
+  EXPECT_FALSE(box->isHidden());
+  EXPECT_FALSE(dialog_.PanelsChosen());
+  box->setChecked(true);
+  dialog_.UpdatePreviewNow();
+  EXPECT_TRUE(dialog_.PanelsChosen());
+  const FigureSettings s = dialog_.Settings();
+  EXPECT_EQ(testing_support::DifferingPixels(
+                dialog_.Preview(),
+                panels.Image(FigurePixelSize(s, PictureFormat::kSvg),
+                             FigureRenderOptions(s, PictureFormat::kSvg,
+                                                 "N = 6   R_s = 2")),
+                0),
+            0);
 }
 
 TEST_F(FigureDialogTest, ExportAndSettingsFiles) {

@@ -132,6 +132,12 @@ void FigureDialog::Build(const FigureSettings& settings) {
   notes_->setObjectName("figureNotes");
   notes_->setWordWrap(true);
   form->addRow(notes_);
+  panels_box_ = new QCheckBox(
+      "Panels: the chart and the Rf/\u03C6 plot side by side, (a) and (b)",
+      this);
+  panels_box_->setObjectName("figurePanels");
+  panels_box_->setVisible(false);
+  form->addRow(panels_box_);
 
   preview_label_ = new QLabel(this);
   preview_label_->setObjectName("figurePreview");
@@ -170,7 +176,7 @@ void FigureDialog::Build(const FigureSettings& settings) {
     connect(box, &QDoubleSpinBox::valueChanged, this, &FigureDialog::onChanged);
   }
   connect(dpi_, &QSpinBox::valueChanged, this, &FigureDialog::onChanged);
-  for (QCheckBox* box : {style_, caption_box_}) {
+  for (QCheckBox* box : {style_, caption_box_, panels_box_}) {
     connect(box, &QCheckBox::toggled, this, &FigureDialog::onChanged);
   }
   for (QComboBox* box : {palette_, cloud_, legend_}) {
@@ -182,6 +188,19 @@ void FigureDialog::Build(const FigureSettings& settings) {
   connect(load, &QPushButton::clicked, this, &FigureDialog::onLoadSettings);
   connect(save, &QPushButton::clicked, this, &FigureDialog::onSaveSettings);
   UpdatePreviewNow();
+}
+
+void FigureDialog::OfferPanels(const PlotPicture& panels) {
+  panels_ = &panels;
+  panels_box_->setVisible(true);
+}
+
+bool FigureDialog::PanelsChosen() const {
+  return panels_ != nullptr && panels_box_->isChecked();
+}
+
+const PlotPicture& FigureDialog::Shown() const {
+  return PanelsChosen() ? *panels_ : plot_;
 }
 
 FigureSettings FigureDialog::Settings() const {
@@ -231,9 +250,9 @@ void FigureDialog::UpdatePreviewNow() {
       FigureRenderOptions(s, PictureFormat::kSvg, caption_);
   options.scale *= ratio;
   preview_ =
-      plot_.Image(QSize(static_cast<int>(std::lround(size.width() * ratio)),
-                        static_cast<int>(std::lround(size.height() * ratio))),
-                  options);
+      Shown().Image(QSize(static_cast<int>(std::lround(size.width() * ratio)),
+                          static_cast<int>(std::lround(size.height() * ratio))),
+                    options);
   const QSize box = (preview_label_->size() - QSize(4, 4)) * ratio;
   QImage shown =
       preview_.width() > box.width() || preview_.height() > box.height()
@@ -242,14 +261,15 @@ void FigureDialog::UpdatePreviewNow() {
   shown.setDevicePixelRatio(ratio);
   preview_label_->setPixmap(QPixmap::fromImage(shown));
   QStringList notes;
-  for (const std::string& note : FigureNotes(plot_, s, caption_)) {
+  for (const std::string& note : FigureNotes(Shown(), s, caption_)) {
     notes << QString::fromStdString(note);
   }
   notes_->setText(notes.join('\n'));
+  notes_->setVisible(!notes.isEmpty());
 }
 
 Status FigureDialog::ExportTo(const QString& path) const {
-  return SaveFigureFile(plot_, Settings(), caption_, path);
+  return SaveFigureFile(Shown(), Settings(), caption_, path);
 }
 
 Status FigureDialog::LoadSettingsFile(const QString& path) {
@@ -267,7 +287,7 @@ Status FigureDialog::SaveSettingsFile(const QString& path) const {
   // orvane-cli draws a batch from it alike; the default equal-area one is
   // left unsaid, as in files written before there was a choice.
   FigureSettings settings = Settings();
-  if (const auto projection = plot_.Projection();
+  if (const auto projection = Shown().Projection();
       projection && *projection != ChartProjection::kEqualArea) {
     settings.projection = projection;
   }

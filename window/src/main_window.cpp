@@ -38,6 +38,7 @@
 #include "io/results_csv.h"
 #include "open_steps.h"
 #include "render/chart_render.h"
+#include "render/panel_picture.h"
 #include "render/picture_export.h"
 #include "render/program_icon.h"
 #include "timing_log.h"
@@ -711,6 +712,10 @@ void MainWindow::onExportFigure() {
       pages_->currentWidget() == rf_phi_page_
           ? FigureDialog(rf_phi, caption, figure_settings_, this)
           : FigureDialog(chart_->Chart(), caption, figure_settings_, this);
+  // Or both plots side by side: the chart, then the Rf/phi plot.
+  const ModelPicture chart(chart_->Chart());
+  const PanelPicture panels({&chart, &rf_phi});
+  dialog.OfferPanels(panels);
   dialog.exec();
   figure_settings_ = dialog.Settings();
   StoreFigureSettings(figure_settings_);

@@ -4,8 +4,8 @@
 // Tests find its widgets by their object names ("figureWidth",
 // "figureHeight", "figureDpi", "figureStyle", "figurePalette",
 // "figureCaption", "figureCloud", "figureLegend", "figurePreview",
-// "figurePixels", "figureNotes", "figureExport", "figureLoadSettings",
-// "figureSaveSettings").
+// "figurePixels", "figureNotes", "figurePanels", "figureExport",
+// "figureLoadSettings", "figureSaveSettings").
 #ifndef ORVANE_WINDOW_FIGURE_DIALOG_H_
 #define ORVANE_WINDOW_FIGURE_DIALOG_H_
 
@@ -47,6 +47,12 @@ class FigureDialog : public QDialog {
   FigureDialog(const PlotPicture& plot, const QString& caption,
                const FigureSettings& settings, QWidget* parent = nullptr);
 
+  // Offers `panels` (both plots side by side, which stays the caller's) as
+  // the figure instead of the plot, by the check box "figurePanels".
+  void OfferPanels(const PlotPicture& panels);
+  // Whether the figure is the panels.
+  bool PanelsChosen() const;
+
   FigureSettings Settings() const;
   void SetSettings(const FigureSettings& settings);
   // The preview as last drawn: the figure at the screen's resolution, in
@@ -71,8 +77,13 @@ class FigureDialog : public QDialog {
   void Build(const FigureSettings& settings);
   void ShowFailure(const Status& status);
 
+  // The figure drawn: the plot, or the panels where they are chosen.
+  const PlotPicture& Shown() const;
+
   std::unique_ptr<PlotPicture> own_plot_;  // the chart's, when given one
   const PlotPicture& plot_;
+  const PlotPicture* panels_ = nullptr;
+  QCheckBox* panels_box_ = nullptr;
   QString caption_;
   QDoubleSpinBox* width_ = nullptr;
   QDoubleSpinBox* height_ = nullptr;
