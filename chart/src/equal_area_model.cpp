@@ -324,13 +324,7 @@ PlotModel EqualAreaChart::Model(const PlotCanvas& canvas,
     LegendLayer legend_layer;
     legend_layer.layout = legend.layout;
     if (scene.placement == LegendPlacement::kInside) {
-      std::vector<const MarkerLayer*> markers;
-      for (const PlotLayer& layer : layers) {
-        if (const auto* m = std::get_if<MarkerLayer>(&layer)) {
-          markers.push_back(m);
-        }
-      }
-      PlaceLegendInside(legend_layer.layout, layout.plot, markers);
+      PlaceLegendInside(legend_layer.layout, layout.plot, layers);
     }
     legend_layer.figure_style = options.figure_style;
     const std::vector<const PolarSeries*> list = SeriesList();

@@ -133,7 +133,7 @@ void MoveLegend(LegendLayout& legend, int left, int top) {
 }
 
 void PlaceLegendInside(LegendLayout& legend, const PixelRect& frame,
-                       const std::vector<const MarkerLayer*>& markers) {
+                       const std::vector<PlotLayer>& layers) {
   // The box and its shadow, a margin in from the frame.
   const int w = legend.box.width + kLegendShadow;
   const int h = legend.box.height + kLegendShadow;
@@ -145,7 +145,9 @@ void PlaceLegendInside(LegendLayout& legend, const PixelRect& frame,
                                         Pixel{right, bottom},
                                         Pixel{left, bottom}};
   std::array<std::size_t, 4> covered{};
-  for (const MarkerLayer* layer : markers) {
+  for (const PlotLayer& any : layers) {
+    const auto* layer = std::get_if<MarkerLayer>(&any);
+    if (layer == nullptr) continue;
     for (std::size_t i = 0; i < layer->count; ++i) {
       const Pixel p = layer->pixel(i);
       for (std::size_t c = 0; c < corners.size(); ++c) {

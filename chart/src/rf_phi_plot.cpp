@@ -660,11 +660,7 @@ PlotModel RfPhiPlot::Model(const PlotCanvas& canvas,
     layers.emplace_back(ThetaCurveLabels(*this, scene, face, measure));
   }
   if (scene.placement == LegendPlacement::kInside) {
-    std::vector<const MarkerLayer*> shown;
-    for (const PlotLayer& layer : layers) {
-      if (const auto* m = std::get_if<MarkerLayer>(&layer)) shown.push_back(m);
-    }
-    PlaceLegendInside(scene.legend.layout, scene.layout.plot, shown);
+    PlaceLegendInside(scene.legend.layout, scene.layout.plot, layers);
   }
   if (scene.placement != LegendPlacement::kNone) {
     layers.emplace_back(std::move(scene.legend));

@@ -142,14 +142,6 @@ FigureFit FitFigure(
 // top).
 void MoveLegend(LegendLayout& legend, int left, int top);
 
-struct MarkerLayer;
-
-// Moves the legend into the corner of `frame` where its box covers the
-// fewest markers of `markers`: top right on a tie, then top left, bottom
-// right, bottom left.
-void PlaceLegendInside(LegendLayout& legend, const PixelRect& frame,
-                       const std::vector<const MarkerLayer*>& markers);
-
 // A point of a line: a place in the data's coordinates (a, b) as the
 // mapping takes them, moved by (dx, dy) of the plot's pixels (a tick's
 // length, say).
@@ -297,6 +289,12 @@ struct LegendLayer {
 
 using PlotLayer = std::variant<MarkerLayer, LineLayer, CircleLayer, BandLayer,
                                TextLayer, LegendLayer>;
+
+// Moves the legend into the corner of `frame` where its box covers the
+// fewest markers of the marker layers among `layers`: top right on a tie,
+// then top left, bottom right, bottom left.
+void PlaceLegendInside(LegendLayout& legend, const PixelRect& frame,
+                       const std::vector<PlotLayer>& layers);
 
 struct PlotModel {
   // The size in the plot's own pixels, and device pixels per plot pixel.
