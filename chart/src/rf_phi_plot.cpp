@@ -526,7 +526,8 @@ struct Box {
 // 1.25" at the first), left out where it would touch a label before it.
 TextLayer ThetaCurveLabels(const RfPhiPlot& plot, const Scene& scene,
                            TextFace face, const TextMeasure& measure) {
-  TextLayer text{face, kCurveLabelColour, {}};
+  // A figure's labels get a halo: they lie over the data.
+  TextLayer text{face, kCurveLabelColour, {}, face == TextFace::kFigure};
   const FaceMetrics fm = measure.Metrics(face);
   const PixelRect& f = scene.layout.plot;
   const Box frame{f.left + 1, f.top + 1, f.left + f.width - 1,

@@ -1,5 +1,6 @@
 #include "render/plot_render.h"
 
+#include <QPainterPath>
 #include <QPolygon>
 #include <QPolygonF>
 #include <QRect>
@@ -246,9 +247,28 @@ void DrawBands(QPainter& painter, const PlotModel& model,
   painter.restore();
 }
 
+// The width of a label's halo, in the plot's pixels.
+constexpr double kHaloWidth = 2.0;
+
 void DrawText(QPainter& painter, const TextLayer& layer) {
   if (layer.items.empty()) return;
-  painter.setFont(FaceFont(layer.face));
+  const QFont font = FaceFont(layer.face);
+  if (layer.halo) {
+    // The outline of the glyphs, stroked in white beneath them: a path in
+    // a vector picture, the text itself stays text.
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const QPen halo(Qt::white, kHaloWidth, Qt::SolidLine, Qt::RoundCap,
+                    Qt::RoundJoin);
+    for (const TextItem& item : layer.items) {
+      QPainterPath path;
+      path.addText(item.x, item.baseline, font,
+                   QString::fromStdString(item.text));
+      painter.strokePath(path, halo);
+    }
+    painter.restore();
+  }
+  painter.setFont(font);
   painter.setPen(ToQColor(layer.colour));
   for (const TextItem& item : layer.items) {
     painter.drawText(item.x, item.baseline, QString::fromStdString(item.text));

@@ -271,6 +271,9 @@ struct TextLayer {
   TextFace face = TextFace::kScreen;
   Rgb colour = 0x000000;
   std::vector<TextItem> items;
+  // A thin white outline under each text, so that a figure's labels read
+  // over the data beneath them.
+  bool halo = false;
 };
 
 // An entry of a legend: the style of its sample and title, whether what it
