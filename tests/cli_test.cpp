@@ -402,7 +402,8 @@ TEST_F(Cli, OptionRefusalsSayWhatIsAccepted) {
             "--label-image, --pixel-size, --min-pixels, --layer, "
             "--export-ellipses, --help, "
             "--version, --figure-size, --dpi, --figure-style, --palette, "
-            "--caption, --cloud, --legend, --contours, --contour-k, "
+            "--caption, --cloud, --legend, --font-size, --marker-size, "
+            "--line-width, --contours, --contour-k, "
             "--contour-steps, "
             "--contour-data, --figure-settings and --)\nTry 'orvane-cli "
             "--help'.\n");
@@ -489,6 +490,10 @@ TEST_F(Cli, FigureOptionRefusals) {
        "orvane-cli: --cloud needs below, above or outline"},
       {chart + "--legend left " + six,
        "orvane-cli: --legend needs outside, inside or none"},
+      {chart + "--font-size 5 " + six,
+       "orvane-cli: --font-size needs a size in points from 6 to 24"},
+      {chart + "--line-width 0.5pt " + six,
+       "orvane-cli: --line-width needs a size in points from 0.1 to 5"},
       {"--caption " + six, "orvane-cli: the figure options go with --chart"},
       {chart + "--size 640x362 --dpi 300 " + six,
        "orvane-cli: --size is the size of a plain picture; a figure's is "
@@ -507,7 +512,8 @@ TEST_F(Cli, FigureOptionRefusals) {
   EXPECT_EQ(r.err, "orvane-cli: " + bad +
                        ": line 2: unknown setting \"lines\" (the settings are "
                        "figure-size, dpi, figure-style, palette, caption, "
-                       "cloud, legend and projection)" +
+                       "cloud, legend, projection, font-size, marker-size and "
+                       "line-width)" +
                        usage);
   EXPECT_FALSE(fs::exists(dir_ / "f.png"));
   // Too many pixels for a figure: refused when it is drawn, status 1.

@@ -48,9 +48,11 @@ TEST_F(FigureDialogTest, ControlsShowAndSetTheSettings) {
   s.palette = ChartPalette::kColourBlind;
   s.caption = true;
   s.cloud = CloudDrawing::kOutline;
+  s.print = {9.5, 2, 0.25};
   dialog_.SetSettings(s);
   EXPECT_EQ(dialog_.Settings(), s);
   EXPECT_EQ(Child<QDoubleSpinBox>("figureWidth")->value(), 85.0);
+  EXPECT_EQ(Child<QDoubleSpinBox>("figureMarkerSize")->value(), 2.0);
   EXPECT_EQ(Child<QSpinBox>("figureDpi")->value(), 600);
   EXPECT_TRUE(Child<QCheckBox>("figureCaption")->isChecked());
   EXPECT_EQ(Child<QComboBox>("figureCloud")->currentText(),
@@ -88,11 +90,16 @@ TEST(FigureSettingsKept, BetweenSessions) {
 }
 
 TEST_F(FigureDialogTest, PreviewFollowsEveryChange) {
-  // The default figure at the screen's resolution: the saved picture.
+  // The default figure at the screen's resolution.
   EXPECT_EQ(dialog_.Preview().size(), QSize(640, 362));
+  FigureSettings at_screen;
+  at_screen.dpi = kScreenDpi;
   EXPECT_EQ(testing_support::DifferingPixels(
                 dialog_.Preview(),
-                RenderChartImage(chart_, QSize(640, 362), PictureOptions()), 0),
+                RenderChartImage(
+                    chart_, QSize(640, 362),
+                    FigureRenderOptions(at_screen, PictureFormat::kPng, {})),
+                0),
             0);
   const QImage before = dialog_.Preview();
   Child<QCheckBox>("figureStyle")->setChecked(true);

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <cerrno>
@@ -322,12 +323,83 @@ TEST(FigureScale, TwiceTheResolutionIsTheSameFigureScaled) {
     EXPECT_LT(DifferingPixels(a, down, 24), a.width() * a.height() / 12)
         << style;
   }
-  // The 1x figure at the screen's resolution is the saved picture.
+  // A figure's sizes are in points, not the screen's pixels: without
+  // print sizes the 1x figure would be the saved picture.
   FigureSettings screen = Settings(96);
+  ChartRenderOptions unprinted =
+      FigureRenderOptions(screen, PictureFormat::kPng, {});
+  unprinted.print.reset();
+  unprinted.fit_figure = false;
   EXPECT_EQ(DifferingPixels(
+                RenderChartImage(chart, QSize(480, 288), unprinted),
+                RenderChartImage(chart, QSize(480, 288), PictureOptions()), 0),
+            0);
+  EXPECT_GT(DifferingPixels(
                 FigureImage(chart, screen),
                 RenderChartImage(chart, QSize(480, 288), PictureOptions()), 0),
             0);
+}
+
+// A figure's text, markers and lines are in points: the same layout and
+// sizes at 96 and at 1200 dpi, and in an SVG every text between 6 and 10 pt
+// with the data's markers 3 pt across.
+TEST(FigureScale, SizesInPointsAtEveryResolution) {
+  const EqualAreaChart chart = AnalysedChart(kSixMarkers);
+  FigureSettings s = Settings(96);  // whole pixels at 96 and 1200 dpi
+  s.figure_style = s.caption = true;
+  auto model = [&](int dpi) {
+    s.dpi = dpi;
+    return ModelOf(chart, FigurePixelSize(s, PictureFormat::kPng),
+                   FigureRenderOptions(s, PictureFormat::kPng, "N = 6"));
+  };
+  const PlotModel low = model(96), high = model(1200);
+  EXPECT_EQ(low.width, high.width);
+  EXPECT_EQ(low.height, high.height);
+  EXPECT_EQ(low.faces, (FaceSizes{7 * kPixelsPerPoint, 8 * kPixelsPerPoint,
+                                  7 * kPixelsPerPoint}));
+  ASSERT_EQ(low.layers.size(), high.layers.size());
+  int markers = 0, frames = 0;
+  for (std::size_t i = 0; i < low.layers.size(); ++i) {
+    if (const auto* t = std::get_if<TextLayer>(&low.layers[i])) {
+      const auto& other = std::get<TextLayer>(high.layers[i]);
+      ASSERT_EQ(t->items.size(), other.items.size());
+      for (std::size_t k = 0; k < t->items.size(); ++k) {
+        EXPECT_EQ(t->items[k].x, other.items[k].x);
+        EXPECT_EQ(t->items[k].baseline, other.items[k].baseline);
+      }
+    }
+    if (const auto* m = std::get_if<MarkerLayer>(&low.layers[i]);
+        m != nullptr && &chart.measured == m->source) {
+      const QRectF box = MakeMarkerShape(m->style).outline.boundingRect();
+      EXPECT_NEAR(box.width(), 3 * kPixelsPerPoint, 1e-9);
+      ++markers;
+    }
+    if (const auto* c = std::get_if<CircleLayer>(&low.layers[i])) {
+      EXPECT_NEAR(c->outline_width, 0.75 * kPixelsPerPoint, 1e-12);
+      ++frames;
+    }
+  }
+  EXPECT_EQ(markers, 1);
+  EXPECT_EQ(frames, 1);
+  // Every text of the SVG at its print size: the font's size times the
+  // scale of its transform, in 1/96 inch.
+  QTemporaryDir dir;
+  ASSERT_TRUE(SaveFigureFile(chart, s, "N = 6", dir.filePath("f.svg")).ok());
+  QFile svg(dir.filePath("f.svg"));
+  ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(svg.readAll());
+  const QRegularExpression group(
+      "transform=\"matrix\\(([-0-9.e]+),[^\"]*\"\\s*font-family=\"[^\"]*\" "
+      "font-size=\"([0-9.]+)\"[^>]*>\\s*<text");
+  int texts = 0;
+  for (auto it = group.globalMatch(text); it.hasNext(); ++texts) {
+    const auto match = it.next();
+    const double points =
+        match.captured(1).toDouble() * match.captured(2).toDouble() * 0.75;
+    EXPECT_GE(points, 6.0);
+    EXPECT_LE(points, 10.0);
+  }
+  EXPECT_GT(texts, 6);
 }
 
 TEST(FigureScale, PixelSizeAndResolutionOfEachFormat) {
@@ -389,7 +461,8 @@ TEST(FigureStyle, LegendWithoutCheckBoxesOrTooltipColour) {
   }
   // The screen's check boxes: black ticks on white inside a grey frame, at
   // the start of each row; the figure's rows begin with the sample.
-  const LegendView boxed = MeasureLegend(chart, 480);
+  const LegendView boxed = MeasureLegend(
+      chart, 480, FigureRenderOptions(Settings(96), PictureFormat::kPng, {}));
   const PixelRect& box = boxed.layout.entries[0].check_box;
   int ticks = 0;
   for (int y = box.top; y < box.top + box.height; ++y) {
@@ -744,7 +817,9 @@ TEST(FigureSettingsFile, KeysValuesAndRefusals) {
       "palette = colour-blind\n"
       "caption = yes\n"
       "cloud = outline\n"
-      "legend = inside",
+      "legend = inside\n"
+      "font-size = 9.5\n"
+      "line-width = 0.25",
       s);
   ASSERT_TRUE(ok.ok()) << ok.message();
   EXPECT_EQ(s.width_mm, 85);
@@ -755,6 +830,7 @@ TEST(FigureSettingsFile, KeysValuesAndRefusals) {
   EXPECT_TRUE(s.caption);
   EXPECT_EQ(s.cloud, CloudDrawing::kOutline);
   EXPECT_EQ(s.legend, LegendPlacement::kInside);
+  EXPECT_EQ(s.print, (PrintSizes{9.5, 3, 0.25}));
   // What the settings write reads back the same.
   FigureSettings back;
   ASSERT_TRUE(ParseFigureSettings(FigureSettingsText(s), back).ok());
@@ -763,9 +839,14 @@ TEST(FigureSettingsFile, KeysValuesAndRefusals) {
   const std::pair<const char*, const char*> refused[] = {
       {"dpi = 300\ncolour = red\n",
        "line 2: unknown setting \"colour\" (the settings are figure-size, dpi, "
-       "figure-style, palette, caption, cloud, legend and projection)"},
+       "figure-style, palette, caption, cloud, legend, projection, font-size, "
+       "marker-size and line-width)"},
       {"\n\ndpi = 3OO\n", "line 3: dpi needs a whole number from 96 to 1200"},
       {"dpi = 95", "line 1: dpi needs a whole number from 96 to 1200"},
+      {"marker-size = 0.4",
+       "line 1: marker-size needs a size in points from 0.5 to 20"},
+      {"font-size = 8pt",
+       "line 1: font-size needs a size in points from 6 to 24"},
       {"dpi = 1201", "line 1: dpi needs a whole number from 96 to 1200"},
       {"figure-size = 20x60",
        "line 1: figure-size needs WIDTHxHEIGHT in millimetres, each from 32 to "
@@ -832,7 +913,8 @@ TEST(FigureSettingsFile, EncodingsControlsAndPipes) {
       {"\xC2\x9B"
        "31m = 1",
        "line 1: unknown setting \"?31m\" (the settings are figure-size, dpi, "
-       "figure-style, palette, caption, cloud, legend and projection)"},
+       "figure-style, palette, caption, cloud, legend, projection, font-size, "
+       "marker-size and line-width)"},
   };
   for (const auto& [text, message] : refused) {
     EXPECT_EQ(ParseFigureSettings(text, s).message(), message);

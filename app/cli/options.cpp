@@ -326,10 +326,10 @@ constexpr CliOption kOptions[] = {
      .name = "--dpi",
      .argument = "N",
      .help = "dots per inch of a .png or .bmp figure, from 96 to 1200\n"
-             "(default 300), at most 16384 pixels a side. Markers, lines\n"
-             "and text grow with it: the figure looks like the window's\n"
-             "chart at any resolution. Vector figures (.svg, .pdf, .emf)\n"
-             "keep the physical size and draw at 96.",
+             "(default 300), at most 16384 pixels a side. It sets only\n"
+             "the resolution: text, markers and lines keep their size in\n"
+             "points. Vector figures (.svg, .pdf, .emf) keep the physical\n"
+             "size, up to 1000 mm a side.",
      .group = OptionGroup::kFigure,
      .needs = kNeedsChart,
      .family = "the figure options go"},
@@ -370,6 +370,32 @@ constexpr CliOption kOptions[] = {
              "of the figure's smaller side, the legend goes inside, or out\n"
              "where it would cover more than a quarter of the plot, and the\n"
              "caption is left out; standard error says so.",
+     .group = OptionGroup::kFigure,
+     .needs = kNeedsChart,
+     .family = "the figure options go"},
+    {.id = OptionId::kFontSize,
+     .name = "--font-size",
+     .argument = "PT",
+     .help = "the figure's labels and caption in points, from 6 to 24\n"
+             "(default 8); ticks, axis titles and the legend a point less,\n"
+             "never below 6. Text, markers and lines keep their size in\n"
+             "points at any figure size and resolution.",
+     .group = OptionGroup::kFigure,
+     .needs = kNeedsChart,
+     .family = "the figure options go"},
+    {.id = OptionId::kMarkerSize,
+     .name = "--marker-size",
+     .argument = "PT",
+     .help = "the data's markers across in points, from 0.5 to 20 (default\n"
+             "3, about 1 mm); the other markers in proportion.",
+     .group = OptionGroup::kFigure,
+     .needs = kNeedsChart,
+     .family = "the figure options go"},
+    {.id = OptionId::kLineWidth,
+     .name = "--line-width",
+     .argument = "PT",
+     .help = "circles, curves and grid lines in points, from 0.1 to 5\n"
+             "(default 0.5); frames and ticks half as wide again.",
      .group = OptionGroup::kFigure,
      .needs = kNeedsChart,
      .family = "the figure options go"},
@@ -417,7 +443,8 @@ constexpr CliOption kOptions[] = {
              "figure-size = WxH, dpi = N, figure-style = yes|no,\n"
              "palette = standard|colour-blind, caption = yes|no,\n"
              "cloud = below|above|outline, legend = outside|inside|none,\n"
-             "projection = equal-area|elliott.\n"
+             "projection = equal-area|elliott, font-size = PT,\n"
+             "marker-size = PT, line-width = PT.\n"
              "Options given as well win. The file is UTF-8 text (a leading\n"
              "byte-order mark is skipped) of at most 1 MiB, a regular file.",
      .group = OptionGroup::kFigure,

@@ -628,6 +628,9 @@ int main(int argc, char** argv) {
       case OptionId::kPalette:
       case OptionId::kCloud:
       case OptionId::kLegend:
+      case OptionId::kFontSize:
+      case OptionId::kMarkerSize:
+      case OptionId::kLineWidth:
         if (!value) {
           orvane::FigureSettings unused;
           error =

@@ -16,7 +16,7 @@ constexpr Rgb kIsoRatioLabelColour = 0x505050;
 constexpr Rgb kDensityNoteColour = 0x404040;
 
 TextFace FaceOf(const ChartRenderOptions& options) {
-  return options.figure_style ? TextFace::kFigure : TextFace::kScreen;
+  return options.figure_style ? TextFace::kFigureSmall : TextFace::kScreen;
 }
 
 // The series in drawing order: the bootstrap cloud first (beneath the

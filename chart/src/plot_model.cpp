@@ -162,6 +162,45 @@ void PlaceLegendInside(LegendLayout& legend, const PixelRect& frame,
   MoveLegend(legend, corners[best].x, corners[best].y);
 }
 
+FaceSizes FaceSizesOf(const ChartRenderOptions& options) {
+  if (!options.print) return {};
+  const double label = options.print->font * kPixelsPerPoint;
+  const double small =
+      std::max(kMinFontPt, options.print->font - 1) * kPixelsPerPoint;
+  return {small, label, small};
+}
+
+namespace {
+
+// The screen's data markers are seven pixels across (half sizes of three).
+constexpr double kDataMarkerPixels = 7;
+
+}  // namespace
+
+void ApplyPrintSizes(PlotModel& model, const ChartRenderOptions& options) {
+  if (!options.print) return;
+  const PrintSizes& print = *options.print;
+  model.faces = FaceSizesOf(options);
+  const double curve = print.line * kPixelsPerPoint;  // a one-pixel line's
+  const double frame = 1.5 * curve;
+  const double markers = print.marker * kPixelsPerPoint / kDataMarkerPixels;
+  auto in_print = [&](SeriesStyle& style) {
+    style.marker_scale = markers;
+    style.line_width *= curve;
+  };
+  for (PlotLayer& layer : model.layers) {
+    if (auto* m = std::get_if<MarkerLayer>(&layer)) {
+      in_print(m->style);
+    } else if (auto* line = std::get_if<LineLayer>(&layer)) {
+      line->width = line->frame ? frame : line->width * curve;
+    } else if (auto* circle = std::get_if<CircleLayer>(&layer)) {
+      circle->outline_width = frame;
+    } else if (auto* legend = std::get_if<LegendLayer>(&layer)) {
+      for (LegendItem& item : legend->items) in_print(item.style);
+    }
+  }
+}
+
 const LegendLayer* PlotModel::Legend() const {
   for (const PlotLayer& layer : layers) {
     if (const auto* legend = std::get_if<LegendLayer>(&layer)) return legend;

@@ -299,7 +299,7 @@ const EqualAreaChart& Roles() {
 }
 
 TextFace FaceOf(const ChartRenderOptions& options) {
-  return options.figure_style ? TextFace::kFigure : TextFace::kScreen;
+  return options.figure_style ? TextFace::kFigureSmall : TextFace::kScreen;
 }
 
 // Tick labels with a true minus sign.
@@ -455,6 +455,7 @@ LineLayer ThetaCurveLines(const RfPhiPlot& plot) {
 LineLayer FrameLines(const Scene& scene) {
   LineLayer axes;
   axes.closed = true;
+  axes.frame = true;
   const double top = scene.axis.maximum;
   axes.lines.push_back(
       {{-90, 1, 0, 0}, {90, 1, 0, 0}, {90, top, 0, 0}, {-90, top, 0, 0}});
@@ -464,6 +465,7 @@ LineLayer FrameLines(const Scene& scene) {
 // The ticks outside the frame.
 LineLayer Ticks(const Scene& scene) {
   LineLayer ticks;
+  ticks.frame = true;
   for (const AxisTick& t : PhiTicks()) {
     const double length = t.label.empty() ? kMinorTickLength : kTickLength;
     ticks.lines.push_back({{t.value, 1, 0, 1}, {t.value, 1, 0, length}});

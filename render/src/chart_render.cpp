@@ -3,7 +3,9 @@
 #include <sys/mman.h>
 #include <QFontMetrics>
 #include <QPaintEngine>
+#include <QPainterPath>
 #include <QPolygon>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
@@ -44,6 +46,42 @@ QFont FigureTextFont() {
   return f;
 }
 
+QFont FaceFont(TextFace face, double size) {
+  QFont f = face == TextFace::kScreen ? LegendFont() : FigureTextFont();
+  if (size > 0) {
+    f.setHintingPreference(QFont::PreferNoHinting);
+    f.setPixelSize(
+        std::max(1, static_cast<int>(std::lround(size * kTextOversize))));
+  }
+  return f;
+}
+
+void DrawFaceText(QPainter& painter, double size, int x, int baseline,
+                  const QString& text) {
+  if (size <= 0) {
+    painter.drawText(x, baseline, text);
+    return;
+  }
+  painter.save();
+  painter.translate(x, baseline);
+  painter.scale(1.0 / kTextOversize, 1.0 / kTextOversize);
+  painter.drawText(0, 0, text);
+  painter.restore();
+}
+
+QPainterPath FaceTextPath(const QFont& font, double size, int x, int baseline,
+                          const QString& text) {
+  QPainterPath path;
+  if (size <= 0) {
+    path.addText(x, baseline, font, text);
+    return path;
+  }
+  path.addText(0, 0, font, text);
+  return QTransform::fromTranslate(x, baseline)
+      .scale(1.0 / kTextOversize, 1.0 / kTextOversize)
+      .map(path);
+}
+
 QString ProjectionNote(ChartProjection projection) {
   return QString::fromStdString(ProjectionNoteText(projection));
 }
@@ -59,14 +97,15 @@ QStringList CaptionLines(const std::string& caption, int width) {
 
 LegendView MeasureLegend(const EqualAreaChart& chart, int width,
                          const ChartRenderOptions& options) {
-  return MeasureLegend(chart, width, options, QtTextMeasure());
+  return MeasureLegend(chart, width, options,
+                       QtTextMeasure(FaceSizesOf(options)));
 }
 
 ChartLayout LayOutChart(const EqualAreaChart& chart, QSize size,
                         const ChartRenderOptions& options) {
   return LayOutChart(chart,
                      {size.width(), size.height(), options, kDataGridWidth},
-                     QtTextMeasure());
+                     QtTextMeasure(FaceSizesOf(options)));
 }
 
 std::vector<IsoRatioLabel> IsoRatioLabels(const EqualAreaChart& chart,
@@ -115,7 +154,7 @@ void DrawCheckBox(QPainter& painter, const PixelRect& r, bool checked) {
 
 bool DrawLegendItems(QPainter& painter, const LegendLayout& layout,
                      const std::vector<LegendItem>& items, bool figure,
-                     double scale) {
+                     double scale, double text_size) {
   const PixelRect& box = layout.box;
   if (items.empty()) return true;
   if (figure) {
@@ -131,7 +170,8 @@ bool DrawLegendItems(QPainter& painter, const LegendLayout& layout,
     painter.setBrush(ToQColor(kLegendBackground));
     painter.drawRect(box.left, box.top, box.width, box.height);
   }
-  painter.setFont(figure ? FigureTextFont() : LegendFont());
+  painter.setFont(
+      FaceFont(figure ? TextFace::kFigureSmall : TextFace::kScreen, text_size));
   for (std::size_t i = 0; i < items.size() && i < layout.entries.size(); ++i) {
     const SeriesStyle& style = items[i].style;
     const LegendEntryLayout& e = layout.entries[i];
@@ -149,8 +189,8 @@ bool DrawLegendItems(QPainter& painter, const LegendLayout& layout,
       return false;
     }
     painter.setPen(ToQColor(kBlack));
-    painter.drawText(e.text_x, e.text_baseline,
-                     QString::fromStdString(style.title));
+    DrawFaceText(painter, text_size, e.text_x, e.text_baseline,
+                 QString::fromStdString(style.title));
   }
   return true;
 }

@@ -610,9 +610,13 @@ void EmfPaintEngine::drawTextItem(const QPointF& p, const QTextItem& item) {
   GdiRun();
   const QFont font = item.font();
   const QFontMetricsF metrics(font);
+  // Text drawn under a scaling transform (a figure's text in points) gets
+  // a font of the scaled size; GDI text keeps upright glyphs.
+  const qreal scale = std::sqrt(std::abs(transform_.determinant()));
   emf::FontSpec gdi_font;
   gdi_font.height = -static_cast<std::int32_t>(std::lround(
-      font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * 96 / 72));
+      (font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * 96 / 72) *
+      scale));
   gdi_font.weight = font.bold() ? 700 : 400;
   gdi_font.italic = font.italic();
   // A face that readers everywhere resolve to the metrics of ours (not the
@@ -638,7 +642,7 @@ void EmfPaintEngine::drawTextItem(const QPointF& p, const QTextItem& item) {
   qreal x = 0;
   long placed = 0;
   for (int i = 0; i < text.size(); ++i) {
-    x += metrics.horizontalAdvance(text.at(i));
+    x += metrics.horizontalAdvance(text.at(i)) * scale;
     const long next = std::lround(x);
     advances.push_back(static_cast<std::int32_t>(next - placed));
     placed = next;

@@ -1,5 +1,6 @@
 #include "render/figure_export.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -53,6 +54,23 @@ bool ParseMillimetres(std::string_view text, double& mm) {
   if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return false;
   if (!(value >= kMinFigureSideMm && value <= kMaxFigureSideMm)) return false;
   mm = value;
+  return true;
+}
+
+// A size in points: digits with at most one full stop, no sign, no
+// exponent, from `least` to `most`.
+bool ParsePoints(std::string_view text, double least, double most,
+                 double& points) {
+  if (text.empty() || text.front() == '.' || text.back() == '.') return false;
+  if (std::count(text.begin(), text.end(), '.') > 1 ||
+      text.find_first_not_of("0123456789.") != std::string_view::npos) {
+    return false;
+  }
+  double value = 0;
+  const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return false;
+  if (!(value >= least && value <= most)) return false;
+  points = value;
   return true;
 }
 
@@ -132,6 +150,19 @@ Status SetFigureSetting(std::string_view key, std::string_view value,
     } else {
       return Refused("legend needs outside, inside or none");
     }
+  } else if (key == "font-size" || key == "marker-size" ||
+             key == "line-width") {
+    const bool font = key == "font-size", marker = key == "marker-size";
+    const double least = font ? kMinFontPt : marker ? kMinMarkerPt : kMinLinePt;
+    const double most = font ? kMaxFontPt : marker ? kMaxMarkerPt : kMaxLinePt;
+    double points = 0;
+    if (!ParsePoints(value, least, most, points)) {
+      return Refused(k + " needs a size in points from " + Number(least) +
+                     " to " + Number(most));
+    }
+    (font     ? settings.print.font
+     : marker ? settings.print.marker
+              : settings.print.line) = points;
   } else if (key == "projection") {
     const std::optional<ChartProjection> projection = ProjectionOfKey(value);
     if (!projection) return Refused("projection needs equal-area or elliott");
@@ -186,6 +217,26 @@ Status ParseFigureSettingsFile(const std::string& path, std::string_view text,
   return Refused(PrintableText(path) + ": " + parsed.message());
 }
 
+namespace {
+
+// The print sizes that differ from the defaults, one setting a line.
+std::string PrintSizesText(const PrintSizes& print) {
+  const PrintSizes defaults;
+  std::string text;
+  if (print.font != defaults.font) {
+    text += "font-size = " + Number(print.font) + "\n";
+  }
+  if (print.marker != defaults.marker) {
+    text += "marker-size = " + Number(print.marker) + "\n";
+  }
+  if (print.line != defaults.line) {
+    text += "line-width = " + Number(print.line) + "\n";
+  }
+  return text;
+}
+
+}  // namespace
+
 std::string FigureSettingsText(const FigureSettings& s) {
   auto yes_no = [](bool b) { return b ? "yes" : "no"; };
   const char* cloud = s.cloud == CloudDrawing::kAbove     ? "above"
@@ -203,7 +254,8 @@ std::string FigureSettingsText(const FigureSettings& s) {
                                                : "") +
          (s.projection ? std::string("projection = ") +
                              ProjectionKey(*s.projection) + "\n"
-                       : std::string());
+                       : std::string()) +
+         PrintSizesText(s.print);
 }
 
 int FigureDpi(const FigureSettings& settings, PictureFormat format) {
@@ -229,6 +281,7 @@ ChartRenderOptions FigureRenderOptions(const FigureSettings& settings,
   o.cloud = settings.cloud;
   o.legend = settings.legend;
   o.fit_figure = true;
+  o.print = settings.print;
   if (settings.caption) o.caption = caption.toStdString();
   return o;
 }

@@ -1,6 +1,7 @@
 #include "marker_drawing.h"
 
 #include <QPainterPath>
+#include <QTransform>
 #include <algorithm>
 #include <cmath>
 #if defined(__SSE2__)
@@ -74,7 +75,47 @@ int ScaledPixels(int pixels, double scale) {
 
 }  // namespace
 
+namespace {
+
+// The shape of a marker at its half sizes, before any print scale.
+MarkerShape MakeScreenShape(const SeriesStyle& style, double scale);
+
+// The shape scaled by `factor` about its centre: its regions scaled, and
+// its pixels those whose centres the scaled regions hold.
+MarkerShape ScaledShape(MarkerShape m, double factor) {
+  const QTransform by = QTransform::fromScale(factor, factor);
+  m.fill = by.map(m.fill);
+  m.outline = by.map(m.outline);
+  m.extent = static_cast<int>(std::ceil(m.extent * factor));
+  const int side = 2 * m.extent + 1;
+  m.pixels.assign(static_cast<std::size_t>(side) * side, MarkerPixel::kNone);
+  for (int dy = -m.extent; dy <= m.extent; ++dy) {
+    for (int dx = -m.extent; dx <= m.extent; ++dx) {
+      const QPointF centre(dx, dy);
+      MarkerPixel p = MarkerPixel::kNone;
+      if (m.outline.contains(centre)) {
+        p = MarkerPixel::kOutline;
+      } else if (m.fill.contains(centre)) {
+        p = MarkerPixel::kFill;
+      }
+      m.pixels[static_cast<std::size_t>((dy + m.extent) * side + dx +
+                                        m.extent)] = p;
+    }
+  }
+  return m;
+}
+
+}  // namespace
+
 MarkerShape MakeMarkerShape(const SeriesStyle& style, double scale) {
+  MarkerShape m = MakeScreenShape(style, scale);
+  if (style.marker_scale == 1.0 || !(style.marker_scale > 0)) return m;
+  return ScaledShape(std::move(m), style.marker_scale);
+}
+
+namespace {
+
+MarkerShape MakeScreenShape(const SeriesStyle& style, double scale) {
   MarkerShape m;
   m.pixels.assign(1, MarkerPixel::kNone);
   if (style.marker == MarkerStyle::kNone) return m;
@@ -150,6 +191,8 @@ MarkerShape MakeMarkerShape(const SeriesStyle& style, double scale) {
   m.outline.setFillRule(Qt::OddEvenFill);
   return m;
 }
+
+}  // namespace
 
 // The opacity of a series' markers.
 qreal MarkerOpacity(const SeriesStyle& style) {

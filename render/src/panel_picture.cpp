@@ -37,7 +37,7 @@ struct PanelLayout {
 
 PanelLayout LayOutPanels(std::size_t count, QSize size,
                          const ChartRenderOptions& options) {
-  const QtTextMeasure measure;
+  const QtTextMeasure measure(FaceSizesOf(options));
   PanelLayout l;
   l.scale = ValidScale(options.scale);
   l.size = OwnSize(size.width(), size.height(), l.scale);
@@ -91,24 +91,26 @@ bool PanelPicture::DrawAll(QPainter& painter, QSize size,
   painter.scale(l.scale, l.scale);
   painter.setRenderHint(QPainter::TextAntialiasing, true);
   painter.setPen(Qt::black);
-  QFont bold = FaceFont(TextFace::kFigure);
+  const double text_size = FaceSizesOf(options).figure;
+  QFont bold = FaceFont(TextFace::kFigure, text_size);
   bold.setBold(true);
-  painter.setFont(bold);
-  const QtTextMeasure measure;
+  const QtTextMeasure measure(FaceSizesOf(options));
   const FaceMetrics fm = measure.Metrics(TextFace::kFigure);
+  painter.setFont(bold);
   for (std::size_t i = 0; i < panels_.size(); ++i) {
-    painter.drawText(l.Left(static_cast<int>(i)) + kChartMargin,
-                     kChartMargin + fm.ascent,
-                     QString::fromStdString(PanelLabel(i)));
+    DrawFaceText(painter, text_size, l.Left(static_cast<int>(i)) + kChartMargin,
+                 kChartMargin + fm.ascent,
+                 QString::fromStdString(PanelLabel(i)));
   }
   // The caption once, centred under the panels.
-  painter.setFont(FaceFont(TextFace::kFigure));
+  painter.setFont(FaceFont(TextFace::kFigure, text_size));
   int baseline = l.size.y - kChartMargin - fm.descent -
                  (static_cast<int>(l.caption.size()) - 1) * fm.height;
   for (const std::string& line : l.caption) {
     const int width = measure.Width(TextFace::kFigure, line);
-    painter.drawText(std::max(kChartMargin, (l.size.x - width) / 2), baseline,
-                     QString::fromStdString(line));
+    DrawFaceText(painter, text_size,
+                 std::max(kChartMargin, (l.size.x - width) / 2), baseline,
+                 QString::fromStdString(line));
     baseline += fm.height;
   }
   painter.restore();

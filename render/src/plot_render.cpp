@@ -16,29 +16,44 @@
 
 namespace orvane {
 
-QFont FaceFont(TextFace face) {
-  return face == TextFace::kFigure ? FigureTextFont() : LegendFont();
+QtTextMeasure::QtTextMeasure(const FaceSizes& sizes) : sizes_(sizes) {
+  for (TextFace face :
+       {TextFace::kScreen, TextFace::kFigure, TextFace::kFigureSmall}) {
+    const QFont font = FaceFont(face, sizes.Of(face));
+    whole_[static_cast<std::size_t>(face)] = QFontMetrics(font);
+    exact_[static_cast<std::size_t>(face)] = QFontMetricsF(font);
+  }
 }
 
-QtTextMeasure::QtTextMeasure()
-    : screen_(FaceFont(TextFace::kScreen)),
-      figure_(FaceFont(TextFace::kFigure)) {}
-
 FaceMetrics QtTextMeasure::Metrics(TextFace face) const {
-  const QFontMetrics& fm = face == TextFace::kFigure ? figure_ : screen_;
-  return {fm.height(), fm.ascent(), fm.descent()};
+  const auto i = static_cast<std::size_t>(face);
+  if (sizes_.Of(face) <= 0) {
+    return {whole_[i].height(), whole_[i].ascent(), whole_[i].descent()};
+  }
+  // The oversized font's metrics scaled back, rounded up to whole pixels.
+  const int ascent =
+      static_cast<int>(std::ceil(exact_[i].ascent() / kTextOversize - 1e-9));
+  const int descent =
+      static_cast<int>(std::ceil(exact_[i].descent() / kTextOversize - 1e-9));
+  return {ascent + descent, ascent, descent};
 }
 
 int QtTextMeasure::Width(TextFace face, std::string_view text) const {
-  const QFontMetrics& fm = face == TextFace::kFigure ? figure_ : screen_;
-  return fm.horizontalAdvance(
-      QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  const auto i = static_cast<std::size_t>(face);
+  const QString s =
+      QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  if (sizes_.Of(face) <= 0) return whole_[i].horizontalAdvance(s);
+  return static_cast<int>(
+      std::ceil(exact_[i].horizontalAdvance(s) / kTextOversize - 1e-9));
 }
 
 PlotModel ModelOf(const PlotSource& source, QSize size,
                   const ChartRenderOptions& options) {
-  return source.Model({size.width(), size.height(), options, kDataGridWidth},
-                      QtTextMeasure());
+  PlotModel model =
+      source.Model({size.width(), size.height(), options, kDataGridWidth},
+                   QtTextMeasure(FaceSizesOf(options)));
+  ApplyPrintSizes(model, options);
+  return model;
 }
 
 namespace {
@@ -193,8 +208,9 @@ void DrawCircle(QPainter& painter, const PlotModel& model,
   if (layer.radius <= 0) return;
   painter.setBrush(layer.fill ? QBrush(ToQColor(*layer.fill))
                               : QBrush(Qt::NoBrush));
-  painter.setPen(layer.outline ? QPen(ToQColor(*layer.outline), 1)
-                               : QPen(Qt::NoPen));
+  painter.setPen(layer.outline
+                     ? QPen(ToQColor(*layer.outline), layer.outline_width)
+                     : QPen(Qt::NoPen));
   if (!IsRasterPainter(painter)) {
     // The circle through the centres of the screen's outline pixels.
     const PlotPosition c = model.mapping.Exact(layer.centre.a, layer.centre.b);
@@ -250,9 +266,9 @@ void DrawBands(QPainter& painter, const PlotModel& model,
 // The width of a label's halo, in the plot's pixels.
 constexpr double kHaloWidth = 2.0;
 
-void DrawText(QPainter& painter, const TextLayer& layer) {
+void DrawText(QPainter& painter, const TextLayer& layer, double size) {
   if (layer.items.empty()) return;
-  const QFont font = FaceFont(layer.face);
+  const QFont font = FaceFont(layer.face, size);
   if (layer.halo) {
     // The outline of the glyphs, stroked in white beneath them: a path in
     // a vector picture, the text itself stays text.
@@ -261,17 +277,17 @@ void DrawText(QPainter& painter, const TextLayer& layer) {
     const QPen halo(Qt::white, kHaloWidth, Qt::SolidLine, Qt::RoundCap,
                     Qt::RoundJoin);
     for (const TextItem& item : layer.items) {
-      QPainterPath path;
-      path.addText(item.x, item.baseline, font,
-                   QString::fromStdString(item.text));
-      painter.strokePath(path, halo);
+      painter.strokePath(FaceTextPath(font, size, item.x, item.baseline,
+                                      QString::fromStdString(item.text)),
+                         halo);
     }
     painter.restore();
   }
   painter.setFont(font);
   painter.setPen(ToQColor(layer.colour));
   for (const TextItem& item : layer.items) {
-    painter.drawText(item.x, item.baseline, QString::fromStdString(item.text));
+    DrawFaceText(painter, size, item.x, item.baseline,
+                 QString::fromStdString(item.text));
   }
 }
 
@@ -350,10 +366,13 @@ bool DrawLayer(QPainter& painter, const PlotModel& model, std::size_t index,
   } else if (const auto* bands = std::get_if<BandLayer>(&layer)) {
     DrawBands(painter, model, *bands);
   } else if (const auto* text = std::get_if<TextLayer>(&layer)) {
-    DrawText(painter, *text);
+    DrawText(painter, *text, model.faces.Of(text->face));
   } else if (const auto* legend = std::get_if<LegendLayer>(&layer)) {
-    return DrawLegendItems(painter, legend->layout, legend->items,
-                           legend->figure_style, model.scale);
+    return DrawLegendItems(
+        painter, legend->layout, legend->items, legend->figure_style,
+        model.scale,
+        model.faces.Of(legend->figure_style ? TextFace::kFigureSmall
+                                            : TextFace::kScreen));
   }
   return true;
 }

@@ -87,6 +87,25 @@ void FigureDialog::Build(const FigureSettings& settings) {
   dpi_->setObjectName("figureDpi");
   dpi_->setRange(kMinFigureDpi, kMaxFigureDpi);
   dpi_->setSuffix(" dpi");
+  // Text, markers and lines in points, whatever the size and resolution.
+  auto points = [this](const char* name, double least, double most, double step,
+                       int decimals) {
+    auto* box = new QDoubleSpinBox(this);
+    box->setObjectName(name);
+    box->setRange(least, most);
+    box->setSingleStep(step);
+    box->setDecimals(decimals);
+    box->setSuffix(" pt");
+    return box;
+  };
+  font_ = points("figureFontSize", kMinFontPt, kMaxFontPt, 0.5, 1);
+  font_->setToolTip(
+      "Labels and caption; ticks, axis titles and legend a point less");
+  marker_ = points("figureMarkerSize", kMinMarkerPt, kMaxMarkerPt, 0.5, 1);
+  marker_->setToolTip("The data's markers across; the others in proportion");
+  line_ = points("figureLineWidth", kMinLinePt, kMaxLinePt, 0.05, 2);
+  line_->setToolTip(
+      "Circles, curves and grid lines; frames and ticks half as wide again");
   style_ =
       new QCheckBox("Figure style: plain legend, labelled iso-R circles", this);
   style_->setObjectName("figureStyle");
@@ -119,6 +138,14 @@ void FigureDialog::Build(const FigureSettings& settings) {
   auto* form = new QFormLayout;
   form->addRow("Size:", size_row);
   form->addRow("Raster resolution:", dpi_);
+  auto* sizes_row = new QHBoxLayout;
+  sizes_row->addWidget(new QLabel("Text", this));
+  sizes_row->addWidget(font_);
+  sizes_row->addWidget(new QLabel("Markers", this));
+  sizes_row->addWidget(marker_);
+  sizes_row->addWidget(new QLabel("Lines", this));
+  sizes_row->addWidget(line_);
+  form->addRow("Sizes:", sizes_row);
   form->addRow("Palette:", palette_);
   form->addRow("Bootstrap solutions:", cloud_);
   form->addRow("Legend:", legend_);
@@ -172,7 +199,7 @@ void FigureDialog::Build(const FigureSettings& settings) {
   connect(timer_, &QTimer::timeout, this, &FigureDialog::UpdatePreviewNow);
 
   SetSettings(settings);
-  for (QDoubleSpinBox* box : {width_, height_}) {
+  for (QDoubleSpinBox* box : {width_, height_, font_, marker_, line_}) {
     connect(box, &QDoubleSpinBox::valueChanged, this, &FigureDialog::onChanged);
   }
   connect(dpi_, &QSpinBox::valueChanged, this, &FigureDialog::onChanged);
@@ -213,6 +240,7 @@ FigureSettings FigureDialog::Settings() const {
   s.caption = caption_box_->isChecked();
   s.cloud = static_cast<CloudDrawing>(cloud_->currentData().toInt());
   s.legend = static_cast<LegendPlacement>(legend_->currentData().toInt());
+  s.print = {font_->value(), marker_->value(), line_->value()};
   return s;
 }
 
@@ -225,6 +253,9 @@ void FigureDialog::SetSettings(const FigureSettings& s) {
   caption_box_->setChecked(s.caption);
   cloud_->setCurrentIndex(cloud_->findData(static_cast<int>(s.cloud)));
   legend_->setCurrentIndex(legend_->findData(static_cast<int>(s.legend)));
+  font_->setValue(s.print.font);
+  marker_->setValue(s.print.marker);
+  line_->setValue(s.print.line);
   onChanged();
 }
 

@@ -49,6 +49,27 @@ enum class LegendPlacement {
   kNone,     // nowhere
 };
 
+// A figure's sizes in points (1/72 inch), the same at every resolution.
+struct PrintSizes {
+  double font = 8;    // labels and the caption; ticks, axis titles and the
+                      // legend one point less, but never below kMinFontPt
+  double marker = 3;  // the data's markers across; the others in proportion
+  double line = 0.5;  // circles, curves and grid lines (the screen's one
+                      // pixel wide lines); frames and ticks half as wide again
+  bool operator==(const PrintSizes&) const = default;
+};
+
+// The limits of a figure's sizes, in points.
+inline constexpr double kMinFontPt = 6;
+inline constexpr double kMaxFontPt = 24;
+inline constexpr double kMinMarkerPt = 0.5;
+inline constexpr double kMaxMarkerPt = 20;
+inline constexpr double kMinLinePt = 0.1;
+inline constexpr double kMaxLinePt = 5;
+
+// Plot pixels (1/96 inch at the screen's scale) per point.
+inline constexpr double kPixelsPerPoint = 96.0 / 72.0;
+
 struct ChartRenderOptions {
   // Pixels of the drawing per screen pixel: markers, lines and text grow
   // with it, and the plot is laid out at its size divided by the scale, so
@@ -71,6 +92,9 @@ struct ChartRenderOptions {
   // frame, and out where it would cover more than a quarter of it, and the
   // caption is left out; the model's notes say so.
   bool fit_figure = false;
+  // A figure's text, markers and lines in print units; none: the screen's
+  // sizes in its pixels.
+  std::optional<PrintSizes> print;
 };
 
 // The least share of a figure's smaller side that its plot frame keeps.
@@ -92,7 +116,27 @@ Pixel OwnSize(int width, int height, double scale);
 // The two faces of a plot's text: the screen's (the legend's, hinted) and
 // a figure's own (the same face without hinting, so that text is as wide
 // on every device and at every scale as it was measured).
-enum class TextFace { kScreen, kFigure };
+// kFigureSmall is the figure's face for ticks, axis titles and the legend:
+// the figure face itself, but a point smaller in print.
+enum class TextFace { kScreen, kFigure, kFigureSmall };
+
+// The sizes of the faces in the plot's pixels; 0 keeps a face's own (the
+// screen's) size.
+struct FaceSizes {
+  double screen = 0;
+  double figure = 0;
+  double figure_small = 0;
+  double Of(TextFace face) const {
+    return face == TextFace::kScreen   ? screen
+           : face == TextFace::kFigure ? figure
+                                       : figure_small;
+  }
+  bool operator==(const FaceSizes&) const = default;
+};
+
+// The faces' sizes of a look: in print, the figure's labels at its font
+// size and the rest a point less; else the screen's.
+FaceSizes FaceSizesOf(const ChartRenderOptions& options);
 
 struct FaceMetrics {
   int height = 13;
@@ -219,12 +263,15 @@ struct LineLayer {
     bool radius = false;
   };
   Rgb colour = 0x000000;
-  int width = 1;
+  double width = 1;  // pixels
   Raster raster = Raster::kWholePixels;
   Ends ends = Ends::kSquare;
   Clip clip = Clip::kNone;
   PlotDevice device = PlotDevice::kAny;
   bool closed = false;  // each line returns to its first vertex
+  // A frame, axis or tick rather than a curve: in print it is drawn at the
+  // frames' width.
+  bool frame = false;
   // The vertices are exact places in the plot's pixels, (a, b) = (x, y),
   // rather than data.
   bool pixels = false;
@@ -244,7 +291,8 @@ struct CircleLayer {
   PlotVertex centre;
   int radius = 0;  // pixels
   std::optional<Rgb> fill;
-  std::optional<Rgb> outline;  // one pixel wide
+  std::optional<Rgb> outline;
+  double outline_width = 1;  // pixels
 };
 
 // Filled density contours, each band over the one before.
@@ -313,10 +361,20 @@ struct PlotModel {
   // What a figure left out or moved to keep its plot large enough, one
   // sentence each ("The legend is drawn inside the plot: ...").
   std::vector<std::string> notes;
+  // The sizes the text was measured at, and drawn at.
+  FaceSizes faces;
 
   // The legend, where the plot has one.
   const LegendLayer* Legend() const;
 };
+
+// Sets a model's text, lines and markers to the print sizes of the options,
+// where they have them: the faces' sizes, every curve's width in proportion
+// to the screen's, frames at half as wide again as a one-pixel curve, and
+// every marker (and legend sample) scaled so that the data's markers are
+// the print size across. Every plot calls it last, so that a new plot gets
+// print sizes without code of its own.
+void ApplyPrintSizes(PlotModel& model, const ChartRenderOptions& options);
 
 // Where a plot is drawn: device pixels and the look.
 struct PlotCanvas {

@@ -33,12 +33,15 @@ struct SeriesStyle {
   std::optional<Rgb> outline;  // none: no outline
   int outline_width = 1;
   bool square_caps = false;
+  // The marker's size as a share of the one its half sizes give: a
+  // figure's markers in print units.
+  double marker_scale = 1.0;
   int transparency = 0;  // percent by which markers blend with the ground
   // The line through the points, in point order.
   bool line_visible = false;
   Rgb line_color = 0x000000;
-  int line_width = 1;
-  bool closed = false;  // the line returns from the last point to the first
+  double line_width = 1;  // pixels
+  bool closed = false;    // the line returns from the last point to the first
   // The plot disc, painted by the first active series of the list.
   std::optional<Rgb> circle_background;  // none: not filled
   bool circle_outline = true;            // black, one pixel

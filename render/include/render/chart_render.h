@@ -44,6 +44,23 @@ inline constexpr int kDataGridWidth = 221;
 // and at every scale as it was measured.
 QFont FigureTextFont();
 
+// The font of a face at `size` plot pixels; 0 keeps the face's own size
+// (kScreen the legend font, the others the figure's). Text of a size of
+// its own is drawn from a font kTextOversize times as large under a
+// transform that scales it back, since a font's pixel size is whole and a
+// figure's text in points is not; the face has no hinting, so the glyphs
+// scale exactly.
+QFont FaceFont(TextFace face, double size = 0);
+inline constexpr int kTextOversize = 16;
+
+// Draws text in the painter's font, a FaceFont of `size` (0: drawn as it
+// is), at its left end and baseline.
+void DrawFaceText(QPainter& painter, double size, int x, int baseline,
+                  const QString& text);
+// The glyphs' outline of such text, at its place.
+QPainterPath FaceTextPath(const QFont& font, double size, int x, int baseline,
+                          const QString& text);
+
 // The caption in lines that fit a chart of `width` pixels: its parts,
 // separated by three blanks, joined while they fit; empty for no caption.
 QStringList CaptionLines(const std::string& caption, int width);
@@ -84,7 +101,7 @@ std::vector<QPoint> ConvexHull(std::vector<QPoint> points);
 // stamp.
 bool DrawLegendItems(QPainter& painter, const LegendLayout& layout,
                      const std::vector<LegendItem>& items, bool figure_style,
-                     double scale = 1.0);
+                     double scale = 1.0, double text_size = 0);
 
 // Draws the whole chart, background to legend, at `size` pixels, through
 // RenderPlot (render/plot_render.h): a raster painter may pass a cache;

@@ -50,20 +50,24 @@ struct FigureSettings {
   // The chart's projection, where the settings name one; none: the chart's
   // own (the window's View menu). orvane-cli plots the chart in it.
   std::optional<ChartProjection> projection;
+  // Text, markers and lines in points, whatever the size and resolution.
+  PrintSizes print;
   bool operator==(const FigureSettings&) const = default;
 };
 
 // The setting names, as in a settings file and as orvane-cli's options
 // without their leading "--".
 inline constexpr const char* kFigureSettingNames =
-    "figure-size, dpi, figure-style, palette, caption, cloud, legend and "
-    "projection";
+    "figure-size, dpi, figure-style, palette, caption, cloud, legend, "
+    "projection, font-size, marker-size and line-width";
 
 // Sets one setting from its text: "figure-size" WxH in millimetres (for
 // example 85x60 or 85.5x60), "dpi" a whole number, "figure-style" and
 // "caption" yes or no, "palette" standard or colour-blind, "cloud" below,
 // above or outline, "legend" outside, inside or none, "projection"
-// equal-area or elliott. A refusal's message
+// equal-area or elliott, "font-size", "marker-size" and "line-width" in
+// points (for example 8 or 0.5) within the kMin...Pt and kMax...Pt limits
+// of chart/plot_model.h. A refusal's message
 // names the setting and its values.
 Status SetFigureSetting(std::string_view key, std::string_view value,
                         FigureSettings& settings);
@@ -78,7 +82,8 @@ Status ParseFigureSettings(std::string_view text, FigureSettings& settings);
 Status ParseFigureSettingsFile(const std::string& path, std::string_view text,
                                FigureSettings& settings);
 // The settings as the text of a settings file (a projection only where
-// one is set, the legend only where it is not beside the plot).
+// one is set, the legend only where it is not beside the plot, a print
+// size only where it is not the default).
 std::string FigureSettingsText(const FigureSettings& settings);
 
 // The figure's size in pixels for a picture of this format: the physical

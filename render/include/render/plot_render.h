@@ -9,8 +9,10 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QSize>
+#include <array>
 
 #include "chart/plot_model.h"
 #include "render/chart_render.h"
@@ -19,22 +21,25 @@
 
 namespace orvane {
 
-// The font of a face: the legend font, or the figure's face of it.
-QFont FaceFont(TextFace face);
-
-// Text as the program's fonts draw it.
+// Text as the program's fonts draw it, at the faces' sizes (FaceFont).
 class QtTextMeasure final : public TextMeasure {
  public:
-  QtTextMeasure();
+  explicit QtTextMeasure(const FaceSizes& sizes = {});
   FaceMetrics Metrics(TextFace face) const override;
   int Width(TextFace face, std::string_view text) const override;
 
  private:
-  QFontMetrics screen_;
-  QFontMetrics figure_;
+  FaceSizes sizes_;
+  // Each face's metrics, by TextFace: whole pixels for a face at its own
+  // size, exact for the oversized font of a size of its own.
+  std::array<QFontMetrics, 3> whole_{
+      QFontMetrics(QFont()), QFontMetrics(QFont()), QFontMetrics(QFont())};
+  std::array<QFontMetricsF, 3> exact_{
+      QFontMetricsF(QFont()), QFontMetricsF(QFont()), QFontMetricsF(QFont())};
 };
 
-// The plot's model for a drawing of `size` device pixels with `options`.
+// The plot's model for a drawing of `size` device pixels with `options`,
+// in print sizes where the options have them.
 PlotModel ModelOf(const PlotSource& source, QSize size,
                   const ChartRenderOptions& options);
 

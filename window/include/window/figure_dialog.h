@@ -88,6 +88,9 @@ class FigureDialog : public QDialog {
   QDoubleSpinBox* width_ = nullptr;
   QDoubleSpinBox* height_ = nullptr;
   QSpinBox* dpi_ = nullptr;
+  QDoubleSpinBox* font_ = nullptr;    // points
+  QDoubleSpinBox* marker_ = nullptr;  // points
+  QDoubleSpinBox* line_ = nullptr;    // points
   QCheckBox* style_ = nullptr;
   QComboBox* palette_ = nullptr;
   QCheckBox* caption_box_ = nullptr;
