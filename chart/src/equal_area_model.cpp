@@ -228,22 +228,55 @@ std::vector<IsoRatioLabelBox> PlaceIsoRatioLabels(const EqualAreaChart& chart,
   const std::vector<bool> drawn = DrawnIsoRatioCircles(chart, layout);
   const FaceMetrics fm = measure.Metrics(TextFace::kFigure);
   const std::vector<int>& ratios = chart.IsoRatios();
-  constexpr int kGap = 2;  // between a label and the circle or the one before
-  int free_from = std::numeric_limits<int>::min();
+  const double maximum = chart.RadialMaximum();
+  constexpr int kGap = 2;  // between a label and the circle or another label
+  // The data's pixels, so that a label goes to the side of the radius that
+  // covers fewer of them.
+  std::vector<Pixel> data;
+  for (const PolarSeries* s : {&chart.measured, &chart.retrodeformed}) {
+    if (!s->Active()) continue;
+    for (const PolarPoint& p : s->Points()) {
+      data.push_back(PlacePoint(layout, maximum, p.angle, p.value));
+    }
+  }
+  auto covered = [&data](const PixelRect& box) {
+    return std::count_if(data.begin(), data.end(), [&box](const Pixel& p) {
+      return box.Contains(p.x, p.y);
+    });
+  };
+  auto clear = [&labels](const PixelRect& box) {
+    return std::none_of(labels.begin(), labels.end(),
+                        [&box](const IsoRatioLabelBox& l) {
+                          const PixelRect& o = l.box;
+                          return box.left < o.left + o.width + kGap &&
+                                 o.left < box.left + box.width + kGap &&
+                                 box.top < o.top + o.height + kGap &&
+                                 o.top < box.top + box.height + kGap;
+                        });
+  };
   for (std::size_t i = 0; i < ratios.size(); ++i) {
     if (!drawn[i]) continue;
     const Pixel at = PlacePoint(
-        layout, chart.RadialMaximum(), 0.0,
+        layout, maximum, 0.0,
         IsoRatioRadius(chart.Projection(), static_cast<float>(ratios[i])));
     IsoRatioLabelBox label;
     label.ratio = ratios[i];
     label.text = (labels.empty() ? "R = " : "") + std::to_string(ratios[i]);
     const int width = measure.Width(TextFace::kFigure, label.text);
-    label.box = {at.x + kGap, at.y - kGap - fm.height, width, fm.height};
-    if (label.box.left < free_from) continue;
-    const int right = label.box.left + width - 1;
-    if (right >= layout.width) break;
-    free_from = right + 1 + kGap;
+    if (at.x + kGap + width - 1 >= layout.width) break;
+    // Above the radius, where the circle crosses it, or else below it:
+    // every circle whose label has room on one side is labelled.
+    const PixelRect above{at.x + kGap, at.y - kGap - fm.height, width,
+                          fm.height};
+    const PixelRect below{at.x + kGap, at.y + 1 + kGap, width, fm.height};
+    const bool above_clear = clear(above);
+    const bool below_clear =
+        below.top + below.height <= layout.height && clear(below);
+    if (!above_clear && !below_clear) continue;
+    label.box =
+        above_clear && (!below_clear || covered(above) <= covered(below))
+            ? above
+            : below;
     labels.push_back(std::move(label));
   }
   return labels;

@@ -211,7 +211,9 @@ std::vector<bool> DrawnIsoRatioCircles(const EqualAreaChart& chart,
 
 // The labels of the drawn iso-R circles on a figure, where the circles
 // cross the radius to the right: "R = 2" at the first, the bare ratio at
-// the others, each left out where it would touch the label before it.
+// the others, each above the radius or, where that touches a label before
+// it or covers more of the data, below it; left out where neither side
+// has room.
 struct IsoRatioLabelBox {
   int ratio = 0;
   std::string text;
