@@ -12,6 +12,7 @@
 #include <cmath>
 #include <memory>
 
+#include "support/image_compare.h"
 #include "support/window_fixture.h"
 #include "window/chart_widget.h"
 #include "window/density_toggle.h"
@@ -85,6 +86,28 @@ TEST_F(DensityWindowTest, SwitchedOnOffAndKeptForEachOpen) {
 
 // The Rf/phi plot gets the contours with the polar chart, and the polar
 // chart's follow its projection: their grid spans the disc shown.
+// View > Label Iso-R Circles: off, the chart keeps its look; on, the
+// circles carry their labels; the choice comes back in the next session.
+TEST_F(DensityWindowTest, IsoRatioLabelsOnTheScreenChart) {
+  window_->openFile(Write("a.txt", 60));
+  QApplication::processEvents();
+  auto* chart = window_->findChild<ChartWidget*>("chart");
+  auto* labels = window_->findChild<QAction*>("isoRatioLabelsAction");
+  ASSERT_NE(labels, nullptr);
+  EXPECT_FALSE(labels->isChecked());
+  const QImage plain = chart->grab().toImage();
+  labels->trigger();
+  const QImage labelled = chart->grab().toImage();
+  EXPECT_GT(testing_support::DifferingPixels(labelled, plain, 0), 20);
+  labels->trigger();
+  EXPECT_EQ(testing_support::DifferingPixels(chart->grab().toImage(), plain, 0),
+            0);
+  labels->trigger();
+  ShowNewWindow();
+  ASSERT_TRUE(
+      window_->findChild<QAction*>("isoRatioLabelsAction")->isChecked());
+}
+
 TEST_F(DensityWindowTest, BothPlotsAndEitherProjection) {
   window_->openFile(Write("a.txt", 300));
   QApplication::processEvents();

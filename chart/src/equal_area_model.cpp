@@ -343,7 +343,7 @@ PlotModel EqualAreaChart::Model(const PlotCanvas& canvas,
     AddSeries(model, *this, *s, layout, options);
   }
 
-  if (options.figure_style) {
+  if (options.figure_style || options.iso_ratio_labels) {
     TextLayer labels{TextFace::kFigure, kIsoRatioLabelColour, {}, true};
     for (IsoRatioLabelBox& label :
          PlaceIsoRatioLabels(*this, layout, measure)) {

@@ -403,17 +403,17 @@ bool RenderPlot(QPainter& painter, const PlotModel& model,
 
 bool ModelScreen::Draw(QPainter& painter, QSize size,
                        PlotRenderCache& cache) const {
-  return RenderPlot(painter, ModelOf(source_, size, {}), &cache);
+  return RenderPlot(painter, ModelOf(source_, size, options_), &cache);
 }
 
 int ModelScreen::LegendEntryAt(QSize size, int x, int y) const {
-  const PlotModel model = ModelOf(source_, size, {});
+  const PlotModel model = ModelOf(source_, size, options_);
   const LegendLayer* legend = model.Legend();
   return legend != nullptr ? LegendRowAt(legend->layout, x, y) : -1;
 }
 
 void ModelScreen::ToggleLegendEntry(QSize size, int entry) {
-  const PlotModel model = ModelOf(source_, size, {});
+  const PlotModel model = ModelOf(source_, size, options_);
   const LegendLayer* legend = model.Legend();
   if (legend == nullptr || entry < 0 ||
       entry >= static_cast<int>(legend->items.size())) {

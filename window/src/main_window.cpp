@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QShowEvent>
 #include <QSpacerItem>
 #include <QStatusBar>
@@ -194,6 +195,12 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   BuildMenu();
   BuildStatusBar();
   BuildPages();
+  // The chart's look as the View menu left it in the last session.
+  if (QSettings().value("isoRatioLabels", false).toBool()) {
+    ChartRenderOptions options;
+    options.iso_ratio_labels = true;
+    chart_->SetScreenOptions(options);
+  }
   BuildDialogs();
   // The client area below the menu: 648 x 409, at the top-left corner.
   resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
@@ -254,6 +261,19 @@ void MainWindow::BuildMenu() {
     density_contours_->Apply(chart_->Chart(), state_);
     chart_->ChartChanged();
     ShowRfPhiContours();
+  });
+  // Labels on the chart's iso-R circles, as a figure has them; off, the
+  // chart keeps its plain look. Kept for the next session.
+  QAction* iso_labels = view_menu_->addAction("Label &Iso-R Circles");
+  iso_labels->setObjectName("isoRatioLabelsAction");
+  iso_labels->setCheckable(true);
+  iso_labels->setShortcut(QKeySequence("Ctrl+L"));
+  iso_labels->setChecked(QSettings().value("isoRatioLabels", false).toBool());
+  connect(iso_labels, &QAction::toggled, this, [this](bool on) {
+    QSettings().setValue("isoRatioLabels", on);
+    ChartRenderOptions options;
+    options.iso_ratio_labels = on;
+    chart_->SetScreenOptions(options);
   });
   analysis_menu_ = menuBar()->addMenu("&Analysis");
   analysis_menu_->setObjectName("analysisMenu");

@@ -14,6 +14,13 @@ PlotWidget::PlotWidget(QWidget* parent) : QWidget(parent) {
 
 void PlotWidget::SetPlot(PlotSource* plot) {
   plot_ = plot != nullptr ? std::make_unique<ModelScreen>(*plot) : nullptr;
+  if (plot_ != nullptr) plot_->SetOptions(options_);
+  update();
+}
+
+void PlotWidget::SetScreenOptions(const ChartRenderOptions& options) {
+  options_ = options;
+  if (plot_ != nullptr) plot_->SetOptions(options_);
   update();
 }
 

@@ -92,6 +92,8 @@ struct ChartRenderOptions {
   // frame, and out where it would cover more than a quarter of it, and the
   // caption is left out; the model's notes say so.
   bool fit_figure = false;
+  // The iso-R circles labelled on the screen too (a figure's always are).
+  bool iso_ratio_labels = false;
   // A figure's text, markers and lines in print units; none: the screen's
   // sizes in its pixels.
   std::optional<PrintSizes> print;

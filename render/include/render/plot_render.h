@@ -67,9 +67,12 @@ class ModelScreen {
   int LegendEntryAt(QSize size, int x, int y) const;
   // Shows what the entry stands for when hidden, hides it when shown.
   void ToggleLegendEntry(QSize size, int entry);
+  // The look on the screen (the default: the screen's own).
+  void SetOptions(const ChartRenderOptions& options) { options_ = options; }
 
  private:
   PlotSource& source_;
+  ChartRenderOptions options_;
 };
 
 // Any plot for the picture writers.

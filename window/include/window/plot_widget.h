@@ -26,6 +26,8 @@ class PlotWidget : public QWidget {
   void SetPlot(PlotSource* plot);
   // Redraws after the plot's contents have changed.
   void PlotChanged() { update(); }
+  // The plot's look on the screen; it stays for a plot set later.
+  void SetScreenOptions(const ChartRenderOptions& options);
 
  signals:
   // A mouse button was released over the plot.
@@ -43,6 +45,7 @@ class PlotWidget : public QWidget {
 
  private:
   std::unique_ptr<ModelScreen> plot_;
+  ChartRenderOptions options_;
   PlotRenderCache cache_;
 };
 
