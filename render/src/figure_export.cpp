@@ -35,32 +35,11 @@ Status Refused(const std::string& text) {
   return Status(StatusCode::kReadError, text);
 }
 
-// A length in millimetres: digits with at most one full stop, no sign, no
-// exponent, within the figure's limits; leading zeros as in any whole
-// number.
-bool ParseMillimetres(std::string_view text, double& mm) {
-  if (text.empty()) return false;
-  int dots = 0;
-  for (const char c : text) {
-    if (c == '.') {
-      ++dots;
-    } else if (c < '0' || c > '9') {
-      return false;
-    }
-  }
-  if (dots > 1 || text.front() == '.' || text.back() == '.') return false;
-  double value = 0;
-  const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return false;
-  if (!(value >= kMinFigureSideMm && value <= kMaxFigureSideMm)) return false;
-  mm = value;
-  return true;
-}
-
-// A size in points: digits with at most one full stop, no sign, no
-// exponent, from `least` to `most`.
-bool ParsePoints(std::string_view text, double least, double most,
-                 double& points) {
+// A plain decimal (a length in millimetres, a size in points): digits
+// with at most one full stop, no sign, no exponent, from `least` to `most`;
+// leading zeros as in any whole number.
+bool ParsePlainDecimal(std::string_view text, double least, double most,
+                       double& number) {
   if (text.empty() || text.front() == '.' || text.back() == '.') return false;
   if (std::count(text.begin(), text.end(), '.') > 1 ||
       text.find_first_not_of("0123456789.") != std::string_view::npos) {
@@ -70,7 +49,7 @@ bool ParsePoints(std::string_view text, double least, double most,
   const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
   if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return false;
   if (!(value >= least && value <= most)) return false;
-  points = value;
+  number = value;
   return true;
 }
 
@@ -100,8 +79,10 @@ Status SetFigureSetting(std::string_view key, std::string_view value,
     const std::size_t x = value.find_first_of("xX");
     double w = 0, h = 0;
     if (x == std::string_view::npos ||
-        !ParseMillimetres(value.substr(0, x), w) ||
-        !ParseMillimetres(value.substr(x + 1), h)) {
+        !ParsePlainDecimal(value.substr(0, x), kMinFigureSideMm,
+                           kMaxFigureSideMm, w) ||
+        !ParsePlainDecimal(value.substr(x + 1), kMinFigureSideMm,
+                           kMaxFigureSideMm, h)) {
       return Refused(
           "figure-size needs WIDTHxHEIGHT in millimetres, each "
           "from " +
@@ -156,7 +137,7 @@ Status SetFigureSetting(std::string_view key, std::string_view value,
     const double least = font ? kMinFontPt : marker ? kMinMarkerPt : kMinLinePt;
     const double most = font ? kMaxFontPt : marker ? kMaxMarkerPt : kMaxLinePt;
     double points = 0;
-    if (!ParsePoints(value, least, most, points)) {
+    if (!ParsePlainDecimal(value, least, most, points)) {
       return Refused(k + " needs a size in points from " + Number(least) +
                      " to " + Number(most));
     }
