@@ -4,12 +4,16 @@
 
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "chart/density_contours.h"
+#include "chart/rf_phi_plot.h"
 #include "render/chart_render.h"
 #include "render/density_render.h"
+#include "render/figure_export.h"
+#include "render/plot_render.h"
 #include "support/analysed_chart.h"
 
 namespace orvane {
@@ -140,6 +144,74 @@ TEST(ChartContours, GreyUnderTheMarkersWhiteWithout) {
 
 // An Elliott chart notes its projection at the bottom left: the note of the
 // contours goes above it, so that neither covers the other.
+// A figure keys its greys to the density: on both plots a swatch of each
+// band, lightest first, between the lowest and the highest level, inside
+// the plot's frame and over the data on the Rf/phi plot; the screen has
+// only the note.
+TEST(ChartContours, FiguresKeyTheGreysToTheDensity) {
+  AnalysisState state;
+  EqualAreaChart chart = AnalysedChart(Markers(200), &state);
+  chart.density_contours =
+      ChartDensityContours(chart, state, ContourSettings{});
+  RfPhiPlot rf_phi;
+  rf_phi.ShowAnalysis(state, AnalysisResult::kBootstrapped);
+  rf_phi.density_contours =
+      RfPhiDensityContours(rf_phi, state, ContourSettings{});
+  FigureSettings s;
+  s.width_mm = 85;
+  s.height_mm = 60;
+  s.figure_style = true;
+  const ChartRenderOptions figure =
+      FigureRenderOptions(s, PictureFormat::kSvg, {});
+  for (const PlotSource* plot :
+       std::initializer_list<const PlotSource*>{&chart, &rf_phi}) {
+    const DensityContours& c =
+        plot == &chart ? *chart.density_contours : *rf_phi.density_contours;
+    const std::string low = ConcentrationText(c.bands.front().level, ".");
+    const std::string high = ConcentrationText(c.bands.back().level, ".");
+    auto key_of = [&](const PlotModel& model) {
+      const SwatchLayer* key = nullptr;
+      bool levels = false;
+      for (const PlotLayer& layer : model.layers) {
+        if (const auto* t = std::get_if<TextLayer>(&layer)) {
+          levels = levels || (t->items.size() == 2 && t->items[0].text == low &&
+                              t->items[1].text == high);
+        }
+        if (const auto* k = std::get_if<SwatchLayer>(&layer);
+            k != nullptr && k->swatches.size() == c.bands.size()) {
+          key = k;
+        }
+      }
+      return levels ? key : nullptr;
+    };
+    const PlotModel screen = ModelOf(*plot, kDesignSize, PictureOptions());
+    EXPECT_EQ(key_of(screen), nullptr);
+    const PlotModel model =
+        ModelOf(*plot, FigurePixelSize(s, PictureFormat::kSvg), figure);
+    const SwatchLayer* key = key_of(model);
+    ASSERT_NE(key, nullptr) << (plot == &chart ? "chart" : "rf-phi");
+    const PlotRect frame = model.mapping.Frame();
+    for (std::size_t i = 0; i < key->swatches.size(); ++i) {
+      const PixelRect& box = key->swatches[i].box;
+      EXPECT_GE(box.left, frame.left);
+      EXPECT_LE(box.left + box.width, frame.right + 1);
+      EXPECT_EQ(key->swatches[i].fill,
+                DensityBandGrey(static_cast<int>(i),
+                                static_cast<int>(key->swatches.size())));
+    }
+    if (plot == &rf_phi) {
+      // Over the data: after every marker layer, on white.
+      const auto at = std::find_if(model.layers.begin(), model.layers.end(),
+                                   [key](const PlotLayer& l) {
+                                     return std::get_if<SwatchLayer>(&l) == key;
+                                   });
+      EXPECT_TRUE(std::none_of(at, model.layers.end(), [](const PlotLayer& l) {
+        return std::holds_alternative<MarkerLayer>(l);
+      }));
+    }
+  }
+}
+
 TEST(ChartContours, NoteAboveTheProjectionsNote) {
   AnalysisState state;
   EqualAreaChart chart = AnalysedChart(Markers(40), &state);

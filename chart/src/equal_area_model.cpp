@@ -322,11 +322,18 @@ PlotModel EqualAreaChart::Model(const PlotCanvas& canvas,
         area.height -=
             std::max(measure.Metrics(TextFace::kScreen).height, figure.height);
       }
+      const int baseline = area.top + area.height - figure.descent - 1;
       layers.emplace_back(TextLayer{
           TextFace::kFigure,
           kDensityNoteColour,
           {{DensityNoteText(*density_contours, LocaleDecimalSeparator()),
-            area.left + 2, area.top + area.height - figure.descent - 1}}});
+            area.left + 2, baseline}}});
+      // A figure keys the greys to the density above the note.
+      if (options.print) {
+        AddDensityKey(layers, *density_contours, area.left + 2,
+                      baseline - figure.height - 1, LocaleDecimalSeparator(),
+                      measure);
+      }
     }
   }
 

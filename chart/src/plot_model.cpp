@@ -1,8 +1,11 @@
 #include "chart/plot_model.h"
 
+#include "chart/density_contours.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 
 namespace orvane {
 
@@ -132,34 +135,56 @@ void MoveLegend(LegendLayout& legend, int left, int top) {
   }
 }
 
-void PlaceLegendInside(LegendLayout& legend, const PixelRect& frame,
-                       const std::vector<PlotLayer>& layers) {
-  // The box and its shadow, a margin in from the frame.
-  const int w = legend.box.width + kLegendShadow;
-  const int h = legend.box.height + kLegendShadow;
-  const int right = frame.left + frame.width - kChartMargin - w;
-  const int bottom = frame.top + frame.height - kChartMargin - h;
+PixelRect FewestDataCorner(int width, int height, const PixelRect& frame,
+                           const std::vector<PlotLayer>& layers,
+                           CornerOrder order) {
+  const int right = frame.left + frame.width - kChartMargin - width;
+  const int bottom = frame.top + frame.height - kChartMargin - height;
   const int left = frame.left + kChartMargin;
   const int top = frame.top + kChartMargin;
-  const std::array<Pixel, 4> corners = {Pixel{right, top}, Pixel{left, top},
-                                        Pixel{right, bottom},
-                                        Pixel{left, bottom}};
+  std::array<Pixel, 4> corners = {Pixel{right, top}, Pixel{left, top},
+                                  Pixel{right, bottom}, Pixel{left, bottom}};
+  if (order == CornerOrder::kBottomLeftFirst) {
+    std::reverse(corners.begin(), corners.end());
+  }
   std::array<std::size_t, 4> covered{};
+  auto meets = [](const PixelRect& a, const PixelRect& b) {
+    return a.left < b.left + b.width && b.left < a.left + a.width &&
+           a.top < b.top + b.height && b.top < a.top + a.height;
+  };
   for (const PlotLayer& any : layers) {
-    const auto* layer = std::get_if<MarkerLayer>(&any);
-    if (layer == nullptr) continue;
-    for (std::size_t i = 0; i < layer->count; ++i) {
-      const Pixel p = layer->pixel(i);
+    if (const auto* layer = std::get_if<MarkerLayer>(&any)) {
+      for (std::size_t i = 0; i < layer->count; ++i) {
+        const Pixel p = layer->pixel(i);
+        for (std::size_t c = 0; c < corners.size(); ++c) {
+          if (PixelRect{corners[c].x, corners[c].y, width, height}.Contains(
+                  p.x, p.y)) {
+            ++covered[c];
+          }
+        }
+      }
+    } else if (const auto* boxes = std::get_if<SwatchLayer>(&any)) {
+      // A key placed before: never covered.
       for (std::size_t c = 0; c < corners.size(); ++c) {
-        if (PixelRect{corners[c].x, corners[c].y, w, h}.Contains(p.x, p.y)) {
-          ++covered[c];
+        const PixelRect box{corners[c].x, corners[c].y, width, height};
+        for (const SwatchLayer::Swatch& s : boxes->swatches) {
+          if (meets(box, s.box)) covered[c] = static_cast<std::size_t>(-1);
         }
       }
     }
   }
   const std::size_t best = static_cast<std::size_t>(
       std::min_element(covered.begin(), covered.end()) - covered.begin());
-  MoveLegend(legend, corners[best].x, corners[best].y);
+  return {corners[best].x, corners[best].y, width, height};
+}
+
+void PlaceLegendInside(LegendLayout& legend, const PixelRect& frame,
+                       const std::vector<PlotLayer>& layers) {
+  // The box and its shadow, a margin in from the frame.
+  const PixelRect at =
+      FewestDataCorner(legend.box.width + kLegendShadow,
+                       legend.box.height + kLegendShadow, frame, layers);
+  MoveLegend(legend, at.left, at.top);
 }
 
 FaceSizes FaceSizesOf(const ChartRenderOptions& options) {
@@ -199,6 +224,116 @@ void ApplyPrintSizes(PlotModel& model, const ChartRenderOptions& options) {
       for (LegendItem& item : legend->items) in_print(item.style);
     }
   }
+}
+
+Rgb DensityBandGrey(int index, int count) {
+  constexpr double kLightest = 240, kDarkest = 158;
+  const double t = count > 1 ? static_cast<double>(index) / (count - 1) : 0;
+  const auto v =
+      static_cast<Rgb>(std::lround(kLightest + t * (kDarkest - kLightest)));
+  return (v << 16) | (v << 8) | v;
+}
+
+namespace {
+
+constexpr Rgb kKeyText = 0x404040;
+constexpr int kKeyGap = 3;  // between a level and the swatches
+
+// The key's width: the lowest level, the swatches, the highest level.
+int KeyWidth(const DensityContours& contours, std::string_view sep,
+             const TextMeasure& measure) {
+  const std::vector<ContourBand>& bands = contours.bands;
+  const int side = std::max(2, measure.Metrics(TextFace::kFigureSmall).ascent);
+  return measure.Width(TextFace::kFigureSmall,
+                       ConcentrationText(bands.front().level, sep)) +
+         kKeyGap + side * static_cast<int>(bands.size()) + kKeyGap +
+         measure.Width(TextFace::kFigureSmall,
+                       ConcentrationText(bands.back().level, sep));
+}
+
+}  // namespace
+
+void AddDensityKey(std::vector<PlotLayer>& layers,
+                   const DensityContours& contours, int left, int baseline,
+                   std::string_view sep, const TextMeasure& measure) {
+  const std::vector<ContourBand>& bands = contours.bands;
+  if (bands.empty()) return;
+  const FaceMetrics fm = measure.Metrics(TextFace::kFigureSmall);
+  const std::string low = ConcentrationText(bands.front().level, sep);
+  const std::string high = ConcentrationText(bands.back().level, sep);
+  const int side = std::max(2, fm.ascent);
+  const int top = baseline - side;
+  const int count = static_cast<int>(bands.size());
+  int x = left + measure.Width(TextFace::kFigureSmall, low) + kKeyGap;
+  SwatchLayer key;
+  key.frame = {x, top, side * count, side};
+  for (int i = 0; i < count; ++i, x += side) {
+    key.swatches.push_back({{x, top, side, side}, DensityBandGrey(i, count)});
+  }
+  layers.emplace_back(
+      TextLayer{TextFace::kFigureSmall,
+                kKeyText,
+                {{low, left, baseline}, {high, x + kKeyGap, baseline}}});
+  layers.emplace_back(std::move(key));
+}
+
+namespace {
+
+constexpr int kKeyPadding = 2;
+
+// The size of the key's box with its note: none where it does not fit the
+// frame.
+std::optional<Pixel> DensityKeyBoxSize(const DensityContours& contours,
+                                       const std::string& note,
+                                       const PixelRect& frame,
+                                       std::string_view sep,
+                                       const TextMeasure& measure) {
+  if (contours.bands.empty()) return std::nullopt;
+  const int width = std::max(measure.Width(TextFace::kFigure, note),
+                             KeyWidth(contours, sep, measure)) +
+                    2 * kKeyPadding;
+  const int height = measure.Metrics(TextFace::kFigureSmall).height +
+                     measure.Metrics(TextFace::kFigure).height +
+                     2 * kKeyPadding + 1;
+  if (width > frame.width - 2 * kChartMargin ||
+      height > frame.height - 2 * kChartMargin) {
+    return std::nullopt;
+  }
+  return Pixel{width, height};
+}
+
+}  // namespace
+
+bool FitsDensityKeyBox(const DensityContours& contours, const std::string& note,
+                       const PixelRect& frame, std::string_view sep,
+                       const TextMeasure& measure) {
+  return DensityKeyBoxSize(contours, note, frame, sep, measure).has_value();
+}
+
+bool AddDensityKeyBox(std::vector<PlotLayer>& layers,
+                      const DensityContours& contours, const std::string& note,
+                      const PixelRect& frame, std::string_view sep,
+                      const TextMeasure& measure) {
+  const std::optional<Pixel> size =
+      DensityKeyBoxSize(contours, note, frame, sep, measure);
+  if (!size) return false;
+  const FaceMetrics note_face = measure.Metrics(TextFace::kFigure);
+  const FaceMetrics key_face = measure.Metrics(TextFace::kFigureSmall);
+  const int width = size->x, height = size->y;
+  constexpr int kPadding = kKeyPadding;
+  const PixelRect box = FewestDataCorner(width, height, frame, layers,
+                                         CornerOrder::kBottomLeftFirst);
+  SwatchLayer ground;
+  ground.swatches.push_back({box, 0xFFFFFF});
+  layers.emplace_back(std::move(ground));
+  const int left = box.left + kPadding;
+  AddDensityKey(layers, contours, left,
+                box.top + kPadding + key_face.ascent + 1, sep, measure);
+  layers.emplace_back(TextLayer{
+      TextFace::kFigure,
+      kKeyText,
+      {{note, left, box.top + box.height - kPadding - note_face.descent}}});
+  return true;
 }
 
 const LegendLayer* PlotModel::Legend() const {

@@ -635,12 +635,20 @@ PlotModel RfPhiPlot::Model(const PlotCanvas& canvas,
     layers.emplace_back(
         BandLayer{density_contours, BandLayer::Coordinates::kLogRatio, true});
     if (!density_contours->bands.empty()) {
-      const FaceMetrics fm = measure.Metrics(TextFace::kFigure);
-      layers.emplace_back(
-          TextLayer{TextFace::kFigure,
-                    kDensityNoteColour,
-                    {{DensityNoteText(*density_contours, DecimalSeparator()),
-                      f.left + 2, f.top + f.height - fm.descent - 1}}});
+      // A figure's note and key go over the data, later, where they fit.
+      const bool keyed = options.print &&
+                         FitsDensityKeyBox(*density_contours,
+                                           DensityNoteText(*density_contours,
+                                                           DecimalSeparator()),
+                                           f, DecimalSeparator(), measure);
+      if (!keyed) {
+        const FaceMetrics fm = measure.Metrics(TextFace::kFigure);
+        layers.emplace_back(
+            TextLayer{TextFace::kFigure,
+                      kDensityNoteColour,
+                      {{DensityNoteText(*density_contours, DecimalSeparator()),
+                        f.left + 2, f.top + f.height - fm.descent - 1}}});
+      }
     }
   }
   auto markers = [&](const RfPhiSeries& s) {
@@ -661,6 +669,14 @@ PlotModel RfPhiPlot::Model(const PlotCanvas& canvas,
   layers.emplace_back(AxisText(scene, face, measure));
   if (ShowThetaCurves()) {
     layers.emplace_back(ThetaCurveLabels(*this, scene, face, measure));
+  }
+  if (options.print && density_contours != nullptr && f.width > 0 &&
+      f.height > 0) {
+    // On a figure the density's key and note lie in a corner of the frame
+    // over the data, where they cover the fewest.
+    AddDensityKeyBox(layers, *density_contours,
+                     DensityNoteText(*density_contours, DecimalSeparator()), f,
+                     DecimalSeparator(), measure);
   }
   if (scene.placement == LegendPlacement::kInside) {
     PlaceLegendInside(scene.legend.layout, scene.layout.plot, layers);

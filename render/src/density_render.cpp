@@ -10,13 +10,7 @@
 namespace orvane {
 
 QColor DensityBandColour(int index, int count) {
-  // Grey from 94 % down to 62 % lightness: the blue and brown markers and
-  // the green cloud keep their contrast on the darkest band.
-  constexpr double kLightest = 240, kDarkest = 158;
-  const double t = count > 1 ? static_cast<double>(index) / (count - 1) : 0;
-  const int v =
-      static_cast<int>(std::lround(kLightest + t * (kDarkest - kLightest)));
-  return QColor(v, v, v);
+  return ToQColor(DensityBandGrey(index, count));
 }
 
 QPainterPath DensityBandPath(const ContourBand& band,

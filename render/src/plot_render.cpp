@@ -291,6 +291,21 @@ void DrawText(QPainter& painter, const TextLayer& layer, double size) {
   }
 }
 
+void DrawSwatches(QPainter& painter, const SwatchLayer& layer) {
+  for (const SwatchLayer::Swatch& s : layer.swatches) {
+    painter.fillRect(QRect(s.box.left, s.box.top, s.box.width, s.box.height),
+                     ToQColor(s.fill));
+  }
+  const PixelRect& f = layer.frame;
+  if (f.width <= 0 || f.height <= 0) return;
+  painter.save();
+  painter.setPen(QPen(ToQColor(layer.frame_colour), 0.5));
+  painter.setBrush(Qt::NoBrush);
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.drawRect(QRectF(f.left, f.top, f.width, f.height));
+  painter.restore();
+}
+
 bool DrawLayer(QPainter& painter, const PlotModel& model, std::size_t index,
                PlotRenderCache* cache, const PictureLayer* picture);
 
@@ -367,6 +382,8 @@ bool DrawLayer(QPainter& painter, const PlotModel& model, std::size_t index,
     DrawBands(painter, model, *bands);
   } else if (const auto* text = std::get_if<TextLayer>(&layer)) {
     DrawText(painter, *text, model.faces.Of(text->face));
+  } else if (const auto* key = std::get_if<SwatchLayer>(&layer)) {
+    DrawSwatches(painter, *key);
   } else if (const auto* legend = std::get_if<LegendLayer>(&layer)) {
     return DrawLegendItems(
         painter, legend->layout, legend->items, legend->figure_style,

@@ -340,14 +340,65 @@ struct LegendLayer {
   bool figure_style = false;  // on white without check boxes
 };
 
-using PlotLayer = std::variant<MarkerLayer, LineLayer, CircleLayer, BandLayer,
-                               TextLayer, LegendLayer>;
+// Rectangles of whole pixels filled each in its colour (a key's swatches),
+// framed together in one colour where `frame` has a size.
+struct SwatchLayer {
+  struct Swatch {
+    PixelRect box;
+    Rgb fill = 0xFFFFFF;
+  };
+  std::vector<Swatch> swatches;
+  PixelRect frame;
+  Rgb frame_colour = 0x808080;
+};
 
-// Moves the legend into the corner of `frame` where its box covers the
-// fewest markers of the marker layers among `layers`: top right on a tie,
-// then top left, bottom right, bottom left.
+using PlotLayer = std::variant<MarkerLayer, LineLayer, CircleLayer, BandLayer,
+                               TextLayer, LegendLayer, SwatchLayer>;
+
+// The order in which corners are tried where they cover as few data.
+enum class CornerOrder {
+  kTopRightFirst,    // top right, top left, bottom right, bottom left
+  kBottomLeftFirst,  // the other way round
+};
+
+// The box of `width` x `height` pixels, a margin in from a corner of
+// `frame`, that covers the fewest markers of the marker layers among
+// `layers` and no swatch (a key placed before it); on a tie the first in
+// `order`.
+PixelRect FewestDataCorner(int width, int height, const PixelRect& frame,
+                           const std::vector<PlotLayer>& layers,
+                           CornerOrder order = CornerOrder::kTopRightFirst);
+
+// Moves the legend (its box and shadow) into FewestDataCorner of `frame`.
 void PlaceLegendInside(LegendLayout& legend, const PixelRect& frame,
                        const std::vector<PlotLayer>& layers);
+
+// The grey of density band `index` of `count`, lowest first: from 94 %
+// down to 62 % lightness, so that the blue and brown markers and the green
+// cloud keep their contrast on the darkest band.
+Rgb DensityBandGrey(int index, int count);
+
+// A figure's key of the density contours, its text's baseline at
+// `baseline` from `left` on: the lowest band's level, a swatch of each
+// band's grey, lowest first, and the highest band's level, in data per
+// unit hyperbolic area (with the decimal separator `sep`). None without
+// bands.
+void AddDensityKey(std::vector<PlotLayer>& layers,
+                   const DensityContours& contours, int left, int baseline,
+                   std::string_view sep, const TextMeasure& measure);
+
+// The same key with the contours' `note` under it, on white, in the corner
+// of `frame` with the fewest data (bottom left on a tie): drawn over the
+// data where the note cannot lie beside them. False, with nothing added,
+// where the box does not fit the frame.
+// Whether that box fits the frame.
+bool FitsDensityKeyBox(const DensityContours& contours, const std::string& note,
+                       const PixelRect& frame, std::string_view sep,
+                       const TextMeasure& measure);
+bool AddDensityKeyBox(std::vector<PlotLayer>& layers,
+                      const DensityContours& contours, const std::string& note,
+                      const PixelRect& frame, std::string_view sep,
+                      const TextMeasure& measure);
 
 struct PlotModel {
   // The size in the plot's own pixels, and device pixels per plot pixel.
