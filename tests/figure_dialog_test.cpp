@@ -134,8 +134,8 @@ TEST_F(FigureDialogTest, PanelsWhereOffered) {
   const FigureSettings s = dialog_.Settings();
   EXPECT_EQ(testing_support::DifferingPixels(
                 dialog_.Preview(),
-                panels.Image(FigurePixelSize(s, PictureFormat::kSvg),
-                             FigureRenderOptions(s, PictureFormat::kSvg,
+                panels.Image(FigurePixelSize(s, PictureFormat::kEmf),
+                             FigureRenderOptions(s, PictureFormat::kEmf,
                                                  "N = 6   R_s = 2")),
                 0),
             0);

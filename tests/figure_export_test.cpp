@@ -324,12 +324,15 @@ TEST(FigureScale, TwiceTheResolutionIsTheSameFigureScaled) {
         << style;
   }
   // A figure's sizes are in points, not the screen's pixels: without
-  // print sizes the 1x figure would be the saved picture.
+  // print sizes and its finer layout the 1x figure would be the saved
+  // picture.
   FigureSettings screen = Settings(96);
   ChartRenderOptions unprinted =
       FigureRenderOptions(screen, PictureFormat::kPng, {});
   unprinted.print.reset();
   unprinted.fit_figure = false;
+  unprinted.unit = 1;
+  unprinted.scale = 1;
   EXPECT_EQ(DifferingPixels(
                 RenderChartImage(chart, QSize(480, 288), unprinted),
                 RenderChartImage(chart, QSize(480, 288), PictureOptions()), 0),
@@ -341,8 +344,9 @@ TEST(FigureScale, TwiceTheResolutionIsTheSameFigureScaled) {
 }
 
 // A figure's text, markers and lines are in points: the same layout and
-// sizes at 96 and at 1200 dpi, and in an SVG every text between 6 and 10 pt
-// with the data's markers 3 pt across.
+// sizes at 96 and at 1200 dpi (on grids of 1/96 and 1/1152 inch), and in
+// an SVG every text between 6 and 10 pt, its coordinates on no grid of
+// 1/96 inch.
 TEST(FigureScale, SizesInPointsAtEveryResolution) {
   const EqualAreaChart chart = AnalysedChart(kSixMarkers);
   FigureSettings s = Settings(96);  // whole pixels at 96 and 1200 dpi
@@ -353,10 +357,15 @@ TEST(FigureScale, SizesInPointsAtEveryResolution) {
                    FigureRenderOptions(s, PictureFormat::kPng, "N = 6"));
   };
   const PlotModel low = model(96), high = model(1200);
-  EXPECT_EQ(low.width, high.width);
-  EXPECT_EQ(low.height, high.height);
-  EXPECT_EQ(low.faces, (FaceSizes{7 * kPixelsPerPoint, 8 * kPixelsPerPoint,
-                                  7 * kPixelsPerPoint}));
+  ASSERT_EQ(low.unit, 1);
+  ASSERT_EQ(high.unit, 12);
+  EXPECT_EQ(low.width * 12, high.width);
+  EXPECT_EQ(low.height * 12, high.height);
+  for (const PlotModel* m : {&low, &high}) {
+    const double per_point = kPixelsPerPoint * m->unit;
+    EXPECT_EQ(m->faces, (FaceSizes{7 * per_point, 8 * per_point,
+                                   7 * per_point}));
+  }
   ASSERT_EQ(low.layers.size(), high.layers.size());
   int markers = 0, frames = 0;
   for (std::size_t i = 0; i < low.layers.size(); ++i) {
@@ -364,25 +373,28 @@ TEST(FigureScale, SizesInPointsAtEveryResolution) {
       const auto& other = std::get<TextLayer>(high.layers[i]);
       ASSERT_EQ(t->items.size(), other.items.size());
       for (std::size_t k = 0; k < t->items.size(); ++k) {
-        EXPECT_EQ(t->items[k].x, other.items[k].x);
-        EXPECT_EQ(t->items[k].baseline, other.items[k].baseline);
+        EXPECT_NEAR(t->items[k].x, other.items[k].x / 12.0, 2);
+        EXPECT_NEAR(t->items[k].baseline, other.items[k].baseline / 12.0, 2);
       }
     }
-    if (const auto* m = std::get_if<MarkerLayer>(&low.layers[i]);
-        m != nullptr && &chart.measured == m->source) {
-      const QRectF box = MakeMarkerShape(m->style).outline.boundingRect();
-      EXPECT_NEAR(box.width(), 3 * kPixelsPerPoint, 1e-9);
-      ++markers;
-    }
-    if (const auto* c = std::get_if<CircleLayer>(&low.layers[i])) {
-      EXPECT_NEAR(c->outline_width, 0.75 * kPixelsPerPoint, 1e-12);
-      ++frames;
+    for (const PlotModel* m : {&low, &high}) {
+      if (const auto* l = std::get_if<MarkerLayer>(&m->layers[i]);
+          l != nullptr && &chart.measured == l->source) {
+        const QRectF box = MakeMarkerShape(l->style).outline.boundingRect();
+        EXPECT_NEAR(box.width(), 3 * kPixelsPerPoint * m->unit, 1e-9);
+        ++markers;
+      }
+      if (const auto* c = std::get_if<CircleLayer>(&m->layers[i])) {
+        EXPECT_NEAR(c->outline_width, 0.75 * kPixelsPerPoint * m->unit,
+                    1e-12);
+        ++frames;
+      }
     }
   }
-  EXPECT_EQ(markers, 1);
-  EXPECT_EQ(frames, 1);
+  EXPECT_EQ(markers, 2);
+  EXPECT_EQ(frames, 2);
   // Every text of the SVG at its print size: the font's size times the
-  // scale of its transform, in 1/96 inch.
+  // scale of its transform, in 1/768 inch.
   QTemporaryDir dir;
   ASSERT_TRUE(SaveFigureFile(chart, s, "N = 6", dir.filePath("f.svg")).ok());
   QFile svg(dir.filePath("f.svg"));
@@ -394,12 +406,24 @@ TEST(FigureScale, SizesInPointsAtEveryResolution) {
   int texts = 0;
   for (auto it = group.globalMatch(text); it.hasNext(); ++texts) {
     const auto match = it.next();
-    const double points =
-        match.captured(1).toDouble() * match.captured(2).toDouble() * 0.75;
+    const double points = match.captured(1).toDouble() *
+                          match.captured(2).toDouble() * 72 / kVectorFigureDpi;
     EXPECT_GE(points, 6.0);
     EXPECT_LE(points, 10.0);
   }
   EXPECT_GT(texts, 6);
+  // Its size exact, and its frame and text not on the screen's pixels.
+  EXPECT_TRUE(text.contains("width=\"127mm\" height=\"76.2mm\""));
+  int off_grid = 0;
+  const QRegularExpression place("matrix\\([^)]*,([-0-9.e]+),([-0-9.e]+)\\)");
+  for (auto it = place.globalMatch(text); it.hasNext();) {
+    const auto match = it.next();
+    for (const int k : {1, 2}) {
+      const double at = match.captured(k).toDouble() * 96 / kVectorFigureDpi;
+      off_grid += std::abs(at - std::round(at)) > 1e-6;
+    }
+  }
+  EXPECT_GT(off_grid, 10);
 }
 
 TEST(FigureScale, PixelSizeAndResolutionOfEachFormat) {
@@ -409,14 +433,19 @@ TEST(FigureScale, PixelSizeAndResolutionOfEachFormat) {
   s.dpi = 300;
   EXPECT_EQ(FigurePixelSize(s, PictureFormat::kPng), QSize(1004, 709));
   EXPECT_EQ(FigurePixelSize(s, PictureFormat::kBmp), QSize(1004, 709));
-  EXPECT_EQ(FigurePixelSize(s, PictureFormat::kSvg), QSize(321, 227));
-  EXPECT_EQ(FigurePixelSize(s, PictureFormat::kPdf), QSize(321, 227));
+  // SVG and PDF at 768 dpi, a metafile at the screen's 96.
+  EXPECT_EQ(FigurePixelSize(s, PictureFormat::kSvg), QSize(2570, 1814));
+  EXPECT_EQ(FigurePixelSize(s, PictureFormat::kPdf), QSize(2570, 1814));
+  EXPECT_EQ(FigurePixelSize(s, PictureFormat::kEmf), QSize(321, 227));
+  // A raster is laid out on the whole share of its pixels nearest above
+  // 1/96 inch.
+  EXPECT_EQ(FigureRenderOptions(s, PictureFormat::kPng, {}).unit, 3);
   EXPECT_DOUBLE_EQ(FigureRenderOptions(s, PictureFormat::kPng, {}).scale,
-                   300.0 / 96);
+                   300.0 / 288);
   EXPECT_DOUBLE_EQ(FigureRenderOptions(s, PictureFormat::kPdf, {}).scale, 1.0);
   EXPECT_FALSE(FigureRenderOptions(s, PictureFormat::kPng, {}).grid_column);
   const FigureSettings defaults;
-  EXPECT_EQ(FigurePixelSize(defaults, PictureFormat::kSvg), kDesignSize);
+  EXPECT_EQ(FigurePixelSize(defaults, PictureFormat::kEmf), kDesignSize);
   // The files carry their resolution, hence their physical size.
   QTemporaryDir dir;
   const EqualAreaChart chart = AnalysedChart(kSixMarkers);
@@ -434,7 +463,7 @@ TEST(FigureScale, PixelSizeAndResolutionOfEachFormat) {
   ASSERT_TRUE(SaveFigureFile(chart, s, {}, dir.filePath("f.svg")).ok());
   QFile svg(dir.filePath("f.svg"));
   ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
-  EXPECT_TRUE(svg.readAll().contains("width=\"84.9"));
+  EXPECT_TRUE(svg.readAll().contains("width=\"84.99"));
   // Too many pixels are refused, with the reason.
   s.width_mm = 1000;
   s.dpi = 1200;
@@ -457,12 +486,14 @@ TEST(FigureStyle, LegendWithoutCheckBoxesOrTooltipColour) {
   ASSERT_EQ(legend.series.size(), 4u);
   for (const LegendEntryLayout& e : legend.layout.entries) {
     EXPECT_EQ(e.check_box.width, 0);
-    EXPECT_EQ(e.sample.left, legend.layout.box.left + kLegendPadding);
+    EXPECT_EQ(e.sample.left, legend.layout.box.left + kLegendPadding * o.unit);
   }
   // The screen's check boxes: black ticks on white inside a grey frame, at
   // the start of each row; the figure's rows begin with the sample.
   const LegendView boxed = MeasureLegend(
       chart, 480, FigureRenderOptions(Settings(96), PictureFormat::kPng, {}));
+  // (A 96 dpi figure is laid out on its pixels.)
+  ASSERT_EQ(o.unit, 1);
   const PixelRect& box = boxed.layout.entries[0].check_box;
   int ticks = 0;
   for (int y = box.top; y < box.top + box.height; ++y) {
@@ -580,7 +611,7 @@ TEST(FigureCaption, NumbersAndLimitsOfTheAnalysis) {
   const ChartRenderOptions o =
       FigureRenderOptions(s, PictureFormat::kPng, caption);
   const ChartLayout layout = LayOutChart(chart, QSize(480, 288), o);
-  EXPECT_LE(layout.cy + layout.radius, 288 - 14);
+  EXPECT_LE(layout.cy + layout.radius, (288 - 14) * o.unit);
 }
 
 TEST(FigurePalette, ColourBlindSafeColours) {
@@ -730,7 +761,7 @@ TEST(FigureFit, EverySizeKeepsItsPlotAndSaysWhatItLeftOut) {
   // The smallest: the disc stays, the legend goes and says so.
   s.width_mm = s.height_mm = kMinFigureSideMm;
   const ChartLayout small = layout(s);
-  EXPECT_EQ(layout(s, false).radius, 0);
+  EXPECT_LT(layout(s, false).radius, kFigureUnit);  // under 1/96 inch
   EXPECT_GE(2 * small.radius, kLeastPlotShare * small.height - 1);
   EXPECT_EQ(FigureNotes(picture, s, caption),
             (std::vector<std::string>{
@@ -755,7 +786,7 @@ TEST(FigureFit, EverySizeKeepsItsPlotAndSaysWhatItLeftOut) {
   EXPECT_LE(box.left + box.width, plot.left + plot.width);
   EXPECT_LE(box.top + box.height, plot.top + plot.height);
   EXPECT_LE(4 * box.width * box.height, plot.width * plot.height);
-  EXPECT_EQ(plot.width, size.width() - 2 * kChartMargin);
+  EXPECT_EQ(plot.width, size.width() - 2 * kChartMargin * kFigureUnit);
   s.legend = LegendPlacement::kNone;
   EXPECT_EQ(
       ModelOf(chart, size, FigureRenderOptions(s, PictureFormat::kSvg, caption))

@@ -6,32 +6,34 @@
 namespace orvane {
 
 LegendLayout LayOutLegend(int chart_width, const std::vector<int>& title_widths,
-                          int text_height, int text_ascent, bool check_boxes) {
+                          int text_height, int text_ascent, bool check_boxes,
+                          int unit) {
+  const int margin = kChartMargin * unit, padding = kLegendPadding * unit,
+            spacing = kLegendSpacing * unit, box = kCheckBoxSize * unit,
+            sample = kSampleWidth * unit, gap = kLegendGap * unit;
   LegendLayout legend;
   int widest = 0;
   for (int w : title_widths) widest = std::max(widest, w);
-  const int row = std::max(text_height, kCheckBoxSize) + kLegendSpacing;
-  const int check_column = check_boxes ? kCheckBoxSize + kLegendGap : 0;
-  const int box_width =
-      2 * kLegendPadding + check_column + kSampleWidth + kLegendGap + widest;
-  const int box_height = 2 * kLegendPadding +
+  const int row = std::max(text_height, box) + spacing;
+  const int check_column = check_boxes ? box + gap : 0;
+  const int box_width = 2 * padding + check_column + sample + gap + widest;
+  const int box_height = 2 * padding +
                          row * static_cast<int>(title_widths.size()) -
-                         (title_widths.empty() ? 0 : kLegendSpacing);
-  legend.box = {chart_width - kChartMargin - kLegendShadow - box_width,
-                kLegendTop, box_width, box_height};
-  int top = legend.box.top + kLegendPadding;
+                         (title_widths.empty() ? 0 : spacing);
+  legend.box = {chart_width - margin - kLegendShadow * unit - box_width,
+                kLegendTop * unit, box_width, box_height};
+  int top = legend.box.top + padding;
   for (std::size_t i = 0; i < title_widths.size(); ++i) {
-    const int row_height = row - kLegendSpacing;
+    const int row_height = row - spacing;
     LegendEntryLayout e;
-    const int x = legend.box.left + kLegendPadding;
+    const int x = legend.box.left + padding;
     if (check_boxes) {
-      e.check_box = {x, top + (row_height - kCheckBoxSize) / 2, kCheckBoxSize,
-                     kCheckBoxSize};
+      e.check_box = {x, top + (row_height - box) / 2, box, box};
     } else {
       e.check_box = {x, top, 0, 0};
     }
-    e.sample = {x + check_column, top, kSampleWidth, row_height};
-    e.text_x = e.sample.left + kSampleWidth + kLegendGap;
+    e.sample = {x + check_column, top, sample, row_height};
+    e.text_x = e.sample.left + sample + gap;
     e.text_baseline = top + (row_height - text_height) / 2 + text_ascent;
     legend.entries.push_back(e);
     top += row;
@@ -40,29 +42,27 @@ LegendLayout LayOutLegend(int chart_width, const std::vector<int>& title_widths,
 }
 
 ChartLayout LayOutChart(int width, int height, const LegendLayout& legend,
-                        int grid_column_width, int footer) {
+                        int grid_column_width, int footer, int unit) {
+  const int margin = kChartMargin * unit, shadow = kLegendShadow * unit;
   ChartLayout l;
   l.width = width;
   l.height = height;
+  l.unit = unit;
   // No legend (a figure's inside the plot, or none) keeps no column.
   const int legend_column =
-      legend.box.width > 0 ? legend.box.width + kLegendShadow + 2 * kChartMargin
-                           : 0;
+      legend.box.width > 0 ? legend.box.width + shadow + 2 * margin : 0;
   const int column = grid_column_width > 0
                          ? std::max(grid_column_width, legend_column)
                          : legend_column;
-  const int plot_height = std::max(0, height - footer - 2 * kChartMargin);
-  l.plot = {kChartMargin, kChartMargin,
-            std::max(0, width - column - 2 * kChartMargin), plot_height};
+  const int plot_height = std::max(0, height - footer - 2 * margin);
+  l.plot = {margin, margin, std::max(0, width - column - 2 * margin),
+            plot_height};
   if (grid_column_width <= 0) {
     const int legend_bottom =
-        legend.box.height > 0
-            ? legend.box.top + legend.box.height + kLegendShadow
-            : 0;
+        legend.box.height > 0 ? legend.box.top + legend.box.height + shadow : 0;
     const PixelRect below = {
-        kChartMargin, legend_bottom + kChartMargin,
-        std::max(0, width - 2 * kChartMargin),
-        std::max(0, height - footer - legend_bottom - 2 * kChartMargin)};
+        margin, legend_bottom + margin, std::max(0, width - 2 * margin),
+        std::max(0, height - footer - legend_bottom - 2 * margin)};
     if (std::min(below.width, below.height) >
         std::min(l.plot.width, l.plot.height)) {
       l.plot = below;

@@ -164,8 +164,8 @@ LegendView MeasureLegend(const EqualAreaChart& chart, int width,
     widths.push_back(measure.Width(face, s->Style().title));
   }
   const FaceMetrics fm = measure.Metrics(face);
-  view.layout =
-      LayOutLegend(width, widths, fm.height, fm.ascent, !options.figure_style);
+  view.layout = LayOutLegend(width, widths, fm.height, fm.ascent,
+                             !options.figure_style, options.unit);
   return view;
 }
 
@@ -188,14 +188,16 @@ ChartScene MakeScene(const EqualAreaChart& chart, const PlotCanvas& canvas,
       OwnSize(canvas.width, canvas.height, ValidScale(options.scale));
   ChartScene scene;
   scene.legend = MeasureLegend(chart, size.x, options, measure);
-  scene.caption = CaptionLines(options.caption, size.x, measure);
+  const int unit = options.unit;
+  scene.caption = CaptionLines(options.caption, size.x, measure, unit);
   const int grid = options.grid_column ? canvas.grid_column_width : 0;
   auto lay_out = [&](LegendPlacement placement, bool caption) {
     return LayOutChart(
         size.x, size.y,
         placement == LegendPlacement::kOutside ? scene.legend.layout
                                                : LegendLayout{},
-        grid, caption ? CaptionHeight(scene.caption.size(), measure) : 0);
+        grid, caption ? CaptionHeight(scene.caption.size(), measure, unit) : 0,
+        unit);
   };
   FigureFit fit = FitFigure(
       options, size.x, size.y, scene.legend.layout.box, scene.caption, measure,
@@ -217,7 +219,9 @@ ChartLayout LayOutChart(const EqualAreaChart& chart, const PlotCanvas& canvas,
 std::vector<bool> DrawnIsoRatioCircles(const EqualAreaChart& chart,
                                        const ChartLayout& layout) {
   const double maximum = chart.RadialMaximum();
-  return ThinIsoRatioCircles(chart.IsoRatios(), layout.radius / maximum,
+  // Thinned by their spacing in screen pixels.
+  return ThinIsoRatioCircles(chart.IsoRatios(),
+                             layout.radius / maximum / layout.unit,
                              chart.Projection());
 }
 
@@ -229,7 +233,8 @@ std::vector<IsoRatioLabelBox> PlaceIsoRatioLabels(const EqualAreaChart& chart,
   const FaceMetrics fm = measure.Metrics(TextFace::kFigure);
   const std::vector<int>& ratios = chart.IsoRatios();
   const double maximum = chart.RadialMaximum();
-  constexpr int kGap = 2;  // between a label and the circle or another label
+  // Between a label and the circle or another label.
+  const int gap = 2 * layout.unit;
   // The data's pixels, so that a label goes to the side of the radius that
   // covers fewer of them.
   std::vector<Pixel> data;
@@ -244,14 +249,17 @@ std::vector<IsoRatioLabelBox> PlaceIsoRatioLabels(const EqualAreaChart& chart,
       return box.Contains(p.x, p.y);
     });
   };
-  auto clear = [&labels](const PixelRect& box) {
+  // Labels side by side keep half a line apart, so that "R = 2" and "4"
+  // never read as one number.
+  const int apart = std::max(gap, fm.height / 2);
+  auto clear = [&labels, gap, apart](const PixelRect& box) {
     return std::none_of(labels.begin(), labels.end(),
-                        [&box](const IsoRatioLabelBox& l) {
+                        [&box, gap, apart](const IsoRatioLabelBox& l) {
                           const PixelRect& o = l.box;
-                          return box.left < o.left + o.width + kGap &&
-                                 o.left < box.left + box.width + kGap &&
-                                 box.top < o.top + o.height + kGap &&
-                                 o.top < box.top + box.height + kGap;
+                          return box.left < o.left + o.width + apart &&
+                                 o.left < box.left + box.width + apart &&
+                                 box.top < o.top + o.height + gap &&
+                                 o.top < box.top + box.height + gap;
                         });
   };
   for (std::size_t i = 0; i < ratios.size(); ++i) {
@@ -263,12 +271,12 @@ std::vector<IsoRatioLabelBox> PlaceIsoRatioLabels(const EqualAreaChart& chart,
     label.ratio = ratios[i];
     label.text = (labels.empty() ? "R = " : "") + std::to_string(ratios[i]);
     const int width = measure.Width(TextFace::kFigure, label.text);
-    if (at.x + kGap + width - 1 >= layout.width) break;
+    if (at.x + gap + width - 1 >= layout.width) break;
     // Above the radius, where the circle crosses it, or else below it:
     // every circle whose label has room on one side is labelled.
-    const PixelRect above{at.x + kGap, at.y - kGap - fm.height, width,
+    const PixelRect above{at.x + gap, at.y - gap - fm.height, width, fm.height};
+    const PixelRect below{at.x + gap, at.y + layout.unit + gap, width,
                           fm.height};
-    const PixelRect below{at.x + kGap, at.y + 1 + kGap, width, fm.height};
     const bool above_clear = clear(above);
     const bool below_clear =
         below.top + below.height <= layout.height && clear(below);
@@ -322,17 +330,18 @@ PlotModel EqualAreaChart::Model(const PlotCanvas& canvas,
         area.height -=
             std::max(measure.Metrics(TextFace::kScreen).height, figure.height);
       }
-      const int baseline = area.top + area.height - figure.descent - 1;
+      const int unit = options.unit;
+      const int baseline = area.top + area.height - figure.descent - unit;
       layers.emplace_back(TextLayer{
           TextFace::kFigure,
           kDensityNoteColour,
           {{DensityNoteText(*density_contours, LocaleDecimalSeparator()),
-            area.left + 2, baseline}}});
+            area.left + 2 * unit, baseline}}});
       // A figure keys the greys to the density above the note.
       if (options.print) {
-        AddDensityKey(layers, *density_contours, area.left + 2,
-                      baseline - figure.height - 1, LocaleDecimalSeparator(),
-                      measure);
+        AddDensityKey(layers, *density_contours, area.left + 2 * unit,
+                      baseline - figure.height - unit, LocaleDecimalSeparator(),
+                      measure, unit);
       }
     }
   }
@@ -364,7 +373,7 @@ PlotModel EqualAreaChart::Model(const PlotCanvas& canvas,
     LegendLayer legend_layer;
     legend_layer.layout = legend.layout;
     if (scene.placement == LegendPlacement::kInside) {
-      PlaceLegendInside(legend_layer.layout, layout.plot, layers);
+      PlaceLegendInside(legend_layer.layout, layout.plot, layers, options.unit);
     }
     legend_layer.figure_style = options.figure_style;
     const std::vector<const PolarSeries*> list = SeriesList();
@@ -379,13 +388,14 @@ PlotModel EqualAreaChart::Model(const PlotCanvas& canvas,
   if (!caption.empty()) {
     // Each line under the disc, centred on it where there is room.
     TextLayer lines{TextFace::kFigure, kBlack, {}};
-    int baseline = layout.height - kChartMargin - figure.descent -
+    const int margin = kChartMargin * options.unit;
+    int baseline = layout.height - margin - figure.descent -
                    (static_cast<int>(caption.size()) - 1) * figure.height;
     for (const std::string& line : caption) {
       const int width = measure.Width(TextFace::kFigure, line);
-      const int left = std::clamp(
-          layout.cx - width / 2, kChartMargin,
-          std::max(kChartMargin, layout.width - kChartMargin - width));
+      const int left =
+          std::clamp(layout.cx - width / 2, margin,
+                     std::max(margin, layout.width - margin - width));
       lines.items.push_back({line, left, baseline});
       baseline += figure.height;
     }

@@ -19,10 +19,10 @@ Pixel OwnSize(int width, int height, double scale) {
 }
 
 std::vector<std::string> CaptionLines(const std::string& caption, int width,
-                                      const TextMeasure& measure) {
+                                      const TextMeasure& measure, int unit) {
   std::vector<std::string> lines;
   if (caption.empty()) return lines;
-  const int room = width - 2 * kChartMargin;
+  const int room = width - 2 * kChartMargin * unit;
   static constexpr std::string_view kSeparator = "   ";
   std::size_t from = 0;
   while (true) {
@@ -44,10 +44,10 @@ std::vector<std::string> CaptionLines(const std::string& caption, int width,
   return lines;
 }
 
-int CaptionHeight(std::size_t lines, const TextMeasure& measure) {
+int CaptionHeight(std::size_t lines, const TextMeasure& measure, int unit) {
   if (lines == 0) return 0;
   return static_cast<int>(lines) * measure.Metrics(TextFace::kFigure).height +
-         2 * kChartMargin;
+         2 * kChartMargin * unit;
 }
 
 LineLayer SeriesLine(const SeriesStyle& style, LineLayer::Ends ends,
@@ -72,7 +72,8 @@ FigureFit FitFigure(
   if (!options.fit_figure) return fit;
   const bool too_wide =
       std::any_of(caption.begin(), caption.end(), [&](const std::string& l) {
-        return measure.Width(TextFace::kFigure, l) > width - 2 * kChartMargin;
+        return measure.Width(TextFace::kFigure, l) >
+               width - 2 * kChartMargin * options.unit;
       });
   if (too_wide) {
     fit.caption = false;
@@ -87,7 +88,8 @@ FigureFit FitFigure(
   const bool asked_outside = fit.legend == LegendPlacement::kOutside;
   // A legend wider than the figure fits nowhere beside the plot.
   const bool legend_too_wide =
-      legend_box.width + kLegendShadow + 2 * kChartMargin > width;
+      legend_box.width + (kLegendShadow + 2 * kChartMargin) * options.unit >
+      width;
   if (asked_outside && (legend_too_wide || !fits())) {
     fit.legend = LegendPlacement::kInside;
   }
@@ -137,11 +139,12 @@ void MoveLegend(LegendLayout& legend, int left, int top) {
 
 PixelRect FewestDataCorner(int width, int height, const PixelRect& frame,
                            const std::vector<PlotLayer>& layers,
-                           CornerOrder order) {
-  const int right = frame.left + frame.width - kChartMargin - width;
-  const int bottom = frame.top + frame.height - kChartMargin - height;
-  const int left = frame.left + kChartMargin;
-  const int top = frame.top + kChartMargin;
+                           CornerOrder order, int unit) {
+  const int margin = kChartMargin * unit;
+  const int right = frame.left + frame.width - margin - width;
+  const int bottom = frame.top + frame.height - margin - height;
+  const int left = frame.left + margin;
+  const int top = frame.top + margin;
   std::array<Pixel, 4> corners = {Pixel{right, top}, Pixel{left, top},
                                   Pixel{right, bottom}, Pixel{left, bottom}};
   if (order == CornerOrder::kBottomLeftFirst) {
@@ -179,19 +182,21 @@ PixelRect FewestDataCorner(int width, int height, const PixelRect& frame,
 }
 
 void PlaceLegendInside(LegendLayout& legend, const PixelRect& frame,
-                       const std::vector<PlotLayer>& layers) {
+                       const std::vector<PlotLayer>& layers, int unit) {
   // The box and its shadow, a margin in from the frame.
   const PixelRect at =
-      FewestDataCorner(legend.box.width + kLegendShadow,
-                       legend.box.height + kLegendShadow, frame, layers);
+      FewestDataCorner(legend.box.width + kLegendShadow * unit,
+                       legend.box.height + kLegendShadow * unit, frame, layers,
+                       CornerOrder::kTopRightFirst, unit);
   MoveLegend(legend, at.left, at.top);
 }
 
 FaceSizes FaceSizesOf(const ChartRenderOptions& options) {
   if (!options.print) return {};
-  const double label = options.print->font * kPixelsPerPoint;
+  const double per_point = kPixelsPerPoint * options.unit;
+  const double label = options.print->font * per_point;
   const double small =
-      std::max(kMinFontPt, options.print->font - 1) * kPixelsPerPoint;
+      std::max(kMinFontPt, options.print->font - 1) * per_point;
   return {small, label, small};
 }
 
@@ -206,9 +211,10 @@ void ApplyPrintSizes(PlotModel& model, const ChartRenderOptions& options) {
   if (!options.print) return;
   const PrintSizes& print = *options.print;
   model.faces = FaceSizesOf(options);
-  const double curve = print.line * kPixelsPerPoint;  // a one-pixel line's
+  const double per_point = kPixelsPerPoint * options.unit;
+  const double curve = print.line * per_point;  // a one-pixel line's
   const double frame = 1.5 * curve;
-  const double markers = print.marker * kPixelsPerPoint / kDataMarkerPixels;
+  const double markers = print.marker * per_point / kDataMarkerPixels;
   auto in_print = [&](SeriesStyle& style) {
     style.marker_scale = markers;
     style.line_width *= curve;
@@ -241,12 +247,12 @@ constexpr int kKeyGap = 3;  // between a level and the swatches
 
 // The key's width: the lowest level, the swatches, the highest level.
 int KeyWidth(const DensityContours& contours, std::string_view sep,
-             const TextMeasure& measure) {
+             const TextMeasure& measure, int unit) {
   const std::vector<ContourBand>& bands = contours.bands;
   const int side = std::max(2, measure.Metrics(TextFace::kFigureSmall).ascent);
   return measure.Width(TextFace::kFigureSmall,
                        ConcentrationText(bands.front().level, sep)) +
-         kKeyGap + side * static_cast<int>(bands.size()) + kKeyGap +
+         2 * kKeyGap * unit + side * static_cast<int>(bands.size()) +
          measure.Width(TextFace::kFigureSmall,
                        ConcentrationText(bands.back().level, sep));
 }
@@ -255,7 +261,7 @@ int KeyWidth(const DensityContours& contours, std::string_view sep,
 
 void AddDensityKey(std::vector<PlotLayer>& layers,
                    const DensityContours& contours, int left, int baseline,
-                   std::string_view sep, const TextMeasure& measure) {
+                   std::string_view sep, const TextMeasure& measure, int unit) {
   const std::vector<ContourBand>& bands = contours.bands;
   if (bands.empty()) return;
   const FaceMetrics fm = measure.Metrics(TextFace::kFigureSmall);
@@ -264,7 +270,8 @@ void AddDensityKey(std::vector<PlotLayer>& layers,
   const int side = std::max(2, fm.ascent);
   const int top = baseline - side;
   const int count = static_cast<int>(bands.size());
-  int x = left + measure.Width(TextFace::kFigureSmall, low) + kKeyGap;
+  const int gap = kKeyGap * unit;
+  int x = left + measure.Width(TextFace::kFigureSmall, low) + gap;
   SwatchLayer key;
   key.frame = {x, top, side * count, side};
   for (int i = 0; i < count; ++i, x += side) {
@@ -273,7 +280,7 @@ void AddDensityKey(std::vector<PlotLayer>& layers,
   layers.emplace_back(
       TextLayer{TextFace::kFigureSmall,
                 kKeyText,
-                {{low, left, baseline}, {high, x + kKeyGap, baseline}}});
+                {{low, left, baseline}, {high, x + gap, baseline}}});
   layers.emplace_back(std::move(key));
 }
 
@@ -287,16 +294,16 @@ std::optional<Pixel> DensityKeyBoxSize(const DensityContours& contours,
                                        const std::string& note,
                                        const PixelRect& frame,
                                        std::string_view sep,
-                                       const TextMeasure& measure) {
+                                       const TextMeasure& measure, int unit) {
   if (contours.bands.empty()) return std::nullopt;
+  const int padding = kKeyPadding * unit, margin = kChartMargin * unit;
   const int width = std::max(measure.Width(TextFace::kFigure, note),
-                             KeyWidth(contours, sep, measure)) +
-                    2 * kKeyPadding;
+                             KeyWidth(contours, sep, measure, unit)) +
+                    2 * padding;
   const int height = measure.Metrics(TextFace::kFigureSmall).height +
-                     measure.Metrics(TextFace::kFigure).height +
-                     2 * kKeyPadding + 1;
-  if (width > frame.width - 2 * kChartMargin ||
-      height > frame.height - 2 * kChartMargin) {
+                     measure.Metrics(TextFace::kFigure).height + 2 * padding +
+                     unit;
+  if (width > frame.width - 2 * margin || height > frame.height - 2 * margin) {
     return std::nullopt;
   }
   return Pixel{width, height};
@@ -306,33 +313,34 @@ std::optional<Pixel> DensityKeyBoxSize(const DensityContours& contours,
 
 bool FitsDensityKeyBox(const DensityContours& contours, const std::string& note,
                        const PixelRect& frame, std::string_view sep,
-                       const TextMeasure& measure) {
-  return DensityKeyBoxSize(contours, note, frame, sep, measure).has_value();
+                       const TextMeasure& measure, int unit) {
+  return DensityKeyBoxSize(contours, note, frame, sep, measure, unit)
+      .has_value();
 }
 
 bool AddDensityKeyBox(std::vector<PlotLayer>& layers,
                       const DensityContours& contours, const std::string& note,
                       const PixelRect& frame, std::string_view sep,
-                      const TextMeasure& measure) {
+                      const TextMeasure& measure, int unit) {
   const std::optional<Pixel> size =
-      DensityKeyBoxSize(contours, note, frame, sep, measure);
+      DensityKeyBoxSize(contours, note, frame, sep, measure, unit);
   if (!size) return false;
   const FaceMetrics note_face = measure.Metrics(TextFace::kFigure);
   const FaceMetrics key_face = measure.Metrics(TextFace::kFigureSmall);
   const int width = size->x, height = size->y;
-  constexpr int kPadding = kKeyPadding;
+  const int padding = kKeyPadding * unit;
   const PixelRect box = FewestDataCorner(width, height, frame, layers,
-                                         CornerOrder::kBottomLeftFirst);
+                                         CornerOrder::kBottomLeftFirst, unit);
   SwatchLayer ground;
   ground.swatches.push_back({box, 0xFFFFFF});
   layers.emplace_back(std::move(ground));
-  const int left = box.left + kPadding;
+  const int left = box.left + padding;
   AddDensityKey(layers, contours, left,
-                box.top + kPadding + key_face.ascent + 1, sep, measure);
+                box.top + padding + key_face.ascent + unit, sep, measure, unit);
   layers.emplace_back(TextLayer{
       TextFace::kFigure,
       kKeyText,
-      {{note, left, box.top + box.height - kPadding - note_face.descent}}});
+      {{note, left, box.top + box.height - padding - note_face.descent}}});
   return true;
 }
 

@@ -131,26 +131,29 @@ std::vector<AxisTick> PhiTicks() {
 }
 
 RfPhiLayout LayOutRfPhiPlot(int width, int height, const LegendLayout& legend,
-                            const PlotTextMetrics& m, int footer) {
+                            const PlotTextMetrics& m, int footer, int unit) {
+  const int margin = kChartMargin * unit, title_gap = kAxisTitleGap * unit,
+            label_gap = kTickLabelGap * unit, tick = kTickLength * unit,
+            shadow = kLegendShadow * unit;
   RfPhiLayout l;
   l.width = width;
   l.height = height;
-  const int left = kChartMargin + m.rf_title_width + kAxisTitleGap +
-                   m.widest_rf_label + kTickLabelGap + kTickLength;
-  const int right_room = std::max(kChartMargin, m.phi_label_half + 1);
-  const int bottom = height - footer - kChartMargin - m.height - kAxisTitleGap -
-                     m.height - kTickLabelGap - kTickLength;
-  const int top = kChartMargin + m.height / 2;
+  l.unit = unit;
+  const int left = margin + m.rf_title_width + title_gap + m.widest_rf_label +
+                   label_gap + tick;
+  const int right_room = std::max(margin, m.phi_label_half + unit);
+  const int bottom = height - footer - margin - m.height - title_gap -
+                     m.height - label_gap - tick;
+  const int top = margin + m.height / 2;
   const int legend_column =
-      legend.box.width > 0 ? legend.box.width + kLegendShadow + 2 * kChartMargin
-                           : 0;
+      legend.box.width > 0 ? legend.box.width + shadow + 2 * margin : 0;
   PixelRect beside{left, top,
                    std::max(0, width - legend_column - right_room - left),
                    std::max(0, bottom - top)};
   if (legend.box.height > 0) {
     // A narrow picture: the frame below the legend where that is larger.
-    const int below_top = legend.box.top + legend.box.height + kLegendShadow +
-                          kChartMargin + m.height / 2;
+    const int below_top =
+        legend.box.top + legend.box.height + shadow + margin + m.height / 2;
     const PixelRect below{left, below_top,
                           std::max(0, width - right_room - left),
                           std::max(0, bottom - below_top)};
@@ -161,8 +164,8 @@ RfPhiLayout LayOutRfPhiPlot(int width, int height, const LegendLayout& legend,
   }
   l.plot = beside;
   l.phi_title_x = l.plot.left + l.plot.width / 2;
-  l.phi_title_baseline = height - footer - kChartMargin - (m.height - m.ascent);
-  l.rf_title_x = kChartMargin;
+  l.phi_title_baseline = height - footer - margin - (m.height - m.ascent);
+  l.rf_title_x = margin;
   l.rf_title_baseline = l.plot.top + l.plot.height / 2 + m.ascent / 2;
   return l;
 }
@@ -353,8 +356,8 @@ LegendLayer MakeLegend(const RfPhiPlot& plot, int width,
   add(RfPhiEntry::kThetaCurves, ThetaCurveStyle(), plot.ShowThetaCurves(),
       plot.ShowThetaCurves() && !plot.ThetaCurves().empty());
   const FaceMetrics fm = measure.Metrics(face);
-  legend.layout =
-      LayOutLegend(width, widths, fm.height, fm.ascent, !options.figure_style);
+  legend.layout = LayOutLegend(width, widths, fm.height, fm.ascent,
+                               !options.figure_style, options.unit);
   return legend;
 }
 
@@ -377,7 +380,9 @@ Scene MakeScene(const RfPhiPlot& plot, const PlotCanvas& canvas,
   scene.size = OwnSize(canvas.width, canvas.height, scene.scale);
   scene.axis = plot.Axis();
   scene.legend = MakeLegend(plot, scene.size.x, canvas.options, measure);
-  scene.caption = CaptionLines(canvas.options.caption, scene.size.x, measure);
+  const int unit = canvas.options.unit;
+  scene.caption =
+      CaptionLines(canvas.options.caption, scene.size.x, measure, unit);
   const PlotTextMetrics metrics =
       MetricsOf(scene.axis, FaceOf(canvas.options), measure);
   auto lay_out = [&](LegendPlacement placement, bool caption) {
@@ -385,7 +390,8 @@ Scene MakeScene(const RfPhiPlot& plot, const PlotCanvas& canvas,
         scene.size.x, scene.size.y,
         placement == LegendPlacement::kOutside ? scene.legend.layout
                                                : LegendLayout{},
-        metrics, caption ? CaptionHeight(scene.caption.size(), measure) : 0);
+        metrics,
+        caption ? CaptionHeight(scene.caption.size(), measure, unit) : 0, unit);
   };
   FigureFit fit =
       FitFigure(canvas.options, scene.size.x, scene.size.y,
@@ -464,15 +470,19 @@ LineLayer FrameLines(const Scene& scene) {
 
 // The ticks outside the frame.
 LineLayer Ticks(const Scene& scene) {
+  const double unit = scene.layout.unit;
   LineLayer ticks;
   ticks.frame = true;
   for (const AxisTick& t : PhiTicks()) {
-    const double length = t.label.empty() ? kMinorTickLength : kTickLength;
-    ticks.lines.push_back({{t.value, 1, 0, 1}, {t.value, 1, 0, length}});
+    const double length =
+        (t.label.empty() ? kMinorTickLength : kTickLength) * unit;
+    ticks.lines.push_back({{t.value, 1, 0, unit}, {t.value, 1, 0, length}});
   }
   for (const AxisTick& t : scene.axis.ticks) {
-    const double length = t.label.empty() ? kMinorTickLength : kTickLength;
-    ticks.lines.push_back({{-90, t.value, -length, 0}, {-90, t.value, -1, 0}});
+    const double length =
+        (t.label.empty() ? kMinorTickLength : kTickLength) * unit;
+    ticks.lines.push_back(
+        {{-90, t.value, -length, 0}, {-90, t.value, -unit, 0}});
   }
   return ticks;
 }
@@ -482,15 +492,29 @@ TextLayer AxisText(const Scene& scene, TextFace face,
   const FaceMetrics fm = measure.Metrics(face);
   const PlotMapping mapping = PlotMapping::RfPhi(scene.layout, scene.axis);
   const PixelRect& f = scene.layout.plot;
+  const int unit = scene.layout.unit;
   TextLayer text{face, kBlack, {}};
   const int bottom = f.top + f.height;
+  // Every 30 degrees where the labels have room, else every 60, else
+  // every 90: on a narrow plot they never run into each other.
+  int widest = 0;
   for (const AxisTick& t : PhiTicks()) {
-    if (t.label.empty()) continue;
+    if (!t.label.empty()) {
+      widest = std::max(widest, measure.Width(face, TickText(t.label)));
+    }
+  }
+  const int room = widest + 4 * unit;
+  const int step = 6 * room <= f.width ? 30 : 3 * room <= f.width ? 60 : 90;
+  for (const AxisTick& t : PhiTicks()) {
+    if (t.label.empty() || static_cast<int>(t.value + 90) % step != 0) {
+      continue;
+    }
     const int x = mapping.Snapped(t.value, 1).x;
     std::string label = TickText(t.label);
     const int width = measure.Width(face, label);
-    text.items.push_back({std::move(label), x - width / 2,
-                          bottom + kTickLength + kTickLabelGap + fm.ascent});
+    text.items.push_back(
+        {std::move(label), x - width / 2,
+         bottom + (kTickLength + kTickLabelGap) * unit + fm.ascent});
   }
   for (const AxisTick& t : scene.axis.ticks) {
     if (t.label.empty()) continue;
@@ -498,10 +522,18 @@ TextLayer AxisText(const Scene& scene, TextFace face,
     std::string label = TickText(t.label);
     const int width = measure.Width(face, label);
     text.items.push_back({std::move(label),
-                          f.left - kTickLength - kTickLabelGap - width,
+                          f.left - (kTickLength + kTickLabelGap) * unit - width,
                           y - fm.height / 2 + fm.ascent});
   }
+  // The title in short where, centred under the frame, it would run out
+  // of the picture.
   std::string phi_title = PhiAxisTitle();
+  const int half = measure.Width(face, phi_title) / 2;
+  const int margin = kChartMargin * unit;
+  if (scene.layout.phi_title_x - half < margin ||
+      scene.layout.phi_title_x + half > scene.layout.width - margin) {
+    phi_title = "\xCF\x86 (\xC2\xB0)";
+  }
   const int title_width = measure.Width(face, phi_title);
   text.items.push_back({std::move(phi_title),
                         scene.layout.phi_title_x - title_width / 2,
@@ -532,8 +564,9 @@ TextLayer ThetaCurveLabels(const RfPhiPlot& plot, const Scene& scene,
   TextLayer text{face, kCurveLabelColour, {}, face == TextFace::kFigure};
   const FaceMetrics fm = measure.Metrics(face);
   const PixelRect& f = scene.layout.plot;
-  const Box frame{f.left + 1, f.top + 1, f.left + f.width - 1,
-                  f.top + f.height - 1};
+  const int u = scene.layout.unit;
+  const Box frame{f.left + u, f.top + u, f.left + f.width - u,
+                  f.top + f.height - u};
   const PlotMapping mapping = PlotMapping::RfPhi(scene.layout, scene.axis);
   std::vector<Box> placed;
   for (const ThetaCurve& curve : plot.ThetaCurves()) {
@@ -554,16 +587,16 @@ TextLayer ThetaCurveLabels(const RfPhiPlot& plot, const Scene& scene,
     const Pixel at = mapping.Snapped(top->phi, top->ratio);
     const int width = measure.Width(face, label);
     int left = at.x - width / 2;
-    int box_top = at.y - 2 - fm.height;
-    if (box_top < frame.top) box_top = at.y + 3;
-    left = std::clamp(left, frame.left + 1,
-                      std::max(frame.left + 1, frame.right - 1 - width));
+    int box_top = at.y - 2 * u - fm.height;
+    if (box_top < frame.top) box_top = at.y + 3 * u;
+    left = std::clamp(left, frame.left + u,
+                      std::max(frame.left + u, frame.right - u - width));
     const Box box{left, box_top, left + width - 1, box_top + fm.height - 1};
     if (width <= 0 || fm.height <= 0 || !box.Within(frame)) continue;
     const bool touches =
-        std::any_of(placed.begin(), placed.end(), [&box](const Box& r) {
-          return Box{r.left - 2, r.top - 1, r.right + 2, r.bottom + 1}.Meets(
-              box);
+        std::any_of(placed.begin(), placed.end(), [&box, u](const Box& r) {
+          return Box{r.left - 2 * u, r.top - u, r.right + 2 * u, r.bottom + u}
+              .Meets(box);
         });
     if (touches) continue;
     placed.push_back(box);
@@ -577,13 +610,14 @@ TextLayer Caption(const Scene& scene, const TextMeasure& measure) {
   const FaceMetrics fm = measure.Metrics(TextFace::kFigure);
   const int lines = static_cast<int>(scene.caption.size());
   const int centre = scene.layout.plot.left + scene.layout.plot.width / 2;
+  const int margin = kChartMargin * scene.layout.unit;
   int baseline =
-      scene.layout.height - kChartMargin - fm.descent - (lines - 1) * fm.height;
+      scene.layout.height - margin - fm.descent - (lines - 1) * fm.height;
   for (const std::string& line : scene.caption) {
     const int width = measure.Width(TextFace::kFigure, line);
-    const int left = std::clamp(
-        centre - width / 2, kChartMargin,
-        std::max(kChartMargin, scene.layout.width - kChartMargin - width));
+    const int left =
+        std::clamp(centre - width / 2, margin,
+                   std::max(margin, scene.layout.width - margin - width));
     text.items.push_back({line, left, baseline});
     baseline += fm.height;
   }
@@ -636,18 +670,20 @@ PlotModel RfPhiPlot::Model(const PlotCanvas& canvas,
         BandLayer{density_contours, BandLayer::Coordinates::kLogRatio, true});
     if (!density_contours->bands.empty()) {
       // A figure's note and key go over the data, later, where they fit.
-      const bool keyed = options.print &&
-                         FitsDensityKeyBox(*density_contours,
-                                           DensityNoteText(*density_contours,
-                                                           DecimalSeparator()),
-                                           f, DecimalSeparator(), measure);
+      const bool keyed =
+          options.print &&
+          FitsDensityKeyBox(
+              *density_contours,
+              DensityNoteText(*density_contours, DecimalSeparator()), f,
+              DecimalSeparator(), measure, options.unit);
       if (!keyed) {
         const FaceMetrics fm = measure.Metrics(TextFace::kFigure);
         layers.emplace_back(
             TextLayer{TextFace::kFigure,
                       kDensityNoteColour,
                       {{DensityNoteText(*density_contours, DecimalSeparator()),
-                        f.left + 2, f.top + f.height - fm.descent - 1}}});
+                        f.left + 2 * options.unit,
+                        f.top + f.height - fm.descent - options.unit}}});
       }
     }
   }
@@ -676,10 +712,11 @@ PlotModel RfPhiPlot::Model(const PlotCanvas& canvas,
     // over the data, where they cover the fewest.
     AddDensityKeyBox(layers, *density_contours,
                      DensityNoteText(*density_contours, DecimalSeparator()), f,
-                     DecimalSeparator(), measure);
+                     DecimalSeparator(), measure, options.unit);
   }
   if (scene.placement == LegendPlacement::kInside) {
-    PlaceLegendInside(scene.legend.layout, scene.layout.plot, layers);
+    PlaceLegendInside(scene.legend.layout, scene.layout.plot, layers,
+                      options.unit);
   }
   if (scene.placement != LegendPlacement::kNone) {
     layers.emplace_back(std::move(scene.legend));

@@ -154,19 +154,19 @@ void DrawCheckBox(QPainter& painter, const PixelRect& r, bool checked) {
 
 bool DrawLegendItems(QPainter& painter, const LegendLayout& layout,
                      const std::vector<LegendItem>& items, bool figure,
-                     double scale, double text_size) {
+                     double scale, double text_size, int unit) {
   const PixelRect& box = layout.box;
   if (items.empty()) return true;
   if (figure) {
     // White, framed in grey, without the shadow of a tooltip.
-    painter.setPen(QPen(ToQColor(kFigureLegendFrame), 1));
+    painter.setPen(QPen(ToQColor(kFigureLegendFrame), unit));
     painter.setBrush(ToQColor(0xFFFFFF));
-    painter.drawRect(box.left, box.top, box.width - 1, box.height - 1);
+    painter.drawRect(box.left, box.top, box.width - unit, box.height - unit);
   } else {
     painter.setPen(Qt::NoPen);
     painter.setBrush(ToQColor(kLegendShadowColour));
-    painter.drawRect(box.left + kLegendShadow, box.top + kLegendShadow,
-                     box.width, box.height);
+    painter.drawRect(box.left + kLegendShadow * unit,
+                     box.top + kLegendShadow * unit, box.width, box.height);
     painter.setBrush(ToQColor(kLegendBackground));
     painter.drawRect(box.left, box.top, box.width, box.height);
   }
@@ -175,14 +175,25 @@ bool DrawLegendItems(QPainter& painter, const LegendLayout& layout,
   for (std::size_t i = 0; i < items.size() && i < layout.entries.size(); ++i) {
     const SeriesStyle& style = items[i].style;
     const LegendEntryLayout& e = layout.entries[i];
-    if (!figure) DrawCheckBox(painter, e.check_box, items[i].checked);
+    if (!figure && unit == 1) {
+      DrawCheckBox(painter, e.check_box, items[i].checked);
+    } else if (!figure) {
+      // The screen's check box, drawn at the layout's unit.
+      painter.save();
+      painter.translate(e.check_box.left, e.check_box.top);
+      painter.scale(unit, unit);
+      DrawCheckBox(painter,
+                   {0, 0, e.check_box.width / unit, e.check_box.height / unit},
+                   items[i].checked);
+      painter.restore();
+    }
     const int cy = e.sample.top + e.sample.height / 2;
     if (style.line_visible) {
       QPen pen(ToQColor(style.line_color), style.line_width);
       pen.setCapStyle(Qt::FlatCap);
       painter.setPen(pen);
-      painter.drawLine(e.sample.left + 1, cy,
-                       e.sample.left + e.sample.width - 2, cy);
+      painter.drawLine(e.sample.left + unit, cy,
+                       e.sample.left + e.sample.width - 2 * unit, cy);
     }
     if (!FillMarker(painter, ScaledMarkerShape(style, scale), style,
                     Pixel{e.sample.left + e.sample.width / 2, cy}, scale)) {

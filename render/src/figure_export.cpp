@@ -240,9 +240,16 @@ std::string FigureSettingsText(const FigureSettings& s) {
 }
 
 int FigureDpi(const FigureSettings& settings, PictureFormat format) {
-  const bool raster =
-      format == PictureFormat::kPng || format == PictureFormat::kBmp;
-  return raster ? settings.dpi : kScreenDpi;
+  switch (format) {
+    case PictureFormat::kPng:
+    case PictureFormat::kBmp:
+      return settings.dpi;
+    case PictureFormat::kSvg:
+    case PictureFormat::kPdf:
+      return kVectorFigureDpi;
+    default:
+      return kScreenDpi;  // a metafile's pixels are the screen's
+  }
 }
 
 QSize FigurePixelSize(const FigureSettings& settings, PictureFormat format) {
@@ -255,7 +262,24 @@ ChartRenderOptions FigureRenderOptions(const FigureSettings& settings,
                                        PictureFormat format,
                                        const QString& caption) {
   ChartRenderOptions o;
-  o.scale = static_cast<double>(FigureDpi(settings, format)) / kScreenDpi;
+  const int dpi = FigureDpi(settings, format);
+  // A figure's layout grid: 1/768 inch in SVG and PDF, a raster's own
+  // pixels (or the whole share of them nearest above 1/96 inch), the
+  // screen's pixels in a metafile, whose records have no finer ones.
+  o.unit = format == PictureFormat::kSvg || format == PictureFormat::kPdf
+               ? kFigureUnit
+               : std::max(1, dpi / kScreenDpi);
+  o.scale = static_cast<double>(dpi) / (kScreenDpi * o.unit);
+  if (format == PictureFormat::kSvg || format == PictureFormat::kPdf) {
+    // A large series goes in as an image at the figure's raster
+    // resolution, of at most kMostFigureImageSide pixels a side.
+    const QSize size = FigurePixelSize(settings, format);
+    const double own = std::max(size.width(), size.height()) / o.scale;
+    o.image_scale =
+        std::min(static_cast<double>(settings.dpi) / kVectorFigureDpi,
+                 kMostFigureImageSide / own) *
+        o.scale;
+  }
   o.grid_column = false;
   o.figure_style = settings.figure_style;
   o.palette = settings.palette;
@@ -338,7 +362,10 @@ Status SaveFigureFile(const PlotPicture& plot, const FigureSettings& settings,
     return Status(StatusCode::kInvalidExtension, kMessageInvalidExtension);
   }
   const QSize size = FigurePixelSize(settings, format);
-  if (size.width() > kMaxPictureSide || size.height() > kMaxPictureSide) {
+  const bool raster =
+      format == PictureFormat::kPng || format == PictureFormat::kBmp;
+  if (raster &&
+      (size.width() > kMaxPictureSide || size.height() > kMaxPictureSide)) {
     return Status(StatusCode::kWriteFailed,
                   QString("The figure would be %1 x %2 pixels, more than "
                           "%3 a side: lower its size or dpi.")

@@ -224,15 +224,23 @@ QImage StampOf(const MarkerShape& shape, const SeriesStyle& style,
   const int device_side = static_cast<int>(std::ceil(side * ratio));
   QImage stamp(device_side, device_side, QImage::Format_ARGB32_Premultiplied);
   if (stamp.isNull()) return stamp;  // no memory for it
-  stamp.setDevicePixelRatio(ratio);
+  // Coarser than the chart's pixels (a large series' image in a vector
+  // figure) the stamp is painted at one device pixel a pixel and scaled
+  // explicitly: a painter on an image of a ratio below one clips it.
+  const bool coarse = ratio < 1;
+  if (!coarse) stamp.setDevicePixelRatio(ratio);
   stamp.fill(Qt::transparent);
-  QPainter sp(&stamp);
-  sp.setRenderHint(QPainter::Antialiasing, false);
-  sp.translate(shape.extent + 0.5, shape.extent + 0.5);
-  if (!shape.fill.isEmpty()) sp.fillPath(shape.fill, ToQColor(*style.fill));
-  if (!shape.outline.isEmpty()) {
-    sp.fillPath(shape.outline, ToQColor(*style.outline));
+  {
+    QPainter sp(&stamp);
+    sp.setRenderHint(QPainter::Antialiasing, false);
+    if (coarse) sp.scale(ratio, ratio);
+    sp.translate(shape.extent + 0.5, shape.extent + 0.5);
+    if (!shape.fill.isEmpty()) sp.fillPath(shape.fill, ToQColor(*style.fill));
+    if (!shape.outline.isEmpty()) {
+      sp.fillPath(shape.outline, ToQColor(*style.outline));
+    }
   }
+  if (coarse) stamp.setDevicePixelRatio(ratio);
   return stamp;
 }
 
@@ -390,8 +398,20 @@ QImage MarkerLayerAt(const SeriesStyle& style, std::size_t count,
                static_cast<int>(std::ceil(size.height() * ratio)),
                QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) return image;  // no memory for it: nothing drawn
-  image.setDevicePixelRatio(ratio);
   image.fill(Qt::transparent);
+  if (ratio < 1) {
+    // Coarser than the chart's pixels, painted at one device pixel a pixel
+    // and scaled explicitly, as StampOf does.
+    if (style.marker != MarkerStyle::kNone && count > 0) {
+      QPainter lp(&image);
+      lp.setRenderHint(QPainter::Antialiasing, false);
+      lp.scale(ratio, ratio);
+      if (!DrawMarkersAt(lp, style, count, pixel, ratio)) return QImage();
+    }
+    image.setDevicePixelRatio(ratio);
+    return image;
+  }
+  image.setDevicePixelRatio(ratio);
   if (style.marker == MarkerStyle::kNone || count == 0) return image;
   if (whole == ratio && whole >= 1 &&
       BlendMarkersInto(image, style, count, pixel, whole, scale)) {

@@ -42,15 +42,15 @@ PanelLayout LayOutPanels(std::size_t count, QSize size,
   l.scale = ValidScale(options.scale);
   l.size = OwnSize(size.width(), size.height(), l.scale);
   l.count = static_cast<int>(std::max<std::size_t>(1, count));
-  l.label_height = measure.Metrics(TextFace::kFigure).height + 2 * kChartMargin;
-  l.caption = CaptionLines(options.caption, l.size.x, measure);
+  const int margin = kChartMargin * options.unit;
+  l.label_height = measure.Metrics(TextFace::kFigure).height + 2 * margin;
+  l.caption = CaptionLines(options.caption, l.size.x, measure, options.unit);
   const bool too_wide =
       std::any_of(l.caption.begin(), l.caption.end(), [&](const auto& line) {
-        return measure.Width(TextFace::kFigure, line) >
-               l.size.x - 2 * kChartMargin;
+        return measure.Width(TextFace::kFigure, line) > l.size.x - 2 * margin;
       });
   if (too_wide) l.caption.clear();
-  l.caption_height = CaptionHeight(l.caption.size(), measure);
+  l.caption_height = CaptionHeight(l.caption.size(), measure, options.unit);
   return l;
 }
 
@@ -96,21 +96,20 @@ bool PanelPicture::DrawAll(QPainter& painter, QSize size,
   bold.setBold(true);
   const QtTextMeasure measure(FaceSizesOf(options));
   const FaceMetrics fm = measure.Metrics(TextFace::kFigure);
+  const int margin = kChartMargin * options.unit;
   painter.setFont(bold);
   for (std::size_t i = 0; i < panels_.size(); ++i) {
-    DrawFaceText(painter, text_size, l.Left(static_cast<int>(i)) + kChartMargin,
-                 kChartMargin + fm.ascent,
-                 QString::fromStdString(PanelLabel(i)));
+    DrawFaceText(painter, text_size, l.Left(static_cast<int>(i)) + margin,
+                 margin + fm.ascent, QString::fromStdString(PanelLabel(i)));
   }
   // The caption once, centred under the panels.
   painter.setFont(FaceFont(TextFace::kFigure, text_size));
-  int baseline = l.size.y - kChartMargin - fm.descent -
+  int baseline = l.size.y - margin - fm.descent -
                  (static_cast<int>(l.caption.size()) - 1) * fm.height;
   for (const std::string& line : l.caption) {
     const int width = measure.Width(TextFace::kFigure, line);
-    DrawFaceText(painter, text_size,
-                 std::max(kChartMargin, (l.size.x - width) / 2), baseline,
-                 QString::fromStdString(line));
+    DrawFaceText(painter, text_size, std::max(margin, (l.size.x - width) / 2),
+                 baseline, QString::fromStdString(line));
     baseline += fm.height;
   }
   painter.restore();

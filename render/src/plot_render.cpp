@@ -53,6 +53,8 @@ PlotModel ModelOf(const PlotSource& source, QSize size,
       source.Model({size.width(), size.height(), options, kDataGridWidth},
                    QtTextMeasure(FaceSizesOf(options)));
   ApplyPrintSizes(model, options);
+  model.unit = options.unit;
+  model.image_scale = options.image_scale;
   return model;
 }
 
@@ -266,7 +268,8 @@ void DrawBands(QPainter& painter, const PlotModel& model,
 // The width of a label's halo, in the plot's pixels.
 constexpr double kHaloWidth = 2.0;
 
-void DrawText(QPainter& painter, const TextLayer& layer, double size) {
+void DrawText(QPainter& painter, const TextLayer& layer, double size,
+              int unit) {
   if (layer.items.empty()) return;
   const QFont font = FaceFont(layer.face, size);
   if (layer.halo) {
@@ -274,7 +277,7 @@ void DrawText(QPainter& painter, const TextLayer& layer, double size) {
     // a vector picture, the text itself stays text.
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
-    const QPen halo(Qt::white, kHaloWidth, Qt::SolidLine, Qt::RoundCap,
+    const QPen halo(Qt::white, kHaloWidth * unit, Qt::SolidLine, Qt::RoundCap,
                     Qt::RoundJoin);
     for (const TextItem& item : layer.items) {
       painter.strokePath(FaceTextPath(font, size, item.x, item.baseline,
@@ -291,7 +294,7 @@ void DrawText(QPainter& painter, const TextLayer& layer, double size) {
   }
 }
 
-void DrawSwatches(QPainter& painter, const SwatchLayer& layer) {
+void DrawSwatches(QPainter& painter, const SwatchLayer& layer, int unit) {
   for (const SwatchLayer::Swatch& s : layer.swatches) {
     painter.fillRect(QRect(s.box.left, s.box.top, s.box.width, s.box.height),
                      ToQColor(s.fill));
@@ -299,7 +302,7 @@ void DrawSwatches(QPainter& painter, const SwatchLayer& layer) {
   const PixelRect& f = layer.frame;
   if (f.width <= 0 || f.height <= 0) return;
   painter.save();
-  painter.setPen(QPen(ToQColor(layer.frame_colour), 0.5));
+  painter.setPen(QPen(ToQColor(layer.frame_colour), 0.5 * unit));
   painter.setBrush(Qt::NoBrush);
   painter.setRenderHint(QPainter::Antialiasing, true);
   painter.drawRect(QRectF(f.left, f.top, f.width, f.height));
@@ -347,7 +350,7 @@ bool DrawMarkers(QPainter& painter, const PlotModel& model, std::size_t index,
     return !image.isNull();
   }
   if (picture != nullptr && layer.count > kPictureLayerThreshold) {
-    const qreal ratio = model.scale;
+    const qreal ratio = model.image_scale > 0 ? model.image_scale : model.scale;
     // A metafile's bitmaps have no alpha that readers honour: there the
     // series goes in opaque over what lies beneath it.
     return DrawLayerInPicture(
@@ -381,15 +384,16 @@ bool DrawLayer(QPainter& painter, const PlotModel& model, std::size_t index,
   } else if (const auto* bands = std::get_if<BandLayer>(&layer)) {
     DrawBands(painter, model, *bands);
   } else if (const auto* text = std::get_if<TextLayer>(&layer)) {
-    DrawText(painter, *text, model.faces.Of(text->face));
+    DrawText(painter, *text, model.faces.Of(text->face), model.unit);
   } else if (const auto* key = std::get_if<SwatchLayer>(&layer)) {
-    DrawSwatches(painter, *key);
+    DrawSwatches(painter, *key, model.unit);
   } else if (const auto* legend = std::get_if<LegendLayer>(&layer)) {
     return DrawLegendItems(
         painter, legend->layout, legend->items, legend->figure_style,
         model.scale,
         model.faces.Of(legend->figure_style ? TextFace::kFigureSmall
-                                            : TextFace::kScreen));
+                                            : TextFace::kScreen),
+        model.unit);
   }
   return true;
 }

@@ -276,9 +276,9 @@ void FigureDialog::UpdatePreviewNow() {
   // pixels so that a high-density screen shows it sharp.
   const FigureSettings s = Settings();
   const double ratio = std::max(1.0, devicePixelRatioF());
-  const QSize size = FigurePixelSize(s, PictureFormat::kSvg);
+  const QSize size = FigurePixelSize(s, PictureFormat::kEmf);
   ChartRenderOptions options =
-      FigureRenderOptions(s, PictureFormat::kSvg, caption_);
+      FigureRenderOptions(s, PictureFormat::kEmf, caption_);
   options.scale *= ratio;
   preview_ =
       Shown().Image(QSize(static_cast<int>(std::lround(size.width() * ratio)),

@@ -53,9 +53,11 @@ struct LegendLayout {
 // entry of the given title widths, with rows of max(text height, check box)
 // plus the spacing. Without check boxes (a figure's legend) the sample
 // starts the row and the check boxes are empty rectangles.
+// `unit` is the plot's pixels per screen pixel of the metrics above (a
+// figure's layout is finer than the screen's).
 LegendLayout LayOutLegend(int chart_width, const std::vector<int>& title_widths,
                           int text_height, int text_ascent,
-                          bool check_boxes = true);
+                          bool check_boxes = true, int unit = 1);
 
 // The entry of the legend whose row holds the pixel: the whole row from its
 // check box to the legend's right edge answers, not only the box itself.
@@ -69,6 +71,7 @@ struct ChartLayout {
   int cx = 0;      // centre of the disc
   int cy = 0;
   int radius = 0;  // radius D of the disc in pixels
+  int unit = 1;    // pixels per screen pixel of the metrics (LayOutLegend)
 };
 
 // The disc is a true circle centred in the plotting area. On the screen
@@ -78,8 +81,10 @@ struct ChartLayout {
 // A saved picture has no grid: its plotting area is the chart left of the
 // legend, or below it where that gives the larger disc (a narrow picture).
 // `footer` pixels at the bottom are kept for a caption line.
+// `unit` as for LayOutLegend.
 ChartLayout LayOutChart(int width, int height, const LegendLayout& legend,
-                        int grid_column_width = 0, int footer = 0);
+                        int grid_column_width = 0, int footer = 0,
+                        int unit = 1);
 
 // The pixel of the point (angle in degrees, value) for the radial scale
 // 0 .. maximum: r = value / maximum x D, x = cx + round(r cos angle),

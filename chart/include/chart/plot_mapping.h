@@ -55,6 +55,7 @@ struct RfPhiLayout {
   // baseline.
   int rf_title_x = 0;
   int rf_title_baseline = 0;
+  int unit = 1;  // pixels per screen pixel of the metrics (LayOutLegend)
 };
 
 // Where a shape lies: x from phi (degrees), y from Rf on the axis, as

@@ -70,6 +70,10 @@ inline constexpr double kMaxLinePt = 5;
 // Plot pixels (1/96 inch at the screen's scale) per point.
 inline constexpr double kPixelsPerPoint = 96.0 / 72.0;
 
+// A figure's plot pixels per screen pixel: its layout is on a grid of
+// 1/768 inch.
+inline constexpr int kFigureUnit = 8;
+
 struct ChartRenderOptions {
   // Pixels of the drawing per screen pixel: markers, lines and text grow
   // with it, and the plot is laid out at its size divided by the scale, so
@@ -97,6 +101,14 @@ struct ChartRenderOptions {
   // A figure's text, markers and lines in print units; none: the screen's
   // sizes in its pixels.
   std::optional<PrintSizes> print;
+  // Plot pixels per screen pixel of the layout's lengths (margins, gaps,
+  // ticks) and of a point's kPixelsPerPoint: a figure is laid out on a grid
+  // kFigureUnit times finer than the screen's 1/96 inch, so that nothing
+  // of it is snapped to the screen's pixels.
+  int unit = 1;
+  // Device pixels per plot pixel of an image that carries a large series
+  // in a vector picture (the figure's raster resolution); 0: the scale.
+  double image_scale = 0;
 };
 
 // The least share of a figure's smaller side that its plot frame keeps.
@@ -160,10 +172,10 @@ class TextMeasure {
 // separated by three blanks, joined while they fit in the figure's face;
 // none for no caption.
 std::vector<std::string> CaptionLines(const std::string& caption, int width,
-                                      const TextMeasure& measure);
+                                      const TextMeasure& measure, int unit = 1);
 
 // The pixels a caption of these lines keeps at the bottom of a plot.
-int CaptionHeight(std::size_t lines, const TextMeasure& measure);
+int CaptionHeight(std::size_t lines, const TextMeasure& measure, int unit = 1);
 
 // How a figure's legend and caption fit beside its plot (see
 // ChartRenderOptions::fit_figure).
@@ -367,11 +379,12 @@ enum class CornerOrder {
 // `order`.
 PixelRect FewestDataCorner(int width, int height, const PixelRect& frame,
                            const std::vector<PlotLayer>& layers,
-                           CornerOrder order = CornerOrder::kTopRightFirst);
+                           CornerOrder order = CornerOrder::kTopRightFirst,
+                           int unit = 1);
 
 // Moves the legend (its box and shadow) into FewestDataCorner of `frame`.
 void PlaceLegendInside(LegendLayout& legend, const PixelRect& frame,
-                       const std::vector<PlotLayer>& layers);
+                       const std::vector<PlotLayer>& layers, int unit = 1);
 
 // The grey of density band `index` of `count`, lowest first: from 94 %
 // down to 62 % lightness, so that the blue and brown markers and the green
@@ -385,7 +398,8 @@ Rgb DensityBandGrey(int index, int count);
 // bands.
 void AddDensityKey(std::vector<PlotLayer>& layers,
                    const DensityContours& contours, int left, int baseline,
-                   std::string_view sep, const TextMeasure& measure);
+                   std::string_view sep, const TextMeasure& measure,
+                   int unit = 1);
 
 // The same key with the contours' `note` under it, on white, in the corner
 // of `frame` with the fewest data (bottom left on a tie): drawn over the
@@ -394,11 +408,11 @@ void AddDensityKey(std::vector<PlotLayer>& layers,
 // Whether that box fits the frame.
 bool FitsDensityKeyBox(const DensityContours& contours, const std::string& note,
                        const PixelRect& frame, std::string_view sep,
-                       const TextMeasure& measure);
+                       const TextMeasure& measure, int unit = 1);
 bool AddDensityKeyBox(std::vector<PlotLayer>& layers,
                       const DensityContours& contours, const std::string& note,
                       const PixelRect& frame, std::string_view sep,
-                      const TextMeasure& measure);
+                      const TextMeasure& measure, int unit = 1);
 
 struct PlotModel {
   // The size in the plot's own pixels, and device pixels per plot pixel.
@@ -416,6 +430,13 @@ struct PlotModel {
   std::vector<std::string> notes;
   // The sizes the text was measured at, and drawn at.
   FaceSizes faces;
+  // Plot pixels per screen pixel of the layout (ChartRenderOptions::unit):
+  // the renderer draws its own fixed lengths (a legend's frame, a label's
+  // halo, a check box) this many times as large.
+  int unit = 1;
+  // Device pixels per plot pixel of an image that carries a large series
+  // in a vector picture: the figure's raster resolution; 0: the scale.
+  double image_scale = 0;
 
   // The legend, where the plot has one.
   const LegendLayer* Legend() const;

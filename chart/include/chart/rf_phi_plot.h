@@ -86,7 +86,8 @@ inline constexpr int kAxisTitleGap = 4;  // between labels and the title
 // labels and title and at the bottom for the phi tick labels and title;
 // `footer` pixels at the bottom are kept for a caption line.
 RfPhiLayout LayOutRfPhiPlot(int width, int height, const LegendLayout& legend,
-                            const PlotTextMetrics& metrics, int footer = 0);
+                            const PlotTextMetrics& metrics, int footer = 0,
+                            int unit = 1);
 
 // The plot: three series of markers, drawn in this order (pre-strain,
 // post-strain, optimal strain), and the theta-curves.

@@ -101,7 +101,7 @@ std::vector<QPoint> ConvexHull(std::vector<QPoint> points);
 // stamp.
 bool DrawLegendItems(QPainter& painter, const LegendLayout& layout,
                      const std::vector<LegendItem>& items, bool figure_style,
-                     double scale = 1.0, double text_size = 0);
+                     double scale = 1.0, double text_size = 0, int unit = 1);
 
 // Draws the whole chart, background to legend, at `size` pixels, through
 // RenderPlot (render/plot_render.h): a raster painter may pass a cache;

@@ -26,6 +26,15 @@ namespace orvane {
 // dots per inch has the screen's pixels.
 inline constexpr int kScreenDpi = 96;
 
+// SVG and PDF figures are drawn at this resolution, a figure's layout
+// grid (chart/plot_model.h's kFigureUnit times the screen's), so that their
+// size and every coordinate are exact to 1/768 inch; a metafile's at
+// kScreenDpi, its records' pixels.
+inline constexpr int kVectorFigureDpi = kScreenDpi * kFigureUnit;
+// The largest side of the image that carries a large series in an SVG or
+// PDF figure, drawn at the settings' dpi where that is smaller.
+inline constexpr double kMostFigureImageSide = 4096;
+
 // Limits of the settings.
 inline constexpr double kMinFigureSideMm = 32;  // 120 screen pixels and more
 inline constexpr double kMaxFigureSideMm = 1000;
@@ -37,8 +46,9 @@ struct FigureSettings {
   // pixels at 96 dots per inch.
   double width_mm = 169.3;
   double height_mm = 95.8;
-  // Dots per inch of a raster (.png, .bmp); vector pictures (.svg, .pdf,
-  // .emf) are drawn at kScreenDpi and keep their physical size.
+  // Dots per inch of a raster (.png, .bmp), and of the image of a large
+  // series in a vector picture; vector pictures (.svg, .pdf, .emf) keep
+  // their physical size.
   int dpi = 300;
   bool figure_style = false;
   ChartPalette palette = ChartPalette::kStandard;
@@ -87,10 +97,10 @@ Status ParseFigureSettingsFile(const std::string& path, std::string_view text,
 std::string FigureSettingsText(const FigureSettings& settings);
 
 // The figure's size in pixels for a picture of this format: the physical
-// size at the settings' dpi for a raster, at kScreenDpi for a vector
-// picture.
+// size at FigureDpi.
 QSize FigurePixelSize(const FigureSettings& settings, PictureFormat format);
-// The dots per inch the figure is drawn at in this format.
+// The dots per inch the figure is drawn at in this format: the settings'
+// for a raster, kVectorFigureDpi for SVG and PDF, kScreenDpi for EMF.
 int FigureDpi(const FigureSettings& settings, PictureFormat format);
 // The render options of the figure in this format, with the caption text
 // (used when the settings ask for a caption).
@@ -106,9 +116,9 @@ QString FigureCaption(const AnalysisState& state, AnalysisResult result,
                       const std::string& sep);
 
 // Writes the figure to `path` in the format of its extension, as
-// SaveChartPictureFile does; a figure of more than kMaxPictureSide pixels a
-// side is refused with a message that says so. Every figure keeps its plot
-// large enough (ChartRenderOptions::fit_figure): what it left out or moved
+// SaveChartPictureFile does; a raster figure of more than kMaxPictureSide
+// pixels a side is refused with a message that says so. Every figure keeps its
+// plot large enough (ChartRenderOptions::fit_figure): what it left out or moved
 // for that goes into `notes` when given.
 Status SaveFigureFile(const EqualAreaChart& chart,
                       const FigureSettings& settings, const QString& caption,
