@@ -363,8 +363,8 @@ TEST(FigureScale, SizesInPointsAtEveryResolution) {
   EXPECT_EQ(low.height * 12, high.height);
   for (const PlotModel* m : {&low, &high}) {
     const double per_point = kPixelsPerPoint * m->unit;
-    EXPECT_EQ(m->faces, (FaceSizes{7 * per_point, 8 * per_point,
-                                   7 * per_point}));
+    EXPECT_EQ(m->faces,
+              (FaceSizes{7 * per_point, 8 * per_point, 7 * per_point}));
   }
   ASSERT_EQ(low.layers.size(), high.layers.size());
   int markers = 0, frames = 0;
@@ -385,8 +385,7 @@ TEST(FigureScale, SizesInPointsAtEveryResolution) {
         ++markers;
       }
       if (const auto* c = std::get_if<CircleLayer>(&m->layers[i])) {
-        EXPECT_NEAR(c->outline_width, 0.75 * kPixelsPerPoint * m->unit,
-                    1e-12);
+        EXPECT_NEAR(c->outline_width, 0.75 * kPixelsPerPoint * m->unit, 1e-12);
         ++frames;
       }
     }
@@ -424,6 +423,66 @@ TEST(FigureScale, SizesInPointsAtEveryResolution) {
     }
   }
   EXPECT_GT(off_grid, 10);
+}
+
+// Vector figures are limited by their physical size alone, a large
+// series goes in as an image at the figure's dpi (at most 4096 pixels a
+// side), and a narrow Rf/phi plot keeps its phi labels apart and its axis
+// title within the picture.
+TEST(FigureScale, VectorSizesImagesAndNarrowPlots) {
+  AnalysisState state;
+  const EqualAreaChart chart = AnalysedChart(kSixMarkers, &state);
+  FigureSettings s;
+  s.width_mm = 500;
+  s.height_mm = 300;
+  s.dpi = 300;
+  QTemporaryDir dir;
+  EXPECT_TRUE(SaveFigureFile(chart, s, {}, dir.filePath("big.pdf")).ok());
+  EXPECT_NEAR(FigureRenderOptions(s, PictureFormat::kSvg, {}).image_scale *
+                  FigurePixelSize(s, PictureFormat::kSvg).width(),
+              kMostFigureImageSide, 1e-6);
+  s.width_mm = 85;
+  s.height_mm = 60;
+  EXPECT_NEAR(FigureRenderOptions(s, PictureFormat::kPdf, {}).image_scale,
+              300.0 / kVectorFigureDpi, 1e-12);
+
+  RfPhiPlot plot;
+  plot.ShowAnalysis(state, AnalysisResult::kBootstrapped);
+  auto axis_text = [&](const PlotModel& model) {
+    std::vector<std::string> texts;
+    for (const PlotLayer& layer : model.layers) {
+      if (const auto* t = std::get_if<TextLayer>(&layer);
+          t != nullptr && t->colour == 0x000000) {
+        for (const TextItem& item : t->items) texts.push_back(item.text);
+      }
+    }
+    return texts;
+  };
+  auto has = [](const std::vector<std::string>& texts, const char* text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+  };
+  const std::vector<std::string> wide =
+      axis_text(ModelOf(plot, kDesignSize, PictureOptions()));
+  EXPECT_TRUE(has(wide, "30"));
+  EXPECT_TRUE(has(wide, PhiAxisTitle().c_str()));
+  s.width_mm = s.height_mm = kMinFigureSideMm;
+  s.figure_style = true;
+  const PlotModel narrow =
+      ModelOf(plot, FigurePixelSize(s, PictureFormat::kSvg),
+              FigureRenderOptions(s, PictureFormat::kSvg, {}));
+  const std::vector<std::string> texts = axis_text(narrow);
+  EXPECT_TRUE(has(texts,
+                  "\xE2\x88\x92"
+                  "90"));
+  EXPECT_FALSE(has(texts,
+                   "\xE2\x88\x92"
+                   "60"));
+  EXPECT_TRUE(has(texts, "\xCF\x86 (\xC2\xB0)"));
+  for (const PlotLayer& layer : narrow.layers) {
+    if (const auto* t = std::get_if<TextLayer>(&layer)) {
+      for (const TextItem& item : t->items) EXPECT_GE(item.x, 0) << item.text;
+    }
+  }
 }
 
 TEST(FigureScale, PixelSizeAndResolutionOfEachFormat) {
