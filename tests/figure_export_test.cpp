@@ -866,36 +866,51 @@ TEST(FigurePanels, EachPanelIsItsPlotDrawnAlone) {
   ChartRenderOptions o = PictureOptions();
   o.figure_style = true;
   const QImage image = panels.Image(QSize(800, 300), o);
-  const int strip =
-      QtTextMeasure().Metrics(TextFace::kFigure).height + 2 * kChartMargin;
-  ChartRenderOptions second = o;
-  second.legend = LegendPlacement::kNone;
+  // One row of the shared legend (every entry of both plots, once), the
+  // strip of the labels, then the panels, each its plot without a legend.
+  const QtTextMeasure measure;
+  const int legend = kChartMargin +
+                     measure.Metrics(TextFace::kFigureSmall).height +
+                     2 * kLegendPadding;
+  const int top =
+      legend + measure.Metrics(TextFace::kFigure).height + 2 * kChartMargin;
+  ChartRenderOptions alone = o;
+  alone.legend = LegendPlacement::kNone;
   // (The smoothed halos of the labels may round a few edge pixels apart.)
-  EXPECT_LE(DifferingPixels(image.copy(0, strip, 400, 300 - strip),
-                            polar_picture.Image(QSize(400, 300 - strip), o), 0),
-            3);
+  EXPECT_LE(
+      DifferingPixels(image.copy(0, top, 400, 300 - top),
+                      polar_picture.Image(QSize(400, 300 - top), alone), 0),
+      3);
   EXPECT_EQ(
-      DifferingPixels(image.copy(400, strip, 400, 300 - strip),
-                      rf_phi_picture.Image(QSize(400, 300 - strip), second), 0),
+      DifferingPixels(image.copy(400, top, 400, 300 - top),
+                      rf_phi_picture.Image(QSize(400, 300 - top), alone), 0),
       0);
-  // The labels in the strip, at each panel's left.
-  auto dark = [&](int left) {
+  auto dark = [&](int left, int right, int from, int to) {
     int n = 0;
-    for (int y = 0; y < strip; ++y) {
-      for (int x = left; x < left + 30; ++x)
-        n += qGray(image.pixel(x, y)) < 128;
+    for (int y = from; y < to; ++y) {
+      for (int x = left; x < right; ++x) n += qGray(image.pixel(x, y)) < 128;
     }
     return n;
   };
-  EXPECT_GT(dark(0), 10);
-  EXPECT_GT(dark(400), 10);
+  // The labels at each panel's left; the legend's titles across the top.
+  EXPECT_GT(dark(0, 30, legend, top), 10);
+  EXPECT_GT(dark(400, 430, legend, top), 10);
+  EXPECT_GT(dark(0, 400, 0, legend), 100);
+  EXPECT_GT(dark(400, 800, 0, legend), 100);
   EXPECT_EQ(panels.Title(),
             "(a) " + polar_picture.Title() + ", (b) " + rf_phi_picture.Title());
   // What a panel leaves out is said with its label.
   o.fit_figure = true;
+  o.legend = LegendPlacement::kInside;
   const std::vector<std::string> notes = panels.Notes(QSize(242, 121), o);
   ASSERT_FALSE(notes.empty());
   EXPECT_EQ(notes.front().substr(0, 4), "(a) ");
+  // The shared legend is left out where it would leave the panels too
+  // small.
+  o.legend = LegendPlacement::kOutside;
+  EXPECT_EQ(panels.Notes(QSize(242, 50), o).front(),
+            "The legend is left out: above the panels it would leave them too "
+            "small.");
 }
 
 TEST(FigureSettingsFile, KeysValuesAndRefusals) {

@@ -459,6 +459,16 @@ std::vector<std::string> ModelPicture::Notes(
   return ModelOf(source_, size, options).notes;
 }
 
+std::vector<LegendItem> ModelPicture::LegendItems(
+    QSize size, const ChartRenderOptions& options) const {
+  ChartRenderOptions o = options;
+  o.fit_figure = false;
+  if (o.legend == LegendPlacement::kNone) o.legend = LegendPlacement::kOutside;
+  const PlotModel model = ModelOf(source_, size, o);
+  const LegendLayer* legend = model.Legend();
+  return legend != nullptr ? legend->items : std::vector<LegendItem>{};
+}
+
 QString ModelPicture::Title() const {
   return QString::fromStdString(source_.Title());
 }

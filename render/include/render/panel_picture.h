@@ -1,9 +1,10 @@
 // Panels: several plots of one analysis side by side in one picture, the
 // figure most papers show (the equal-area chart beside the Rf/phi plot).
 // Each panel is drawn by its own plot's model through the one render path,
-// in an equal share of the width, labelled (a), (b), ... at its top left;
-// the first panel carries the legend, the others none, and the caption
-// runs once under them all.
+// in an equal share of the width, labelled (a), (b), ... at its top left.
+// The panels share one legend, in rows across the top, of every entry of
+// theirs (once each); a legend inside goes into the first panel's frame;
+// the caption runs once under them all.
 #ifndef ORVANE_RENDER_PANEL_PICTURE_H_
 #define ORVANE_RENDER_PANEL_PICTURE_H_
 
@@ -37,6 +38,9 @@ class PanelPicture final : public PlotPicture {
  private:
   // Draws every panel with `draw(panel, painter, size, options)`, then the
   // labels and the caption.
+  // The entries of the legend the panels share: each panel's, once.
+  std::vector<LegendItem> SharedItems(QSize size,
+                                      const ChartRenderOptions& options) const;
   template <typename DrawPanel>
   bool DrawAll(QPainter& painter, QSize size, const ChartRenderOptions& options,
                DrawPanel draw) const;

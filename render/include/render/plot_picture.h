@@ -45,6 +45,14 @@ class PlotPicture {
     return {};
   }
 
+  // The entries of the legend the plot draws at `size` pixels with these
+  // options (placed as the options say, not left out for room); none for a
+  // plot without one. Panels gather them into the legend they share.
+  virtual std::vector<LegendItem> LegendItems(
+      QSize /*size*/, const ChartRenderOptions& /*options*/) const {
+    return {};
+  }
+
   // The plot as an image of `size` pixels (32 bits per pixel, no alpha);
   // null when there is no memory for it or for an image its drawing
   // needed.

@@ -90,6 +90,8 @@ class ModelPicture final : public PlotPicture {
   }
   std::vector<std::string> Notes(
       QSize size, const ChartRenderOptions& options) const override;
+  std::vector<LegendItem> LegendItems(
+      QSize size, const ChartRenderOptions& options) const override;
 
  private:
   const PlotSource& source_;
