@@ -495,8 +495,8 @@ TextLayer AxisText(const Scene& scene, TextFace face,
   const int unit = scene.layout.unit;
   TextLayer text{face, kBlack, {}};
   const int bottom = f.top + f.height;
-  // Every 30 degrees where the labels have room, else every 60, else
-  // every 90: on a narrow plot they never run into each other.
+  // Every 30 degrees where the labels have room, else every 60, every 90,
+  // or at the ends alone: on a narrow plot they never run into each other.
   int widest = 0;
   for (const AxisTick& t : PhiTicks()) {
     if (!t.label.empty()) {
@@ -504,7 +504,10 @@ TextLayer AxisText(const Scene& scene, TextFace face,
     }
   }
   const int room = widest + 4 * unit;
-  const int step = 6 * room <= f.width ? 30 : 3 * room <= f.width ? 60 : 90;
+  const int step = 6 * room <= f.width   ? 30
+                   : 3 * room <= f.width ? 60
+                   : 2 * room <= f.width ? 90
+                                         : 180;
   for (const AxisTick& t : PhiTicks()) {
     if (t.label.empty() || static_cast<int>(t.value + 90) % step != 0) {
       continue;
