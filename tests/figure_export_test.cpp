@@ -485,6 +485,45 @@ TEST(FigureScale, VectorSizesImagesAndNarrowPlots) {
   }
 }
 
+// A PDF's fonts are embedded as subsets and named so in every dictionary
+// (a tag before each /BaseFont), its cross-reference table still pointing
+// at each object.
+TEST(FigureScale, PdfFontsAreNamedSubsets) {
+  const EqualAreaChart chart = AnalysedChart(kSixMarkers);
+  FigureSettings s;
+  s.figure_style = s.caption = true;
+  QTemporaryDir dir;
+  ASSERT_TRUE(SaveFigureFile(chart, s,
+                             QString::fromUtf8("N = 6   \u03C6\u209B"),
+                             dir.filePath("f.pdf"))
+                  .ok());
+  QFile file(dir.filePath("f.pdf"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray pdf = file.readAll();
+  const QString text = QString::fromLatin1(pdf);
+  int fonts = 0;
+  const QRegularExpression base("/BaseFont /([^\\s/>]+)");
+  for (auto it = base.globalMatch(text); it.hasNext(); ++fonts) {
+    EXPECT_TRUE(QRegularExpression("^[A-Z]{6}\\+")
+                    .match(it.next().captured(1))
+                    .hasMatch());
+  }
+  EXPECT_GE(fonts, 2);
+  const qsizetype start = pdf.lastIndexOf("startxref");
+  const qsizetype table =
+      pdf.mid(start + 9).trimmed().split('\n')[0].toLongLong();
+  ASSERT_TRUE(pdf.mid(table).startsWith("xref"));
+  const QList<QByteArray> lines = pdf.mid(table).split('\n');
+  const int count = lines[1].split(' ')[1].toInt();
+  for (int i = 1; i < count; ++i) {
+    const QByteArray& entry = lines[2 + i];
+    if (entry.size() < 18 || entry[17] != 'n') continue;
+    EXPECT_TRUE(pdf.mid(entry.left(10).toLongLong())
+                    .startsWith(QByteArray::number(i) + " 0 obj"))
+        << i;
+  }
+}
+
 TEST(FigureScale, PixelSizeAndResolutionOfEachFormat) {
   FigureSettings s;
   s.width_mm = 85;

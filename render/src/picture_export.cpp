@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <QBuffer>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPdfWriter>
@@ -240,20 +241,28 @@ QString WriteSvg(const PlotPicture& plot, QSize size, QIODevice& out,
 
 QString WritePdf(const PlotPicture& plot, QSize size, QIODevice& out,
                  const ChartRenderOptions& options, double dpi) {
-  QPdfWriter pdf(&out);
-  const int resolution = static_cast<int>(std::lround(dpi));
-  pdf.setResolution(resolution);
-  pdf.setPageSize(QPageSize(QSizeF(size.width() * 72.0 / resolution,
-                                   size.height() * 72.0 / resolution),
-                            QPageSize::Point));
-  pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-  pdf.setCreator("Orvane");
-  QPainter painter;
-  if (!painter.begin(&pdf)) return kMessageNotDrawn;
-  if (!plot.DrawPicture(painter, size, PictureLayer::kTransparent, options)) {
-    return kMessagePictureMemory;
+  // Written into memory first, so that the subsets' font names can be
+  // tagged throughout before the file gets them.
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  {
+    QPdfWriter pdf(&buffer);
+    const int resolution = static_cast<int>(std::lround(dpi));
+    pdf.setResolution(resolution);
+    pdf.setPageSize(QPageSize(QSizeF(size.width() * 72.0 / resolution,
+                                     size.height() * 72.0 / resolution),
+                              QPageSize::Point));
+    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+    pdf.setCreator("Orvane");
+    QPainter painter;
+    if (!painter.begin(&pdf)) return kMessageNotDrawn;
+    if (!plot.DrawPicture(painter, size, PictureLayer::kTransparent, options)) {
+      return kMessagePictureMemory;
+    }
+    if (!painter.end()) return kMessageNotDrawn;
   }
-  return painter.end() ? QString() : QString(kMessageNotDrawn);
+  const QByteArray bytes = TagSubsetFontNames(buffer.data());
+  return out.write(bytes) == bytes.size() ? QString() : out.errorString();
 }
 
 // The BMP a strip of rows at a time, so that no copy of the picture is

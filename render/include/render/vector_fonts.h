@@ -45,6 +45,15 @@ class SvgFontFamilies : public QIODevice {
   bool failed_ = false;
 };
 
+// A PDF whose embedded fonts are subsets named as such throughout: Qt tags
+// a subset's /FontName ("QQAAAA+LiberationSans") but leaves the /BaseFont
+// of its font dictionaries bare, so that readers report the font as
+// embedded whole. Each such /BaseFont gets the tag of its descriptor, and
+// the cross-reference table's offsets follow the bytes inserted. A PDF
+// that does not read as expected (no table, an offset out of place) comes
+// back as it was.
+QByteArray TagSubsetFontNames(const QByteArray& pdf);
+
 }  // namespace orvane
 
 #endif  // ORVANE_RENDER_VECTOR_FONTS_H_
