@@ -524,6 +524,37 @@ TEST(FigureScale, PdfFontsAreNamedSubsets) {
   }
 }
 
+// A figure's theta-curve labels are its labels, at the labels' size and
+// with a halo, one a curve as on the screen, whose stay plain.
+TEST(FigureStyle, ThetaCurveLabelsAreTheFiguresLabels) {
+  AnalysisState state;
+  AnalysedChart(kSixMarkers, &state);
+  RfPhiPlot plot;
+  plot.ShowAnalysis(state, AnalysisResult::kBootstrapped);
+  auto labels = [&](const PlotModel& model) {
+    for (const PlotLayer& layer : model.layers) {
+      if (const auto* t = std::get_if<TextLayer>(&layer);
+          t != nullptr && t->colour == 0x505050 && !t->items.empty() &&
+          t->items[0].text.starts_with("Ri = ")) {
+        return *t;
+      }
+    }
+    return TextLayer{};
+  };
+  const TextLayer screen = labels(ModelOf(plot, kDesignSize, PictureOptions()));
+  ASSERT_FALSE(screen.items.empty());
+  EXPECT_EQ(screen.face, TextFace::kScreen);
+  EXPECT_FALSE(screen.halo);
+  FigureSettings s;
+  s.figure_style = true;
+  const TextLayer figure =
+      labels(ModelOf(plot, FigurePixelSize(s, PictureFormat::kSvg),
+                     FigureRenderOptions(s, PictureFormat::kSvg, {})));
+  ASSERT_EQ(figure.items.size(), screen.items.size());
+  EXPECT_EQ(figure.face, TextFace::kFigure);
+  EXPECT_TRUE(figure.halo);
+}
+
 TEST(FigureScale, PixelSizeAndResolutionOfEachFormat) {
   FigureSettings s;
   s.width_mm = 85;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <optional>
 
 namespace orvane {
 namespace {
@@ -559,51 +560,92 @@ struct Box {
   }
 };
 
-// Each curve's initial ratio at its highest point inside the frame ("Ri =
-// 1.25" at the first), left out where it would touch a label before it.
+// Each curve's initial ratio ("Ri = 1.25" at the first) above a point of
+// the curve inside the frame, left out where it would touch a label before
+// it. The screen's labels sit at each curve's highest point; a figure's,
+// with a halo, at the point of the curve (its highest first) where the
+// label covers the fewest data.
 TextLayer ThetaCurveLabels(const RfPhiPlot& plot, const Scene& scene,
                            TextFace face, const TextMeasure& measure) {
-  // A figure's labels get a halo: they lie over the data.
-  TextLayer text{face, kCurveLabelColour, {}, face == TextFace::kFigure};
+  const bool figure = face == TextFace::kFigure;
+  TextLayer text{face, kCurveLabelColour, {}, figure};
   const FaceMetrics fm = measure.Metrics(face);
   const PixelRect& f = scene.layout.plot;
   const int u = scene.layout.unit;
   const Box frame{f.left + u, f.top + u, f.left + f.width - u,
                   f.top + f.height - u};
   const PlotMapping mapping = PlotMapping::RfPhi(scene.layout, scene.axis);
+  std::vector<Pixel> data;
+  if (figure) {
+    for (const RfPhiSeries* s : {&plot.measured, &plot.retrodeformed}) {
+      if (!s->Active()) continue;
+      for (const RfPhiPoint& p : s->Points()) {
+        data.push_back(mapping.Snapped(p.phi, p.ratio));
+      }
+    }
+  }
+  auto covered = [&data](const Box& box) {
+    return std::count_if(data.begin(), data.end(), [&box](const Pixel& p) {
+      return p.x >= box.left && p.x <= box.right && p.y >= box.top &&
+             p.y <= box.bottom;
+    });
+  };
   std::vector<Box> placed;
   for (const ThetaCurve& curve : plot.ThetaCurves()) {
-    const RfPhiPoint* top = nullptr;
+    // The highest point first, then (on a figure) points along the curve.
+    std::vector<const RfPhiPoint*> at;
     for (const auto& piece : curve.pieces) {
       if (piece.size() < 2) continue;
       for (const RfPhiPoint& p : piece) {
         if (static_cast<double>(p.ratio) <= scene.axis.maximum &&
-            (!top || p.ratio > top->ratio)) {
-          top = &p;
+            (at.empty() || p.ratio > at.front()->ratio)) {
+          at.assign(1, &p);
         }
       }
     }
-    if (top == nullptr) continue;
+    if (at.empty()) continue;
+    if (figure) {
+      for (const auto& piece : curve.pieces) {
+        const std::size_t step = std::max<std::size_t>(1, piece.size() / 12);
+        for (std::size_t i = 0; i < piece.size(); i += step) {
+          if (static_cast<double>(piece[i].ratio) <= scene.axis.maximum) {
+            at.push_back(&piece[i]);
+          }
+        }
+      }
+    }
     std::string label =
         ThetaCurveRatiosText({curve.initial_ratio}, plot.DecimalSeparator());
     if (placed.empty()) label = "Ri = " + label;
-    const Pixel at = mapping.Snapped(top->phi, top->ratio);
     const int width = measure.Width(face, label);
-    int left = at.x - width / 2;
-    int box_top = at.y - 2 * u - fm.height;
-    if (box_top < frame.top) box_top = at.y + 3 * u;
-    left = std::clamp(left, frame.left + u,
-                      std::max(frame.left + u, frame.right - u - width));
-    const Box box{left, box_top, left + width - 1, box_top + fm.height - 1};
-    if (width <= 0 || fm.height <= 0 || !box.Within(frame)) continue;
-    const bool touches =
-        std::any_of(placed.begin(), placed.end(), [&box, u](const Box& r) {
-          return Box{r.left - 2 * u, r.top - u, r.right + 2 * u, r.bottom + u}
-              .Meets(box);
-        });
-    if (touches) continue;
-    placed.push_back(box);
-    text.items.push_back({std::move(label), box.left, box.top + fm.ascent});
+    if (width <= 0 || fm.height <= 0) continue;
+    std::optional<Box> best;
+    long fewest = 0;
+    for (const RfPhiPoint* p : at) {
+      const Pixel point = mapping.Snapped(p->phi, p->ratio);
+      int left = point.x - width / 2;
+      int box_top = point.y - 2 * u - fm.height;
+      if (box_top < frame.top) box_top = point.y + 3 * u;
+      left = std::clamp(left, frame.left + u,
+                        std::max(frame.left + u, frame.right - u - width));
+      const Box box{left, box_top, left + width - 1, box_top + fm.height - 1};
+      if (!box.Within(frame)) continue;
+      const bool touches =
+          std::any_of(placed.begin(), placed.end(), [&box, u](const Box& r) {
+            return Box{r.left - 2 * u, r.top - u, r.right + 2 * u, r.bottom + u}
+                .Meets(box);
+          });
+      if (touches) continue;
+      const long n = covered(box);
+      if (!best || n < fewest) {
+        best = box;
+        fewest = n;
+      }
+      if (!figure || n == 0) break;
+    }
+    if (!best) continue;
+    placed.push_back(*best);
+    text.items.push_back({std::move(label), best->left, best->top + fm.ascent});
   }
   return text;
 }
@@ -707,7 +749,9 @@ PlotModel RfPhiPlot::Model(const PlotCanvas& canvas,
   layers.emplace_back(Ticks(scene));
   layers.emplace_back(AxisText(scene, face, measure));
   if (ShowThetaCurves()) {
-    layers.emplace_back(ThetaCurveLabels(*this, scene, face, measure));
+    layers.emplace_back(ThetaCurveLabels(
+        *this, scene,
+        options.figure_style ? TextFace::kFigure : TextFace::kScreen, measure));
   }
   if (options.print && density_contours != nullptr && f.width > 0 &&
       f.height > 0) {
