@@ -236,15 +236,24 @@ std::vector<IsoRatioLabelBox> PlaceIsoRatioLabels(const EqualAreaChart& chart,
   // Between a label and the circle or another label.
   const int gap = 2 * layout.unit;
   // The data's pixels, so that a label goes to the side of the radius that
-  // covers fewer of them.
+  // covers fewer of them: placed only when both sides have room, and of a
+  // large series an even sample (the window repaints with the labels on).
   std::vector<Pixel> data;
-  for (const PolarSeries* s : {&chart.measured, &chart.retrodeformed}) {
-    if (!s->Active()) continue;
-    for (const PolarPoint& p : s->Points()) {
-      data.push_back(PlacePoint(layout, maximum, p.angle, p.value));
+  bool placed = false;
+  auto covered = [&](const PixelRect& box) {
+    if (!placed) {
+      placed = true;
+      for (const PolarSeries* s : {&chart.measured, &chart.retrodeformed}) {
+        if (!s->Active()) continue;
+        const std::vector<PolarPoint>& points = s->Points();
+        const std::size_t step =
+            std::max<std::size_t>(1, points.size() / kLabelDataSample);
+        for (std::size_t i = 0; i < points.size(); i += step) {
+          data.push_back(
+              PlacePoint(layout, maximum, points[i].angle, points[i].value));
+        }
+      }
     }
-  }
-  auto covered = [&data](const PixelRect& box) {
     return std::count_if(data.begin(), data.end(), [&box](const Pixel& p) {
       return box.Contains(p.x, p.y);
     });

@@ -1,11 +1,11 @@
 #include "chart/plot_model.h"
 
-#include "chart/density_contours.h"
-
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <optional>
+
+#include "chart/density_contours.h"
 
 namespace orvane {
 

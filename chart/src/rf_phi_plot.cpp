@@ -579,8 +579,11 @@ TextLayer ThetaCurveLabels(const RfPhiPlot& plot, const Scene& scene,
   if (figure) {
     for (const RfPhiSeries* s : {&plot.measured, &plot.retrodeformed}) {
       if (!s->Active()) continue;
-      for (const RfPhiPoint& p : s->Points()) {
-        data.push_back(mapping.Snapped(p.phi, p.ratio));
+      const std::vector<RfPhiPoint>& points = s->Points();
+      const std::size_t step =
+          std::max<std::size_t>(1, points.size() / kLabelDataSample);
+      for (std::size_t i = 0; i < points.size(); i += step) {
+        data.push_back(mapping.Snapped(points[i].phi, points[i].ratio));
       }
     }
   }

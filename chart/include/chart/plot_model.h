@@ -67,6 +67,10 @@ inline constexpr double kMaxMarkerPt = 20;
 inline constexpr double kMinLinePt = 0.1;
 inline constexpr double kMaxLinePt = 5;
 
+// The most data of a series that a label's placement counts: a larger
+// series is sampled evenly.
+inline constexpr std::size_t kLabelDataSample = 65536;
+
 // Plot pixels (1/96 inch at the screen's scale) per point.
 inline constexpr double kPixelsPerPoint = 96.0 / 72.0;
 
