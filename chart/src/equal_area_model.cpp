@@ -188,24 +188,16 @@ ChartScene MakeScene(const EqualAreaChart& chart, const PlotCanvas& canvas,
       OwnSize(canvas.width, canvas.height, ValidScale(options.scale));
   ChartScene scene;
   scene.legend = MeasureLegend(chart, size.x, options, measure);
-  const int unit = options.unit;
-  scene.caption = CaptionLines(options.caption, size.x, measure, unit);
   const int grid = options.grid_column ? canvas.grid_column_width : 0;
-  auto lay_out = [&](LegendPlacement placement, bool caption) {
-    return LayOutChart(
-        size.x, size.y,
-        placement == LegendPlacement::kOutside ? scene.legend.layout
-                                               : LegendLayout{},
-        grid, caption ? CaptionHeight(scene.caption.size(), measure, unit) : 0,
-        unit);
-  };
-  FigureFit fit = FitFigure(
-      options, size.x, size.y, scene.legend.layout.box, scene.caption, measure,
-      [&](LegendPlacement p, bool c) { return lay_out(p, c).plot; });
-  scene.placement = fit.legend;
-  if (!fit.caption) scene.caption.clear();
-  scene.layout = lay_out(scene.placement, fit.caption);
-  scene.notes = std::move(fit.notes);
+  auto fitted = FitLayout(options, size, scene.legend.layout, measure,
+                          [&](const LegendLayout& beside, int footer) {
+                            return LayOutChart(size.x, size.y, beside, grid,
+                                               footer, options.unit);
+                          });
+  scene.placement = fitted.placement;
+  scene.caption = std::move(fitted.caption);
+  scene.layout = fitted.layout;
+  scene.notes = std::move(fitted.notes);
   return scene;
 }
 

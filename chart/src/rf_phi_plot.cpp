@@ -381,27 +381,18 @@ Scene MakeScene(const RfPhiPlot& plot, const PlotCanvas& canvas,
   scene.size = OwnSize(canvas.width, canvas.height, scene.scale);
   scene.axis = plot.Axis();
   scene.legend = MakeLegend(plot, scene.size.x, canvas.options, measure);
-  const int unit = canvas.options.unit;
-  scene.caption =
-      CaptionLines(canvas.options.caption, scene.size.x, measure, unit);
   const PlotTextMetrics metrics =
       MetricsOf(scene.axis, FaceOf(canvas.options), measure);
-  auto lay_out = [&](LegendPlacement placement, bool caption) {
-    return LayOutRfPhiPlot(
-        scene.size.x, scene.size.y,
-        placement == LegendPlacement::kOutside ? scene.legend.layout
-                                               : LegendLayout{},
-        metrics,
-        caption ? CaptionHeight(scene.caption.size(), measure, unit) : 0, unit);
-  };
-  FigureFit fit =
-      FitFigure(canvas.options, scene.size.x, scene.size.y,
-                scene.legend.layout.box, scene.caption, measure,
-                [&](LegendPlacement p, bool c) { return lay_out(p, c).plot; });
-  scene.placement = fit.legend;
-  if (!fit.caption) scene.caption.clear();
-  scene.layout = lay_out(scene.placement, fit.caption);
-  scene.notes = std::move(fit.notes);
+  auto fitted =
+      FitLayout(canvas.options, scene.size, scene.legend.layout, measure,
+                [&](const LegendLayout& beside, int footer) {
+                  return LayOutRfPhiPlot(scene.size.x, scene.size.y, beside,
+                                         metrics, footer, canvas.options.unit);
+                });
+  scene.placement = fitted.placement;
+  scene.caption = std::move(fitted.caption);
+  scene.layout = fitted.layout;
+  scene.notes = std::move(fitted.notes);
   return scene;
 }
 

@@ -200,6 +200,43 @@ FigureFit FitFigure(
     const TextMeasure& measure,
     const std::function<PixelRect(LegendPlacement, bool)>& plot_frame);
 
+// A plot's layout with a figure's legend and caption fitted to it.
+template <typename Layout>
+struct FittedLayout {
+  Layout layout;
+  LegendPlacement placement = LegendPlacement::kOutside;
+  std::vector<std::string> caption;  // the caption's lines kept
+  std::vector<std::string> notes;    // what was left out or moved, and why
+};
+
+// Lays out a plot of `size` own pixels with its legend (laid out as
+// `legend`) and the options' caption, fitted by FitFigure:
+// `lay_out(beside, footer)` lays the plot out with the legend `beside` it
+// (an empty layout where the legend goes inside or nowhere) and `footer`
+// pixels kept at the bottom for the caption; its result has the frame
+// `plot`. Every kind of plot lays itself out through this.
+template <typename LayOut>
+auto FitLayout(const ChartRenderOptions& options, Pixel size,
+               const LegendLayout& legend, const TextMeasure& measure,
+               const LayOut& lay_out) {
+  FittedLayout<decltype(lay_out(legend, 0))> fitted;
+  const int unit = options.unit;
+  fitted.caption = CaptionLines(options.caption, size.x, measure, unit);
+  auto at = [&](LegendPlacement placement, bool caption) {
+    return lay_out(
+        placement == LegendPlacement::kOutside ? legend : LegendLayout{},
+        caption ? CaptionHeight(fitted.caption.size(), measure, unit) : 0);
+  };
+  FigureFit fit =
+      FitFigure(options, size.x, size.y, legend.box, fitted.caption, measure,
+                [&](LegendPlacement p, bool c) { return at(p, c).plot; });
+  fitted.placement = fit.legend;
+  if (!fit.caption) fitted.caption.clear();
+  fitted.layout = at(fitted.placement, fit.caption);
+  fitted.notes = std::move(fit.notes);
+  return fitted;
+}
+
 // Moves a laid-out legend so that its box's top left corner is at (left,
 // top).
 void MoveLegend(LegendLayout& legend, int left, int top);
