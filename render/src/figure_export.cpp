@@ -340,6 +340,26 @@ QString FigureCaption(const AnalysisState& state, AnalysisResult result,
   return QString::fromStdString(Typeset(text));
 }
 
+QString CentreFigureCaption(const CentreStrainResult& r,
+                            const std::string& sep) {
+  if (!r.status.ok()) return {};
+  auto f = [&sep](double v) { return FormatStrain(v, sep); };
+  auto l = [&sep](double v) { return FormatLimit(v, sep); };
+  std::string text =
+      std::string(CentreMethodTitle(r.method)) + "   " +
+      std::to_string(r.pairs) +
+      (r.method == CentreMethod::kDelaunay ? " edges" : " pairs") +
+      "   R = " + f(r.estimate.ratio);
+  if (r.outcome != CentreLimitsOutcome::kNotRun) {
+    text += " [" + l(r.ratio_min) + ", " + l(r.ratio_max) + "]";
+  }
+  text += "   \xCF\x86 = " + f(r.estimate.phi);
+  if (r.outcome == CentreLimitsOutcome::kLimits) {
+    text += " [" + l(r.phi_min) + ", " + l(r.phi_max) + "]";
+  }
+  return QString::fromStdString(Typeset(text));
+}
+
 Status SaveFigureFile(const EqualAreaChart& chart,
                       const FigureSettings& settings, const QString& caption,
                       const QString& path, std::vector<std::string>* notes) {

@@ -16,6 +16,7 @@
 #include "chart/equal_area_chart.h"
 #include "core/analysis.h"
 #include "core/analysis_state.h"
+#include "core/centre_strain.h"
 #include "core/status.h"
 #include "render/chart_render.h"
 #include "render/picture_export.h"
@@ -114,6 +115,13 @@ ChartRenderOptions FigureRenderOptions(const FigureSettings& settings,
 // phi, a true minus sign); empty without data.
 QString FigureCaption(const AnalysisState& state, AnalysisResult result,
                       const std::string& sep);
+
+// The caption of a Fry plot: the centre-based method, its pairs, R and phi
+// with their 95 % limits where there are any ("Normalised Fry (Erslev
+// 1988)   1234 pairs   R = 2.013 [1.950, 2.080]   φ = 29.812 [27.101,
+// 32.540]"); empty where no estimate was made.
+QString CentreFigureCaption(const CentreStrainResult& result,
+                            const std::string& sep);
 
 // Writes the figure to `path` in the format of its extension, as
 // SaveChartPictureFile does; a raster figure of more than kMaxPictureSide
