@@ -394,7 +394,8 @@ TEST_F(Cli, OptionRefusalsSayWhatIsAccepted) {
             "or .pdf\nTry 'orvane-cli --help'.\n");
   EXPECT_EQ(Exec("--bogus " + six).err,
             "orvane-cli: unknown option --bogus (the options are --json, "
-            "--csv, --methods, --resamples, --seed, --chart, --size, "
+            "--csv, --methods, --fry, --fry-method, --resamples, --seed, "
+            "--chart, --size, "
             "--projection, --plot, --panels, --rf-scale, --theta-curves, "
             "--import, "
             "--columns, --angle, --radians, --degrees, --delimiter, --header, "

@@ -263,7 +263,8 @@ void WriteJsonResult(BufferedOutput& out, std::string_view file,
                      const AnalysisState& state, AnalysisResult result,
                      const Report& report, std::string_view sep,
                      const std::vector<std::string>& warnings,
-                     const MethodsSummary* methods) {
+                     const MethodsSummary* methods,
+                     const CentreStrainResult* centres) {
   out.Put("{\"file\":");
   WriteJsonString(out, file);
   out.Put(",\"ndat\":");
@@ -350,6 +351,10 @@ void WriteJsonResult(BufferedOutput& out, std::string_view file,
   if (methods != nullptr) {
     out.Put(",\"methods\":");
     WriteJsonMethods(out, *methods);
+  }
+  if (centres != nullptr) {
+    out.Put(",\"centre_strain\":");
+    WriteJsonCentreStrain(out, *centres);
   }
   out.Put('}');
 }

@@ -13,6 +13,7 @@
 #include "cli/buffered_output.h"
 #include "core/analysis.h"
 #include "core/analysis_state.h"
+#include "core/centre_strain.h"
 #include "core/methods.h"
 #include "core/report.h"
 
@@ -27,13 +28,15 @@ namespace orvane::cli {
 // the limits on one line (LimitsSummary, with the decimal separator `sep`
 // as the report has; empty when none were written). A "warnings" array
 // follows only when there are warnings, so results without any keep their
-// form. With `methods` a "methods" object (cli/methods_json.h) ends it.
+// form. With `methods` a "methods" object (cli/methods_json.h) follows,
+// and with `centres` a "centre_strain" object ends it.
 // No line break.
 void WriteJsonResult(BufferedOutput& out, std::string_view file,
                      const AnalysisState& state, AnalysisResult result,
                      const Report& report, std::string_view sep,
                      const std::vector<std::string>& warnings = {},
-                     const MethodsSummary* methods = nullptr);
+                     const MethodsSummary* methods = nullptr,
+                     const CentreStrainResult* centres = nullptr);
 
 // {"file", "error"} of a refused file. No line break.
 void WriteJsonError(BufferedOutput& out, std::string_view file,

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/json_report.h"
+#include "core/centre_report.h"
 
 namespace orvane::cli {
 namespace {
@@ -66,6 +67,56 @@ void WriteJsonMethods(BufferedOutput& out, const MethodsSummary& m) {
   Key(out, "reason");
   WriteJsonString(out, UniformityOmissionText(u.omission));
   out.Put("}}");
+}
+
+void WriteJsonCentreStrain(BufferedOutput& out, const CentreStrainResult& r) {
+  const bool estimated = r.status.ok();
+  auto figure = [&out](const char* key, bool present, double v) {
+    Key(out, key);
+    if (present) {
+      WriteJsonFloat(out, static_cast<float>(v));
+    } else {
+      out.Put("null");
+    }
+  };
+  out.Put('{');
+  Key(out, "method", true);
+  WriteJsonString(out, CentreMethodName(r.method));
+  const bool ratio_limits =
+      estimated && r.outcome != CentreLimitsOutcome::kNotRun;
+  const bool phi_limits =
+      estimated && r.outcome == CentreLimitsOutcome::kLimits;
+  figure("R", estimated, r.estimate.ratio);
+  figure("phi", estimated, r.estimate.phi);
+  figure("R_min", ratio_limits, r.ratio_min);
+  figure("R_max", ratio_limits, r.ratio_max);
+  figure("phi_min", phi_limits, r.phi_min);
+  figure("phi_max", phi_limits, r.phi_max);
+  Key(out, "pairs");
+  out.Put(estimated ? std::to_string(r.pairs) : "null");
+  Key(out, "resamples");
+  out.Put(std::to_string(r.bootstrap.resamples));
+  Key(out, "seed");
+  out.Put(std::to_string(r.bootstrap.seed));
+  Key(out, "outcome");
+  WriteJsonString(out, CentreOutcomeName(r));
+  if (estimated && r.selection_factor > 0) {
+    figure("selection_factor", true, r.selection_factor);
+  }
+  if (!r.warnings.empty()) {
+    Key(out, "warnings");
+    out.Put('[');
+    for (std::size_t i = 0; i < r.warnings.size(); ++i) {
+      if (i > 0) out.Put(',');
+      WriteJsonString(out, r.warnings[i]);
+    }
+    out.Put(']');
+  }
+  if (!estimated) {
+    Key(out, "error");
+    WriteJsonString(out, r.status.message());
+  }
+  out.Put('}');
 }
 
 }  // namespace orvane::cli

@@ -5,6 +5,7 @@
 #define ORVANE_CLI_METHODS_JSON_H_
 
 #include "cli/buffered_output.h"
+#include "core/centre_strain.h"
 #include "core/methods.h"
 
 namespace orvane::cli {
@@ -17,6 +18,16 @@ namespace orvane::cli {
 // says why; it is empty otherwise), else "result" is "uniform" or
 // "not uniform". No line break.
 void WriteJsonMethods(BufferedOutput& out, const MethodsSummary& methods);
+
+// The "centre_strain" object: {"method", "R", "phi", "R_min", "R_max",
+// "phi_min", "phi_max", "pairs", "resamples", "seed", "outcome"}, then
+// "selection_factor" where the method used one, "warnings" where there
+// are any, and "error" (with null figures) where no estimate was made.
+// The limits are null where there are none (phi's also when the solutions
+// surround R = 1). Figures as the shortest decimals of their singles. No
+// line break.
+void WriteJsonCentreStrain(BufferedOutput& out,
+                           const CentreStrainResult& result);
 
 }  // namespace orvane::cli
 

@@ -17,6 +17,8 @@ constexpr const char* kUsageHead =
     "                  [--export-ellipses OUT.csv] [--json | --csv] IMAGE...\n"
     "       orvane-cli --chart PICTURE [figure options] [--json] FILE\n"
     "       orvane-cli --methods [--json] FILE...\n"
+    "       orvane-cli --import|--outlines|--label-image --fry\n"
+    "                  [--fry-method METHOD] [--json | --csv] FILE...\n"
     "       orvane-cli [--resamples N] [--seed S] [--json | --csv] FILE...\n"
     "       orvane-cli --chart PICTURE --projection elliott FILE\n"
     "       orvane-cli --chart PICTURE --contours [contour options] FILE\n"
@@ -98,6 +100,36 @@ constexpr CliOption kOptions[] = {
              "doubled angles cancel, no test) is null. Not with --csv.",
      .needs = kNeedsNotCsv,
      .family = "--methods goes"},
+    {.id = OptionId::kFry,
+     .name = "--fry",
+     .help = "also estimate the strain from the spacing of the markers'\n"
+             "centres, beside the shape-based hyperbolic vector mean, with\n"
+             "95% limits from resamples of the markers (--resamples and\n"
+             "--seed as for the hyperbolic mean). The data must give the\n"
+             "centres: a table's x and y columns (--import), grain\n"
+             "outlines or a label image; the normalised methods also need\n"
+             "the markers' sizes (an area column, or the axes). The report\n"
+             "gains a \"Centre-Based Strain\" block, --json a\n"
+             "\"centre_strain\" object {method, R, phi, R_min, R_max,\n"
+             "phi_min, phi_max, pairs, resamples, seed, outcome} and --csv\n"
+             "the columns centre_method, centre_R, centre_phi,\n"
+             "centre_R_min, centre_R_max, centre_phi_min, centre_phi_max,\n"
+             "centre_pairs, centre_outcome and centre_message. Data\n"
+             "without centres are refused with a message."},
+    {.id = OptionId::kFryMethod,
+     .name = "--fry-method",
+     .argument = "fry|normalised|enhanced|delaunay",
+     .help = "the centre-based method: fry, the Fry plot of the\n"
+             "centre-to-centre vectors of neighbours (Fry 1979);\n"
+             "normalised (the default), each vector divided by the two\n"
+             "markers' radii r = sqrt(A/pi) (Erslev 1988); enhanced, only\n"
+             "the pairs within the selection factor (Erslev & Ge 1990);\n"
+             "or delaunay, the edges of the centres' Delaunay\n"
+             "triangulation fitted to the polar equation of an ellipse\n"
+             "(Mulchrone 2003). The Fry methods fit the central vacancy\n"
+             "objectively (Waldron & Wallace 2007).",
+     .needs = kNeedsFry,
+     .family = "--fry-method goes"},
     {.id = OptionId::kResamples,
      .name = "--resamples",
      .argument = "N",
@@ -143,14 +175,18 @@ constexpr CliOption kOptions[] = {
      .family = "--projection goes"},
     {.id = OptionId::kPlot,
      .name = "--plot",
-     .argument = "polar|rfphi",
+     .argument = "polar|rfphi|fry",
      .help = "the plot --chart draws: polar, the equal-area chart (the\n"
              "default), or rfphi, the Rf/phi plot: the orientation phi of\n"
              "the long axis from -90 to 90 degrees across, the axial ratio\n"
              "Rf upwards, the post-strain and pre-strain data, the optimal\n"
              "strain and its theta-curves (the strained shapes of the\n"
              "ellipses of one initial ratio Ri in every initial\n"
-             "orientation). The size and figure options apply to both.",
+             "orientation); or fry, the Fry plot of the markers'\n"
+             "centres (implies --fry): the centre-to-centre vectors of\n"
+             "neighbours, the fitted vacancy and, for comparison, the\n"
+             "hyperbolic mean's strain ellipse of the same area. The size\n"
+             "and figure options apply to all three.",
      .needs = kNeedsChart,
      .family = "--plot, --rf-scale and --theta-curves go",
      .excludes = "--panels"},

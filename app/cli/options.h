@@ -15,6 +15,8 @@ enum class OptionId {
   kJson,
   kCsv,
   kMethods,
+  kFry,
+  kFryMethod,
   kResamples,
   kSeed,
   kChart,
@@ -74,6 +76,7 @@ inline constexpr unsigned kNeedsNotCsv = 8;       // the report or --json
 inline constexpr unsigned kNeedsOutlines = 16;    // --outlines
 inline constexpr unsigned kNeedsLabelImage = 32;  // --label-image
 inline constexpr unsigned kNeedsGrains = 64;      // --outlines or --label-image
+inline constexpr unsigned kNeedsFry = 128;        // --fry (or --plot fry)
 
 struct CliOption {
   OptionId id;

@@ -31,6 +31,8 @@
 #include "cli/plot_choice.h"
 #include "core/analysis.h"
 #include "core/bootstrap_settings.h"
+#include "core/centre_report.h"
+#include "core/centre_strain.h"
 #include "core/digits.h"
 #include "core/methods.h"
 #include "core/number_format.h"
@@ -78,7 +80,8 @@ struct ChartRequest {
 // Draws the chart of the analysed data, as the window would show it.
 bool WriteChart(const ChartRequest& chart_request,
                 const orvane::AnalysisState& state,
-                orvane::AnalysisResult result) {
+                orvane::AnalysisResult result,
+                const orvane::CentreStrainResult* centres) {
   // The offscreen platform: no display is needed, none is touched.
   qputenv("QT_QPA_PLATFORM", "offscreen");
   if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
@@ -103,15 +106,17 @@ bool WriteChart(const ChartRequest& chart_request,
   char* argv[] = {name, nullptr};
   QGuiApplication app(argc, argv);
   const orvane::cli::ChosenPlot plot(chart_request.plot, state, result,
-                                     chart_request.sep);
+                                     chart_request.sep, centres);
   const QString path = QString::fromStdString(chart_request.picture);
   std::vector<std::string> notes;
   const orvane::Status saved =
       chart_request.figure
           ? orvane::SaveFigureFile(
                 plot.Picture(), chart_request.settings,
-                orvane::FigureCaption(state, result, chart_request.sep), path,
-                &notes)
+                chart_request.plot.fry && centres != nullptr
+                    ? orvane::CentreFigureCaption(*centres, chart_request.sep)
+                    : orvane::FigureCaption(state, result, chart_request.sep),
+                path, &notes)
           : orvane::SaveChartPictureFile(
                 plot.Picture(),
                 QSize(chart_request.width, chart_request.height), path);
@@ -298,6 +303,28 @@ void TableOption(const std::string& arg, const char* value,
   }
 }
 
+// The centre-based strain of the analysed data, with the bootstrap's
+// settings; data without centres get the message that names what gives
+// them.
+orvane::CentreStrainResult CentreStrain(
+    const orvane::AnalysisState& state, orvane::CentreSettings settings,
+    const orvane::BootstrapSettings& bootstrap) {
+  settings.bootstrap = bootstrap;
+  if (!state.places.HasCentroids()) {
+    orvane::CentreStrainResult refused;
+    refused.method = settings.method;
+    refused.bootstrap = bootstrap;
+    refused.status = orvane::Status(
+        orvane::StatusCode::kReadError,
+        "the data give no centres of the markers: --fry needs the columns "
+        "x and y of a table (headers X and Y, or --columns with x,y), with "
+        "area (or the axes) for the normalised methods; or grain outlines "
+        "(--outlines) or a label image (--label-image)");
+    return refused;
+  }
+  return orvane::AnalyseCentres(orvane::CentreDataOf(state), settings);
+}
+
 // Analyses one file; false when it was refused or held no data, or when
 // standard output failed (out.failed() tells). Each file's output is flushed
 // before any message about it, so that the two streams interleave in order.
@@ -306,7 +333,8 @@ bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
                  const ChartRequest& chart,
                  const std::optional<orvane::TableChoices>& table,
                  const std::optional<OutlineChoices>& outlines, bool methods,
-                 const orvane::BootstrapSettings& bootstrap) {
+                 const orvane::BootstrapSettings& bootstrap,
+                 const std::optional<orvane::CentreSettings>& centre_settings) {
   const bool json = form == OutputForm::kJson;
   const bool csv = form == OutputForm::kCsv;
   orvane::AnalysisState state;
@@ -334,31 +362,47 @@ bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
   const orvane::MethodsSummary summary =
       methods ? orvane::ComputeMethods(state) : orvane::MethodsSummary{};
   const bool methods_shown = methods && summary.status.ok();
+  std::optional<orvane::CentreStrainResult> centres;
+  if (centre_settings && opened.analysis != orvane::AnalysisResult::kNoData) {
+    centres = CentreStrain(state, *centre_settings, bootstrap);
+  }
   if (json) {
     if (opened.analysis == orvane::AnalysisResult::kNoData) {
       orvane::cli::WriteJsonError(out, file, notice);
     } else {
-      orvane::cli::WriteJsonResult(out, file, state, opened.analysis, report,
-                                   sep, warnings,
-                                   methods_shown ? &summary : nullptr);
+      orvane::cli::WriteJsonResult(
+          out, file, state, opened.analysis, report, sep, warnings,
+          methods_shown ? &summary : nullptr, centres ? &*centres : nullptr);
     }
     out.Put('\n');
   } else if (csv) {
-    if (opened.analysis == orvane::AnalysisResult::kNoData) {
-      out.Put(orvane::RefusedCsvRow(file, notice));
-    } else {
-      out.Put(
-          orvane::SummaryCsvRow(file, state, JoinedMessages(notice, warnings)));
+    std::string row = opened.analysis == orvane::AnalysisResult::kNoData
+                          ? orvane::RefusedCsvRow(file, notice)
+                          : orvane::SummaryCsvRow(
+                                file, state, JoinedMessages(notice, warnings));
+    if (centre_settings) {
+      row.pop_back();  // the line feed
+      row += orvane::CentreCsvFields(centres ? &*centres : nullptr) + '\n';
     }
+    out.Put(row);
   } else {
     for (const std::string& line : report.Lines()) {
       out.Put(line);
       out.Put('\n');
     }
-    for (const std::string& line :
-         orvane::MethodsTableLines(orvane::MethodsTable(summary, sep))) {
+    std::vector<orvane::MethodsRow> rows = orvane::MethodsTable(summary, sep);
+    if (!rows.empty() && centres) {
+      rows.push_back(orvane::CentreMethodsRow(*centres, sep));
+    }
+    for (const std::string& line : orvane::MethodsTableLines(rows)) {
       out.Put(line);
       out.Put('\n');
+    }
+    if (centres) {
+      for (const std::string& line : orvane::CentreReportLines(*centres, sep)) {
+        out.Put(line);
+        out.Put('\n');
+      }
     }
   }
   if (!out.Flush()) return false;
@@ -371,8 +415,14 @@ bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
     FileMessage(file, summary.status.message());
     ok = false;
   }
+  if (centres && !centres->status.ok()) {
+    FileMessage(file, centres->status.message());
+    ok = false;
+  }
   if (!chart.picture.empty()) {
-    ok = WriteChart(chart, state, opened.analysis) && ok;
+    ok = WriteChart(chart, state, opened.analysis,
+                    centres ? &*centres : nullptr) &&
+         ok;
   }
   return ok;
 }
@@ -466,6 +516,8 @@ int main(int argc, char** argv) {
   bool label_image = false;
   orvane::LabelImageOptions image_options;
   bool methods = false;
+  std::optional<orvane::CentreSettings> centre_settings;
+  orvane::CentreMethod centre_method = orvane::CentreMethod::kNormalised;
   orvane::TableChoices table;
   std::string settings_file;
   orvane::BootstrapSettings bootstrap;
@@ -528,6 +580,14 @@ int main(int argc, char** argv) {
         break;
       case OptionId::kMethods:
         methods = true;
+        break;
+      case OptionId::kFry:
+        centre_settings = orvane::CentreSettings();
+        break;
+      case OptionId::kFryMethod:
+        if (!value || !orvane::ParseCentreMethod(value, centre_method)) {
+          error = "--fry-method needs fry, normalised, enhanced or delaunay";
+        }
         break;
       case OptionId::kResamples:
         if (!value || !orvane::ParseResamples(value, bootstrap.resamples)) {
@@ -693,6 +753,7 @@ int main(int argc, char** argv) {
       {orvane::cli::kNeedsChart, !chart.picture.empty()},
       {orvane::cli::kNeedsRfPhiPlot,
        chart.plot.rf_phi || !chart.plot.panels.empty()},
+      {orvane::cli::kNeedsFry, centre_settings || chart.plot.fry},
   };
   for (const auto& [need, met] : needs) {
     for (const orvane::cli::CliOption* o : given) {
@@ -712,6 +773,9 @@ int main(int argc, char** argv) {
                             " with --outlines or --label-image");
         case orvane::cli::kNeedsChart:
           return UsageError(std::string(o->family) + " with --chart");
+        case orvane::cli::kNeedsFry:
+          return UsageError(std::string(o->family) +
+                            " with --fry or --plot fry");
         default:
           return UsageError(
               orvane::cli::NamesNeeding(orvane::cli::kNeedsRfPhiPlot) +
@@ -752,13 +816,26 @@ int main(int argc, char** argv) {
                       " (.emf, .bmp, .svg, .png or .pdf)");
   }
 
+  // The Fry plot is drawn from the centre-based strain.
+  if (chart.plot.fry && !centre_settings) {
+    centre_settings = orvane::CentreSettings();
+  }
+  if (centre_settings) centre_settings->method = centre_method;
+
   orvane::cli::BufferedOutput out(STDOUT_FILENO);
-  if (form == OutputForm::kCsv) out.Put(orvane::kSummaryCsvHeader);
+  if (form == OutputForm::kCsv) {
+    std::string header = orvane::kSummaryCsvHeader;
+    if (centre_settings) {
+      header.pop_back();
+      header += std::string(orvane::kCentreCsvColumns) + '\n';
+    }
+    out.Put(header);
+  }
   bool all_analysed = true;
   for (const std::string& file : files) {
     all_analysed = AnalyseFile(out, file, form, sep, chart,
                                import ? std::optional(table) : std::nullopt,
-                               outlines, methods, bootstrap) &&
+                               outlines, methods, bootstrap, centre_settings) &&
                    all_analysed;
     if (out.failed()) return OutputFailed(out);
   }

@@ -10,10 +10,11 @@ void PlotOption(const std::string& arg, const char* given, PlotChoice& choice,
                 std::string& error) {
   const std::string value = given ? given : "";
   if (arg == "--plot") {
-    if (value == "polar" || value == "rfphi") {
+    if (value == "polar" || value == "rfphi" || value == "fry") {
       choice.rf_phi = value == "rfphi";
+      choice.fry = value == "fry";
     } else {
-      error = "--plot needs polar (the equal-area chart) or rfphi";
+      error = "--plot needs polar (the equal-area chart), rfphi or fry";
     }
   } else if (arg == "--panels") {
     if (value == "polar,rfphi") {
@@ -46,8 +47,21 @@ void PlotOption(const std::string& arg, const char* given, PlotChoice& choice,
 }
 
 ChosenPlot::ChosenPlot(const PlotChoice& choice, const AnalysisState& state,
-                       AnalysisResult result, const std::string& sep) {
+                       AnalysisResult result, const std::string& sep,
+                       const CentreStrainResult* centres) {
   const bool panels = !choice.panels.empty();
+  if (choice.fry && !panels) {
+    fry_.SetDecimalSeparator(sep);
+    if (centres != nullptr) {
+      // The hyperbolic mean where the analysis reached its strain.
+      const bool strain =
+          state.count > 0 && (result == AnalysisResult::kFewerThanFive ||
+                              result == AnalysisResult::kBootstrapped);
+      fry_.ShowCentres(*centres, state.strain.ratio, state.strain.phi, strain);
+    }
+    fry_picture_ = std::make_unique<ModelPicture>(fry_);
+    return;
+  }
   if (choice.rf_phi || panels) {
     rf_phi_.SetScale(choice.scale);
     rf_phi_.SetDecimalSeparator(sep);
@@ -81,6 +95,7 @@ ChosenPlot::ChosenPlot(const PlotChoice& choice, const AnalysisState& state,
 
 const PlotPicture& ChosenPlot::Picture() const {
   if (picture_) return *picture_;
+  if (fry_picture_) return *fry_picture_;
   return chart_picture_ ? *chart_picture_ : *rf_phi_picture_;
 }
 

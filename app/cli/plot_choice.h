@@ -1,6 +1,6 @@
-// Which plot orvane-cli --chart draws: the equal-area chart (the default)
-// or the Rf/phi plot with its Rf scale and the initial ratios of its
-// theta-curves.
+// Which plot orvane-cli --chart draws: the equal-area chart (the default),
+// the Rf/phi plot with its Rf scale and the initial ratios of its
+// theta-curves, or the Fry plot of the centre-based estimate.
 #ifndef ORVANE_APP_CLI_PLOT_CHOICE_H_
 #define ORVANE_APP_CLI_PLOT_CHOICE_H_
 
@@ -11,15 +11,18 @@
 #include "chart/chart_projection.h"
 #include "chart/density_contours.h"
 #include "chart/equal_area_chart.h"
+#include "chart/fry_plot.h"
 #include "chart/rf_phi_plot.h"
 #include "core/analysis.h"
 #include "core/analysis_state.h"
+#include "core/centre_strain.h"
 #include "render/plot_picture.h"
 
 namespace orvane::cli {
 
 struct PlotChoice {
   bool rf_phi = false;  // --plot rfphi
+  bool fry = false;     // --plot fry
   // --panels: the plots side by side in one picture, in this order (the
   // first, "polar" or "rfphi", then the other); empty: one plot.
   std::vector<std::string> panels;
@@ -40,18 +43,23 @@ void PlotOption(const std::string& arg, const char* value, PlotChoice& choice,
                 std::string& error);
 
 // The plot chosen, filled with the analysis, as a picture for the writers.
-// `sep` is the decimal separator of its numbers.
+// `sep` is the decimal separator of its numbers. The Fry plot draws
+// `centres` (which need not outlive this: the plot keeps its points) beside
+// the analysis' hyperbolic mean; without them it is empty.
 class ChosenPlot {
  public:
   ChosenPlot(const PlotChoice& choice, const AnalysisState& state,
-             AnalysisResult result, const std::string& sep);
+             AnalysisResult result, const std::string& sep,
+             const CentreStrainResult* centres = nullptr);
   const PlotPicture& Picture() const;
 
  private:
   EqualAreaChart chart_;
   RfPhiPlot rf_phi_;
+  FryPlot fry_;
   std::unique_ptr<PlotPicture> chart_picture_;
   std::unique_ptr<PlotPicture> rf_phi_picture_;
+  std::unique_ptr<PlotPicture> fry_picture_;
   std::unique_ptr<PlotPicture> picture_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/centre_report.h"
 #include "core/number_format.h"
 #include "core/utf8_text.h"
 
@@ -97,6 +98,53 @@ std::string RefusedCsvRow(std::string_view file, std::string_view message) {
   line.push_back(',');
   AppendCsvField(line, message);
   line.push_back('\n');
+  return line;
+}
+
+std::string CentreCsvFields(const CentreStrainResult* r) {
+  std::string line;
+  if (r == nullptr) {
+    line.append(",,,,,,,,,");
+    line.append(kRefusedOutcome);
+    line.push_back(',');
+    return line;
+  }
+  auto figure = [&line](double v) {
+    line.push_back(',');
+    line.append(FormatShortest(static_cast<float>(v)).view());
+  };
+  auto empty = [&line](int fields) { line.append(fields, ','); };
+  line.push_back(',');
+  line.append(CentreMethodName(r->method));
+  const bool estimated = r->status.ok();
+  if (estimated) {
+    figure(r->estimate.ratio);
+    figure(r->estimate.phi);
+  } else {
+    empty(2);
+  }
+  if (estimated && r->outcome != CentreLimitsOutcome::kNotRun) {
+    figure(r->ratio_min);
+    figure(r->ratio_max);
+  } else {
+    empty(2);
+  }
+  if (estimated && r->outcome == CentreLimitsOutcome::kLimits) {
+    figure(r->phi_min);
+    figure(r->phi_max);
+  } else {
+    empty(2);
+  }
+  line.push_back(',');
+  if (estimated) line.append(std::to_string(r->pairs));
+  line.push_back(',');
+  line.append(CentreOutcomeName(*r));
+  line.push_back(',');
+  std::string message = estimated ? "" : r->status.message();
+  for (const std::string& w : r->warnings) {
+    message += (message.empty() ? "" : "; ") + w;
+  }
+  AppendCsvField(line, message);
   return line;
 }
 

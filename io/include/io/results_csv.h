@@ -29,6 +29,7 @@
 #include <string_view>
 
 #include "core/analysis_state.h"
+#include "core/centre_strain.h"
 
 namespace orvane {
 
@@ -43,6 +44,20 @@ inline constexpr const char* kRefusedOutcome = "refused";
 // as in the JSON (EscapeInvalidUtf8); well-formed text is kept byte for
 // byte.
 void AppendCsvField(std::string& line, std::string_view text);
+
+// The columns a summary row gains when the centre-based strain was asked
+// for, after its message: the method, R and phi, their limits (empty
+// unless there are limits; phi's also when the solutions surround R = 1),
+// the pairs, the outcome ("limits", "surrounds origin", "not run" or
+// "refused") and why no estimate was made or what to heed, joined by "; ".
+inline constexpr const char* kCentreCsvColumns =
+    ",centre_method,centre_R,centre_phi,centre_R_min,centre_R_max,"
+    "centre_phi_min,centre_phi_max,centre_pairs,centre_outcome,"
+    "centre_message";
+
+// Those fields of a result, each led by its comma; every field empty but
+// the outcome ("refused") for none (a refused file).
+std::string CentreCsvFields(const CentreStrainResult* result);
 
 // The summary row of an analysed file (count >= 1), line feed included.
 std::string SummaryCsvRow(std::string_view file, const AnalysisState& state,
