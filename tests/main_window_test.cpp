@@ -15,15 +15,16 @@ TEST_F(MainWindowTest, StartUpState) {
   EXPECT_EQ(Chart()->size(), QSize(640, 362));
   EXPECT_EQ(Panel0(), "N = ");
   EXPECT_EQ(Panel1(), "");
-  // The two pages of the analysis come first; the other plot and the other
-  // estimators follow them.
-  ASSERT_EQ(Child<QTabWidget>("pages")->count(), 4);
+  // The two pages of the analysis come first; the other plot, the other
+  // estimators and the centre-based strain follow them.
+  ASSERT_EQ(Child<QTabWidget>("pages")->count(), 5);
   EXPECT_EQ(Child<QTabWidget>("pages")->tabText(0), "Equal-Area Projection");
   EXPECT_EQ(Child<QTabWidget>("pages")->tabText(1),
             "Optimal Strain and its Error");
   EXPECT_EQ(Child<QTabWidget>("pages")->tabText(2),
             QString::fromUtf8("Rf/\u03c6 Plot"));
   EXPECT_EQ(Child<QTabWidget>("pages")->tabText(3), "Methods");
+  EXPECT_EQ(Child<QTabWidget>("pages")->tabText(4), "Centres");
   EXPECT_EQ(Child<QTabWidget>("pages")->currentIndex(), 0);
   EXPECT_EQ(Child<QPlainTextEdit>("report")->toPlainText(), "");
   EXPECT_FALSE(Child<QPlainTextEdit>("report")->isReadOnly());

@@ -32,6 +32,7 @@
 
 #include "chart/chart_geometry.h"
 #include "core/analysis_report.h"
+#include "core/centre_report.h"
 #include "core/methods.h"
 #include "core/number_format.h"
 #include "core/parallel.h"
@@ -46,6 +47,7 @@
 #include "window/about_box.h"
 #include "window/background_work.h"
 #include "window/bootstrap_dialog.h"
+#include "window/centres_page.h"
 #include "window/chart_widget.h"
 #include "window/data_grid.h"
 #include "window/density_toggle.h"
@@ -356,6 +358,21 @@ void MainWindow::BuildPages() {
           &MainWindow::SaveChartPicture);
   methods_page_ = new MethodsPage(pages);
   pages->addTab(methods_page_, "Methods");
+  centres_page_ = new CentresPage(pages);
+  centres_page_->SetDecimalSeparator(DecimalSeparator());
+  pages->addTab(centres_page_, "Centres");
+  connect(centres_page_, &CentresPage::SaveRequested, this,
+          &MainWindow::SaveChartPicture);
+  // The Methods tab's row of the centre-based strain follows the result,
+  // for data with centres.
+  connect(centres_page_, &CentresPage::ResultChanged, this, [this] {
+    const CentreStrainResult* result = centres_page_->Result();
+    methods_page_->SetCentreRow(
+        result != nullptr && centres_page_->HasCentres()
+            ? std::optional<MethodsRow>(
+                  CentreMethodsRow(*result, DecimalSeparator().toStdString()))
+            : std::nullopt);
+  });
   pages->setCurrentIndex(0);
   setCentralWidget(pages);
 
@@ -724,13 +741,21 @@ void MainWindow::onSaveReport() {
 }
 
 void MainWindow::onExportFigure() {
-  // The figure of the plot shown: the Rf/phi plot on its tab, else the chart.
+  // The figure of the plot shown: the Rf/phi plot on its tab, the Fry plot
+  // on its tab where it has one, else the chart.
   const ModelPicture rf_phi(rf_phi_page_->Plot());
-  const QString caption =
-      FigureCaption(state_, analysis_result_, DecimalSeparator().toStdString());
+  const ModelPicture fry(centres_page_->Plot());
+  const std::string sep = DecimalSeparator().toStdString();
+  QString caption = FigureCaption(state_, analysis_result_, sep);
+  const CentreStrainResult* centres = centres_page_->Result();
+  const bool fry_shown = pages_->currentWidget() == centres_page_ &&
+                         centres != nullptr && centres->status.ok();
+  if (fry_shown) caption = CentreFigureCaption(*centres, sep);
   FigureDialog dialog =
       pages_->currentWidget() == rf_phi_page_
           ? FigureDialog(rf_phi, caption, figure_settings_, this)
+      : fry_shown
+          ? FigureDialog(fry, caption, figure_settings_, this)
           : FigureDialog(chart_->Chart(), caption, figure_settings_, this);
   // Or both plots side by side: the chart, then the Rf/phi plot.
   const ModelPicture chart(chart_->Chart());
@@ -793,10 +818,14 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::SaveChartPicture() {
   // A chart too small for a picture is refused before a name is asked for.
-  // The plot of the tab shown: the Rf/phi plot on its tab, else the chart.
+  // The plot of the tab shown: the Rf/phi plot on its tab, the Fry plot on
+  // its tab where it shows, else the chart.
   const bool rf_phi = pages_->currentWidget() == rf_phi_page_;
-  const QSize shown_size =
-      rf_phi ? rf_phi_page_->PlotWidget()->size() : chart_->size();
+  const bool fry = pages_->currentWidget() == centres_page_ &&
+                   centres_page_->PlotWidget()->isVisible();
+  const QSize shown_size = rf_phi ? rf_phi_page_->PlotWidget()->size()
+                           : fry  ? centres_page_->PlotWidget()->size()
+                                  : chart_->size();
   if (const Status limits = CheckPictureSize(shown_size); !limits.ok()) {
     QMessageBox box(QMessageBox::Warning, kTitle,
                     QString::fromStdString(limits.message()), QMessageBox::Ok,
@@ -837,10 +866,12 @@ void MainWindow::SaveChartPicture() {
     points += static_cast<qint64>(s->Count());
   }
   const ModelPicture rf_phi_picture(rf_phi_page_->Plot());
+  const ModelPicture fry_picture(centres_page_->Plot());
   Status saved;
   RunWork(
       [&] {
         saved = rf_phi ? SaveChartPictureFile(rf_phi_picture, size, name)
+                : fry  ? SaveChartPictureFile(fry_picture, size, name)
                        : SaveChartPictureFile(chart, size, name);
       },
       points * kPictureBytesPerPoint, "Saving the chart…");

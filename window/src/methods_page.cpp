@@ -9,6 +9,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <set>
+#include <utility>
 
 namespace orvane {
 namespace {
@@ -60,16 +61,35 @@ MethodsPage::MethodsPage(QWidget* parent) : QWidget(parent) {
 
 void MethodsPage::ShowSummary(const MethodsSummary& summary,
                               const QString& sep) {
-  const std::vector<MethodsRow> rows = MethodsTable(summary, sep.toStdString());
-  if (rows.empty()) {
+  rows_ = MethodsTable(summary, sep.toStdString());
+  if (rows_.empty()) {
     ShowUnavailable(kNoData);
     return;
   }
   hint_->setText(kHint);
+  FillTable();
+}
+
+void MethodsPage::ShowUnavailable(const QString& why) {
+  rows_.clear();
   table_->clearContents();
-  table_->setRowCount(static_cast<int>(rows.size()));
+  table_->setRowCount(0);
+  hint_->setText(why);
+}
+
+void MethodsPage::SetCentreRow(std::optional<MethodsRow> row) {
+  centre_row_ = std::move(row);
+  if (!rows_.empty()) FillTable();
+}
+
+void MethodsPage::FillTable() {
+  std::vector<const MethodsRow*> shown;
+  for (const MethodsRow& row : rows_) shown.push_back(&row);
+  if (centre_row_) shown.push_back(&*centre_row_);
+  table_->clearContents();
+  table_->setRowCount(static_cast<int>(shown.size()));
   for (int r = 0; r < table_->rowCount(); ++r) {
-    const MethodsRow& row = rows[static_cast<std::size_t>(r)];
+    const MethodsRow& row = *shown[static_cast<std::size_t>(r)];
     // As rich text the tooltip wraps instead of running off the screen.
     const QString tip =
         "<p>" + QString::fromStdString(row.tooltip).toHtmlEscaped() + "</p>";
@@ -83,12 +103,6 @@ void MethodsPage::ShowSummary(const MethodsSummary& summary,
       table_->setItem(r, c, item);
     }
   }
-}
-
-void MethodsPage::ShowUnavailable(const QString& why) {
-  table_->clearContents();
-  table_->setRowCount(0);
-  hint_->setText(why);
 }
 
 QString MethodsPage::RowsText() const {

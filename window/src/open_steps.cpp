@@ -12,6 +12,7 @@
 #include "io/table_import.h"
 #include "timing_log.h"
 #include "window/bootstrap_dialog.h"
+#include "window/centres_page.h"
 #include "window/chart_widget.h"
 #include "window/data_grid.h"
 #include "window/density_toggle.h"
@@ -188,6 +189,8 @@ void MainWindow::OpenSteps::OnAnalysed(const AnalysisState& state,
   TimingMark("methods");
   window_.ShowMethods(state);
   TimingMark("methods shown");
+  // The centres' analysis runs beside the window, which goes on meanwhile.
+  window_.centres_page_->Analyse(state);
   const std::string notice = AnalysisNotice(result);
   if (!notice.empty()) window_.ShowMessage(QString::fromStdString(notice));
   for (const std::string& warning :

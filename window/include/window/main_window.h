@@ -6,7 +6,7 @@
 // "openDialog", "importDialog", "outlinesDialog", "labelImageDialog",
 // "saveDialog", "resultsDialog",
 // "reportDialog", the menus "fileMenu", "recentMenu", "editMenu", "viewMenu",
-// "analysisMenu", "helpMenu"
+// "analysisMenu", "helpMenu", the tabs "methodsPage" and "centresPage"
 // and the actions "openAction", "importTableAction", "importOutlinesAction",
 // "importLabelImageAction", "saveChartAction",
 // "exportFigureAction", "exportResultsAction", "saveReportAction",
@@ -43,6 +43,7 @@ namespace orvane {
 
 class AboutBox;
 class StageProgress;
+class CentresPage;
 class ChartWidget;
 class DataGrid;
 class MethodsPage;
@@ -214,6 +215,7 @@ class MainWindow : public QMainWindow {
   RfPhiPage* rf_phi_page_ = nullptr;  // the tab "Rf/φ Plot"
   QPlainTextEdit* report_pane_ = nullptr;
   MethodsPage* methods_page_ = nullptr;  // the Methods tab
+  CentresPage* centres_page_ = nullptr;  // the Centres tab
   QLabel* count_panel_ = nullptr;
   QLabel* limits_panel_ = nullptr;
   QFileDialog* open_dialog_ = nullptr;

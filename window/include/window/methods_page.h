@@ -1,6 +1,7 @@
 // The Methods tab: the estimators of the last analysis beside the hyperbolic
 // vector mean (core/methods.h), one row each in a table of Method, Value and
-// Notes, every row's tooltip naming its method and reference. Tests find
+// Notes, every row's tooltip naming its method and reference; last, where
+// the markers' centres were analysed, the centre-based strain's row. Tests find
 // its widgets by name: the page "methodsPage", the table "methodsTable",
 // the line above it "methodsHint" and the action "copyMethodsAction".
 #ifndef ORVANE_WINDOW_METHODS_PAGE_H_
@@ -8,6 +9,8 @@
 
 #include <QString>
 #include <QWidget>
+#include <optional>
+#include <vector>
 
 #include "core/methods.h"
 
@@ -28,6 +31,10 @@ class MethodsPage : public QWidget {
   void ShowSummary(const MethodsSummary& summary, const QString& sep);
   // Empties the table and says why in the line above it.
   void ShowUnavailable(const QString& why);
+  // The row of the centre-based strain (core/centre_report.h) after the
+  // summary's rows, or none; it stays through the next ShowSummary until
+  // set again.
+  void SetCentreRow(std::optional<MethodsRow> row);
 
   // The selected rows (all rows when none is selected) as text: a header
   // line, then one line a row, the cells separated by tabs. What Copy puts
@@ -39,6 +46,11 @@ class MethodsPage : public QWidget {
   void onCopy();
 
  private:
+  // Fills the table with the summary's rows and the centre row.
+  void FillTable();
+
+  std::vector<MethodsRow> rows_;
+  std::optional<MethodsRow> centre_row_;
   QTableWidget* table_ = nullptr;
   QLabel* hint_ = nullptr;
   QAction* copy_ = nullptr;

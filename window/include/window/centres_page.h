@@ -1,0 +1,140 @@
+// The tab "Centres": the strain from the spacing of the markers' centres
+// (core/centre_strain.h) beside the hyperbolic vector mean of their shapes,
+// so that a geologist sees at once whether the two families of methods
+// agree. The Fry plot of the chosen method on the left; on the right both
+// estimates side by side (R, phi, their 95 % limits, the pairs), the
+// comparison in a sentence and the warnings of the centre analysis.
+//
+// The centre analysis, bootstrap included, runs on a thread of its own, so
+// that the window keeps answering; a new analysis or another method drops
+// the run under way (it is asked to stop), and only the newest run's result
+// is ever shown. Data without centres show why in place of the plot.
+//
+// Tests find its widgets by their object names: the page "centresPage",
+// the method "centreMethod" (a combo box: "Fry", "Normalised Fry",
+// "Enhanced normalised Fry", "Delaunay nearest neighbours"), the plot
+// "fryPlot", the line in its place "centresMessage" with the progress bar
+// "centresProgress" and the button "centresCancel", the table
+// "centresTable", the sentence "centresAgreement" and the warnings
+// "centresWarnings".
+#ifndef ORVANE_WINDOW_CENTRES_PAGE_H_
+#define ORVANE_WINDOW_CENTRES_PAGE_H_
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "chart/fry_plot.h"
+#include "core/analysis_state.h"
+#include "core/centre_strain.h"
+#include "window/plot_widget.h"
+
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QScrollArea;
+class QStackedWidget;
+class QTableWidget;
+
+namespace orvane {
+
+// The Fry plot on screen: the window's plot widget holding the plot model.
+class FryPlotWidget : public PlotWidget {
+  Q_OBJECT
+
+ public:
+  explicit FryPlotWidget(QWidget* parent = nullptr);
+
+  FryPlot& Plot() { return plot_; }
+  const FryPlot& Plot() const { return plot_; }
+
+ private:
+  FryPlot plot_;
+};
+
+class CentresPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit CentresPage(QWidget* parent = nullptr);
+  // Asks every run under way to stop and waits for it.
+  ~CentresPage() override;
+
+  // Starts the centre analysis of the data of `state` with its bootstrap
+  // settings, by the method chosen; the hyperbolic vector mean's figures
+  // are kept beside it. Whatever was shown or under way before is dropped.
+  // Data without centres (or with too few) show why at once; no data empty
+  // the page.
+  void Analyse(const AnalysisState& state);
+  // The decimal separator of the figures and of the plot's tick labels.
+  void SetDecimalSeparator(const QString& sep);
+
+  CentreMethod Method() const;
+  // The result shown; nullptr while a run is under way or there are no
+  // data.
+  const CentreStrainResult* Result() const;
+  // Whether a run is under way whose result will be shown.
+  bool Running() const;
+  // Whether the data held give the markers' centres.
+  bool HasCentres() const;
+
+  FryPlotWidget* PlotWidget() const { return plot_; }
+  const FryPlot& Plot() const { return plot_->Plot(); }
+
+ public slots:
+  // Asks the run under way to stop: its estimate is shown without limits.
+  void onCancel();
+
+ signals:
+  // A result was shown, or the one shown was taken away.
+  void ResultChanged();
+  // A right click on the plot: the window saves it.
+  void SaveRequested();
+
+ private slots:
+  void onMethodChosen(int index);
+
+ private:
+  struct Run;
+
+  // Starts a run of the data held by the method chosen.
+  void Start();
+  // A run has ended: its result is shown when it is the newest.
+  void onRunEnded(std::uint64_t id);
+  // Shows the result held (or the message in place of the plot).
+  void ShowResult();
+  void ShowMessage(const QString& text, bool running);
+  void FillTable();
+
+  QComboBox* method_ = nullptr;
+  QStackedWidget* stack_ = nullptr;
+  FryPlotWidget* plot_ = nullptr;
+  QLabel* message_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  QScrollArea* side_ = nullptr;
+  QTableWidget* table_ = nullptr;
+  QLabel* agreement_ = nullptr;
+  QLabel* warnings_ = nullptr;
+  QString sep_ = ".";
+
+  // The data held: their centres, and the hyperbolic vector mean's
+  // figures (strain, outcome, limits) to compare with.
+  bool have_data_ = false;
+  // Shared with the runs that read them (none when they could not be had).
+  std::shared_ptr<const CentreData> centres_;
+  AnalysisState shapes_;
+  // The runs not yet ended, the newest last; only the newest is shown.
+  std::vector<std::unique_ptr<Run>> runs_;
+  std::uint64_t newest_ = 0;
+  bool running_ = false;
+  bool cancelled_ = false;  // the shown result's run was stopped
+  std::unique_ptr<CentreStrainResult> result_;
+};
+
+}  // namespace orvane
+
+#endif  // ORVANE_WINDOW_CENTRES_PAGE_H_
