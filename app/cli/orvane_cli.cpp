@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -322,7 +323,18 @@ orvane::CentreStrainResult CentreStrain(
         "(--outlines) or a label image (--label-image)");
     return refused;
   }
-  return orvane::AnalyseCentres(orvane::CentreDataOf(state), settings);
+  try {
+    return orvane::AnalyseCentres(orvane::CentreDataOf(state), settings);
+  } catch (const std::bad_alloc&) {
+    orvane::CentreStrainResult refused;
+    refused.method = settings.method;
+    refused.bootstrap = bootstrap;
+    refused.status =
+        orvane::Status(orvane::StatusCode::kOutOfMemory,
+                       "not enough memory for the centre-based strain of " +
+                           std::to_string(state.count) + " markers");
+    return refused;
+  }
 }
 
 // Analyses one file; false when it was refused or held no data, or when

@@ -67,6 +67,11 @@ constexpr int kMostFitIterations = 100;
 // Candidates.
 constexpr std::int64_t kCandidatesPerWedge = 64;
 
+// The most pairs whose points the plot gets: beyond, an even sample of
+// them (the plot is dense long before; 10^7 markers would otherwise give
+// it a gigabyte of points).
+constexpr std::size_t kMostPlotPairs = std::size_t{1} << 21;
+
 // The full-data scans share out blocks of this many pairs.
 constexpr std::size_t kScanBlock = std::size_t{1} << 15;
 
@@ -1417,6 +1422,20 @@ void AppendPoint(std::vector<float>& points, double x, double y) {
   points.push_back(static_cast<float>(-y));
 }
 
+// The plot's points of `count` pairs, `vector(p)` giving pair p's: every
+// pair up to kMostPlotPairs, else an even sample of that many.
+template <typename Vector>
+std::vector<float> PlotPoints(std::size_t count, const Vector& vector) {
+  const std::size_t step = (count + kMostPlotPairs - 1) / kMostPlotPairs;
+  std::vector<float> points;
+  points.reserve(4 * ((count + step - 1) / std::max<std::size_t>(step, 1)));
+  for (std::size_t p = 0; p < count; p += std::max<std::size_t>(step, 1)) {
+    const auto [x, y] = vector(p);
+    AppendPoint(points, x, y);
+  }
+  return points;
+}
+
 Status NoVacancy(std::int64_t pairs, std::string within = "") {
   return MethodFault("The vacancy of the Fry plot could not be fitted" +
                      within + ": the innermost points of its " +
@@ -1464,10 +1483,9 @@ std::unique_ptr<Method> AnalyseFry(const CentreData& data,
   }
   result.estimate = v.estimate;
   result.pairs = static_cast<std::int64_t>(pairs.Size());
-  result.points.reserve(4 * pairs.Size());
-  for (std::size_t p = 0; p < pairs.Size(); ++p) {
-    AppendPoint(result.points, pairs.dx[p], pairs.dy[p]);
-  }
+  result.points = PlotPoints(pairs.Size(), [&pairs](std::size_t p) {
+    return std::pair(pairs.dx[p], pairs.dy[p]);
+  });
   return std::make_unique<FryMethod>(std::move(pairs), v.conic,
                                      settings.wedges);
 }
@@ -1546,11 +1564,10 @@ std::unique_ptr<Method> AnalyseDelaunay(const CentreData& data,
     }
   }
   result.pairs = static_cast<std::int64_t>(kept.edges.size());
-  result.points.reserve(4 * kept.edges.size());
-  for (const std::int32_t i : kept.edges) {
-    const auto k = static_cast<std::size_t>(i);
-    AppendPoint(result.points, edges.vx[k], edges.vy[k]);
-  }
+  result.points = PlotPoints(kept.edges.size(), [&edges, &kept](std::size_t p) {
+    const auto k = static_cast<std::size_t>(kept.edges[p]);
+    return std::pair(edges.vx[k], edges.vy[k]);
+  });
   return std::make_unique<DelaunayMethod>(edges, fit.conic, factor);
 }
 

@@ -131,7 +131,9 @@ struct CentreStrainResult {
   // The Fry plot's points (both of each pair's vectors), x then y, in the
   // plot's units: normalised for the normalised methods. Each point is its
   // x and its y in turn (x0, y0, x1, y1, ...); a pair gives c_j - c_i and
-  // then its opposite. The Delaunay method gives its kept edges so.
+  // then its opposite. The Delaunay method gives its kept edges so. Beyond
+  // 2^21 pairs an even sample of that many (a plot of millions of points
+  // is no denser to the eye, and the points would take gigabytes).
   std::vector<float> points;
   // What the user should know beside the figures (coinciding centres whose
   // pairs were left out), one sentence each.
