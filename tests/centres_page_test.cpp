@@ -198,6 +198,25 @@ TEST_F(CentresPageTest, CancelAndCloseDuringARunNeitherWaitNorCrash) {
   window_.reset();
 }
 
+TEST_F(CentresPageTest, LargeDataWaitForComputeThenRun) {
+  // Data above the page's limit (lowered here) are not analysed on their
+  // own: the page says so and offers Compute.
+  Page()->SetAnalysedAtOnce(100);
+  ImportDiscs();
+  Child<QTabWidget>("pages")->setCurrentWidget(Page());
+  EXPECT_FALSE(Page()->Running());
+  EXPECT_EQ(Page()->Result(), nullptr);
+  EXPECT_TRUE(CentreRows().isEmpty());
+  auto* compute = Child<QPushButton>("centresCompute");
+  ASSERT_TRUE(compute->isVisible());
+  EXPECT_TRUE(
+      Child<QLabel>("centresMessage")->text().startsWith("150 markers"));
+  QTest::mouseClick(compute, Qt::LeftButton);
+  EXPECT_TRUE(Settled().status.ok());
+  EXPECT_FALSE(compute->isVisible());
+  EXPECT_EQ(CentreRows().size(), 1);
+}
+
 TEST_F(CentresPageTest, DataWithoutCentresShowTheReasonAndNoRow) {
   ImportDiscs();
   Settled();

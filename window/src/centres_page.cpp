@@ -156,6 +156,15 @@ CentresPage::CentresPage(QWidget* parent) : QWidget(parent) {
   waiting_layout->addWidget(message_);
   waiting_layout->addWidget(progress_);
   waiting_layout->addWidget(cancel_, 0, Qt::AlignHCenter);
+  compute_ = new QPushButton("Compute", waiting);
+  compute_->setObjectName("centresCompute");
+  compute_->setToolTip("Estimate the strain from the centres of these data");
+  compute_->hide();
+  connect(compute_, &QPushButton::clicked, this, [this] {
+    asked_ = true;
+    Start();
+  });
+  waiting_layout->addWidget(compute_, 0, Qt::AlignHCenter);
   waiting_layout->addStretch(1);
   stack_->addWidget(waiting);
   body->addWidget(stack_, 1);
@@ -240,6 +249,7 @@ bool CentresPage::HasCentres() const {
 
 void CentresPage::Analyse(const AnalysisState& state) {
   have_data_ = state.count > 0;
+  asked_ = state.count <= analysed_at_once_;
   // Only what the table and the comparison read of the shapes' analysis.
   shapes_ = AnalysisState();
   shapes_.count = state.count;
@@ -264,6 +274,7 @@ void CentresPage::SetDecimalSeparator(const QString& sep) {
 
 void CentresPage::onMethodChosen(int) {
   QSettings().setValue(kMethodKey, CentreMethodName(Method()));
+  asked_ = true;
   Start();
 }
 
@@ -305,6 +316,18 @@ void CentresPage::Start() {
     return;
   }
 
+  if (!asked_) {
+    plot_->Plot().Clear();
+    plot_->PlotChanged();
+    ShowMessage(QString("%1 markers: their centre-based strain takes a while "
+                        "and much memory.")
+                    .arg(centres_->Count()),
+                false);
+    compute_->show();
+    FillTable();
+    emit ResultChanged();
+    return;
+  }
   auto run = std::make_unique<Run>();
   Run* r = run.get();
   r->id = id;
@@ -359,6 +382,7 @@ void CentresPage::ShowMessage(const QString& text, bool running) {
   progress_->setVisible(running);
   cancel_->setVisible(running);
   cancel_->setEnabled(running);
+  compute_->hide();
   stack_->setCurrentIndex(1);
 }
 

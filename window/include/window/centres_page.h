@@ -69,6 +69,11 @@ class CentresPage : public QWidget {
   // Data without centres (or with too few) show why at once; no data empty
   // the page.
   void Analyse(const AnalysisState& state);
+  // The most markers analysed as soon as their data are opened: the
+  // analysis of more takes seconds and hundreds of megabytes, so it waits
+  // for the user's Compute (or a choice of method).
+  static constexpr std::int32_t kAnalysedAtOnce = 200000;
+  void SetAnalysedAtOnce(std::int32_t markers) { analysed_at_once_ = markers; }
   // The decimal separator of the figures and of the plot's tick labels.
   void SetDecimalSeparator(const QString& sep);
 
@@ -115,6 +120,7 @@ class CentresPage : public QWidget {
   QLabel* message_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QPushButton* cancel_ = nullptr;
+  QPushButton* compute_ = nullptr;
   QScrollArea* side_ = nullptr;
   QTableWidget* table_ = nullptr;
   QLabel* agreement_ = nullptr;
@@ -124,6 +130,10 @@ class CentresPage : public QWidget {
   // The data held: their centres, and the hyperbolic vector mean's
   // figures (strain, outcome, limits) to compare with.
   bool have_data_ = false;
+  // Whether the data held are to be analysed: at once for small data, on
+  // the user's word for large ones.
+  bool asked_ = false;
+  std::int32_t analysed_at_once_ = kAnalysedAtOnce;
   // Shared with the runs that read them (none when they could not be had).
   std::shared_ptr<const CentreData> centres_;
   AnalysisState shapes_;
