@@ -31,6 +31,11 @@ constexpr const char* kMethodKey = "centres/method";
 constexpr const char* kNoData =
     "No data: open or import data with the markers' centres (X and Y) to "
     "compare their spacing with their shapes.";
+// Where the data without centres can have them from.
+constexpr const char* kWhereCentresComeFrom =
+    "\n\nFile \u25b8 Import Table... reads them from a table's X and Y "
+    "columns (with Area for the normalised methods); Import Outlines... and "
+    "Import Label Image... give them for every grain.";
 constexpr const char* kRunning = "Analysing the centres of the markers…";
 constexpr const char* kNoMemory = "Not enough memory for the centre analysis.";
 constexpr const char* kNoMemoryToPlot =
@@ -396,7 +401,9 @@ void CentresPage::ShowResult() {
     ShowMessage(have_data_ ? kRunning : kNoData, running_);
   } else if (!result_->status.ok()) {
     plot.Clear();
-    ShowMessage(QString::fromStdString(result_->status.message()), false);
+    QString text = QString::fromStdString(result_->status.message());
+    if (!HasCentres()) text += kWhereCentresComeFrom;
+    ShowMessage(text, false);
   } else {
     try {
       plot.ShowCentres(*result_, shapes_.strain.ratio, shapes_.strain.phi,
