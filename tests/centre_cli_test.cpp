@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
-#include <regex>
 #include <string>
 
 #include "support/centre_data.h"
@@ -26,10 +26,13 @@ class CentreCli : public ::testing::Test {
   }
   // The number after "key": in a JSON object; NaN where it is not a number.
   static double Figure(const std::string& json, const std::string& key) {
-    std::smatch m;
-    const std::regex pattern("\"" + key + "\":(-?[0-9.eE+-]+)");
-    if (!std::regex_search(json, m, pattern)) return std::nan("");
-    return std::stod(m[1]);
+    const std::string tag = "\"" + key + "\":";
+    const std::size_t at = json.find(tag);
+    if (at == std::string::npos) return std::nan("");
+    const char* begin = json.c_str() + at + tag.size();
+    char* end = nullptr;
+    const double v = std::strtod(begin, &end);
+    return end == begin ? std::nan("") : v;
   }
   TempFolder folder_{"centre_cli"};
 };
