@@ -221,8 +221,8 @@ TEST(FryPlot, TheLegendTogglesWhatItListsAFigureListsWhatIsDrawn) {
   plot.ShowCentres(StrainedCentres(2, 10), 2.2f, 15, true);
   auto ids = [&plot](const ChartRenderOptions& options) {
     std::vector<int> listed;
-    for (const LegendItem& item :
-         ModelOf(plot, kSize, options).Legend()->items) {
+    const PlotModel model = ModelOf(plot, kSize, options);
+    for (const LegendItem& item : model.Legend()->items) {
       listed.push_back(item.id);
     }
     return listed;
