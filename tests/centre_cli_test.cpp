@@ -87,11 +87,13 @@ TEST_F(CentreCli, DataWithoutCentresOrTooFewAreRefusedWithAMessage) {
   folder_.Write("axes.csv",
                 "major,minor,angle\n3,1,10\n2,1,20\n4,2,30\n5,2,40\n3,2,50\n"
                 "4,1,60\n");
-  const ProgramRun none = Run("--import --fry axes.csv");
+  const ProgramRun none = Run("--import --chart fry.png --plot fry axes.csv");
   EXPECT_EQ(none.status, 1);
   EXPECT_NE(none.out.find("*** Optimal Strain ***"), std::string::npos)
       << "the shape-based report still stands";
   EXPECT_NE(none.err.find("columns x and y"), std::string::npos) << none.err;
+  EXPECT_FALSE(std::filesystem::exists(folder_.path() / "fry.png"))
+      << "no empty Fry plot is drawn";
 
   folder_.Write("few.csv", DiscTable(HardCoreDiscs(8, 2, 30)));
   const ProgramRun few = Run("--import --fry --json few.csv");

@@ -431,7 +431,10 @@ bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
     FileMessage(file, centres->status.message());
     ok = false;
   }
-  if (!chart.picture.empty()) {
+  // A Fry plot without its estimate would be an empty frame: not drawn.
+  const bool no_fry =
+      chart.plot.fry && centres.has_value() && !centres->status.ok();
+  if (!chart.picture.empty() && !no_fry) {
     ok = WriteChart(chart, state, opened.analysis,
                     centres ? &*centres : nullptr) &&
          ok;
