@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-svg-dev libgl-dev
   libgdal-dev gdal-bin
-  libcgal-dev
+  libcgal-dev nlohmann-json3-dev
   fonts-dejavu-core fonts-liberation2
 )
 
