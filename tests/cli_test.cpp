@@ -392,22 +392,23 @@ TEST_F(Cli, OptionRefusalsSayWhatIsAccepted) {
   EXPECT_EQ(Exec(six + " --chart").err,
             "orvane-cli: --chart needs a picture file: .emf, .bmp, .svg, .png "
             "or .pdf\nTry 'orvane-cli --help'.\n");
-  EXPECT_EQ(Exec("--bogus " + six).err,
-            "orvane-cli: unknown option --bogus (the options are --json, "
-            "--csv, --methods, --fry, --fry-method, --resamples, --seed, "
-            "--chart, --size, "
-            "--projection, --plot, --panels, --rf-scale, --theta-curves, "
-            "--import, "
-            "--columns, --angle, --radians, --degrees, --delimiter, --header, "
-            "--no-header, --decimal-comma, --decimal-point, --outlines, "
-            "--label-image, --pixel-size, --min-pixels, --layer, "
-            "--export-ellipses, --help, "
-            "--version, --figure-size, --dpi, --figure-style, --palette, "
-            "--caption, --cloud, --legend, --font-size, --marker-size, "
-            "--line-width, --contours, --contour-k, "
-            "--contour-steps, "
-            "--contour-data, --figure-settings and --)\nTry 'orvane-cli "
-            "--help'.\n");
+  EXPECT_EQ(
+      Exec("--bogus " + six).err,
+      "orvane-cli: unknown option --bogus (the options are --json, "
+      "--csv, --methods, --fry, --fry-method, --study, --resamples, --seed, "
+      "--chart, --size, "
+      "--projection, --plot, --panels, --rf-scale, --theta-curves, "
+      "--import, "
+      "--columns, --angle, --radians, --degrees, --delimiter, --header, "
+      "--no-header, --decimal-comma, --decimal-point, --outlines, "
+      "--label-image, --pixel-size, --min-pixels, --layer, "
+      "--export-ellipses, --help, "
+      "--version, --figure-size, --dpi, --figure-style, --palette, "
+      "--caption, --cloud, --legend, --font-size, --marker-size, "
+      "--line-width, --contours, --contour-k, "
+      "--contour-steps, "
+      "--contour-data, --figure-settings and --)\nTry 'orvane-cli "
+      "--help'.\n");
   EXPECT_EQ(Exec("--chart c.txt " + six).err,
             "orvane-cli: Invalid file extension. (.emf, .bmp, .svg, .png or "
             ".pdf)\nTry 'orvane-cli --help'.\n");

@@ -19,6 +19,9 @@ constexpr const char* kUsageHead =
     "       orvane-cli --methods [--json] FILE...\n"
     "       orvane-cli --import|--outlines|--label-image --fry\n"
     "                  [--fry-method METHOD] [--json | --csv] FILE...\n"
+    "       orvane-cli --study [--json | --csv] STUDY.json...\n"
+    "       orvane-cli --study --chart PICTURE --plot flinn|hsu|axes "
+    "STUDY.json\n"
     "       orvane-cli [--resamples N] [--seed S] [--json | --csv] FILE...\n"
     "       orvane-cli --chart PICTURE --projection elliott FILE\n"
     "       orvane-cli --chart PICTURE --contours [contour options] FILE\n"
@@ -130,6 +133,24 @@ constexpr CliOption kOptions[] = {
              "objectively (Waldron & Wallace 2007).",
      .needs = kNeedsFry,
      .family = "--fry-method goes"},
+    {.id = OptionId::kStudy,
+     .name = "--study",
+     .help = "each FILE is a strain study: a JSON file naming the sections\n"
+             "of one sample, each a data source (a data file, or\n"
+             "{\"table\": ...}, {\"outlines\": ...}, {\"label_image\": ...}\n"
+             "with the import options) and its plane, by \"normal\" and\n"
+             "\"reference\" vectors (x east, y north, z up) or by\n"
+             "\"strike\", \"dip\" and \"reference_rake\". Each section is\n"
+             "analysed as its file would be (section i draws its\n"
+             "resamples from its own stretch of the seed's stream), and\n"
+             "the strain ellipsoid that fits the sections best is\n"
+             "reported: X >= Y >= Z with XYZ = 1, the axes' trends and\n"
+             "plunges, Flinn's k, Lode's nu, the octahedral shear strain\n"
+             "eps_s, the incompatibility of the sections, and their 95%\n"
+             "limits (cones for the axes) from the sections' resamples.\n"
+             "--json gives {\"study\", \"name\", \"sections\",\n"
+             "\"ellipsoid\"}, --csv one row per study. Not with the\n"
+             "table, outline, --fry and --methods options."},
     {.id = OptionId::kResamples,
      .name = "--resamples",
      .argument = "N",
@@ -175,7 +196,7 @@ constexpr CliOption kOptions[] = {
      .family = "--projection goes"},
     {.id = OptionId::kPlot,
      .name = "--plot",
-     .argument = "polar|rfphi|fry",
+     .argument = "polar|rfphi|fry|flinn|hsu|axes",
      .help = "the plot --chart draws: polar, the equal-area chart (the\n"
              "default), or rfphi, the Rf/phi plot: the orientation phi of\n"
              "the long axis from -90 to 90 degrees across, the axial ratio\n"
@@ -185,8 +206,12 @@ constexpr CliOption kOptions[] = {
              "orientation); or fry, the Fry plot of the markers'\n"
              "centres (implies --fry): the centre-to-centre vectors of\n"
              "neighbours, the fitted vacancy and, for comparison, the\n"
-             "hyperbolic mean's strain ellipse of the same area. The size\n"
-             "and figure options apply to all three.",
+             "hyperbolic mean's strain ellipse of the same area. With\n"
+             "--study: flinn (the default), the Flinn plot of X/Y against\n"
+             "Y/Z with the resamples' cloud; hsu, the Hsu plot of eps_s\n"
+             "against Lode's nu; or axes, the lower-hemisphere equal-area\n"
+             "net of the axes with their 95% cones. The size and figure\n"
+             "options apply to all of them.",
      .needs = kNeedsChart,
      .family = "--plot, --rf-scale and --theta-curves go",
      .excludes = "--panels"},

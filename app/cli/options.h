@@ -17,6 +17,7 @@ enum class OptionId {
   kMethods,
   kFry,
   kFryMethod,
+  kStudy,
   kResamples,
   kSeed,
   kChart,

@@ -30,6 +30,7 @@
 #include "cli/json_report.h"
 #include "cli/options.h"
 #include "cli/plot_choice.h"
+#include "cli/study_output.h"
 #include "core/analysis.h"
 #include "core/bootstrap_settings.h"
 #include "core/centre_report.h"
@@ -41,6 +42,7 @@
 #include "io/open_pipeline.h"
 #include "io/outline_file.h"
 #include "io/results_csv.h"
+#include "io/study.h"
 #include "io/table_import.h"
 #include "io/text_file.h"
 #include "render/figure_export.h"
@@ -78,11 +80,11 @@ struct ChartRequest {
   orvane::cli::PlotChoice plot;  // the equal-area chart or the Rf/phi plot
 };
 
-// Draws the chart of the analysed data, as the window would show it.
-bool WriteChart(const ChartRequest& chart_request,
-                const orvane::AnalysisState& state,
-                orvane::AnalysisResult result,
-                const orvane::CentreStrainResult* centres) {
+// Draws `picture` into the requested file, as a plain picture or a figure
+// with `caption`. Qt runs on its offscreen platform: no display is needed.
+template <typename MakePicture>
+bool WritePicture(const ChartRequest& chart_request,
+                  const MakePicture& make_picture) {
   // The offscreen platform: no display is needed, none is touched.
   qputenv("QT_QPA_PLATFORM", "offscreen");
   if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
@@ -106,21 +108,18 @@ bool WriteChart(const ChartRequest& chart_request,
   char name[] = "orvane-cli";
   char* argv[] = {name, nullptr};
   QGuiApplication app(argc, argv);
-  const orvane::cli::ChosenPlot plot(chart_request.plot, state, result,
-                                     chart_request.sep, centres);
   const QString path = QString::fromStdString(chart_request.picture);
   std::vector<std::string> notes;
-  const orvane::Status saved =
-      chart_request.figure
-          ? orvane::SaveFigureFile(
-                plot.Picture(), chart_request.settings,
-                chart_request.plot.fry && centres != nullptr
-                    ? orvane::CentreFigureCaption(*centres, chart_request.sep)
-                    : orvane::FigureCaption(state, result, chart_request.sep),
-                path, &notes)
-          : orvane::SaveChartPictureFile(
-                plot.Picture(),
-                QSize(chart_request.width, chart_request.height), path);
+  const orvane::Status saved = make_picture(
+      [&](const orvane::PlotPicture& picture, const QString& caption) {
+        return chart_request.figure
+                   ? orvane::SaveFigureFile(picture, chart_request.settings,
+                                            caption, path, &notes)
+                   : orvane::SaveChartPictureFile(
+                         picture,
+                         QSize(chart_request.width, chart_request.height),
+                         path);
+      });
   if (!saved.ok()) WriteLine(stderr, saved.message());
   // What the figure left out or moved to keep its plot large enough.
   for (const std::string& note : notes) {
@@ -129,28 +128,42 @@ bool WriteChart(const ChartRequest& chart_request,
   return saved.ok();
 }
 
+// Draws the chart of the analysed data, as the window would show it.
+bool WriteChart(const ChartRequest& chart_request,
+                const orvane::AnalysisState& state,
+                orvane::AnalysisResult result,
+                const orvane::CentreStrainResult* centres) {
+  return WritePicture(chart_request, [&](const auto& save) {
+    const orvane::cli::ChosenPlot plot(chart_request.plot, state, result,
+                                       chart_request.sep, centres);
+    return save(plot.Picture(),
+                chart_request.plot.fry && centres != nullptr
+                    ? orvane::CentreFigureCaption(*centres, chart_request.sep)
+                    : orvane::FigureCaption(state, result, chart_request.sep));
+  });
+}
+
+// Draws the plot of a study's ellipsoid.
+bool WriteStudyChart(const ChartRequest& chart_request,
+                     const orvane::EllipsoidResult& ellipsoid) {
+  return WritePicture(chart_request, [&](const auto& save) {
+    const orvane::cli::StudyPlot plot(chart_request.plot, ellipsoid,
+                                      chart_request.sep);
+    return save(plot.Picture(),
+                orvane::EllipsoidFigureCaption(ellipsoid, chart_request.sep));
+  });
+}
+
 // The tool's part in the Open pipeline: the file named on the command line
 // is the file chosen and opened as given (through any symbolic link, before
 // a ".." that follows it), named in the report by its full path.
-// With table choices the file is read as a measurement table, with outline
-// choices as grain outlines.
-struct OutlineChoices {
-  std::string layer;            // empty: the first
-  std::string export_ellipses;  // empty: none written
-  // A label image rather than outlines, read so.
-  std::optional<orvane::LabelImageOptions> image;
-};
-
+// It is read as the source choices say: a data file, a measurement table,
+// grain outlines or a label image.
 class CommandLineOpen : public orvane::OpenFrontEnd {
  public:
-  CommandLineOpen(const std::string& file,
-                  const std::optional<orvane::TableChoices>& table,
-                  const std::optional<OutlineChoices>& outlines,
+  CommandLineOpen(const std::string& file, const orvane::SourceChoices& source,
                   const orvane::BootstrapSettings& bootstrap)
-      : file_(file),
-        table_(table),
-        outlines_(outlines),
-        bootstrap_(bootstrap) {}
+      : file_(file), source_(source), bootstrap_(bootstrap) {}
   std::optional<std::string> ChooseFile() override { return file_; }
   orvane::BootstrapSettings Bootstrap() override { return bootstrap_; }
   std::string ReportName(const std::string& path) override {
@@ -158,51 +171,27 @@ class CommandLineOpen : public orvane::OpenFrontEnd {
   }
   orvane::Status Load(const std::string& path, orvane::LoadedData& data,
                       const orvane::ReadProgress& progress) override {
-    if (outlines_) return LoadOutlines(path, data);
-    if (!table_) return OpenFrontEnd::Load(path, data, progress);
-    orvane::TableLayout layout;
     std::string notice;
-    if (orvane::Status found =
-            orvane::DetectTableLayout(path, *table_, layout, &notice);
-        !found.ok()) {
-      // Columns the header does not name: say how to name them here.
-      if (!table_->roles && found.message().rfind("No column", 0) == 0) {
-        return orvane::Status(
-            found.code(),
-            found.message() +
-                " Give the columns with --columns, for example "
-                "--columns major,minor,angle or --columns -,-,a,b,phi.",
-            found.datum());
-      }
-      return found;
+    orvane::Status loaded =
+        orvane::LoadSource(path, source_, data, progress, &notice);
+    // Columns the header does not name: say how to name them here.
+    if (source_.kind == orvane::SourceChoices::Kind::kTable &&
+        !source_.table.roles && !loaded.ok() &&
+        loaded.message().rfind("No column", 0) == 0) {
+      return orvane::Status(
+          loaded.code(),
+          loaded.message() +
+              " Give the columns with --columns, for example "
+              "--columns major,minor,angle or --columns -,-,a,b,phi.",
+          loaded.datum());
     }
     if (!notice.empty()) WriteLine(stderr, file_ + ": " + notice);
-    return orvane::ImportTable(path, layout, data, progress);
+    return loaded;
   }
 
  private:
-  orvane::Status LoadOutlines(const std::string& path,
-                              orvane::LoadedData& data) {
-    orvane::OutlineReading reading;
-    if (orvane::Status read =
-            outlines_->image
-                ? orvane::ReadLabelImage(path, *outlines_->image, reading)
-                : orvane::ReadOutlineFile(path, outlines_->layer, reading);
-        !read.ok()) {
-      return read;
-    }
-    const std::string& out = outlines_->export_ellipses;
-    if (std::string error;
-        !out.empty() && !orvane::WriteEllipseTable(reading, out, error)) {
-      return orvane::Status(orvane::StatusCode::kWriteFailed,
-                            "Cannot write " + out + ": " + error);
-    }
-    return orvane::OutlineData(reading, data);
-  }
-
   std::string file_;
-  std::optional<orvane::TableChoices> table_;
-  std::optional<OutlineChoices> outlines_;
+  const orvane::SourceChoices& source_;
   orvane::BootstrapSettings bootstrap_;
 };
 
@@ -219,38 +208,6 @@ std::string JoinedMessages(const std::string& notice,
   return text;
 }
 
-// "major,minor,angle", "R,angle", "-,-,major,minor,angle", "x,y,area,a,b,
-// angle": the roles of the columns from the first.
-bool ParseRoles(std::string_view text, std::vector<orvane::ColumnRole>& roles) {
-  roles.clear();
-  while (true) {
-    const std::size_t comma = text.find(',');
-    std::string word(text.substr(0, comma));
-    for (char& c : word) c = static_cast<char>(std::tolower(c));
-    if (word == "major" || word == "a") {
-      roles.push_back(orvane::ColumnRole::kMajor);
-    } else if (word == "minor" || word == "b") {
-      roles.push_back(orvane::ColumnRole::kMinor);
-    } else if (word == "r" || word == "rf") {
-      roles.push_back(orvane::ColumnRole::kRatio);
-    } else if (word == "angle" || word == "phi") {
-      roles.push_back(orvane::ColumnRole::kAngle);
-    } else if (word == "x") {
-      roles.push_back(orvane::ColumnRole::kX);
-    } else if (word == "y") {
-      roles.push_back(orvane::ColumnRole::kY);
-    } else if (word == "area") {
-      roles.push_back(orvane::ColumnRole::kArea);
-    } else if (word == "-") {
-      roles.push_back(orvane::ColumnRole::kIgnored);
-    } else {
-      return false;
-    }
-    if (comma == std::string_view::npos) return true;
-    text.remove_prefix(comma + 1);
-  }
-}
-
 // A table option, into `table`, with its value (nullptr when none was
 // given); `error` is set when it is wrong.
 void TableOption(const std::string& arg, const char* value,
@@ -264,7 +221,7 @@ void TableOption(const std::string& arg, const char* value,
   };
   if (arg == "--columns") {
     std::vector<orvane::ColumnRole> roles;
-    if (value == nullptr || !ParseRoles(value, roles)) {
+    if (value == nullptr || !orvane::ParseColumnRoles(value, roles)) {
       error =
           "--columns needs the role of each column: major, minor, R, angle "
           "or -, separated by commas (for example major,minor,angle)";
@@ -342,16 +299,14 @@ orvane::CentreStrainResult CentreStrain(
 // before any message about it, so that the two streams interleave in order.
 bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
                  OutputForm form, const std::string& sep,
-                 const ChartRequest& chart,
-                 const std::optional<orvane::TableChoices>& table,
-                 const std::optional<OutlineChoices>& outlines, bool methods,
-                 const orvane::BootstrapSettings& bootstrap,
+                 const ChartRequest& chart, const orvane::SourceChoices& source,
+                 bool methods, const orvane::BootstrapSettings& bootstrap,
                  const std::optional<orvane::CentreSettings>& centre_settings) {
   const bool json = form == OutputForm::kJson;
   const bool csv = form == OutputForm::kCsv;
   orvane::AnalysisState state;
   orvane::Report report;
-  CommandLineOpen front_end(file, table, outlines, bootstrap);
+  CommandLineOpen front_end(file, source, bootstrap);
   std::string file_name;
   const orvane::OpenResult opened =
       orvane::RunOpen(front_end, state, report, file_name, sep);
@@ -442,6 +397,79 @@ bool AnalyseFile(orvane::cli::BufferedOutput& out, const std::string& file,
   return ok;
 }
 
+// Analyses one study file: its sections and their ellipsoid. False when the
+// study or a section was refused, no ellipsoid could be fitted, a plot
+// could not be written or standard output failed.
+bool AnalyseStudyFile(orvane::cli::BufferedOutput& out, const std::string& file,
+                      OutputForm form, const std::string& sep,
+                      const ChartRequest& chart,
+                      const orvane::BootstrapSettings& bootstrap) {
+  orvane::Study study;
+  orvane::StudyResult result;
+  if (orvane::Status read = orvane::ReadStudyFile(file, study); !read.ok()) {
+    result.status = read;
+  } else {
+    try {
+      result = orvane::AnalyseStudy(study, file, bootstrap, sep);
+    } catch (const std::bad_alloc&) {
+      result = orvane::StudyResult();
+      result.status = orvane::Status(orvane::StatusCode::kOutOfMemory,
+                                     "not enough memory for the study");
+    }
+  }
+  // A study that could not be read, or a refused section, fits nothing.
+  if (!result.status.ok() && result.ellipsoid.status.ok()) {
+    result.ellipsoid = orvane::EllipsoidResult();
+    result.ellipsoid.status = result.status;
+  }
+  const bool read = !result.sections.empty() || result.status.ok();
+  switch (form) {
+    case OutputForm::kJson:
+      if (read) {
+        orvane::cli::WriteJsonStudy(out, file, study, result, sep);
+      } else {
+        orvane::cli::WriteJsonError(out, file, result.status.message());
+      }
+      out.Put('\n');
+      break;
+    case OutputForm::kCsv:
+      out.Put(orvane::StudyCsvRow(
+          file, study.name, study.sections.size(), result.ellipsoid,
+          result.status.ok() ? std::string() : result.status.message()));
+      break;
+    case OutputForm::kReport:
+      if (read) {
+        for (const std::string& line :
+             orvane::cli::StudyReportLines(result, sep)) {
+          out.Put(line);
+          out.Put('\n');
+        }
+      }
+      break;
+  }
+  if (!out.Flush()) return false;
+  bool ok = result.status.ok() && result.ellipsoid.status.ok();
+  if (form != OutputForm::kJson) {
+    for (const orvane::SectionResult& section : result.sections) {
+      if (!section.status.ok()) continue;
+      if (!section.notice.empty()) FileMessage(section.path, section.notice);
+      for (const std::string& warning :
+           orvane::AnalysisWarnings(section.state, sep)) {
+        FileMessage(section.path, warning);
+      }
+    }
+    if (!result.status.ok()) {
+      FileMessage(file, result.status.message());
+    } else if (!result.ellipsoid.status.ok()) {
+      FileMessage(file, result.ellipsoid.status.message());
+    }
+  }
+  if (!chart.picture.empty() && result.ellipsoid.status.ok()) {
+    ok = WriteStudyChart(chart, result.ellipsoid) && ok;
+  }
+  return ok;
+}
+
 // One side of the chart: a whole number from kMinChartSide to kMaxChartSide.
 bool ParseSide(std::string_view text, int& side) {
   return orvane::ParseDigitsIn(text, kMinChartSide, kMaxChartSide, side);
@@ -526,11 +554,12 @@ int main(int argc, char** argv) {
   ChartRequest chart;
   chart.sep = sep;
   bool import = false;
-  std::optional<OutlineChoices> outlines;
-  OutlineChoices outline_choices;
+  bool outline_file = false;
   bool label_image = false;
-  orvane::LabelImageOptions image_options;
+  // How each file is read, with the outline and label image options.
+  orvane::SourceChoices source;
   bool methods = false;
+  bool study = false;
   std::optional<orvane::CentreSettings> centre_settings;
   orvane::CentreMethod centre_method = orvane::CentreMethod::kNormalised;
   orvane::TableChoices table;
@@ -599,6 +628,9 @@ int main(int argc, char** argv) {
       case OptionId::kFry:
         centre_settings = orvane::CentreSettings();
         break;
+      case OptionId::kStudy:
+        study = true;
+        break;
       case OptionId::kFryMethod:
         if (!value || !orvane::ParseCentreMethod(value, centre_method)) {
           error = "--fry-method needs fry, normalised, enhanced or delaunay";
@@ -645,7 +677,7 @@ int main(int argc, char** argv) {
         import = true;
         break;
       case OptionId::kOutlines:
-        outlines = OutlineChoices();
+        outline_file = true;
         break;
       case OptionId::kLabelImage:
         label_image = true;
@@ -657,7 +689,7 @@ int main(int argc, char** argv) {
             !(size > 0) || !std::isfinite(size)) {
           error = "--pixel-size needs the side of a pixel, a number above 0";
         } else {
-          image_options.pixel_size = size;
+          source.image.pixel_size = size;
         }
         break;
       }
@@ -669,7 +701,7 @@ int main(int argc, char** argv) {
             count > 1000000000) {
           error = "--min-pixels needs a whole number from 1 to 1000000000";
         } else {
-          image_options.min_pixels = count;
+          source.image.min_pixels = count;
         }
         break;
       }
@@ -677,14 +709,14 @@ int main(int argc, char** argv) {
         if (!value || value[0] == '\0') {
           error = "--layer needs the name of a layer";
         } else {
-          outline_choices.layer = value;
+          source.layer = value;
         }
         break;
       case OptionId::kExportEllipses:
         if (!value || value[0] == '\0') {
           error = "--export-ellipses needs a file to write the ellipses to";
         } else {
-          outline_choices.export_ellipses = value;
+          source.export_ellipses = value;
         }
         break;
       case OptionId::kColumns:
@@ -739,23 +771,73 @@ int main(int argc, char** argv) {
     }
     if (!error.empty()) return UsageError(error);
   }
-  if (files.empty()) return UsageError("no data file given");
+  if (files.empty()) {
+    return UsageError(study ? "no study file given" : "no data file given");
+  }
+  if (study) {
+    // A study file names each section's source and how it is read.
+    using orvane::cli::OptionId;
+    for (const orvane::cli::CliOption* o : given) {
+      switch (o->id) {
+        case OptionId::kMethods:
+        case OptionId::kFry:
+        case OptionId::kFryMethod:
+        case OptionId::kPanels:
+        case OptionId::kRfScale:
+        case OptionId::kThetaCurves:
+        case OptionId::kProjection:
+        case OptionId::kImport:
+        case OptionId::kColumns:
+        case OptionId::kAngle:
+        case OptionId::kRadians:
+        case OptionId::kDegrees:
+        case OptionId::kDelimiter:
+        case OptionId::kHeader:
+        case OptionId::kNoHeader:
+        case OptionId::kDecimalComma:
+        case OptionId::kDecimalPoint:
+        case OptionId::kOutlines:
+        case OptionId::kLayer:
+        case OptionId::kExportEllipses:
+        case OptionId::kLabelImage:
+        case OptionId::kPixelSize:
+        case OptionId::kMinPixels:
+        case OptionId::kContours:
+        case OptionId::kContourK:
+        case OptionId::kContourSteps:
+        case OptionId::kContourData:
+          return UsageError(std::string(o->name) +
+                            " goes with data files, not --study (a study "
+                            "file gives each section's source)");
+        default:
+          break;
+      }
+    }
+    if (chart.plot.rf_phi || chart.plot.fry) {
+      return UsageError("--study draws --plot flinn, hsu or axes");
+    }
+    if (!chart.picture.empty() && files.size() != 1) {
+      return UsageError("--chart draws the plot of one study");
+    }
+  } else if (!chart.plot.study.empty()) {
+    return UsageError("--plot " + chart.plot.study + " goes with --study");
+  }
   if (import && label_image) {
     return UsageError("--import and --label-image exclude each other");
   }
-  const bool outline_file = outlines.has_value();
   if (outline_file && label_image) {
     return UsageError("--outlines and --label-image exclude each other");
   }
-  if (label_image) {
-    outline_choices.image = image_options;
-    outlines = outline_choices;
-  }
-  if (outlines) *outlines = outline_choices;
-  if (!outline_choices.export_ellipses.empty() && files.size() != 1) {
+  using SourceKind = orvane::SourceChoices::Kind;
+  source.kind = label_image    ? SourceKind::kLabelImage
+                : outline_file ? SourceKind::kOutlines
+                : import       ? SourceKind::kTable
+                               : SourceKind::kNative;
+  source.table = table;
+  if (!source.export_ellipses.empty() && files.size() != 1) {
     return UsageError("--export-ellipses writes the ellipses of one file");
   }
-  if (!chart.picture.empty() && files.size() != 1) {
+  if (!chart.picture.empty() && files.size() != 1 && !study) {
     return UsageError("--chart draws the chart of one data file");
   }
   // What each option given goes with.
@@ -838,6 +920,17 @@ int main(int argc, char** argv) {
   if (centre_settings) centre_settings->method = centre_method;
 
   orvane::cli::BufferedOutput out(STDOUT_FILENO);
+  if (study) {
+    if (form == OutputForm::kCsv) out.Put(orvane::kStudyCsvHeader);
+    bool all_analysed = true;
+    for (const std::string& file : files) {
+      all_analysed = AnalyseStudyFile(out, file, form, sep, chart, bootstrap) &&
+                     all_analysed;
+      if (out.failed()) return OutputFailed(out);
+    }
+    if (!out.Close()) return OutputFailed(out);
+    return all_analysed ? 0 : 1;
+  }
   if (form == OutputForm::kCsv) {
     std::string header = orvane::kSummaryCsvHeader;
     if (centre_settings) {
@@ -848,9 +941,8 @@ int main(int argc, char** argv) {
   }
   bool all_analysed = true;
   for (const std::string& file : files) {
-    all_analysed = AnalyseFile(out, file, form, sep, chart,
-                               import ? std::optional(table) : std::nullopt,
-                               outlines, methods, bootstrap, centre_settings) &&
+    all_analysed = AnalyseFile(out, file, form, sep, chart, source, methods,
+                               bootstrap, centre_settings) &&
                    all_analysed;
     if (out.failed()) return OutputFailed(out);
   }

@@ -13,8 +13,12 @@ void PlotOption(const std::string& arg, const char* given, PlotChoice& choice,
     if (value == "polar" || value == "rfphi" || value == "fry") {
       choice.rf_phi = value == "rfphi";
       choice.fry = value == "fry";
+    } else if (value == "flinn" || value == "hsu" || value == "axes") {
+      choice.study = value;
     } else {
-      error = "--plot needs polar (the equal-area chart), rfphi or fry";
+      error =
+          "--plot needs polar (the equal-area chart), rfphi or fry; with "
+          "--study flinn, hsu or axes";
     }
   } else if (arg == "--panels") {
     if (value == "polar,rfphi") {
@@ -91,6 +95,24 @@ ChosenPlot::ChosenPlot(const PlotChoice& choice, const AnalysisState& state,
     }
     picture_ = std::make_unique<PanelPicture>(std::move(shown));
   }
+}
+
+StudyPlot::StudyPlot(const PlotChoice& choice, const EllipsoidResult& result,
+                     const std::string& sep) {
+  PlotSource* plot = &flinn_;
+  if (choice.study == "hsu") {
+    hsu_.SetDecimalSeparator(sep);
+    hsu_.ShowEllipsoid(result);
+    plot = &hsu_;
+  } else if (choice.study == "axes") {
+    axes_.SetDecimalSeparator(sep);
+    axes_.ShowEllipsoid(result);
+    plot = &axes_;
+  } else {
+    flinn_.SetDecimalSeparator(sep);
+    flinn_.ShowEllipsoid(result);
+  }
+  picture_ = std::make_unique<ModelPicture>(*plot);
 }
 
 const PlotPicture& ChosenPlot::Picture() const {

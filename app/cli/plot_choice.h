@@ -10,12 +10,14 @@
 
 #include "chart/chart_projection.h"
 #include "chart/density_contours.h"
+#include "chart/ellipsoid_plots.h"
 #include "chart/equal_area_chart.h"
 #include "chart/fry_plot.h"
 #include "chart/rf_phi_plot.h"
 #include "core/analysis.h"
 #include "core/analysis_state.h"
 #include "core/centre_strain.h"
+#include "core/ellipsoid.h"
 #include "render/plot_picture.h"
 
 namespace orvane::cli {
@@ -23,6 +25,9 @@ namespace orvane::cli {
 struct PlotChoice {
   bool rf_phi = false;  // --plot rfphi
   bool fry = false;     // --plot fry
+  // --plot flinn, hsu or axes: a plot of a study's ellipsoid; empty for
+  // the plots of one file.
+  std::string study;
   // --panels: the plots side by side in one picture, in this order (the
   // first, "polar" or "rfphi", then the other); empty: one plot.
   std::vector<std::string> panels;
@@ -60,6 +65,21 @@ class ChosenPlot {
   std::unique_ptr<PlotPicture> chart_picture_;
   std::unique_ptr<PlotPicture> rf_phi_picture_;
   std::unique_ptr<PlotPicture> fry_picture_;
+  std::unique_ptr<PlotPicture> picture_;
+};
+
+// The plot of a study's ellipsoid that `choice` names (the Flinn plot
+// unless it names the Hsu plot or the axes), as a picture for the writers.
+class StudyPlot {
+ public:
+  StudyPlot(const PlotChoice& choice, const EllipsoidResult& result,
+            const std::string& sep);
+  const PlotPicture& Picture() const { return *picture_; }
+
+ private:
+  FlinnPlot flinn_;
+  HsuPlot hsu_;
+  AxesPlot axes_;
   std::unique_ptr<PlotPicture> picture_;
 };
 

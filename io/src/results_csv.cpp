@@ -1,5 +1,6 @@
 #include "io/results_csv.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "core/centre_report.h"
@@ -200,6 +201,57 @@ bool WriteResultsCsv(std::string_view file, const AnalysisState& state,
     }
   }
   return piece.empty() || sink(piece);
+}
+
+std::string StudyCsvRow(std::string_view file, std::string_view name,
+                        std::size_t sections, const EllipsoidResult& result,
+                        std::string_view message) {
+  std::string line;
+  AppendCsvField(line, file);
+  line.push_back(',');
+  AppendCsvField(line, name);
+  line.push_back(',');
+  line.append(std::to_string(sections));
+  auto figure = [&line](bool present, double v) {
+    line.push_back(',');
+    if (present && std::isfinite(v)) {
+      line.append(FormatShortest(static_cast<float>(v)).view());
+    }
+  };
+  const bool fitted = result.status.ok();
+  const Ellipsoid& e = result.estimate;
+  figure(fitted, e.x);
+  figure(fitted, e.y);
+  figure(fitted, e.z);
+  figure(fitted, e.x / e.y);
+  figure(fitted, e.y / e.z);
+  for (const EllipsoidAxis& axis : e.axes) {
+    figure(fitted, axis.trend);
+    figure(fitted, axis.plunge);
+  }
+  figure(fitted, e.k);
+  figure(fitted && e.nu.has_value(), e.nu.value_or(0));
+  figure(fitted, e.eps_s);
+  figure(fitted, e.incompatibility);
+  const bool limits = fitted && result.has_limits;
+  for (const Interval* i :
+       {&result.xy, &result.yz, &result.k, &result.nu, &result.eps_s}) {
+    figure(limits, i->low);
+    figure(limits, i->high);
+  }
+  for (double cone : result.cones) figure(limits, cone);
+  line.push_back(',');
+  if (fitted) line.append(std::to_string(result.resamples));
+  line.push_back(',');
+  std::string text(message);
+  if (!fitted && text.empty()) text = result.status.message();
+  for (const std::string& w : result.warnings) {
+    if (!text.empty()) text += "; ";
+    text += w;
+  }
+  AppendCsvField(line, text);
+  line.push_back('\n');
+  return line;
 }
 
 }  // namespace orvane

@@ -360,6 +360,27 @@ QString CentreFigureCaption(const CentreStrainResult& r,
   return QString::fromStdString(Typeset(text));
 }
 
+QString EllipsoidFigureCaption(const EllipsoidResult& r,
+                               const std::string& sep) {
+  if (!r.status.ok()) return {};
+  const Ellipsoid& e = r.estimate;
+  auto f = [&sep](double v) { return FormatStrain(v, sep); };
+  auto l = [&sep](double v) {
+    return std::isfinite(v) ? FormatLimit(v, sep) : std::string("\u221e");
+  };
+  auto limits = [&](const Interval& i) {
+    return r.has_limits ? " [" + l(i.low) + ", " + l(i.high) + "]"
+                        : std::string();
+  };
+  std::string text =
+      std::to_string(e.scales.size()) + " sections   X/Y = " + f(e.x / e.y) +
+      limits(r.xy) + "   Y/Z = " + f(e.y / e.z) + limits(r.yz) +
+      "   k = " + (std::isfinite(e.k) ? f(e.k) : "\u221e") + limits(r.k);
+  if (e.nu) text += "   \u03bd = " + f(*e.nu) + limits(r.nu);
+  text += "   \u03b5\u209b = " + f(e.eps_s) + limits(r.eps_s);
+  return QString::fromStdString(Typeset(text));
+}
+
 Status SaveFigureFile(const EqualAreaChart& chart,
                       const FigureSettings& settings, const QString& caption,
                       const QString& path, std::vector<std::string>* notes) {

@@ -30,6 +30,7 @@
 
 #include "core/analysis_state.h"
 #include "core/centre_strain.h"
+#include "core/ellipsoid.h"
 
 namespace orvane {
 
@@ -65,6 +66,23 @@ std::string SummaryCsvRow(std::string_view file, const AnalysisState& state,
 
 // The summary row of a refused file, line feed included.
 std::string RefusedCsvRow(std::string_view file, std::string_view message);
+
+// The columns of orvane-cli --study --csv, a row a study: the study file and
+// its name, the sections, the stretches and axial ratios, the axes' trends
+// and plunges, the shape, the incompatibility, the 95 % limits (empty
+// without them), the resamples, and what went wrong or what to heed.
+inline constexpr const char* kStudyCsvHeader =
+    "study,name,sections,X,Y,Z,X/Y,Y/Z,X_trend,X_plunge,Y_trend,Y_plunge,"
+    "Z_trend,Z_plunge,k,nu,eps_s,incompatibility,X/Y_min,X/Y_max,Y/Z_min,"
+    "Y/Z_max,k_min,k_max,nu_min,nu_max,eps_s_min,eps_s_max,X_cone,Y_cone,"
+    "Z_cone,resamples,message\n";
+
+// The row of a study with `sections` sections, line feed included: the
+// figures of `result` where it was fitted, else empty fields and its
+// message. An infinite k or an undefined nu is an empty field.
+std::string StudyCsvRow(std::string_view file, std::string_view name,
+                        std::size_t sections, const EllipsoidResult& result,
+                        std::string_view message);
 
 // Receives the text a piece at a time; false stops the writing (the target
 // failed).

@@ -17,6 +17,7 @@
 #include "core/analysis.h"
 #include "core/analysis_state.h"
 #include "core/centre_strain.h"
+#include "core/ellipsoid.h"
 #include "core/status.h"
 #include "render/chart_render.h"
 #include "render/picture_export.h"
@@ -122,6 +123,13 @@ QString FigureCaption(const AnalysisState& state, AnalysisResult result,
 // 32.540]"); empty where no estimate was made.
 QString CentreFigureCaption(const CentreStrainResult& result,
                             const std::string& sep);
+
+// The caption of a plot of a study's strain ellipsoid: the sections, the
+// axial ratios and the shape with their 95 % limits where there are any
+// ("3 sections   X/Y = 1.667 [1.601, 1.740]   Y/Z = 1.500 [...]   k =
+// 1.333   ν = −0.12   ε_s = 0.61"); empty where no ellipsoid was fitted.
+QString EllipsoidFigureCaption(const EllipsoidResult& result,
+                               const std::string& sep);
 
 // Writes the figure to `path` in the format of its extension, as
 // SaveChartPictureFile does; a raster figure of more than kMaxPictureSide
