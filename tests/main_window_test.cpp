@@ -39,7 +39,7 @@ TEST_F(MainWindowTest, StartUpState) {
   EXPECT_EQ(menus[3]->menu(), Child<QMenu>("analysisMenu"));
   EXPECT_EQ(menus[4]->text(), "&Help");
   const auto file = Child<QMenu>("fileMenu")->actions();
-  ASSERT_EQ(file.size(), 11);
+  ASSERT_EQ(file.size(), 16);
   EXPECT_EQ(file[0]->text(), "&Open");
   EXPECT_EQ(file[1]->text(), "&Import Table...");
   EXPECT_EQ(file[2]->objectName(), "importOutlinesAction");
@@ -52,7 +52,13 @@ TEST_F(MainWindowTest, StartUpState) {
   EXPECT_EQ(file[7]->text(), "Export &Results...");
   EXPECT_EQ(file[8]->text(), "Save &Report...");
   EXPECT_TRUE(file[9]->isSeparator());
-  EXPECT_EQ(file[10]->text(), "E&xit");
+  EXPECT_EQ(file[10]->objectName(), "newStudyAction");
+  EXPECT_EQ(file[11]->text(), "Open S&tudy...");
+  EXPECT_EQ(file[12]->objectName(), "saveStudyAction");
+  EXPECT_FALSE(file[12]->isEnabled()) << "no study yet";
+  EXPECT_EQ(file[13]->objectName(), "saveStudyAsAction");
+  EXPECT_TRUE(file[14]->isSeparator());
+  EXPECT_EQ(file[15]->text(), "E&xit");
   // Nothing to export or save yet, and no recent file.
   EXPECT_FALSE(Child<QAction>("exportResultsAction")->isEnabled());
   EXPECT_FALSE(Child<QAction>("saveReportAction")->isEnabled());

@@ -33,11 +33,13 @@
 #include "chart/chart_geometry.h"
 #include "core/analysis_report.h"
 #include "core/centre_report.h"
+#include "core/ellipsoid.h"
 #include "core/methods.h"
 #include "core/number_format.h"
 #include "core/parallel.h"
 #include "io/open_pipeline.h"
 #include "io/results_csv.h"
+#include "io/study.h"
 #include "open_steps.h"
 #include "render/chart_render.h"
 #include "render/panel_picture.h"
@@ -57,6 +59,7 @@
 #include "window/projection_menu.h"
 #include "window/recent_files.h"
 #include "window/rf_phi_page.h"
+#include "window/study_page.h"
 #include "window/table_import_dialog.h"
 #include "window/text_save.h"
 
@@ -175,6 +178,13 @@ std::optional<GrainImport> GrainImportOfSettings(const QVariantMap& map) {
   return how;
 }
 
+// How the recent files mark a study file.
+constexpr const char* kStudyKind = "study";
+
+bool IsStudyEntry(const QVariantMap& map) {
+  return map.value("kind").toString() == kStudyKind;
+}
+
 // The one local file of a drag, or empty when it carries anything else.
 QString DraggedFile(const QMimeData* data) {
   if (data == nullptr || !data->hasUrls()) return QString();
@@ -242,6 +252,16 @@ void MainWindow::BuildMenu() {
   save_report_ = file->addAction("Save &Report...");
   save_report_->setObjectName("saveReportAction");
   file->addSeparator();
+  QAction* new_study = file->addAction("&New Study");
+  new_study->setObjectName("newStudyAction");
+  QAction* open_study = file->addAction("Open S&tudy...");
+  open_study->setObjectName("openStudyAction");
+  save_study_ = file->addAction("Sa&ve Study");
+  save_study_->setObjectName("saveStudyAction");
+  save_study_->setShortcut(QKeySequence("Ctrl+Shift+S"));
+  save_study_as_ = file->addAction("Save Study &As...");
+  save_study_as_->setObjectName("saveStudyAsAction");
+  file->addSeparator();
   QAction* exit = file->addAction("E&xit");
   exit->setObjectName("exitAction");
   exit->setShortcut(QKeySequence("Ctrl+Q"));
@@ -297,6 +317,11 @@ void MainWindow::BuildMenu() {
   connect(export_results_, &QAction::triggered, this,
           &MainWindow::onExportResults);
   connect(save_report_, &QAction::triggered, this, &MainWindow::onSaveReport);
+  connect(new_study, &QAction::triggered, this, &MainWindow::onNewStudy);
+  connect(open_study, &QAction::triggered, this, &MainWindow::onOpenStudy);
+  connect(save_study_, &QAction::triggered, this, &MainWindow::onSaveStudy);
+  connect(save_study_as_, &QAction::triggered, this,
+          &MainWindow::onSaveStudyAs);
   connect(exit, &QAction::triggered, this, &MainWindow::onExit);
   connect(version, &QAction::triggered, this, &MainWindow::onShowVersion);
 }
@@ -373,6 +398,17 @@ void MainWindow::BuildPages() {
                   CentreMethodsRow(*result, DecimalSeparator().toStdString()))
             : std::nullopt);
   });
+  // The tab "Study" joins the others when the first study is opened.
+  study_page_ = new StudyPage(this);
+  study_page_->hide();
+  study_page_->SetDecimalSeparator(DecimalSeparator());
+  study_page_->SetBootstrap(bootstrap_settings_);
+  connect(study_page_, &StudyPage::SaveRequested, this,
+          &MainWindow::SaveChartPicture);
+  connect(study_page_, &StudyPage::ShowSectionRequested, this,
+          &MainWindow::showStudySection);
+  connect(study_page_, &StudyPage::StudyChanged, this,
+          &MainWindow::UpdateStudyActions);
   pages->setCurrentIndex(0);
   setCentralWidget(pages);
 
@@ -410,6 +446,10 @@ void MainWindow::BuildDialogs() {
                                    "CSV table (*.csv)", "csv");
   report_dialog_ = TextSaveDialog(this, "reportDialog", "Save report",
                                   "Text file (*.txt)", "txt");
+  study_open_dialog_ = ImportFileDialog(this, "studyOpenDialog", "Open study",
+                                        "Orvane study (*.json)");
+  study_save_dialog_ = TextSaveDialog(this, "studySaveDialog", "Save study",
+                                      "Orvane study (*.json)", "json");
   import_dialog_ = new QFileDialog(this, "Import measurement table");
   import_dialog_->setObjectName("importDialog");
   import_dialog_->setOption(QFileDialog::DontUseNativeDialog);
@@ -458,6 +498,7 @@ void MainWindow::StartUp() {
   grid_->Model().SetData(&state_.measured, state_.count, DecimalSeparator(),
                          &state_.places);
   UpdateSaveActions();
+  UpdateStudyActions();
 }
 
 QString MainWindow::ExamplesFolder() {
@@ -604,6 +645,155 @@ void MainWindow::RunGrainImportCommand(const QString& path,
   UpdateSaveActions();
 }
 
+// A section of the study opened as an Open of its source would be: read
+// as the study reads it, bootstrapped from the section's own stream.
+class MainWindow::SectionSteps : public MainWindow::OpenSteps {
+ public:
+  // `path` stays the caller's and must outlive the steps.
+  SectionSteps(MainWindow& window, const QString& path,
+               const SourceChoices& choices, const BootstrapSettings& bootstrap)
+      : OpenSteps(window, &path), choices_(choices), bootstrap_(bootstrap) {}
+
+  Status Load(const std::string& path, LoadedData& data,
+              const ReadProgress& progress) override {
+    notice_.clear();
+    return LoadSource(path, choices_, data, progress, &notice_);
+  }
+  BootstrapSettings Bootstrap() override { return bootstrap_; }
+  // What the reading of a table noticed about its layout, or empty.
+  const std::string& Notice() const { return notice_; }
+
+ private:
+  SourceChoices choices_;
+  BootstrapSettings bootstrap_;
+  std::string notice_;
+};
+
+void MainWindow::onNewStudy() {
+  study_page_->SetStudy(Study(), QString());
+  ShowStudyTab();
+}
+
+void MainWindow::onOpenStudy() {
+  if (study_open_dialog_->exec() != QDialog::Accepted ||
+      study_open_dialog_->selectedFiles().isEmpty()) {
+    return;
+  }
+  openStudy(study_open_dialog_->selectedFiles().first());
+}
+
+void MainWindow::openStudy(const QString& path) {
+  const QString full = QFileInfo(path).absoluteFilePath();
+  Study study;
+  const Status read = ReadStudyFile(full.toStdString(), study);
+  if (!read.ok()) {
+    ShowMessage(QString::fromStdString(read.message()));
+    return;
+  }
+  study_open_dialog_->setDirectory(QFileInfo(full).absolutePath());
+  study_page_->SetStudy(study, full);
+  ShowStudyTab();
+  RecentFiles::Add(full, QVariantMap{{"kind", kStudyKind}});
+  RebuildRecentMenu();
+}
+
+void MainWindow::onSaveStudy() {
+  if (!study_page_->HasStudy()) return;
+  if (study_page_->StudyPath().isEmpty()) {
+    onSaveStudyAs();
+    return;
+  }
+  SaveStudyTo(study_page_->StudyPath());
+}
+
+void MainWindow::onSaveStudyAs() {
+  if (!study_page_->HasStudy()) return;
+  // Offered: the study's own file, or for a new study its name in the
+  // folder last chosen here (at first that of the data held).
+  const QString current = study_page_->StudyPath();
+  const std::string& named = study_page_->CurrentStudy().name;
+  const QString folder = study_save_dialog_->property("lastFolder").toString();
+  const QFileInfo source(source_.path.isEmpty() ? open_file_name_
+                                                : source_.path);
+  if (!current.isEmpty()) {
+    study_save_dialog_->setDirectory(QFileInfo(current).absolutePath());
+    study_save_dialog_->selectFile(QFileInfo(current).fileName());
+  } else {
+    study_save_dialog_->setDirectory(
+        folder.isEmpty() || !QFileInfo(folder).isDir() ? source.absolutePath()
+                                                       : folder);
+    study_save_dialog_->selectFile(
+        (named.empty() ? QString("study") : QString::fromStdString(named)) +
+        ".json");
+  }
+  if (study_save_dialog_->exec() != QDialog::Accepted ||
+      study_save_dialog_->selectedFiles().isEmpty()) {
+    return;
+  }
+  const QString name = study_save_dialog_->selectedFiles().first();
+  const QFileInfo chosen(name);
+  if (chosen.absoluteDir().exists()) {
+    study_save_dialog_->setProperty("lastFolder", chosen.absolutePath());
+  }
+  if (!AskOverwrite(name)) return;
+  SaveStudyTo(name);
+}
+
+bool MainWindow::SaveStudyTo(const QString& path) {
+  const QString full = QFileInfo(path).absoluteFilePath();
+  Study study = study_page_->StudyToSave(full);
+  // A new study is named after its file.
+  if (study.name.empty()) {
+    study.name = QFileInfo(full).completeBaseName().toStdString();
+  }
+  const Status written = WriteStudyFile(full.toStdString(), study);
+  if (!written.ok()) {
+    ShowSaveFailure(written);
+    return false;
+  }
+  study_page_->Saved(study, full);
+  RecentFiles::Add(full, QVariantMap{{"kind", kStudyKind}});
+  RebuildRecentMenu();
+  return true;
+}
+
+void MainWindow::showStudySection(int index) {
+  const Study& study = study_page_->CurrentStudy();
+  if (index < 0 || index >= static_cast<int>(study.sections.size())) return;
+  const QString path = study_page_->SectionSourcePath(index);
+  BootstrapSettings bootstrap = bootstrap_settings_;
+  bootstrap.seed = SectionSeed(bootstrap_settings_.seed, index);
+  SectionSteps steps(*this, path,
+                     study.sections[static_cast<std::size_t>(index)].choices,
+                     bootstrap);
+  std::string file_name = CurrentFileName();
+  const OpenResult result = RunOpen(steps, state_, report_, file_name,
+                                    DecimalSeparator().toStdString());
+  UpdateSaveActions();
+  if (!result.chosen || !result.status.ok()) return;
+  // The section's data are seen on the chart, with the grid over it.
+  pages_->setCurrentIndex(0);
+  if (!steps.Notice().empty()) {
+    ShowMessage(QString::fromStdString(steps.Notice()));
+  }
+}
+
+void MainWindow::ShowStudyTab() {
+  if (pages_->indexOf(study_page_) < 0) pages_->addTab(study_page_, "Study");
+  pages_->setCurrentWidget(study_page_);
+  UpdateStudyActions();
+}
+
+void MainWindow::UpdateStudyActions() {
+  const bool held = study_page_->HasStudy();
+  save_study_->setEnabled(held);
+  save_study_as_->setEnabled(held);
+  const int tab = pages_->indexOf(study_page_);
+  if (tab >= 0) {
+    pages_->setTabText(tab, study_page_->Modified() ? "Study *" : "Study");
+  }
+}
+
 std::string MainWindow::CurrentFileName() const {
   return source_.path.isEmpty() ? open_file_name_.toStdString()
                                 : source_.report_name;
@@ -620,6 +810,10 @@ void MainWindow::onOpenRecent(const QString& path) {
     ShowMessage(QString("\"%1\" no longer exists. It is taken off the recent "
                         "files.")
                     .arg(path));
+    return;
+  }
+  if (IsStudyEntry(RecentFiles::ImportOf(path))) {
+    openStudy(path);
     return;
   }
   // An imported file is imported again as it was, without the dialog.
@@ -703,6 +897,15 @@ QString MainWindow::AskSaveName(QFileDialog* dialog, const QString& suffix) {
   return name;
 }
 
+bool MainWindow::AskOverwrite(const QString& name) {
+  if (!QFileInfo::exists(name)) return true;
+  QMessageBox ask(QMessageBox::Warning, kTitle,
+                  "File already exist. Overwrite?",
+                  QMessageBox::Yes | QMessageBox::No, this);
+  ask.setDefaultButton(QMessageBox::No);
+  return ExecMessageBox(ask) == QMessageBox::Yes;
+}
+
 void MainWindow::ShowSaveFailure(const Status& status) {
   if (status.ok()) return;
   QMessageBox box(QMessageBox::Warning, kTitle,
@@ -742,24 +945,39 @@ void MainWindow::onSaveReport() {
 
 void MainWindow::onExportFigure() {
   // The figure of the plot shown: the Rf/phi plot on its tab, the Fry plot
-  // on its tab where it has one, else the chart.
+  // on its tab where it has one, the plot of the study shown on its tab,
+  // else the chart.
   const ModelPicture rf_phi(rf_phi_page_->Plot());
   const ModelPicture fry(centres_page_->Plot());
+  const ModelPicture study(study_page_->ShownPlot());
   const std::string sep = DecimalSeparator().toStdString();
   QString caption = FigureCaption(state_, analysis_result_, sep);
   const CentreStrainResult* centres = centres_page_->Result();
   const bool fry_shown = pages_->currentWidget() == centres_page_ &&
                          centres != nullptr && centres->status.ok();
+  const bool study_shown = pages_->currentWidget() == study_page_;
   if (fry_shown) caption = CentreFigureCaption(*centres, sep);
+  if (study_shown) {
+    const StudyResult* result = study_page_->Result();
+    caption = result != nullptr && result->status.ok()
+                  ? EllipsoidFigureCaption(result->ellipsoid, sep)
+                  : QString();
+  }
   FigureDialog dialog =
       pages_->currentWidget() == rf_phi_page_
           ? FigureDialog(rf_phi, caption, figure_settings_, this)
-      : fry_shown
-          ? FigureDialog(fry, caption, figure_settings_, this)
+      : fry_shown ? FigureDialog(fry, caption, figure_settings_, this)
+      : study_shown
+          ? FigureDialog(study, caption, figure_settings_, this)
           : FigureDialog(chart_->Chart(), caption, figure_settings_, this);
-  // Or both plots side by side: the chart, then the Rf/phi plot.
+  // Or the plots side by side: the chart, then the Rf/phi plot; on the
+  // study's tab its three plots.
   const ModelPicture chart(chart_->Chart());
-  const PanelPicture panels({&chart, &rf_phi});
+  const ModelPicture flinn(study_page_->Flinn());
+  const ModelPicture hsu(study_page_->Hsu());
+  const ModelPicture axes(study_page_->Axes());
+  const PanelPicture panels = study_shown ? PanelPicture({&flinn, &hsu, &axes})
+                                          : PanelPicture({&chart, &rf_phi});
   dialog.OfferPanels(panels);
   dialog.exec();
   figure_settings_ = dialog.Settings();
@@ -771,6 +989,7 @@ void MainWindow::onBootstrapSettings() {
   if (dialog.exec() != QDialog::Accepted) return;
   bootstrap_settings_ = dialog.Settings();
   StoreBootstrapSettings(bootstrap_settings_);
+  study_page_->SetBootstrap(bootstrap_settings_);
   // Only a bootstrap depends on them: the data held are analysed again when
   // theirs was drawn otherwise.
   if (state_.count >= 5 && !source_.path.isEmpty() &&
@@ -819,13 +1038,16 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::SaveChartPicture() {
   // A chart too small for a picture is refused before a name is asked for.
   // The plot of the tab shown: the Rf/phi plot on its tab, the Fry plot on
-  // its tab where it shows, else the chart.
+  // its tab where it shows, the study's plot shown on its tab, else the
+  // chart.
   const bool rf_phi = pages_->currentWidget() == rf_phi_page_;
   const bool fry = pages_->currentWidget() == centres_page_ &&
                    centres_page_->PlotWidget()->isVisible();
-  const QSize shown_size = rf_phi ? rf_phi_page_->PlotWidget()->size()
-                           : fry  ? centres_page_->PlotWidget()->size()
-                                  : chart_->size();
+  const bool study = pages_->currentWidget() == study_page_;
+  const QSize shown_size = rf_phi  ? rf_phi_page_->PlotWidget()->size()
+                           : fry   ? centres_page_->PlotWidget()->size()
+                           : study ? study_page_->ShownPlotWidget()->size()
+                                   : chart_->size();
   if (const Status limits = CheckPictureSize(shown_size); !limits.ok()) {
     QMessageBox box(QMessageBox::Warning, kTitle,
                     QString::fromStdString(limits.message()), QMessageBox::Ok,
@@ -867,12 +1089,14 @@ void MainWindow::SaveChartPicture() {
   }
   const ModelPicture rf_phi_picture(rf_phi_page_->Plot());
   const ModelPicture fry_picture(centres_page_->Plot());
+  const ModelPicture study_picture(study_page_->ShownPlot());
   Status saved;
   RunWork(
       [&] {
-        saved = rf_phi ? SaveChartPictureFile(rf_phi_picture, size, name)
-                : fry  ? SaveChartPictureFile(fry_picture, size, name)
-                       : SaveChartPictureFile(chart, size, name);
+        saved = rf_phi  ? SaveChartPictureFile(rf_phi_picture, size, name)
+                : fry   ? SaveChartPictureFile(fry_picture, size, name)
+                : study ? SaveChartPictureFile(study_picture, size, name)
+                        : SaveChartPictureFile(chart, size, name);
       },
       points * kPictureBytesPerPoint, "Saving the chart…");
   if (!saved.ok()) {

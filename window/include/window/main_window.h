@@ -6,9 +6,12 @@
 // "openDialog", "importDialog", "outlinesDialog", "labelImageDialog",
 // "saveDialog", "resultsDialog",
 // "reportDialog", the menus "fileMenu", "recentMenu", "editMenu", "viewMenu",
-// "analysisMenu", "helpMenu", the tabs "methodsPage" and "centresPage"
+// "analysisMenu", "helpMenu", the tabs "methodsPage", "centresPage" and
+// "studyPage" (the tab "Study", added when the first study is opened), the
+// study's dialogs "studyOpenDialog" and "studySaveDialog",
 // and the actions "openAction", "importTableAction", "importOutlinesAction",
-// "importLabelImageAction", "saveChartAction",
+// "importLabelImageAction", "newStudyAction", "openStudyAction",
+// "saveStudyAction", "saveStudyAsAction", "saveChartAction",
 // "exportFigureAction", "exportResultsAction", "saveReportAction",
 // "clearRecentAction", "exitAction", "versionAction",
 // "bootstrapSettingsAction"; the figure dialog "figureDialog", the
@@ -50,6 +53,7 @@ class MethodsPage;
 class ProjectionMenu;
 class DensityContoursToggle;
 class RfPhiPage;
+class StudyPage;
 enum class GrainSource;
 struct GrainImport;
 
@@ -94,6 +98,25 @@ class MainWindow : public QMainWindow {
   void onImportLabelImage();
   // The grain import dialog for `path`, as if it had been chosen.
   void importGrains(const QString& path, GrainSource source);
+  // File > New Study: an empty study in the tab "Study", shown, to which
+  // sections are added there.
+  void onNewStudy();
+  // File > Open Study...: the file dialog for a study file, then the study
+  // in the tab "Study", shown, and its analysis; a file refused is named in
+  // a message box and the study held stays.
+  void onOpenStudy();
+  // Opens the study file `path` as if it had been chosen in the dialog.
+  void openStudy(const QString& path);
+  // File > Save Study: the study held written to its file (replaced whole);
+  // a study never saved asks for a name as Save Study As... does. A failed
+  // write is shown in a message box, and the study stays modified.
+  void onSaveStudy();
+  // File > Save Study As...: the same to a file chosen in a save dialog.
+  void onSaveStudyAs();
+  // Opens section `index` (from 0) of the study held as an Open of its
+  // source would, with the bootstrap stream of its place in the study
+  // (SectionSeed of the window's seed), and shows the chart's tab.
+  void showStudySection(int index);
   // File > Save Chart, and a right click on the chart.
   void onSaveChart();
   // File > Export Results...: the results as CSV (io/results_csv.h).
@@ -134,6 +157,7 @@ class MainWindow : public QMainWindow {
 
  private:
   class OpenSteps;
+  class SectionSteps;
 
   void BuildMenu();
   // The Rf/phi plot's density contours, as the View menu asks.
@@ -167,6 +191,15 @@ class MainWindow : public QMainWindow {
   QString AskSaveName(QFileDialog* dialog, const QString& suffix);
   // Shows a failed save's message.
   void ShowSaveFailure(const Status& status);
+  // True where `name` does not exist or the user agrees to replace it.
+  bool AskOverwrite(const QString& name);
+  // The tab "Study", added the first time, shown and selected.
+  void ShowStudyTab();
+  // Writes the study held to `path`; false (after a message) when refused.
+  bool SaveStudyTo(const QString& path);
+  // Enables the study's saves when a study is held; marks the tab of a
+  // modified study.
+  void UpdateStudyActions();
   void RebuildRecentMenu();
   // Enables the saves that have something to save.
   void UpdateSaveActions();
@@ -216,6 +249,7 @@ class MainWindow : public QMainWindow {
   QPlainTextEdit* report_pane_ = nullptr;
   MethodsPage* methods_page_ = nullptr;  // the Methods tab
   CentresPage* centres_page_ = nullptr;  // the Centres tab
+  StudyPage* study_page_ = nullptr;      // the Study tab
   QLabel* count_panel_ = nullptr;
   QLabel* limits_panel_ = nullptr;
   QFileDialog* open_dialog_ = nullptr;
@@ -225,9 +259,13 @@ class MainWindow : public QMainWindow {
   QFileDialog* save_dialog_ = nullptr;
   QFileDialog* results_dialog_ = nullptr;
   QFileDialog* report_dialog_ = nullptr;
+  QFileDialog* study_open_dialog_ = nullptr;
+  QFileDialog* study_save_dialog_ = nullptr;
   QMenu* recent_menu_ = nullptr;
   QAction* export_results_ = nullptr;
   QAction* save_report_ = nullptr;
+  QAction* save_study_ = nullptr;
+  QAction* save_study_as_ = nullptr;
   // View > Density Contours.
   DensityContoursToggle* density_contours_ = nullptr;
 };
