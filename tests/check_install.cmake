@@ -35,7 +35,11 @@ set(expected
   share/icons/hicolor/scalable/apps/orvane.svg
   share/metainfo/org.example.orvane.metainfo.xml
   share/orvane/examples/README.md
-  share/orvane/examples/sampledata.txt)
+  share/orvane/examples/sampledata.txt
+  share/orvane/examples/study/ew.txt
+  share/orvane/examples/study/level.txt
+  share/orvane/examples/study/ns.txt
+  share/orvane/examples/study/study.json)
 foreach(size IN LISTS icon_sizes)
   list(APPEND expected share/icons/hicolor/${size}x${size}/apps/orvane.png)
 endforeach()
@@ -79,7 +83,7 @@ if(EXISTS ${svg})
 endif()
 
 # The examples are those of the source tree, unchanged.
-foreach(f sampledata.txt README.md)
+foreach(f sampledata.txt README.md study/study.json study/ew.txt)
   execute_process(
     COMMAND ${CMAKE_COMMAND} -E compare_files ${SOURCE_DIR}/examples/${f}
             ${root}/share/orvane/examples/${f}
