@@ -36,31 +36,6 @@ constexpr int kCapLength = 3;
 constexpr int kCrossArm = 4;
 constexpr int kNorthTick = 6;
 
-// A decimal value m x 10^e (m whole) as the double nearest to it, so that
-// the shortest decimal of the double is the value's own digits.
-double Decimal(long long m, int e) {
-  if (e >= 0) {
-    double v = static_cast<double>(m);
-    for (int i = 0; i < e; ++i) v *= 10;
-    return v;
-  }
-  double d = 1;
-  for (int i = 0; i < -e; ++i) d *= 10;
-  return static_cast<double>(m) / d;
-}
-
-std::string Label(double value, const std::string& sep) {
-  char buffer[400];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                          std::chars_format::fixed);
-  std::string text =
-      error == std::errc() ? std::string(buffer, end) : std::string("?");
-  if (const std::size_t dot = text.find('.'); dot != std::string::npos) {
-    text.replace(dot, 1, sep);
-  }
-  return text;
-}
-
 // The value below which `share` of the finite values lie (the nearest
 // rank); 0 for none.
 double Percentile(std::vector<double> values, double share) {
@@ -166,10 +141,6 @@ Rgb EstimateColour(ChartPalette palette) {
   return palette == ChartPalette::kColourBlind ? 0xD55E00 : 0xFF0000;
 }
 
-TextFace FaceOf(const ChartRenderOptions& options) {
-  return options.figure_style ? TextFace::kFigureSmall : TextFace::kScreen;
-}
-
 // The layout every plot here shares.
 
 // The pixels kept around the square frame for its labels (margins
@@ -230,7 +201,7 @@ LegendLayer MakeLegend(const std::vector<Entry>& entries, int width,
                        const TextMeasure& measure) {
   LegendLayer legend;
   legend.figure_style = options.figure_style;
-  const TextFace face = FaceOf(options);
+  const TextFace face = LabelFace(options);
   std::vector<int> widths;
   for (const Entry& e : entries) {
     const bool listed = options.figure_style ? e.Drawn() : e.always || e.has;
@@ -285,24 +256,6 @@ PlotModel StartModel(Scene& scene) {
   return model;
 }
 
-TextLayer Caption(const Scene& scene, const TextMeasure& measure) {
-  TextLayer text{TextFace::kFigure, kBlack, {}};
-  const FaceMetrics fm = measure.Metrics(TextFace::kFigure);
-  const int lines = static_cast<int>(scene.caption.size());
-  const SquareLayout& l = scene.layout;
-  const int centre = l.plot.left + l.plot.width / 2;
-  const int margin = kChartMargin * l.unit;
-  int baseline = l.height - margin - fm.descent - (lines - 1) * fm.height;
-  for (const std::string& line : scene.caption) {
-    const int width = measure.Width(TextFace::kFigure, line);
-    const int left = std::clamp(centre - width / 2, margin,
-                                std::max(margin, l.width - margin - width));
-    text.items.push_back({line, left, baseline});
-    baseline += fm.height;
-  }
-  return text;
-}
-
 // The legend, inside the frame or beside it, and the caption: the last
 // layers of every plot.
 void FinishModel(PlotModel& model, Scene& scene,
@@ -317,7 +270,9 @@ void FinishModel(PlotModel& model, Scene& scene,
     model.layers.emplace_back(std::move(scene.legend));
   }
   if (!scene.caption.empty()) {
-    model.layers.emplace_back(Caption(scene, measure));
+    model.layers.emplace_back(
+        CaptionLayer(scene.caption, scene.layout.plot, scene.layout.width,
+                     scene.layout.height, scene.layout.unit, measure));
   }
 }
 
@@ -495,7 +450,7 @@ HsuAxis MakeHsuAxis(double wanted, const std::string& sep) {
   int exponent = static_cast<int>(std::floor(std::log10(reach))) - 1;
   long long mantissa = 1;
   for (int guard = 0; guard < 8; ++guard) {
-    if (reach / Decimal(mantissa, exponent) <= 5 * (1 + 1e-12)) break;
+    if (reach / DecimalValue(mantissa, exponent) <= 5 * (1 + 1e-12)) break;
     if (mantissa == 1) {
       mantissa = 2;
     } else if (mantissa == 2) {
@@ -505,14 +460,14 @@ HsuAxis MakeHsuAxis(double wanted, const std::string& sep) {
       ++exponent;
     }
   }
-  const long long count =
-      std::max(1LL, static_cast<long long>(
-                        std::ceil(reach / Decimal(mantissa, exponent) - 1e-9)));
+  const long long count = std::max(
+      1LL, static_cast<long long>(
+               std::ceil(reach / DecimalValue(mantissa, exponent) - 1e-9)));
   HsuAxis axis;
-  axis.extent = Decimal(count * mantissa, exponent);
+  axis.extent = DecimalValue(count * mantissa, exponent);
   for (long long i = 1; i <= count; ++i) {
-    const double value = Decimal(i * mantissa, exponent);
-    axis.arcs.push_back({value, Label(value, sep)});
+    const double value = DecimalValue(i * mantissa, exponent);
+    axis.arcs.push_back({value, TickLabel(value, sep)});
   }
   return axis;
 }
@@ -709,7 +664,7 @@ PlotModel FlinnPlot::Model(const PlotCanvas& canvas,
                        Shown(e), has, e == FlinnEntry::kEstimate});
   }
 
-  const TextFace face = FaceOf(options);
+  const TextFace face = LabelFace(options);
   const FaceMetrics fm = measure.Metrics(face);
   int widest = 0;
   for (const AxisTick& t : axis.ticks) {
@@ -873,7 +828,7 @@ PlotModel HsuPlot::Model(const PlotCanvas& canvas,
                        Shown(e), has, e == HsuEntry::kEstimate});
   }
 
-  const TextFace face = FaceOf(options);
+  const TextFace face = LabelFace(options);
   const FaceMetrics fm = measure.Metrics(face);
   int widest = 0;
   for (const AxisTick& t : axis.arcs) {
@@ -1069,7 +1024,7 @@ PlotModel AxesPlot::Model(const PlotCanvas& canvas,
     entries.push_back(std::move(entry));
   }
 
-  const TextFace face = FaceOf(options);
+  const TextFace face = LabelFace(options);
   const FaceMetrics fm = measure.Metrics(face);
   const int unit = options.unit, margin = kChartMargin * unit,
             label_gap = kTickLabelGap * unit, north = kNorthTick * unit;

@@ -15,10 +15,6 @@ constexpr Rgb kBlack = 0x000000;
 constexpr Rgb kIsoRatioLabelColour = 0x505050;
 constexpr Rgb kDensityNoteColour = 0x404040;
 
-TextFace FaceOf(const ChartRenderOptions& options) {
-  return options.figure_style ? TextFace::kFigureSmall : TextFace::kScreen;
-}
-
 // The series in drawing order: the bootstrap cloud first (beneath the
 // data) or, drawn above them (markers or outline: an outline beneath the
 // data would be hidden by them), after the measured and pre-strain data.
@@ -153,7 +149,7 @@ LegendView MeasureLegend(const EqualAreaChart& chart, int width,
                          const ChartRenderOptions& options,
                          const TextMeasure& measure) {
   LegendView view;
-  const TextFace face = FaceOf(options);
+  const TextFace face = LabelFace(options);
   std::vector<int> widths;
   for (const PolarSeries* s : chart.SeriesList()) {
     if (!s->Style().show_in_legend) continue;
@@ -309,7 +305,7 @@ PlotModel EqualAreaChart::Model(const PlotCanvas& canvas,
   for (const PolarSeries* s : SeriesList()) model.series.push_back(s);
   auto& layers = model.layers;
   const FaceMetrics figure = measure.Metrics(TextFace::kFigure);
-  const FaceMetrics text = measure.Metrics(FaceOf(options));
+  const FaceMetrics text = measure.Metrics(LabelFace(options));
 
   if (const PolarSeries* disc = DiscSeries();
       disc != nullptr && layout.radius > 0) {
@@ -407,7 +403,7 @@ PlotModel EqualAreaChart::Model(const PlotCanvas& canvas,
   if (!projection_note.empty()) {
     const PixelRect& plot = layout.plot;
     layers.emplace_back(TextLayer{
-        FaceOf(options),
+        LabelFace(options),
         kIsoRatioLabelColour,
         {{projection_note, plot.left, plot.top + plot.height - text.descent}}});
   }

@@ -38,33 +38,6 @@ constexpr double kGapLength = 4;
 // Directions at which the bootstrap range is sampled.
 constexpr int kRangeDirections = 360;
 
-// A decimal value m x 10^e (m whole) as the double nearest to it, so that
-// the shortest decimal of the double is the value's own digits.
-double Decimal(long long m, int e) {
-  if (e >= 0) {
-    double v = static_cast<double>(m);
-    for (int i = 0; i < e; ++i) v *= 10;
-    return v;
-  }
-  double d = 1;
-  for (int i = 0; i < -e; ++i) d *= 10;
-  return static_cast<double>(m) / d;
-}
-
-std::string Label(double value, const std::string& sep) {
-  char buffer[400];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                          std::chars_format::fixed);
-  std::string text =
-      error == std::errc() ? std::string(buffer, end) : std::string("?");
-  if (const std::size_t dot = text.find('.'); dot != std::string::npos) {
-    text.replace(dot, 1, sep);
-  }
-  // A true minus sign.
-  if (!text.empty() && text.front() == '-') text.replace(0, 1, "\xE2\x88\x92");
-  return text;
-}
-
 // A finite ellipse of ratio >= 1.
 bool FiniteEllipse(const CentreEstimate& e) {
   return std::isfinite(e.semi_major) && std::isfinite(e.semi_minor) &&
@@ -89,10 +62,6 @@ double PolarRadius(const CentreEstimate& e, double theta) {
   const double d = theta - e.phi * kRadiansPerDegree;
   const double c = e.semi_minor * std::cos(d), s = e.semi_major * std::sin(d);
   return e.semi_major * e.semi_minor / std::sqrt(c * c + s * s);
-}
-
-TextFace FaceOf(const ChartRenderOptions& options) {
-  return options.figure_style ? TextFace::kFigureSmall : TextFace::kScreen;
 }
 
 constexpr FryEntry kEntries[] = {FryEntry::kPoints, FryEntry::kFitted,
@@ -189,7 +158,7 @@ LegendLayer MakeLegend(const FryPlot& plot, int width,
                        const TextMeasure& measure) {
   LegendLayer legend;
   legend.figure_style = options.figure_style;
-  const TextFace face = FaceOf(options);
+  const TextFace face = LabelFace(options);
   std::vector<int> widths;
   for (const FryEntry entry : kEntries) {
     const bool listed = options.figure_style ? Drawn(plot, entry)
@@ -227,7 +196,7 @@ Scene MakeScene(const FryPlot& plot, const PlotCanvas& canvas,
   scene.axis = plot.Axis();
   scene.legend = MakeLegend(plot, scene.size.x, canvas.options, measure);
   const TextMetrics metrics =
-      MetricsOf(scene.axis, FaceOf(canvas.options), measure);
+      MetricsOf(scene.axis, LabelFace(canvas.options), measure);
   auto fitted = FitLayout(canvas.options, scene.size, scene.legend.layout,
                           measure, [&](const LegendLayout& beside, int footer) {
                             return LayOut(scene.size.x, scene.size.y, beside,
@@ -452,24 +421,6 @@ TextLayer AxisText(const FryPlot& plot, const Scene& scene, TextFace face,
   return text;
 }
 
-TextLayer Caption(const Scene& scene, const TextMeasure& measure) {
-  TextLayer text{TextFace::kFigure, kBlack, {}};
-  const FaceMetrics fm = measure.Metrics(TextFace::kFigure);
-  const int lines = static_cast<int>(scene.caption.size());
-  const FryLayout& l = scene.layout;
-  const int centre = l.plot.left + l.plot.width / 2;
-  const int margin = kChartMargin * l.unit;
-  int baseline = l.height - margin - fm.descent - (lines - 1) * fm.height;
-  for (const std::string& line : scene.caption) {
-    const int width = measure.Width(TextFace::kFigure, line);
-    const int left = std::clamp(centre - width / 2, margin,
-                                std::max(margin, l.width - margin - width));
-    text.items.push_back({line, left, baseline});
-    baseline += fm.height;
-  }
-  return text;
-}
-
 }  // namespace
 
 FryAxis MakeFryAxis(double wanted, const std::string& sep) {
@@ -481,7 +432,7 @@ FryAxis MakeFryAxis(double wanted, const std::string& sep) {
   int exponent = static_cast<int>(std::floor(std::log10(wanted))) + 1;
   long long mantissa = 1;
   for (int guard = 0; guard < 8; ++guard) {
-    if (wanted / Decimal(mantissa, exponent) >= 2 * (1 - 1e-12)) break;
+    if (wanted / DecimalValue(mantissa, exponent) >= 2 * (1 - 1e-12)) break;
     if (mantissa == 1) {
       mantissa = 5;
       --exponent;
@@ -493,18 +444,18 @@ FryAxis MakeFryAxis(double wanted, const std::string& sep) {
   }
   // The extent: `wanted` rounded up to a tenth of the step, so that the
   // frame is hardly larger than asked.
-  const double tenth = Decimal(mantissa, exponent - 1);
+  const double tenth = DecimalValue(mantissa, exponent - 1);
   const long long tenths =
       std::max(1LL, static_cast<long long>(std::ceil(wanted / tenth - 1e-9)));
   FryAxis axis;
-  axis.extent = Decimal(tenths * mantissa, exponent - 1);
+  axis.extent = DecimalValue(tenths * mantissa, exponent - 1);
   // Half steps within the extent, every other one labelled: value
   // i x mantissa x 5 x 10^(exponent - 1).
   const long long halves = tenths / 5;
   for (long long i = -halves; i <= halves; ++i) {
-    const double value = Decimal(i * mantissa * 5, exponent - 1);
+    const double value = DecimalValue(i * mantissa * 5, exponent - 1);
     axis.ticks.push_back(
-        {value, i % 2 == 0 ? Label(value, sep) : std::string()});
+        {value, i % 2 == 0 ? TickLabel(value, sep, true) : std::string()});
   }
   return axis;
 }
@@ -737,7 +688,7 @@ PlotModel FryPlot::Model(const PlotCanvas& canvas,
   }
   layers.emplace_back(FrameLines(scene));
   layers.emplace_back(Ticks(scene));
-  layers.emplace_back(AxisText(*this, scene, FaceOf(options), measure));
+  layers.emplace_back(AxisText(*this, scene, LabelFace(options), measure));
   if (scene.placement == LegendPlacement::kInside) {
     PlaceLegendInside(scene.legend.layout, scene.layout.plot, layers,
                       options.unit);
@@ -745,7 +696,10 @@ PlotModel FryPlot::Model(const PlotCanvas& canvas,
   if (scene.placement != LegendPlacement::kNone) {
     layers.emplace_back(std::move(scene.legend));
   }
-  if (!scene.caption.empty()) layers.emplace_back(Caption(scene, measure));
+  if (!scene.caption.empty())
+    layers.emplace_back(CaptionLayer(scene.caption, scene.layout.plot,
+                                     scene.layout.width, scene.layout.height,
+                                     scene.layout.unit, measure));
   return model;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <optional>
 
@@ -42,6 +43,55 @@ std::vector<std::string> CaptionLines(const std::string& caption, int width,
     from = at + kSeparator.size();
   }
   return lines;
+}
+
+TextLayer CaptionLayer(const std::vector<std::string>& lines,
+                       const PixelRect& plot, int width, int height, int unit,
+                       const TextMeasure& measure) {
+  TextLayer text{TextFace::kFigure, 0x000000, {}};
+  const FaceMetrics fm = measure.Metrics(TextFace::kFigure);
+  const int count = static_cast<int>(lines.size());
+  const int centre = plot.left + plot.width / 2;
+  const int margin = kChartMargin * unit;
+  int baseline = height - margin - fm.descent - (count - 1) * fm.height;
+  for (const std::string& line : lines) {
+    const int line_width = measure.Width(TextFace::kFigure, line);
+    const int left = std::clamp(centre - line_width / 2, margin,
+                                std::max(margin, width - margin - line_width));
+    text.items.push_back({line, left, baseline});
+    baseline += fm.height;
+  }
+  return text;
+}
+
+TextFace LabelFace(const ChartRenderOptions& options) {
+  return options.figure_style ? TextFace::kFigureSmall : TextFace::kScreen;
+}
+
+double DecimalValue(long long m, int e) {
+  if (e >= 0) {
+    double v = static_cast<double>(m);
+    for (int i = 0; i < e; ++i) v *= 10;
+    return v;
+  }
+  double d = 1;
+  for (int i = 0; i < -e; ++i) d *= 10;
+  return static_cast<double>(m) / d;
+}
+
+std::string TickLabel(double value, const std::string& sep, bool true_minus) {
+  char buffer[400];
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                          std::chars_format::fixed);
+  std::string text =
+      error == std::errc() ? std::string(buffer, end) : std::string("?");
+  if (const std::size_t dot = text.find('.'); dot != std::string::npos) {
+    text.replace(dot, 1, sep);
+  }
+  if (true_minus && !text.empty() && text.front() == '-') {
+    text.replace(0, 1, "\xE2\x88\x92");
+  }
+  return text;
 }
 
 int CaptionHeight(std::size_t lines, const TextMeasure& measure, int unit) {

@@ -11,31 +11,6 @@
 namespace orvane {
 namespace {
 
-// A decimal value m x 10^e (m whole) as the double nearest to it, so that
-// the shortest decimal of the double is the value's own digits.
-double Decimal(long long m, int e) {
-  if (e >= 0) {
-    double v = static_cast<double>(m);
-    for (int i = 0; i < e; ++i) v *= 10;
-    return v;
-  }
-  double d = 1;
-  for (int i = 0; i < -e; ++i) d *= 10;
-  return static_cast<double>(m) / d;
-}
-
-std::string Label(double value, const std::string& sep) {
-  char buffer[64];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                          std::chars_format::fixed);
-  std::string text =
-      error == std::errc() ? std::string(buffer, end) : std::string("?");
-  if (const std::size_t dot = text.find('.'); dot != std::string::npos) {
-    text.replace(dot, 1, sep);
-  }
-  return text;
-}
-
 // The orientation of a major axis as the plot shows it, in (-90, 90].
 float PlotPhi(float phi) {
   long double r = std::fmod(static_cast<long double>(phi), 180.0L);
@@ -66,22 +41,22 @@ RfAxis MakeRfAxis(double largest, RfScale scale, const std::string& sep) {
   if (!(largest > 1) || !std::isfinite(largest)) largest = 1;
   const double wanted = largest * 1.05;
   auto add = [&axis, &sep](double v, bool labelled) {
-    axis.ticks.push_back({v, labelled ? Label(v, sep) : std::string()});
+    axis.ticks.push_back({v, labelled ? TickLabel(v, sep) : std::string()});
   };
   if (scale == RfScale::kLogarithmic) {
     // 2, 3, 5, 10, 20, 30, 50, ...: the first at least `wanted`.
     axis.maximum = 2;
     for (int e = 0; e < 40 && axis.maximum < wanted; ++e) {
       for (const int m : {2, 3, 5, 10}) {
-        axis.maximum = Decimal(m, e);
+        axis.maximum = DecimalValue(m, e);
         if (axis.maximum >= wanted) break;
       }
     }
     const bool fine = axis.maximum <= 10;
     for (int e = 0; e < 40; ++e) {
-      if (Decimal(1, e) > axis.maximum) break;
+      if (DecimalValue(1, e) > axis.maximum) break;
       for (int m = 10; m < 100; m += 5) {  // tenths of a power of ten
-        const double v = Decimal(m, e - 1);
+        const double v = DecimalValue(m, e - 1);
         if (v > axis.maximum) break;
         const bool whole = m % 10 == 0;
         if (!whole && !(fine && m == 15)) continue;
@@ -99,7 +74,7 @@ RfAxis MakeRfAxis(double largest, RfScale scale, const std::string& sep) {
   long long mantissa = 1;
   int exponent = -3;
   for (int guard = 0; guard < 60; ++guard) {
-    if (range / Decimal(mantissa, exponent) <= 6) break;
+    if (range / DecimalValue(mantissa, exponent) <= 6) break;
     if (mantissa == 1) {
       mantissa = 2;
     } else if (mantissa == 2) {
@@ -109,12 +84,12 @@ RfAxis MakeRfAxis(double largest, RfScale scale, const std::string& sep) {
       ++exponent;
     }
   }
-  const double step = Decimal(mantissa, exponent);
+  const double step = DecimalValue(mantissa, exponent);
   long long k = static_cast<long long>(std::ceil(wanted / step));
-  axis.maximum = std::max(2.0, Decimal(k * mantissa, exponent));
+  axis.maximum = std::max(2.0, DecimalValue(k * mantissa, exponent));
   add(1, true);
   for (long long i = static_cast<long long>(std::floor(1 / step)) + 1;; ++i) {
-    const double v = Decimal(i * mantissa, exponent);
+    const double v = DecimalValue(i * mantissa, exponent);
     if (v > axis.maximum * (1 + 1e-12)) break;
     if (v > 1) add(v, true);
   }
@@ -124,9 +99,9 @@ RfAxis MakeRfAxis(double largest, RfScale scale, const std::string& sep) {
 std::vector<AxisTick> PhiTicks() {
   std::vector<AxisTick> ticks;
   for (int phi = -90; phi <= 90; phi += 15) {
-    ticks.push_back(
-        {static_cast<double>(phi),
-         phi % 30 == 0 ? Label(static_cast<double>(phi), ".") : std::string()});
+    ticks.push_back({static_cast<double>(phi),
+                     phi % 30 == 0 ? TickLabel(static_cast<double>(phi), ".")
+                                   : std::string()});
   }
   return ticks;
 }
@@ -302,10 +277,6 @@ const EqualAreaChart& Roles() {
   return roles;
 }
 
-TextFace FaceOf(const ChartRenderOptions& options) {
-  return options.figure_style ? TextFace::kFigureSmall : TextFace::kScreen;
-}
-
 // Tick labels with a true minus sign.
 std::string TickText(const std::string& label) {
   if (!label.empty() && label.front() == '-') {
@@ -338,7 +309,7 @@ LegendLayer MakeLegend(const RfPhiPlot& plot, int width,
                        const TextMeasure& measure) {
   LegendLayer legend;
   legend.figure_style = options.figure_style;
-  const TextFace face = FaceOf(options);
+  const TextFace face = LabelFace(options);
   std::vector<int> widths;
   auto add = [&](RfPhiEntry entry, const SeriesStyle& style, bool checked,
                  bool drawn) {
@@ -382,7 +353,7 @@ Scene MakeScene(const RfPhiPlot& plot, const PlotCanvas& canvas,
   scene.axis = plot.Axis();
   scene.legend = MakeLegend(plot, scene.size.x, canvas.options, measure);
   const PlotTextMetrics metrics =
-      MetricsOf(scene.axis, FaceOf(canvas.options), measure);
+      MetricsOf(scene.axis, LabelFace(canvas.options), measure);
   auto fitted =
       FitLayout(canvas.options, scene.size, scene.legend.layout, measure,
                 [&](const LegendLayout& beside, int footer) {
@@ -644,25 +615,6 @@ TextLayer ThetaCurveLabels(const RfPhiPlot& plot, const Scene& scene,
   return text;
 }
 
-TextLayer Caption(const Scene& scene, const TextMeasure& measure) {
-  TextLayer text{TextFace::kFigure, kBlack, {}};
-  const FaceMetrics fm = measure.Metrics(TextFace::kFigure);
-  const int lines = static_cast<int>(scene.caption.size());
-  const int centre = scene.layout.plot.left + scene.layout.plot.width / 2;
-  const int margin = kChartMargin * scene.layout.unit;
-  int baseline =
-      scene.layout.height - margin - fm.descent - (lines - 1) * fm.height;
-  for (const std::string& line : scene.caption) {
-    const int width = measure.Width(TextFace::kFigure, line);
-    const int left =
-        std::clamp(centre - width / 2, margin,
-                   std::max(margin, scene.layout.width - margin - width));
-    text.items.push_back({line, left, baseline});
-    baseline += fm.height;
-  }
-  return text;
-}
-
 }  // namespace
 
 RfPhiLayout LayOutRfPhiPlot(const RfPhiPlot& plot, const PlotCanvas& canvas,
@@ -691,7 +643,7 @@ PlotModel RfPhiPlot::Model(const PlotCanvas& canvas,
                            const TextMeasure& measure) const {
   Scene scene = MakeScene(*this, canvas, measure);
   const ChartRenderOptions& options = canvas.options;
-  const TextFace face = FaceOf(options);
+  const TextFace face = LabelFace(options);
   PlotModel model;
   model.notes = std::move(scene.notes);
   model.width = scene.size.x;
@@ -762,7 +714,10 @@ PlotModel RfPhiPlot::Model(const PlotCanvas& canvas,
   if (scene.placement != LegendPlacement::kNone) {
     layers.emplace_back(std::move(scene.legend));
   }
-  if (!scene.caption.empty()) layers.emplace_back(Caption(scene, measure));
+  if (!scene.caption.empty())
+    layers.emplace_back(CaptionLayer(scene.caption, scene.layout.plot,
+                                     scene.layout.width, scene.layout.height,
+                                     scene.layout.unit, measure));
   return model;
 }
 

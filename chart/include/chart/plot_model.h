@@ -181,6 +181,21 @@ std::vector<std::string> CaptionLines(const std::string& caption, int width,
 // The pixels a caption of these lines keeps at the bottom of a plot.
 int CaptionHeight(std::size_t lines, const TextMeasure& measure, int unit = 1);
 
+// The face of a plot's labels: the figure's small face in a figure, the
+// screen's otherwise.
+TextFace LabelFace(const ChartRenderOptions& options);
+
+// The decimal value m x 10^e (m whole) as the double nearest to it, so that
+// the shortest decimal of the double is the value's own digits: a tick's
+// value.
+double DecimalValue(long long m, int e);
+
+// A tick's label: the fixed-point digits of `value` with the decimal
+// separator `sep`; where `true_minus`, a leading hyphen becomes the true
+// minus sign (U+2212).
+std::string TickLabel(double value, const std::string& sep,
+                      bool true_minus = false);
+
 // How a figure's legend and caption fit beside its plot (see
 // ChartRenderOptions::fit_figure).
 struct FigureFit {
@@ -378,6 +393,13 @@ struct TextLayer {
   // over the data beneath them.
   bool halo = false;
 };
+
+// The caption's lines under a plot whose frame is `plot`, in a picture of
+// `width` x `height` own pixels: each line centred under the frame where
+// the picture's margins allow, the last line on the bottom margin.
+TextLayer CaptionLayer(const std::vector<std::string>& lines,
+                       const PixelRect& plot, int width, int height, int unit,
+                       const TextMeasure& measure);
 
 // An entry of a legend: the style of its sample and title, whether what it
 // stands for is shown, and the plot's own number for it (what a click on
