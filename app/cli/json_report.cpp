@@ -244,6 +244,13 @@ void WriteJsonString(BufferedOutput& out, std::string_view text) {
   out.Put('"');
 }
 
+void WriteJsonKey(BufferedOutput& out, const char* key, bool first) {
+  if (!first) out.Put(',');
+  out.Put('"');
+  out.Put(key);
+  out.Put("\":");
+}
+
 void WriteJsonFloat(BufferedOutput& out, float v) {
   RecordWriter w(out.Reserve(kMaxFloatBytes));
   w.Float(v);

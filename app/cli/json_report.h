@@ -48,6 +48,10 @@ void WriteJsonError(BufferedOutput& out, std::string_view file,
 // the text bad\xff. Well-formed text is written as it is.
 void WriteJsonString(BufferedOutput& out, std::string_view text);
 
+// Writes "key": after a comma, or without one for the `first` member of
+// an object.
+void WriteJsonKey(BufferedOutput& out, const char* key, bool first = false);
+
 // Writes the shortest decimal that reads back to `v`; null if not finite.
 void WriteJsonFloat(BufferedOutput& out, float v);
 

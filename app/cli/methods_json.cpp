@@ -8,15 +8,8 @@
 namespace orvane::cli {
 namespace {
 
-void Key(BufferedOutput& out, const char* key, bool first = false) {
-  if (!first) out.Put(',');
-  out.Put('"');
-  out.Put(key);
-  out.Put("\":");
-}
-
 void Figure(BufferedOutput& out, const char* key, float v) {
-  Key(out, key);
+  WriteJsonKey(out, key);
   WriteJsonFloat(out, v);
 }
 
@@ -24,10 +17,10 @@ void Figure(BufferedOutput& out, const char* key, float v) {
 
 void WriteJsonMethods(BufferedOutput& out, const MethodsSummary& m) {
   out.Put('{');
-  Key(out, "R_s", true);
+  WriteJsonKey(out, "R_s", true);
   WriteJsonFloat(out, m.hyperbolic_ratio);
   Figure(out, "phi_s", m.hyperbolic_phi);
-  Key(out, "axial_phi");
+  WriteJsonKey(out, "axial_phi");
   if (m.axial_defined) {
     WriteJsonFloat(out, m.axial_phi);
   } else {
@@ -38,33 +31,33 @@ void WriteJsonMethods(BufferedOutput& out, const MethodsSummary& m) {
   Figure(out, "Rf_max", m.ratio_max);
   Figure(out, "Rf_min", m.ratio_min);
   Figure(out, "F", m.fluctuation);
-  Key(out, "F_below_90");
+  WriteJsonKey(out, "F_below_90");
   out.Put(m.fluctuation_below_90 ? "true" : "false");
   Figure(out, "ramsay_R_s", m.ramsay_strain_ratio);
   Figure(out, "ramsay_R_i", m.ramsay_initial_ratio);
 
   const UniformityTest& u = m.uniformity;
-  Key(out, "uniformity");
+  WriteJsonKey(out, "uniformity");
   out.Put('{');
-  Key(out, "classes", true);
+  WriteJsonKey(out, "classes", true);
   out.Put(u.made() ? std::to_string(u.classes) : "null");
-  Key(out, "df");
+  WriteJsonKey(out, "df");
   out.Put(u.made() ? std::to_string(u.degrees_of_freedom) : "null");
-  Key(out, "chi2");
+  WriteJsonKey(out, "chi2");
   if (u.made()) {
     WriteJsonFloat(out, u.chi_square);
   } else {
     out.Put("null");
   }
-  Key(out, "critical");
+  WriteJsonKey(out, "critical");
   if (u.made()) {
     WriteJsonFloat(out, u.critical_value);
   } else {
     out.Put("null");
   }
-  Key(out, "result");
+  WriteJsonKey(out, "result");
   WriteJsonString(out, UniformityResult(u));
-  Key(out, "reason");
+  WriteJsonKey(out, "reason");
   WriteJsonString(out, UniformityOmissionText(u.omission));
   out.Put("}}");
 }
@@ -72,7 +65,7 @@ void WriteJsonMethods(BufferedOutput& out, const MethodsSummary& m) {
 void WriteJsonCentreStrain(BufferedOutput& out, const CentreStrainResult& r) {
   const bool estimated = r.status.ok();
   auto figure = [&out](const char* key, bool present, double v) {
-    Key(out, key);
+    WriteJsonKey(out, key);
     if (present) {
       WriteJsonFloat(out, static_cast<float>(v));
     } else {
@@ -80,7 +73,7 @@ void WriteJsonCentreStrain(BufferedOutput& out, const CentreStrainResult& r) {
     }
   };
   out.Put('{');
-  Key(out, "method", true);
+  WriteJsonKey(out, "method", true);
   WriteJsonString(out, CentreMethodName(r.method));
   const bool ratio_limits =
       estimated && r.outcome != CentreLimitsOutcome::kNotRun;
@@ -92,19 +85,19 @@ void WriteJsonCentreStrain(BufferedOutput& out, const CentreStrainResult& r) {
   figure("R_max", ratio_limits, r.ratio_max);
   figure("phi_min", phi_limits, r.phi_min);
   figure("phi_max", phi_limits, r.phi_max);
-  Key(out, "pairs");
+  WriteJsonKey(out, "pairs");
   out.Put(estimated ? std::to_string(r.pairs) : "null");
-  Key(out, "resamples");
+  WriteJsonKey(out, "resamples");
   out.Put(std::to_string(r.bootstrap.resamples));
-  Key(out, "seed");
+  WriteJsonKey(out, "seed");
   out.Put(std::to_string(r.bootstrap.seed));
-  Key(out, "outcome");
+  WriteJsonKey(out, "outcome");
   WriteJsonString(out, CentreOutcomeName(r));
   if (estimated && r.selection_factor > 0) {
     figure("selection_factor", true, r.selection_factor);
   }
   if (!r.warnings.empty()) {
-    Key(out, "warnings");
+    WriteJsonKey(out, "warnings");
     out.Put('[');
     for (std::size_t i = 0; i < r.warnings.size(); ++i) {
       if (i > 0) out.Put(',');
@@ -113,7 +106,7 @@ void WriteJsonCentreStrain(BufferedOutput& out, const CentreStrainResult& r) {
     out.Put(']');
   }
   if (!estimated) {
-    Key(out, "error");
+    WriteJsonKey(out, "error");
     WriteJsonString(out, r.status.message());
   }
   out.Put('}');

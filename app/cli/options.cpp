@@ -101,7 +101,7 @@ constexpr CliOption kOptions[] = {
              "uniformity {classes, df, chi2, critical, result, reason};\n"
              "a figure that does not exist (no axial mean when the\n"
              "doubled angles cancel, no test) is null. Not with --csv.",
-     .needs = kNeedsNotCsv,
+     .needs = kNeedsNotCsv | kNotStudy,
      .family = "--methods goes"},
     {.id = OptionId::kFry,
      .name = "--fry",
@@ -118,7 +118,8 @@ constexpr CliOption kOptions[] = {
              "the columns centre_method, centre_R, centre_phi,\n"
              "centre_R_min, centre_R_max, centre_phi_min, centre_phi_max,\n"
              "centre_pairs, centre_outcome and centre_message. Data\n"
-             "without centres are refused with a message."},
+             "without centres are refused with a message.",
+     .needs = kNotStudy},
     {.id = OptionId::kFryMethod,
      .name = "--fry-method",
      .argument = "fry|normalised|enhanced|delaunay",
@@ -131,7 +132,7 @@ constexpr CliOption kOptions[] = {
              "triangulation fitted to the polar equation of an ellipse\n"
              "(Mulchrone 2003). The Fry methods fit the central vacancy\n"
              "objectively (Waldron & Wallace 2007).",
-     .needs = kNeedsFry,
+     .needs = kNeedsFry | kNotStudy,
      .family = "--fry-method goes"},
     {.id = OptionId::kStudy,
      .name = "--study",
@@ -192,7 +193,7 @@ constexpr CliOption kOptions[] = {
              "(equidistant), radius rho = ln R, the disc reaching ln of\n"
              "the largest measured R + 0.5, and \"Elliott projection\"\n"
              "written in the lower left corner of the picture.",
-     .needs = kNeedsChart,
+     .needs = kNeedsChart | kNotStudy,
      .family = "--projection goes"},
     {.id = OptionId::kPlot,
      .name = "--plot",
@@ -222,7 +223,7 @@ constexpr CliOption kOptions[] = {
              "given (polar,rfphi or rfphi,polar), labelled (a) and (b):\n"
              "the first with the legend, the caption under both. The\n"
              "Rf/phi and projection options apply to their panel.",
-     .needs = kNeedsChart,
+     .needs = kNeedsChart | kNotStudy,
      .family = "--plot, --rf-scale and --theta-curves go",
      .excludes = "--plot"},
     {.id = OptionId::kRfScale,
@@ -230,7 +231,7 @@ constexpr CliOption kOptions[] = {
      .argument = "log|linear",
      .help = "the Rf axis of the Rf/phi plot: logarithmic (the default)\n"
              "or linear, from 1 to a round value above the largest Rf.",
-     .needs = kNeedsChart | kNeedsRfPhiPlot,
+     .needs = kNeedsChart | kNeedsRfPhiPlot | kNotStudy,
      .family = "--plot, --rf-scale and --theta-curves go"},
     {.id = OptionId::kThetaCurves,
      .name = "--theta-curves",
@@ -238,7 +239,7 @@ constexpr CliOption kOptions[] = {
      .help = "the initial ratios Ri of the theta-curves, separated by\n"
              "commas, each from 1 to 1000, at most 20 (default\n"
              "1.25,1.5,2,3,5; an empty LIST draws none).",
-     .needs = kNeedsChart | kNeedsRfPhiPlot,
+     .needs = kNeedsChart | kNeedsRfPhiPlot | kNotStudy,
      .family = "--plot, --rf-scale and --theta-curves go"},
     {.id = OptionId::kImport,
      .name = "--import",
@@ -247,6 +248,7 @@ constexpr CliOption kOptions[] = {
              "quoted cells, decimal commas where the comma is no\n"
              "delimiter. The delimiter, the header, the columns and the\n"
              "angle convention are found from the table unless given:",
+     .needs = kNotStudy,
      .excludes = "--outlines"},
     {.id = OptionId::kColumns,
      .name = "--columns",
@@ -259,7 +261,7 @@ constexpr CliOption kOptions[] = {
              "names (Major/Minor/Angle, a/b/phi, R/Rf/phi, Max/Min/Phi,\n"
              "long/short, X/Y/Area, any case), else from the count of\n"
              "columns (three: major,minor,angle; two: R,angle).",
-     .needs = kNeedsImport,
+     .needs = kNeedsImport | kNotStudy,
      .family = "the table options go"},
     {.id = OptionId::kAngle,
      .name = "--angle",
@@ -269,51 +271,51 @@ constexpr CliOption kOptions[] = {
              "(clockwise from the x axis), cw-north (clockwise from north:\n"
              "azimuths; the default for a column named Azimuth) or\n"
              "ccw-north. They are converted to ccw-x.",
-     .needs = kNeedsImport,
+     .needs = kNeedsImport | kNotStudy,
      .family = "the table options go"},
     {.id = OptionId::kRadians,
      .name = "--radians",
      .help = "the orientations are in radians (the default for a header\n"
              "such as \"phi (rad)\"); --degrees: in degrees.",
-     .needs = kNeedsImport,
+     .needs = kNeedsImport | kNotStudy,
      .family = "the table options go",
      .excludes = "--degrees"},
     {.id = OptionId::kDegrees,
      .name = "--degrees",
      .help = nullptr,
-     .needs = kNeedsImport,
+     .needs = kNeedsImport | kNotStudy,
      .family = "the table options go",
      .excludes = "--radians"},
     {.id = OptionId::kDelimiter,
      .name = "--delimiter",
      .argument = "comma|semicolon|tab|space",
      .help = "",
-     .needs = kNeedsImport,
+     .needs = kNeedsImport | kNotStudy,
      .family = "the table options go"},
     {.id = OptionId::kHeader,
      .name = "--header",
      .help = "the first row names the columns, or is data.",
-     .needs = kNeedsImport,
+     .needs = kNeedsImport | kNotStudy,
      .family = "the table options go",
      .excludes = "--no-header",
      .heading = "--header, --no-header"},
     {.id = OptionId::kNoHeader,
      .name = "--no-header",
      .help = nullptr,
-     .needs = kNeedsImport,
+     .needs = kNeedsImport | kNotStudy,
      .family = "the table options go",
      .excludes = "--header"},
     {.id = OptionId::kDecimalComma,
      .name = "--decimal-comma",
      .help = "the decimal separator of the table's numbers.",
-     .needs = kNeedsImport,
+     .needs = kNeedsImport | kNotStudy,
      .family = "the table options go",
      .excludes = "--decimal-point",
      .heading = "--decimal-comma, --decimal-point"},
     {.id = OptionId::kDecimalPoint,
      .name = "--decimal-point",
      .help = nullptr,
-     .needs = kNeedsImport,
+     .needs = kNeedsImport | kNotStudy,
      .family = "the table options go",
      .excludes = "--decimal-comma"},
     {.id = OptionId::kOutlines,
@@ -328,6 +330,7 @@ constexpr CliOption kOptions[] = {
              "eigenvalues of the central moments; phi counter-clockwise\n"
              "from x with y up). Points, lines and outlines that bound no\n"
              "region are skipped, counted and the first named.",
+     .needs = kNotStudy,
      .excludes = "--import"},
     {.id = OptionId::kLabelImage,
      .name = "--label-image",
@@ -338,33 +341,34 @@ constexpr CliOption kOptions[] = {
              "value). A grain is the ellipse of its pixels' moments, each\n"
              "pixel a square, y upwards. Grains touching the border or of\n"
              "fewer pixels than --min-pixels are left out and counted.",
+     .needs = kNotStudy,
      .excludes = "--outlines"},
     {.id = OptionId::kPixelSize,
      .name = "--pixel-size",
      .argument = "S",
      .help = "the side of a pixel in the units wanted (default: a\n"
              "GeoTIFF's own, else 1: pixels).",
-     .needs = kNeedsLabelImage,
+     .needs = kNeedsLabelImage | kNotStudy,
      .family = "--pixel-size and --min-pixels go"},
     {.id = OptionId::kMinPixels,
      .name = "--min-pixels",
      .argument = "N",
      .help = "the fewest pixels of a grain, 1 to 10^9 (default 20).",
-     .needs = kNeedsLabelImage,
+     .needs = kNeedsLabelImage | kNotStudy,
      .family = "--pixel-size and --min-pixels go"},
     {.id = OptionId::kLayer,
      .name = "--layer",
      .argument = "NAME",
      .help = "the layer of an outline file that holds several\n"
              "(default: the first).",
-     .needs = kNeedsOutlines,
+     .needs = kNeedsOutlines | kNotStudy,
      .family = "--layer goes"},
     {.id = OptionId::kExportEllipses,
      .name = "--export-ellipses",
      .argument = "OUT.csv",
      .help = "also write the grains' ellipses to OUT.csv: a row a grain\n"
              "with id, x, y (the centroid), area, major, minor, angle.",
-     .needs = kNeedsGrains,
+     .needs = kNeedsGrains | kNotStudy,
      .family = "--export-ellipses goes"},
     {.id = OptionId::kHelp,
      .name = "--help",
@@ -468,7 +472,7 @@ constexpr CliOption kOptions[] = {
              "hyperbolic area, filled in greys at equal steps from 0 to its\n"
              "peak (the first step left white), with a note of k.",
      .group = OptionGroup::kFigure,
-     .needs = kNeedsChart,
+     .needs = kNeedsChart | kNotStudy,
      .family = "the contour options go"},
     {.id = OptionId::kContourK,
      .name = "--contour-k",
@@ -478,7 +482,7 @@ constexpr CliOption kOptions[] = {
              "kernel is nearly flat over the widest chart. The note gives\n"
              "k to three significant digits, at least two decimals.",
      .group = OptionGroup::kFigure,
-     .needs = kNeedsChart,
+     .needs = kNeedsChart | kNotStudy,
      .family = "the contour options go"},
     {.id = OptionId::kContourSteps,
      .name = "--contour-steps",
@@ -486,7 +490,7 @@ constexpr CliOption kOptions[] = {
      .help = "the number of equal steps from 0 to the peak, 2 to 20\n"
              "(default 10).",
      .group = OptionGroup::kFigure,
-     .needs = kNeedsChart,
+     .needs = kNeedsChart | kNotStudy,
      .family = "the contour options go"},
     {.id = OptionId::kContourData,
      .name = "--contour-data",
@@ -494,7 +498,7 @@ constexpr CliOption kOptions[] = {
      .help = "the density of the measured (default) or of the retrodeformed\n"
              "markers. The --contour options imply --contours.",
      .group = OptionGroup::kFigure,
-     .needs = kNeedsChart,
+     .needs = kNeedsChart | kNotStudy,
      .family = "the contour options go"},
     {.id = OptionId::kFigureSettings,
      .name = "--figure-settings",

@@ -78,6 +78,8 @@ inline constexpr unsigned kNeedsOutlines = 16;    // --outlines
 inline constexpr unsigned kNeedsLabelImage = 32;  // --label-image
 inline constexpr unsigned kNeedsGrains = 64;      // --outlines or --label-image
 inline constexpr unsigned kNeedsFry = 128;        // --fry (or --plot fry)
+// Refused with --study: a study file says how each section is read.
+inline constexpr unsigned kNotStudy = 256;
 
 struct CliOption {
   OptionId id;

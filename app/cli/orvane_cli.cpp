@@ -776,41 +776,11 @@ int main(int argc, char** argv) {
   }
   if (study) {
     // A study file names each section's source and how it is read.
-    using orvane::cli::OptionId;
     for (const orvane::cli::CliOption* o : given) {
-      switch (o->id) {
-        case OptionId::kMethods:
-        case OptionId::kFry:
-        case OptionId::kFryMethod:
-        case OptionId::kPanels:
-        case OptionId::kRfScale:
-        case OptionId::kThetaCurves:
-        case OptionId::kProjection:
-        case OptionId::kImport:
-        case OptionId::kColumns:
-        case OptionId::kAngle:
-        case OptionId::kRadians:
-        case OptionId::kDegrees:
-        case OptionId::kDelimiter:
-        case OptionId::kHeader:
-        case OptionId::kNoHeader:
-        case OptionId::kDecimalComma:
-        case OptionId::kDecimalPoint:
-        case OptionId::kOutlines:
-        case OptionId::kLayer:
-        case OptionId::kExportEllipses:
-        case OptionId::kLabelImage:
-        case OptionId::kPixelSize:
-        case OptionId::kMinPixels:
-        case OptionId::kContours:
-        case OptionId::kContourK:
-        case OptionId::kContourSteps:
-        case OptionId::kContourData:
-          return UsageError(std::string(o->name) +
-                            " goes with data files, not --study (a study "
-                            "file gives each section's source)");
-        default:
-          break;
+      if (o->needs & orvane::cli::kNotStudy) {
+        return UsageError(std::string(o->name) +
+                          " goes with data files, not --study (a study "
+                          "file gives each section's source)");
       }
     }
     if (chart.plot.rf_phi || chart.plot.fry) {

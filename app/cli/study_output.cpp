@@ -10,13 +10,6 @@
 namespace orvane::cli {
 namespace {
 
-void Key(BufferedOutput& out, const char* key, bool first = false) {
-  if (!first) out.Put(',');
-  out.Put('"');
-  out.Put(key);
-  out.Put("\":");
-}
-
 // The shortest decimal that reads back to `v`; null if not finite. The
 // ellipsoid is fitted in double precision, so its figures keep it.
 void WriteJsonDouble(BufferedOutput& out, double v) {
@@ -39,7 +32,7 @@ void WriteVector(BufferedOutput& out, const Vector3& v) {
 }
 
 void WriteInterval(BufferedOutput& out, const char* key, const Interval& i) {
-  Key(out, key);
+  WriteJsonKey(out, key);
   out.Put('[');
   WriteJsonDouble(out, i.low);
   out.Put(',');
@@ -75,54 +68,54 @@ std::vector<std::string> StudyReportLines(const StudyResult& result,
 void WriteJsonEllipsoid(BufferedOutput& out, const EllipsoidResult& r) {
   out.Put('{');
   if (!r.status.ok()) {
-    Key(out, "error", true);
+    WriteJsonKey(out, "error", true);
     WriteJsonString(out, r.status.message());
     out.Put('}');
     return;
   }
   const Ellipsoid& e = r.estimate;
-  Key(out, "X", true);
+  WriteJsonKey(out, "X", true);
   WriteJsonDouble(out, e.x);
-  Key(out, "Y");
+  WriteJsonKey(out, "Y");
   WriteJsonDouble(out, e.y);
-  Key(out, "Z");
+  WriteJsonKey(out, "Z");
   WriteJsonDouble(out, e.z);
-  Key(out, "axes");
+  WriteJsonKey(out, "axes");
   out.Put('[');
   for (int i = 0; i < 3; ++i) {
     if (i > 0) out.Put(',');
     out.Put('{');
-    Key(out, "vector", true);
+    WriteJsonKey(out, "vector", true);
     WriteVector(out, e.axes[i].vector);
-    Key(out, "trend");
+    WriteJsonKey(out, "trend");
     WriteJsonDouble(out, e.axes[i].trend);
-    Key(out, "plunge");
+    WriteJsonKey(out, "plunge");
     WriteJsonDouble(out, e.axes[i].plunge);
     out.Put('}');
   }
   out.Put(']');
-  Key(out, "k");
+  WriteJsonKey(out, "k");
   WriteJsonDouble(out, e.k);
-  Key(out, "nu");
+  WriteJsonKey(out, "nu");
   if (e.nu) {
     WriteJsonDouble(out, *e.nu);
   } else {
     out.Put("null");
   }
-  Key(out, "eps_s");
+  WriteJsonKey(out, "eps_s");
   WriteJsonDouble(out, e.eps_s);
-  Key(out, "incompatibility");
+  WriteJsonKey(out, "incompatibility");
   WriteJsonDouble(out, e.incompatibility);
-  Key(out, "sections");
+  WriteJsonKey(out, "sections");
   out.Put(std::to_string(e.scales.size()));
-  Key(out, "resamples");
+  WriteJsonKey(out, "resamples");
   out.Put(std::to_string(r.resamples));
-  Key(out, "failed");
+  WriteJsonKey(out, "failed");
   out.Put(std::to_string(r.failed));
-  Key(out, "limits");
+  WriteJsonKey(out, "limits");
   if (r.has_limits) {
     out.Put('{');
-    Key(out, "X/Y", true);
+    WriteJsonKey(out, "X/Y", true);
     out.Put('[');
     WriteJsonDouble(out, r.xy.low);
     out.Put(',');
@@ -132,14 +125,14 @@ void WriteJsonEllipsoid(BufferedOutput& out, const EllipsoidResult& r) {
     WriteInterval(out, "k", r.k);
     WriteInterval(out, "nu", r.nu);
     WriteInterval(out, "eps_s", r.eps_s);
-    Key(out, "cones");
+    WriteJsonKey(out, "cones");
     WriteVector(out, r.cones);
     out.Put('}');
   } else {
     out.Put("null");
   }
   if (!r.warnings.empty()) {
-    Key(out, "warnings");
+    WriteJsonKey(out, "warnings");
     out.Put('[');
     for (std::size_t i = 0; i < r.warnings.size(); ++i) {
       if (i > 0) out.Put(',');
@@ -154,23 +147,23 @@ void WriteJsonStudy(BufferedOutput& out, std::string_view file,
                     const Study& study, const StudyResult& result,
                     std::string_view sep) {
   out.Put('{');
-  Key(out, "study", true);
+  WriteJsonKey(out, "study", true);
   WriteJsonString(out, file);
-  Key(out, "name");
+  WriteJsonKey(out, "name");
   WriteJsonString(out, study.name);
-  Key(out, "sections");
+  WriteJsonKey(out, "sections");
   out.Put('[');
   for (std::size_t i = 0; i < result.sections.size(); ++i) {
     const SectionResult& section = result.sections[i];
     if (i > 0) out.Put(',');
     out.Put('{');
-    Key(out, "name", true);
+    WriteJsonKey(out, "name", true);
     WriteJsonString(out, section.name);
-    Key(out, "normal");
+    WriteJsonKey(out, "normal");
     WriteVector(out, section.plane.normal);
-    Key(out, "reference");
+    WriteJsonKey(out, "reference");
     WriteVector(out, section.plane.reference);
-    Key(out, "result");
+    WriteJsonKey(out, "result");
     if (!section.status.ok()) {
       WriteJsonError(out, section.path, section.status.message());
     } else {
@@ -181,7 +174,7 @@ void WriteJsonStudy(BufferedOutput& out, std::string_view file,
     out.Put('}');
   }
   out.Put(']');
-  Key(out, "ellipsoid");
+  WriteJsonKey(out, "ellipsoid");
   WriteJsonEllipsoid(out, result.ellipsoid);
   out.Put('}');
 }
