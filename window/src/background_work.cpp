@@ -21,24 +21,46 @@ class WaitCursor {
   WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-// Ends the local event loop when the worker leaves the work, also by an
-// exception, so that the window never waits for good. (Where the work ran
-// on the window's thread, the loop never runs and the request goes with
-// it.)
-class QuitWhenDone {
+// Queues `call` on `receiver`'s thread when the worker leaves the work,
+// also by an exception, so that the window never waits for good.
+class CallWhenDone {
  public:
-  explicit QuitWhenDone(QEventLoop& loop) : loop_(loop) {}
-  ~QuitWhenDone() {
-    QMetaObject::invokeMethod(&loop_, "quit", Qt::QueuedConnection);
+  CallWhenDone(QObject* receiver, std::function<void()> call)
+      : receiver_(receiver), call_(std::move(call)) {}
+  ~CallWhenDone() {
+    QMetaObject::invokeMethod(receiver_, std::move(call_),
+                              Qt::QueuedConnection);
   }
-  QuitWhenDone(const QuitWhenDone&) = delete;
-  QuitWhenDone& operator=(const QuitWhenDone&) = delete;
+  CallWhenDone(const CallWhenDone&) = delete;
+  CallWhenDone& operator=(const CallWhenDone&) = delete;
 
  private:
-  QEventLoop& loop_;
+  QObject* receiver_;
+  std::function<void()> call_;
 };
 
 }  // namespace
+
+namespace background_work_internal {
+
+std::unique_ptr<WorkBeside> StartBeside(QObject* receiver,
+                                        std::function<void()> work,
+                                        std::function<void()> ended) {
+  auto worker = std::make_unique<WorkBeside>(
+      [receiver, work = std::move(work), ended = std::move(ended)] {
+        // However the work ends, the receiver hears of it on its own thread.
+        const CallWhenDone report(receiver, ended);
+        work();
+      });
+  if (!worker->Started()) {
+    // No thread to be had: the work runs here, the window waiting.
+    const WaitCursor wait;
+    worker->Join();
+  }
+  return worker;
+}
+
+}  // namespace background_work_internal
 
 BackgroundWork::BackgroundWork(QWidget* parent, QString title)
     : parent_(parent), title_(std::move(title)) {}
@@ -50,7 +72,10 @@ void BackgroundWork::Run(const std::function<void()>& work, const QString& what,
   // work is done, and its Cancel button asks the work to stop.
   QEventLoop loop;
   WorkBeside worker([&work, &loop] {
-    const QuitWhenDone quit(loop);
+    // The local event loop ends however the work ends. (Where the work ran
+    // on the window's thread, the loop never runs and the request goes with
+    // it.)
+    const CallWhenDone quit(&loop, [&loop] { loop.quit(); });
     work();
   });
   if (!worker.Started()) {

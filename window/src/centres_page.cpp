@@ -1,6 +1,5 @@
 #include "window/centres_page.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -15,14 +14,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <atomic>
-#include <functional>
 #include <new>
 #include <string>
 #include <utility>
 
 #include "core/centre_report.h"
 #include "core/number_format.h"
-#include "core/parallel.h"
 
 namespace orvane {
 namespace {
@@ -64,18 +61,6 @@ constexpr int kShapesColumn = 1;
 // The side's least width, so that it does not jump with every figure.
 constexpr int kLeastSideWidth = 240;
 
-// Calls `call` when it goes out of scope, however the scope is left.
-class AtEnd {
- public:
-  explicit AtEnd(std::function<void()> call) : call_(std::move(call)) {}
-  ~AtEnd() { call_(); }
-  AtEnd(const AtEnd&) = delete;
-  AtEnd& operator=(const AtEnd&) = delete;
-
- private:
-  std::function<void()> call_;
-};
-
 CentreStrainResult Refused(CentreMethod method, std::string message) {
   CentreStrainResult result;
   result.method = method;
@@ -94,13 +79,14 @@ QString Range(long double low, long double high, const std::string& sep) {
 // `settings` and writes `result`; the window's thread reads the result
 // only after it has joined the thread.
 struct CentresPage::Run {
-  std::uint64_t id = 0;
   std::shared_ptr<const CentreData> centres;
   CentreSettings settings;
   std::atomic<bool> cancel{false};
   bool out_of_memory = false;
   CentreStrainResult result;
-  std::unique_ptr<WorkBeside> worker;
+
+  // Stops the bootstrap: the estimate comes without its limits.
+  void Stop() { cancel = true; }
 };
 
 FryPlotWidget::FryPlotWidget(QWidget* parent) : orvane::PlotWidget(parent) {
@@ -108,7 +94,8 @@ FryPlotWidget::FryPlotWidget(QWidget* parent) : orvane::PlotWidget(parent) {
   SetPlot(&plot_);
 }
 
-CentresPage::CentresPage(QWidget* parent) : QWidget(parent) {
+CentresPage::CentresPage(QWidget* parent)
+    : QWidget(parent), runs_(this, [this](Run& run) { onRunEnded(run); }) {
   setObjectName("centresPage");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -232,8 +219,7 @@ CentresPage::CentresPage(QWidget* parent) : QWidget(parent) {
 CentresPage::~CentresPage() {
   // Every run stops its bootstrap and is waited for here, while the page
   // it reports to still stands.
-  for (const std::unique_ptr<Run>& run : runs_) run->cancel = true;
-  runs_.clear();
+  runs_.StopAndWait();
 }
 
 CentreMethod CentresPage::Method() const {
@@ -241,11 +227,11 @@ CentreMethod CentresPage::Method() const {
 }
 
 const CentreStrainResult* CentresPage::Result() const {
-  return running_ ? nullptr : result_.get();
+  return Running() ? nullptr : result_.get();
 }
 
 bool CentresPage::Running() const {
-  return running_;
+  return runs_.Running();
 }
 
 bool CentresPage::HasCentres() const {
@@ -284,8 +270,9 @@ void CentresPage::onMethodChosen(int) {
 }
 
 void CentresPage::onCancel() {
-  if (!running_ || runs_.empty()) return;
-  runs_.back()->cancel = true;
+  Run* run = runs_.Newest();
+  if (run == nullptr) return;
+  run->Stop();
   cancel_->setEnabled(false);
   message_->setText("Cancelling…");
 }
@@ -293,9 +280,7 @@ void CentresPage::onCancel() {
 void CentresPage::Start() {
   // The runs under way are of older data or another method: they stop,
   // and their results are dropped when they end.
-  for (const std::unique_ptr<Run>& run : runs_) run->cancel = true;
-  const std::uint64_t id = ++newest_;
-  running_ = false;
+  runs_.StopAll();
   cancelled_ = false;
   result_.reset();
   if (!have_data_) {
@@ -334,50 +319,26 @@ void CentresPage::Start() {
     return;
   }
   auto run = std::make_unique<Run>();
-  Run* r = run.get();
-  r->id = id;
-  r->centres = centres_;
-  r->settings = settings;
-  runs_.push_back(std::move(run));
-  running_ = true;
+  run->centres = centres_;
+  run->settings = settings;
+  Run& added = runs_.Add(std::move(run));
   ShowResult();
   emit ResultChanged();
-  r->worker = std::make_unique<WorkBeside>([this, r, id] {
-    // However the work ends, the page hears of it on its own thread.
-    const AtEnd report([this, id] {
-      QMetaObject::invokeMethod(
-          this, [this, id] { onRunEnded(id); }, Qt::QueuedConnection);
-    });
+  runs_.Begin(added, [](Run& r) {
     try {
-      r->result = AnalyseCentres(*r->centres, r->settings, &r->cancel);
+      r.result = AnalyseCentres(*r.centres, r.settings, &r.cancel);
     } catch (const std::bad_alloc&) {
-      r->out_of_memory = true;
+      r.out_of_memory = true;
     }
   });
-  if (!r->worker->Started()) {
-    // No thread to be had: the work runs here, the window waiting.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    r->worker->Join();
-    QApplication::restoreOverrideCursor();
-  }
 }
 
-void CentresPage::onRunEnded(std::uint64_t id) {
-  const auto it = std::find_if(
-      runs_.begin(), runs_.end(),
-      [id](const std::unique_ptr<Run>& run) { return run->id == id; });
-  if (it == runs_.end()) return;
-  const std::unique_ptr<Run> run = std::move(*it);
-  runs_.erase(it);
-  run->worker->Join();
-  // A run overtaken by a newer one is dropped unseen.
-  if (id != newest_) return;
-  running_ = false;
+void CentresPage::onRunEnded(Run& run) {
   result_ = std::make_unique<CentreStrainResult>(
-      run->out_of_memory ? Refused(run->settings.method, kNoMemory)
-                         : std::move(run->result));
+      run.out_of_memory ? Refused(run.settings.method, kNoMemory)
+                        : std::move(run.result));
   cancelled_ =
-      run->cancel.load() && result_->outcome == CentreLimitsOutcome::kNotRun;
+      run.cancel.load() && result_->outcome == CentreLimitsOutcome::kNotRun;
   ShowResult();
   emit ResultChanged();
 }
@@ -396,9 +357,9 @@ void CentresPage::ShowResult() {
   agreement_->clear();
   warnings_->clear();
   warnings_->hide();
-  if (!have_data_ || running_ || result_ == nullptr) {
+  if (!have_data_ || Running() || result_ == nullptr) {
     plot.Clear();
-    ShowMessage(have_data_ ? kRunning : kNoData, running_);
+    ShowMessage(have_data_ ? kRunning : kNoData, Running());
   } else if (!result_->status.ok()) {
     plot.Clear();
     QString text = QString::fromStdString(result_->status.message());
@@ -439,7 +400,7 @@ void CentresPage::FillTable() {
   std::fill(std::begin(shapes), std::end(shapes), kNone);
 
   const CentreStrainResult* r = Result();
-  if (have_data_ && running_) {
+  if (have_data_ && Running()) {
     std::fill(std::begin(centres), std::end(centres), "…");
   } else if (have_data_ && r != nullptr && r->status.ok()) {
     centres[kRatioRow] = strain(r->estimate.ratio);

@@ -1,6 +1,5 @@
 #include "window/study_page.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -27,13 +26,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <new>
 #include <string>
 #include <utility>
 
 #include "core/number_format.h"
-#include "core/parallel.h"
 #include "open_steps.h"
 
 namespace orvane {
@@ -74,18 +71,6 @@ enum EllipsoidRow {
   kEpsRow,
   kIncompatibilityRow,
   kEllipsoidRows
-};
-
-// Calls `call` when it goes out of scope, however the scope is left.
-class AtEnd {
- public:
-  explicit AtEnd(std::function<void()> call) : call_(std::move(call)) {}
-  ~AtEnd() { call_(); }
-  AtEnd(const AtEnd&) = delete;
-  AtEnd& operator=(const AtEnd&) = delete;
-
- private:
-  std::function<void()> call_;
 };
 
 QString Number(double v, const QString& sep) {
@@ -301,7 +286,6 @@ QString OrientationText(const SectionOrientation& o, const QString& sep) {
 // study and the settings and writes `result`; the window's thread reads the
 // result only after it has joined the thread.
 struct StudyPage::Run {
-  std::uint64_t id = 0;
   Study study;
   std::string path;
   BootstrapSettings bootstrap;
@@ -309,7 +293,9 @@ struct StudyPage::Run {
   StageProgress progress;
   bool out_of_memory = false;
   StudyResult result;
-  std::unique_ptr<WorkBeside> worker;
+
+  // Asks the analysis to stop: the study comes back cancelled.
+  void Stop() { progress.Cancel(); }
 };
 
 FlinnPlotWidget::FlinnPlotWidget(QWidget* parent) : PlotWidget(parent) {
@@ -327,7 +313,8 @@ AxesPlotWidget::AxesPlotWidget(QWidget* parent) : PlotWidget(parent) {
   SetPlot(&plot_);
 }
 
-StudyPage::StudyPage(QWidget* parent) : QWidget(parent) {
+StudyPage::StudyPage(QWidget* parent)
+    : QWidget(parent), runs_(this, [this](Run& run) { onRunEnded(run); }) {
   setObjectName("studyPage");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 2, 4, 4);
@@ -463,8 +450,9 @@ StudyPage::StudyPage(QWidget* parent) : QWidget(parent) {
   progress_timer_ = new QTimer(this);
   progress_timer_->setInterval(kProgressPollMs);
   connect(progress_timer_, &QTimer::timeout, this, [this] {
-    if (!running_ || runs_.empty()) return;
-    const double f = runs_.back()->progress.Fraction();
+    const Run* run = runs_.Newest();
+    if (run == nullptr) return;
+    const double f = run->progress.Fraction();
     if (f < 0) {
       progress_->setRange(0, 0);
     } else {
@@ -497,8 +485,7 @@ StudyPage::StudyPage(QWidget* parent) : QWidget(parent) {
 StudyPage::~StudyPage() {
   // Every run stops and is waited for here, while the page it reports to
   // still stands.
-  for (const std::unique_ptr<Run>& run : runs_) run->progress.Cancel();
-  runs_.clear();
+  runs_.StopAndWait();
 }
 
 void StudyPage::SetStudy(const Study& study, const QString& path) {
@@ -610,7 +597,7 @@ QString StudyPage::SectionSourcePath(int index) const {
 }
 
 const StudyResult* StudyPage::Result() const {
-  return running_ ? nullptr : result_.get();
+  return Running() ? nullptr : result_.get();
 }
 
 PlotWidget* StudyPage::ShownPlotWidget() const {
@@ -634,8 +621,9 @@ const AxesPlot& StudyPage::Axes() const {
 }
 
 void StudyPage::onCancel() {
-  if (!running_ || runs_.empty()) return;
-  runs_.back()->progress.Cancel();
+  Run* run = runs_.Newest();
+  if (run == nullptr) return;
+  run->Stop();
   cancel_->setEnabled(false);
   message_->setText("Cancelling…");
 }
@@ -699,9 +687,7 @@ void StudyPage::Edited() {
 void StudyPage::Start() {
   // The runs under way are of an older study: they stop, and their results
   // are dropped when they end.
-  for (const std::unique_ptr<Run>& run : runs_) run->progress.Cancel();
-  const std::uint64_t id = ++newest_;
-  running_ = false;
+  runs_.StopAll();
   cancelled_ = false;
   failure_.clear();
   result_.reset();
@@ -711,60 +697,35 @@ void StudyPage::Start() {
     return;
   }
   auto run = std::make_unique<Run>();
-  Run* r = run.get();
-  r->id = id;
-  r->study = study_;
-  r->path = path_.toStdString();
-  r->bootstrap = analysed_with_;
-  r->sep = sep_.toStdString();
-  runs_.push_back(std::move(run));
-  running_ = true;
+  run->study = study_;
+  run->path = path_.toStdString();
+  run->bootstrap = analysed_with_;
+  run->sep = sep_.toStdString();
+  Run& added = runs_.Add(std::move(run));
   ShowResult();
   emit ResultChanged();
-  r->worker = std::make_unique<WorkBeside>([this, r, id] {
-    // However the work ends, the page hears of it on its own thread.
-    const AtEnd report([this, id] {
-      QMetaObject::invokeMethod(
-          this, [this, id] { onRunEnded(id); }, Qt::QueuedConnection);
-    });
+  runs_.Begin(added, [](Run& r) {
     try {
-      r->result =
-          AnalyseStudy(r->study, r->path, r->bootstrap, r->sep, &r->progress);
+      r.result = AnalyseStudy(r.study, r.path, r.bootstrap, r.sep, &r.progress);
     } catch (const std::bad_alloc&) {
-      r->out_of_memory = true;
+      r.out_of_memory = true;
     }
   });
-  if (!r->worker->Started()) {
-    // No thread to be had: the work runs here, the window waiting.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    r->worker->Join();
-    QApplication::restoreOverrideCursor();
-  }
 }
 
-void StudyPage::onRunEnded(std::uint64_t id) {
-  const auto it = std::find_if(
-      runs_.begin(), runs_.end(),
-      [id](const std::unique_ptr<Run>& run) { return run->id == id; });
-  if (it == runs_.end()) return;
-  const std::unique_ptr<Run> run = std::move(*it);
-  runs_.erase(it);
-  run->worker->Join();
-  // A run overtaken by a newer one is dropped unseen.
-  if (id != newest_) return;
-  running_ = false;
-  cancelled_ = run->progress.Cancelled();
-  if (run->out_of_memory) {
+void StudyPage::onRunEnded(Run& run) {
+  cancelled_ = run.progress.Cancelled();
+  if (run.out_of_memory) {
     failure_ = kNoMemory;
   } else {
-    result_ = std::make_unique<StudyResult>(std::move(run->result));
+    result_ = std::make_unique<StudyResult>(std::move(run.result));
   }
   ShowResult();
   emit ResultChanged();
 }
 
 void StudyPage::ShowResult() {
-  const bool busy = has_study_ && running_;
+  const bool busy = has_study_ && Running();
   progress_->setVisible(busy);
   cancel_->setVisible(busy);
   cancel_->setEnabled(busy);
@@ -859,7 +820,7 @@ void StudyPage::FillSections() {
     auto* source_cell = Cell(source + KindText(s.choices.kind), false);
     source_cell->setToolTip(SectionSourcePath(row));
     QString count = kNone, ratio = kNone, phi = kNone;
-    if (running_) {
+    if (Running()) {
       count = ratio = phi = "…";
     } else if (r != nullptr && i < r->sections.size()) {
       const SectionResult& done = r->sections[i];
@@ -893,7 +854,7 @@ void StudyPage::FillEllipsoid() {
   QString estimate[kEllipsoidRows];
   QString limits[kEllipsoidRows];
   const StudyResult* r = Result();
-  const bool busy = has_study_ && running_;
+  const bool busy = has_study_ && Running();
   std::fill(std::begin(estimate), std::end(estimate), busy ? "…" : kNone);
   std::fill(std::begin(limits), std::end(limits), busy ? "…" : kNone);
   if (r != nullptr && r->status.ok() && r->ellipsoid.status.ok()) {

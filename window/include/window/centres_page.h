@@ -24,11 +24,11 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "chart/fry_plot.h"
 #include "core/analysis_state.h"
 #include "core/centre_strain.h"
+#include "window/background_work.h"
 #include "window/plot_widget.h"
 
 class QComboBox;
@@ -107,8 +107,8 @@ class CentresPage : public QWidget {
 
   // Starts a run of the data held by the method chosen.
   void Start();
-  // A run has ended: its result is shown when it is the newest.
-  void onRunEnded(std::uint64_t id);
+  // The newest run has ended: its result is shown.
+  void onRunEnded(Run& run);
   // Shows the result held (or the message in place of the plot).
   void ShowResult();
   void ShowMessage(const QString& text, bool running);
@@ -137,10 +137,8 @@ class CentresPage : public QWidget {
   // Shared with the runs that read them (none when they could not be had).
   std::shared_ptr<const CentreData> centres_;
   AnalysisState shapes_;
-  // The runs not yet ended, the newest last; only the newest is shown.
-  std::vector<std::unique_ptr<Run>> runs_;
-  std::uint64_t newest_ = 0;
-  bool running_ = false;
+  // The runs not yet ended; only the newest is shown.
+  NewestRuns<Run> runs_;
   bool cancelled_ = false;  // the shown result's run was stopped
   std::unique_ptr<CentreStrainResult> result_;
 };

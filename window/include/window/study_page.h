@@ -32,7 +32,6 @@
 
 #include <QString>
 #include <QWidget>
-#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -41,6 +40,7 @@
 #include "core/ellipsoid.h"
 #include "core/status.h"
 #include "io/study.h"
+#include "window/background_work.h"
 #include "window/plot_widget.h"
 
 class QFileDialog;
@@ -151,7 +151,7 @@ class StudyPage : public QWidget {
   // The result shown; nullptr while a run is under way or without a study.
   const StudyResult* Result() const;
   // Whether a run is under way whose result will be shown.
-  bool Running() const { return running_; }
+  bool Running() const { return runs_.Running(); }
 
   // The plot of the plots' tab shown, for Save Chart and Export Figure.
   PlotWidget* ShownPlotWidget() const;
@@ -188,7 +188,8 @@ class StudyPage : public QWidget {
   void Edited();
   // Starts a run of the study held.
   void Start();
-  void onRunEnded(std::uint64_t id);
+  // The newest run has ended: its result is shown.
+  void onRunEnded(Run& run);
   // Shows the result held, or the run under way, or no study.
   void ShowResult();
   void FillSections();
@@ -232,10 +233,8 @@ class StudyPage : public QWidget {
   // The settings of the analysis shown or under way.
   BootstrapSettings analysed_with_;
 
-  // The runs not yet ended, the newest last; only the newest is shown.
-  std::vector<std::unique_ptr<Run>> runs_;
-  std::uint64_t newest_ = 0;
-  bool running_ = false;
+  // The runs not yet ended; only the newest is shown.
+  NewestRuns<Run> runs_;
   bool cancelled_ = false;
   std::unique_ptr<StudyResult> result_;
   // Why the shown run has no result (the memory ran out), or empty.
