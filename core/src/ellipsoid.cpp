@@ -49,6 +49,9 @@ constexpr LD kEqualStretches = 1e-12L;
 // The least singular value of the system relative to the largest for which
 // the sections still determine the ellipsoid.
 constexpr LD kRankTolerance = 1e-12L;
+// How far (degrees) a grain's axes may be off perpendicular: a fitted
+// ellipsoid's axes are printed to a few digits.
+constexpr double kGrainAxesSlack = 1.0;
 // A resample fits in some tens of microseconds: only a large bootstrap is
 // worth sharing among threads.
 constexpr std::int64_t kResamplesPerThread = 500;
@@ -354,6 +357,10 @@ double AxisAngle(const Vector3& a, const Vector3& b) {
   return Degrees(std::atan2(std::sqrt(Dot(c, c)), std::fabs(Dot(p, q))));
 }
 
+constexpr const char* kOrdinals[] = {"first", "second", "third"};
+constexpr const char* kGrainAxes[] = {
+    "grain's first axis", "grain's second axis", "grain's third axis"};
+
 }  // namespace
 
 Vector3 SectionPlane::Across() const {
@@ -409,6 +416,74 @@ Status PlaneOf(const SectionOrientation& o, SectionPlane& plane) {
   }
   plane.normal = ToDouble(normal);
   plane.reference = ToDouble(reference);
+  return {};
+}
+
+Status CutGrain(const GrainEllipsoid& grain, const SectionPlane& plane,
+                double& major, double& minor, double& phi) {
+  if (!IsFrame(plane)) {
+    return Refused(
+        "the section's plane is not given by two perpendicular unit vectors");
+  }
+  std::array<Vec3L, 3> unit{};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const double r = grain.radii[i];
+    if (!std::isfinite(r) || !(r > 0)) {
+      return Refused(std::string("the grain's ") + kOrdinals[i] + " radius " +
+                     NumberText(r) + " is not a positive number");
+    }
+    if (Status s = UnitVectorOf(grain.axes[i], kGrainAxes[i], unit[i]);
+        !s.ok()) {
+      return s;
+    }
+  }
+  // Two axes whose angle's |cos| is above sin(slack) are more than the
+  // slack off a right angle.
+  static const LD max_cos = std::sin(kGrainAxesSlack * kRadPerDeg);
+  for (std::size_t i = 0; i < 2; ++i) {
+    for (std::size_t j = i + 1; j < 3; ++j) {
+      const LD cosine = Dot(unit[i], unit[j]);
+      if (std::fabs(cosine) > max_cos) {
+        const Vec3L c = Cross(unit[i], unit[j]);
+        const double apart = Degrees(std::atan2(std::sqrt(Dot(c, c)), cosine));
+        return Refused(std::string("the grain's ") + kOrdinals[i] + " and " +
+                       kOrdinals[j] + " axes are " +
+                       FormatFixed(apart, 5, 2, ".") +
+                       " degrees apart, not perpendicular (within 1 degree)");
+      }
+    }
+  }
+  Mat3L a{};
+  for (std::size_t k = 0; k < 3; ++k) {
+    const LD r = grain.radii[k];
+    for (std::size_t i = 0; i < 3; ++i) {
+      for (std::size_t j = 0; j < 3; ++j) {
+        a[i][j] += unit[k][i] * unit[k][j] / (r * r);
+      }
+    }
+  }
+  const std::array<Vec3L, 2> u = BasisOf(plane);
+  std::array<LD, 3> s{};  // P^T A P: 11, 12, 22
+  for (std::size_t e = 0; e < 3; ++e) {
+    const Vec3L& p = u[static_cast<std::size_t>(kEntries[e].first)];
+    const Vec3L& q = u[static_cast<std::size_t>(kEntries[e].second)];
+    for (std::size_t i = 0; i < 3; ++i) {
+      for (std::size_t j = 0; j < 3; ++j) s[e] += p[i] * a[i][j] * q[j];
+    }
+  }
+  const LD mean = (s[0] + s[2]) / 2;
+  const LD radius = std::hypot((s[0] - s[2]) / 2, s[1]);
+  const LD longest = mean - radius;  // the long axis' inverse square
+  const LD shortest = mean + radius;
+  if (!(longest > 0)) {
+    return Refused("the grain's section is too elongated to be measured");
+  }
+  major = static_cast<double>(2 / std::sqrt(longest));
+  minor = static_cast<double>(2 / std::sqrt(shortest));
+  // The long axis is the direction in which the form is least.
+  double angle = Degrees(std::atan2(-2 * s[1], s[2] - s[0]) / 2) + 0.0;
+  if (angle <= -90) angle += 180;
+  phi = angle;
   return {};
 }
 

@@ -193,6 +193,10 @@ const SourceKind kSourceKinds[] = {
      SourceChoices::Kind::kLabelImage,
      {"pixel_size", "min_pixels"},
      "a label image's options are pixel_size and min_pixels"},
+    {"ellipsoids",
+     SourceChoices::Kind::kEllipsoids,
+     {},
+     "a table of ellipsoids has no options"},
 };
 
 std::string ReadSource(const Json& value, StudySection& section) {
@@ -216,8 +220,8 @@ std::string ReadSource(const Json& value, StudySection& section) {
     kind = &k;
   }
   if (kind == nullptr) {
-    return "source: no file: give \"table\", \"outlines\" or "
-           "\"label_image\"";
+    return "source: no file: give \"table\", \"outlines\", "
+           "\"label_image\" or \"ellipsoids\"";
   }
   const Json& file = value.at(kind->key);
   if (!file.is_string() || file.get<std::string>().empty()) {
@@ -399,6 +403,10 @@ Json SourceJson(const StudySection& section) {
     case SourceChoices::Kind::kOutlines: {
       Json source = {{"outlines", section.source}};
       if (!c.layer.empty()) source["layer"] = c.layer;
+      return source;
+    }
+    case SourceChoices::Kind::kEllipsoids: {
+      Json source = {{"ellipsoids", section.source}};
       return source;
     }
     case SourceChoices::Kind::kLabelImage: {
@@ -708,7 +716,10 @@ StudyResult AnalyseStudy(const Study& study, const std::string& study_path,
     if (refusal.ok()) {
       BootstrapSettings settings = bootstrap;
       settings.seed = SectionSeed(bootstrap.seed, static_cast<int>(i));
-      SectionOpen front_end(out.path, section.choices, settings, progress);
+      // A table of grain ellipsoids is cut by the section's plane.
+      SourceChoices choices = section.choices;
+      choices.plane = out.plane;
+      SectionOpen front_end(out.path, choices, settings, progress);
       std::string file_name;
       out.opened = RunOpen(front_end, out.state, out.report, file_name, sep);
       if (out.opened.status.code() == StatusCode::kCancelled) {

@@ -114,6 +114,8 @@ QString KindText(SourceChoices::Kind kind) {
       return " (outlines)";
     case SourceChoices::Kind::kLabelImage:
       return " (label image)";
+    case SourceChoices::Kind::kEllipsoids:
+      return " (ellipsoids)";
   }
   return QString();
 }

@@ -65,6 +65,30 @@ struct SectionOrientation {
 // section's name (the caller adds it).
 Status PlaneOf(const SectionOrientation& orientation, SectionPlane& plane);
 
+// A grain's ellipsoid as a micro-CT segmentation gives it: its three radii
+// (semi-axes) and the directions of them in the sample's frame. The axes
+// need not be unit vectors, nor point either way; they are perpendicular to
+// within a degree.
+struct GrainEllipsoid {
+  std::array<double, 3> radii{};
+  std::array<Vector3, 3> axes{};
+};
+
+// The ellipse in which `plane` cuts `grain` through its centre, as the
+// markers of a section give it: the full major and minor axes (twice the
+// semi-axes) and the orientation of the major axis, degrees in (-90, 90]
+// from the plane's reference, counter-clockwise. The grain is the
+// ellipsoid x^T A x = 1, A = sum_i a_i a_i^T / r_i^2 over its unit axes a_i
+// and radii r_i; the section's form in the plane's basis P = (reference,
+// Across()) is S = P^T A P, whose eigenvalues are the inverse squares of
+// the ellipse's semi-axes. Refused (kInvalidSettings), with a message that
+// says what is wrong: a radius that is not a finite positive number, an
+// axis that is not finite or is zero, two axes more than 1 degree off
+// perpendicular, a plane that is not two perpendicular unit vectors, and a
+// section too elongated for extended precision to tell its major axis.
+Status CutGrain(const GrainEllipsoid& grain, const SectionPlane& plane,
+                double& major, double& minor, double& phi);
+
 // One section's strain ellipse: its axial ratio (>= 1) and the orientation
 // of its long axis, degrees from the plane's reference, counter-clockwise.
 struct SectionShape {

@@ -1,6 +1,7 @@
 // A strain study: several sections of one sample, each a data source that
-// Orvane reads (a native data file, a measurement table, grain outlines or
-// a label image) with the plane it was cut in. The study file is JSON:
+// Orvane reads (a native data file, a measurement table, grain outlines, a
+// label image, or a micro-CT table of grain ellipsoids that the section's
+// plane cuts) with the plane it was cut in. The study file is JSON:
 //
 //   {"name": "HT-17",
 //    "sections": [
@@ -8,7 +9,9 @@
 //       "normal": [0, 1, 0], "reference": [1, 0, 0]},
 //      {"name": "YZ", "source": {"table": "yz.csv", "columns":
 //      "major,minor,angle"},
-//       "strike": 120, "dip": 60, "reference_rake": 0}]}
+//       "strike": 120, "dip": 60, "reference_rake": 0},
+//      {"name": "CT", "source": {"ellipsoids": "grains.csv"},
+//       "strike": 30, "dip": 45}]}
 //
 // Paths are relative to the study file. Each section is analysed as an Open
 // of its source would analyse it, with its own bootstrap stream, and the
@@ -40,21 +43,43 @@ namespace orvane {
 // source that the command-line tool's options, a study file's "source"
 // and the window's imports all turn into.
 struct SourceChoices {
-  enum class Kind { kNative, kTable, kOutlines, kLabelImage };
+  enum class Kind { kNative, kTable, kOutlines, kLabelImage, kEllipsoids };
   Kind kind = Kind::kNative;
   TableChoices table;           // kTable: anything not given is detected
   std::string layer;            // kOutlines: empty, the first layer
   LabelImageOptions image;      // kLabelImage
   std::string export_ellipses;  // kOutlines/kLabelImage: the ellipse
                                 // table written, or empty
+  // kEllipsoids: the plane the grains are cut by, the section's (a study
+  // sets it from the section's orientation before it reads the source).
+  std::optional<SectionPlane> plane;
 };
 
 // Reads `path` as `choices` say into `data`: the data file loader, the
 // table import (its layout detected where not chosen; a notice about the
 // layout, such as columns Min and Max taken as the axes, into `notice`),
-// or the outline and label image readers (their ellipses written to
+// the outline and label image readers (their ellipses written to
 // `export_ellipses` where given: "Cannot write PATH: reason" when that
-// fails). A refusal is the reader's own status, as it gives it.
+// fails), or the table of grain ellipsoids. A refusal is the reader's own
+// status, as it gives it.
+//
+// A table of grain ellipsoids (a micro-CT segmentation's) holds a grain a
+// row: its radii r1, r2, r3 and its axes a1x, a1y, a1z, a2x, a2y, a2z, a3x,
+// a3y, a3z, twelve numbers separated by commas, semicolons, tabs or blanks
+// (a line with any comma, semicolon or tab is split at each of them, one
+// without at its runs of blanks); cells may be quoted, blank lines are
+// skipped, and a first row of which no cell is a number is a header. Each
+// grain is cut through its centre by `choices.plane` (CutGrain) and its
+// ellipse stored as a data file's datum is (CheckDatum), with no centroid
+// nor area. The file is read once, in blocks, its stamp watched as the
+// data file loader watches it, and `progress` told of each block. A bad
+// row is refused with its line and, as the table import does, its grain's
+// number from 1 as the datum: "line 7: 11 cells where a grain has 12: ...",
+// "line 7, column 5: not a number", "line 7: the grain's first radius -1
+// is not a positive number" (CutGrain's reason; kReadError), or the data
+// file loader's code for an ellipse it refuses ("line 7: axial ratio out of
+// range (at most 1000)"). No grain at all reads as an empty data file does.
+// Without a plane the source is refused (kInvalidSettings).
 Status LoadSource(const std::string& path, const SourceChoices& choices,
                   LoadedData& data, const ReadProgress& progress,
                   std::string* notice = nullptr);
