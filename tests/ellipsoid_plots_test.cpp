@@ -157,8 +157,8 @@ TEST(FlinnPlot, RatiosLimitsAndKOneLieWhereTheyBelong) {
   no_limits.has_limits = false;
   plot.ShowEllipsoid(no_limits);
   std::vector<int> ids;
-  for (const LegendItem& item :
-       ModelOf(plot, kSize, PictureOptions()).Legend()->items) {
+  const PlotModel listed = ModelOf(plot, kSize, PictureOptions());
+  for (const LegendItem& item : listed.Legend()->items) {
     ids.push_back(item.id);
   }
   EXPECT_EQ(ids, (std::vector<int>{0, 1}));
@@ -294,7 +294,8 @@ TEST(AxesPlot, TheNetPlacesAxesAndCutsConesAtThePrimitive) {
   ChartRenderOptions figure = PictureOptions();
   figure.figure_style = true;
   std::vector<int> ids;
-  for (const LegendItem& item : ModelOf(plot, kSize, figure).Legend()->items) {
+  const PlotModel drawn = ModelOf(plot, kSize, figure);
+  for (const LegendItem& item : drawn.Legend()->items) {
     ids.push_back(item.id);
   }
   EXPECT_EQ(ids, (std::vector<int>{1, 2, 3}));
