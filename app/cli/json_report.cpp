@@ -244,6 +244,17 @@ void WriteJsonString(BufferedOutput& out, std::string_view text) {
   out.Put('"');
 }
 
+void WriteJsonWarnings(BufferedOutput& out,
+                       const std::vector<std::string>& warnings) {
+  if (warnings.empty()) return;
+  out.Put(",\"warnings\":[");
+  for (std::size_t i = 0; i < warnings.size(); ++i) {
+    if (i > 0) out.Put(',');
+    WriteJsonString(out, warnings[i]);
+  }
+  out.Put(']');
+}
+
 void WriteJsonKey(BufferedOutput& out, const char* key, bool first) {
   if (!first) out.Put(',');
   out.Put('"');
@@ -347,14 +358,7 @@ void WriteJsonResult(BufferedOutput& out, std::string_view file,
   out.Put(',');
   WriteJsonString(out, LimitsSummary(state, sep));
   out.Put(']');
-  if (!warnings.empty()) {
-    out.Put(",\"warnings\":[");
-    for (std::size_t i = 0; i < warnings.size(); ++i) {
-      if (i > 0) out.Put(',');
-      WriteJsonString(out, warnings[i]);
-    }
-    out.Put(']');
-  }
+  WriteJsonWarnings(out, warnings);
   if (methods != nullptr) {
     out.Put(",\"methods\":");
     WriteJsonMethods(out, *methods);

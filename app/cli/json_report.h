@@ -52,6 +52,12 @@ void WriteJsonString(BufferedOutput& out, std::string_view text);
 // an object.
 void WriteJsonKey(BufferedOutput& out, const char* key, bool first = false);
 
+// Writes ,"warnings":[...] of `warnings` after an object's earlier
+// members; nothing when there are none, so results without any keep their
+// form.
+void WriteJsonWarnings(BufferedOutput& out,
+                       const std::vector<std::string>& warnings);
+
 // Writes the shortest decimal that reads back to `v`; null if not finite.
 void WriteJsonFloat(BufferedOutput& out, float v);
 

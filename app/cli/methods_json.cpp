@@ -96,15 +96,7 @@ void WriteJsonCentreStrain(BufferedOutput& out, const CentreStrainResult& r) {
   if (estimated && r.selection_factor > 0) {
     figure("selection_factor", true, r.selection_factor);
   }
-  if (!r.warnings.empty()) {
-    WriteJsonKey(out, "warnings");
-    out.Put('[');
-    for (std::size_t i = 0; i < r.warnings.size(); ++i) {
-      if (i > 0) out.Put(',');
-      WriteJsonString(out, r.warnings[i]);
-    }
-    out.Put(']');
-  }
+  WriteJsonWarnings(out, r.warnings);
   if (!estimated) {
     WriteJsonKey(out, "error");
     WriteJsonString(out, r.status.message());

@@ -131,15 +131,7 @@ void WriteJsonEllipsoid(BufferedOutput& out, const EllipsoidResult& r) {
   } else {
     out.Put("null");
   }
-  if (!r.warnings.empty()) {
-    WriteJsonKey(out, "warnings");
-    out.Put('[');
-    for (std::size_t i = 0; i < r.warnings.size(); ++i) {
-      if (i > 0) out.Put(',');
-      WriteJsonString(out, r.warnings[i]);
-    }
-    out.Put(']');
-  }
+  WriteJsonWarnings(out, r.warnings);
   out.Put('}');
 }
 
