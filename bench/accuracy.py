@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Accuracy of the optimal strain against the axial ratio.
 
 The analysis stores every quantity in single precision, as its results are

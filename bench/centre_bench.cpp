@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Timings of the centre-based strain: the whole analysis (pairs or edges,
 // the fit and its bootstrap of 200 resamples) on generated hard-core discs
 // strained by R = 2 at 30 degrees.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Timings of the chart: the first paint of large data sets, repaints that
 // change only the highlight or one legend check, and a paint at a new size
 // (the window's resize). Times are wall times; "CPU" counts every thread of

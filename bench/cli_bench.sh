@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Times orvane-cli on generated data files of 10^3, 10^5, 10^6 and 10^7
 # markers, the plain report and --json: the median of 5 wall times and of 5
 # CPU times (user + system) for each, and the peak resident memory (from

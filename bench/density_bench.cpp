@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Timings of the density contours of the polar chart on generated data.
 //   build/bench/density_bench [--benchmark_filter=...]
 #include <benchmark/benchmark.h>

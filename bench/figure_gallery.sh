@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Writes the canonical figures of the bundled sample, so that anyone can
 # look at what a journal would print: a single column (85 x 60 mm) and a
 # double column (170 x 100 mm), the equal-area chart, the Rf/phi plot and

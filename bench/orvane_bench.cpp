@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Timings of the loader and of the analysis on generated data sets.
 //   build/bench/orvane_bench [--benchmark_filter=...]
 #include <benchmark/benchmark.h>

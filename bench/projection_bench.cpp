@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Timings of a change of the chart's projection: the analysed chart
 // replotted in the Elliott projection from the analysis held, beside an
 // Open's plot of the same analysis in the equal-area projection. Both put

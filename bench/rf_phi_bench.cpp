@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Timings of the Rf/phi plot: the first paint of large data sets on the
 // screen (the markers blended into cached layers), a repaint that finds its
 // layers cached, the theta-curves of one strain, and an SVG of 10^6 points.

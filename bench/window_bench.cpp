@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Timings of the main window with large data: an Open of a generated file
 // until the final chart is painted, and a resize of the window with the
 // data loaded until the chart is painted at its new size. Wall time and

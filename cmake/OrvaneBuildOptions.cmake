@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Compiler settings shared by every target: the floating-point rules of the
 # analysis, the warnings, and the sanitizer builds.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Debian package of the installed programs: `cpack` in the build folder,
 # or the build's `package` target, writes orvane_<version>_<arch>.deb. The
 # package holds what the install rules install, under /usr.

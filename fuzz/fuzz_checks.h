@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The checks both loaders' fuzz targets make of what a load gives: a
 // refusal with a message and no data, or data that meet the loader's
 // checks and whose analysis reports no NaN or infinity.

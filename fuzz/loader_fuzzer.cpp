@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to the loader, as a file would bring them, and, when
 // the loader accepts them, analyses the data as an Open does. Whatever the
 // bytes, the loader must return a refusal or data it has checked, and the

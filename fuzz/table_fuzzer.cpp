@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to the table import, as a file would bring them. The
 // first byte chooses what the user would have chosen in the import dialog
 // (the delimiter, the header, the decimal comma, the angle convention, or

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Configures and builds Orvane in ./build (Release, with tests and
 # benchmarks).
 set -euo pipefail

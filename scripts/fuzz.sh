@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Fuzzes the data file loader and the table import: builds
 # fuzz/loader_fuzzer and fuzz/table_fuzzer with clang, libFuzzer,
 # AddressSanitizer and UndefinedBehaviorSanitizer in build-fuzz/ and runs

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages named on the command line that are not
 # installed yet (as root, or through sudo).
 #   scripts/install_packages.sh PACKAGE...

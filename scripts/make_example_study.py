@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """Writes examples/study: three sections of one strained sample.
 
 Each marker is a grain, an ellipsoid with a random initial shape and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # From a fresh machine: builds the Debian package of Orvane in
 # ./build-package, installs it with apt-get, and runs the installed
 # command-line tool on the installed sample data.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # From a fresh machine: installs, builds and runs Orvane on the bundled sample
 # data: the window program where there is a display, else the command-line
 # tool.

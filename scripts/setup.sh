@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs everything the build and the tests need, from Debian's packages.
 set -euo pipefail
 

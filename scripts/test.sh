@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # From a fresh machine: installs, builds from scratch and runs the tests:
 # first the release build (warnings are errors), then the same suite (less
 # the third-party reader tests) built with AddressSanitizer and

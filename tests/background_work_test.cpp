@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The worker behind the progress box: however the work ends, or wherever
 // it runs, the window is given back with no box and no wait cursor.
 #include "window/background_work.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orvane-cli --resamples and --seed as a user runs them: the defaults given
 // explicitly change no byte, other settings are named, bad values refused.
 #include <gtest/gtest.h>

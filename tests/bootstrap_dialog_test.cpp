@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Analysis > Bootstrap Settings... driven as a user drives it: the dialog,
 // the rerun of the data held, the settings kept between sessions and the
 // status bar that names settings other than the defaults.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bootstrap settings on their way through an Open and into the results
 // table: the front end's settings reach the analysis and stay with the
 // results they gave; other settings than the defaults are named.

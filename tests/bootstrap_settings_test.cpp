@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bootstrap with other counts of resamples and other seeds: the
 // resamples by their definition, the kept share, the limits of the
 // settings, and how the report names settings that are not the defaults.

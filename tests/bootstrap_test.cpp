@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/bootstrap.h"
 
 #include <gtest/gtest.h>

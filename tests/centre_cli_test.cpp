@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orvane-cli --fry: the strain from the markers' centres beside the
 // hyperbolic vector mean, in the report, the JSON, the CSV and the Fry plot.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/centre_strain.h"
 
 #include <gtest/gtest.h>

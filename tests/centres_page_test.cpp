@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tab "Centres" of the window: the centre-based strain of imported
 // markers beside the hyperbolic vector mean, run beside the window after
 // each analysis and each change of method, the newest run alone shown; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The polar chart in the Elliott projection: every radius it plots is rho =
 // ln R of the analysis' records, and the equal-area chart stays as it was.
 #include <gtest/gtest.h>

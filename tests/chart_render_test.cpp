@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The chart as drawn: pixels of a raster rendering, and the structure of
 // the picture files.
 #include <gtest/gtest.h>

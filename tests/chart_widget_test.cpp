@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The chart widget on a screen of two device pixels a chart pixel (the
 // suite scales the offscreen screen by two).
 #include <gtest/gtest.h>

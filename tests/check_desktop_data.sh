@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # check_desktop_data.sh DESKTOP_ENTRY METAINFO: the menu entry claims no
 # type of file, and it and the AppStream description pass
 # desktop-file-validate and appstreamcli without an error or a warning.

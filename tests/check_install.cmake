@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DVERSION=... -DOUT=... -P
 # check_install.cmake
 #

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 cmake_minimum_required(VERSION 3.20)
 # Checks the direction of the layers, core <- io and core <- chart <- render
 # <- window <- app, with io below window too: every project header that a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command-line tool as a user runs it: exit status, standard output and
 // standard error, plain and JSON.
 #include <gtest/gtest.h>

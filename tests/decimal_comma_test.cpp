@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window under a locale with a decimal comma: CTest runs this suite with
 // LC_ALL=de_DE.UTF-8. Every number shown takes the comma; the data file is
 // still read with full stops.

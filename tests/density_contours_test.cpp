@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "chart/density_contours.h"
 
 #include <gtest/gtest.h>

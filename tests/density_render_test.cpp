@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Density contours as drawn: the grey bands under the markers of the polar
 // chart, on the screen and in pictures.
 #include <gtest/gtest.h>

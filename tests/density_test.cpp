@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/density.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // View > Density Contours in the window: the toggle, what it remembers, and
 // the contours it gives the chart.
 #include <gtest/gtest.h>

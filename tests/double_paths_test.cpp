@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The double-precision paths of the per-datum functions must give the
 // extended formulas' singles bit for bit: near a rounding boundary they must
 // hand over to the extended formula, and everywhere else agree with it.

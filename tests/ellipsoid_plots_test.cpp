@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The strain ellipsoid's plots: the Flinn plot's ratios, limits and k = 1
 // line, the Hsu plot's sector, the axes on the equal-area net with their
 // cones, the legends' toggles, empty and failed results, and pictures of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/ellipsoid.h"
 
 #include <gtest/gtest.h>

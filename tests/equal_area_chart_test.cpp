@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "chart/equal_area_chart.h"
 
 #include <gtest/gtest.h>

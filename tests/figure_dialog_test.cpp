@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The figure dialog on its own: its controls, the live preview, the
 // export and the settings file.
 #include <gtest/gtest.h>

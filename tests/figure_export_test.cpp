@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saved pictures and figures: the layout without the data grid's column,
 // the size limits, a full disc, and the figure's scale, style, labels,
 // caption, palette, cloud and settings.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replacing a saved file: permissions, what is refused, links, and what is
 // left on the disc when a save fails or the process is ended by a signal.
 #include "core/file_replacement.h"

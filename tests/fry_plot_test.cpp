@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Fry plot: equal scales, the fitted vacancy and the hyperbolic mean's
 // ellipse where the estimates put them, the legend's toggles, a figure in
 // print sizes, and plots with nothing or nonsense to show.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Grain ellipsoids of a micro-CT table cut by a section's plane: the cut
 // against the form's own section, the table read into a section's data,
 // and a study of sections that all cut one table giving back its grains'

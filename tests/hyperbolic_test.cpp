@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/hyperbolic.h"
 
 #include <gtest/gtest.h>

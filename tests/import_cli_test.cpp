@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orvane-cli --import as a user runs it on the tables other programs write.
 #include <gtest/gtest.h>
 

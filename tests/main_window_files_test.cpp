@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's files as a user handles them: the About box, exported
 // results and reports, recent files, dropped files, the open dialog's
 // folder and figures, on the offscreen platform.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window as the tests drive it: shown on the offscreen platform
 // with an About box, settings of the suite's own, a folder for the files a
 // test writes, and the widgets found by their object names.

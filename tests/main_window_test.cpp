@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window driven as a user drives it: menus, dialogs, message
 // boxes, the grid and the chart, on the offscreen platform.
 #include "main_window_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The markers of the chart's series: their pixels on every raster, the
 // geometry that vector pictures receive, and large series blended straight
 // into their cached layers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The metafile read back record by record: the EMF+ records that carry
 // alpha and curves, the GDI runs that readers of EMF+ play, the PNG
 // fallbacks, and the font names of vector pictures.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orvane-cli --methods as a user runs it: the report as without the option,
 // then the table of estimators; with --json a "methods" object.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "methods" object of the JSON result on its own: the forms of its
 // missing figures.
 #include "cli/methods_json.h"

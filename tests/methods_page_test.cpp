@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Methods tab of the window, filled by every Open and emptied without
 // data. CTest runs this suite with LC_ALL=de_DE.UTF-8: the figures take the
 // report's decimal comma.

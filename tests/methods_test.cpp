@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The estimators beside the hyperbolic vector mean, on small sets whose
 // figures are known by hand, and the chi-square test of theta on sets built
 // uniform and not.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "io/open_pipeline.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orvane-cli --outlines as a user runs it: grain outlines analysed as their
 // moment ellipses, the ellipses exported, the skipped outlines named, and
 // the options refused where they do not fit.

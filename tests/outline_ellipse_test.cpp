@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ellipse of a grain's outline: the moments of exact ellipses, of shapes
 // with closed forms, of far-off and reversed outlines, of strained outlines,
 // and the outlines refused.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Grain outlines read from files: a vertex table, GeoJSON, CSV with WKT and
 // KML, the same outlines converted by GDAL's own ogr2ogr to a GeoPackage and
 // a Shapefile, the outlines skipped and the files refused.

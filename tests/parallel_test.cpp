@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one helper that shares work among threads: every item once, whatever
 // threads the system gives; a refused thread's part run by the caller; an
 // exception rethrown only once nothing runs any more.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The saved pictures as third-party readers draw them. Each test needs a
 // reader installed and is skipped where it is missing.
 #include <gtest/gtest.h>

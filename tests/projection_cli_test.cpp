@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orvane-cli --projection as a user runs it: the chart's picture in the
 // Elliott projection, the report untouched, the refusals.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Elliott chart as drawn: its note, its iso-R labels and circles at
 // ln R, and the projection as a figure setting.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // View > Projection in the main window: the chart replotted in the Elliott
 // projection from the analysis held, the choice remembered, the legend
 // checks and the highlight kept working.

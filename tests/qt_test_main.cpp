@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // main() of the test suites that draw with Qt: the application object on the
 // offscreen platform, then the tests. Suites of widgets get a QApplication,
 // the others a QGuiApplication, so that they need no more than their layer.

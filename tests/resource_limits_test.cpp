@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command-line tool under the limits a shared machine may set: no more
 // threads for the user. The results must be those of an unlimited run.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The results as CSV: the exact text of a sample, the quoting of names,
 // figures that read back bit for bit, whatever the locale, and the writing
 // in bounded pieces.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orvane-cli --plot rfphi as a user runs it: the theta-curves' labels in
 // the locale, and the options it refuses.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tab "Rf/φ Plot" of the window: filled by every Open, its controls,
 // its legend, and the saves of the plot of the tab shown.
 #include <gtest/gtest.h>

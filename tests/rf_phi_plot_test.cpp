@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "chart/rf_phi_plot.h"
 
 #include <gtest/gtest.h>

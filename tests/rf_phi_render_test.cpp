@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Rf/phi plot as drawn: its frame, axes, markers and curves at the
 // places the plot model gives, and the same plot in every picture format.
 #include "chart/rf_phi_plot.h"

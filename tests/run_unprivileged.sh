@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs a test program as a user without root's privileges. Root may read and
 # write every file, so the tests of refused permissions would only skip when
 # CI runs as root; run here, they must run, and a skip fails.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What every save of the program (pictures, figures, the results table, the
 // report, the figure settings, orvane-cli --chart) replaces: regular files
 // only, through a link the file it reaches, the link kept.

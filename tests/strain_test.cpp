@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/strain.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orvane-cli --study: the sections' reports and the strain ellipsoid of a
 // study, in the report, the JSON, the CSV and the plots, and the messages
 // of a study that cannot be fitted or read.

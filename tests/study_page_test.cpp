@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tab "Study" of the window: a study file of sections cut from a known
 // strain ellipsoid opened and analysed beside the window, its sections and
 // ellipsoid shown and plotted; a section opened in the rest of the window

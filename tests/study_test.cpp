@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A strain study in io: its file read, refused and written back, each
 // section read as its source says and analysed with its own bootstrap, and
 // the ellipsoid of sections cut from a known one.

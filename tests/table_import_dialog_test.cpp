@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File > Import Table...: the import dialog and the window's import, driven
 // as a user drives them, on the offscreen platform.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "io/table_import.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/theta_curves.h"
 
 #include <gtest/gtest.h>

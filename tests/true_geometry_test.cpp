@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plots' one mapping from data to pixels, exact and snapped, and the
 // true geometry of vector pictures: smooth circles and curves, cut at the
 // plot's frame, at places that scale with the plot.

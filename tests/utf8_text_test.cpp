@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text from outside as messages quote it and as JSON and CSV name files.
 #include "core/utf8_text.h"
 

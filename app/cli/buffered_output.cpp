@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/buffered_output.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Output of any length in bounded memory: bytes gather in a buffer of fixed
 // size that is written to a file descriptor whenever it fills.
 #ifndef ORVANE_CLI_BUFFERED_OUTPUT_H_

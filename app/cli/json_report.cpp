@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/json_report.h"
 
 #include <algorithm>

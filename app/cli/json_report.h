@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The machine-readable result of one analysed file: one JSON object on one
 // line (JSON Lines), written as it is produced: however many data, the text
 // takes no more memory than the output's buffer and two batches of a few

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/methods_json.h"
 
 #include <string>

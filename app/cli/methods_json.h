@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "methods" object of a file's JSON result: the estimators beside the
 // hyperbolic vector mean (core/methods.h), every figure as the shortest
 // decimal that reads back to its single.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orvane-cli's options as data: each option's name, the name of its value,
 // its help text, the section of --help it is listed in and what it goes
 // with. Parsing, --help and the list in the unknown option's message all

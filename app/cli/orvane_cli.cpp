@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orvane-cli: the analysis of data files without a window. It runs the same
 // load and analysis as the window's Open and prints the report, or one JSON
 // object per file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/plot_choice.h"
 
 #include "core/theta_curves.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which plot orvane-cli --chart draws: the equal-area chart (the default),
 // the Rf/phi plot with its Rf scale and the initial ratios of its
 // theta-curves, or the Fry plot of the centre-based estimate.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/study_output.h"
 
 #include <charconv>

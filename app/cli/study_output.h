@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The output of orvane-cli --study: each section's report then the
 // ellipsoid's block, or one JSON object per study holding the sections'
 // objects and the ellipsoid.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orvane: the window program. `orvane FILE` opens FILE at start, as a
 // desktop passes a file to the program.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orvane_make_icons OUTDIR SIZE...: writes the program's theme icons, drawn
 // by the same function as the window's icon, into OUTDIR in the layout of
 // the hicolor theme: <N>x<N>/apps/orvane.png for every SIZE given, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "chart/chart_geometry.h"
 
 #include <algorithm>

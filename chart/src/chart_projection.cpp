@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "chart/chart_projection.h"
 
 #include <cmath>

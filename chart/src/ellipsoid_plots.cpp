@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "chart/ellipsoid_plots.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The equal-area chart as a model to draw: the disc, the density contours,
 // the series in their drawing order with the iso-R circles, the labels, the
 // legend, the caption and the projection's note.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "chart/fry_plot.h"
 
 #include <algorithm>

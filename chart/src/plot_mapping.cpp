@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "chart/plot_mapping.h"
 
 #include <algorithm>

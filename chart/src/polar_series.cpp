@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "chart/polar_series.h"
 
 #include <algorithm>

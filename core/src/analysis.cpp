@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/analysis.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/analysis_report.h"
 
 #include "core/bootstrap_settings.h"

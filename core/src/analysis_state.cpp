@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/analysis_state.h"
 
 namespace orvane {

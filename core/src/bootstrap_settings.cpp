@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/bootstrap_settings.h"
 
 #include <algorithm>

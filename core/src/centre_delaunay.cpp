@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "centre_delaunay.h"
 
 #include <CGAL/Delaunay_triangulation_2.h>

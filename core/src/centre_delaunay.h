@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Delaunay triangulation of the markers' centres, for the
 // nearest-neighbour method of centre_strain.cpp. CGAL stays behind this
 // header, in the one translation unit that triangulates.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The centre-based strain in the report, the table of estimators and the
 // comparison with the hyperbolic vector mean.
 #include "core/centre_report.h"

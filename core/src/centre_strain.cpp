@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The strain from the spacing of the markers' centres: the Fry plot and its
 // normalised and enhanced forms with the vacancy fitted objectively, the
 // Delaunay nearest-neighbour method, and their bootstrap over the markers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The strain ellipsoid fitted to sections, and its bootstrap limits.
 //
 // Each section k gives the plane basis P_k = (u1, u2) and the normalised

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The strain ellipsoid in the report: its shape, axes and fit, then the
 // bootstrap limits of the shape and the cones of its axes.
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/methods.h"
 
 #include <algorithm>

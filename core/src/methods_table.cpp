@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The table of estimators, shared by the window's Methods tab and the
 // command-line tool, so that both show the same words and digits.
 #include <algorithm>

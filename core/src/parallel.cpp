@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/parallel.h"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/utf8_text.h"
 
 namespace orvane {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Orvane's GDAL module: vector files' polygons and images' rows read
 // through GDAL and handed to io's callbacks (io/src/gis_module.h).
 #include <cpl_error.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "io/byte_source.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "io/data_file.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "io/data_reader.h"
 
 #include <algorithm>

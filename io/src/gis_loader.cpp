@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gis_loader.h"
 
 #include <dlfcn.h>

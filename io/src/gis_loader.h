@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Orvane's GDAL module (gis_module.h), loaded the first time a GIS file or
 // an image is read: from beside the program in the build tree, or from
 // the installed lib/orvane.

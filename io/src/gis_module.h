@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The interface of Orvane's GDAL module: the one library that reads GIS
 // files and images through GDAL, loaded only when such a file is read, so
 // that every other run of the programs starts without GDAL and the many

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the readers of grains share: the check of the path, and the count
 // of the grains they leave out.
 #ifndef ORVANE_IO_SRC_GRAIN_READING_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Grains from a label or binary image: the moments of each grain's pixels.
 #include <sys/stat.h>
 

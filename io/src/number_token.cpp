@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "io/number_token.h"
 
 #include <locale.h>

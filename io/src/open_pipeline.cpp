@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "io/open_pipeline.h"
 
 #include <algorithm>

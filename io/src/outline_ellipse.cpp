@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "io/outline_ellipse.h"
 
 #include <algorithm>

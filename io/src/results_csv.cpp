@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "io/results_csv.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reading of a data source as its choices say: the one place where the
 // kind of a source picks its reader, for the command-line tool, the window's
 // imports and the sections of a strain study.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "io/study.h"
 
 #include <unistd.h>

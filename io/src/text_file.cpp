@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "io/text_file.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/bitmap_file.h"
 
 #include <QBuffer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/chart_render.h"
 
 #include <sys/mman.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/density_render.h"
 
 #include <QFontMetrics>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/emf_paint_engine.h"
 
 #include <QBuffer>

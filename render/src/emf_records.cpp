@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/emf_records.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/figure_export.h"
 
 #include <algorithm>

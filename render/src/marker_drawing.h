@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drawing of markers on rasters and in vector pictures, shared by
 // every plot's render code: the stamp of a marker, its blending at a
 // series' opacity, and the markers of a series drawn one by one or blended

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "marker_drawing.h"
 
 #include <QPainterPath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/panel_picture.h"
 
 #include <QFont>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/picture_export.h"
 
 #include <fcntl.h>

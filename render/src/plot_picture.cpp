@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/plot_picture.h"
 
 namespace orvane {

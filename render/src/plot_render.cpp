@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/plot_render.h"
 
 #include <QPainterPath>

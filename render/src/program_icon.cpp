@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/program_icon.h"
 
 #include <QBuffer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/safe_save_file.h"
 
 #include <utility>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/true_geometry.h"
 
 #include <QPaintEngine>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/vector_fonts.h"
 
 #include <vector>

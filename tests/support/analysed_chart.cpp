@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/analysed_chart.h"
 
 #include "core/analysis.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Charts of analysed data for the tests that draw them.
 #ifndef ORVANE_TESTS_SUPPORT_ANALYSED_CHART_H_
 #define ORVANE_TESTS_SUPPORT_ANALYSED_CHART_H_

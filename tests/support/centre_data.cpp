@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/centre_data.h"
 
 #include <charconv>

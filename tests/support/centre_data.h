@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Markers whose centres are known to carry a strain: a hard-core
 // (non-overlapping) random set of discs, strained homogeneously, as the
 // centre-based methods assume.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/file_bytes.h"
 
 #include <fstream>

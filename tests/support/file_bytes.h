@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole files as bytes, for the tests that write their inputs and read back
 // what a program wrote.
 #ifndef ORVANE_TESTS_SUPPORT_FILE_BYTES_H_

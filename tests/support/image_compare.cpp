@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/image_compare.h"
 
 #include <algorithm>

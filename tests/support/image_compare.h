@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Comparing two pictures of the same chart, pixel by pixel.
 #ifndef ORVANE_TESTS_SUPPORT_IMAGE_COMPARE_H_
 #define ORVANE_TESTS_SUPPORT_IMAGE_COMPARE_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/modal_script.h"
 
 #include <gtest/gtest.h>

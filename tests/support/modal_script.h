@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Driving the window's modal dialogs from a test: a script of handlers,
 // one per dialog in the order they appear, and the common handlers.
 #ifndef ORVANE_TESTS_SUPPORT_MODAL_SCRIPT_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/piece_source.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A byte source that hands out at most a few bytes a read, so that tokens,
 // white space, line ends and byte order marks run across block ends.
 #ifndef ORVANE_TESTS_SUPPORT_PIECE_SOURCE_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/program_run.h"
 
 #include <sys/wait.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a program as a user runs it, through the shell, and collects its exit
 // status, standard output and standard error.
 #ifndef ORVANE_TESTS_SUPPORT_PROGRAM_RUN_H_

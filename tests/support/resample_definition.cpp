@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/resample_definition.h"
 
 #include <gtest/gtest.h>

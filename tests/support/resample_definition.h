@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bootstrap's resamples worked out by their definition, one after the
 // other on one thread, to hold the analysis' parallel evaluation against.
 #ifndef ORVANE_TESTS_SUPPORT_RESAMPLE_DEFINITION_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/study_data.h"
 
 #include <cmath>

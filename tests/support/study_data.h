@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sections cut exactly from a known strain ellipsoid, and the study files
 // that name them: the data whose ellipsoid every test of a study knows.
 #ifndef ORVANE_TESTS_SUPPORT_STUDY_DATA_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A fresh folder for the files of one test, removed with everything in it
 // when the test ends.
 #ifndef ORVANE_TESTS_SUPPORT_TEMP_FOLDER_H_

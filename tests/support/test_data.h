@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Analysis states built from (a, b, phi) triples, and the markers that many
 // tests share.
 #ifndef ORVANE_TESTS_SUPPORT_TEST_DATA_H_

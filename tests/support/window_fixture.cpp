@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/window_fixture.h"
 
 #include <QFile>

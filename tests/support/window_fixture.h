@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A main window shown on the test's screen, with settings of its own
 // (cleared before and after each test, see qt_test_main.cpp) and a folder
 // for the data files a test opens.

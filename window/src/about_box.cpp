@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/about_box.h"
 
 #include <QCloseEvent>

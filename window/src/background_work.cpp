@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/background_work.h"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/bootstrap_dialog.h"
 
 #include <QDialogButtonBox>

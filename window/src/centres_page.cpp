@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/centres_page.h"
 
 #include <QComboBox>

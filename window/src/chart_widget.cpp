@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/chart_widget.h"
 
 namespace orvane {

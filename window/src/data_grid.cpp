@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/data_grid.h"
 
 #include <QEvent>

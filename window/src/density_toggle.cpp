@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/density_toggle.h"
 
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/figure_dialog.h"
 
 #include <QCheckBox>

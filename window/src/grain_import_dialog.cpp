@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/grain_import_dialog.h"
 
 #include <QDialogButtonBox>

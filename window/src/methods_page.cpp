@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/methods_page.h"
 
 #include <QAction>

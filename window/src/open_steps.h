@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's part in the Open pipeline, and what the window and its
 // Open steps share. Internal to the window layer.
 #ifndef ORVANE_WINDOW_OPEN_STEPS_H_

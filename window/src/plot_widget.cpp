@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/plot_widget.h"
 
 #include <QMouseEvent>

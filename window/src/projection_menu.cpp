@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/projection_menu.h"
 
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/recent_files.h"
 
 #include <QFileInfo>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/rf_phi_page.h"
 
 #include <QCheckBox>

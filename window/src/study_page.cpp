@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/study_page.h"
 
 #include <QButtonGroup>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/table_import_dialog.h"
 
 #include <QCheckBox>

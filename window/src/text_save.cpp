@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window/text_save.h"
 
 #include "render/safe_save_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // With ORVANE_TIMING set in the environment, the window writes the time of
 // the steps of an Open and of every chart paint to the standard error, in
 // milliseconds since the first mark: for measuring the window with large

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where things go on the chart: the plot disc, the legend and the pixel of a
 // polar point. Plain C++ so that tests can check the geometry without a
 // window; the painter and the mouse handling both use it.

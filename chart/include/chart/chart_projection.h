@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The radial projection of the polar chart: how the hyperbolic distance rho
 // of a point from the origin (rho = ln R for an ellipse of axial ratio R)
 // becomes its radius on the chart. The angle is psi = 2 phi in every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Filled density contours of the data, in the coordinates of the plot they
 // are drawn on: the polar chart's disc (its plane, radius by the chart's
 // projection of rho) or the Rf/phi plot's rectangle of (phi, ln Rf). A grid

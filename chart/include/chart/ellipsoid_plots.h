@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The strain ellipsoid's plots as data: the Flinn plot of its axial ratios,
 // the Hsu (Nadai) plot of its shape and magnitude, and its principal axes
 // on a lower-hemisphere equal-area net, each with the ellipsoids of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The equal-area chart as data: its polar series with their styles and
 // points, the radial scale and the iso-R circles, and the operations an Open
 // performs on them. Plain C++ (no Qt), so that tests can check what the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Fry plot as data: the vectors between neighbouring markers' centres
 // from a common origin (normalised by the markers' sizes for the normalised
 // methods), on equal scales across and upwards so that the central vacancy

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where a datum goes on a plot: one mapping from the data's coordinates to
 // the plot's pixels for every kind of plot (the polar chart in either
 // projection, the Rf/phi plot on either scale, any cartesian plot on linear

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A plot as data, ready to draw: its mapping from the data's coordinates to
 // the plot's pixels, and its layers in drawing order (markers, lines and
 // curves, filled density bands, text, the legend). Every plot of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A series of the polar chart: its style and its points, kept in angle
 // order. Plain C++ (no Qt).
 #ifndef ORVANE_CHART_POLAR_SERIES_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Rf/phi plot as data: the orientation of the long axis phi across
 // (-90 to 90 degrees), the axial ratio Rf upwards on a logarithmic or a
 // linear scale, the measured and retrodeformed markers, the optimal strain

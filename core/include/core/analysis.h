@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The analysis stages of an Open, from the measured data to the confidence
 // limits, as one call that the window and the command-line tool share.
 #ifndef ORVANE_CORE_ANALYSIS_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The texts of an analysis' results: the report's blocks of the optimal
 // strain and of the confidence limits, and the one-line summary of the
 // limits that the status bar shows. All are formed here from the figures of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The state of one analysis: the measured and retrodeformed ellipses, the
 // optimal strain, its Lorentz matrices, the bootstrap solutions and the
 // confidence limits. It holds figures only; the chart and the texts of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bootstrap confidence limits of the optimal strain: resamples drawn with
 // replacement from a seeded generator (200 from the seed 1 by default), the
 // 95 % of their solutions nearest to the optimal strain (190 of 200), and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How the bootstrap draws its resamples: how many, and the seed of its
 // generator. The defaults, 200 resamples from the seed 1, are those of the
 // published method: only they reproduce its published figures. Other

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The centre-based strain in words and tables: the report's block, the row
 // of the table of estimators, and the comparison with the hyperbolic vector
 // mean that a geologist reads first (do the two families agree?). The

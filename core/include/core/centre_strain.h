@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The strain from the spacing of the markers' centres, beside the
 // shape-based hyperbolic vector mean, so that one can be checked against
 // the other on the same grains:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The density of strain markers on the hyperbolic plane, for contouring.
 //
 // At a point h of the plane the density is a sum of one kernel per datum x,

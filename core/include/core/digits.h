@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole numbers as the user writes them in options and settings: digits
 // only, no sign, no blank, no prefix, at least one digit. Leading zeros are
 // allowed in any number (0096 and 000096 are both 96); a value too large

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Double-precision evaluations of the per-datum formulas, several times
 // faster than the extended-precision ones. Each comes with a rigorous bound
 // on its distance from the extended result (hyperbolic.cpp derives them)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The strain ellipsoid from several sections of one sample: each section's
 // strain ellipse (the hyperbolic vector mean of its markers), its plane and
 // the direction its angles are measured from give a 2 x 2 shape tensor in

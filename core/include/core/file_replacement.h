@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replacing a file with new contents, as every save of the program does: the
 // new contents go to a temporary file in the target's folder, which takes the
 // target's place in one rename once it is whole on the disc, so that a reader

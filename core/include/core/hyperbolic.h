@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Ellipses as points of the hyperbolic plane.
 //
 // An ellipse of axial ratio R and major-axis orientation phi is the point at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Estimators of the strain and tests of the markers beside the hyperbolic
 // vector mean, so that its figures can be compared with the classical ones
 // of the Rf/phi method:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decimal output of the analysis' numbers.
 #ifndef ORVANE_CORE_NUMBER_FORMAT_H_
 #define ORVANE_CORE_NUMBER_FORMAT_H_

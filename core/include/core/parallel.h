@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Work shared among the processor's threads: the one place where Orvane
 // starts a thread. Three rules hold for every use.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The report: the text lines of the results pane. It is only ever cleared
 // or extended by one line at a time; each block of the analysis appends its
 // own lines.

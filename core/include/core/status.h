@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The outcome of an operation that can fail. core, io and render never show
 // or print a failure: they return a Status, which holds what went wrong, the
 // text to show the user and, for a refused data file, the number of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The optimal strain (the hyperbolic vector mean of the measured ellipses),
 // its Lorentz transformation, and the retrodeformation of every ellipse.
 #ifndef ORVANE_CORE_STRAIN_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Theta-curves of the Rf/phi plot: for an initial axial ratio Ri, the
 // strained shapes of the ellipses of that ratio whose initial orientation
 // theta runs through 0 ... 180 degrees. Each shape is found by moving the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text from outside the program (file names, table headers, settings,
 // options) as it may be shown or written: checked for well-formed UTF-8,
 // made safe to quote in a message on a terminal, or escaped byte by byte

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the loader's bytes come from: a file, read in blocks and never held
 // whole in memory, or a buffer (for tests and for data already in memory).
 #ifndef ORVANE_IO_BYTE_SOURCE_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The data file: one ellipse per line, given by its major axis, its minor
 // axis and the orientation of the major axis in degrees, separated by white
 // space; the rest of a line after the third number is ignored.

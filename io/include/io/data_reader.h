@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Byte-level reading of the loaders' sources, in blocks of at most 64 KiB,
 // for the data file (white space, number tokens, line ends) and for the
 // table import (lines of text): one block reader for both, which also

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The number tokens of a data file.
 #ifndef ORVANE_IO_NUMBER_TOKEN_H_
 #define ORVANE_IO_NUMBER_TOKEN_H_

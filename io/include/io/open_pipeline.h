@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Open command's pipeline, shared by the window and the command-line
 // tool: choose a data file, read it, commit its data to the
 // analysis state, analyse them, and report. The order of the stages and what

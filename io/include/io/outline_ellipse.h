@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ellipse of a grain's outline: the second-moment (inertia) ellipse of
 // the region the outline bounds. For any shape it transforms exactly as the
 // shape does under a homogeneous strain F (its moment tensor becomes

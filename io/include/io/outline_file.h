@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Grain outlines as people trace them, read into ellipses of their moments
 // (io/outline_ellipse.h): the vector files every GIS writes, through GDAL's
 // OGR (Shapefile, GeoPackage, GeoJSON, KML, and CSV with a WKT geometry

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The results of an analysis as comma-separated values, for spreadsheets and
 // scripts. Every single-precision figure is written as the shortest decimal
 // that reads back to the same single, with a full stop whatever the locale;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A strain study: several sections of one sample, each a data source that
 // Orvane reads (a native data file, a measurement table, grain outlines, a
 // label image, or a micro-CT table of grain ellipsoids that the section's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measurement tables as other programs write them: comma-, semicolon-, tab-
 // or blank-separated columns, with or without a header row, quoted fields,
 // UTF-8 with or without a byte order mark, LF, CRLF or CR line ends, and

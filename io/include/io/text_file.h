@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Small text inputs read whole, such as a figure's settings file: opened
 // as the loader opens a data file, so that a folder, a pipe or a device is
 // refused rather than waited on, and read only up to a limit.

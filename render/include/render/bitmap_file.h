@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows bitmap (BMP) files of 32 bits per pixel.
 #ifndef ORVANE_RENDER_BITMAP_FILE_H_
 #define ORVANE_RENDER_BITMAP_FILE_H_

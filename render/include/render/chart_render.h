@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plots' fonts and legend drawing, the images of large series in vector
 // pictures, and the equal-area chart's entry points for Qt callers: its
 // layout measured with the program's fonts, and its drawing through the

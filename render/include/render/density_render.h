@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drawing filled density contours (chart/density_contours.h) into any
 // QPainter, through a mapping from the plot's coordinates to the painter's:
 // the polar chart's disc and the Rf/phi plot use the same drawing. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A QPaintDevice whose paint engine writes an Enhanced Metafile, so that the
 // chart's QPainter code draws the screen and the metafile alike.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A writer of Enhanced Metafile records (Microsoft's EMF format, [MS-EMF]):
 // the header, GDI objects, drawing, text and bitmap records and the end
 // record, little-endian, every record padded to a multiple of four bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Figures for print: the chart at a physical size and resolution, its
 // markers, lines and text scaled with the resolution so that it looks like
 // the screen's chart, in a figure's style. The settings come from the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The markers of every plot: their shapes (the same pixels on the screen
 // and in every picture), their stamps, and the markers of a series drawn
 // at given pixels, one by one or into a layer of their own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Panels: several plots of one analysis side by side in one picture, the
 // figure most papers show (the equal-area chart beside the Rf/phi plot).
 // Each panel is drawn by its own plot's model through the one render path,

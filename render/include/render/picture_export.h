@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saving the chart as a picture file, chosen by the file's extension.
 #ifndef ORVANE_RENDER_PICTURE_EXPORT_H_
 #define ORVANE_RENDER_PICTURE_EXPORT_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a picture says when an image it needs cannot be allocated.
 #ifndef ORVANE_RENDER_PICTURE_MEMORY_H_
 #define ORVANE_RENDER_PICTURE_MEMORY_H_

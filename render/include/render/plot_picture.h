@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A plot that the picture writers can draw: the equal-area chart, the
 // Rf/phi plot, or any other plot of the program. The writers (bitmap, PNG,
 // SVG, PDF, Enhanced Metafile) and the figure export take this interface,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one render path of every plot built as a model (chart/plot_model.h):
 // the window, bitmaps and vector pictures all draw a model here, so that a
 // new kind of plot needs no drawing code of its own. A raster keeps the

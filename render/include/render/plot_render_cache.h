@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drawings of a plot's large series kept between repaints of the window:
 // a repaint that changes only the highlight or a legend check reuses them.
 // One cache serves every plot; each plot says what a drawing of a series

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's icon: an equal-area disc with two iso-R circles, a
 // measured ellipse and the optimal strain's red cross.
 #ifndef ORVANE_RENDER_PROGRAM_ICON_H_

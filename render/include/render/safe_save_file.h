@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file saved through FileReplacement as a Qt device: what the picture
 // writers and the text saves write into. The target is replaced only by
 // Commit(), once everything written is on the disc; a link keeps pointing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a vector picture (SVG, PDF, Enhanced Metafile) draws instead of the
 // screen's whole pixels: lines, curves, circles and markers at the exact
 // places of the plot's mapping, every line clipped to the plot's frame in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Font names for vector pictures. A reader of an SVG or a metafile lays the
 // text out with a face of its own machine: the names written must resolve,
 // on every machine, to a face with the advance widths of the one the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The About box: the program's title, version, description and credits.
 // Created hidden with the main window, it is only ever shown and hidden; it
 // is modeless, so the main window stays usable. Its controls carry the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Work that takes a while, run so that the window keeps painting: on a
 // worker thread, behind a modal progress box (BackgroundWork), or beside the
 // window while it keeps answering, the newest of several analyses shown

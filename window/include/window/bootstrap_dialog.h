@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Analysis > Bootstrap Settings...: the count of resamples and the seed of
 // the bootstrap, with a button that restores the defaults and a note that
 // only the defaults reproduce the published figures of the method. The

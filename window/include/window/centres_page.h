@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tab "Centres": the strain from the spacing of the markers' centres
 // (core/centre_strain.h) beside the hyperbolic vector mean of their shapes,
 // so that a geologist sees at once whether the two families of methods

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The equal-area chart on screen: the window's plot widget holding the
 // chart model.
 #ifndef ORVANE_WINDOW_CHART_WIDGET_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The grid of the measured data, which lies inside the chart. Row 0 holds
 // the column titles and column 0 the row numbers (both fixed, shown as the
 // view's headers); row i is datum i. The cells are formatted when they are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // View > Density Contours: a checkable action, off by default and
 // remembered between runs, and the computation of the polar chart's
 // density contours behind the window's progress box, so that a million

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File > Export Figure...: the figure's size, resolution and look, with a
 // preview that follows every change, and its settings loaded from or saved
 // to a settings file (the same file orvane-cli --figure-settings reads).

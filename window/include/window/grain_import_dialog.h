@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File > Import Outlines... and File > Import Label Image...: how a file of
 // grains will be read. The dialog reads the file with the options shown and
 // draws what it found: each grain's outline (grey) under the ellipse of its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window: the menu, the chart with the data grid over it, the
 // report and the status bar. It owns the analysis state and runs the Open
 // pipeline through the shared loader and analysis code; this class only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Methods tab: the estimators of the last analysis beside the hyperbolic
 // vector mean (core/methods.h), one row each in a table of Method, Value and
 // Notes, every row's tooltip naming its method and reference; last, where

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's one widget for every plot. It paints a plot through the
 // shared render path with a cache of the large series, shows or hides
 // what a legend entry stands for when its row is clicked, and reports

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // View > Projection: the polar chart drawn in the equal-area projection
 // (the default) or in Elliott's equidistant one, as two exclusive actions
 // ("equalAreaProjectionAction", "elliottProjectionAction"). The choice is

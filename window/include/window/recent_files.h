@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the window remembers between sessions, in the user's settings
 // (QSettings of the organisation and application names): the data files
 // opened last, for File > Recent Files, with how each imported file was

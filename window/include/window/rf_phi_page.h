@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tab "Rf/φ Plot": the Rf/phi plot of the analysis with its controls
 // (the Rf scale, the pre-strain data shown or not, the initial ratios of
 // the theta-curves). Tests find its widgets by their object names: the page

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tab "Study": several sections of one sample (io/study.h), each a data
 // source and the plane it was cut in, combined into the strain ellipsoid
 // (core/ellipsoid.h). The sections in a table with their hyperbolic vector

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File > Import Table...: how a measurement table will be read. The dialog
 // shows what it found in the table (delimiter, header row, decimal comma,
 // the column of each role, the angle convention), each editable, a preview

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saving text the program produces (the results table, the report, the
 // figure settings) as a file, as pictures are saved: into a temporary file
 // beside the target, which replaces the target only once it is complete.
