@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # From a fresh machine: builds the Debian package of Orvane in
-# ./build-package, installs it with apt-get, and runs the installed
-# command-line tool on the installed sample data.
+# ./build-package, checks it with lintian (any error or warning fails),
+# installs it with apt-get, and runs the installed programs on the
+# installed sample data.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -12,12 +13,12 @@ sudo=""
 export DEBIAN_FRONTEND=noninteractive
 # dpkg-dev: dpkg-shlibdeps, which finds the package's dependencies, and
 # dpkg-buildflags; the validators of the desktop entry and AppStream data;
-# gio, which answers which program opens a type of file.
+# gio, which answers which program opens a type of file; lintian, Debian's
+# checker of packages.
 bash scripts/install_packages.sh dpkg-dev desktop-file-utils appstream \
-  libglib2.0-bin
+  libglib2.0-bin lintian
 
 desktop-file-validate data/orvane.desktop
-appstreamcli validate --no-net data/org.example.orvane.metainfo.xml
 
 # Debian's hardening flags, without its -g and -O2: the Release build's -O3
 # stays, and CPack strips the programs.
@@ -36,6 +37,12 @@ cmake --build build-package -j"$(nproc)"
 deb=(build-package/orvane_*.deb)
 dpkg-deb --info "${deb[0]}"
 dpkg-deb --contents "${deb[0]}"
+# The AppStream description as the build made it for this release.
+appstreamcli validate --no-net build-package/data/org.example.orvane.metainfo.xml
+
+# lintian: any error or warning fails (exit status 1); its notes (I:) and
+# pedantic hints (P:) are shown, not enforced.
+lintian --info --pedantic --fail-on error,warning "${deb[0]}"
 
 # --reinstall: a package of the same version built before is replaced.
 $sudo apt-get install -y --reinstall "./${deb[0]}"
@@ -62,6 +69,22 @@ if grep -qs orvane /etc/mailcap; then
   grep orvane /etc/mailcap >&2
   exit 1
 fi
+
+# Both programs name the release without a display; the manual pages are
+# where man looks for them.
+cli_version=$(/usr/bin/orvane-cli --version)
+window_version=$(env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/orvane --version)
+if [ "$window_version" != "orvane ${cli_version#orvane-cli }" ]; then
+  echo "orvane --version says \"$window_version\"," \
+    "orvane-cli --version \"$cli_version\"" >&2
+  exit 1
+fi
+for page in orvane orvane-cli; do
+  [ -f "/usr/share/man/man1/$page.1.gz" ] || {
+    echo "no manual page $page(1) installed" >&2
+    exit 1
+  }
+done
 
 # The installed tool on the installed sample: the report, and the chart.
 report=$(/usr/bin/orvane-cli /usr/share/orvane/examples/sampledata.txt)

@@ -1,13 +1,15 @@
 # SPDX-License-Identifier: MIT
-# cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DVERSION=... -DOUT=... -P
-# check_install.cmake
+# cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DVERSION=... -DRELEASE_DATE=...
+#       -DOUT=... -P check_install.cmake
 #
 # Installs the build into OUT/usr, as the package does, and checks what a
 # user gets: exactly the listed files; theme icons of the size their folder
 # names; a desktop entry, an AppStream description and programs that name
-# one another consistently; no path of this machine's source or build folder
-# in the programs; and an installed orvane-cli that analyses the installed
-# sample data.
+# one another consistently; manual pages and a changelog gzipped without a
+# name or time stamp, naming this release; the licence in Debian's copyright
+# format, word for word LICENSE's; no path of this machine's source or
+# build folder in the programs; and an installed orvane-cli that analyses
+# the installed sample data.
 cmake_minimum_required(VERSION 3.20)
 
 set(failures 0)
@@ -31,9 +33,14 @@ set(icon_sizes 16 22 24 32 48 64 128 256 512)
 set(expected
   bin/orvane
   bin/orvane-cli
-  lib/orvane/orvane_gis.so
+  ${LIBDIR}/orvane/orvane_gis.so
   share/applications/orvane.desktop
+  share/doc/orvane/changelog.Debian.gz
+  share/doc/orvane/copyright
   share/icons/hicolor/scalable/apps/orvane.svg
+  share/lintian/overrides/orvane
+  share/man/man1/orvane.1.gz
+  share/man/man1/orvane-cli.1.gz
   share/metainfo/org.example.orvane.metainfo.xml
   share/orvane/examples/README.md
   share/orvane/examples/sampledata.txt
@@ -44,6 +51,14 @@ set(expected
 foreach(size IN LISTS icon_sizes)
   list(APPEND expected share/icons/hicolor/${size}x${size}/apps/orvane.png)
 endforeach()
+# The user manual and the pictures it shows, beside the package's documents.
+if(EXISTS ${SOURCE_DIR}/docs/manual.md)
+  list(APPEND expected share/doc/orvane/manual.md)
+  file(GLOB_RECURSE pictures RELATIVE ${SOURCE_DIR}/docs
+       ${SOURCE_DIR}/docs/*.png)
+  list(TRANSFORM pictures PREPEND share/doc/orvane/)
+  list(APPEND expected ${pictures})
+endif()
 file(GLOB_RECURSE found RELATIVE ${root} ${root}/*)
 set(extra ${found})
 list(REMOVE_ITEM extra ${expected})
@@ -118,10 +133,73 @@ if(EXISTS ${desktop} AND EXISTS ${metainfo})
   if(NOT EXISTS ${root}/share/applications/${CMAKE_MATCH_1})
     fail("the AppStream file launches ${CMAKE_MATCH_1}, which is not installed")
   endif()
-  string(REGEX MATCH "<release version=\"([^\"]+)\"" _ "${component}")
-  if(NOT CMAKE_MATCH_1 STREQUAL VERSION)
-    fail("the AppStream file's latest release is ${CMAKE_MATCH_1}, "
-         "the project is ${VERSION}")
+  string(REGEX MATCH "<release version=\"([^\"]+)\" date=\"([^\"]+)\"" _
+         "${component}")
+  if(NOT CMAKE_MATCH_1 STREQUAL VERSION OR
+     NOT CMAKE_MATCH_2 STREQUAL RELEASE_DATE)
+    fail("the AppStream file's latest release is ${CMAKE_MATCH_1} of "
+         "${CMAKE_MATCH_2}, the project is ${VERSION} of ${RELEASE_DATE}")
+  endif()
+  if(NOT component MATCHES "<project_license>MIT</project_license>")
+    fail("the AppStream file does not name the MIT licence")
+  endif()
+endif()
+
+# The gzipped documents are reproducible (gzip -n: no file name, a zero time
+# stamp) and name this release: the manual pages in their title line, the
+# changelog in its first entry.
+find_program(GZIP gzip)
+foreach(doc man/man1/orvane.1.gz man/man1/orvane-cli.1.gz
+            doc/orvane/changelog.Debian.gz)
+  set(gz ${root}/share/${doc})
+  if(NOT EXISTS ${gz})
+    continue()
+  endif()
+  file(READ ${gz} header LIMIT 8 HEX)
+  string(SUBSTRING "${header}" 0 4 magic)
+  string(SUBSTRING "${header}" 6 2 flags)
+  string(SUBSTRING "${header}" 8 8 mtime)
+  if(NOT magic STREQUAL "1f8b")
+    fail("share/${doc} is not gzipped")
+    continue()
+  elseif(NOT flags STREQUAL "00" OR NOT mtime STREQUAL "00000000")
+    fail("share/${doc} holds a file name or a time stamp (flags ${flags}, "
+         "time ${mtime}): not gzip -n")
+  endif()
+  if(NOT GZIP)
+    continue()
+  endif()
+  execute_process(COMMAND ${GZIP} -dc ${gz} OUTPUT_VARIABLE text)
+  if(doc MATCHES "changelog")
+    set(wanted "^orvane \\(${VERSION}-[0-9]+\\) ")
+  else()
+    set(wanted "\n\\.TH [^\n]* ${RELEASE_DATE} \"Orvane ${VERSION}\"")
+  endif()
+  if(NOT text MATCHES "${wanted}")
+    fail("share/${doc} does not name release ${VERSION} of ${RELEASE_DATE}")
+  endif()
+endforeach()
+
+# The copyright file: Debian's machine-readable format, and LICENSE's holder
+# and terms word for word.
+set(copyright ${root}/share/doc/orvane/copyright)
+if(EXISTS ${copyright})
+  file(READ ${copyright} text)
+  file(READ ${SOURCE_DIR}/LICENSE licence)
+  string(REGEX MATCH "Copyright \\(c\\) ([^\n]+)" _ "${licence}")
+  set(holder "${CMAKE_MATCH_1}")
+  string(REGEX REPLACE "^.*\nCopyright [^\n]*\n\n" "" terms "${licence}")
+  string(REGEX REPLACE "[ \n.]+" " " terms "${terms}")
+  string(REGEX REPLACE "^.*\nLicense: MIT\n" "" body "${text}")
+  string(REGEX REPLACE "[ \n.]+" " " body "${body}")
+  string(STRIP "${terms}" terms)
+  string(STRIP "${body}" body)
+  if(NOT text MATCHES "^Format: https://www\\.debian\\.org/doc/packaging-manuals/copyright-format/1\\.0/\n")
+    fail("share/doc/orvane/copyright is not in the machine-readable format")
+  elseif(NOT text MATCHES "\nFiles: \\*\nCopyright: ${holder}\nLicense: MIT\n")
+    fail("share/doc/orvane/copyright does not give LICENSE's holder ${holder}")
+  elseif(NOT body STREQUAL terms)
+    fail("share/doc/orvane/copyright's terms differ from LICENSE's")
   endif()
 endif()
 

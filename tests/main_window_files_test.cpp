@@ -15,8 +15,34 @@ TEST_F(MainWindowTest, AboutBoxIsModeless) {
   EXPECT_FALSE(about_->isModal());
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   EXPECT_EQ(about_->findChildren<QPushButton*>().size(), 1);
-  EXPECT_EQ(about_->size(), QSize(290, 172));
+  // The original box keeps its width and its controls' places; below them
+  // it grows for the licence and how to cite, every text of it inside the
+  // box and selectable.
+  EXPECT_EQ(about_->width(), 290);
   EXPECT_EQ(AboutChild<QLabel>("title")->text(), "Orvane");
+  EXPECT_EQ(AboutChild<QLabel>("licence")->text(),
+            "Released under the MIT licence.");
+  EXPECT_EQ(AboutChild<QLabel>("citeHeading")->text(), "How to cite:");
+  const QString citation = AboutChild<QLabel>("citation")->text();
+  EXPECT_TRUE(citation.startsWith("The Orvane developers (2011). Orvane: "))
+      << citation.toStdString();
+  EXPECT_TRUE(citation.contains("version 1.0.")) << citation.toStdString();
+  EXPECT_TRUE(citation.contains("manual")) << citation.toStdString();
+  int lowest = 0;
+  for (const QLabel* label : about_->findChildren<QLabel*>()) {
+    if (label->objectName() == "icon") continue;
+    SCOPED_TRACE(label->objectName().toStdString());
+    EXPECT_TRUE(label->textInteractionFlags() & Qt::TextSelectableByMouse);
+    EXPECT_GE(label->geometry().height(),
+              label->heightForWidth(label->width()));
+    lowest = std::max(lowest, label->geometry().bottom());
+  }
+  for (const char* lower : {"licence", "citeHeading", "citation"}) {
+    EXPECT_GE(AboutChild<QLabel>(lower)->y(), 172) << lower;
+    EXPECT_TRUE(about_->rect().contains(AboutChild<QLabel>(lower)->geometry()))
+        << lower;
+  }
+  EXPECT_EQ(about_->height(), lowest + 1 + 10);
   EXPECT_EQ(AboutChild<QLabel>("version")->text(),
             "Version 1.0   (December 2011)");
   EXPECT_EQ(AboutChild<QLabel>("description2")->text(),

@@ -7,7 +7,7 @@
 namespace orvane::cli {
 namespace {
 
-constexpr const char* kUsageHead =
+constexpr const char* kUsageSynopsis =
     "Usage: orvane-cli [--json] FILE...\n"
     "       orvane-cli --chart PICTURE [--size WxH] [--json] FILE\n"
     "       orvane-cli --csv FILE...\n"
@@ -28,8 +28,9 @@ constexpr const char* kUsageHead =
     "       orvane-cli --chart PICTURE --contours [contour options] FILE\n"
     "       orvane-cli --chart PICTURE --plot rfphi [--rf-scale log|linear]\n"
     "                  [--theta-curves LIST] [--size WxH | figure options] "
-    "FILE\n"
-    "\n"
+    "FILE\n";
+
+constexpr const char* kUsageDescription =
     "Rf/phi strain analysis by the hyperbolic vector mean. Each FILE holds\n"
     "one strain marker per line: major axis, minor axis and orientation of\n"
     "the major axis in degrees, separated by white space.\n"
@@ -518,10 +519,19 @@ constexpr CliOption kOptions[] = {
      .family = "the figure options go"},
 };
 
-// An option's lines of --help.
-void AppendHelp(std::string& text, const CliOption& o) {
+}  // namespace
+
+std::string OptionHeading(const CliOption& o) {
   std::string heading = o.heading ? o.heading : o.name;
   if (!o.heading && o.argument) heading += std::string(" ") + o.argument;
+  return heading;
+}
+
+namespace {
+
+// An option's lines of --help.
+void AppendHelp(std::string& text, const CliOption& o) {
+  const std::string heading = OptionHeading(o);
   text += "  " + heading;
   std::string_view help = o.help;
   bool first = heading.size() <= kInlineName && !help.empty();
@@ -559,7 +569,7 @@ const CliOption& CliOptionOf(OptionId id) {
 }
 
 std::string UsageText() {
-  std::string text = kUsageHead;
+  std::string text = std::string(kUsageSynopsis) + "\n" + kUsageDescription;
   for (const OptionGroup group :
        {OptionGroup::kGeneral, OptionGroup::kFigure}) {
     text += group == OptionGroup::kGeneral ? "Options:\n"
@@ -569,6 +579,22 @@ std::string UsageText() {
     }
   }
   return text + kUsageTail;
+}
+
+std::string_view UsageSynopsis() {
+  return kUsageSynopsis;
+}
+
+std::string_view UsageDescription() {
+  return kUsageDescription;
+}
+
+std::string_view FigureOptionsHeading() {
+  return kFigureHeading;
+}
+
+std::string_view UsageNotes() {
+  return kUsageTail;
 }
 
 std::string OptionNames() {

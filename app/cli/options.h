@@ -112,8 +112,23 @@ const CliOption* FindCliOption(std::string_view name);
 // The option `id`.
 const CliOption& CliOptionOf(OptionId id);
 
+// The option's heading in --help: its `heading`, or its name and the
+// value's name ("--chart PICTURE").
+std::string OptionHeading(const CliOption& option);
+
 // The text of --help.
 std::string UsageText();
+
+// The texts of --help around the option table, for a manual page made from
+// the same words: the usage lines ("Usage: orvane-cli ...", continued
+// lines indented), the description after them (paragraphs apart by a
+// blank line), the heading of the figure options and the closing notes
+// (after a blank line). UsageText() is the synopsis, a blank line, the
+// description, the option table and the notes.
+std::string_view UsageSynopsis();
+std::string_view UsageDescription();
+std::string_view FigureOptionsHeading();
+std::string_view UsageNotes();
 
 // Every option's name, in the order of --help: "--json, --csv, ... and --".
 std::string OptionNames();

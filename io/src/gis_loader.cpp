@@ -24,9 +24,10 @@ GisModule Load() {
   GisModule module;
   const std::string folder = ProgramFolder();
   // The build tree keeps it in io/, a sibling of app/ and tests/; an
-  // installation in lib/orvane/ beside bin/.
+  // installation in the library folder's orvane/, at the same place
+  // relative to bin/ wherever the programs are installed.
   const std::string places[] = {folder + "/../io/orvane_gis.so",
-                                folder + "/../lib/orvane/orvane_gis.so"};
+                                folder + "/" + ORVANE_GIS_FROM_BINDIR};
   std::string tried;
   for (const std::string& place : places) {
     void* handle = ::dlopen(place.c_str(), RTLD_NOW | RTLD_LOCAL);

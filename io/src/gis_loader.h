@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Orvane's GDAL module (gis_module.h), loaded the first time a GIS file or
 // an image is read: from beside the program in the build tree, or from
-// the installed lib/orvane.
+// the installed library folder's orvane/.
 #ifndef ORVANE_IO_SRC_GIS_LOADER_H_
 #define ORVANE_IO_SRC_GIS_LOADER_H_
 

@@ -2,9 +2,11 @@
 #include "window/about_box.h"
 
 #include <QCloseEvent>
+#include <QDate>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QPixmap>
 #include <QPushButton>
 
@@ -33,6 +35,36 @@ QLabel* Text(QWidget* parent, const QString& name, const QString& text,
   return label;
 }
 
+// The release as the box names it: "Version 1.0   (December 2011)", from
+// the project's version and its ISO release date, with the month in
+// English as the rest of the box is.
+QDate ReleaseDate() {
+  return QDate::fromString(QStringLiteral(ORVANE_RELEASE_DATE), Qt::ISODate);
+}
+
+QString VersionLine() {
+  return QStringLiteral("Version %1   (%2)")
+      .arg(QStringLiteral(ORVANE_VERSION),
+           QLocale::c().toString(ReleaseDate(), QStringLiteral("MMMM yyyy")));
+}
+
+// How to cite the program, compactly, and where the papers of its methods
+// are listed. The full references are in the manual and CITATION.cff.
+QString CitationText() {
+  return QStringLiteral(
+             "The Orvane developers (%1). Orvane: Rf/phi strain analysis by "
+             "the hyperbolic vector mean, version %2.\n"
+             "Please cite also the papers of the methods you use: the "
+             "Methods tab names them and the manual lists them in full.")
+      .arg(ReleaseDate().year())
+      .arg(QStringLiteral(ORVANE_VERSION));
+}
+
+// The texts below the original box: its width, with the margins of the
+// separator.
+constexpr int kLowerLeft = 16;
+constexpr int kLowerWidth = 259;
+
 }  // namespace
 
 AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
@@ -40,7 +72,6 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QString());
   setModal(false);
   setFont(Arial(19));
-  setFixedSize(290, 172);
   setWindowIcon(ProgramIcon());
 
   // Tab order: the texts, then the button.
@@ -49,9 +80,27 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
        196, 19);
   Text(this, "description2", "using the hyperbolic vector mean method. ", 56,
        87, 235, 19);
-  Text(this, "version", "Version 1.0   (December 2011)", 56, 39, 172, 19);
+  Text(this, "version", VersionLine(), 56, 39, 172, 19);
   Text(this, "credit1", "Orvane team", 56, 127, 55, 19);
   Text(this, "credit2", "Open-source project", 56, 143, 90, 19);
+
+  // Below the original 172 pixels: the licence and how to cite, the
+  // citation wrapped to the box's width and as tall as its text needs.
+  auto* lower = new QFrame(this);
+  lower->setObjectName("licenceSeparator");
+  lower->setGeometry(kLowerLeft, 172, kLowerWidth, 2);
+  lower->setFrameShape(QFrame::HLine);
+  lower->setFrameShadow(QFrame::Sunken);
+  lower->setFocusPolicy(Qt::NoFocus);
+  Text(this, "licence", "Released under the MIT licence.", kLowerLeft, 180,
+       kLowerWidth, 19);
+  Text(this, "citeHeading", "How to cite:", kLowerLeft, 202, kLowerWidth, 19);
+  QLabel* citation =
+      Text(this, "citation", CitationText(), kLowerLeft, 220, kLowerWidth, 19);
+  citation->setWordWrap(true);
+  citation->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  citation->resize(kLowerWidth, citation->heightForWidth(kLowerWidth));
+  setFixedSize(290, citation->geometry().bottom() + 1 + 10);
 
   auto* ok = new QPushButton("OK", this);
   ok->setObjectName("okButton");

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: MIT
-// The About box: the program's title, version, description and credits.
-// Created hidden with the main window, it is only ever shown and hidden; it
-// is modeless, so the main window stays usable. Its controls carry the
-// object names "title", "version", "description1", "description2",
-// "credit1", "credit2", "okButton", "icon" and "separator".
+// The About box: the program's title, version, description and credits,
+// and below them the licence and how to cite the program. The version line
+// is made from the project's version and release date (ORVANE_VERSION and
+// ORVANE_RELEASE_DATE, set by the build). Created hidden with the main
+// window, it is only ever shown and hidden; it is modeless, so the main
+// window stays usable. Its controls carry the object names "title",
+// "version", "description1", "description2", "credit1", "credit2",
+// "okButton", "icon" and "separator", and below them "licenceSeparator",
+// "licence", "citeHeading" and "citation"; every text can be selected.
 #ifndef ORVANE_WINDOW_ABOUT_BOX_H_
 #define ORVANE_WINDOW_ABOUT_BOX_H_
 
