@@ -34,8 +34,11 @@ TEST_F(MainWindowTest, StartUpState) {
   ASSERT_EQ(menus.size(), 5);
   EXPECT_EQ(menus[0]->text(), "&File");
   EXPECT_EQ(menus[1]->text(), "&Edit");
-  EXPECT_FALSE(Child<QMenu>("editMenu")->isEnabled());
-  EXPECT_TRUE(Child<QMenu>("editMenu")->actions().isEmpty());
+  // Edit > Copy, with nothing to copy yet.
+  EXPECT_TRUE(Child<QMenu>("editMenu")->isEnabled());
+  EXPECT_EQ(Child<QMenu>("editMenu")->actions(),
+            QList<QAction*>{Child<QAction>("copyAction")});
+  EXPECT_FALSE(Child<QAction>("copyAction")->isEnabled());
   EXPECT_EQ(menus[2]->menu(), Child<QMenu>("viewMenu"));
   EXPECT_EQ(menus[3]->menu(), Child<QMenu>("analysisMenu"));
   EXPECT_EQ(menus[4]->text(), "&Help");
@@ -93,7 +96,7 @@ TEST_F(MainWindowTest, StartUpState) {
   EXPECT_EQ(Child<QFileDialog>("openDialog")->windowTitle(), "Load data file");
   EXPECT_EQ(Child<QFileDialog>("openDialog")->defaultSuffix(), "txt");
   EXPECT_EQ(Child<QFileDialog>("openDialog")->nameFilters(),
-            QStringList{"text file (*.txt)"});
+            (QStringList{"text file (*.txt)", "All files (*)"}));
   EXPECT_TRUE(window_->OpenFileName().endsWith("/sampledata.txt"));
   EXPECT_TRUE(QFile::exists(window_->OpenFileName()));
 }
@@ -528,7 +531,8 @@ TEST_F(MainWindowTest, SaveDialogAfterAFailureOffersTheLastGoodFolder) {
   }
   ASSERT_TRUE(QFile::exists(dir + "/first.emf"));
   // Into a missing folder: refused, then the dialog offers the folder of
-  // the picture written before and the name that was typed.
+  // the picture written before, and the data file's name in the format
+  // chosen.
   {
     ModalScript s({Choose(dir + "/no/such/folder/plot.png"),
                    [](QWidget* w) { Box(w->property("text").toString())(w); },
@@ -538,14 +542,14 @@ TEST_F(MainWindowTest, SaveDialogAfterAFailureOffersTheLastGoodFolder) {
                      EXPECT_EQ(QDir(dialog->directory()).absolutePath(), dir);
                      auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
                      ASSERT_NE(edit, nullptr);
-                     EXPECT_EQ(edit->text(), "plot.png");
+                     EXPECT_EQ(edit->text(), "six.png");
                      QMetaObject::invokeMethod(dialog, "accept",
                                                Qt::QueuedConnection);
                    }});
     window_->onSaveChart();
     window_->onSaveChart();
   }
-  EXPECT_TRUE(QFile::exists(dir + "/plot.png"));
+  EXPECT_TRUE(QFile::exists(dir + "/six.png"));
 }
 
 TEST_F(MainWindowTest, HighlightFromARowPress) {
@@ -564,7 +568,8 @@ TEST_F(MainWindowTest, HighlightFromARowPress) {
   EXPECT_EQ(chart.retrodeformed_highlight.Points()[0].value,
             window_->State().retrodeformed[2].zeta);
   EXPECT_EQ(Panel1().toStdString(),
-            FormatGrid(window_->State().retrodeformed[2].ratio, "."));
+            "Pre-strain R of datum 2: " +
+                FormatGrid(window_->State().retrodeformed[2].ratio, "."));
   // The header row and the rows below the data do nothing.
   PressRow(5);
   const QString five = Panel1();
@@ -576,11 +581,13 @@ TEST_F(MainWindowTest, HighlightFromARowPress) {
   EXPECT_EQ(Panel1(), five);
   EXPECT_EQ(chart.measured_highlight.Points()[0].value,
             window_->State().measured[5].zeta);
-  // A right release on the chart saves (cancelled here) and keeps it.
+  // A right release on the chart opens its menu and keeps it.
   {
-    ModalScript s({Cancel()});
+    ModalScript none({});
     ReleaseOnChart(Qt::RightButton);
   }
+  EXPECT_TRUE(Child<QMenu>("plotMenu")->isVisible());
+  Child<QMenu>("plotMenu")->hide();
   EXPECT_TRUE(chart.measured_highlight.Active());
   ReleaseOnChart(Qt::MiddleButton);
   EXPECT_TRUE(chart.measured_highlight.Active());
@@ -601,7 +608,9 @@ TEST_F(MainWindowTest, HighlightFollowsTheKeys) {
   auto shows = [&](int i) {
     EXPECT_EQ(chart.measured_highlight.Points()[0].value, s.measured[i].zeta)
         << i;
-    EXPECT_EQ(Panel1().toStdString(), FormatGrid(s.retrodeformed[i].ratio, "."))
+    EXPECT_EQ(Panel1().toStdString(),
+              "Pre-strain R of datum " + std::to_string(i) + ": " +
+                  FormatGrid(s.retrodeformed[i].ratio, "."))
         << i;
   };
   shows(1);

@@ -11,6 +11,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "window/screen_fit.h"
+
 namespace orvane {
 namespace {
 
@@ -77,6 +79,7 @@ BootstrapDialog::BootstrapDialog(const BootstrapSettings& settings,
           &BootstrapDialog::onChanged);
   connect(seed_, &QLineEdit::textChanged, this, &BootstrapDialog::onChanged);
   setMinimumWidth(360);
+  FitToScreen(this);
 }
 
 BootstrapSettings BootstrapDialog::Settings() const {

@@ -211,8 +211,10 @@ CentresPage::CentresPage(QWidget* parent)
           &CentresPage::onMethodChosen);
   connect(cancel_, &QPushButton::clicked, this, &CentresPage::onCancel);
   connect(plot_, &PlotWidget::MouseReleased, this,
-          [this](Qt::MouseButton button) {
-            if (button == Qt::RightButton) emit SaveRequested();
+          [this](Qt::MouseButton button, QPoint position) {
+            if (button == Qt::RightButton) {
+              emit ContextMenuRequested(plot_->mapToGlobal(position));
+            }
           });
   ShowResult();
 }

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "window/data_grid.h"
 
+#include <QClipboard>
 #include <QEvent>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyle>
@@ -32,14 +36,65 @@ void DataGridModel::SetData(const std::vector<MarkerRecord>* data, int ndat,
   data_ = data;
   ndat_ = ndat;
   places_ = places;
+  ChooseFields();
+  separator_ = separator.toStdString();
+  endResetModel();
+}
+
+void DataGridModel::ShowPreStrain(
+    const std::vector<MarkerRecord>* retrodeformed) {
+  if (retrodeformed == pre_strain_) return;
+  beginResetModel();
+  pre_strain_ = retrodeformed;
+  ChooseFields();
+  endResetModel();
+}
+
+void DataGridModel::ChooseFields() {
   fields_ = {Field::kMajor, Field::kMinor, Field::kAngle, Field::kRatio};
-  if (places != nullptr && places->HasCentroids()) {
+  // The pre-strain shape sits beside the measured one, before the places,
+  // so that the two can be read together without scrolling.
+  if (pre_strain_ != nullptr) {
+    fields_.push_back(Field::kPreRatio);
+    fields_.push_back(Field::kPrePhi);
+  }
+  if (places_ != nullptr && places_->HasCentroids()) {
     fields_.push_back(Field::kX);
     fields_.push_back(Field::kY);
   }
-  if (places != nullptr && places->HasAreas()) fields_.push_back(Field::kArea);
-  separator_ = separator.toStdString();
-  endResetModel();
+  if (places_ != nullptr && places_->HasAreas()) {
+    fields_.push_back(Field::kArea);
+  }
+}
+
+int DataGridModel::FittedColumns() const {
+  return static_cast<int>(
+      std::count_if(fields_.begin(), fields_.end(),
+                    [](Field field) { return !IsPlace(field); }));
+}
+
+std::optional<float> DataGridModel::EllipseValue(Field field,
+                                                 std::size_t slot) const {
+  const MarkerRecord& d = (*data_)[slot];
+  switch (field) {
+    case Field::kMajor:
+      return d.major;
+    case Field::kMinor:
+      return d.minor;
+    case Field::kAngle:
+      return d.phi;
+    case Field::kRatio:
+      return d.ratio;
+    case Field::kPreRatio:
+    case Field::kPrePhi:
+      if (pre_strain_ == nullptr || slot >= pre_strain_->size()) {
+        return std::nullopt;
+      }
+      return field == Field::kPreRatio ? (*pre_strain_)[slot].ratio
+                                       : (*pre_strain_)[slot].phi;
+    default:
+      return std::nullopt;
+  }
 }
 
 namespace {
@@ -82,15 +137,17 @@ std::string WidestPattern(float v, const std::string& separator) {
 DataGridModel::WidestTexts DataGridModel::WidestCells() const {
   WidestTexts widest(fields_.size());
   if (data_ == nullptr || ndat_ <= 0) return widest;
-  std::array<ColumnRange, kGridColumns - 1> range;
+  // The columns of the ellipses lead, the places follow them.
+  const auto ellipses = static_cast<std::size_t>(FittedColumns());
+  std::vector<ColumnRange> range(ellipses);
   const std::size_t end =
       std::min(data_->size(), static_cast<std::size_t>(ndat_) + 1);
   for (std::size_t i = 1; i < end; ++i) {
-    const MarkerRecord& d = (*data_)[i];
-    range[0].Add(d.major);
-    range[1].Add(d.minor);
-    range[2].Add(d.phi);
-    range[3].Add(d.ratio);
+    for (std::size_t c = 0; c < ellipses; ++c) {
+      if (const std::optional<float> v = EllipseValue(fields_[c], i)) {
+        range[c].Add(*v);
+      }
+    }
   }
   for (std::size_t c = 0; c < range.size(); ++c) {
     const ColumnRange& r = range[c];
@@ -148,39 +205,61 @@ QVariant DataGridModel::data(const QModelIndex& index, int role) const {
     return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
   }
   if (role != Qt::DisplayRole) return {};
-  const int datum = index.row() + 1;
-  if (data_ == nullptr || datum > ndat_ ||
+  return CellText(index.row() + 1, index.column());
+}
+
+QString DataGridModel::CellText(int datum, int column) const {
+  if (data_ == nullptr || datum < 1 || datum > ndat_ ||
       static_cast<std::size_t>(datum) >= data_->size()) {
     return QString();  // rows below the data are blank
   }
   const auto slot = static_cast<std::size_t>(datum);
-  const MarkerRecord& d = (*data_)[slot];
-  switch (FieldOf(index.column())) {
-    case Field::kMajor:
-      return QString::fromStdString(FormatGrid(d.major, separator_));
-    case Field::kMinor:
-      return QString::fromStdString(FormatGrid(d.minor, separator_));
-    case Field::kAngle:
-      return QString::fromStdString(FormatGrid(d.phi, separator_));
-    case Field::kRatio:
-      return QString::fromStdString(FormatGrid(d.ratio, separator_));
-    default: {
-      const std::vector<double>& values = PlaceValues(FieldOf(index.column()));
-      return slot < values.size()
-                 ? QString::fromStdString(FormatPlace(values[slot], separator_))
-                 : QString();
-    }
+  const Field field = FieldOf(column);
+  if (IsPlace(field)) {
+    const std::vector<double>& values = PlaceValues(field);
+    return slot < values.size()
+               ? QString::fromStdString(FormatPlace(values[slot], separator_))
+               : QString();
   }
+  const std::optional<float> value = EllipseValue(field, slot);
+  return value ? QString::fromStdString(FormatGrid(*value, separator_))
+               : QString();
+}
+
+QString DataGridModel::RowsText(const std::vector<int>& rows) const {
+  const int columns = columnCount();
+  QString text;
+  for (int datum : rows) {
+    if (data_ == nullptr || datum < 1 || datum > ndat_ ||
+        static_cast<std::size_t>(datum) >= data_->size()) {
+      continue;
+    }
+    if (text.isEmpty()) {
+      for (int c = 0; c < columns; ++c) {
+        if (c > 0) text += '\t';
+        text += headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+      }
+      text += '\n';
+    }
+    for (int c = 0; c < columns; ++c) {
+      if (c > 0) text += '\t';
+      text += CellText(datum, c);
+    }
+    text += '\n';
+  }
+  return text;
 }
 
 QVariant DataGridModel::headerData(int section, Qt::Orientation orientation,
                                    int role) const {
   if (role != Qt::DisplayRole) return {};
   if (orientation == Qt::Horizontal) {
-    static const char* const kTitles[] = {"major", "minor", "angle", "R",
+    // In the order of Field.
+    static const char* const kTitles[] = {"major", "minor", "angle",
+                                          "R",     "R pre", "\u03c6 pre",
                                           "x",     "y",     "area"};
     return section >= 0 && section < columnCount()
-               ? QString(kTitles[static_cast<int>(FieldOf(section))])
+               ? QString::fromUtf8(kTitles[static_cast<int>(FieldOf(section))])
                : QString();
   }
   return QString::number(section + 1);
@@ -282,6 +361,12 @@ QString WithWidestDigits(const QString& text, const QFont& font) {
 }  // namespace
 
 void DataGrid::FitToData(const DataGridModel::WidestTexts& widest) {
+  FitColumns(widest);
+  horizontalScrollBar()->setValue(0);
+  verticalScrollBar()->setValue(0);
+}
+
+void DataGrid::FitColumns(const DataGridModel::WidestTexts& widest) {
   QHeaderView* columns = horizontalHeader();
   column_widths_.assign(widest.size(), kGridColumnWidth);
   for (int c = 0; c < static_cast<int>(widest.size()); ++c) {
@@ -296,8 +381,6 @@ void DataGrid::FitToData(const DataGridModel::WidestTexts& widest) {
     column_widths_[static_cast<std::size_t>(c)] = width;
     columns->resizeSection(c, width);
   }
-  horizontalScrollBar()->setValue(0);
-  verticalScrollBar()->setValue(0);
   UpdateFittedWidth();
 }
 
@@ -314,10 +397,13 @@ void DataGrid::FitRowNumbers() {
 }
 
 void DataGrid::UpdateFittedWidth() {
+  // kDataGridWidth holds the row numbers and the four columns of the
+  // ellipses at 39 pixels; the pre-strain columns come on top of it.
   int width = kDataGridWidth + row_numbers_width_ - kGridColumnWidth;
-  for (std::size_t c = 0; c < column_widths_.size() && c < kGridColumns - 1;
-       ++c) {
-    width += column_widths_[c] - kGridColumnWidth;
+  const auto fitted = static_cast<std::size_t>(model_.FittedColumns());
+  for (std::size_t c = 0; c < fitted; ++c) {
+    width += c < column_widths_.size() ? column_widths_[c] : kGridColumnWidth;
+    if (c < kGridColumns - 1) width -= kGridColumnWidth;
   }
   if (width == fitted_width_) return;
   fitted_width_ = width;
@@ -343,6 +429,35 @@ bool DataGrid::eventFilter(QObject* watched, QEvent* event) {
                  source->mapTo(this, mouse->position().toPoint()));
   }
   return QTableView::eventFilter(watched, event);
+}
+
+void DataGrid::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Copy)) {
+    CopySelectedRows();
+    event->accept();
+    return;
+  }
+  QTableView::keyPressEvent(event);
+}
+
+QString DataGrid::SelectedRowsText() const {
+  std::vector<int> rows;
+  // The selection's ranges, not its cells: selecting all of a million
+  // rows would list several million cells.
+  for (const QItemSelectionRange& range : selectionModel()->selection()) {
+    for (int r = range.top(); r <= range.bottom(); ++r) rows.push_back(r + 1);
+  }
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  if (rows.empty() && currentIndex().isValid()) {
+    rows.push_back(currentIndex().row() + 1);
+  }
+  return model_.RowsText(rows);
+}
+
+void DataGrid::CopySelectedRows() {
+  const QString text = SelectedRowsText();
+  if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
 }
 
 void DataGrid::currentChanged(const QModelIndex& current,

@@ -23,6 +23,7 @@
 
 #include "io/text_file.h"
 #include "render/plot_render.h"
+#include "window/screen_fit.h"
 #include "window/text_save.h"
 
 namespace orvane {
@@ -216,6 +217,7 @@ void FigureDialog::Build(const FigureSettings& settings) {
   connect(load, &QPushButton::clicked, this, &FigureDialog::onLoadSettings);
   connect(save, &QPushButton::clicked, this, &FigureDialog::onSaveSettings);
   UpdatePreviewNow();
+  FitToScreen(this);
 }
 
 void FigureDialog::OfferPanels(const PlotPicture& panels) {
@@ -345,6 +347,7 @@ void FigureDialog::onExport() {
                          "Bitmap (*.bmp)"});
   dialog.setDefaultSuffix("png");
   if (!folder_.isEmpty()) dialog.setDirectory(folder_);
+  FitToScreen(&dialog);
   connect(&dialog, &QFileDialog::filterSelected, &dialog,
           [&dialog](const QString& filter) {
             const qsizetype star = filter.indexOf("*.");

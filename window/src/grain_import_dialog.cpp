@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "window/screen_fit.h"
+
 namespace orvane {
 
 Status ReadGrains(const std::string& path, const GrainImport& how,
@@ -229,6 +231,7 @@ GrainImportDialog::GrainImportDialog(const QString& path, GrainSource source,
   layout->addWidget(problem_label_);
   layout->addWidget(buttons_);
   resize(640, 600);
+  FitToScreen(this);
 
   connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);

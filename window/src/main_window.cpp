@@ -4,6 +4,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCompleter>
 #include <QCoreApplication>
@@ -12,7 +13,9 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -23,8 +26,12 @@
 #include <QSettings>
 #include <QShowEvent>
 #include <QSpacerItem>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QTextCursor>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -45,6 +52,8 @@
 #include "render/chart_render.h"
 #include "render/panel_picture.h"
 #include "render/picture_export.h"
+#include "render/picture_memory.h"
+#include "render/plot_render.h"
 #include "render/program_icon.h"
 #include "timing_log.h"
 #include "window/about_box.h"
@@ -56,10 +65,12 @@
 #include "window/density_toggle.h"
 #include "window/figure_dialog.h"
 #include "window/grain_import_dialog.h"
+#include "window/manual_viewer.h"
 #include "window/methods_page.h"
 #include "window/projection_menu.h"
 #include "window/recent_files.h"
 #include "window/rf_phi_page.h"
+#include "window/screen_fit.h"
 #include "window/study_page.h"
 #include "window/table_import_dialog.h"
 #include "window/text_save.h"
@@ -179,11 +190,48 @@ std::optional<GrainImport> GrainImportOfSettings(const QVariantMap& map) {
   return how;
 }
 
+// Runs `copy` when the copy key is pressed in the widget it watches,
+// instead of the widget's own copy.
+class CopyKeyFilter : public QObject {
+ public:
+  CopyKeyFilter(QObject* parent, std::function<void()> copy)
+      : QObject(parent), copy_(std::move(copy)) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress ||
+        !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+      return false;
+    }
+    copy_();
+    return true;
+  }
+
+ private:
+  std::function<void()> copy_;
+};
+
 // How the recent files mark a study file.
 constexpr const char* kStudyKind = "study";
 
 bool IsStudyEntry(const QVariantMap& map) {
   return map.value("kind").toString() == kStudyKind;
+}
+
+// Where the window keeps its state between sessions, and the format the
+// save dialog offers.
+constexpr const char* kGeometryKey = "window/geometry";
+constexpr const char* kTabKey = "window/tab";
+constexpr const char* kSplittersKey = "window/splitters";
+constexpr const char* kSaveFormatKey = "saveChartFormat";
+constexpr const char* kFirstSaveFormat = "emf";
+
+// Whether `path` names a delimited table (CSV or TSV) by its extension:
+// such a file goes to the table import rather than being read as a data
+// file of the program's own format.
+bool IsTableFile(const QString& path) {
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  return suffix == "csv" || suffix == "tsv";
 }
 
 // The one local file of a drag, or empty when it carries anything else.
@@ -214,10 +262,16 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     options.iso_ratio_labels = true;
     chart_->SetScreenOptions(options);
   }
+  if (QSettings().value("preStrainColumns", false).toBool()) {
+    ShowPreStrainColumns(true);
+  }
   BuildDialogs();
-  // The client area below the menu: 648 x 409, at the top-left corner.
+  BuildPlotMenu();
+  // The client area below the menu: 648 x 409, at the top-left corner,
+  // unless the last session left the window elsewhere.
   resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
   move(0, 0);
+  RestoreWindowState();
   StartUp();
 }
 
@@ -268,7 +322,11 @@ void MainWindow::BuildMenu() {
   exit->setShortcut(QKeySequence("Ctrl+Q"));
   QMenu* edit = menuBar()->addMenu("&Edit");
   edit->setObjectName("editMenu");
-  edit->setEnabled(false);
+  copy_ = edit->addAction("&Copy");
+  copy_->setObjectName("copyAction");
+  copy_->setShortcut(QKeySequence::Copy);
+  copy_->setEnabled(false);
+  connect(copy_, &QAction::triggered, this, &MainWindow::onCopy);
   view_menu_ = menuBar()->addMenu("&View");
   view_menu_->setObjectName("viewMenu");
   projection_menu_ = new ProjectionMenu(view_menu_, this);
@@ -298,6 +356,15 @@ void MainWindow::BuildMenu() {
     options.iso_ratio_labels = on;
     chart_->SetScreenOptions(options);
   });
+  // The grid's pre-strain columns; kept for the next session.
+  QAction* pre_strain = view_menu_->addAction("&Pre-Strain Columns");
+  pre_strain->setObjectName("preStrainColumnsAction");
+  pre_strain->setCheckable(true);
+  pre_strain->setChecked(QSettings().value("preStrainColumns", false).toBool());
+  connect(pre_strain, &QAction::toggled, this, [this](bool on) {
+    QSettings().setValue("preStrainColumns", on);
+    ShowPreStrainColumns(on);
+  });
   analysis_menu_ = menuBar()->addMenu("&Analysis");
   analysis_menu_->setObjectName("analysisMenu");
   QAction* bootstrap = analysis_menu_->addAction("&Bootstrap Settings...");
@@ -308,6 +375,15 @@ void MainWindow::BuildMenu() {
   help->setObjectName("helpMenu");
   QAction* version = help->addAction("&Version");
   version->setObjectName("versionAction");
+  // The user manual in a window of its own, beside the analysis.
+  QAction* manual = help->addAction("&Manual");
+  manual->setObjectName("manualAction");
+  manual->setShortcut(QKeySequence(Qt::Key_F1));
+  connect(manual, &QAction::triggered, this, [this] { ShowManual(this); });
+  help->addSeparator();
+  QAction* about_qt = help->addAction("About &Qt");
+  about_qt->setObjectName("aboutQtAction");
+  connect(about_qt, &QAction::triggered, qApp, &QApplication::aboutQt);
   connect(open, &QAction::triggered, this, &MainWindow::onOpen);
   connect(import, &QAction::triggered, this, &MainWindow::onImportTable);
   connect(outlines, &QAction::triggered, this, &MainWindow::onImportOutlines);
@@ -359,6 +435,9 @@ void MainWindow::BuildPages() {
   auto* chart_layout = new QVBoxLayout(chart_page_);
   chart_layout->setContentsMargins(0, 0, 0, 0);
   chart_ = new ChartWidget(chart_page_);
+  // A click on the chart takes the focus from the grid, so that Copy then
+  // copies the chart.
+  chart_->setFocusPolicy(Qt::ClickFocus);
   chart_layout->addWidget(chart_);
   grid_ = new DataGrid(chart_);
   pages->addTab(chart_page_, "Equal-Area Projection");
@@ -369,7 +448,15 @@ void MainWindow::BuildPages() {
   report_layout->setContentsMargins(0, 0, 0, 0);
   report_pane_ = new QPlainTextEdit(report_page);
   report_pane_->setObjectName("report");
-  report_pane_->setFont(FontOfPixels(ArialUnicodeFamilies(), 13));
+  // A face of one width for every character, so that the report's "="
+  // signs and figures line up in columns.
+  QFont report_font = FontOfPixels(
+      {"DejaVu Sans Mono", "Liberation Mono", "Courier New",
+       QFontDatabase::systemFont(QFontDatabase::FixedFont).family()},
+      13);
+  report_font.setStyleHint(QFont::Monospace);
+  report_font.setFixedPitch(true);
+  report_pane_->setFont(report_font);
   report_pane_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   report_pane_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   report_pane_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -380,15 +467,15 @@ void MainWindow::BuildPages() {
   rf_phi_page_ = new RfPhiPage(pages);
   rf_phi_page_->SetDecimalSeparator(DecimalSeparator());
   pages->addTab(rf_phi_page_, QString::fromUtf8("Rf/\u03c6 Plot"));
-  connect(rf_phi_page_, &RfPhiPage::SaveRequested, this,
-          &MainWindow::SaveChartPicture);
+  connect(rf_phi_page_, &RfPhiPage::ContextMenuRequested, this,
+          &MainWindow::ShowPlotMenu);
   methods_page_ = new MethodsPage(pages);
   pages->addTab(methods_page_, "Methods");
   centres_page_ = new CentresPage(pages);
   centres_page_->SetDecimalSeparator(DecimalSeparator());
   pages->addTab(centres_page_, "Centres");
-  connect(centres_page_, &CentresPage::SaveRequested, this,
-          &MainWindow::SaveChartPicture);
+  connect(centres_page_, &CentresPage::ContextMenuRequested, this,
+          &MainWindow::ShowPlotMenu);
   // The Methods tab's row of the centre-based strain follows the result,
   // for data with centres.
   connect(centres_page_, &CentresPage::ResultChanged, this, [this] {
@@ -404,14 +491,29 @@ void MainWindow::BuildPages() {
   study_page_->hide();
   study_page_->SetDecimalSeparator(DecimalSeparator());
   study_page_->SetBootstrap(bootstrap_settings_);
-  connect(study_page_, &StudyPage::SaveRequested, this,
-          &MainWindow::SaveChartPicture);
+  connect(study_page_, &StudyPage::ContextMenuRequested, this,
+          &MainWindow::ShowPlotMenu);
   connect(study_page_, &StudyPage::ShowSectionRequested, this,
           &MainWindow::showStudySection);
   connect(study_page_, &StudyPage::StudyChanged, this,
           &MainWindow::UpdateStudyActions);
   pages->setCurrentIndex(0);
   setCentralWidget(pages);
+  // The copy key reaches Edit > Copy on every tab but Methods, whose table
+  // copies its rows by the same key (two shortcuts of one key would cancel
+  // each other there); the menu entry serves every tab.
+  copy_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  for (QWidget* page :
+       {chart_page_, report_page, static_cast<QWidget*>(rf_phi_page_),
+        static_cast<QWidget*>(centres_page_),
+        static_cast<QWidget*>(study_page_),
+        static_cast<QWidget*>(pages->tabBar())}) {
+    page->addAction(copy_);
+  }
+  // The report is editable, and its own copy key copies nothing without a
+  // selection.
+  report_pane_->installEventFilter(
+      new CopyKeyFilter(report_pane_, [this] { CopyReport(); }));
 
   connect(chart_, &ChartWidget::MouseReleased, this,
           &MainWindow::onChartMouseReleased);
@@ -430,17 +532,12 @@ void MainWindow::BuildDialogs() {
   open_dialog_->setAcceptMode(QFileDialog::AcceptOpen);
   // A typed name of a missing file goes through; the loader answers it.
   open_dialog_->setFileMode(QFileDialog::AnyFile);
-  open_dialog_->setNameFilter("text file (*.txt)");
+  open_dialog_->setNameFilters({"text file (*.txt)", "All files (*)"});
   open_dialog_->setDefaultSuffix("txt");
   const QString folder = ExamplesFolder();
   open_dialog_->setDirectory(folder);
   open_dialog_->selectFile(kSampleName);
   open_file_name_ = QDir(folder).filePath(kSampleName);
-  // The folder of the last session's open dialog, where it still exists.
-  const QString last = RememberedOpenFolder();
-  if (!last.isEmpty() && QFileInfo(last).isDir()) {
-    open_dialog_->setDirectory(last);
-  }
   HideCompletionWithDialog(open_dialog_);
 
   results_dialog_ = TextSaveDialog(this, "resultsDialog", "Export results",
@@ -465,6 +562,15 @@ void MainWindow::BuildDialogs() {
   label_image_dialog_ =
       ImportFileDialog(this, "labelImageDialog", "Import label image",
                        "Images (*.tif *.tiff *.png)");
+  // The open and import dialogs start in the folder of the last file the
+  // last session opened or imported, where it still exists.
+  const QString last = RememberedOpenFolder();
+  if (!last.isEmpty() && QFileInfo(last).isDir()) {
+    for (QFileDialog* dialog : {open_dialog_, import_dialog_, outlines_dialog_,
+                                label_image_dialog_}) {
+      dialog->setDirectory(last);
+    }
+  }
 
   save_dialog_ = new QFileDialog(this);
   save_dialog_->setObjectName("saveDialog");
@@ -475,8 +581,13 @@ void MainWindow::BuildDialogs() {
   save_dialog_->setNameFilters({"Enhanced Metafile (*.emf)", "Bitmap (*.bmp)",
                                 "SVG picture (*.svg)", "PNG picture (*.png)",
                                 "PDF document (*.pdf)"});
-  save_dialog_->setDefaultSuffix("emf");
-  save_folder_ = save_dialog_->directory().absolutePath();
+  // The format last saved, as a known extension, else EMF.
+  save_format_ = QSettings().value(kSaveFormatKey).toString();
+  if (PictureFormatOf(("." + save_format_).toStdString()) ==
+      PictureFormat::kInvalid) {
+    save_format_ = kFirstSaveFormat;
+  }
+  save_dialog_->setDefaultSuffix(kFirstSaveFormat);
   HideCompletionWithDialog(save_dialog_);
   // A name typed without an extension gets that of the selected type.
   connect(save_dialog_, &QFileDialog::filterSelected, this,
@@ -485,6 +596,7 @@ void MainWindow::BuildDialogs() {
             save_dialog_->setDefaultSuffix(
                 star < 0 ? QString() : filter.mid(star + 2).chopped(1));
           });
+  for (QFileDialog* dialog : findChildren<QFileDialog*>()) FitToScreen(dialog);
 }
 
 void MainWindow::StartUp() {
@@ -521,6 +633,11 @@ QString MainWindow::DecimalSeparator() const {
 void MainWindow::ShowMessage(const QString& text) {
   QMessageBox box(QMessageBox::Information, kTitle, text, QMessageBox::Ok,
                   this);
+  ExecMessageBox(box);
+}
+
+void MainWindow::ShowError(const QString& text) {
+  QMessageBox box(QMessageBox::Warning, kTitle, text, QMessageBox::Ok, this);
   ExecMessageBox(box);
 }
 
@@ -561,10 +678,7 @@ void MainWindow::RunOpenCommand(const QString* preset) {
   std::string file_name = CurrentFileName();
   const OpenResult result = RunOpen(steps, state_, report_, file_name,
                                     DecimalSeparator().toStdString());
-  if (result.chosen) {
-    const QString folder = QFileInfo(open_file_name_).absolutePath();
-    if (QFileInfo(folder).isDir()) RememberOpenFolder(folder);
-  }
+  if (result.chosen) FollowFolderOf(open_file_name_);
   if (result.chosen && result.status.ok()) {
     RecentFiles::Add(open_file_name_);
     RebuildRecentMenu();
@@ -600,7 +714,9 @@ void MainWindow::RunImportCommand(const QString& path,
                                   const TableLayout& layout) {
   OpenSteps steps(*this, path, layout);
   std::string file_name = CurrentFileName();
-  RunOpen(steps, state_, report_, file_name, DecimalSeparator().toStdString());
+  const OpenResult result = RunOpen(steps, state_, report_, file_name,
+                                    DecimalSeparator().toStdString());
+  if (result.chosen) FollowFolderOf(path);
   UpdateSaveActions();
 }
 
@@ -639,6 +755,7 @@ void MainWindow::RunGrainImportCommand(const QString& path,
   std::string file_name = CurrentFileName();
   const OpenResult result = RunOpen(steps, state_, report_, file_name,
                                     DecimalSeparator().toStdString());
+  if (result.chosen) FollowFolderOf(path);
   if (result.chosen && result.status.ok()) {
     RecentFiles::Add(path, GrainImportSettings(how));
     RebuildRecentMenu();
@@ -688,7 +805,7 @@ void MainWindow::openStudy(const QString& path) {
   Study study;
   const Status read = ReadStudyFile(full.toStdString(), study);
   if (!read.ok()) {
-    ShowMessage(QString::fromStdString(read.message()));
+    ShowError(QString::fromStdString(read.message()));
     return;
   }
   study_open_dialog_->setDirectory(QFileInfo(full).absolutePath());
@@ -789,6 +906,7 @@ void MainWindow::UpdateStudyActions() {
   const bool held = study_page_->HasStudy();
   save_study_->setEnabled(held);
   save_study_as_->setEnabled(held);
+  UpdateCopyAction();
   const int tab = pages_->indexOf(study_page_);
   if (tab >= 0) {
     pages_->setTabText(tab, study_page_->Modified() ? "Study *" : "Study");
@@ -808,9 +926,9 @@ void MainWindow::onOpenRecent(const QString& path) {
   if (!QFileInfo::exists(path)) {
     RecentFiles::Remove(path);
     RebuildRecentMenu();
-    ShowMessage(QString("\"%1\" no longer exists. It is taken off the recent "
-                        "files.")
-                    .arg(path));
+    ShowError(QString("\"%1\" no longer exists. It is taken off the recent "
+                      "files.")
+                  .arg(path));
     return;
   }
   if (IsStudyEntry(RecentFiles::ImportOf(path))) {
@@ -852,6 +970,55 @@ void MainWindow::RebuildRecentMenu() {
 void MainWindow::UpdateSaveActions() {
   export_results_->setEnabled(state_.count > 0);
   save_report_->setEnabled(!report_pane_->document()->isEmpty());
+  UpdateCopyAction();
+}
+
+void MainWindow::UpdateCopyAction() {
+  copy_->setEnabled(state_.count > 0 || !report_pane_->document()->isEmpty() ||
+                    study_page_->HasStudy());
+}
+
+void MainWindow::onCopy() {
+  QWidget* page = pages_->currentWidget();
+  if (page == report_pane_->parentWidget()) {
+    CopyReport();
+    return;
+  }
+  if (page == methods_page_) {
+    methods_page_->onCopy();
+    return;
+  }
+  // The grid copies its rows when it has the focus and rows to copy; the
+  // chart beneath it otherwise.
+  const QWidget* focus = QApplication::focusWidget();
+  if (page == chart_page_ && focus != nullptr &&
+      (focus == grid_ || grid_->isAncestorOf(focus))) {
+    const QString rows = grid_->SelectedRowsText();
+    if (!rows.isEmpty()) {
+      QGuiApplication::clipboard()->setText(rows);
+      return;
+    }
+  }
+  copyChart();
+}
+
+void MainWindow::CopyReport() {
+  const QTextCursor cursor = report_pane_->textCursor();
+  const QString text = cursor.hasSelection() ? cursor.selection().toPlainText()
+                                             : report_pane_->toPlainText();
+  if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
+}
+
+void MainWindow::ShowPreStrainColumns(bool on) {
+  DataGridModel& model = grid_->Model();
+  model.ShowPreStrain(on ? &state_.retrodeformed : nullptr);
+  // The columns are fitted to the data as an Open fits them, large data on
+  // the worker.
+  DataGridModel::WidestTexts widest;
+  RunWork([&] { widest = model.WidestCells(); },
+          static_cast<qint64>(state_.count) * sizeof(MarkerRecord),
+          "Fitting the grid's columns…");
+  grid_->FitColumns(widest);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
@@ -865,8 +1032,16 @@ void MainWindow::dropEvent(QDropEvent* event) {
   if (path.isEmpty()) return;
   event->acceptProposedAction();
   // The drop ends first, so that the program the file came from is not
-  // held by the messages of the Open.
-  QTimer::singleShot(0, this, [this, path] { openFile(path); });
+  // held by the messages of the Open. A table goes to the table import, as
+  // File > Import Table... with it would.
+  const bool table = IsTableFile(path);
+  QTimer::singleShot(0, this, [this, path, table] {
+    if (table) {
+      importTable(path);
+    } else {
+      openFile(path);
+    }
+  });
 }
 
 QString MainWindow::AskSaveName(QFileDialog* dialog, const QString& suffix) {
@@ -1007,6 +1182,7 @@ void MainWindow::RerunAnalysis() {
 }
 
 void MainWindow::onExit() {
+  SaveWindowState();
   QApplication::quit();
 }
 
@@ -1022,7 +1198,13 @@ void MainWindow::showEvent(QShowEvent* event) {
   // so that the chart has its design size, 640 x 362, in a client area of
   // 648 x 409; it then grows and shrinks with the window.
   layout()->activate();
-  const QSize page = chart_page_->size();
+  QSize page = chart_page_->size();
+  // A window restored at another size is padded as one of the default
+  // size would be: the page grows and shrinks with the window.
+  if (restored_geometry_) {
+    page -= size() -
+            QSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  }
   const int dx = std::max(0, page.width() - kDesignChartWidth);
   const int dy = std::max(0, page.height() - kDesignChartHeight);
   chart_page_->layout()->setContentsMargins(dx / 2, dy / 2, dx - dx / 2,
@@ -1031,6 +1213,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  SaveWindowState();
   // Closing the main window ends the program, About box or not.
   event->accept();
   QApplication::quit();
@@ -1056,17 +1239,32 @@ void MainWindow::SaveChartPicture() {
     ExecMessageBox(box);
     return;
   }
-  // The dialog offers the last folder that exists and the last name typed.
-  if (!save_folder_.isEmpty()) save_dialog_->setDirectory(save_folder_);
-  if (!save_file_name_.isEmpty()) save_dialog_->selectFile(save_file_name_);
+  // The dialog offers the data file's name in the format last saved, in
+  // the folder last chosen here that exists, at first the data file's. The
+  // type is selected before the name, whose extension it would change.
+  const QFileInfo source(source_.path.isEmpty() ? open_file_name_
+                                                : source_.path);
+  save_dialog_->setDirectory(save_folder_.isEmpty() ||
+                                     !QFileInfo(save_folder_).isDir()
+                                 ? source.absolutePath()
+                                 : save_folder_);
+  const QString pattern = "(*." + save_format_ + ")";
+  for (const QString& filter : save_dialog_->nameFilters()) {
+    if (filter.endsWith(pattern)) save_dialog_->selectNameFilter(filter);
+  }
+  save_dialog_->setDefaultSuffix(save_format_);
+  save_dialog_->selectFile(source.completeBaseName() + '.' + save_format_);
   if (save_dialog_->exec() != QDialog::Accepted ||
       save_dialog_->selectedFiles().isEmpty()) {
     return;
   }
   const QString name = save_dialog_->selectedFiles().first();
   const QFileInfo chosen(name);
-  save_file_name_ = chosen.fileName();
   if (chosen.absoluteDir().exists()) save_folder_ = chosen.absolutePath();
+  if (PictureFormatOf(name.toStdString()) != PictureFormat::kInvalid) {
+    save_format_ = chosen.suffix().toLower();
+    QSettings().setValue(kSaveFormatKey, save_format_);
+  }
   if (QFileInfo::exists(name)) {
     QMessageBox ask(QMessageBox::Warning, kTitle,
                     "File already exist. Overwrite?",
@@ -1075,7 +1273,7 @@ void MainWindow::SaveChartPicture() {
     if (ExecMessageBox(ask) != QMessageBox::Yes) return;
   }
   if (PictureFormatOf(name.toStdString()) == PictureFormat::kInvalid) {
-    ShowMessage(kMessageInvalidExtension);
+    ShowError(kMessageInvalidExtension);
     return;
   }
   // A large chart is drawn into the file on a worker thread. Its points
@@ -1108,14 +1306,122 @@ void MainWindow::SaveChartPicture() {
   }
 }
 
-void MainWindow::onChartMouseReleased(Qt::MouseButton button, QPoint) {
+void MainWindow::copyChart() {
+  // The plot of the tab shown, as SaveChartPicture chooses it.
+  const bool rf_phi = pages_->currentWidget() == rf_phi_page_;
+  const bool fry = pages_->currentWidget() == centres_page_ &&
+                   centres_page_->PlotWidget()->isVisible();
+  const bool study = pages_->currentWidget() == study_page_;
+  const QSize size = rf_phi  ? rf_phi_page_->PlotWidget()->size()
+                     : fry   ? centres_page_->PlotWidget()->size()
+                     : study ? study_page_->ShownPlotWidget()->size()
+                             : chart_->size();
+  if (const Status limits = CheckPictureSize(size); !limits.ok()) {
+    ShowError(QString::fromStdString(limits.message()));
+    return;
+  }
+  // The chart's points are put in order here, so that the worker only
+  // reads them.
+  const EqualAreaChart& chart = chart_->Chart();
+  qint64 points = 0;
+  for (const PolarSeries* s : chart.SeriesList()) {
+    s->Points();
+    points += static_cast<qint64>(s->Count());
+  }
+  const PlotSource& source =
+      rf_phi  ? static_cast<const PlotSource&>(rf_phi_page_->Plot())
+      : fry   ? static_cast<const PlotSource&>(centres_page_->Plot())
+      : study ? study_page_->ShownPlot()
+              : static_cast<const PlotSource&>(chart);
+  const ModelPicture picture(source);
+  QImage image;
+  RunWork([&] { image = picture.Image(size, PictureOptions()); },
+          points * kPictureBytesPerPoint, "Copying the chart…");
+  if (image.isNull()) {
+    ShowError(kMessagePictureMemory);
+    return;
+  }
+  QGuiApplication::clipboard()->setImage(image);
+}
+
+void MainWindow::onChartMouseReleased(Qt::MouseButton button, QPoint position) {
   if (button == Qt::LeftButton) {
     chart_->Chart().HideHighlight();
     chart_->ChartChanged();
     rf_phi_page_->HideHighlight();
+    // The datum's text goes with its marks; the limits it stood over
+    // come back.
+    limits_panel_->setText(QString::fromStdString(
+        LimitsSummary(state_, DecimalSeparator().toStdString())));
   } else if (button == Qt::RightButton) {
-    SaveChartPicture();
+    ShowPlotMenu(chart_->mapToGlobal(position));
   }
+}
+
+void MainWindow::BuildPlotMenu() {
+  // One menu for the chart and every plot: each entry acts on the plot of
+  // the tab shown, which is the one clicked.
+  plot_menu_ = new QMenu(this);
+  plot_menu_->setObjectName("plotMenu");
+  QAction* save = plot_menu_->addAction("&Save Chart...");
+  save->setObjectName("plotSaveChartAction");
+  QAction* figure = plot_menu_->addAction("Export &Figure...");
+  figure->setObjectName("plotExportFigureAction");
+  QAction* copy = plot_menu_->addAction("&Copy");
+  copy->setObjectName("plotCopyAction");
+  connect(save, &QAction::triggered, this, &MainWindow::SaveChartPicture);
+  connect(figure, &QAction::triggered, this, &MainWindow::onExportFigure);
+  connect(copy, &QAction::triggered, this, &MainWindow::copyChart);
+}
+
+void MainWindow::ShowPlotMenu(QPoint global) {
+  plot_menu_->popup(global);
+}
+
+void MainWindow::FollowFolderOf(const QString& file) {
+  const QString folder = QFileInfo(file).absolutePath();
+  if (!QFileInfo(folder).isDir()) return;
+  for (QFileDialog* dialog :
+       {open_dialog_, import_dialog_, outlines_dialog_, label_image_dialog_}) {
+    dialog->setDirectory(folder);
+  }
+  RememberOpenFolder(folder);
+}
+
+QList<QSplitter*> MainWindow::Splitters() const {
+  // The study's page joins the tabs only when a study is opened: its
+  // splitters come first whether it has or not. Splitters of the dialogs
+  // the pages own are no part of the window's state.
+  QList<QSplitter*> splitters;
+  for (QSplitter* s : study_page_->findChildren<QSplitter*>()) {
+    if (s->window() == this) splitters << s;
+  }
+  for (QSplitter* s : pages_->findChildren<QSplitter*>()) {
+    if (s->window() == this && !study_page_->isAncestorOf(s)) splitters << s;
+  }
+  return splitters;
+}
+
+void MainWindow::RestoreWindowState() {
+  const QSettings settings;
+  restored_geometry_ =
+      restoreGeometry(settings.value(kGeometryKey).toByteArray());
+  const int tab = settings.value(kTabKey, 0).toInt();
+  if (tab >= 0 && tab < pages_->count()) pages_->setCurrentIndex(tab);
+  const QVariantList states = settings.value(kSplittersKey).toList();
+  const QList<QSplitter*> splitters = Splitters();
+  for (qsizetype i = 0; i < std::min(states.size(), splitters.size()); ++i) {
+    splitters[i]->restoreState(states[i].toByteArray());
+  }
+}
+
+void MainWindow::SaveWindowState() const {
+  QSettings settings;
+  settings.setValue(kGeometryKey, saveGeometry());
+  settings.setValue(kTabKey, pages_->currentIndex());
+  QVariantList states;
+  for (const QSplitter* s : Splitters()) states << s->saveState();
+  settings.setValue(kSplittersKey, states);
 }
 
 void MainWindow::onChartResized(QSize size) {
@@ -1157,9 +1463,9 @@ void MainWindow::onProjectionChosen(ChartProjection projection) {
   if (!next) {
     projection_menu_->SetCurrent(shown.Projection());
     RememberProjection(shown.Projection());
-    ShowMessage(QString("Not enough memory to draw the chart in the %1 "
-                        "projection.")
-                    .arg(ProjectionTitle(projection)));
+    ShowError(QString("Not enough memory to draw the chart in the %1 "
+                      "projection.")
+                  .arg(ProjectionTitle(projection)));
     return;
   }
   chart_->Chart() = std::move(*next);
@@ -1192,9 +1498,12 @@ void MainWindow::HighlightDatum(int i) {
   chart_->Chart().Highlight(state_, i);
   chart_->ChartChanged();
   rf_phi_page_->Highlight(state_, i);
-  limits_panel_->setText(QString::fromStdString(
-      FormatGrid(state_.retrodeformed[static_cast<std::size_t>(i)].ratio,
-                 DecimalSeparator().toStdString())));
+  limits_panel_->setText(
+      QString("Pre-strain R of datum %1: %2")
+          .arg(i)
+          .arg(QString::fromStdString(FormatGrid(
+              state_.retrodeformed[static_cast<std::size_t>(i)].ratio,
+              DecimalSeparator().toStdString()))));
 }
 
 }  // namespace orvane

@@ -150,7 +150,7 @@ void MainWindow::OpenSteps::Prepare(const AnalysisState& next,
 void MainWindow::OpenSteps::OnRefused(const Status& status) {
   // A cancelled stage needs no message: the user asked for it.
   if (status.code() == StatusCode::kCancelled) return;
-  window_.ShowMessage(QString::fromStdString(status.message()));
+  window_.ShowError(QString::fromStdString(status.message()));
 }
 
 void MainWindow::OpenSteps::OnCommitted(const AnalysisState& state) {

@@ -73,8 +73,10 @@ RfPhiPage::RfPhiPage(QWidget* parent) : QWidget(parent) {
   connect(plot_, &PlotWidget::LegendEntryToggled, this,
           &RfPhiPage::onLegendEntryToggled);
   connect(plot_, &PlotWidget::MouseReleased, this,
-          [this](Qt::MouseButton button) {
-            if (button == Qt::RightButton) emit SaveRequested();
+          [this](Qt::MouseButton button, QPoint position) {
+            if (button == Qt::RightButton) {
+              emit ContextMenuRequested(plot_->mapToGlobal(position));
+            }
           });
 }
 

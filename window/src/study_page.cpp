@@ -33,6 +33,7 @@
 
 #include "core/number_format.h"
 #include "open_steps.h"
+#include "window/screen_fit.h"
 
 namespace orvane {
 namespace {
@@ -207,6 +208,7 @@ class SectionDialog : public QDialog {
     (orientation.geological ? geological_ : vector_)->setChecked(true);
     connect(vector_, &QRadioButton::toggled, this, [this] { Enable(); });
     Enable();
+    FitToScreen(this);
   }
 
   QString Name() const { return name_->text().trimmed(); }
@@ -449,6 +451,7 @@ StudyPage::StudyPage(QWidget* parent)
   file_dialog_->setFileMode(QFileDialog::ExistingFile);
   file_dialog_->setNameFilters(
       {"Data files and tables (*.txt *.csv *.tsv)", "All files (*)"});
+  FitToScreen(file_dialog_);
 
   progress_timer_ = new QTimer(this);
   progress_timer_->setInterval(kProgressPollMs);
@@ -477,8 +480,10 @@ StudyPage::StudyPage(QWidget* parent)
        {static_cast<PlotWidget*>(flinn_), static_cast<PlotWidget*>(hsu_),
         static_cast<PlotWidget*>(axes_)}) {
     connect(plot, &PlotWidget::MouseReleased, this,
-            [this](Qt::MouseButton button) {
-              if (button == Qt::RightButton) emit SaveRequested();
+            [this, plot](Qt::MouseButton button, QPoint position) {
+              if (button == Qt::RightButton) {
+                emit ContextMenuRequested(plot->mapToGlobal(position));
+              }
             });
   }
   UpdateTitle();

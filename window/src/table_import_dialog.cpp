@@ -15,6 +15,7 @@
 #include <charconv>
 
 #include "io/byte_source.h"
+#include "window/screen_fit.h"
 
 namespace orvane {
 namespace {
@@ -112,6 +113,7 @@ TableImportDialog::TableImportDialog(const QString& path, QWidget* parent)
   layout->addWidget(problem_label_);
   layout->addWidget(buttons_);
   resize(820, 560);
+  FitToScreen(this);
 
   connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);

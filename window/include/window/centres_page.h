@@ -97,8 +97,9 @@ class CentresPage : public QWidget {
  signals:
   // A result was shown, or the one shown was taken away.
   void ResultChanged();
-  // A right click on the plot: the window saves it.
-  void SaveRequested();
+  // A right click on the plot, at `global` on the screen: the window offers
+  // what it can do with the plot there.
+  void ContextMenuRequested(QPoint global);
 
  private slots:
   void onMethodChosen(int index);

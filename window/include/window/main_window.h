@@ -11,14 +11,20 @@
 // "studyPage" (the tab "Study", added when the first study is opened), the
 // study's dialogs "studyOpenDialog" and "studySaveDialog",
 // and the actions "openAction", "importTableAction", "importOutlinesAction",
-// "importLabelImageAction", "newStudyAction", "openStudyAction",
+// "importLabelImageAction", "copyAction" (Edit > Copy),
+// "preStrainColumnsAction" (View > Pre-Strain Columns),
+// "newStudyAction", "openStudyAction",
 // "saveStudyAction", "saveStudyAsAction", "saveChartAction",
 // "exportFigureAction", "exportResultsAction", "saveReportAction",
-// "clearRecentAction", "exitAction", "versionAction",
+// "clearRecentAction", "exitAction", "manualAction" (Help > Manual, F1:
+// the manual viewer "manualViewer"), "versionAction", "aboutQtAction",
 // "bootstrapSettingsAction"; the figure dialog "figureDialog", the
 // bootstrap dialog "bootstrapDialog"; View > Projection "projectionMenu"
 // with "equalAreaProjectionAction" and "elliottProjectionAction", and
-// "densityContoursAction").
+// "densityContoursAction"); the context menu of the plots "plotMenu" with
+// "plotSaveChartAction", "plotExportFigureAction" and "plotCopyAction".
+// The window's size and place, its tab and its splitters are kept between
+// sessions.
 #ifndef ORVANE_WINDOW_MAIN_WINDOW_H_
 #define ORVANE_WINDOW_MAIN_WINDOW_H_
 
@@ -39,6 +45,7 @@ class QDropEvent;
 class QFileDialog;
 class QLabel;
 class QMenu;
+class QSplitter;
 class QPlainTextEdit;
 class QTabWidget;
 class QWidget;
@@ -118,8 +125,23 @@ class MainWindow : public QMainWindow {
   // source would, with the bootstrap stream of its place in the study
   // (SectionSeed of the window's seed), and shows the chart's tab.
   void showStudySection(int index);
-  // File > Save Chart, and a right click on the chart.
+  // File > Save Chart, and Save Chart... of a plot's context menu. The
+  // dialog offers the data file's name with the extension of the format
+  // last saved (kept between sessions; EMF at first), in the folder last
+  // chosen in it, at first the data file's.
   void onSaveChart();
+  // Puts the plot of the tab shown (the Rf/phi plot on its tab, the Fry
+  // plot on its tab where it shows, the study's plot shown on its tab,
+  // else the chart) on the clipboard as an image at its size on the
+  // screen, drawn as Save Chart draws it. A plot too small for a picture,
+  // or no memory for the image, is told in a warning box instead.
+  void copyChart();
+  // Edit > Copy (Ctrl+C), by where the focus is: the grid's selected rows
+  // (DataGrid::CopySelectedRows) when the grid has the focus and a datum
+  // is selected, the report's selected text (all of it when none is
+  // selected) on the report's tab, the rows of the Methods table on its
+  // tab, else the plot as copyChart() copies it.
+  void onCopy();
   // File > Export Results...: the results as CSV (io/results_csv.h).
   void onExportResults();
   // File > Save Report...: the report's text as shown, each line ended by a
@@ -145,8 +167,11 @@ class MainWindow : public QMainWindow {
   void onProjectionChosen(ChartProjection projection);
 
  protected:
+  // Keeps the window's size and place, its tab and its splitters for the
+  // next session.
   void closeEvent(QCloseEvent* event) override;
-  // A data file dropped on the window opens as if chosen in the dialog.
+  // A data file dropped on the window opens as if chosen in the dialog; a
+  // CSV or TSV table goes to the table import (importTable).
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -166,6 +191,21 @@ class MainWindow : public QMainWindow {
   void BuildStatusBar();
   void BuildPages();
   void BuildDialogs();
+  // The context menu of every plot: Save Chart..., Export Figure... and
+  // Copy, for the plot of the tab shown.
+  void BuildPlotMenu();
+  // Pops the plots' context menu up at `global` on the screen.
+  void ShowPlotMenu(QPoint global);
+  // The open and import dialogs start next in the folder of `file`, just
+  // opened or imported; the next session's open dialog too.
+  void FollowFolderOf(const QString& file);
+  // The splitters of the tabs, in an order that does not change between
+  // sessions: the study's first, then the others'.
+  QList<QSplitter*> Splitters() const;
+  // The window's size and place, tab and splitters as the last session
+  // left them; a first start keeps the default size.
+  void RestoreWindowState();
+  void SaveWindowState() const;
   void StartUp();
   // The Open pipeline; `preset` is a file chosen without the dialog.
   void RunOpenCommand(const QString* preset);
@@ -177,6 +217,17 @@ class MainWindow : public QMainWindow {
   void RunGrainImportCommand(const QString& path, const GrainImport& how);
   // Shows a message in a modal information box with an OK button.
   void ShowMessage(const QString& text);
+  // Shows why something failed (a file missing or refused, a write that
+  // failed, no memory) in a modal warning box with an OK button.
+  void ShowError(const QString& text);
+  // The report's selected text, or all of it, on the clipboard.
+  void CopyReport();
+  // Enables Edit > Copy where there is something to copy.
+  void UpdateCopyAction();
+  // View > Pre-Strain Columns: the grid shows the pre-strain ratio and
+  // orientation of each datum beside the measured ones, or not, its
+  // columns fitted anew.
+  void ShowPreStrainColumns(bool on);
   // Runs `work` to its end; large data go to a worker thread behind a
   // modal progress box, so the window keeps painting. With `progress` the
   // box shows how far the work is and offers Cancel; without a thread to
@@ -215,9 +266,9 @@ class MainWindow : public QMainWindow {
   AnalysisState state_;
   Report report_;
   QString open_file_name_;
-  // What the save dialog offers: the last name chosen, without its folder,
-  // in the last chosen folder that exists.
-  QString save_file_name_;
+  // What the save dialog offers: the extension of the format last saved,
+  // and the folder last chosen in it (empty: the data file's).
+  QString save_format_;
   QString save_folder_;
   FigureSettings figure_settings_;
   // How the bootstrap of the next analysis draws (kept between sessions).
@@ -236,6 +287,8 @@ class MainWindow : public QMainWindow {
   AnalysisResult analysis_result_ = AnalysisResult::kNoData;
   AboutBox* about_ = nullptr;
   bool sized_ = false;
+  // The window took its size and place from the last session.
+  bool restored_geometry_ = false;
 
   QTabWidget* pages_ = nullptr;
   // The View menu (how the charts draw) and the Analysis menu (how the
@@ -258,6 +311,7 @@ class MainWindow : public QMainWindow {
   QFileDialog* outlines_dialog_ = nullptr;
   QFileDialog* label_image_dialog_ = nullptr;
   QFileDialog* save_dialog_ = nullptr;
+  QMenu* plot_menu_ = nullptr;  // the plots' context menu
   QFileDialog* results_dialog_ = nullptr;
   QFileDialog* report_dialog_ = nullptr;
   QFileDialog* study_open_dialog_ = nullptr;
@@ -267,6 +321,7 @@ class MainWindow : public QMainWindow {
   QAction* save_report_ = nullptr;
   QAction* save_study_ = nullptr;
   QAction* save_study_as_ = nullptr;
+  QAction* copy_ = nullptr;  // Edit > Copy
   // View > Density Contours.
   DensityContoursToggle* density_contours_ = nullptr;
 };

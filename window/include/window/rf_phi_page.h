@@ -58,7 +58,9 @@ class RfPhiPage : public QWidget {
   void SetDecimalSeparator(const QString& sep);
 
  signals:
-  void SaveRequested();
+  // A right click on the plot, at `global` on the screen: the window offers
+  // what it can do with the plot there.
+  void ContextMenuRequested(QPoint global);
 
  private slots:
   void onScaleChosen(int index);

@@ -179,8 +179,9 @@ class StudyPage : public QWidget {
   void StudyChanged();
   // Section `index` is to be opened in the window as an Open of it would.
   void ShowSectionRequested(int index);
-  // A right click on a plot: the window saves it.
-  void SaveRequested();
+  // A right click on a plot, at `global` on the screen: the window offers
+  // what it can do with the plot there.
+  void ContextMenuRequested(QPoint global);
 
  private:
   struct Run;
