@@ -1219,20 +1219,25 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   QApplication::quit();
 }
 
+MainWindow::ShownPlot MainWindow::PlotShown() const {
+  const QWidget* page = pages_->currentWidget();
+  if (page == rf_phi_page_) {
+    return {&rf_phi_page_->Plot(), rf_phi_page_->PlotWidget()->size(), false};
+  }
+  if (page == centres_page_ && centres_page_->PlotWidget()->isVisible()) {
+    return {&centres_page_->Plot(), centres_page_->PlotWidget()->size(), false};
+  }
+  if (page == study_page_) {
+    return {&study_page_->ShownPlot(), study_page_->ShownPlotWidget()->size(),
+            false};
+  }
+  return {&chart_->Chart(), chart_->size(), true};
+}
+
 void MainWindow::SaveChartPicture() {
   // A chart too small for a picture is refused before a name is asked for.
-  // The plot of the tab shown: the Rf/phi plot on its tab, the Fry plot on
-  // its tab where it shows, the study's plot shown on its tab, else the
-  // chart.
-  const bool rf_phi = pages_->currentWidget() == rf_phi_page_;
-  const bool fry = pages_->currentWidget() == centres_page_ &&
-                   centres_page_->PlotWidget()->isVisible();
-  const bool study = pages_->currentWidget() == study_page_;
-  const QSize shown_size = rf_phi  ? rf_phi_page_->PlotWidget()->size()
-                           : fry   ? centres_page_->PlotWidget()->size()
-                           : study ? study_page_->ShownPlotWidget()->size()
-                                   : chart_->size();
-  if (const Status limits = CheckPictureSize(shown_size); !limits.ok()) {
+  const ShownPlot shown = PlotShown();
+  if (const Status limits = CheckPictureSize(shown.size); !limits.ok()) {
     QMessageBox box(QMessageBox::Warning, kTitle,
                     QString::fromStdString(limits.message()), QMessageBox::Ok,
                     this);
@@ -1279,23 +1284,14 @@ void MainWindow::SaveChartPicture() {
   // A large chart is drawn into the file on a worker thread. Its points
   // are put in order here first, so that the worker and the repaints of
   // the window meanwhile only read them.
-  const EqualAreaChart& chart = chart_->Chart();
-  const QSize size = shown_size;
-  qint64 points = 0;
-  for (const PolarSeries* s : chart.SeriesList()) {
-    s->Points();
-    points += static_cast<qint64>(s->Count());
-  }
-  const ModelPicture rf_phi_picture(rf_phi_page_->Plot());
-  const ModelPicture fry_picture(centres_page_->Plot());
-  const ModelPicture study_picture(study_page_->ShownPlot());
+  const qint64 points = SortChartPointsForWorker();
+  const ModelPicture picture(*shown.source);
   Status saved;
   RunWork(
       [&] {
-        saved = rf_phi  ? SaveChartPictureFile(rf_phi_picture, size, name)
-                : fry   ? SaveChartPictureFile(fry_picture, size, name)
-                : study ? SaveChartPictureFile(study_picture, size, name)
-                        : SaveChartPictureFile(chart, size, name);
+        saved = shown.chart
+                    ? SaveChartPictureFile(chart_->Chart(), shown.size, name)
+                    : SaveChartPictureFile(picture, shown.size, name);
       },
       points * kPictureBytesPerPoint, "Saving the chart…");
   if (!saved.ok()) {
@@ -1306,36 +1302,25 @@ void MainWindow::SaveChartPicture() {
   }
 }
 
-void MainWindow::copyChart() {
-  // The plot of the tab shown, as SaveChartPicture chooses it.
-  const bool rf_phi = pages_->currentWidget() == rf_phi_page_;
-  const bool fry = pages_->currentWidget() == centres_page_ &&
-                   centres_page_->PlotWidget()->isVisible();
-  const bool study = pages_->currentWidget() == study_page_;
-  const QSize size = rf_phi  ? rf_phi_page_->PlotWidget()->size()
-                     : fry   ? centres_page_->PlotWidget()->size()
-                     : study ? study_page_->ShownPlotWidget()->size()
-                             : chart_->size();
-  if (const Status limits = CheckPictureSize(size); !limits.ok()) {
-    ShowError(QString::fromStdString(limits.message()));
-    return;
-  }
-  // The chart's points are put in order here, so that the worker only
-  // reads them.
-  const EqualAreaChart& chart = chart_->Chart();
+qint64 MainWindow::SortChartPointsForWorker() const {
   qint64 points = 0;
-  for (const PolarSeries* s : chart.SeriesList()) {
+  for (const PolarSeries* s : chart_->Chart().SeriesList()) {
     s->Points();
     points += static_cast<qint64>(s->Count());
   }
-  const PlotSource& source =
-      rf_phi  ? static_cast<const PlotSource&>(rf_phi_page_->Plot())
-      : fry   ? static_cast<const PlotSource&>(centres_page_->Plot())
-      : study ? study_page_->ShownPlot()
-              : static_cast<const PlotSource&>(chart);
-  const ModelPicture picture(source);
+  return points;
+}
+
+void MainWindow::copyChart() {
+  const ShownPlot shown = PlotShown();
+  if (const Status limits = CheckPictureSize(shown.size); !limits.ok()) {
+    ShowError(QString::fromStdString(limits.message()));
+    return;
+  }
+  const qint64 points = SortChartPointsForWorker();
+  const ModelPicture picture(*shown.source);
   QImage image;
-  RunWork([&] { image = picture.Image(size, PictureOptions()); },
+  RunWork([&] { image = picture.Image(shown.size, PictureOptions()); },
           points * kPictureBytesPerPoint, "Copying the chart…");
   if (image.isNull()) {
     ShowError(kMessagePictureMemory);

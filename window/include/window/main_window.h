@@ -58,6 +58,7 @@ class CentresPage;
 class ChartWidget;
 class DataGrid;
 class MethodsPage;
+class PlotSource;
 class ProjectionMenu;
 class DensityContoursToggle;
 class RfPhiPage;
@@ -196,6 +197,19 @@ class MainWindow : public QMainWindow {
   void BuildPlotMenu();
   // Pops the plots' context menu up at `global` on the screen.
   void ShowPlotMenu(QPoint global);
+  // The plot of the tab shown, as Save Chart and Copy take it: the Rf/phi
+  // plot on its tab, the Fry plot on its tab where it shows, the study's
+  // plot shown on its tab, else the equal-area chart (`chart`), with its
+  // size on the screen.
+  struct ShownPlot {
+    const PlotSource* source;
+    QSize size;
+    bool chart;
+  };
+  ShownPlot PlotShown() const;
+  // Puts the chart's points in order, so that a worker drawing it and the
+  // window's repaints meanwhile only read them; returns how many there are.
+  qint64 SortChartPointsForWorker() const;
   // The open and import dialogs start next in the folder of `file`, just
   // opened or imported; the next session's open dialog too.
   void FollowFolderOf(const QString& file);
