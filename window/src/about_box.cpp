@@ -9,8 +9,10 @@
 #include <QLocale>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTextBrowser>
 
 #include "render/program_icon.h"
+#include "window/manual_viewer.h"
 
 namespace orvane {
 namespace {
@@ -48,17 +50,21 @@ QString VersionLine() {
            QLocale::c().toString(ReleaseDate(), QStringLiteral("MMMM yyyy")));
 }
 
-// How to cite the program, compactly, and where the papers of its methods
-// are listed. The full references are in the manual and CITATION.cff.
+// How to cite the program, compactly.
 QString CitationText() {
   return QStringLiteral(
              "The Orvane developers (%1). Orvane: Rf/phi strain analysis by "
-             "the hyperbolic vector mean, version %2.\n"
-             "Please cite also the papers of the methods you use: the "
-             "Methods tab names them and the manual lists them in full.")
+             "the hyperbolic vector mean, version %2.")
       .arg(ReleaseDate().year())
       .arg(QStringLiteral(ORVANE_VERSION));
 }
+
+// Where the papers of the methods are listed: the Methods tab, and the
+// manual's "How to cite", which the link opens.
+constexpr const char* kMethodsCitation =
+    "Please cite also the papers of the methods you use: the Methods tab "
+    "names them, and <a href=\"#how-to-cite\">the manual lists them in "
+    "full</a>.";
 
 // The texts below the original box: its width, with the margins of the
 // separator.
@@ -100,7 +106,22 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
   citation->setWordWrap(true);
   citation->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   citation->resize(kLowerWidth, citation->heightForWidth(kLowerWidth));
-  setFixedSize(290, citation->geometry().bottom() + 1 + 10);
+  QLabel* methods = Text(this, "methodsCitation", kMethodsCitation, kLowerLeft,
+                         citation->geometry().bottom() + 1, kLowerWidth, 19);
+  methods->setTextFormat(Qt::RichText);
+  methods->setTextInteractionFlags(Qt::TextBrowserInteraction);
+  methods->setWordWrap(true);
+  methods->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  methods->resize(kLowerWidth, methods->heightForWidth(kLowerWidth));
+  // The link opens the manual (the window's own viewer, as Help > Manual
+  // does) at its list of references.
+  connect(methods, &QLabel::linkActivated, this, [this](const QString& link) {
+    ManualViewer* viewer =
+        ShowManual(parentWidget() != nullptr ? parentWidget()
+                                             : static_cast<QWidget*>(this));
+    if (viewer != nullptr) viewer->Browser()->scrollToAnchor(link.mid(1));
+  });
+  setFixedSize(290, methods->geometry().bottom() + 1 + 10);
 
   auto* ok = new QPushButton("OK", this);
   ok->setObjectName("okButton");
