@@ -211,9 +211,7 @@ LegendLayer MakeLegend(const std::vector<Entry>& entries, int width,
     widths.push_back(measure.Width(face, e.style.title));
   }
   if (legend.items.empty()) return legend;  // no box either
-  const FaceMetrics fm = measure.Metrics(face);
-  legend.layout = LayOutLegend(width, widths, fm.height, fm.ascent,
-                               !options.figure_style, options.unit);
+  legend.layout = LayOutLegendOfTitles(width, widths, face, options, measure);
   return legend;
 }
 
@@ -241,10 +239,7 @@ Scene MakeScene(const PlotCanvas& canvas, const TextMeasure& measure,
                   return LayOutSquare(scene.size.x, scene.size.y, beside, room,
                                       footer, options.unit);
                 });
-  scene.placement = fitted.placement;
-  scene.caption = std::move(fitted.caption);
-  scene.layout = fitted.layout;
-  scene.notes = std::move(fitted.notes);
+  TakeFitted(scene, std::move(fitted));
   return scene;
 }
 

@@ -160,9 +160,7 @@ LegendView MeasureLegend(const EqualAreaChart& chart, int width,
     view.series.push_back(s);
     widths.push_back(measure.Width(face, s->Style().title));
   }
-  const FaceMetrics fm = measure.Metrics(face);
-  view.layout = LayOutLegend(width, widths, fm.height, fm.ascent,
-                             !options.figure_style, options.unit);
+  view.layout = LayOutLegendOfTitles(width, widths, face, options, measure);
   return view;
 }
 
@@ -191,10 +189,7 @@ ChartScene MakeScene(const EqualAreaChart& chart, const PlotCanvas& canvas,
                             return LayOutChart(size.x, size.y, beside, grid,
                                                footer, options.unit);
                           });
-  scene.placement = fitted.placement;
-  scene.caption = std::move(fitted.caption);
-  scene.layout = fitted.layout;
-  scene.notes = std::move(fitted.notes);
+  TakeFitted(scene, std::move(fitted));
   return scene;
 }
 

@@ -171,9 +171,7 @@ LegendLayer MakeLegend(const FryPlot& plot, int width,
     legend.items.push_back({style, plot.Shown(entry), static_cast<int>(entry)});
     widths.push_back(measure.Width(face, style.title));
   }
-  const FaceMetrics fm = measure.Metrics(face);
-  legend.layout = LayOutLegend(width, widths, fm.height, fm.ascent,
-                               !options.figure_style, options.unit);
+  legend.layout = LayOutLegendOfTitles(width, widths, face, options, measure);
   return legend;
 }
 
@@ -203,10 +201,7 @@ Scene MakeScene(const FryPlot& plot, const PlotCanvas& canvas,
                             return LayOut(scene.size.x, scene.size.y, beside,
                                           metrics, footer, canvas.options.unit);
                           });
-  scene.placement = fitted.placement;
-  scene.caption = std::move(fitted.caption);
-  scene.layout = fitted.layout;
-  scene.notes = std::move(fitted.notes);
+  TakeFitted(scene, std::move(fitted));
   return scene;
 }
 

@@ -69,6 +69,16 @@ TextFace LabelFace(const ChartRenderOptions& options) {
   return options.figure_style ? TextFace::kFigureSmall : TextFace::kScreen;
 }
 
+LegendLayout LayOutLegendOfTitles(int width,
+                                  const std::vector<int>& title_widths,
+                                  const TextFace& face,
+                                  const ChartRenderOptions& options,
+                                  const TextMeasure& measure) {
+  const FaceMetrics fm = measure.Metrics(face);
+  return LayOutLegend(width, title_widths, fm.height, fm.ascent,
+                      !options.figure_style, options.unit);
+}
+
 double DecimalValue(long long m, int e) {
   if (e >= 0) {
     double v = static_cast<double>(m);

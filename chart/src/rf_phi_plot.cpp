@@ -328,9 +328,7 @@ LegendLayer MakeLegend(const RfPhiPlot& plot, int width,
   }
   add(RfPhiEntry::kThetaCurves, ThetaCurveStyle(), plot.ShowThetaCurves(),
       plot.ShowThetaCurves() && !plot.ThetaCurves().empty());
-  const FaceMetrics fm = measure.Metrics(face);
-  legend.layout = LayOutLegend(width, widths, fm.height, fm.ascent,
-                               !options.figure_style, options.unit);
+  legend.layout = LayOutLegendOfTitles(width, widths, face, options, measure);
   return legend;
 }
 
@@ -361,10 +359,7 @@ Scene MakeScene(const RfPhiPlot& plot, const PlotCanvas& canvas,
                   return LayOutRfPhiPlot(scene.size.x, scene.size.y, beside,
                                          metrics, footer, canvas.options.unit);
                 });
-  scene.placement = fitted.placement;
-  scene.caption = std::move(fitted.caption);
-  scene.layout = fitted.layout;
-  scene.notes = std::move(fitted.notes);
+  TakeFitted(scene, std::move(fitted));
   return scene;
 }
 

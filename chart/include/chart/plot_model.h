@@ -253,6 +253,25 @@ auto FitLayout(const ChartRenderOptions& options, Pixel size,
   return fitted;
 }
 
+// Takes a fitted layout into a plot's scene: the layout, the legend's
+// placement, the caption's lines kept and the notes.
+template <typename Scene, typename Layout>
+void TakeFitted(Scene& scene, FittedLayout<Layout>&& fitted) {
+  scene.placement = fitted.placement;
+  scene.caption = std::move(fitted.caption);
+  scene.layout = std::move(fitted.layout);
+  scene.notes = std::move(fitted.notes);
+}
+
+// Lays out a plot's legend of titles `title_widths` wide, written in
+// `face`, for a plot `width` own pixels wide: with check boxes on the
+// screen, without in a figure.
+LegendLayout LayOutLegendOfTitles(int width,
+                                  const std::vector<int>& title_widths,
+                                  const TextFace& face,
+                                  const ChartRenderOptions& options,
+                                  const TextMeasure& measure);
+
 // Moves a laid-out legend so that its box's top left corner is at (left,
 // top).
 void MoveLegend(LegendLayout& legend, int left, int top);
