@@ -190,6 +190,15 @@ std::optional<GrainImport> GrainImportOfSettings(const QVariantMap& map) {
   return how;
 }
 
+// The file chosen in `dialog`, shown modally; empty when it is cancelled.
+QString ChooseFile(QFileDialog* dialog) {
+  if (dialog->exec() != QDialog::Accepted ||
+      dialog->selectedFiles().isEmpty()) {
+    return QString();
+  }
+  return dialog->selectedFiles().first();
+}
+
 // Runs `copy` when the copy key is pressed in the widget it watches,
 // instead of the widget's own copy.
 class CopyKeyFilter : public QObject {
@@ -695,11 +704,9 @@ void MainWindow::openFile(const QString& path) {
 }
 
 void MainWindow::onImportTable() {
-  if (import_dialog_->exec() != QDialog::Accepted ||
-      import_dialog_->selectedFiles().isEmpty()) {
-    return;
-  }
-  importTable(import_dialog_->selectedFiles().first());
+  const QString chosen = ChooseFile(import_dialog_);
+  if (chosen.isEmpty()) return;
+  importTable(chosen);
 }
 
 void MainWindow::importTable(const QString& path) {
@@ -721,21 +728,15 @@ void MainWindow::RunImportCommand(const QString& path,
 }
 
 void MainWindow::onImportOutlines() {
-  if (outlines_dialog_->exec() != QDialog::Accepted ||
-      outlines_dialog_->selectedFiles().isEmpty()) {
-    return;
-  }
-  importGrains(outlines_dialog_->selectedFiles().first(),
-               GrainSource::kOutlines);
+  const QString chosen = ChooseFile(outlines_dialog_);
+  if (chosen.isEmpty()) return;
+  importGrains(chosen, GrainSource::kOutlines);
 }
 
 void MainWindow::onImportLabelImage() {
-  if (label_image_dialog_->exec() != QDialog::Accepted ||
-      label_image_dialog_->selectedFiles().isEmpty()) {
-    return;
-  }
-  importGrains(label_image_dialog_->selectedFiles().first(),
-               GrainSource::kLabelImage);
+  const QString chosen = ChooseFile(label_image_dialog_);
+  if (chosen.isEmpty()) return;
+  importGrains(chosen, GrainSource::kLabelImage);
 }
 
 void MainWindow::importGrains(const QString& path, GrainSource source) {
@@ -793,11 +794,9 @@ void MainWindow::onNewStudy() {
 }
 
 void MainWindow::onOpenStudy() {
-  if (study_open_dialog_->exec() != QDialog::Accepted ||
-      study_open_dialog_->selectedFiles().isEmpty()) {
-    return;
-  }
-  openStudy(study_open_dialog_->selectedFiles().first());
+  const QString chosen = ChooseFile(study_open_dialog_);
+  if (chosen.isEmpty()) return;
+  openStudy(chosen);
 }
 
 void MainWindow::openStudy(const QString& path) {
@@ -844,11 +843,8 @@ void MainWindow::onSaveStudyAs() {
         (named.empty() ? QString("study") : QString::fromStdString(named)) +
         ".json");
   }
-  if (study_save_dialog_->exec() != QDialog::Accepted ||
-      study_save_dialog_->selectedFiles().isEmpty()) {
-    return;
-  }
-  const QString name = study_save_dialog_->selectedFiles().first();
+  const QString name = ChooseFile(study_save_dialog_);
+  if (name.isEmpty()) return;
   const QFileInfo chosen(name);
   if (chosen.absoluteDir().exists()) {
     study_save_dialog_->setProperty("lastFolder", chosen.absolutePath());
@@ -1054,11 +1050,8 @@ QString MainWindow::AskSaveName(QFileDialog* dialog, const QString& suffix) {
                            ? source.absolutePath()
                            : folder);
   dialog->selectFile(source.completeBaseName() + suffix);
-  if (dialog->exec() != QDialog::Accepted ||
-      dialog->selectedFiles().isEmpty()) {
-    return QString();
-  }
-  const QString name = dialog->selectedFiles().first();
+  const QString name = ChooseFile(dialog);
+  if (name.isEmpty()) return QString();
   const QFileInfo chosen(name);
   if (chosen.absoluteDir().exists()) {
     dialog->setProperty("lastFolder", chosen.absolutePath());
@@ -1259,11 +1252,8 @@ void MainWindow::SaveChartPicture() {
   }
   save_dialog_->setDefaultSuffix(save_format_);
   save_dialog_->selectFile(source.completeBaseName() + '.' + save_format_);
-  if (save_dialog_->exec() != QDialog::Accepted ||
-      save_dialog_->selectedFiles().isEmpty()) {
-    return;
-  }
-  const QString name = save_dialog_->selectedFiles().first();
+  const QString name = ChooseFile(save_dialog_);
+  if (name.isEmpty()) return;
   const QFileInfo chosen(name);
   if (chosen.absoluteDir().exists()) save_folder_ = chosen.absolutePath();
   if (PictureFormatOf(name.toStdString()) != PictureFormat::kInvalid) {
